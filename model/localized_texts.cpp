@@ -1,0 +1,31 @@
+#include "model/localized_texts.h"
+
+#include <algorithm>
+
+#include "model/resource_table.h"
+
+namespace {
+
+int CurrentBase = CzechLanguageBase;
+constexpr int CurrencySignId = 156;
+
+}  // namespace
+
+int LanguageBase() { return CurrentBase; }
+
+void SetLanguageBase(int base) { CurrentBase = base; }
+
+std::string LoadResourceString(int absoluteId) {
+  const auto table = ResourceTable();
+  const auto found = std::lower_bound(
+      table.begin(), table.end(), absoluteId,
+      [](const ResourceEntry& entry, int id) { return entry.id < id; });
+  if (found == table.end() || found->id != absoluteId) return {};
+  return std::string(found->text, found->length);
+}
+
+std::string LoadText(int id) {
+  const bool currencyFromCzech =
+      id == CurrencySignId && (CurrentBase == EnglishLanguageBase || CurrentBase == GermanLanguageBase);
+  return LoadResourceString((currencyFromCzech ? CzechLanguageBase : CurrentBase) + id);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The communication log: the one diagnostic trace of the program. Every layer
+// writes through LogLine. Two independent sinks, each active while its file
+// name is non-empty: a plain 8-bit text file and an enciphered one ("KL.log").
+// Each call opens, appends one CR LF line and closes, so the log survives a
+// crash up to the last completed call. An I/O failure of a sink is thrown to
+// the caller (std::runtime_error with the system's message).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+/// File of the plain-text log; empty means no plain log.
+extern std::string PlainLogPath;
+/// File of the enciphered log; empty means no enciphered log.
+extern std::string CipheredLogPath;
+
+/// Sleeps `delayMs` when it is positive, then writes date, time, " ", the
+/// message and the hex dump of `data` to each active sink.
+void LogLine(std::string_view message, std::string_view data = {}, int delayMs = 0);
+
+/// Two upper-case hexadecimal digits, high nibble first.
+std::string ByteToHex(std::uint8_t byte);
+
+/// ByteToHex of every byte, each followed by one blank.
+std::string HexDump(std::string_view bytes);
