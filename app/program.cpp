@@ -1,13 +1,100 @@
 #include "app/program.h"
 
+#include "app/about_mode.h"
+#include "app/command_file_mode.h"
+#include "app/command_processor.h"
+#include "app/platform.h"
+#include "app/settings_store.h"
+#include "model/code_page.h"
+#include "model/localized_texts.h"
+#include "transport/communication_log.h"
+
 std::string ProgramDir;
 std::string ProgramCaption;
+std::string ApplicationTitle;
 int ErrorCode = 0;
 
+namespace {
+
+constexpr const char* LogOptionSection = "Ver2";
+constexpr const char* LogOptionName = "LogSouborSifra";
+constexpr const char* VersionText = "3.04.05";
+constexpr std::string_view CommandFileWord = "DOSMODE";
+
+void StartUp() {
+  UseUserLocale();
+  SetLanguageBase(CzechLanguageBase);
+  PlainLogPath.clear();
+  CipheredLogPath.clear();
+  ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
+  ApplicationTitle = "MERV Modul";
+  ProgramDir = DirectoryOfExecutable(ExecutablePath());
+  ProgramCaption += std::string(" 9, verze ") + VersionText;
+}
+
+void ShutDown() {
+  PlainLogPath.clear();
+  CipheredLogPath.clear();
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
 std::string BuildCommandString(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) return {};
   std::string command;
   for (const auto& argument : arguments) command += argument + " ";
   return command + "/";
 }
 
-int RunProgram(int, char**) { return 0; }
+ProgramMode ModeOf(const std::string& commandString) {
+  if (commandString.empty()) return ProgramMode::About;
+  if (commandString.starts_with(CommandFileWord)) return ProgramMode::CommandFile;
+  return ProgramMode::Command;
+}
+
+std::string CommandFilePathOf(const std::string& commandString) {
+  std::string rest = commandString.substr(CommandFileWord.size());
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  return Trimmed(rest);
+}
+
+std::string DirectoryOfExecutable(const std::string& executablePath) {
+  const auto separator = executablePath.find_last_of(PathSeparator());
+  return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
+}
+
+void ReadLogOption(const std::string& dir) {
+  if (ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
+    CipheredLogPath = dir + "KL.log";
+  } else {
+    CipheredLogPath.clear();
+  }
+}
+
+void WriteLogOption(bool on) { WriteSettingInteger(LogOptionSection, LogOptionName, on ? 1 : 0); }
+
+int RunProgram(int argc, char** argv) {
+  StartUp();
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::string commandString = BuildCommandString(arguments);
+  switch (ModeOf(commandString)) {
+    case ProgramMode::About:
+      RunAboutMode();
+      break;
+    case ProgramMode::CommandFile:
+      RunCommandFileMode(CommandFilePathOf(commandString));
+      break;
+    case ProgramMode::Command:
+      RunCommand(commandString, false);
+      break;
+  }
+  ShutDown();
+  return 0;
+}

@@ -40,3 +40,64 @@ void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+std::string ReadAll(int fd) {
+  std::string content;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  return content;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment,
+                         const std::filesystem::path& workingDirectory) {
+  const auto outFile = std::filesystem::temp_directory_path() / ("merv-out-" + std::to_string(getpid()));
+  const auto errFile = outFile.string() + ".err";
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    std::string programText = program.string();
+    argv.push_back(programText.data());
+    std::vector<std::string> copies = arguments;
+    for (auto& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execv(programText.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ProcessResult result;
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int out = open(outFile.c_str(), O_RDONLY);
+  const int err = open(errFile.c_str(), O_RDONLY);
+  result.standardOutput = ReadAll(out);
+  result.standardError = ReadAll(err);
+  close(out);
+  close(err);
+  std::filesystem::remove(outFile);
+  std::filesystem::remove(errFile);
+  return result;
+}

@@ -23,3 +23,18 @@ private:
 
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes);
+
+#include <map>
+#include <vector>
+
+struct ProcessResult {
+  int exitStatus = -1;  // exit code, or -1 when the process did not exit normally
+  std::string standardOutput;
+  std::string standardError;
+};
+
+/// Runs a program to its end with the given arguments, extra environment
+/// variables and working directory; standard input is empty.
+ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment = {},
+                         const std::filesystem::path& workingDirectory = {});

@@ -1,0 +1,58 @@
+#include "app/about_mode.h"
+
+#include <fstream>
+#include <iostream>
+
+#include "app/platform.h"
+#include "app/program.h"
+#include "model/code_page.h"
+#include "model/localized_texts.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+constexpr int DescriptionCaptionText = 243;
+
+// Reads a yes/no answer; an empty line or end of input keeps `current`.
+bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question, bool current) {
+  out << question << (current ? " [A/n] " : " [a/N] ") << std::flush;
+  std::string answer;
+  if (!std::getline(in, answer) || answer.empty()) return current;
+  const char first = answer[0];
+  if (first == 'a' || first == 'A' || first == 'y' || first == 'Y') return true;
+  if (first == 'n' || first == 'N') return false;
+  return current;
+}
+
+void ShowDescription(std::ostream& out, const std::string& readmePath) {
+  std::ifstream readme(readmePath, std::ios::binary);
+  out << "--- " << Cp1250ToUtf8(LoadText(DescriptionCaptionText)) << " ---\n";
+  std::string line;
+  while (std::getline(readme, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out << Cp1250ToUtf8(line) << "\n";
+  }
+}
+
+}  // namespace
+
+bool RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
+                      const std::string& readmePath) {
+  out << Cp1250ToUtf8(ProgramCaption) << "\n";
+  out << "Zapisovat průběh komunikace do souboru: " << (logOn ? "ano" : "ne") << "\n";
+  if (!interactive) return logOn;
+  const std::string descriptionQuestion = "Zobrazit " + Cp1250ToUtf8(LoadText(DescriptionCaptionText)) + "?";
+  if (AskYesNo(in, out, descriptionQuestion, false)) ShowDescription(out, readmePath);
+  return AskYesNo(in, out, "Zapisovat průběh komunikace do souboru?", logOn);
+}
+
+void RunAboutMode() {
+  ReadLogOption(ProgramDir);
+  const bool logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !CipheredLogPath.empty(),
+                                      ProgramDir + "readme.txt");
+  try {
+    WriteLogOption(logOn);
+  } catch (const std::exception& failure) {
+    std::cerr << "MERV Modul: " << failure.what() << "\n";
+  }
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The about mode (no arguments): shows the caption and the state of the
+// enciphered communication log, lets a person at a terminal show the program
+// description ("readme.txt") and switch the log, and writes the log setting
+// in every case.
+#include <iosfwd>
+#include <string>
+
+void RunAboutMode();
+
+/// The dialogue itself, on any streams: `interactive` asks the questions,
+/// otherwise only the state is shown. Returns the chosen log state.
+bool RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
+                      const std::string& readmePath);

@@ -1,0 +1,248 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <optional>
+
+#include "app/kom_error.h"
+#include "app/platform.h"
+#include "app/program.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+struct ModelCode {
+  std::string_view code;
+  std::string_view name;
+};
+
+constexpr std::array<ModelCode, 14> ModelCodes = {{
+    {"39", "ECR 39T"},
+    {"40", "ECR 40T/42T"},
+    {"359", "ECR 359T"},
+    {"360", "ECR 360T/360TF"},
+    {"362", "ECR 362T/362TF"},
+    {"465", "ECR 465T/465TF"},
+    {"466", "ECR 466T/466TF"},
+    {"396", "ECR 396F"},
+    {"549", "ECR 549"},
+    {"579E", "ECR 579/579R"},
+    {"579", "ECR 579F"},
+    {"649", "ECR 649F"},
+    {"650", "ECR 650F"},
+    {"652", "ECR 652F"},
+}};
+
+// A whole decimal number with an optional sign that fits 32 bits; nothing
+// else (no blanks, no trailing letters) counts.
+std::optional<std::int32_t> ToInteger(std::string_view text) {
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::int32_t IntegerOrError(std::string_view text, int errorNumber) {
+  const auto value = ToInteger(text);
+  if (!value) RaiseError(errorNumber);
+  return *value;
+}
+
+std::int32_t BaudRateOf(std::string_view value) {
+  switch (IntegerOrError(value, 3)) {
+    case 1: return 9600;
+    case 2: return 19200;
+    case 3: return 38400;
+    case 4: return 57600;
+    case 5: return 115200;
+    default: return *ToInteger(value);
+  }
+}
+
+std::string Trimmed(std::string_view token) {
+  const auto first = token.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = token.find_last_not_of(' ');
+  return std::string(token.substr(first, last - first + 1));
+}
+
+// The value of a "/KEY=" token, or nullopt when the token has another key.
+std::optional<std::string_view> ValueOf(std::string_view token, std::string_view key) {
+  if (token.size() < key.size() + 1 || token.substr(1, key.size()) != key) return std::nullopt;
+  return token.substr(key.size() + 1);
+}
+
+class TokenInterpreter {
+public:
+  TokenInterpreter(TNastaveni& settings, CommandParameters& parameters)
+      : settings_(settings), parameters_(parameters) {}
+
+  void Interpret(std::string_view token) {
+    if (token.empty()) return;
+    if (token[0] != '/') {
+      parameters_.Activity = std::string(token);
+      return;
+    }
+    if (token == "/MIN") {
+      parameters_.Minimized = true;
+      return;
+    }
+    if (InterpretConnection(token) || InterpretFiles(token) || InterpretCommandValues(token)) return;
+    if (token.substr(1).starts_with("MODEM")) settings_.UseModem = true;
+  }
+
+private:
+  bool InterpretConnection(std::string_view token) {
+    if (auto value = ValueOf(token, "COM=")) {
+      settings_.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(*value, 2) & 0xFF);
+    } else if (auto baud = ValueOf(token, "BR=")) {
+      settings_.BaudRate[1] = BaudRateOf(*baud);
+    } else if (auto parity = ValueOf(token, "PAR=")) {
+      // An empty parity value keeps the default rather than storing nothing.
+      if (!parity->empty()) settings_.Parity[1] = (*parity)[0];
+    } else if (auto address = ValueOf(token, "IPADDR=")) {
+      settings_.IpAddress = std::string(*address);
+      settings_.UseTcp = true;
+    } else if (auto port = ValueOf(token, "IPPORT=")) {
+      settings_.UseTcp = true;
+      settings_.IpPort = IntegerOrError(*port, 48);
+    } else if (auto timeout = ValueOf(token, "TO=")) {
+      settings_.Timeout[1] = IntegerOrError(*timeout, 18);
+    } else if (auto phone = ValueOf(token, "DIALTONE=")) {
+      settings_.PhoneNumber = std::string(*phone);
+      settings_.ToneDialling = true;
+    } else if (auto pulse = ValueOf(token, "DIALPULS=")) {
+      settings_.PhoneNumber = std::string(*pulse);
+      settings_.ToneDialling = false;
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  bool InterpretFiles(std::string_view token) {
+    if (auto file = ValueOf(token, "FILE=")) {
+      parameters_.DataFile = NormaliseCommandPath(*file);
+    } else if (auto journal = ValueOf(token, "ZURNAL=")) {
+      parameters_.JournalFile = NormaliseCommandPath(*journal);
+    } else if (auto log = ValueOf(token, "LOG=")) {
+      PlainLogPath = NormaliseCommandPath(*log);
+    } else if (auto exportDir = ValueOf(token, "EXPORTDIR=")) {
+      parameters_.ExportDir = NativePathFromCommand(std::string(*exportDir));
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  bool InterpretCommandValues(std::string_view token) {
+    if (auto ean = ValueOf(token, "EAN=")) {
+      parameters_.Ean = std::string(*ean);
+    } else if (auto font = ValueOf(token, "FONT=")) {
+      parameters_.FontSize = ToInteger(*font).value_or(0);
+    } else if (auto id = ValueOf(token, "ID=")) {
+      parameters_.NetId = IntegerOrError(*id, 19);
+    } else if (auto model = ValueOf(token, "ECR=")) {
+      if (ModelNameOfCode(*model).empty()) RaiseError(23);
+      parameters_.ModelCode = std::string(*model);
+    } else if (auto format = ValueOf(token, "FORMAT=")) {
+      const auto number = ToInteger(*format);
+      if (!number || (*number != 1 && *number != 2)) RaiseError(32);
+      parameters_.FileFormat = *number;
+    } else if (auto code = ValueOf(token, "CODE=")) {
+      const auto number = ToInteger(*code);
+      if (!number || (*number != 852 && *number != 1250)) RaiseError(25);
+      parameters_.CodePage = *number;
+    } else if (auto row = ValueOf(token, "ROW=")) {
+      parameters_.JournalRow = IntegerOrError(*row, 38);
+    } else if (auto shop = ValueOf(token, "PRODEJNA=")) {
+      parameters_.ShopId = std::string(*shop);
+    } else if (auto registerId = ValueOf(token, "POKLADNA=")) {
+      parameters_.RegisterId = std::string(*registerId);
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  TNastaveni& settings_;
+  CommandParameters& parameters_;
+};
+
+std::string Quoted(std::string_view label, std::string_view value) {
+  return std::string(label) + " \"" + std::string(value) + "\"";
+}
+
+std::string Quoted(std::string_view label, long long value) { return Quoted(label, std::to_string(value)); }
+
+}  // namespace
+
+void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandParameters& parameters) {
+  TokenInterpreter interpreter(settings, parameters);
+  std::string token;
+  for (const char c : commandString) {
+    if (c != '/') {
+      token += c;
+      continue;
+    }
+    interpreter.Interpret(Trimmed(token));
+    token = "/";
+  }
+}
+
+std::string NormaliseCommandPath(std::string_view value) {
+  std::string path(value);
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+  if (path.find('\\') == std::string::npos) path = ProgramDir + path;
+  return NativePathFromCommand(path);
+}
+
+std::string ModelNameOfCode(std::string_view code) {
+  const auto found = std::find_if(ModelCodes.begin(), ModelCodes.end(),
+                                  [code](const ModelCode& model) { return model.code == code; });
+  return found == ModelCodes.end() ? std::string() : std::string(found->name);
+}
+
+bool SameWordIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
+void LogParameters(const TNastaveni& settings, const CommandParameters& parameters) {
+  LogLine("Parametry rozpoznany");
+  LogLine(Quoted("Cinnost", parameters.Activity));
+  if (settings.UseTcp) {
+    LogLine(Quoted("Adresa", settings.IpAddress));
+    LogLine(Quoted("Port", settings.IpPort));
+  } else {
+    LogLine(Quoted("COM", settings.ComPort[1]));
+    LogLine(Quoted("Rychlost", settings.BaudRate[1]));
+  }
+  LogLine(Quoted("TimeOut", settings.Timeout[1]));
+  LogLine(Quoted("Kodovani", parameters.CodePage));
+  LogLine(Quoted("Format", parameters.FileFormat));
+  LogLine(Quoted("ECR", parameters.ModelCode));
+  LogLine(Quoted("Soubor", parameters.DataFile));
+  LogLine(Quoted("ZurnalSoubor", parameters.JournalFile));
+  LogLine(Quoted("Log soubor", PlainLogPath));
+  LogLine(Quoted("IDNet", parameters.NetId));
+  LogLine(Quoted("Zurnal radek", parameters.JournalRow));
+  if (SameWordIgnoringCase(parameters.Activity, "EXPORTZ74")) {
+    LogLine(Quoted("Prodejna", parameters.ShopId));
+    LogLine(Quoted("Pokladna", parameters.RegisterId));
+    LogLine(Quoted("ExportDir", parameters.ExportDir));
+  }
+}
+
+void CheckConnectionParameters(const TNastaveni& settings, const CommandParameters& parameters) {
+  if (parameters.Activity.empty()) RaiseError(1);
+  if (parameters.Activity == "PRINTZUR" || parameters.Activity == "PRINTUCT") return;
+  if (settings.ComPort[1] == 0 && !settings.UseTcp) RaiseError(2);
+  if (settings.BaudRate[1] == 0 && !settings.UseTcp) RaiseError(3);
+  if (settings.IpAddress.empty() && settings.UseTcp) RaiseError(47);
+  if (settings.IpPort == 0 && settings.UseTcp) RaiseError(48);
+}

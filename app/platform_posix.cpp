@@ -1,0 +1,37 @@
+#include "app/platform.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <filesystem>
+
+std::string ExecutablePath() {
+  std::error_code error;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
+
+char PathSeparator() { return '/'; }
+
+std::string NativePathFromCommand(const std::string& path) {
+  std::string native = path;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+void SystemBeep() {
+  if (!StandardErrorIsTerminal()) return;
+  const char bell = '\a';
+  [[maybe_unused]] const auto written = write(STDERR_FILENO, &bell, 1);
+}
+
+void UseUserLocale() {
+  // Only dates follow the user's locale: numbers in records and files must
+  // never pass through locale-dependent conversions.
+  std::setlocale(LC_TIME, "");
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The module's one persistent store of settings: the registry key
+// "Software\Kelmora\VOR-Manager" of the current user on Windows, an INI file
+// "${XDG_CONFIG_HOME:-$HOME/.config}/Kelmora/VOR-Manager.ini" on POSIX. A
+// subkey of the registry is a section of the INI file.
+#include <string>
+#include <string_view>
+
+/// The integer value, or `fallback` when the store, section or value is
+/// missing or holds no integer.
+int ReadSettingInteger(std::string_view section, std::string_view name, int fallback);
+
+/// Writes the value, creating the store and the section when needed and
+/// keeping everything else in it. Throws std::runtime_error when it cannot.
+void WriteSettingInteger(std::string_view section, std::string_view name, int value);
+
+/// A text value of the store, or empty.
+std::string ReadSettingText(std::string_view section, std::string_view name);

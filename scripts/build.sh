@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds into the folder given (default: build).
+# Extra arguments go to cmake, e.g. -DMERV_SANITIZE=ON.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+shift || true
+cmake -S . -B "$dir" -DMERV_WERROR=ON "$@" >/dev/null
+cmake --build "$dir" -j2

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything from scratch and runs the whole test suite twice: as
+# released, and under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+scripts/build.sh build
+(cd build && ctest --output-on-failure -j2 --timeout 300)
+
+scripts/build.sh build-sanitize -DMERV_SANITIZE=ON -DMERV_BENCHMARKS=OFF
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j2 --timeout 300)

@@ -1,0 +1,98 @@
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/about_mode.h"
+#include "app/command_file_mode.h"
+#include "app/ini_file.h"
+#include "test_support.h"
+
+namespace {
+
+TEST(CommandStringTest, ArgumentsAreJoinedWithBlanksAndEndInSlash) {
+  EXPECT_EQ(BuildCommandString({"PLU", "/COM=1"}), "PLU /COM=1 /");
+  EXPECT_EQ(BuildCommandString({"PLU", "/COM=1", "/BR=2"}), "PLU /COM=1 /BR=2 /");
+  EXPECT_EQ(BuildCommandString({}), "");
+}
+
+TEST(ModeTest, ChosenFromTheCommandString) {
+  EXPECT_EQ(ModeOf(""), ProgramMode::About);
+  EXPECT_EQ(ModeOf(BuildCommandString({"DOSMODE", "C:\\kom\\prikaz.txt"})), ProgramMode::CommandFile);
+  EXPECT_EQ(ModeOf(BuildCommandString({"dosmode", "C:\\kom\\prikaz.txt"})), ProgramMode::Command);
+  EXPECT_EQ(ModeOf(BuildCommandString({"DOSMODEX"})), ProgramMode::CommandFile)
+      << "only the first seven characters count";
+  EXPECT_EQ(ModeOf(BuildCommandString({"R03"})), ProgramMode::Command);
+}
+
+TEST(ModeTest, CommandFilePathIsTheTrimmedRest) {
+  EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE", "C:\\kom\\prikaz.txt"})), "C:\\kom\\prikaz.txt");
+  EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE", "/var/spool/merv cmd.txt"})), "/var/spool/merv cmd.txt");
+  EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE"})), "");
+}
+
+TEST(ModeTest, CommandFileModeAnnouncesThePath) {
+  const std::string line = CommandFileModeStartLine("/var/spool/prikaz.txt");
+  EXPECT_NE(line.find(Cp(" spuštěno v režimu DOSMODE pro příkazový soubor \"/var/spool/prikaz.txt\"")),
+            std::string::npos)
+      << line;
+}
+
+TEST(ProgramDirTest, FolderOfTheExecutableWithItsSeparator) {
+  EXPECT_EQ(DirectoryOfExecutable("/opt/merv/mervmodul"), "/opt/merv/");
+  EXPECT_EQ(DirectoryOfExecutable("/mervmodul"), "/");
+  EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
+}
+
+TEST(AboutDialogueTest, WithoutATerminalOnlyShowsTheState) {
+  ProgramCaption = Cp("MERV Modul Fiskální 9, verze 3.04.05");
+  std::istringstream in("a\na\n");
+  std::ostringstream out;
+  EXPECT_TRUE(RunAboutDialogue(in, out, false, true, "/nonexistent/readme.txt"));
+  EXPECT_NE(out.str().find("MERV Modul Fiskální 9, verze 3.04.05"), std::string::npos);
+  EXPECT_EQ(out.str().find("?"), std::string::npos) << "no question without a terminal";
+}
+
+TEST(AboutDialogueTest, AnswersSwitchTheLogAndShowTheDescription) {
+  TempDir dir;
+  WriteFileBytes(dir / "readme.txt", Cp("Popis modulu\r\nDruhý řádek\r\n"));
+  std::istringstream in("a\nn\n");
+  std::ostringstream out;
+  EXPECT_FALSE(RunAboutDialogue(in, out, true, true, (dir / "readme.txt").string()));
+  EXPECT_NE(out.str().find("Druhý řádek\n"), std::string::npos) << out.str();
+}
+
+TEST(AboutDialogueTest, EmptyAnswersKeepTheCurrentState) {
+  std::istringstream in("\n\n");
+  std::ostringstream out;
+  EXPECT_TRUE(RunAboutDialogue(in, out, true, true, "/nonexistent/readme.txt"));
+  std::istringstream closed("");
+  EXPECT_FALSE(RunAboutDialogue(closed, out, true, false, "/nonexistent/readme.txt"));
+}
+
+TEST(IniFileTest, ReadsEntriesOfASectionWithoutCase) {
+  const auto ini = TIniFile::FromText("[Ver2]\r\nLogSouborSifra = 1\r\n[Ports]\nCOM1=/dev/pts/4\n");
+  EXPECT_EQ(ini.Value("ver2", "logsouborsifra"), "1");
+  EXPECT_EQ(ini.Value("Ports", "COM1"), "/dev/pts/4");
+  EXPECT_FALSE(ini.Value("Ports", "LogSouborSifra"));
+  EXPECT_FALSE(ini.Value("Other", "COM1"));
+}
+
+TEST(IniFileTest, WritingKeepsEverythingElse) {
+  auto ini = TIniFile::FromText("; settings\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[Ver2]\nOther=x\n");
+  ini.SetValue("Ver2", "LogSouborSifra", "1");
+  ini.SetValue("Ports", "COM2", "/dev/ttyUSB1");
+  EXPECT_EQ(ini.ToText(),
+            "; settings\n[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n\n[Ver2]\nOther=x\nLogSouborSifra=1\n");
+  ini.SetValue("VER2", "logsouborsifra", "0");
+  EXPECT_EQ(ini.Value("Ver2", "LogSouborSifra"), "0");
+}
+
+TEST(IniFileTest, MissingSectionIsAppended) {
+  auto ini = TIniFile::FromText("");
+  ini.SetValue("Ver2", "LogSouborSifra", "0");
+  EXPECT_EQ(ini.ToText(), "[Ver2]\nLogSouborSifra=0\n");
+}
+
+}  // namespace
