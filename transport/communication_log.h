@@ -6,6 +6,7 @@
 // crash up to the last completed call. An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message).
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -23,3 +24,11 @@ std::string ByteToHex(std::uint8_t byte);
 
 /// ByteToHex of every byte, each followed by one blank.
 std::string HexDump(std::string_view bytes);
+
+/// Date and time as log lines show them: strftime "%x %X" (short date, blank,
+/// long time) of `localTime` in the current locale.
+std::string FormatLogTimeStamp(const std::tm& localTime);
+
+/// The log text of one call: the time stamp, " ", the message unchanged and
+/// HexDump of the data.
+std::string BuildLogText(std::string_view timeStamp, std::string_view message, std::string_view data);

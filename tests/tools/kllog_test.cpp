@@ -1,0 +1,125 @@
+// Runs the built kllog program on logs written by LogLine.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+struct KllogRun {
+  int exitStatus = -1;
+  std::string out;
+  std::string err;
+};
+
+class KllogTest : public ::testing::Test {
+protected:
+  void TearDown() override { CipheredLogPath.clear(); }
+
+  // `arguments` go to the shell as they are; "<file" redirections included.
+  KllogRun Run(const std::string& arguments) {
+    const auto out = dir_ / "stdout.txt";
+    const auto err = dir_ / "stderr.txt";
+    const std::string command =
+        std::string("'") + KLLOG_EXE + "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    KllogRun run;
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadFileBytes(out);
+    run.err = ReadFileBytes(err);
+    return run;
+  }
+
+  // Writes the messages through LogLine into KL.log and returns its path.
+  std::string WriteLog(std::initializer_list<std::string> messages) {
+    CipheredLogPath = (dir_ / "KL.log").string();
+    for (const auto& message : messages) LogLine(message, "\x06");
+    CipheredLogPath.clear();
+    return (dir_ / "KL.log").string();
+  }
+
+  // The part of an output line after the date, the time and their blank. The
+  // log is written in the "C" locale, where "%x %X" is "MM/DD/YY HH:MM:SS".
+  static std::string AfterStamp(const std::string& line) {
+    constexpr std::string_view shape = "99/99/99 99:99:99 ";  // 9 stands for a digit
+    bool matches = line.size() >= shape.size();
+    for (std::size_t i = 0; matches && i < shape.size(); ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      matches = shape[i] == '9' ? std::isdigit(c) != 0 : shape[i] == line[i];
+    }
+    return matches ? line.substr(shape.size()) : "no time stamp in: " + line;
+  }
+
+  TempDir dir_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST_F(KllogTest, PrintsEveryLineInUtf8) {
+  const std::string path = WriteLog({"Parametry rozpoznany", Cp("posílám ACK..."), "01234567890123"});
+  const KllogRun run = Run("'" + path + "'");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.err, "");
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(AfterStamp(lines[0]), "Parametry rozpoznany06 ");
+  EXPECT_EQ(AfterStamp(lines[1]), "posílám ACK...06 ");
+  EXPECT_EQ(AfterStamp(lines[2]), "01234567890123" "06 ");
+}
+
+TEST_F(KllogTest, ReportsAMalformedLineAndGoesOn) {
+  const std::string path = WriteLog({"first", "second", "third"});
+  std::string content = ReadFileBytes(path);
+  const auto secondLine = content.find("\r\n") + 2;
+  content[secondLine + 5] = 'Z';  // not a hex digit
+  WriteFileBytes(path, content);
+  const KllogRun run = Run("'" + path + "'");
+  EXPECT_NE(run.exitStatus, 0);
+  EXPECT_NE(run.err.find("line 2"), std::string::npos) << run.err;
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(AfterStamp(lines[0]), "first06 ");
+  EXPECT_EQ(AfterStamp(lines[1]), "third06 ");
+}
+
+TEST_F(KllogTest, ReadsStandardInputForADash) {
+  const std::string path = WriteLog({"from standard input"});
+  const KllogRun run = Run("- <'" + path + "'");
+  EXPECT_EQ(run.exitStatus, 0);
+  ASSERT_EQ(Lines(run.out).size(), 1u);
+  EXPECT_EQ(AfterStamp(Lines(run.out)[0]), "from standard input06 ");
+}
+
+TEST_F(KllogTest, FailsOnAMissingOrUnreadableFile) {
+  const KllogRun missing = Run("'" + (dir_ / "none.log").string() + "'");
+  EXPECT_NE(missing.exitStatus, 0);
+  EXPECT_NE(missing.err.find("none.log"), std::string::npos) << missing.err;
+  const KllogRun directory = Run("'" + dir_.path().string() + "'");
+  EXPECT_NE(directory.exitStatus, 0);
+  EXPECT_NE(directory.err, "");
+}
+
+TEST_F(KllogTest, ExplainsItsUsage) {
+  const KllogRun help = Run("--help");
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("Usage: kllog FILE"), std::string::npos);
+  const KllogRun wrong = Run("");
+  EXPECT_NE(wrong.exitStatus, 0);
+  EXPECT_NE(wrong.err.find("Usage: kllog FILE"), std::string::npos);
+  EXPECT_EQ(wrong.out, "");
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// kllog: prints the plain text of an enciphered communication log ("KL.log"),
+// one log line per output line, converted from code page 1250 to UTF-8. A line
+// that cannot be deciphered is reported on standard error with its number and
+// skipped; the exit status then says so.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "model/code_page.h"
+#include "transport/ciphered_log_line.h"
+#include "transport/pass_phrase.h"
+#include "transport/text_cipher.h"
+
+namespace {
+
+constexpr int ExitAllLinesRead = 0;
+constexpr int ExitBadLineOrFile = 1;
+constexpr int ExitUsage = 2;
+
+constexpr std::string_view UsageText =
+    "Usage: kllog FILE\n"
+    "       kllog --help\n"
+    "\n"
+    "Prints the plain text of an enciphered communication log (KL.log), one\n"
+    "log line per output line, in UTF-8. FILE \"-\" reads standard input.\n"
+    "\n"
+    "A line that cannot be deciphered is reported on standard error with its\n"
+    "line number and skipped; the other lines are still printed.\n"
+    "\n"
+    "Exit status: 0 every line was read, 1 a line was malformed or the file\n"
+    "could not be read, 2 wrong usage.\n";
+
+// Reads up to and without the next "\n"; a CR before it is dropped as well.
+// False at the end of the input. Bytes are taken as they are, NUL included.
+bool ReadLine(std::FILE* input, std::string& line) {
+  line.clear();
+  int c = std::getc(input);
+  if (c == EOF) return false;
+  for (; c != EOF && c != '\n'; c = std::getc(input)) line += static_cast<char>(c);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+// Prints every line it can decipher; reports the others. True when all were good.
+bool PrintLog(std::FILE* input) {
+  TTextCipher cipher(PassPhrase);
+  bool allGood = true;
+  std::string line;
+  for (std::size_t number = 1; ReadLine(input, line); ++number) {
+    try {
+      std::cout << Cp1250ToUtf8(DecipherLogLine(line, cipher)) << '\n';
+    } catch (const EMalformedLogLine& error) {
+      std::cerr << "kllog: line " << number << ": malformed line: " << error.what() << '\n';
+      allGood = false;
+    }
+  }
+  return allGood;
+}
+
+int PrintLogFile(const std::string& name) {
+  const bool fromStdin = name == "-";
+  std::FILE* input = fromStdin ? stdin : std::fopen(name.c_str(), "rb");
+  if (input == nullptr) {
+    std::cerr << "kllog: cannot open " << name << ": " << std::strerror(errno) << '\n';
+    return ExitBadLineOrFile;
+  }
+  const bool allGood = PrintLog(input);
+  const bool readFailed = std::ferror(input) != 0;
+  const int readError = errno;
+  if (!fromStdin) std::fclose(input);
+  std::cout.flush();
+  if (readFailed) {
+    std::cerr << "kllog: cannot read " << name << ": " << std::strerror(readError) << '\n';
+    return ExitBadLineOrFile;
+  }
+  return allGood ? ExitAllLinesRead : ExitBadLineOrFile;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::cout << UsageText;
+    return ExitAllLinesRead;
+  }
+  if (argc != 2 || (first.size() > 1 && first.front() == '-')) {
+    std::cerr << UsageText;
+    return ExitUsage;
+  }
+  try {
+    return PrintLogFile(argv[1]);
+  } catch (const std::exception& error) {
+    std::cerr << "kllog: " << error.what() << '\n';
+    return ExitBadLineOrFile;
+  }
+}
