@@ -37,19 +37,13 @@ std::string TwoDigits(int number) {
   return digits.size() < 2 ? "0" + digits : digits;
 }
 
-std::string FillPlaceholder(std::string text, std::string_view argument) {
-  const auto placeholder = text.find("%s");
-  if (placeholder != std::string::npos) text.replace(placeholder, 2, argument);
-  return text;
-}
-
 }  // namespace
 
 std::string FormatError(int number, std::string_view argument) {
   if (number == RefusedResetNumber) return Utf8ToCp1250("#49:Nepovolený reset");
   const int textId = TextIdOf(number);
-  const std::string text = textId == 0 ? std::string() : LoadText(textId);
-  return "#" + TwoDigits(number) + ":" + FillPlaceholder(text, argument);
+  const std::string text = textId == 0 ? std::string() : LoadTextWith(textId, argument);
+  return "#" + TwoDigits(number) + ":" + text;
 }
 
 void RaiseError(int number, std::string_view argument) { throw EKomError(FormatError(number, argument)); }

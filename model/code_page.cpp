@@ -53,6 +53,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 // Decodes one UTF-8 sequence at `pos`, advancing it; Undefined when malformed.
+// Overlong forms count as malformed, so that no disguised ASCII byte (an
+// overlong quote or NUL) slips through.
 char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   const auto lead = static_cast<std::uint8_t>(text[pos++]);
   if (lead < 0x80) return lead;
@@ -77,6 +79,8 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
     cp = (cp << 6) | (next & 0x3F);
     ++pos;
   }
+  constexpr char32_t SmallestOfLength[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < SmallestOfLength[extra]) return Undefined;
   return cp;
 }
 

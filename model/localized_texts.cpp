@@ -29,3 +29,15 @@ std::string LoadText(int id) {
       id == CurrencySignId && (CurrentBase == EnglishLanguageBase || CurrentBase == GermanLanguageBase);
   return LoadResourceString((currencyFromCzech ? CzechLanguageBase : CurrentBase) + id);
 }
+
+std::string FormatText(std::string text, std::string_view argument) {
+  for (std::size_t at = text.find('%'); at != std::string::npos && at + 1 < text.size(); at = text.find('%', at + 1)) {
+    if (text[at + 1] == 's' || text[at + 1] == 'd') {
+      text.replace(at, 2, argument);
+      break;
+    }
+  }
+  return text;
+}
+
+std::string LoadTextWith(int id, std::string_view argument) { return FormatText(LoadText(id), argument); }

@@ -21,3 +21,9 @@ std::string LoadText(int id);
 
 /// The text with an absolute identifier, without the language base.
 std::string LoadResourceString(int absoluteId);
+
+/// The text with its first "%s" or "%d" replaced by `argument`.
+std::string FormatText(std::string text, std::string_view argument);
+
+/// FormatText of LoadText(id).
+std::string LoadTextWith(int id, std::string_view argument);

@@ -1,6 +1,7 @@
 // Build tool: compiles the resource sources into a C++ file defining the
 // string resource table (ResourceTable(), see model/resource_table.h).
 // Usage: rescomp OUTPUT.cpp SOURCE.txt...
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -45,6 +46,7 @@ void WriteTable(const char* path, const ResourceStrings& strings) {
   out << "};\n}  // namespace\n\n"
          "std::span<const ResourceEntry> ResourceTable() { return {Entries, "
       << strings.size() << "}; }\n";
+  out.close();  // the final flush can fail too (a full disk)
   if (!out) throw ResourceSourceError(std::string("cannot write ") + path);
 }
 

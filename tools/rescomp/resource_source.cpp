@@ -28,7 +28,9 @@ int ParseNumber(const SourceState& state, std::string_view text) {
   return value;
 }
 
-void Define(const SourceState& state, ResourceStrings& strings, int id, std::string text) {
+// Identifiers are summed in 64 bits so that a huge base or number cannot overflow
+// before the range check.
+void Define(const SourceState& state, ResourceStrings& strings, long long id, std::string text) {
   if (id < 0 || id > 0xFFFF) Fail(state, "identifier out of range: " + std::to_string(id));
   if (!strings.emplace(static_cast<std::uint16_t>(id), std::move(text)).second) {
     Fail(state, "identifier defined twice: " + std::to_string(id));
@@ -60,14 +62,15 @@ void ReadTextLine(SourceState& state, ResourceStrings& strings, std::string_view
   if (line.empty()) return;
   const auto equals = line.find('=');
   if (equals == std::string_view::npos) Fail(state, "expected N=text");
-  const int id = state.base + ParseNumber(state, line.substr(0, equals));
+  const long long id = static_cast<long long>(state.base) + ParseNumber(state, line.substr(0, equals));
   Define(state, strings, id, Utf8ToCp1250(UnescapeResourceText(line.substr(equals + 1))));
 }
 
 void ReadBlockLine(SourceState& state, ResourceStrings& strings, std::string_view line) {
   ++state.blockCount;
   if (!line.empty()) {
-    Define(state, strings, state.blockFirst + state.blockCount, Utf8ToCp1250(UnescapeResourceText(line)));
+    Define(state, strings, static_cast<long long>(state.blockFirst) + state.blockCount,
+           Utf8ToCp1250(UnescapeResourceText(line)));
   }
 }
 
