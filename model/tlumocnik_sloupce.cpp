@@ -1,0 +1,253 @@
+#include "model/tlumocnik_sloupce.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "model/check_bytes.h"
+#include "model/convert_error.h"
+#include "model/localized_texts.h"
+#include "model/radek.h"
+#include "model/soubor.h"
+#include "model/value_conversions.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+constexpr int RecordDataErrorText = 991;
+constexpr char HexDigits[] = "0123456789ABCDEF";
+constexpr char RegisterCaret = '\xFF';
+
+std::size_t WidthOf(const TSloupec& column) { return column.Width > 0 ? static_cast<std::size_t>(column.Width) : 0; }
+
+// Packs 2w digit characters, the first `pad` of them implied zeros, into w bytes.
+void AppendPackedDigits(std::string_view digits, std::size_t width, std::string& record) {
+  const std::size_t pad = 2 * width - digits.size();
+  auto digitAt = [&](std::size_t i) -> char { return i < pad ? '0' : digits[i - pad]; };
+  for (std::size_t i = 0; i < 2 * width; i += 2) record += static_cast<char>(HexPairToByte(digitAt(i), digitAt(i + 1)));
+}
+
+std::string_view WithoutLeadingZeros(std::string_view text) {
+  const auto first = text.find_first_not_of('0');
+  return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+void EncodePacked(std::string_view cell, std::size_t width, std::string& record) {
+  AppendPackedDigits(WithoutLeadingZeros(cell).substr(0, 2 * width), width, record);
+}
+
+void EncodeHex(std::string_view cell, std::size_t width, std::string& record) {
+  AppendPackedDigits(cell.substr(0, 2 * width), width, record);
+}
+
+void EncodeBinary(std::int64_t value, std::size_t width, std::string& record) {
+  const auto bits = static_cast<std::uint64_t>(value);
+  const char extension = value < 0 ? '\xFF' : '\0';
+  for (std::size_t i = 0; i < width; ++i) record += i < 8 ? static_cast<char>(bits >> (8 * i) & 0xFF) : extension;
+}
+
+void EncodeThousandths(std::string_view cell, std::size_t width, std::string& record) {
+  const bool negative = !cell.empty() && cell.front() == '-';
+  std::string digits;
+  for (const char c : cell) {
+    if (c >= '0' && c <= '9' && (c != '0' || !digits.empty())) digits += c;
+  }
+  if (digits.size() > 2 * width) digits.resize(2 * width);
+  digits.insert(0, 2 * width - digits.size(), '0');
+  if (negative && !digits.empty()) digits[0] = '8';
+  AppendPackedDigits(digits, width, record);
+}
+
+void EncodeText(std::string_view cell, std::size_t width, std::string& record) {
+  std::string text(cell.substr(0, width));
+  std::replace(text.begin(), text.end(), '^', RegisterCaret);
+  text.resize(width, ' ');
+  record += ToRegisterCharset(text);
+}
+
+void AppendHexDigits(std::string_view bytes, std::string& text) {
+  for (const char byte : bytes) {
+    const auto code = static_cast<std::uint8_t>(byte);
+    text += HexDigits[code >> 4];
+    text += HexDigits[code & 0x0F];
+  }
+}
+
+// The decimal digits of packed bytes; the first `skippedHalves` half-bytes
+// (a sign) may hold anything, every other one must be 0 to 9.
+std::string PackedDigits(std::string_view bytes, std::size_t skippedHalves) {
+  std::string digits;
+  digits.reserve(2 * bytes.size());
+  AppendHexDigits(bytes, digits);
+  for (std::size_t i = skippedHalves; i < digits.size(); ++i) {
+    if (digits[i] > '9') RaiseInvalidInteger(digits);
+  }
+  return digits;
+}
+
+void DecodePacked(std::string_view bytes, std::string& text) {
+  const auto digits = PackedDigits(bytes, 0);
+  const auto significant = WithoutLeadingZeros(digits);
+  if (significant.empty()) {
+    text += '0';
+  } else {
+    text += significant;
+  }
+}
+
+// Little-endian unsigned bytes of any length in decimal.
+std::string UnsignedDecimal(std::string_view bytes) {
+  if (bytes.size() <= 8) {
+    std::uint64_t value = 0;
+    for (std::size_t i = bytes.size(); i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes[i]);
+    return std::to_string(value);
+  }
+  std::vector<std::uint8_t> number(bytes.begin(), bytes.end());
+  std::string reversed;
+  while (std::any_of(number.begin(), number.end(), [](std::uint8_t b) { return b != 0; })) {
+    unsigned remainder = 0;
+    for (std::size_t i = number.size(); i-- > 0;) {
+      const unsigned current = remainder << 8 | number[i];
+      number[i] = static_cast<std::uint8_t>(current / 10);
+      remainder = current % 10;
+    }
+    reversed += static_cast<char>('0' + remainder);
+  }
+  if (reversed.empty()) return "0";
+  return std::string(reversed.rbegin(), reversed.rend());
+}
+
+void DecodeThousandths(std::string_view bytes, std::string& text) {
+  const auto digits = PackedDigits(bytes, 1);
+  if (digits.empty()) {
+    text += ThousandthsText("0");
+    return;
+  }
+  const bool negative = digits.front() != '0';
+  auto value = std::string(WithoutLeadingZeros(std::string_view(digits).substr(1)));
+  if (value.empty()) value = "0";
+  text += ThousandthsText(negative ? "-" + value : value);
+}
+
+void DecodeText(std::string_view bytes, std::string& text) {
+  auto cell = TrimTrailingBlanks(bytes);
+  std::replace(cell.begin(), cell.end(), RegisterCaret, '^');
+  text += FromRegisterCharset(cell);
+}
+
+// The bytes of column `index`, or EConvertError when the record ends inside it.
+std::string_view ColumnBytes(std::string_view record, std::size_t offset, const TSloupec& column) {
+  const auto width = WidthOf(column);
+  if (offset + width > record.size()) {
+    throw EConvertError("Record of " + std::to_string(record.size()) + " bytes ends inside a field of " +
+                        std::to_string(width) + " bytes at byte " + std::to_string(offset));
+  }
+  return record.substr(offset, width);
+}
+
+}  // namespace
+
+void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record) {
+  const auto width = WidthOf(column);
+  switch (column.Type) {
+    case ColumnType::Packed:
+      EncodePacked(cell, width, record);
+      break;
+    case ColumnType::Binary:
+      EncodeBinary(StrToInt64(cell), width, record);
+      break;
+    case ColumnType::Thousandths:
+      EncodeThousandths(cell, width, record);
+      break;
+    case ColumnType::Text:
+      EncodeText(cell, width, record);
+      break;
+    case ColumnType::Hex:
+      EncodeHex(cell, width, record);
+      break;
+    default:
+      break;
+  }
+}
+
+void AppendDecodedCell(const TSloupec& column, std::string_view bytes, std::string& text) {
+  switch (column.Type) {
+    case ColumnType::Packed:
+      DecodePacked(bytes, text);
+      break;
+    case ColumnType::Binary:
+      text += UnsignedDecimal(bytes);
+      break;
+    case ColumnType::Thousandths:
+      DecodeThousandths(bytes, text);
+      break;
+    case ColumnType::Text:
+      DecodeText(bytes, text);
+      break;
+    case ColumnType::Hex:
+      AppendHexDigits(bytes, text);
+      break;
+    default:
+      break;
+  }
+}
+
+TTlumocnikSloupce::TTlumocnikSloupce(const std::vector<TSloupec>& columns, int columnCount)
+    : columns_(&columns), columnCount_(columnCount < 0 ? static_cast<int>(columns.size()) : columnCount) {}
+
+int TTlumocnikSloupce::ColumnCount() const { return std::min(columnCount_, static_cast<int>(columns_->size())); }
+
+int TTlumocnikSloupce::RecordLength() const {
+  int length = 2;
+  for (int i = 0; i < ColumnCount(); ++i) length += static_cast<int>(WidthOf((*columns_)[static_cast<std::size_t>(i)]));
+  return length;
+}
+
+std::string TTlumocnikSloupce::EncodeRow(const TRadek& row, bool zeroRecordNumber) const {
+  std::string record;
+  record.reserve(static_cast<std::size_t>(RecordLength()));
+  for (int i = 0; i < ColumnCount(); ++i) {
+    const auto& column = (*columns_)[static_cast<std::size_t>(i)];
+    if (i == 0 && zeroRecordNumber && column.Type == ColumnType::Binary) {
+      EncodeBinary(0, WidthOf(column), record);
+    } else {
+      AppendEncodedCell(column, row.Cell(i), record);
+    }
+  }
+  AddCheckBytes(record);
+  return record;
+}
+
+std::string TTlumocnikSloupce::DecodeRecord(std::string_view record) const {
+  std::string text;
+  text.reserve(record.size() * 2 + static_cast<std::size_t>(ColumnCount()));
+  std::size_t offset = 0;
+  for (int i = 0; i < ColumnCount(); ++i) {
+    const auto& column = (*columns_)[static_cast<std::size_t>(i)];
+    AppendDecodedCell(column, ColumnBytes(record, offset, column), text);
+    text += '|';
+    offset += WidthOf(column);
+  }
+  return text;
+}
+
+std::string TTlumocnikSloupce::CheckRecord(const TSoubor& table, std::string_view record) const {
+  std::string errors;
+  std::string scratch;
+  std::string recordNumber;
+  std::size_t offset = 0;
+  for (int i = 0; i < ColumnCount(); ++i) {
+    const auto& column = (*columns_)[static_cast<std::size_t>(i)];
+    const auto bytes = record.substr(std::min(offset, record.size()), WidthOf(column));
+    scratch.clear();
+    try {
+      AppendDecodedCell(column, ColumnBytes(record, offset, column), scratch);
+      if (i == 0) recordNumber = scratch;
+    } catch (const EConvertError&) {
+      if (i == 0) recordNumber = TrimTrailingBlanks(HexDump(bytes));
+      errors += LoadText(RecordDataErrorText) + table.Name + " - #" + recordNumber + " - " + column.Heading +
+                ": \"" + HexDump(bytes) + "\"\r";
+    }
+    offset += WidthOf(column);
+  }
+  return errors;
+}
