@@ -1,0 +1,203 @@
+#include "protocol/kom_dialog.h"
+
+#include <chrono>
+#include <thread>
+
+#include "app/kom_error.h"
+#include "app/program.h"
+#include "model/code_page.h"
+#include "model/localized_texts.h"
+#include "model/soubor.h"
+#include "model/soubory.h"
+#include "protocol/table_download.h"
+#include "protocol/table_upload.h"
+#include "transport/communication_log.h"
+#include "transport/modem_line.h"
+#include "transport/port.h"
+
+namespace {
+
+constexpr int PauseBetweenTablesMs = 100;
+constexpr int PauseAfterTcpFailureMs = 1500;
+constexpr int PluTable = 3;
+constexpr int PluStockTable = 65;
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+TKomDialog::TKomDialog(TTransferView& view)
+    : MakePort([] { return std::make_unique<TPort>(); }), view_(view) {}
+
+TKomDialog::~TKomDialog() = default;
+
+void TKomDialog::PrepareTransfer(const TSoubory& catalogue) {
+  constexpr int MaxCmModelCode = 8;
+  constexpr int MaxEcrModelCode = 23;
+  PrepareTransfer(TLinkBytes{catalogue.EnqByte(), catalogue.DtxByte(), catalogue.DrqByte(),
+                             catalogue.CmFamily ? MaxCmModelCode : MaxEcrModelCode, catalogue.CmFamily});
+}
+
+void TKomDialog::PrepareTransfer(const TLinkBytes& bytes) {
+  Bytes = bytes;
+  Running = Finished = OptionV = OptionA = AllowReset17 = Unattended = false;
+  JournalStopRow = -1;
+  const bool reset = !Tables.empty() && Tables.front()->ResetMark;
+  const bool several = Tables.size() > 1;
+  int caption = 339, first = 340, one = 341, many = 342;
+  if (Sending && reset) {
+    caption = 328, first = 330, one = 331, many = 332;
+  } else if (Sending) {
+    caption = 334, first = 335, one = 336, many = 337;
+  }
+  view_.Caption = LoadText(caption);
+  view_.Description = LoadText(CommandStart ? 329 : first) + LoadText(several ? many : one);
+  view_.FirstLabel.clear();
+  view_.SecondLabel.clear();
+  view_.ErrorLabel.clear();
+  view_.Tables = {0, static_cast<int>(Tables.size())};
+  view_.Records = {0, 0};
+  if (Settings != nullptr && !Settings->UseNetId) NetId = 0;
+}
+
+int TKomDialog::ShowModal() {
+  Run();
+  return 1;
+}
+
+void TKomDialog::OpenPort() {
+  if (UsingModemLine()) {
+    LogLine("Komunikace pres modem");
+    port_ = ModemPort.get();
+    runSettings_ = ModemSettings;
+    return;
+  }
+  runSettings_ = Settings;
+  LogLine(runSettings_->UseTcp ? "Komunikace pres TCPIP" : "Komunikace pres COM port");
+  ownPort_ = MakePort();
+  port_ = ownPort_.get();
+}
+
+void TKomDialog::Run() {
+  if (Running) return;
+  try {
+    LogLine("Zahahuji komunikaci");
+    LogLine("Test modemoveho spojeni");
+    OpenPort();
+    ErrorCount = 0;
+    KeyPositionText = "?";
+    if (ownPort_) {
+      try {
+        LogLine("Otevirani portu");
+        if (!port_->Opened()) port_->Open(*runSettings_, 1);
+        LogLine("Port otevren");
+      } catch (const std::exception& failure) {
+        LogLine(std::string("Chyba: ") + failure.what());
+        RaiseError(9);
+      }
+    }
+    LogLine("Vyprazdnuji buffery portu");
+    port_->Flush();
+    LogLine("Komunikace pripravena");
+    TLinkProtocol link(*port_, Bytes, static_cast<std::uint8_t>(NetId), ModelName);
+    Running = true;
+    TransferTables(link);
+  } catch (const std::exception& failure) {
+    LogLine(std::string("Odchycena chyba v komunikaci z modulu: ") + failure.what());
+    RecordFailure(failure.what());
+  }
+  if (port_ != nullptr && port_->Opened()) port_->Flush();
+  ownPort_.reset();
+  port_ = nullptr;
+  Running = false;
+  if (!Sending) FillStockNamesFromPlu();
+}
+
+void TKomDialog::RecordFailure(const std::string& message) {
+  if (ErrorCode != 0) return;
+  const int number = ErrorNumberOf(message);
+  ErrorCode = number != 0 ? number : UnnumberedFailure;
+}
+
+void TKomDialog::TransferTables(TLinkProtocol& link) {
+  for (std::size_t index = 0; Running; ++index) {
+    Sleep(PauseBetweenTablesMs + (lastTableFailedOnTcp_ ? PauseAfterTcpFailureMs : 0));
+    lastTableFailedOnTcp_ = false;
+    if (index < Tables.size()) TransferTable(link, *Tables[index]);
+    KeyPositionText = link.KeyPositionText();
+    if (ErrorCount > 0) view_.ErrorLabel = LoadText(322) + " " + std::to_string(ErrorCount);
+    ++view_.Tables.Position;
+    if (index + 1 >= Tables.size()) {
+      Running = false;
+      Finished = true;
+    }
+    view_.Repaint();
+  }
+}
+
+void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
+  bool endFrameOwed = false;
+  try {
+    if (Sending) {
+      endFrameOwed = UploadTable(link, table, {{OptionV, OptionA}, AllowReset17}, view_);
+    } else {
+      DownloadTable(link, table, {ReadTimeoutOfRecords(), JournalStopRow, runSettings_->UseNetId}, view_);
+    }
+  } catch (const std::exception& failure) {
+    const std::string message = failure.what();
+    RecoverPort();
+    if (!message.starts_with("#26:")) {
+      ++ErrorCount;
+      throw EKomError(message);
+    }
+  }
+  if (endFrameOwed) {
+    LogLine(Utf8ToCp1250("ukončuji odesílání záznamů..."));
+    LogLine("posilam EOF...");
+    port_->Write(EndFrame);
+  }
+}
+
+int TKomDialog::ReadTimeoutOfRecords() const {
+  constexpr int ModemSlot = 3;
+  return port_ == ModemPort.get() ? runSettings_->Timeout[ModemSlot] : -1;
+}
+
+// After a failed table: a TCP connection is made anew (the register may have
+// dropped it), a COM line is flushed. A failure of the recovery itself is
+// logged and leaves the table's failure as the one reported.
+void TKomDialog::RecoverPort() {
+  try {
+    if (runSettings_->UseTcp && port_ == ownPort_.get()) {
+      lastTableFailedOnTcp_ = true;
+      port_->Close();
+      port_->Open(*runSettings_, 1);
+    } else {
+      port_->Flush();
+    }
+  } catch (const std::exception& failure) {
+    LogLine(std::string("Chyba: ") + failure.what());
+  }
+}
+
+// Table 65 carries the PLU names of table 3 when both were read together.
+void TKomDialog::FillStockNamesFromPlu() {
+  TSoubor* plu = nullptr;
+  TSoubor* stock = nullptr;
+  for (TSoubor* table : Tables) {
+    if (table->ResetMark) continue;
+    if (table->Number == PluTable) plu = table;
+    if (table->Number == PluStockTable) stock = table;
+  }
+  if (plu == nullptr || stock == nullptr) return;
+  for (auto& row : stock->Rows) {
+    std::string name;
+    for (const auto& pluRow : plu->Rows) {
+      if (pluRow.Cell(1) == row.Cell(1)) {
+        name = pluRow.Cell(2);
+        break;
+      }
+    }
+    row.SetCell(3, name);
+  }
+}

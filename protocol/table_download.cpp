@@ -1,0 +1,174 @@
+#include "protocol/table_download.h"
+
+#include <algorithm>
+
+#include "app/kom_error.h"
+#include "model/check_bytes.h"
+#include "model/code_page.h"
+#include "model/localized_texts.h"
+#include "model/soubor.h"
+#include "model/value_conversions.h"
+#include "transport/communication_log.h"
+#include "transport/port.h"
+
+namespace {
+
+constexpr int HeadLength = 4;
+constexpr int MaxAttempts = 5;
+constexpr int ShortFinancialReport = 85;
+constexpr int JournalFromRow = 88;
+constexpr int OpenTableDetail = 91;
+
+std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
+  std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};
+  AddCheckBytes(frame);
+  return frame;
+}
+
+bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDownloadOptions& options) {
+  const int number = table.Number;
+  if (!options.UseNetId || (number != 3 && number != 65 && number != 74 && number != 75)) return false;
+  const auto body = record.substr(0, record.size() - 2);
+  return std::all_of(body.begin(), body.end(), [](char c) { return c == '\x30'; });
+}
+
+
+// Tables whose end the program decides, from the row it stored last. While no
+// row is stored yet the transfer goes on.
+bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
+  if (table.Number == ShortFinancialReport) return true;
+  if (table.Rows.empty()) return false;
+  const std::string& column2 = table.Rows.back().Cell(2);
+  if (table.Number == JournalFromRow) return StrToInt64(column2) <= options.JournalStopRow;
+  if (table.Number == OpenTableDetail) return column2 == "0000";
+  return false;
+}
+
+class TableDownload {
+public:
+  TableDownload(TLinkProtocol& link, TSoubor& table, const TDownloadOptions& options, TTransferView& view)
+      : link_(link), table_(table), options_(options), view_(view) {}
+
+  void Run() {
+    ShowStart();
+    table_.Rows.clear();
+    if (table_.EnqMark && TLinkProtocol::SkipsTable(table_.Number, link_.Handshake(table_.Number))) {
+      LogLine("vynechavam DRQ file " + std::to_string(table_.Number) + "...");
+      return;
+    }
+    if (RequestTable()) return;
+    LogLine(Cz("zahahuji načítání záznamů..."));
+    ReceiveRecords();
+    LogLine(Cz("ukončeno načítání záznamů..."));
+  }
+
+private:
+  static std::string Cz(std::string_view utf8) { return Utf8ToCp1250(utf8); }
+
+  void ShowStart() {
+    view_.FirstLabel = LoadTextWith(318, table_.Name);
+    view_.Records = {0, table_.Capacity};
+    view_.SecondLabel = LoadTextWith(319, "0");
+    view_.Repaint();
+  }
+
+  // True when the register has nothing to send.
+  bool RequestTable() {
+    LogLine("posilam DRQ...");
+    std::string reply;
+    const int result = link_.Exchange(CommandFrame(link_.Bytes().Drq, link_.NetId(),
+                                                   TableCode(table_, link_.Bytes().Drq, link_.Bytes())),
+                                      reply);
+    return link_.RequestReply(reply, result, link_.Bytes().Drq);
+  }
+
+  std::string ReadPart(int count) {
+    std::string part;
+    const int result = link_.Port().Read(part, count, true, options_.ReadTimeoutMs);
+    if (result != PortResult::Done) {
+      LogLine(Cz("chyba při načítání..."));
+      RaisePortResult(result);
+    }
+    return part;
+  }
+
+  void ReceiveRecords() {
+    int attempt = 1;
+    for (bool stop = false; !stop;) {
+      LogLine(Cz("čekám na 4 byty..."));
+      std::string record = ReadPart(HeadLength);
+      LogLine(std::to_string(record.size()) + Cz(" byty přijaty..."));
+      if (record == EndFrame) {
+        ShowEnd();
+        return;
+      }
+      const int restLength = table_.Interpreter->RecordLength() - HeadLength;
+      LogLine(Cz("čekám na ") + std::to_string(restLength) + Cz(" byty..."));
+      const std::string rest = ReadPart(std::max(restLength, 0));
+      LogLine(std::to_string(rest.size()) + Cz(" byty přijaty..."));
+      record += rest;
+      LogLine(Cz("zpracovávám záznam..."));
+      std::string answer;
+      if (!IsGood(record)) {
+        if (attempt == MaxAttempts) RaiseError(16);
+        ++attempt;
+        LogLine(Cz("posílám 15h - opakování..."));
+        answer = AnswerFrame(link_, RepeatByte);
+      } else {
+        attempt = 1;
+        stop = TakeRecord(record);
+        LogLine(stop ? Cz("posílám EOF...") : Cz("posílám ACK..."));
+        answer = stop ? EndFrame : AnswerFrame(link_, AckByte);
+      }
+      RaisePortResult(link_.Port().Write(answer));
+      LogLine(Cz("odesláno..."));
+    }
+  }
+
+  bool IsGood(const std::string& record) const {
+    return static_cast<int>(record.size()) == table_.Interpreter->RecordLength() && VerifyCheckBytes(record);
+  }
+
+  // Stores a good record; true when the table ends with it.
+  bool TakeRecord(const std::string& record) {
+    const bool endRecord = IsNetworkEndRecord(table_, record, options_);
+    if (!endRecord) StoreRecord(record);
+    ++received_;
+    view_.SecondLabel = LoadTextWith(319, std::to_string(received_));
+    view_.Records.Position = received_;
+    view_.Repaint();
+    LogLine(Cz("záznam zpracován..."));
+    return endRecord || StopsAfter(table_, options_);
+  }
+
+  void StoreRecord(const std::string& record) {
+    const std::string errors = table_.Interpreter->CheckRecord(table_, record);
+    if (!errors.empty()) {
+      LogLine(Cz("chyba v datech: ") + errors);
+      return;
+    }
+    LogLine("data ok");
+    table_.AddRow(-1, table_.Interpreter->DecodeRecord(record));
+  }
+
+  void ShowEnd() {
+    LogLine(Cz("přijato EOF..."));
+    LogLine(Cz("oznamuji konec načítání..."));
+    view_.FirstLabel = LoadTextWith(320, table_.Name);
+    view_.SecondLabel = LoadTextWith(321, std::to_string(received_));
+    view_.Records.Position = view_.Records.Maximum;
+    view_.Repaint();
+  }
+
+  TLinkProtocol& link_;
+  TSoubor& table_;
+  const TDownloadOptions& options_;
+  TTransferView& view_;
+  int received_ = 0;
+};
+
+}  // namespace
+
+void DownloadTable(TLinkProtocol& link, TSoubor& table, const TDownloadOptions& options, TTransferView& view) {
+  TableDownload(link, table, options, view).Run();
+}

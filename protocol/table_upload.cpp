@@ -1,0 +1,156 @@
+#include "protocol/table_upload.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "app/kom_error.h"
+#include "model/check_bytes.h"
+#include "model/code_page.h"
+#include "model/localized_texts.h"
+#include "model/soubor.h"
+#include "transport/communication_log.h"
+#include "transport/port.h"
+
+namespace {
+
+constexpr int MaxAttempts = 5;
+constexpr int PluTable = 3;
+constexpr std::uint8_t EcrDtx = 0xD3;
+constexpr int RestartPauseMs = 7000;
+
+std::uint8_t ByteAt(const std::string& bytes, std::size_t index) {
+  return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
+}
+
+enum class Verdict { Accepted, Again };
+
+class TableUpload {
+public:
+  TableUpload(TLinkProtocol& link, TSoubor& table, const TUploadSettings& settings, TTransferView& view)
+      : link_(link), table_(table), settings_(settings), view_(view) {}
+
+  bool Run() {
+    ShowStart();
+    if (table_.EnqMark && TLinkProtocol::SkipsTable(table_.Number, link_.Handshake(table_.Number))) {
+      LogLine("vynechavam DTX file " + std::to_string(table_.Number) + "...");
+      return !table_.ResetMark;
+    }
+    SendRequest();
+    for (auto& row : table_.Rows) SendRow(row);
+    ShowEnd();
+    return !table_.ResetMark;
+  }
+
+private:
+  std::uint8_t Dtx() const { return link_.Bytes().Dtx; }
+
+  void ShowStart() {
+    view_.FirstLabel = LoadTextWith(table_.ResetMark ? 312 : 313, table_.Name);
+    view_.Records = {0, static_cast<int>(table_.Rows.size())};
+    view_.SecondLabel = LoadTextWith(314, "0");
+    view_.Repaint();
+  }
+
+  void ShowEnd() {
+    view_.FirstLabel = LoadTextWith(table_.ResetMark ? 315 : 316, table_.Name);
+    view_.SecondLabel = LoadTextWith(317, std::to_string(sent_));
+    view_.Records.Position = view_.Records.Maximum;
+    view_.Repaint();
+  }
+
+  void RefuseForbiddenReset() const {
+    if (!table_.ResetMark || Dtx() != EcrDtx) return;
+    const int reset = table_.Number;
+    if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
+      throw std::runtime_error(FormatError(49));
+    }
+  }
+
+  void SendRequest() {
+    LogLine("posilam DTX...");
+    RefuseForbiddenReset();
+    std::string reply;
+    const int result =
+        link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), settings_.Options)),
+                       reply);
+    RaisePortResult(result);
+    if (table_.ResetMark) {
+      if (reply != EndFrame) RaiseError(27);
+      return;
+    }
+    link_.RequestReply(reply, result, Dtx());
+  }
+
+  void SendRow(TRadek& row) {
+    const std::string record = table_.Interpreter->EncodeRow(row, false);
+    for (int attempt = 1;; ++attempt) {
+      std::string reply;
+      RaisePortResult(link_.Exchange(record, reply));
+      if (Judge(reply, attempt) == Verdict::Accepted) break;
+    }
+    row.Accepted = 1;
+    ++sent_;
+    view_.SecondLabel = LoadTextWith(314, std::to_string(sent_));
+    view_.Records.Position = sent_;
+    view_.Repaint();
+  }
+
+  Verdict Judge(const std::string& reply, int attempt) {
+    const bool more = attempt < MaxAttempts;
+    const std::uint8_t status = ByteAt(reply, 1);
+    switch (status) {
+      case RepeatByte:
+        if (!more) RaiseError(16);
+        return Verdict::Again;
+      case 0x0B:
+        if (!more) RaiseError(29, std::to_string(link_.NetId()));
+        return Verdict::Again;
+      case 0x0C:
+      case 0x0D:
+        if (!more) RaiseError(status == 0x0C ? 30 : 31);
+        if (table_.Number == PluTable && settings_.Options.OptionV) RestartPluUpload();
+        return Verdict::Again;
+      case 0x0E:
+        RaiseError(56);
+      case 0x16:
+        RaiseError(settings_.Options.OptionA ? 56 : 26);
+      default:
+        break;
+    }
+    if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
+    if (more) return Verdict::Again;
+    if (ByteAt(reply, 0) == Dtx() && status == 0x17) RaiseError(28);
+    if (ByteAt(reply, 0) == Dtx() && status == AckByte) RaiseError(16);
+    RaiseError(14);
+  }
+
+  // The "V" variant of the PLU upload: the register may ask to start again.
+  void RestartPluUpload() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(RestartPauseMs));
+    for (int attempt = 1;; ++attempt) {
+      try {
+        LogLine("posilam DTX...");
+        std::string reply;
+        const int result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), 0x03), reply);
+        link_.RequestReply(reply, result, Dtx());
+        return;
+      } catch (const EKomError& failure) {
+        if (attempt == MaxAttempts) throw;
+        LogLine(std::string("Chyba: ") + failure.what());
+      }
+    }
+  }
+
+  TLinkProtocol& link_;
+  TSoubor& table_;
+  const TUploadSettings& settings_;
+  TTransferView& view_;
+  int sent_ = 0;
+};
+
+}  // namespace
+
+bool UploadTable(TLinkProtocol& link, TSoubor& table, const TUploadSettings& settings, TTransferView& view) {
+  return TableUpload(link, table, settings, view).Run();
+}

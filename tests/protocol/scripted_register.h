@@ -1,0 +1,85 @@
+#pragma once
+// A register on the far side of a COM line, in memory: a COM layer whose
+// writes are recorded and answered by a script, and whose reads hand out the
+// answers byte by byte. A read with nothing waiting returns at once with no
+// bytes, which the port reports as "nothing received".
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/nastaveni.h"
+#include "model/check_bytes.h"
+#include "model/soubor.h"
+#include "model/tlumocnik_sloupce.h"
+#include "transport/com_layer.h"
+#include "transport/port.h"
+
+class TScriptedRegister : public TComLayer {
+public:
+  /// Called with every frame the program writes; returns the bytes the
+  /// register sends back.
+  std::function<std::string(const std::string& written)> Answer = [](const std::string&) { return std::string(); };
+  std::vector<std::string> Written;
+
+  /// Bytes the register sends without being asked.
+  void Send(const std::string& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
+
+  int sio_open(int) override { return 0; }
+  int sio_ioctl(int, int, int) override { return 0; }
+  int sio_flowctrl(int, int) override { return 0; }
+  int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
+  int sio_write(int, const char* data, int length) override {
+    Written.emplace_back(data, static_cast<std::size_t>(length));
+    Send(Answer(Written.back()));
+    return length;
+  }
+  int sio_SetReadTimeouts(int, std::int32_t, std::int32_t) override { return 0; }
+  int sio_read(int, char* buffer, int length) override {
+    int count = 0;
+    while (count < length && !pending_.empty()) {
+      buffer[count++] = pending_.front();
+      pending_.pop_front();
+    }
+    return count;
+  }
+  int sio_flush(int, int) override {
+    pending_.clear();
+    return 0;
+  }
+  int sio_close(int) override { return 0; }
+
+private:
+  std::deque<char> pending_;
+};
+
+inline std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (const int value : values) bytes += static_cast<char>(value);
+  return bytes;
+}
+
+inline std::string WithCheckBytes(std::string bytes) {
+  AddCheckBytes(bytes);
+  return bytes;
+}
+
+/// Settings of a COM line 1 at 9600 bit/s.
+inline TNastaveni ComLineSettings() {
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[1] = 1;
+  settings.BaudRate[1] = 9600;
+  return settings;
+}
+
+/// A small programming table: record number, a packed price, a name.
+inline void MakeSmallTable(TSoubor& table, int number) {
+  table.Number = number;
+  table.Name = "Table " + std::to_string(number);
+  table.Capacity = 10;
+  table.AddColumn(1, 2);
+  table.AddColumn(0, 2);
+  table.AddColumn(3, 4);
+  table.Interpreter = std::make_unique<TTlumocnikSloupce>(table.Columns);
+}

@@ -1,0 +1,361 @@
+// Downloads and uploads of single tables, and the transfer run around them,
+// against a register scripted in memory.
+#include <gtest/gtest.h>
+
+#include "app/kom_error.h"
+#include "app/program.h"
+#include "model/localized_texts.h"
+#include "protocol/kom_dialog.h"
+#include "protocol/table_download.h"
+#include "protocol/table_upload.h"
+#include "scripted_register.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string Drq = Bytes({0xD7});
+const std::string Ack = Bytes({0xD7, 0x06, 0xD1, 0x52});
+const std::string Repeat = Bytes({0xD7, 0x15, 0xC2, 0x52});
+
+std::string Record(const TSoubor& table, const std::string& rowText) {
+  TRadek row(static_cast<int>(table.Columns.size()));
+  row.SetDefaults(table.Columns);
+  row.ReadRowText(rowText, table.Columns);
+  return table.Interpreter->EncodeRow(row, false);
+}
+
+std::string Damaged(std::string record) {
+  record.back() = static_cast<char>(record.back() ^ 0x01);
+  return record;
+}
+
+/// A register that sends the given records one by one for a DRQ, resending
+/// on a repeat request and stopping at the program's end frame.
+struct SendingRegister {
+  std::vector<std::string> records;
+  std::vector<std::string> damagedCopies;  // sent instead of a record while left
+  std::string drqReply = WithCheckBytes(Bytes({0xD7, 0x10}));
+  std::size_t next = 0;
+
+  std::string operator()(const std::string& written) {
+    if (written.size() == 5 && static_cast<std::uint8_t>(written[0]) == 0xD7) return drqReply + Current();
+    if (written == Ack) {
+      ++next;
+      return Current();
+    }
+    if (written == Repeat) return Current();
+    return {};
+  }
+
+  std::string Current() {
+    if (next >= records.size()) return EndFrame;
+    if (!damagedCopies.empty()) {
+      std::string copy = damagedCopies.back();
+      damagedCopies.pop_back();
+      return copy;
+    }
+    return records[next];
+  }
+};
+
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EKomError& error) {
+    return ErrorNumberOf(error.what());
+  } catch (const std::exception& error) {
+    return ErrorNumberOf(error.what());
+  }
+  return 0;
+}
+
+class TransferTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    port.Open(settings, 1);
+    MakeSmallTable(table, 5);
+  }
+
+  void Download(TSoubor& target, TDownloadOptions options = {}) {
+    DownloadTable(link, target, options, view);
+  }
+
+  TScriptedRegister peer;
+  TNastaveni settings = ComLineSettings();
+  TPort port{peer};
+  TLinkProtocol link{port, TLinkBytes{}, 0, ""};
+  TTransferView view;
+  TSoubor table;
+};
+
+TEST_F(TransferTest, RegisterWithNothingToSendLeavesTheTableEmpty) {
+  table.AddRow(-1, "1|5|old|");
+  peer.Answer = [](const std::string&) { return EndFrame; };
+  Download(table);
+  EXPECT_TRUE(table.Rows.empty());
+  EXPECT_EQ(view.FirstLabel, LoadTextWith(318, table.Name));
+  EXPECT_EQ(peer.Written.size(), 1u) << "nothing is answered to the end frame";
+}
+
+TEST_F(TransferTest, EndFrameAsFirstRecordShowsTheEndLabels) {
+  SendingRegister reg;
+  peer.Answer = std::ref(reg);
+  Download(table);
+  EXPECT_TRUE(table.Rows.empty());
+  EXPECT_EQ(view.FirstLabel, LoadTextWith(320, table.Name));
+  EXPECT_EQ(view.SecondLabel, LoadTextWith(321, "0"));
+}
+
+TEST_F(TransferTest, RecordsAreDecodedAndAcknowledged) {
+  SendingRegister reg;
+  reg.records = {Record(table, "1|1250|Rohl|"), Record(table, "2|9|Chle|")};
+  peer.Answer = std::ref(reg);
+  Download(table);
+  ASSERT_EQ(table.Rows.size(), 2u);
+  EXPECT_EQ(table.Rows[0].WriteRowText(), "1|1250|Rohl|");
+  EXPECT_EQ(table.Rows[1].WriteRowText(), "2|9|Chle|");
+  EXPECT_EQ(peer.Written[0], Bytes({0xD7, 0x00, 0x05, 0xD2, 0x52}));
+  EXPECT_EQ(peer.Written[1], Ack);
+  EXPECT_EQ(peer.Written[2], Ack);
+  EXPECT_EQ(peer.Written.size(), 3u);
+}
+
+TEST_F(TransferTest, BadRecordIsRequestedAgainFiveTimesAtMost) {
+  SendingRegister reg;
+  const std::string good = Record(table, "1|1|A|");
+  reg.records = {good, good};
+  reg.damagedCopies = {Damaged(good), Damaged(good), Damaged(good), Damaged(good)};
+  peer.Answer = std::ref(reg);
+  Download(table);
+  EXPECT_EQ(table.Rows.size(), 2u);
+  EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), Repeat), 4);
+
+  reg = SendingRegister();
+  reg.records = {good};
+  reg.damagedCopies.assign(5, Damaged(good));
+  peer.Answer = std::ref(reg);
+  EXPECT_EQ(ErrorOf([&] { Download(table); }), 16);
+}
+
+TEST_F(TransferTest, ShortRecordIsRequestedAgain) {
+  SendingRegister reg;
+  const std::string good = Record(table, "1|1|A|");
+  reg.records = {good};
+  reg.damagedCopies = {good.substr(0, good.size() - 1)};
+  peer.Answer = std::ref(reg);
+  Download(table);
+  EXPECT_EQ(table.Rows.size(), 1u);
+  EXPECT_EQ(peer.Written[1], Repeat);
+}
+
+TEST_F(TransferTest, SilentRegisterGivesFourAndKeepsWhatCame) {
+  SendingRegister reg;
+  reg.records = {Record(table, "1|1|A|")};
+  peer.Answer = [&reg](const std::string& written) { return written == Ack ? std::string() : reg(written); };
+  EXPECT_EQ(ErrorOf([&] { Download(table); }), 4);
+  EXPECT_EQ(table.Rows.size(), 1u);
+}
+
+TEST_F(TransferTest, ShortFinancialReportTakesOneRecordAndEndsIt) {
+  table.Number = 85;
+  SendingRegister reg;
+  reg.records = {Record(table, "1|1|A|"), Record(table, "2|1|B|")};
+  peer.Answer = std::ref(reg);
+  Download(table);
+  EXPECT_EQ(table.Rows.size(), 1u);
+  EXPECT_EQ(peer.Written.back(), EndFrame);
+}
+
+TEST_F(TransferTest, JournalFromRowStopsAtTheStopRow) {
+  TSoubor journal;
+  journal.Number = 88;
+  journal.AddColumn(1, 2);
+  journal.AddColumn(4, 2);
+  journal.AddColumn(1, 2);
+  journal.Interpreter = std::make_unique<TTlumocnikSloupce>(journal.Columns);
+  SendingRegister reg;
+  reg.records = {Record(journal, "1|AA|122|"), Record(journal, "2|AA|121|"), Record(journal, "3|AA|120|"),
+                 Record(journal, "4|AA|119|")};
+  peer.Answer = std::ref(reg);
+  Download(journal, {-1, 120, true});
+  EXPECT_EQ(journal.Rows.size(), 3u);
+  EXPECT_EQ(peer.Written.back(), EndFrame);
+  EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), Ack), 2);
+}
+
+TEST_F(TransferTest, NetworkEndRecordEndsTheTableUnstored) {
+  table.Number = 65;
+  const std::string end = WithCheckBytes(std::string(static_cast<std::size_t>(table.Interpreter->RecordLength() - 2), '\x30'));
+  SendingRegister reg;
+  reg.records = {Record(table, "1|1|A|"), end, Record(table, "3|1|C|")};
+  peer.Answer = std::ref(reg);
+  Download(table);
+  EXPECT_EQ(table.Rows.size(), 1u);
+  EXPECT_EQ(peer.Written.back(), EndFrame);
+
+  reg = SendingRegister();
+  reg.records = {Record(table, "1|1|A|"), end};
+  peer.Answer = std::ref(reg);
+  Download(table, {-1, -1, false});
+  EXPECT_EQ(table.Rows.size(), 2u) << "outside a network the record is data";
+}
+
+TEST_F(TransferTest, UploadSendsEveryRowAndOwesTheEndFrame) {
+  table.AddRow(-1, "1|10|A|");
+  table.AddRow(-1, "2|20|B|");
+  peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({0xD3, 0x06})); };
+  EXPECT_TRUE(UploadTable(link, table, {}, view));
+  ASSERT_EQ(peer.Written.size(), 3u);
+  EXPECT_EQ(peer.Written[0], CommandFrame(0xD3, 0, 0x05));
+  EXPECT_EQ(peer.Written[2], Record(table, "2|20|B|"));
+  EXPECT_EQ(table.Rows[1].Accepted, 1);
+  EXPECT_EQ(view.SecondLabel, LoadTextWith(317, "2"));
+}
+
+TEST_F(TransferTest, UploadRepeatsRefusedRecordsFiveTimes) {
+  table.AddRow(-1, "1|10|A|");
+  peer.Answer = [](const std::string& written) {
+    return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x06 : 0x15}));
+  };
+  EXPECT_EQ(ErrorOf([&] { UploadTable(link, table, {}, view); }), 16);
+  EXPECT_EQ(peer.Written.size(), 6u);
+  EXPECT_EQ(table.Rows[0].Accepted, 0);
+}
+
+TEST_F(TransferTest, UploadReplyRules) {
+  table.AddRow(-1, "1|10|A|");
+  auto uploadAnswered = [&](std::string recordReply, TUploadSettings upload = {}) {
+    peer.Answer = [recordReply](const std::string& written) {
+      return written.size() == 5 ? WithCheckBytes(Bytes({0xD3, 0x06})) : recordReply;
+    };
+    return ErrorOf([&] { UploadTable(link, table, upload, view); });
+  };
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x16}))), 26);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x16})), {{false, true}, false}), 56);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x0E}))), 56);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x0C}))), 30);
+  EXPECT_EQ(uploadAnswered(Bytes({0xD3, 0x06, 0, 0})), 16);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x17}))), 28);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x17}))), 14);
+  EXPECT_EQ(uploadAnswered(""), 4);
+}
+
+TEST_F(TransferTest, ResetsAreRefusedOnEcrAndSentOnCm) {
+  TSoubor reset;
+  reset.ResetMark = true;
+  reset.Number = 1;
+  reset.AddColumn(1, 2);
+  reset.Interpreter = std::make_unique<TTlumocnikSloupce>(reset.Columns);
+  reset.AddRow(-1, "1|");
+  EXPECT_EQ(ErrorOf([&] { UploadTable(link, reset, {}, view); }), 49);
+  EXPECT_TRUE(peer.Written.empty());
+
+  TLinkBytes cm{0xE8, 0xD2, 0xD8, 8, true};
+  TLinkProtocol cmLink(port, cm, 0, "");
+  peer.Answer = [](const std::string& written) {
+    return written.size() == 5 ? EndFrame : WithCheckBytes(Bytes({0xD2, 0x06}));
+  };
+  EXPECT_FALSE(UploadTable(cmLink, reset, {}, view)) << "no end frame is owed after a reset";
+  EXPECT_EQ(peer.Written[0], CommandFrame(0xD2, 0, 0x46));
+
+  peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({0xD2, 0x06})); };
+  EXPECT_EQ(ErrorOf([&] { UploadTable(cmLink, reset, {}, view); }), 27);
+}
+
+class TransferRunTest : public TransferTest {
+protected:
+  void SetUp() override {
+    MakeSmallTable(table, 5);
+    MakeSmallTable(second, 6);
+    ErrorCode = 0;
+    dialog.Settings = &settings;
+    dialog.MakePort = [this] { return std::make_unique<TPort>(peer); };
+  }
+  void TearDown() override { ErrorCode = 0; }
+
+  TSoubor second;
+  TKomDialog dialog{view};
+};
+
+TEST_F(TransferRunTest, UploadRunSendsTheEndFrameAfterEachTable) {
+  table.AddRow(-1, "1|1|A|");
+  second.AddRow(-1, "1|2|B|");
+  dialog.Tables = {&table, &second};
+  dialog.Sending = true;
+  dialog.PrepareTransfer(TLinkBytes{});
+  peer.Answer = [](const std::string& written) {
+    if (written == EndFrame) return std::string();
+    return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x20 : 0x06}));
+  };
+  dialog.ShowModal();
+  EXPECT_TRUE(dialog.Finished);
+  EXPECT_EQ(dialog.ErrorCount, 0);
+  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), EndFrame), 2);
+  EXPECT_EQ(dialog.KeyPositionText, "OFF");
+  EXPECT_EQ(view.Caption, LoadText(334));
+}
+
+TEST_F(TransferRunTest, FullRegisterSkipsTheTableAndGoesOn) {
+  table.AddRow(-1, "1|1|A|");
+  second.AddRow(-1, "1|2|B|");
+  dialog.Tables = {&table, &second};
+  dialog.Sending = true;
+  dialog.PrepareTransfer(TLinkBytes{});
+  peer.Answer = [this](const std::string& written) {
+    if (written.size() == 5) return WithCheckBytes(Bytes({0xD3, 0x06}));
+    return WithCheckBytes(Bytes({0xD3, written == Record(table, "1|1|A|") ? 0x16 : 0x06}));
+  };
+  dialog.ShowModal();
+  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(dialog.ErrorCount, 0);
+  EXPECT_EQ(second.Rows[0].Accepted, 1);
+}
+
+TEST_F(TransferRunTest, FailureEndsTheRunAndKeepsTheFirstNumber) {
+  dialog.Tables = {&table, &second};
+  dialog.PrepareTransfer(TLinkBytes{});
+  dialog.ShowModal();
+  EXPECT_EQ(ErrorCode, 4);
+  EXPECT_EQ(dialog.ErrorCount, 1);
+  EXPECT_FALSE(dialog.Finished);
+  EXPECT_EQ(peer.Written.size(), 1u) << "the second table is not asked for";
+
+  ErrorCode = 7;
+  dialog.ShowModal();
+  EXPECT_EQ(ErrorCode, 7);
+}
+
+TEST_F(TransferRunTest, StockTableTakesTheNamesOfPlu) {
+  TSoubor plu;
+  plu.Number = 3;
+  plu.AddColumn(1, 2);
+  plu.AddColumn(0, 7);
+  plu.AddColumn(3, 18);
+  plu.Interpreter = std::make_unique<TTlumocnikSloupce>(plu.Columns);
+  TSoubor stock;
+  stock.Number = 65;
+  stock.AddColumn(1, 2);
+  stock.AddColumn(0, 7);
+  stock.AddColumn(2, 4);
+  stock.AddColumn(3, 18);
+  stock.Interpreter = std::make_unique<TTlumocnikSloupce>(stock.Columns, 3);
+  SendingRegister pluRegister;
+  pluRegister.records = {Record(plu, "1|111|Rohlik|"), Record(plu, "2|222|Chleba|")};
+  SendingRegister stockRegister;
+  stockRegister.records = {Record(stock, "1|222|5.000|"), Record(stock, "2|333|1.000|")};
+  bool firstTable = true;
+  peer.Answer = [&](const std::string& written) {
+    if (written == EndFrame) return std::string();
+    if (written.size() == 5 && written[2] == '\x65') firstTable = false;
+    return firstTable ? pluRegister(written) : stockRegister(written);
+  };
+  dialog.Tables = {&plu, &stock};
+  dialog.PrepareTransfer(TLinkBytes{});
+  dialog.ShowModal();
+  ASSERT_EQ(stock.Rows.size(), 2u);
+  EXPECT_EQ(stock.Rows[0].Cell(3), "Chleba");
+  EXPECT_EQ(stock.Rows[1].Cell(3), "");
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// The port over TCP/IP: against a loopback listener playing the register,
+// and against a scripted socket for the branches a real one rarely takes.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "port_test_support.h"
+#include "transport/port.h"
+
+namespace {
+
+TNastaveni TcpSettings(int ipPort) {
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.UseTcp = true;
+  settings.IpAddress = "127.000.000.001";
+  settings.IpPort = ipPort;
+  settings.Timeout[1] = 300;
+  return settings;
+}
+
+void ExpectFailure(const std::function<void()>& action, const std::string& messageStart) {
+  try {
+    action();
+    ADD_FAILURE() << "no failure, expected " << messageStart;
+  } catch (const std::runtime_error& failure) {
+    EXPECT_EQ(std::string(failure.what()).substr(0, messageStart.size()), messageStart) << failure.what();
+  }
+}
+
+class PortTcp : public ::testing::Test {
+protected:
+  void Connect(int ipPort = 0) {
+    settings = TcpSettings(ipPort != 0 ? ipPort : peer->Port());
+    port.Open(settings, 1);
+    ASSERT_TRUE(port.Opened());
+    peer->Accept();
+    log.Clear();
+  }
+
+  LogCapture log;
+  std::unique_ptr<LoopbackPeer> peer = std::make_unique<LoopbackPeer>();
+  TNastaveni settings;
+  TPort port;
+  std::string answer;
+};
+
+TEST_F(PortTcp, OpenConnectsToTheNormalisedAddressAndLogsEachStep) {
+  settings = TcpSettings(peer->Port());
+  port.Open(settings, 1);
+  EXPECT_TRUE(port.Opened());
+  const std::string portText = std::to_string(peer->Port());
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{"Otevreni portu 1", "TCPIP: 127.000.000.001 (127.0.0.1) " + portText,
+                                      "Set Address", "Set Port", "Set Blocking", "Set Active", "TCPIP Lookup",
+                                      "TCPIP Connecting", "TCPIP Connect", "Test Active", "Create SocketStream",
+                                      "Created SocketStream"}));
+}
+
+TEST_F(PortTcp, ConnectToAClosedPortRaisesOpenTcpip) {
+  const int closedPort = peer->Port();
+  peer->StopListening();
+  settings = TcpSettings(closedPort);
+  ExpectFailure([&] { port.Open(settings, 1); }, "Open TCPIP: Socket error: ");
+  EXPECT_FALSE(port.Opened());
+  const auto lines = log.Messages();
+  EXPECT_EQ(CountOf(lines, "TCPIP Error:" + std::to_string(ECONNREFUSED)), 1);
+  EXPECT_EQ(lines.back().substr(0, 12), "Open TCPIP: ");
+}
+
+TEST_F(PortTcp, ShortReadGivesResultOne) {
+  Connect();
+  peer->Send("\x01\x02\x03");
+  EXPECT_EQ(port.Read(answer, 4, true, 50), PortResult::ShortRead);
+  EXPECT_EQ(answer, "\x01\x02\x03");
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"cteni 4 bytu", "nacteno    3 bytu: 01 02 03 "}));
+  peer->Send("\x04\x05");
+  EXPECT_EQ(port.WriteRead("\x05", answer, 2), PortResult::Done);
+  EXPECT_EQ(answer, "\x04\x05");
+  EXPECT_EQ(peer->Receive(1), "\x05");
+}
+
+TEST_F(PortTcp, PortsFrom14000To14009DoubleFfBothWays) {
+  peer = std::make_unique<LoopbackPeer>(14005);
+  if (!peer->Listening()) GTEST_SKIP() << "127.0.0.1:14005 is taken on this machine";
+  Connect(14005);
+  EXPECT_EQ(port.Write(std::string("\x01\xFF\x02", 3)), PortResult::Done);
+  EXPECT_EQ(peer->Receive(5, 200), std::string("\x01\xFF\xFF\x02", 4));
+  EXPECT_EQ(log.Messages().front(), "write: 01 FF 02 ");
+
+  peer->Send(std::string("\xFF\xFF\x03", 3));
+  EXPECT_EQ(port.Read(answer, 2, false, 100), PortResult::Done);
+  EXPECT_EQ(answer, std::string("\xFF\x03", 2));
+  // An FFh that ends the frame still takes its copy off the line.
+  peer->Send(std::string("\xFF\xFF\x07", 3));
+  EXPECT_EQ(port.Read(answer, 1, false, 100), PortResult::Done);
+  EXPECT_EQ(answer, "\xFF");
+  EXPECT_EQ(port.Read(answer, 1, false, 100), PortResult::Done);
+  EXPECT_EQ(answer, "\x07");
+}
+
+TEST_F(PortTcp, OtherPortsSendAndReadFfUnchanged) {
+  peer = std::make_unique<LoopbackPeer>(15000);
+  if (!peer->Listening()) GTEST_SKIP() << "127.0.0.1:15000 is taken on this machine";
+  Connect(15000);
+  port.Write(std::string("\x01\xFF\x02", 3));
+  EXPECT_EQ(peer->Receive(4, 100), std::string("\x01\xFF\x02", 3));
+  peer->Send(std::string("\xFF\xFF\x03", 3));
+  EXPECT_EQ(port.Read(answer, 2, false, 100), PortResult::Done);
+  EXPECT_EQ(answer, std::string("\xFF\xFF", 2));
+}
+
+TEST_F(PortTcp, CloseWaitsTheDelayAroundTheSocketClose) {
+  Connect();
+  settings.TcpCloseDelay = 5;
+  port.Close();
+  EXPECT_FALSE(port.Opened());
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"TCPIP closing - delay 5 ms", "SocketStream free",
+                                                      "ClientSocket Close", "TCPIP Disconnect", "ClientSocket closed",
+                                                      "ClientSocket free", "TCPIP closed - delay 5 ms"}));
+  EXPECT_EQ(peer->Receive(1, 200), "");  // the peer sees the end of the connection
+}
+
+TEST_F(PortTcp, PortThatIsNotOpenRaisesSocketFailures) {
+  settings = TcpSettings(peer->Port());
+  port.Open(settings, 1);
+  port.Close();
+  ExpectFailure([&] { port.Write("x"); }, "SocketWrite: ");
+  ExpectFailure([&] { port.Read(answer, 1, false); }, "SocketRead: ");
+  ExpectFailure([&] { port.WriteRead("x", answer, 1); }, "SocketWrite: ");
+}
+
+TEST_F(PortTcp, SendCommandAndFlushDoNothing) {
+  Connect();
+  answer = "kept";
+  EXPECT_EQ(port.SendCommand("AT\r", 100, false, true, answer), PortResult::Done);
+  port.Flush();
+  EXPECT_EQ(answer, "kept");
+  EXPECT_TRUE(log.Messages().empty());
+  EXPECT_EQ(peer->Receive(1, 50), "");
+}
+
+TEST_F(PortTcp, ModemSlotIsAlwaysACommandLine) {
+  settings = TcpSettings(peer->Port());
+  settings.BaudRate[3] = 14400;
+  ExpectFailure([&] { port.Open(settings, 3); }, "Unknown baud rate.");
+}
+
+// --- Scripted socket --------------------------------------------------------
+
+struct SocketScript {
+  bool activeAfterConnect = true;
+  int closesThatFail = 0;      // Close() throws this many times
+  int closesThatLeaveActive = 0;
+  bool receiveFails = false;
+  std::vector<int> receiveWaits;
+  int sockets = 0;
+};
+
+class TScriptedSocket final : public TClientSocket {
+public:
+  explicit TScriptedSocket(SocketScript& script) : script_(script) { ++script_.sockets; }
+  void SetEvents(TSocketEvents) override {}
+  void SetAddress(const std::string&) override {}
+  void SetPort(int) override {}
+  void Connect(int) override { active_ = script_.activeAfterConnect; }
+  bool Active() const override { return active_; }
+  void Close() override {
+    if (script_.closesThatFail > 0 && script_.closesThatFail--) throw std::runtime_error("close refused");
+    if (script_.closesThatLeaveActive > 0 && script_.closesThatLeaveActive--) return;
+    active_ = false;
+  }
+  int Receive(char*, int, int timeoutMs) override {
+    script_.receiveWaits.push_back(timeoutMs);
+    if (script_.receiveFails) throw std::runtime_error("connection reset");
+    return 0;
+  }
+  void Send(std::string_view, int) override {}
+
+private:
+  SocketScript& script_;
+  bool active_ = false;
+};
+
+class PortOnScriptedSocket : public ::testing::Test {
+protected:
+  LogCapture log;
+  SocketScript script;
+  TNastaveni settings = TcpSettings(15000);
+  TPort port{SystemComLayer(), [this] { return std::make_unique<TScriptedSocket>(script); }};
+  std::string answer;
+};
+
+TEST_F(PortOnScriptedSocket, SocketThatDoesNotConnectLeavesThePortClosedQuietly) {
+  script.activeAfterConnect = false;
+  port.Open(settings, 1);
+  EXPECT_FALSE(port.Opened());
+  EXPECT_EQ(log.Messages().back(), "Test Active");
+}
+
+TEST_F(PortOnScriptedSocket, CloseTriesFourTimesAndLogsEachOutcome) {
+  port.Open(settings, 1);
+  script.closesThatLeaveActive = 10;
+  log.Clear();
+  port.Close();
+  const auto lines = log.Messages();
+  EXPECT_EQ(CountOf(lines, "ClientSocket Close"), 4);
+  EXPECT_EQ(CountOf(lines, "ClientSocket active"), 4);
+  EXPECT_EQ(lines.back(), "TCPIP closed - delay 0 ms");
+}
+
+TEST_F(PortOnScriptedSocket, FailedCloseAttemptIsLoggedAndTheNextOneCloses) {
+  port.Open(settings, 1);
+  script.closesThatFail = 1;
+  log.Clear();
+  port.Close();
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{"TCPIP closing - delay 0 ms", "SocketStream free", "ClientSocket Close",
+                                      "ClientSocket closing error: close refused", "ClientSocket Close",
+                                      "ClientSocket closed", "ClientSocket free", "TCPIP closed - delay 0 ms"}));
+}
+
+TEST_F(PortOnScriptedSocket, OpenAgainClosesThePreviousConnectionFirst) {
+  port.Open(settings, 1);
+  log.Clear();
+  port.Open(settings, 1);
+  EXPECT_TRUE(ContainsRun(log.Messages(), {"TCPIP: 127.000.000.001 (127.0.0.1) 15000", "TCPIP closing - delay 0 ms"}));
+  EXPECT_EQ(script.sockets, 2);
+  EXPECT_TRUE(port.Opened());
+}
+
+TEST_F(PortOnScriptedSocket, ReadTimeOutOverridesTheStreamForOneCallOnly) {
+  port.Open(settings, 1);
+  port.Read(answer, 1, false, 50);
+  port.Read(answer, 1, false, 0);
+  port.Read(answer, 1, false, -1);
+  script.receiveFails = true;
+  ExpectFailure([&] { port.Read(answer, 1, false, 70); }, "SocketRead: connection reset");
+  script.receiveFails = false;
+  port.Read(answer, 1, false);
+  EXPECT_EQ(script.receiveWaits, (std::vector<int>{50, 300, 300, 70, 300}));
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// The client socket against a loopback listener, its events, and the
+// normalised address it is given.
+#include <gtest/gtest.h>
+
+#include "port_test_support.h"
+#include "transport/socket_stream.h"
+#include "transport/tcp_socket.h"
+
+namespace {
+
+TEST(NormalizeIpAddress, KeepsDigitsOfFourGroupsWithoutLeadingZeros) {
+  EXPECT_EQ(NormalizeIpAddress("192.168.001.010"), "192.168.1.10");
+  EXPECT_EQ(NormalizeIpAddress(""), "0.0.0.0");
+  EXPECT_EQ(NormalizeIpAddress("10..5"), "10.0.5.0");
+  EXPECT_EQ(NormalizeIpAddress("1.2.3.4.5"), "1.2.3.4");
+  EXPECT_EQ(NormalizeIpAddress(" 192.168.1.x7 "), "192.168.1.7");
+  EXPECT_EQ(NormalizeIpAddress("000.00.0.0000"), "0.0.0.0");
+  EXPECT_EQ(NormalizeIpAddress("...."), "0.0.0.0");
+  // A group too long for any integer stays its digits rather than wrapping round.
+  EXPECT_EQ(NormalizeIpAddress("0012345678901234567890.1.1.1"), "12345678901234567890.1.1.1");
+}
+
+class ClientSocketTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(peer.Listening());
+    TSocketEvents events;
+    events.OnLookup = [this] { seen.push_back("lookup"); };
+    events.OnConnecting = [this] { seen.push_back("connecting"); };
+    events.OnConnect = [this] { seen.push_back("connect"); };
+    events.OnDisconnect = [this] { seen.push_back("disconnect"); };
+    events.OnError = [this](int code) { seen.push_back("error " + std::to_string(code)); };
+    socket->SetEvents(events);
+    socket->SetAddress("127.0.0.1");
+    socket->SetPort(peer.Port());
+  }
+
+  LoopbackPeer peer;
+  std::unique_ptr<TClientSocket> socket = CreateClientSocket();
+  std::vector<std::string> seen;
+};
+
+TEST_F(ClientSocketTest, ConnectsExchangesAndClosesWithItsEvents) {
+  socket->Connect(500);
+  peer.Accept();
+  EXPECT_TRUE(socket->Active());
+  EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "connecting", "connect"}));
+
+  socket->Send(std::string("\x01\xFF\x02", 3), 500);
+  EXPECT_EQ(peer.Receive(3), std::string("\x01\xFF\x02", 3));
+  peer.Send("\x06");
+  char byte = 0;
+  ASSERT_EQ(socket->Receive(&byte, 1, 500), 1);
+  EXPECT_EQ(byte, '\x06');
+
+  socket->Close();
+  EXPECT_FALSE(socket->Active());
+  socket->Close();
+  EXPECT_EQ(seen.back(), "disconnect");
+  EXPECT_EQ(seen.size(), 4u);
+}
+
+TEST_F(ClientSocketTest, ReceiveGivesNothingAfterTheWaitOrWhenThePeerLeaves) {
+  socket->Connect(500);
+  peer.Accept();
+  char buffer[4];
+  EXPECT_EQ(socket->Receive(buffer, 4, 20), 0);
+  EXPECT_EQ(socket->Receive(buffer, 4, 0), 0);
+  peer.HangUp();
+  EXPECT_EQ(socket->Receive(buffer, 4, 500), 0);
+}
+
+TEST_F(ClientSocketTest, RefusedConnectReportsTheErrorThenThrows) {
+  peer.StopListening();
+  try {
+    socket->Connect(500);
+    FAIL() << "connect to a closed port succeeded";
+  } catch (const std::runtime_error& failure) {
+    EXPECT_EQ(std::string(failure.what()),
+              "Socket error: " + std::string(std::strerror(ECONNREFUSED)) + " (" + std::to_string(ECONNREFUSED) +
+                  "), on API 'connect'");
+  }
+  EXPECT_FALSE(socket->Active());
+  EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "connecting", "error " + std::to_string(ECONNREFUSED)}));
+}
+
+TEST_F(ClientSocketTest, AddressThatIsNoIpv4AddressFailsBeforeConnecting) {
+  socket->SetAddress("999.1.1.1");
+  EXPECT_THROW(socket->Connect(500), std::runtime_error);
+  EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "error " + std::to_string(EINVAL)}));
+}
+
+TEST_F(ClientSocketTest, UnconnectedSocketRefusesToSendOrReceive) {
+  char byte = 0;
+  EXPECT_THROW(socket->Receive(&byte, 1, 10), std::runtime_error);
+  EXPECT_THROW(socket->Send("x", 10), std::runtime_error);
+  EXPECT_EQ(seen.back(), "error " + std::to_string(ENOTCONN));
+}
+
+TEST_F(ClientSocketTest, StreamReadsAndWritesWithItsWaitTimeOut) {
+  socket->Connect(500);
+  peer.Accept();
+  TSocketStream stream(*socket, 20);
+  char byte = 0;
+  EXPECT_EQ(stream.Read(&byte, 1), 0);
+  stream.SetTimeOut(500);
+  EXPECT_EQ(stream.TimeOut(), 500);
+  stream.Write("ab");
+  EXPECT_EQ(peer.Receive(2), "ab");
+  peer.Send("c");
+  ASSERT_EQ(stream.Read(&byte, 1), 1);
+  EXPECT_EQ(byte, 'c');
+}
+
+}  // namespace

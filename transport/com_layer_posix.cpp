@@ -1,0 +1,317 @@
+// The COM layer over termios. Lines are opened non-blocking and raw; every
+// wait is a poll() against a deadline, so the time-outs hold whatever the
+// driver does. Works on pseudo-terminals, which have no modem-control lines.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <optional>
+
+#include "app/settings_store.h"
+#include "transport/com_layer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>;
+
+struct OpenLine {
+  int fd = -1;
+  std::int32_t writeTotalMs = 0;
+  std::int32_t readTotalMs = 0;
+  std::int32_t readIntervalMs = 0;
+};
+
+Deadline DeadlineAfter(std::int32_t milliseconds) {
+  if (milliseconds <= 0) return std::nullopt;
+  return Clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+int MillisecondsUntil(const Deadline& deadline) {
+  if (!deadline) return -1;  // poll() waits without limit
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1'000'000'000));
+}
+
+enum class WaitOutcome { Ready, TimedOut, Failed };
+
+/// Waits until `fd` is ready for `events` (or reports a hang-up or error,
+/// which the following read or write then reveals).
+WaitOutcome WaitFor(int fd, short events, const Deadline& deadline) {
+  for (;;) {
+    pollfd watched{fd, events, 0};
+    const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
+    if (ready > 0) return WaitOutcome::Ready;
+    if (ready == 0) return WaitOutcome::TimedOut;
+    if (errno != EINTR) return WaitOutcome::Failed;
+  }
+}
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+std::optional<speed_t> SpeedConstant(std::int32_t bitsPerSecond) {
+  switch (bitsPerSecond) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+#ifdef B7200
+    case 7200: return B7200;
+#endif
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+#ifdef B230400
+    case 230400: return B230400;
+#endif
+#ifdef B460800
+    case 460800: return B460800;
+#endif
+#ifdef B921600
+    case 921600: return B921600;
+#endif
+    default: return std::nullopt;
+  }
+}
+
+#ifdef CMSPAR
+constexpr tcflag_t StickParity = CMSPAR;
+#else
+constexpr tcflag_t StickParity = 0;  // mark and space parity unavailable
+#endif
+
+#ifdef CRTSCTS
+constexpr tcflag_t HardwareHandshake = CRTSCTS;
+#else
+constexpr tcflag_t HardwareHandshake = 0;
+#endif
+
+/// The parity flags of a parity letter, or nothing when termios cannot
+/// express it.
+std::optional<tcflag_t> ParityFlags(char parity) {
+  switch (parity) {
+    case 'N': return tcflag_t{0};
+    case 'O': return tcflag_t{PARENB | PARODD};
+    case 'E': return tcflag_t{PARENB};
+    case 'M': if (StickParity != 0) return tcflag_t{PARENB | PARODD | StickParity}; break;
+    case 'S': if (StickParity != 0) return tcflag_t{PARENB | StickParity}; break;
+    default: break;
+  }
+  return std::nullopt;
+}
+
+bool ApplyLineMode(termios& attributes, int mode) {
+  const auto format = DecodeLineMode(mode);
+  if (!format) return false;
+  const auto parity = ParityFlags(format->Parity);
+  if (!parity) return false;
+  constexpr std::array<tcflag_t, 4> CharacterSizes{CS5, CS6, CS7, CS8};
+  attributes.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | StickParity);
+  attributes.c_cflag |= CharacterSizes[static_cast<std::size_t>(format->DataBits - 5)] | *parity;
+  if (format->StopBits == 2) attributes.c_cflag |= CSTOPB;
+  return true;
+}
+
+/// Raises DTR and RTS. A line without modem-control lines (a pseudo-terminal,
+/// some adapters) refuses the request, which is fine.
+bool RaiseModemLines(int fd) {
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  if (::ioctl(fd, TIOCMBIS, &lines) == 0) return true;
+  return errno == ENOTTY || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+}
+
+bool SetRawDefaults(int fd) {
+  termios attributes{};
+  if (::tcgetattr(fd, &attributes) != 0) return false;
+  ::cfmakeraw(&attributes);
+  attributes.c_cflag |= CLOCAL | CREAD;
+  attributes.c_cflag &= ~HardwareHandshake;
+  attributes.c_iflag &= ~(IXON | IXOFF | IXANY);
+  attributes.c_cc[VMIN] = 0;
+  attributes.c_cc[VTIME] = 0;
+  ::cfsetispeed(&attributes, B9600);
+  ::cfsetospeed(&attributes, B9600);
+  return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+}
+
+class TPosixComLayer final : public TComLayer {
+public:
+  TPosixComLayer() = default;
+  TPosixComLayer(const TPosixComLayer&) = delete;
+  TPosixComLayer& operator=(const TPosixComLayer&) = delete;
+  ~TPosixComLayer() override {
+    for (const auto& [port, line] : lines_) ::close(line.fd);
+  }
+
+  int sio_open(int port) override {
+    if (port < 1 || port > 255) return ComResult::BadPort;
+    if (lines_.count(port) != 0) return ComResult::OpenFailed;
+    const std::string device = ComDevicePath(port);
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ComResult::OpenFailed;
+    if (!SetRawDefaults(fd) || !RaiseModemLines(fd)) {
+      ::close(fd);
+      return ComResult::OpenFailed;
+    }
+    lines_[port] = OpenLine{fd};
+    return ComResult::Ok;
+  }
+
+  int sio_ioctl(int port, int baudCode, int mode) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    const auto speed = SpeedConstant(BaudRateOfCode(baudCode));
+    termios attributes{};
+    if (!speed) return ComResult::BadParameter;
+    if (::tcgetattr(line->fd, &attributes) != 0) return ComResult::SystemFailure;
+    if (!ApplyLineMode(attributes, mode)) return ComResult::BadParameter;
+    ::cfsetispeed(&attributes, *speed);
+    ::cfsetospeed(&attributes, *speed);
+    return ::tcsetattr(line->fd, TCSANOW, &attributes) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_flowctrl(int port, int mode) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (mode < 0 || mode > 15) return ComResult::BadParameter;
+    if ((mode & ComFlow::Hardware) != 0 && HardwareHandshake == 0) return ComResult::BadParameter;
+    termios attributes{};
+    if (::tcgetattr(line->fd, &attributes) != 0) return ComResult::SystemFailure;
+    attributes.c_cflag &= ~HardwareHandshake;
+    if ((mode & ComFlow::Hardware) != 0) attributes.c_cflag |= HardwareHandshake;
+    attributes.c_iflag &= ~(IXON | IXOFF);
+    if ((mode & ComFlow::TxXon) != 0) attributes.c_iflag |= IXON;
+    if ((mode & ComFlow::RxXon) != 0) attributes.c_iflag |= IXOFF;
+    return ::tcsetattr(line->fd, TCSANOW, &attributes) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_SetWriteTimeouts(int port, std::int32_t totalMs) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    line->writeTotalMs = totalMs;
+    return ComResult::Ok;
+  }
+
+  int sio_write(int port, const char* data, int length) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (length < 0 || (length > 0 && data == nullptr)) return ComResult::BadParameter;
+    const Deadline deadline = DeadlineAfter(line->writeTotalMs);
+    int written = 0;
+    while (written < length) {
+      const ssize_t sent = ::write(line->fd, data + written, static_cast<std::size_t>(length - written));
+      if (sent > 0) {
+        written += static_cast<int>(sent);
+        continue;
+      }
+      if (sent < 0 && errno == EINTR) continue;
+      if (sent < 0 && !WouldBlock(errno)) return ComResult::SystemFailure;
+      const WaitOutcome outcome = WaitFor(line->fd, POLLOUT, deadline);
+      if (outcome == WaitOutcome::TimedOut) return ComResult::WriteTimeout;
+      if (outcome == WaitOutcome::Failed) return ComResult::SystemFailure;
+    }
+    return written;
+  }
+
+  int sio_SetReadTimeouts(int port, std::int32_t totalMs, std::int32_t intervalMs) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    line->readTotalMs = totalMs;
+    line->readIntervalMs = intervalMs;
+    return ComResult::Ok;
+  }
+
+  int sio_read(int port, char* buffer, int length) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (length < 0 || (length > 0 && buffer == nullptr)) return ComResult::BadParameter;
+    const bool mayWait = line->readTotalMs > 0;
+    const Deadline total = DeadlineAfter(line->readTotalMs);
+    int count = 0;
+    while (count < length) {
+      const ssize_t got = ::read(line->fd, buffer + count, static_cast<std::size_t>(length - count));
+      if (got > 0) {
+        count += static_cast<int>(got);
+        continue;
+      }
+      if (got == 0) break;  // end of file: the other side is gone
+      if (errno == EINTR) continue;
+      if (!WouldBlock(errno)) return count > 0 ? count : ComResult::SystemFailure;
+      if (!mayWait) break;
+      const WaitOutcome outcome = WaitFor(line->fd, POLLIN, NextByteDeadline(*line, total, count));
+      if (outcome == WaitOutcome::TimedOut) break;
+      if (outcome == WaitOutcome::Failed) return count > 0 ? count : ComResult::SystemFailure;
+    }
+    return count;
+  }
+
+  int sio_flush(int port, int selector) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    int queue = 0;
+    switch (selector) {
+      case ComFlush::Input: queue = TCIFLUSH; break;
+      case ComFlush::Output: queue = TCOFLUSH; break;
+      case ComFlush::Both: queue = TCIOFLUSH; break;
+      default: return ComResult::BadParameter;
+    }
+    return ::tcflush(line->fd, queue) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_close(int port) override {
+    const auto found = lines_.find(port);
+    if (found == lines_.end()) return ComResult::BadPort;
+    const int fd = found->second.fd;
+    lines_.erase(found);
+    return ::close(fd) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+private:
+  OpenLine* Find(int port) {
+    const auto found = lines_.find(port);
+    return found == lines_.end() ? nullptr : &found->second;
+  }
+
+  /// The read ends at the total deadline, or earlier when an interval
+  /// time-out is set and the gap after the last byte grows beyond it.
+  static Deadline NextByteDeadline(const OpenLine& line, const Deadline& total, int countSoFar) {
+    if (line.readIntervalMs <= 0 || countSoFar == 0) return total;
+    const auto gapEnd = Clock::now() + std::chrono::milliseconds(line.readIntervalMs);
+    return total ? std::min(*total, gapEnd) : gapEnd;
+  }
+
+  std::map<int, OpenLine> lines_;
+};
+
+}  // namespace
+
+std::string ComDevicePath(int port) {
+  const std::string name = "COM" + std::to_string(port);
+  const char* fromEnvironment = std::getenv(("MERV_" + name).c_str());
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
+  std::string fromSettings = ReadSettingText("Ports", name);
+  if (!fromSettings.empty()) return fromSettings;
+  return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+TComLayer& SystemComLayer() {
+  static TPosixComLayer layer;
+  return layer;
+}

@@ -1,0 +1,204 @@
+// The COM layer over the Win32 communications API. Lines are opened for
+// synchronous I/O; the read and write time-outs are COMMTIMEOUTS, so the
+// driver ends each ReadFile and WriteFile in time by itself.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <map>
+
+#include "transport/com_layer.h"
+
+namespace {
+
+struct OpenLine {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  std::int32_t writeTotalMs = 0;
+  std::int32_t readTotalMs = 0;
+  std::int32_t readIntervalMs = 0;
+};
+
+bool ApplyTimeouts(const OpenLine& line) {
+  COMMTIMEOUTS timeouts{};
+  if (line.readTotalMs <= 0) {
+    // MAXDWORD interval with zero totals: ReadFile returns at once with what is there.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+  } else {
+    timeouts.ReadIntervalTimeout = line.readIntervalMs > 0 ? static_cast<DWORD>(line.readIntervalMs) : 0;
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(line.readTotalMs);
+  }
+  timeouts.WriteTotalTimeoutConstant = line.writeTotalMs > 0 ? static_cast<DWORD>(line.writeTotalMs) : 0;
+  return SetCommTimeouts(line.handle, &timeouts) != FALSE;
+}
+
+bool SetDefaults(HANDLE handle) {
+  DCB control{};
+  control.DCBlength = sizeof control;
+  if (!GetCommState(handle, &control)) return false;
+  control.BaudRate = CBR_9600;
+  control.ByteSize = 8;
+  control.Parity = NOPARITY;
+  control.StopBits = ONESTOPBIT;
+  control.fBinary = TRUE;
+  control.fParity = FALSE;
+  control.fOutxCtsFlow = FALSE;
+  control.fOutxDsrFlow = FALSE;
+  control.fDtrControl = DTR_CONTROL_ENABLE;
+  control.fRtsControl = RTS_CONTROL_ENABLE;
+  control.fDsrSensitivity = FALSE;
+  control.fOutX = FALSE;
+  control.fInX = FALSE;
+  control.fNull = FALSE;
+  control.fAbortOnError = FALSE;
+  return SetCommState(handle, &control) != FALSE;
+}
+
+BYTE ParityOf(char parity) {
+  switch (parity) {
+    case 'O': return ODDPARITY;
+    case 'E': return EVENPARITY;
+    case 'M': return MARKPARITY;
+    case 'S': return SPACEPARITY;
+    default: return NOPARITY;
+  }
+}
+
+class TWin32ComLayer final : public TComLayer {
+public:
+  TWin32ComLayer() = default;
+  TWin32ComLayer(const TWin32ComLayer&) = delete;
+  TWin32ComLayer& operator=(const TWin32ComLayer&) = delete;
+  ~TWin32ComLayer() override {
+    for (const auto& entry : lines_) CloseHandle(entry.second.handle);
+  }
+
+  int sio_open(int port) override {
+    if (port < 1 || port > 255) return ComResult::BadPort;
+    if (lines_.count(port) != 0) return ComResult::OpenFailed;
+    const std::string device = ComDevicePath(port);
+    const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return ComResult::OpenFailed;
+    OpenLine line;
+    line.handle = handle;
+    if (!SetDefaults(handle) || !ApplyTimeouts(line)) {
+      CloseHandle(handle);
+      return ComResult::OpenFailed;
+    }
+    lines_[port] = line;
+    return ComResult::Ok;
+  }
+
+  int sio_ioctl(int port, int baudCode, int mode) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    const std::int32_t speed = BaudRateOfCode(baudCode);
+    const auto format = DecodeLineMode(mode);
+    if (speed == 0 || !format) return ComResult::BadParameter;
+    DCB control{};
+    control.DCBlength = sizeof control;
+    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    control.BaudRate = static_cast<DWORD>(speed);
+    control.ByteSize = static_cast<BYTE>(format->DataBits);
+    control.Parity = ParityOf(format->Parity);
+    control.fParity = format->Parity != 'N' ? TRUE : FALSE;
+    if (format->StopBits == 1) {
+      control.StopBits = ONESTOPBIT;
+    } else {
+      // With five data bits a UART sends one and a half stop bits for "two".
+      control.StopBits = control.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
+    }
+    return SetCommState(line->handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_flowctrl(int port, int mode) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (mode < 0 || mode > 15) return ComResult::BadParameter;
+    DCB control{};
+    control.DCBlength = sizeof control;
+    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    control.fOutxCtsFlow = (mode & ComFlow::Cts) != 0 ? TRUE : FALSE;
+    control.fRtsControl = (mode & ComFlow::Rts) != 0 ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    control.fOutX = (mode & ComFlow::TxXon) != 0 ? TRUE : FALSE;
+    control.fInX = (mode & ComFlow::RxXon) != 0 ? TRUE : FALSE;
+    return SetCommState(line->handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_SetWriteTimeouts(int port, std::int32_t totalMs) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    line->writeTotalMs = totalMs;
+    return ApplyTimeouts(*line) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_write(int port, const char* data, int length) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (length < 0 || (length > 0 && data == nullptr)) return ComResult::BadParameter;
+    DWORD written = 0;
+    if (!WriteFile(line->handle, data, static_cast<DWORD>(length), &written, nullptr)) {
+      return ComResult::SystemFailure;
+    }
+    if (written < static_cast<DWORD>(length)) return ComResult::WriteTimeout;
+    return static_cast<int>(written);
+  }
+
+  int sio_SetReadTimeouts(int port, std::int32_t totalMs, std::int32_t intervalMs) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    line->readTotalMs = totalMs;
+    line->readIntervalMs = intervalMs;
+    return ApplyTimeouts(*line) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_read(int port, char* buffer, int length) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    if (length < 0 || (length > 0 && buffer == nullptr)) return ComResult::BadParameter;
+    DWORD got = 0;
+    if (!ReadFile(line->handle, buffer, static_cast<DWORD>(length), &got, nullptr)) {
+      return ComResult::SystemFailure;
+    }
+    return static_cast<int>(got);
+  }
+
+  int sio_flush(int port, int selector) override {
+    OpenLine* line = Find(port);
+    if (line == nullptr) return ComResult::BadPort;
+    DWORD flags = 0;
+    switch (selector) {
+      case ComFlush::Input: flags = PURGE_RXABORT | PURGE_RXCLEAR; break;
+      case ComFlush::Output: flags = PURGE_TXABORT | PURGE_TXCLEAR; break;
+      case ComFlush::Both: flags = PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR; break;
+      default: return ComResult::BadParameter;
+    }
+    return PurgeComm(line->handle, flags) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+  int sio_close(int port) override {
+    const auto found = lines_.find(port);
+    if (found == lines_.end()) return ComResult::BadPort;
+    const HANDLE handle = found->second.handle;
+    lines_.erase(found);
+    return CloseHandle(handle) ? ComResult::Ok : ComResult::SystemFailure;
+  }
+
+private:
+  OpenLine* Find(int port) {
+    const auto found = lines_.find(port);
+    return found == lines_.end() ? nullptr : &found->second;
+  }
+
+  std::map<int, OpenLine> lines_;
+};
+
+}  // namespace
+
+std::string ComDevicePath(int port) { return "\\\\.\\COM" + std::to_string(port); }
+
+TComLayer& SystemComLayer() {
+  static TWin32ComLayer layer;
+  return layer;
+}

@@ -1,0 +1,34 @@
+#include "transport/tcp_socket.h"
+
+namespace {
+
+/// The decimal digits of a group as a number without leading zeros. The
+/// number stays text, so a group of any length cannot overflow.
+std::string GroupNumber(std::string_view group) {
+  std::string digits;
+  for (const char character : group) {
+    if (character < '0' || character > '9') continue;
+    if (digits.empty() && character == '0') continue;
+    digits += character;
+  }
+  return digits.empty() ? "0" : digits;
+}
+
+}  // namespace
+
+std::string NormalizeIpAddress(std::string_view address) {
+  std::string normalized;
+  std::size_t groupStart = 0;
+  for (int group = 0; group < 4; ++group) {
+    std::string_view text;
+    if (groupStart <= address.size()) {
+      const std::size_t dot = address.find('.', groupStart);
+      const std::size_t groupEnd = dot == std::string_view::npos ? address.size() : dot;
+      text = address.substr(groupStart, groupEnd - groupStart);
+      groupStart = groupEnd + 1;
+    }
+    if (group > 0) normalized += '.';
+    normalized += GroupNumber(text);
+  }
+  return normalized;
+}

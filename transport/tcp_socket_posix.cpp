@@ -1,0 +1,175 @@
+// The client socket over BSD sockets. The descriptor is non-blocking; every
+// wait (connect, receive, send) is a poll() against a deadline, which gives
+// the blocking calls with time-outs that the socket promises.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+#include "transport/tcp_socket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string SocketErrorText(int code, std::string_view api) {
+  return "Socket error: " + std::string(std::strerror(code)) + " (" + std::to_string(code) +
+         "), on API '" + std::string(api) + "'";
+}
+
+/// Milliseconds left until `deadline`, for poll().
+int MillisecondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1'000'000'000));
+}
+
+class TPosixClientSocket final : public TClientSocket {
+public:
+  TPosixClientSocket() = default;
+  TPosixClientSocket(const TPosixClientSocket&) = delete;
+  TPosixClientSocket& operator=(const TPosixClientSocket&) = delete;
+  ~TPosixClientSocket() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
+  void SetAddress(const std::string& address) override { address_ = address; }
+  void SetPort(int port) override { port_ = port; }
+
+  void Connect(int timeoutMs) override {
+    if (fd_ >= 0) Fail(EISCONN, "connect");
+    Notify(events_.OnLookup);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) != 1) Fail(EINVAL, "inet_pton");
+    if (port_ < 0 || port_ > 65535) Fail(EINVAL, "htons");
+    peer.sin_port = htons(static_cast<std::uint16_t>(port_));
+
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) Fail(errno, "socket");
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0) FailAndRelease(errno, "fcntl");
+
+    Notify(events_.OnConnecting);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+      if (errno != EINPROGRESS) FailAndRelease(errno, "connect");
+      WaitForConnection(timeoutMs);
+    }
+    // Frames are small and answered; do not hold them back for coalescing.
+    const int noDelay = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    connected_ = true;
+    Notify(events_.OnConnect);
+  }
+
+  bool Active() const override { return connected_; }
+
+  void Close() override {
+    if (fd_ < 0) return;
+    const bool wasConnected = connected_;
+    const int fd = fd_;
+    fd_ = -1;
+    connected_ = false;
+    if (wasConnected) ::shutdown(fd, SHUT_RDWR);
+    const int closed = ::close(fd);
+    const int error = errno;
+    if (wasConnected) Notify(events_.OnDisconnect);
+    if (closed != 0 && error != EINTR) Fail(error, "close");
+  }
+
+  int Receive(char* buffer, int size, int timeoutMs) override {
+    RequireConnection("recv");
+    if (size <= 0) return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+      const ssize_t got = ::recv(fd_, buffer, static_cast<std::size_t>(size), 0);
+      if (got >= 0) return static_cast<int>(got);  // 0: the peer ended the connection
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "recv");
+      if (!WaitFor(POLLIN, deadline, "recv")) return 0;
+    }
+  }
+
+  void Send(std::string_view data, int timeoutMs) override {
+    RequireConnection("send");
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+      const ssize_t done = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+      if (done > 0) {
+        sent += static_cast<std::size_t>(done);
+        continue;
+      }
+      if (done < 0 && errno == EINTR) continue;
+      if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "send");
+      if (!WaitFor(POLLOUT, deadline, "send")) Fail(ETIMEDOUT, "send");
+    }
+  }
+
+private:
+  static void Notify(const std::function<void()>& event) {
+    if (event) event();
+  }
+
+  /// Reports the error to the error event, then throws it.
+  [[noreturn]] void Fail(int code, std::string_view api) {
+    if (events_.OnError) events_.OnError(code);
+    throw std::runtime_error(SocketErrorText(code, api));
+  }
+
+  /// Fail() for a connect that did not come about: the descriptor goes first.
+  [[noreturn]] void FailAndRelease(int code, std::string_view api) {
+    ::close(fd_);
+    fd_ = -1;
+    Fail(code, api);
+  }
+
+  void RequireConnection(std::string_view api) {
+    if (!connected_) Fail(ENOTCONN, api);
+  }
+
+  void WaitForConnection(int timeoutMs) {
+    for (;;) {
+      pollfd watched{fd_, POLLOUT, 0};
+      const int ready = ::poll(&watched, 1, timeoutMs > 0 ? timeoutMs : -1);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) FailAndRelease(errno, "poll");
+      if (ready == 0) FailAndRelease(ETIMEDOUT, "connect");
+      break;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) FailAndRelease(errno, "getsockopt");
+    if (error != 0) FailAndRelease(error, "connect");
+  }
+
+  /// True when the descriptor became ready for `events` before the deadline.
+  bool WaitFor(short events, Clock::time_point deadline, std::string_view api) {
+    for (;;) {
+      pollfd watched{fd_, events, 0};
+      const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
+      if (ready > 0) return true;
+      if (ready == 0) return false;
+      if (errno != EINTR) Fail(errno, api);
+    }
+  }
+
+  TSocketEvents events_;
+  std::string address_;
+  int port_ = 0;
+  int fd_ = -1;
+  bool connected_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TClientSocket> CreateClientSocket() { return std::make_unique<TPosixClientSocket>(); }

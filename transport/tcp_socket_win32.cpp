@@ -1,0 +1,206 @@
+// The client socket over Windows Sockets 2. The socket is non-blocking; every
+// wait (connect, receive, send) is a select() against a deadline, which gives
+// the blocking calls with time-outs that the socket promises.
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601  // inet_pton
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <stdexcept>
+
+#include "transport/tcp_socket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string SocketErrorText(int code, std::string_view api) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == '.')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = "unknown error";
+  return "Socket error: " + message + " (" + std::to_string(code) + "), on API '" + std::string(api) + "'";
+}
+
+/// Windows Sockets is started once per process, on first use, and stays up.
+void StartWindowsSockets() {
+  static std::once_flag started;
+  std::call_once(started, [] {
+    WSADATA data{};
+    const int result = WSAStartup(MAKEWORD(2, 2), &data);
+    if (result != 0) throw std::runtime_error(SocketErrorText(result, "WSAStartup"));
+  });
+}
+
+timeval TimeValueUntil(Clock::time_point deadline) {
+  const auto left = std::max<long long>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
+  timeval value{};
+  value.tv_sec = static_cast<long>(left / 1000);
+  value.tv_usec = static_cast<long>((left % 1000) * 1000);
+  return value;
+}
+
+class TWin32ClientSocket final : public TClientSocket {
+public:
+  TWin32ClientSocket() { StartWindowsSockets(); }
+  TWin32ClientSocket(const TWin32ClientSocket&) = delete;
+  TWin32ClientSocket& operator=(const TWin32ClientSocket&) = delete;
+  ~TWin32ClientSocket() override {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+  }
+
+  void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
+  void SetAddress(const std::string& address) override { address_ = address; }
+  void SetPort(int port) override { port_ = port; }
+
+  void Connect(int timeoutMs) override {
+    if (socket_ != INVALID_SOCKET) Fail(WSAEISCONN, "connect");
+    Notify(events_.OnLookup);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    if (inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) != 1) Fail(WSAEINVAL, "inet_pton");
+    if (port_ < 0 || port_ > 65535) Fail(WSAEINVAL, "htons");
+    peer.sin_port = htons(static_cast<u_short>(port_));
+
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket_ == INVALID_SOCKET) Fail(WSAGetLastError(), "socket");
+    u_long nonBlocking = 1;
+    if (ioctlsocket(socket_, FIONBIO, &nonBlocking) != 0) FailAndRelease(WSAGetLastError(), "ioctlsocket");
+
+    Notify(events_.OnConnecting);
+    if (::connect(socket_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+      const int error = WSAGetLastError();
+      if (error != WSAEWOULDBLOCK) FailAndRelease(error, "connect");
+      WaitForConnection(timeoutMs);
+    }
+    // Frames are small and answered; do not hold them back for coalescing.
+    const BOOL noDelay = TRUE;
+    setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    connected_ = true;
+    Notify(events_.OnConnect);
+  }
+
+  bool Active() const override { return connected_; }
+
+  void Close() override {
+    if (socket_ == INVALID_SOCKET) return;
+    const bool wasConnected = connected_;
+    const SOCKET closing = socket_;
+    socket_ = INVALID_SOCKET;
+    connected_ = false;
+    if (wasConnected) shutdown(closing, SD_BOTH);
+    const int closed = closesocket(closing);
+    const int error = closed != 0 ? WSAGetLastError() : 0;
+    if (wasConnected) Notify(events_.OnDisconnect);
+    if (closed != 0) Fail(error, "closesocket");
+  }
+
+  int Receive(char* buffer, int size, int timeoutMs) override {
+    RequireConnection("recv");
+    if (size <= 0) return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+      const int got = recv(socket_, buffer, size, 0);
+      if (got >= 0) return got;  // 0: the peer ended the connection
+      const int error = WSAGetLastError();
+      if (error != WSAEWOULDBLOCK) Fail(error, "recv");
+      if (!WaitFor(false, deadline, "recv")) return 0;
+    }
+  }
+
+  void Send(std::string_view data, int timeoutMs) override {
+    RequireConnection("send");
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+      const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - sent, 1 << 30));
+      const int done = send(socket_, data.data() + sent, chunk, 0);
+      if (done > 0) {
+        sent += static_cast<std::size_t>(done);
+        continue;
+      }
+      const int error = done < 0 ? WSAGetLastError() : WSAEWOULDBLOCK;
+      if (error != WSAEWOULDBLOCK) Fail(error, "send");
+      if (!WaitFor(true, deadline, "send")) Fail(WSAETIMEDOUT, "send");
+    }
+  }
+
+private:
+  static void Notify(const std::function<void()>& event) {
+    if (event) event();
+  }
+
+  /// Reports the error to the error event, then throws it.
+  [[noreturn]] void Fail(int code, std::string_view api) {
+    if (events_.OnError) events_.OnError(code);
+    throw std::runtime_error(SocketErrorText(code, api));
+  }
+
+  /// Fail() for a connect that did not come about: the socket goes first.
+  [[noreturn]] void FailAndRelease(int code, std::string_view api) {
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+    Fail(code, api);
+  }
+
+  void RequireConnection(std::string_view api) {
+    if (!connected_) Fail(WSAENOTCONN, api);
+  }
+
+  void WaitForConnection(int timeoutMs) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket_, &writable);
+    FD_SET(socket_, &failed);
+    timeval limit{};
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+    const int ready = select(0, nullptr, &writable, &failed, timeoutMs > 0 ? &limit : nullptr);
+    if (ready == SOCKET_ERROR) FailAndRelease(WSAGetLastError(), "select");
+    if (ready == 0) FailAndRelease(WSAETIMEDOUT, "connect");
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+      FailAndRelease(WSAGetLastError(), "getsockopt");
+    }
+    if (error != 0) FailAndRelease(error, "connect");
+    if (FD_ISSET(socket_, &failed)) FailAndRelease(WSAECONNREFUSED, "connect");
+  }
+
+  /// True when the socket became ready (for writing when `forWriting`) before the deadline.
+  bool WaitFor(bool forWriting, Clock::time_point deadline, std::string_view api) {
+    fd_set watched;
+    FD_ZERO(&watched);
+    FD_SET(socket_, &watched);
+    timeval limit = TimeValueUntil(deadline);
+    const int ready = forWriting ? select(0, nullptr, &watched, nullptr, &limit)
+                                 : select(0, &watched, nullptr, nullptr, &limit);
+    if (ready == SOCKET_ERROR) Fail(WSAGetLastError(), api);
+    return ready > 0;
+  }
+
+  TSocketEvents events_;
+  std::string address_;
+  int port_ = 0;
+  SOCKET socket_ = INVALID_SOCKET;
+  bool connected_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TClientSocket> CreateClientSocket() { return std::make_unique<TWin32ClientSocket>(); }
