@@ -1,6 +1,7 @@
 #include "app/activities.h"
 
 #include "app/kom_error.h"
+#include "app/register_activities.h"
 #include "transport/communication_log.h"
 
 namespace {
@@ -15,19 +16,12 @@ bool IsModemActivity(const std::string& activity) {
   return activity == "MODEMDIAL" || activity == "MODEMHANGUP";
 }
 
-// Register activities: none is available in this build yet, so every
-// activity word ends with "activity not defined" after the log line that
-// announces the communication.
-void RunRegisterActivity(TNastaveni&, CommandParameters&) {
-  LogLine("Cinnost komunikace");
-  RaiseError(UnknownActivity);
-}
-
 }  // namespace
 
 void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
   if (IsChipCardTransfer(parameters.Activity) || IsModemActivity(parameters.Activity)) {
     RaiseError(UnknownActivity);
   }
+  LogLine("Cinnost komunikace");
   RunRegisterActivity(settings, parameters);
 }

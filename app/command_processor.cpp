@@ -12,8 +12,12 @@
 #include "app/platform.h"
 #include "app/program.h"
 #include "transport/communication_log.h"
+#include "transport/modem_line.h"
+#include "transport/port.h"
 
 namespace {
+
+constexpr int WritePauseOfCommands = 1;
 
 void RecordFailure(const std::string& message) {
   if (ErrorCode == 0) {
@@ -41,6 +45,18 @@ void RunCommandSteps(const std::string& commandString, TNastaveni& settings, Com
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);
   RunActivity(settings, parameters);
+}
+
+void CloseModemLine() {
+  if (!ModemPort) return;
+  try {
+    ModemPort->Close();
+  } catch (const std::exception& failure) {
+    LogClosingLine(std::string("ERROR: ") + failure.what());
+    RecordFailure(failure.what());
+  }
+  ModemPort.reset();
+  ModemSettings = nullptr;
 }
 
 void TellStandardError(const std::string& text) {
@@ -85,16 +101,18 @@ void WriteOutcomeFile(const std::string& file, int code) {
   }
 }
 
-void RunCommand(const std::string& commandString, [[maybe_unused]] bool keepModemPort) {
+void RunCommand(const std::string& commandString, bool keepModemPort) {
   std::optional<TNastaveni> settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;
   ErrorCode = 0;
+  WritePause = WritePauseOfCommands;
   try {
     RunCommandSteps(commandString, *settings, parameters);
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("ERROR: ") + failure.what());
     RecordFailure(failure.what());
   }
+  if (!keepModemPort) CloseModemLine();
   settings.reset();
   FinishCommand();
 }

@@ -101,3 +101,55 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
   std::filesystem::remove(errFile);
   return result;
 }
+
+#include <poll.h>
+#include <signal.h>
+
+BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    std::vector<std::string> copies = arguments;
+    std::string programText = program.string();
+    std::vector<char*> argv{programText.data()};
+    for (auto& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execv(programText.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  for (;;) {
+    pollfd watched{out[0], POLLIN, 0};
+    if (poll(&watched, 1, 5000) <= 0) break;
+    char c = 0;
+    if (read(out[0], &c, 1) != 1 || c == '\n') break;
+    firstLine_ += c;
+  }
+  close(out[0]);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+}
+
+SimulatedRegister::SimulatedRegister(const std::vector<std::string>& options) {
+#ifdef MERVSIM_EXE
+  std::vector<std::string> arguments{"--tcp", "0"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  process_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
+  const auto colon = process_->FirstLine().rfind(':');
+  if (colon == std::string::npos) throw std::runtime_error("mervsim did not start: " + process_->FirstLine());
+  port_ = std::stoi(process_->FirstLine().substr(colon + 1));
+#else
+  (void)options;
+  throw std::runtime_error("mervsim is not built");
+#endif
+}

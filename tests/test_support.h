@@ -26,6 +26,7 @@ void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes);
 
 #include <map>
 #include <vector>
+#include <memory>
 
 struct ProcessResult {
   int exitStatus = -1;  // exit code, or -1 when the process did not exit normally
@@ -38,3 +39,32 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment = {},
                          const std::filesystem::path& workingDirectory = {});
+
+/// A program started in the background whose first line of standard output
+/// is read at start; killed and reaped when the object goes.
+class BackgroundProcess {
+public:
+  BackgroundProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  /// The first line the program printed (without its line end), empty when
+  /// it printed none within a few seconds.
+  const std::string& FirstLine() const { return firstLine_; }
+
+private:
+  int pid_ = -1;
+  std::string firstLine_;
+};
+
+/// The register emulator on a free loopback port; its port number.
+class SimulatedRegister {
+public:
+  explicit SimulatedRegister(const std::vector<std::string>& options = {});
+  int Port() const { return port_; }
+
+private:
+  std::unique_ptr<BackgroundProcess> process_;
+  int port_ = 0;
+};

@@ -1,0 +1,305 @@
+#include "model/table_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include "app/kom_error.h"
+#include "model/value_conversions.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+constexpr int KeyboardTableNumber = 15;
+constexpr int BadTableFileError = 22;
+constexpr char Separator = ';';
+constexpr char CellEnd = '|';
+constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view TemporarySuffix = ".~mervtmp";
+
+bool KeepsRecordNumber(int tableNumber) {
+  return tableNumber == 1 || tableNumber == 2 || tableNumber == 4 || tableNumber == 5 || tableNumber == 66;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+[[noreturn]] void ThrowFileError(int error, const std::string& path) {
+  throw std::system_error(error, std::generic_category(), "table file " + path);
+}
+
+// ---------------------------------------------------------------- saving
+
+// The file being written: a temporary file beside the target that replaces
+// the target only when everything has been written and closed.
+class TemporaryTableFile {
+public:
+  explicit TemporaryTableFile(const std::string& target)
+      : target_(target), temporary_(target + std::string(TemporarySuffix)) {
+    file_.reset(std::fopen(temporary_.c_str(), "wb"));
+    if (!file_) ThrowFileError(errno, temporary_);
+    static_cast<void>(std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 16));
+  }
+  TemporaryTableFile(const TemporaryTableFile&) = delete;
+  TemporaryTableFile& operator=(const TemporaryTableFile&) = delete;
+  ~TemporaryTableFile() {
+    if (!committed_) Discard();
+  }
+
+  void WriteLine(std::string_view line) {
+    if (std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() ||
+        std::fwrite(LineEnd.data(), 1, LineEnd.size(), file_.get()) != LineEnd.size()) {
+      ThrowFileError(errno, temporary_);
+    }
+  }
+
+  /// Closes the file and puts it in place of the target.
+  void Commit() {
+    if (std::fclose(file_.release()) != 0) ThrowFileError(errno, temporary_);
+    std::filesystem::rename(temporary_, target_);
+    committed_ = true;
+  }
+
+  /// Closes and removes the temporary file; the target stays untouched.
+  /// Runs while another failure is on its way to the caller; a temporary
+  /// file that cannot be removed must not hide that failure.
+  void Discard() noexcept {
+    file_.reset();
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+  }
+
+private:
+  std::string target_;
+  std::string temporary_;
+  FileHandle file_;
+  bool committed_ = false;
+};
+
+// Decimal value of the hex digits of a marked cell.
+std::string MarkedCellAsDecimal(std::string_view cell) {
+  unsigned value = 0;
+  for (const char digit : cell.substr(0, 2)) value = value * 16 + HexDigitValue(digit);
+  return std::to_string(value);
+}
+
+std::string FileCell(const TSloupec& column, const std::string& cell) {
+  return column.Mark ? MarkedCellAsDecimal(cell) : cell;
+}
+
+std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColumn) {
+  std::string line;
+  for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
+    line += FileCell(table.Columns[static_cast<std::size_t>(index)], row.Cell(index));
+    line += CellEnd;
+  }
+  return line;
+}
+
+[[noreturn]] void ThrowCellTooWide(int rowIndex, int columnIndex, const std::string& cell, int width) {
+  throw std::length_error("Radek " + std::to_string(rowIndex) + " sloupec " + std::to_string(columnIndex) +
+                          ": \"" + cell + "\" je delsi nez " + std::to_string(width) + " znaku");
+}
+
+// A cell wider than its field cannot be cut without losing data; a report
+// table's file is never read back, so there the whole cell is written, while
+// a writable table's file must load again and the save is refused.
+std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn) {
+  const TRadek& row = table.Rows[static_cast<std::size_t>(rowIndex)];
+  std::string line;
+  for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
+    const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
+    const std::string cell = FileCell(column, row.Cell(index));
+    const auto width = static_cast<std::size_t>(column.RawTextWidth());
+    if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, column.RawTextWidth());
+    const std::string padding(width > cell.size() ? width - cell.size() : 0, ' ');
+    line += column.Type == ColumnType::Text ? cell + padding : padding + cell;
+  }
+  return line;
+}
+
+void WriteKeyLayouts(TemporaryTableFile& file, const TKeyLayouts& keyLayouts) {
+  file.WriteLine(KeyLayoutSectionMark + std::to_string(keyLayouts.size()));
+  for (const auto& design : keyLayouts) file.WriteLine(design->ToLine());
+}
+
+void WriteRow(TemporaryTableFile& file, const TSoubor& table, int rowIndex, int firstColumn, int codePage,
+              int layout) {
+  const bool fixedWidth = layout == TableFileLayout::FixedWidth;
+  LogLine((fixedWidth ? "Format2 radek " : "Format1 radek ") + std::to_string(rowIndex));
+  std::string line = fixedWidth ? FixedWidthLine(table, rowIndex, firstColumn)
+                                 : SeparatedLine(table, table.Rows[static_cast<std::size_t>(rowIndex)], firstColumn);
+  LogLine("Kodovani");
+  if (codePage == TableFileCodePage::Register) line = ToRegisterCharset(line);
+  LogLine("Write");
+  if (!fixedWidth) line = ReplaceByte(line, CellEnd, Separator);
+  file.WriteLine(line);
+}
+
+void WriteContents(TemporaryTableFile& file, const TSoubor& table, int codePage, bool reverse,
+                   const TKeyLayouts& keyLayouts, int layout, int firstColumn) {
+  if (table.Number == KeyboardTableNumber) WriteKeyLayouts(file, keyLayouts);
+  const int rowCount = static_cast<int>(table.Rows.size());
+  for (int step = 0; step < rowCount; ++step) {
+    WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, layout);
+  }
+}
+
+// ---------------------------------------------------------------- loading
+
+std::string ReadWholeFile(const std::string& path) {
+  FileHandle file(std::fopen(path.c_str(), "rb"));
+  if (!file) ThrowFileError(errno, path);
+  std::string bytes;
+  char buffer[1 << 16];
+  std::size_t count = 0;
+  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, count);
+  if (std::ferror(file.get())) ThrowFileError(errno, path);
+  return bytes;
+}
+
+// Lines ending in LF or CR LF; a last line without its end counts too.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    auto end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Decimal count after the section mark; 0 when it is not a number.
+std::size_t KeyLayoutCount(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  std::size_t count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  return error == std::errc() && end == text.data() + text.size() ? count : 0;
+}
+
+int ExpectedFixedWidthLength(const TSoubor& table, int firstColumn) {
+  int length = 0;
+  for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
+    length += table.Columns[index].RawTextWidth();
+  }
+  return length;
+}
+
+std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
+  if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
+  if (static_cast<int>(line.size()) != ExpectedFixedWidthLength(table, firstColumn)) RaiseError(BadTableFileError);
+  std::vector<std::string> cells;
+  std::size_t position = 0;
+  for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
+    const TSloupec& column = table.Columns[index];
+    const auto width = static_cast<std::size_t>(column.RawTextWidth());
+    const std::string_view field = std::string_view(line).substr(position, width);
+    position += width;
+    std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+    cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+std::vector<std::string> SeparatedCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
+  if (line.empty() || line.back() != Separator) line += Separator;
+  line = ReplaceByte(line, Separator, CellEnd);
+  if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
+  std::vector<std::string> cells;
+  std::size_t start = 0;
+  for (auto end = line.find(CellEnd); end != std::string::npos; end = line.find(CellEnd, start)) {
+    cells.push_back(TrimTrailingBlanks(TrimLeadingBlanks(std::string_view(line).substr(start, end - start))));
+    start = end + 1;
+  }
+  if (static_cast<int>(cells.size()) + firstColumn != static_cast<int>(table.Columns.size())) {
+    RaiseError(BadTableFileError);
+  }
+  for (std::size_t index = 0; index < cells.size(); ++index) {
+    const TSloupec& column = table.Columns[index + static_cast<std::size_t>(firstColumn)];
+    std::string& cell = cells[index];
+    cell = PriceToRegisterForm(column.Type, cell);
+    if (column.Type != ColumnType::Binary && static_cast<int>(cell.size()) > column.RawTextWidth()) {
+      RaiseError(BadTableFileError);
+    }
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+  }
+  return cells;
+}
+
+// Cells are set one by one rather than through the row text, so a "|" inside
+// a fixed-width text cell stays part of the cell.
+void AppendRow(TSoubor& table, const std::vector<std::string>& cells, int firstColumn, int recordNumber) {
+  TRadek& row = table.AddRow(-1, {});
+  if (firstColumn == 1) row.SetCell(0, std::to_string(recordNumber));
+  for (std::size_t index = 0; index < cells.size(); ++index) {
+    const auto column = index + static_cast<std::size_t>(firstColumn);
+    row.SetCell(static_cast<int>(column), std::string(table.Columns[column].CutToDisplay(cells[index])));
+  }
+}
+
+}  // namespace
+
+int FirstFileColumn(const TSoubor& table) { return table.Writable && !KeepsRecordNumber(table.Number) ? 1 : 0; }
+
+void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
+               const TKeyLayouts& keyLayouts, int layout) {
+  LogLine("Uloz begin");
+  const int firstColumn = FirstFileColumn(table);
+  LogLine("AssignFile \"" + path + "\"");
+  LogLine("Rewrite");
+  std::unique_ptr<TemporaryTableFile> file;
+  std::exception_ptr failure;
+  try {
+    file = std::make_unique<TemporaryTableFile>(path);
+    LogLine("Rewrite OK");
+    WriteContents(*file, table, codePage, reverse, keyLayouts, layout, firstColumn);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The closing steps are logged whether the saving succeeded or not.
+  LogLine("Close");
+  if (failure) {
+    if (file) file->Discard();
+  } else {
+    file->Commit();
+  }
+  LogLine("Close OK");
+  if (failure) std::rethrow_exception(failure);
+}
+
+void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayouts& keyLayouts, int firstColumn,
+               int layout) {
+  const std::string text = ReadWholeFile(path);
+  table.Rows.clear();
+  const std::vector<std::string_view> lines = SplitLines(text);
+  const std::string_view sectionMark = KeyLayoutSectionMark;
+  int recordNumber = 1;
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    const std::string_view line = lines[index];
+    if (line.starts_with(sectionMark)) {
+      keyLayouts.clear();
+      const std::size_t count = KeyLayoutCount(line.substr(sectionMark.size()));
+      for (std::size_t read = 0; read < count && index + 1 < lines.size(); ++read) {
+        keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(lines[++index])));
+      }
+      continue;
+    }
+    const std::vector<std::string> cells = layout == TableFileLayout::FixedWidth
+                                               ? FixedWidthCells(table, std::string(line), firstColumn, codePage)
+                                               : SeparatedCells(table, std::string(line), firstColumn, codePage);
+    AppendRow(table, cells, firstColumn, recordNumber);
+    ++recordNumber;
+  }
+}

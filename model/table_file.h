@@ -1,0 +1,63 @@
+#pragma once
+// Table text files: a register table exchanged with the parent application as
+// lines of text ending in CR LF, one line per row.
+//
+// Layout 1 (separated): the cells each followed by ";".
+// Layout 2 (fixed width): the cells without separators, each exactly as wide
+//   as its column's raw text width; text cells padded with blanks on the
+//   right, all others on the left.
+// Code page 852 converts the Czech and Slovak letters to the register's
+// character set; 1250 writes the program's text unchanged.
+//
+// The record number (column 0) is left out for writable tables other than
+// 1, 2, 4, 5 and 66; loading then numbers the rows 1, 2, 3 ... in line order.
+// A marked column is written as the decimal value of its hex digits. The
+// keyboard table (15) carries its key layouts before the rows: a line
+// "~KLAVESYDESIGN" + count, then that many key layout lines.
+//
+// The functions borrow the table and the catalogue's key layouts; nothing is
+// kept after they return.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/klavesa_design.h"
+#include "model/soubor.h"
+
+/// The key layouts as the model catalogue owns them.
+using TKeyLayouts = std::vector<std::unique_ptr<TKlavesaDesign>>;
+
+namespace TableFileLayout {
+constexpr int Separated = 1;
+constexpr int FixedWidth = 2;
+}  // namespace TableFileLayout
+
+namespace TableFileCodePage {
+constexpr int Register = 852;
+constexpr int Windows = 1250;
+}  // namespace TableFileCodePage
+
+/// Text that opens the key layout section of a table file.
+inline constexpr const char* KeyLayoutSectionMark = "~KLAVESYDESIGN";
+
+/// 1 when the file leaves out the record number of this table, else 0.
+int FirstFileColumn(const TSoubor& table);
+
+/// Writes the table's rows (from the last to the first when `reverse` is set)
+/// to the file at `path`, in layout 1 or 2 and code page 852 or 1250, with
+/// the key layouts before them for table 15. Each step goes to the
+/// communication log. The file is written under a temporary name in the same
+/// folder and renamed over `path` only when complete, so a failed save leaves
+/// an existing file as it was. Failures: std::system_error for input/output;
+/// std::length_error when a cell of a writable table does not fit its field
+/// in layout 2 (the file could not be loaded back).
+void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
+               const TKeyLayouts& keyLayouts, int layout);
+
+/// Replaces the table's rows with the records of the file at `path`.
+/// `firstColumn` is FirstFileColumn of the table: 1 numbers the rows from 1.
+/// A key layout section replaces the catalogue's key layouts. A line that
+/// breaks the layout's rules raises error 22; the rows read before it stay.
+/// A file that cannot be read raises std::system_error.
+void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayouts& keyLayouts, int firstColumn,
+               int layout);
