@@ -150,6 +150,10 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
       ++ErrorCount;
       throw EKomError(message);
     }
+    // A full register does not stop the run, but the caller must learn that
+    // rows were not stored.
+    LogLine("Pokladna plna: " + message);
+    RecordFailure(message);
   }
   if (endFrameOwed) {
     LogLine(Utf8ToCp1250("ukončuji odesílání záznamů..."));

@@ -245,19 +245,24 @@ public:
     const bool mayWait = line->readTotalMs > 0;
     const Deadline total = DeadlineAfter(line->readTotalMs);
     int count = 0;
+    bool pollSaidReady = false;
     while (count < length) {
       const ssize_t got = ::read(line->fd, buffer + count, static_cast<std::size_t>(length - count));
       if (got > 0) {
         count += static_cast<int>(got);
+        pollSaidReady = false;
         continue;
       }
-      if (got == 0) break;  // end of file: the other side is gone
-      if (errno == EINTR) continue;
-      if (!WouldBlock(errno)) return count > 0 ? count : ComResult::SystemFailure;
-      if (!mayWait) break;
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && !WouldBlock(errno)) return count > 0 ? count : ComResult::SystemFailure;
+      // Nothing is waiting: a raw line (VMIN 0) reads 0 bytes, a non-blocking
+      // one fails with EAGAIN. Both mean "not yet". A line that poll() calls
+      // ready and that still gives nothing has hung up: the other side is gone.
+      if (!mayWait || (got == 0 && pollSaidReady)) break;
       const WaitOutcome outcome = WaitFor(line->fd, POLLIN, NextByteDeadline(*line, total, count));
       if (outcome == WaitOutcome::TimedOut) break;
       if (outcome == WaitOutcome::Failed) return count > 0 ? count : ComResult::SystemFailure;
+      pollSaidReady = true;
     }
     return count;
   }

@@ -1,0 +1,242 @@
+// The module's executable against the register emulator: whole commands,
+// judged by "error.dat", the files written and the frames on the wire.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "test_support.h"
+
+#ifdef MERVSIM_EXE
+
+namespace {
+
+constexpr int DemoPluCount = 40;
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+class RegisterActivityTest : public ::testing::Test {
+protected:
+  void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
+
+  /// Starts the emulator with demo data and the given fault options.
+  void StartRegister(std::vector<std::string> options = {}) {
+    register_.reset();
+    std::filesystem::remove(wireLog_);
+    options.insert(options.end(), {"--plu-count", std::to_string(DemoPluCount), "--log", wireLog_.string()});
+    register_ = std::make_unique<SimulatedRegister>(options);
+  }
+
+  /// Runs one command against the emulator over TCP; returns the code of "error.dat".
+  std::string Run(const std::string& activity, std::vector<std::string> parameters = {}) {
+    std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1",
+                                       "/IPPORT=" + std::to_string(register_->Port()), "/ECR=465", "/TO=500"};
+    arguments.insert(arguments.end(), parameters.begin(), parameters.end());
+    const auto result = RunProcess(folder_ / "mervmodul", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}},
+                                   folder_.path());
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput, "");
+    const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
+    EXPECT_EQ(outcome.size(), 2u);
+    return outcome.empty() ? std::string() : outcome[0];
+  }
+
+  /// The frames the emulator received, as "E9 00 03 EA 2A".
+  std::vector<std::string> Received() const {
+    std::vector<std::string> frames;
+    if (!std::filesystem::exists(wireLog_)) return frames;
+    for (const auto& line : LinesOf(ReadFileBytes(wireLog_))) {
+      if (line.starts_with("recv ")) frames.push_back(line.substr(5));
+    }
+    return frames;
+  }
+
+  bool ReceivedFrameStartingWith(const std::string& start) const {
+    for (const auto& frame : Received()) {
+      if (frame.starts_with(start)) return true;
+    }
+    return false;
+  }
+
+  std::string File(const std::string& name) const { return ReadFileBytes(folder_ / name); }
+
+  TempDir folder_;
+  std::filesystem::path wireLog_ = folder_ / "wire.log";
+  std::unique_ptr<SimulatedRegister> register_;
+};
+
+TEST_F(RegisterActivityTest, ReadsAndWritesBackThePluTable) {
+  StartRegister();
+  EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 0");
+  const auto plu = LinesOf(File("plu.txt"));
+  ASSERT_EQ(plu.size(), static_cast<std::size_t>(DemoPluCount));
+  EXPECT_TRUE(plu[0].starts_with("8590000000015;")) << plu[0];
+  EXPECT_EQ(Received().front(), "D7 00 03 D4 52");
+
+  EXPECT_EQ(Run("W03", {"/FILE=plu.txt"}), " 0");
+  const auto frames = Received();
+  EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 61")) << "the PLU table goes up with code 61h";
+  EXPECT_EQ(frames.back(), "FF FF 00 02");
+  EXPECT_EQ(frames.size(), 2 * (1 + static_cast<std::size_t>(DemoPluCount)) + 1)
+      << "DRQ and an ACK per record, then DTX, every record and the end frame";
+
+  std::filesystem::rename(folder_ / "plu.txt", folder_ / "sent.txt");
+  EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 0");
+  EXPECT_EQ(File("plu.txt"), File("sent.txt")) << "what was written reads back the same";
+}
+
+TEST_F(RegisterActivityTest, TableThreeVariantsUseTheirCodes) {
+  StartRegister();
+  WriteFileBytes(folder_ / "new.txt", "8590000099999;Novy;100;0;1;2;1;0;0;0;0;0;0;00;\r\n");
+  EXPECT_EQ(Run("V03", {"/FILE=new.txt"}), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 03"));
+  EXPECT_EQ(Run("A03", {"/FILE=new.txt"}), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 63"));
+}
+
+TEST_F(RegisterActivityTest, UnsortedInputSendsNothing) {
+  StartRegister();
+  WriteFileBytes(folder_ / "bad.txt",
+                 "8590000000022;B;1;0;1;2;1;0;0;0;0;0;0;00;\r\n8590000000015;A;1;0;1;2;1;0;0;0;0;0;0;00;\r\n");
+  EXPECT_EQ(Run("W03", {"/FILE=bad.txt"}), " 8");
+  EXPECT_TRUE(Received().empty());
+  EXPECT_EQ(Run("W03", {"/FILE=missing.txt"}), " 6");
+  WriteFileBytes(folder_ / "short.txt", "8590000000022;B;\r\n");
+  EXPECT_EQ(Run("W03", {"/FILE=short.txt"}), "22");
+  EXPECT_TRUE(Received().empty());
+}
+
+TEST_F(RegisterActivityTest, ActivitiesThatNameNoTable) {
+  StartRegister();
+  EXPECT_EQ(Run("R00", {"/FILE=x.txt"}), " 1");
+  EXPECT_EQ(Run("Rxy", {"/FILE=x.txt"}), " 1");
+  EXPECT_EQ(Run("W70", {"/FILE=x.txt"}), " 1") << "reports cannot be written";
+  EXPECT_EQ(Run("N44"), " 1");
+  EXPECT_EQ(Run("N58"), " 1");
+  EXPECT_EQ(Run("N46"), "49");
+  EXPECT_EQ(Run("N56"), "49");
+  EXPECT_EQ(Run("HELLO"), " 1");
+  EXPECT_TRUE(Received().empty());
+}
+
+TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
+  StartRegister();
+  EXPECT_EQ(Run("N45"), " 0");
+  ASSERT_FALSE(Received().empty());
+  EXPECT_TRUE(Received().front().starts_with("D3 00 45")) << Received().front();
+  EXPECT_NE(Received().back(), "FF FF 00 02") << "no end frame after a reset";
+}
+
+TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
+  StartRegister();
+  EXPECT_EQ(Run("R70", {"/FILE=r70.txt"}), " 0");
+  const auto rows = LinesOf(File("r70.txt"));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), ';'), 6) << rows[0];
+  EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), " 0");
+  EXPECT_EQ(File("sts.txt"), "R\r\n") << "the key position the register reported";
+}
+
+TEST_F(RegisterActivityTest, BlockAndRelease) {
+  StartRegister();
+  EXPECT_EQ(Run("BLOCK"), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 69"));
+  EXPECT_TRUE(ReceivedFrameStartingWith("01 00 01"));
+  EXPECT_EQ(Run("DEBLOCK"), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00"));
+}
+
+TEST_F(RegisterActivityTest, QueriesThroughTheRequestTable) {
+  StartRegister();
+  EXPECT_EQ(Run("PLU", {"/EAN=8590000000015", "/FILE=plu1.txt"}), " 0");
+  EXPECT_NE(File("plu1.txt").find("8590000000015"), std::string::npos) << File("plu1.txt");
+  EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 67"));
+  EXPECT_TRUE(ReceivedFrameStartingWith("D7 00 90"));
+
+  EXPECT_EQ(Run("RJF", {"/ROW=300", "/FILE=rows.txt"}), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00 00 00 00 00 00 00 01 2C")) << "row 300 as 012C";
+  EXPECT_EQ(Run("RJF", {"/FILE=rows.txt"}), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00 00 00 00 00 00 00 00 FF")) << "no row: 00FF";
+}
+
+TEST_F(RegisterActivityTest, JournalFromARowKeepsTheNewerRowsOldestFirst) {
+  StartRegister();
+  EXPECT_EQ(Run("OLJ", {"/ROW=100", "/FILE=olj.txt"}), " 0");
+  const auto rows = LinesOf(File("olj.txt"));
+  ASSERT_FALSE(rows.empty());
+  long previous = 100;
+  for (const auto& row : rows) {
+    const auto cells = row.substr(0, row.size() - 1);
+    const long number = std::stol(cells.substr(cells.rfind(';') + 1));
+    EXPECT_GT(number, previous) << row;
+    previous = number;
+  }
+}
+
+// Faults of the register during a download and an upload: the number the
+// command ends with, and the caller's file left as it was.
+struct FaultCase {
+  std::string name;
+  std::vector<std::string> options;
+  std::string downloadCode;
+  std::string uploadCode;
+};
+
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
+
+class RegisterFaultTest : public RegisterActivityTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(RegisterFaultTest, EndsWithItsNumberAndKeepsTheFile) {
+  const FaultCase& fault = GetParam();
+  StartRegister();
+  ASSERT_EQ(Run("R03", {"/FILE=input.txt"}), " 0");
+  const std::string original = "previous contents\r\n";
+  WriteFileBytes(folder_ / "plu.txt", original);
+
+  StartRegister(fault.options);
+  EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), fault.downloadCode) << "download";
+  if (fault.downloadCode != " 0") {
+    EXPECT_EQ(File("plu.txt"), original) << "a partial read is not saved";
+  }
+
+  StartRegister(fault.options);
+  const std::string input = File("input.txt");
+  EXPECT_EQ(Run("W03", {"/FILE=input.txt"}), fault.uploadCode) << "upload";
+  EXPECT_EQ(File("input.txt"), input) << "an upload never changes its file";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RegisterFaultTest,
+    ::testing::Values(
+        FaultCase{"BadCheckOnce", {"--bad-check", "3:1"}, " 0", " 0"},
+        FaultCase{"BadCheckFiveTimes", {"--bad-check", "3:5"}, "16", " 0"},
+        FaultCase{"NakOnce", {"--status-reply", "record:2:15:1"}, " 0", " 0"},
+        FaultCase{"NakFiveTimes", {"--status-reply", "record:2:15:5"}, " 0", "16"},
+        FaultCase{"Busy", {"--status-reply", "drq:0B", "--status-reply", "dtx:0B"}, "29", "29"},
+        FaultCase{"NotStarted", {"--status-reply", "drq:0C", "--status-reply", "dtx:0C"}, "30", "30"},
+        FaultCase{"NetworkSilent", {"--status-reply", "drq:0D", "--status-reply", "dtx:0D"}, "31", "31"},
+        FaultCase{"NetworkSilentE", {"--status-reply", "drq:0E", "--status-reply", "dtx:0E"}, "31", "31"},
+        FaultCase{"ServiceInfo", {"--status-reply", "drq:17", "--status-reply", "dtx:17"}, "28", "28"},
+        FaultCase{"Full", {"--status-reply", "record:2:16"}, " 0", "26"},
+        FaultCase{"SortRefused", {"--status-reply", "record:2:0E"}, " 0", "56"},
+        FaultCase{"EmptyRegister", {"--empty"}, " 0", " 0"},
+        // Over TCP a read that ends short, with nothing or with part of a
+        // frame, is a transmission failure (5); a COM line says 4 when
+        // nothing at all came.
+        FaultCase{"Silent", {"--silent-after", "0"}, " 5", " 5"},
+        FaultCase{"DropAtFirstRecord", {"--drop-after", "1"}, " 5", " 5"},
+        FaultCase{"DropInTheMiddle", {"--drop-after", "20"}, " 5", " 5"},
+        FaultCase{"DropAtLastRecord", {"--drop-after", "40"}, " 5", " 5"}),
+    [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
+
+}  // namespace
+
+#endif

@@ -1,0 +1,910 @@
+// Runs the built register emulator (mervsim) and talks to it with raw frames
+// over a loopback socket or its pseudo-terminal, as the module does: the
+// replies, the records and their check bytes, uploads, resets, the queries,
+// every fault option, and the report records against the module's report
+// interpreters. Each emulator is stopped and reaped by its test.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/check_bytes.h"
+#include "model/soubory.h"
+#include "model/value_conversions.h"
+#include "protocol/link_protocol.h"
+#include "test_support.h"
+#include "transport/communication_log.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t EcrEnq = 0xE9, EcrDtx = 0xD3, EcrDrq = 0xD7;
+constexpr std::uint8_t CmEnq = 0xE8, CmDrq = 0xD8;
+constexpr std::uint8_t KeyR = 0x10;
+constexpr int PluRecordLength = 47;
+constexpr int ReportRecordLength = 49;
+constexpr int JournalRecordLength = 26;
+constexpr const char* Ecr465 = "ECR 465T/465TF";
+
+std::string Framed(std::initializer_list<int> bytes) {
+  std::string frame;
+  for (const int byte : bytes) frame += static_cast<char>(byte);
+  AddCheckBytes(frame);
+  return frame;
+}
+
+std::string Command(std::uint8_t command, std::uint8_t tableCode) { return CommandFrame(command, 0, tableCode); }
+std::string Ack(std::uint8_t drq = EcrDrq) { return Framed({drq, AckByte}); }
+std::string Repeat(std::uint8_t drq = EcrDrq) { return Framed({drq, RepeatByte}); }
+
+std::uint8_t At(const std::string& bytes, std::size_t index) {
+  return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
+}
+
+// ---------------------------------------------------------------- processes
+
+/// mervsim in the background; its first line of standard output is read at
+/// start. Stopped with SIGTERM and reaped when the object goes.
+class SimProcess {
+public:
+  explicit SimProcess(const std::vector<std::string>& arguments) {
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      ::dup2(out[1], 1);
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 2);
+      ::close(out[0]);
+      ::close(out[1]);
+      std::vector<std::string> copies = arguments;
+      std::string program = MERVSIM_EXE;
+      std::vector<char*> argv{program.data()};
+      for (auto& argument : copies) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ReadFirstLine(out[0]);
+    ::close(out[0]);
+  }
+  ~SimProcess() { Stop(); }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  const std::string& FirstLine() const { return firstLine_; }
+
+  int Port() const {
+    const std::string prefix = "mervsim listening on tcp 127.0.0.1:";
+    if (firstLine_.rfind(prefix, 0) != 0) throw std::runtime_error("not listening on TCP: " + firstLine_);
+    return std::stoi(firstLine_.substr(prefix.size()));
+  }
+
+  std::string Device() const {
+    const std::string prefix = "mervsim listening on pty ";
+    if (firstLine_.rfind(prefix, 0) != 0) throw std::runtime_error("not on a pty: " + firstLine_);
+    return firstLine_.substr(prefix.size());
+  }
+
+  /// The exit status once the process has ended by itself within the time,
+  /// else none (the process goes on).
+  std::optional<int> ExitWithin(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+      std::this_thread::sleep_for(10ms);
+    }
+    return std::nullopt;
+  }
+
+  /// SIGTERM unless it has ended, then the exit status (-1 when it did not
+  /// exit normally).
+  int Stop() {
+    if (pid_ <= 0) return exitStatus_;
+    ::kill(pid_, SIGTERM);
+    if (ExitWithin(5s)) return exitStatus_;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return exitStatus_ = -1;
+  }
+
+private:
+  void ReadFirstLine(int fd) {
+    for (;;) {
+      pollfd watched{fd, POLLIN, 0};
+      if (::poll(&watched, 1, 10000) <= 0) return;
+      char c = 0;
+      if (::read(fd, &c, 1) != 1 || c == '\n') return;
+      firstLine_ += c;
+    }
+  }
+
+  pid_t pid_ = -1;
+  int exitStatus_ = -1;
+  std::string firstLine_;
+};
+
+/// The program's end of the line: a loopback connection or the slave side of
+/// the emulator's pseudo-terminal, in raw mode.
+class Line {
+public:
+  static std::unique_ptr<Line> Tcp(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      throw std::runtime_error("cannot connect to port " + std::to_string(port));
+    }
+    return std::unique_ptr<Line>(new Line(fd));
+  }
+
+  static std::unique_ptr<Line> Pty(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open " + device);
+    termios mode{};
+    ::tcgetattr(fd, &mode);
+    ::cfmakeraw(&mode);
+    ::tcsetattr(fd, TCSANOW, &mode);
+    return std::unique_ptr<Line>(new Line(fd));
+  }
+
+  ~Line() { ::close(fd_); }
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  void Send(std::string_view bytes) const {
+    if (::write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+      throw std::runtime_error("write to the emulator failed");
+    }
+  }
+
+  /// Up to `count` bytes, waiting at most `timeout` in all.
+  std::string Receive(std::size_t count, std::chrono::milliseconds timeout = 3000ms) const {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (got.size() < count) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd watched{fd_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) break;
+      char buffer[512];
+      const ssize_t n = ::read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
+      if (n <= 0) break;
+      got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+
+  /// Sends a frame and reads the four-byte reply.
+  std::string Ask(std::string_view frame) const {
+    Send(frame);
+    return Receive(4);
+  }
+
+  /// True when the peer has closed the connection within the time.
+  bool ClosedByPeer(std::chrono::milliseconds timeout = 3000ms) const {
+    pollfd watched{fd_, POLLIN, 0};
+    if (::poll(&watched, 1, static_cast<int>(timeout.count())) <= 0) return false;
+    char byte = 0;
+    return ::read(fd_, &byte, 1) == 0;
+  }
+
+private:
+  explicit Line(int fd) : fd_(fd) {}
+  int fd_;
+};
+
+// ---------------------------------------------------------------- fixture
+
+class MervsimTest : public ::testing::Test {
+protected:
+  // Every emulator ends cleanly on SIGTERM (a sanitizer finding would not).
+  void TearDown() override {
+    if (sim_) {
+      EXPECT_EQ(sim_->Stop(), 0) << sim_->FirstLine();
+    }
+  }
+
+  /// mervsim on a free TCP port with few demo PLU and a wire log.
+  SimProcess& StartTcp(std::vector<std::string> options = {}) {
+    std::vector<std::string> arguments = {"--tcp", "0", "--plu-count", "40", "--log", LogPath()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    sim_ = std::make_unique<SimProcess>(arguments);
+    return *sim_;
+  }
+
+  std::unique_ptr<Line> Connect() { return Line::Tcp(sim_->Port()); }
+
+  std::string LogPath() const { return (dir_ / "wire.log").string(); }
+
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> lines;
+    std::ifstream file(LogPath());
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+  }
+
+  /// Lines of the wire log without the notes.
+  std::vector<std::string> Frames() const {
+    std::vector<std::string> frames;
+    for (const auto& line : LogLines()) {
+      if (line.rfind("note", 0) != 0) frames.push_back(line);
+    }
+    return frames;
+  }
+
+  static std::string Logged(std::string_view direction, std::string_view bytes) {
+    std::string hex = HexDump(bytes);
+    if (!hex.empty()) hex.pop_back();
+    return std::string(direction) + " " + hex;
+  }
+
+  /// DRQ for the table, then an ACK for every record until the end frame.
+  static std::vector<std::string> DownloadAll(const Line& line, std::uint8_t tableCode, int recordLength,
+                                              std::uint8_t drq = EcrDrq) {
+    const std::string reply = line.Ask(Command(drq, tableCode));
+    EXPECT_EQ(reply, Framed({drq, KeyR})) << "DRQ of table code " << int(tableCode);
+    std::vector<std::string> records;
+    for (int guard = 0; guard < 5000; ++guard) {
+      std::string record = line.Receive(4);
+      if (record == EndFrame) return records;
+      record += line.Receive(static_cast<std::size_t>(recordLength - 4));
+      EXPECT_EQ(record.size(), static_cast<std::size_t>(recordLength));
+      EXPECT_TRUE(VerifyCheckBytes(record));
+      if (record.size() != static_cast<std::size_t>(recordLength)) return records;
+      records.push_back(record);
+      line.Send(Ack(drq));
+    }
+    ADD_FAILURE() << "no end frame";
+    return records;
+  }
+
+  /// DTX for the table code, every record answered with ACK, then the end frame.
+  static void UploadAll(const Line& line, std::uint8_t tableCode, const std::vector<std::string>& records) {
+    ASSERT_EQ(line.Ask(Command(EcrDtx, tableCode)), Framed({EcrDtx, KeyR}));
+    for (const auto& record : records) ASSERT_EQ(line.Ask(record), Framed({EcrDtx, AckByte}));
+    line.Send(EndFrame);
+  }
+
+  std::string Encode(int table, std::string_view rowText) const {
+    TSoubor& target = *catalogue_->Table(table);
+    TRadek row(static_cast<int>(target.Columns.size()));
+    row.SetDefaults(target.Columns);
+    row.ReadRowText(rowText, target.Columns);
+    return target.Interpreter->EncodeRow(row, false);
+  }
+
+  /// The row text of a record, after the table's own check of its fields.
+  std::string Decode(int table, const std::string& record) const {
+    const TSoubor& target = *catalogue_->Table(table);
+    EXPECT_EQ(target.Interpreter->CheckRecord(target, record), "") << "table " << table;
+    return target.Interpreter->DecodeRecord(record);
+  }
+
+  static std::vector<std::string> Cells(const std::string& rowText) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t bar; (bar = rowText.find('|', start)) != std::string::npos; start = bar + 1) {
+      cells.push_back(rowText.substr(start, bar - start));
+    }
+    return cells;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<TSoubory> catalogue_ = BuildCatalogue(Ecr465);
+  std::unique_ptr<SimProcess> sim_;
+};
+
+bool IsEan13(const std::string& code) {
+  if (code.size() != 13 || code.find_first_not_of("0123456789") != std::string::npos) return false;
+  int sum = 0;
+  for (std::size_t i = 0; i < 12; ++i) sum += (code[i] - '0') * (i % 2 == 0 ? 1 : 3);
+  return (10 - sum % 10) % 10 == code[12] - '0';
+}
+
+// ---------------------------------------------------------------- command line
+
+TEST(MervsimCommandLine, HelpNamesEveryOption) {
+  const auto result = RunProcess(MERVSIM_EXE, {"--help"});
+  EXPECT_EQ(result.exitStatus, 0);
+  for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
+                             "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
+                             "--drop-after", "--log", "--help", "tableNN.txt", "14000"}) {
+    EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
+  }
+}
+
+TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "--tcp PORT or --pty"},
+      {{"--tcp", "0", "--pty"}, "--tcp PORT or --pty"},
+      {{"--tcp", "0", "--frobnicate"}, "unknown option \"--frobnicate\""},
+      {{"--tcp", "70000"}, "--tcp"},
+      {{"--tcp", "0", "--model", "999"}, "--model"},
+      {{"--tcp", "0", "--key", "X"}, "no key position \"X\""},
+      {{"--tcp", "0", "--status-reply", "dtx"}, "FRAME:BYTE"},
+      {{"--tcp", "0", "--status-reply", "record:2:GG"}, "hexadecimal"},
+      {{"--tcp", "0", "--status-reply", "reply:15"}, "enq, dtx, drq"},
+      {{"--tcp", "0", "--bad-check", "0"}, "--bad-check"},
+      {{"--tcp", "0", "--link", "/tmp/x"}, "--link needs --pty"},
+      {{"--tcp"}, "--tcp needs a value"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    const auto result = RunProcess(MERVSIM_EXE, arguments);
+    EXPECT_EQ(result.exitStatus, 2) << message;
+    EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+  }
+}
+
+TEST(MervsimCommandLine, PortInUseEndsWithStatusOne) {
+  SimProcess first({"--tcp", "0", "--plu-count", "0"});
+  const auto result = RunProcess(MERVSIM_EXE, {"--tcp", std::to_string(first.Port()), "--plu-count", "0"});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.standardError.find("bind"), std::string::npos) << result.standardError;
+}
+
+// ---------------------------------------------------------------- link basics
+
+TEST_F(MervsimTest, EnqForTableThreeGetsAModelCodeTheModelAccepts) {
+  StartTcp();
+  const auto line = Connect();
+  const std::string reply = line->Ask(Command(EcrEnq, 0x03));
+  ASSERT_EQ(reply.size(), 4u);
+  EXPECT_TRUE(VerifyCheckBytes(reply));
+  EXPECT_TRUE(ModelCodeFits(Ecr465, At(reply, 0), false));
+  EXPECT_EQ(At(reply, 1), KeyR);
+  EXPECT_EQ(Frames().front(), "recv E9 00 03 EA 2A");
+  EXPECT_EQ(Frames().back(), Logged("send", reply));
+}
+
+TEST_F(MervsimTest, KeyPositionAndModelCodeFollowTheOptions) {
+  StartTcp({"--key", "OFF", "--model-code", "23"});
+  const auto line = Connect();
+  EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)), Framed({23, 0x20}));
+  EXPECT_EQ(line->Ask(Command(EcrDrq, 0x12)), Framed({EcrDrq, 0x20}));
+  EXPECT_EQ(KeyPosition(Ecr465, 0x20), "OFF");
+}
+
+TEST_F(MervsimTest, DrqStreamsTheDemoPluWithGoodCheckBytes) {
+  StartTcp();
+  const auto line = Connect();
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < 3; ++i) {
+    const std::string record = line->Receive(PluRecordLength);
+    ASSERT_EQ(record.size(), static_cast<std::size_t>(PluRecordLength));
+    ASSERT_TRUE(VerifyCheckBytes(record));
+    rows.push_back(Cells(Decode(3, record)));
+    line->Send(i == 1 ? Repeat() : Ack());
+    if (i == 1) {
+      EXPECT_EQ(line->Receive(PluRecordLength), record) << "a repeat request sends the same record again";
+      line->Send(Ack());
+    }
+  }
+  const std::string fourth = line->Receive(PluRecordLength);
+  EXPECT_TRUE(VerifyCheckBytes(fourth));
+  line->Send(EndFrame);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i][0], std::to_string(i + 1));
+    EXPECT_TRUE(IsEan13(rows[i][1])) << rows[i][1];
+    EXPECT_FALSE(rows[i][2].empty());
+    if (i > 0) {
+      EXPECT_LT(StrToInt64(rows[i - 1][1]), StrToInt64(rows[i][1]));
+    }
+  }
+  // After the program's end frame the register sends nothing more and is ready again.
+  EXPECT_EQ(line->Receive(1, 150ms), "");
+  EXPECT_TRUE(VerifyCheckBytes(line->Ask(Command(EcrEnq, 0x03))));
+}
+
+TEST_F(MervsimTest, TheLastRecordIsFollowedByTheEndFrame) {
+  StartTcp({"--plu-count", "3"});
+  const auto line = Connect();
+  EXPECT_EQ(DownloadAll(*line, 0x03, PluRecordLength).size(), 3u);
+  EXPECT_EQ(Frames().back(), Logged("send", EndFrame));
+  // An empty table: the DRQ is accepted, then the end frame comes at once.
+  EXPECT_TRUE(DownloadAll(*line, 0x04, 34).empty());
+}
+
+TEST_F(MervsimTest, TablesTheRegisterLacksAreRefusedWithStatus17) {
+  StartTcp();
+  const auto line = Connect();
+  EXPECT_EQ(line->Ask(Command(EcrDrq, 0x28)), Framed({EcrDrq, 0x17})) << "table 28 is absent on every model";
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x70)), Framed({EcrDtx, 0x17})) << "a report cannot be written";
+  EXPECT_EQ(line->Ask(Command(EcrDrq, 0x3A)), Framed({EcrDrq, 0x17})) << "no decimal table code";
+  // A frame with wrong check bytes gets no answer; the next good one does.
+  std::string bad = Command(EcrEnq, 0x03);
+  bad.back() = static_cast<char>(bad.back() ^ 1);
+  line->Send(bad);
+  EXPECT_EQ(line->Receive(4, 200ms), "");
+  EXPECT_TRUE(VerifyCheckBytes(line->Ask(Command(EcrEnq, 0x03))));
+}
+
+// ---------------------------------------------------------------- uploads
+
+TEST_F(MervsimTest, UploadIsAcknowledgedRecordByRecordAndReplacesTheTable) {
+  StartTcp();
+  const auto line = Connect();
+  const std::vector<std::string> records = {Encode(3, Cp("1|8590000000107|Test A|1250|0|1|2|1|0|0|0|0|0|0|00|")),
+                                            Encode(3, Cp("2|8590000000206|Test Ž|990|0|2|1|1|0|0|0|0|0|0|00|"))};
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x61)), Framed({EcrDtx, KeyR}));
+  std::string damaged = records[0];
+  damaged[5] = static_cast<char>(damaged[5] ^ 0x01);
+  EXPECT_EQ(line->Ask(damaged), Framed({EcrDtx, RepeatByte})) << "check bytes wrong: send it again";
+  for (const auto& record : records) EXPECT_EQ(line->Ask(record), Framed({EcrDtx, AckByte}));
+  line->Send(EndFrame);
+  EXPECT_EQ(DownloadAll(*line, 0x03, PluRecordLength), records);
+  const auto lines = LogLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "note table 3: 2 records stored"), lines.end());
+}
+
+TEST_F(MervsimTest, UploadWithCode63AddsToThePluTableByCode) {
+  StartTcp({"--plu-count", "3"});
+  const auto line = Connect();
+  const auto before = DownloadAll(*line, 0x03, PluRecordLength);
+  ASSERT_EQ(before.size(), 3u);
+  const auto second = Cells(Decode(3, before[1]));
+  UploadAll(*line, 0x63, {Encode(3, "1|" + second[1] + "|Changed|777|0|1|2|1|0|0|0|0|0|0|00|"),
+                          Encode(3, "2|99999999999999|Added|100|0|1|2|1|0|0|0|0|0|0|00|")});
+  const auto after = DownloadAll(*line, 0x03, PluRecordLength);
+  ASSERT_EQ(after.size(), 4u);
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_EQ(Decode(3, after[1]), "2|" + second[1] + "|Changed|777|0|1|2|1|0|0|0|0|0|0|00|");
+  EXPECT_EQ(Decode(3, after[3]), "4|99999999999999|Added|100|0|1|2|1|0|0|0|0|0|0|00|");
+}
+
+TEST_F(MervsimTest, AFullTableAnswers16AndAnUnfinishedUploadChangesNothing) {
+  StartTcp();
+  const auto line = Connect();
+  const std::string password = Encode(12, "1|1234|");
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, KeyR}));
+  EXPECT_EQ(line->Ask(password), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(line->Ask(Encode(12, "2|5678|")), Framed({EcrDtx, 0x16})) << "table 12 holds one record";
+  // A new command instead of the end frame: the records are dropped.
+  EXPECT_TRUE(DownloadAll(*line, 0x12, 6).empty());
+}
+
+TEST_F(MervsimTest, ResetAnswersTheEndFrameAndClearsItsReport) {
+  StartTcp();
+  const auto line = Connect();
+  EXPECT_FALSE(DownloadAll(*line, 0x72, ReportRecordLength).empty());
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x4A)), EndFrame) << "reset 5, the daily department report";
+  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  EXPECT_TRUE(DownloadAll(*line, 0x72, ReportRecordLength).empty());
+  EXPECT_FALSE(DownloadAll(*line, 0x73, ReportRecordLength).empty()) << "the periodic report stays";
+  EXPECT_FALSE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x56)), EndFrame) << "reset 17, the journal";
+  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  EXPECT_TRUE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
+}
+
+// ---------------------------------------------------------------- reports and journal
+
+TEST_F(MervsimTest, ReportRecordsDecodeWithTheReportInterpretersAndAgree) {
+  StartTcp();
+  const auto line = Connect();
+  std::map<int, std::vector<std::vector<std::string>>> reports;
+  for (const int table : {70, 71, 72, 73, 74, 75, 76, 79, 80, 81, 82, 83, 84}) {
+    const auto records = DownloadAll(*line, DecimalToBcd(std::to_string(table)), ReportRecordLength);
+    EXPECT_FALSE(records.empty()) << table;
+    for (const auto& record : records) reports[table].push_back(Cells(Decode(table, record)));
+  }
+  auto sum = [&](int table, std::size_t cell) {
+    std::int64_t total = 0;
+    for (const auto& row : reports[table]) total += row[cell].empty() ? 0 : StrToInt64(row[cell]);
+    return total;
+  };
+  std::int64_t gross = -1;
+  for (const auto& row : reports[70]) {
+    if (row[0] == "2" && row[1] == "1") gross = StrToInt64(row[3]);
+  }
+  EXPECT_GT(gross, 0);
+  EXPECT_EQ(reports[70][0][2], Cp("ZÁKLAD DPH A")) << "row names come from the description";
+  EXPECT_EQ(sum(72, 3), gross) << "departments";
+  EXPECT_EQ(sum(74, 2), gross) << "PLU";
+  EXPECT_EQ(sum(83, 3), gross) << "hours";
+  EXPECT_EQ(sum(84, 3), gross) << "drawer";
+  // The short financial report: one record, which the program ends itself.
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x85)), Framed({EcrDrq, KeyR}));
+  const std::string shortReport = line->Receive(ReportRecordLength);
+  line->Send(EndFrame);
+  EXPECT_EQ(StrToInt64(Cells(Decode(85, shortReport))[0]), gross);
+  EXPECT_EQ(line->Receive(1, 150ms), "");
+}
+
+TEST_F(MervsimTest, JournalHoldsReceiptsOldestFirstAnd88NewestFirst) {
+  StartTcp();
+  const auto line = Connect();
+  const auto journal = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_GT(journal.size(), 10u);
+  std::vector<std::string> codes;
+  for (std::size_t i = 0; i < journal.size(); ++i) {
+    const auto cells = Cells(Decode(87, journal[i]));
+    EXPECT_EQ(cells[2], std::to_string(i + 1));
+    codes.push_back(cells[1].substr(0, 2));
+  }
+  EXPECT_EQ(codes[0], "40") << "sale start";
+  std::size_t next = 1;
+  while (codes[next] == "05") ++next;
+  EXPECT_GT(next, 1u) << "PLU sales";
+  EXPECT_EQ(codes[next], "20") << "total";
+  EXPECT_EQ(codes[next + 1], "21") << "payment";
+  EXPECT_EQ(codes[next + 2], "40") << "the next receipt";
+
+  // The fields of the first receipt: each sale is the PLU's price times the
+  // quantity, the total and the payment are their sum.
+  std::map<std::int64_t, std::int64_t> prices;
+  for (const auto& record : DownloadAll(*line, 0x03, PluRecordLength)) {
+    const auto cells = Cells(Decode(3, record));
+    prices[StrToInt64(cells[1])] = StrToInt64(cells[3]);
+  }
+  auto hexOf = [&](std::size_t index) { return Cells(Decode(87, journal[index]))[1]; };
+  auto amountAt2 = [](const std::string& hex) {
+    EXPECT_EQ(hex.substr(2, 2), "00") << "sign byte of a positive amount";
+    return StrToInt64(hex.substr(4, 10)) * 100 + StrToInt64(hex.substr(14, 2));
+  };
+  std::int64_t total = 0;
+  for (std::size_t i = 1; i < next; ++i) {
+    const std::string hex = hexOf(i);
+    const std::int64_t code = StrToInt64(hex.substr(24, 14));
+    const std::int64_t quantity = StrToInt64(hex.substr(16, 8));
+    ASSERT_EQ(prices.count(code), 1u) << hex;
+    EXPECT_EQ(amountAt2(hex), (prices[code] * quantity + 500) / 1000) << hex;
+    total += amountAt2(hex);
+  }
+  EXPECT_EQ(amountAt2(hexOf(next)), total);
+  EXPECT_EQ(amountAt2(hexOf(next + 1)), total);
+
+  // Table 88 comes newest first; the program ends it at a row it has.
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x88)), Framed({EcrDrq, KeyR}));
+  const auto newest = Cells(Decode(88, line->Receive(JournalRecordLength)));
+  line->Send(Ack());
+  const auto older = Cells(Decode(88, line->Receive(JournalRecordLength)));
+  line->Send(EndFrame);
+  EXPECT_EQ(newest[2], std::to_string(journal.size()));
+  EXPECT_EQ(older[2], std::to_string(journal.size() - 1));
+  EXPECT_EQ(newest[1], Cells(Decode(87, journal.back()))[1]);
+}
+
+// ---------------------------------------------------------------- queries
+
+TEST_F(MervsimTest, PluQueryReturnsThatPlusRecordInThePluReportLayout) {
+  StartTcp();
+  const auto line = Connect();
+  const auto plus = DownloadAll(*line, 0x03, PluRecordLength);
+  ASSERT_GT(plus.size(), 5u);
+  const auto fifth = Cells(Decode(3, plus[4]));
+  UploadAll(*line, 0x67, {Encode(67, "1|" + fifth[1] + "|0|")});
+  const auto answer = DownloadAll(*line, 0x90, ReportRecordLength);
+  ASSERT_EQ(answer.size(), 1u);
+  const auto cells = Cells(Decode(90, answer[0]));
+  EXPECT_EQ(cells[0], "5") << "the PLU's record number";
+  EXPECT_EQ(cells[3], fifth[1]);
+  EXPECT_EQ(cells[5], fifth[5]) << "its department";
+
+  UploadAll(*line, 0x67, {Encode(67, "1|12345|0|")});
+  EXPECT_TRUE(DownloadAll(*line, 0x90, ReportRecordLength).empty()) << "no such PLU";
+}
+
+TEST_F(MervsimTest, JournalRowQueryStartsAtTheRowAskedFor) {
+  StartTcp();
+  const auto line = Connect();
+  UploadAll(*line, 0x67, {Encode(67, "1|0|0105|")});  // row 105 as four hex digits, as the program sends it
+  const auto rows = DownloadAll(*line, 0x92, JournalRecordLength);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(Cells(Decode(92, rows.front()))[2], "261");
+  EXPECT_EQ(Cells(Decode(92, rows[1]))[2], "262");
+  EXPECT_EQ(rows.size(), DownloadAll(*line, 0x87, JournalRecordLength).size() - 260);
+}
+
+TEST_F(MervsimTest, OpenTablesListTheirItemsUntilAnEmptySlot) {
+  StartTcp();
+  const auto line = Connect();
+  const auto tables = DownloadAll(*line, 0x89, 12);
+  ASSERT_EQ(tables.size(), 3u);
+  const auto table = Cells(Decode(89, tables[1]));
+  UploadAll(*line, 0x67, {Encode(67, "1|0|" + table[0] + "|")});
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x91)), Framed({EcrDrq, KeyR}));
+  std::int64_t amount = 0;
+  for (int slot = 1;; ++slot) {
+    const auto cells = Cells(Decode(91, line->Receive(23)));
+    ASSERT_EQ(cells[0], std::to_string(slot));
+    if (cells[2] == "0000") break;
+    amount += (StrToInt64(cells[6]) * StrToInt64(cells[1]) + 500) / 1000;
+    line->Send(Ack());
+  }
+  line->Send(EndFrame);
+  EXPECT_EQ(std::to_string(amount), table[2]) << "the table's amount is the sum of its items";
+  EXPECT_EQ(line->Receive(1, 150ms), "");
+}
+
+TEST_F(MervsimTest, BlockTableSetsAndReleasesTheBlock) {
+  StartTcp();
+  const auto line = Connect();
+  UploadAll(*line, 0x69, {Encode(69, "1|01|")});
+  EXPECT_EQ(Decode(69, DownloadAll(*line, 0x69, 5).at(0)), "1|01|");
+  UploadAll(*line, 0x69, {Encode(69, "1|00|")});
+  line->Ask(Command(EcrEnq, 0x03));  // the end frame has no reply: wait for the next one
+  const auto lines = LogLines();
+  const auto blocked = std::find(lines.begin(), lines.end(), "note register blocked");
+  ASSERT_NE(blocked, lines.end());
+  EXPECT_NE(std::find(blocked, lines.end(), "note register released"), lines.end());
+}
+
+// ---------------------------------------------------------------- faults
+
+TEST_F(MervsimTest, BadCheckCorruptsRecordKForNSends) {
+  StartTcp({"--bad-check", "2:2"});
+  const auto line = Connect();
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
+  EXPECT_TRUE(VerifyCheckBytes(line->Receive(PluRecordLength)));
+  line->Send(Ack());
+  const std::string firstSend = line->Receive(PluRecordLength);
+  line->Send(Repeat());
+  const std::string secondSend = line->Receive(PluRecordLength);
+  line->Send(Repeat());
+  const std::string thirdSend = line->Receive(PluRecordLength);
+  line->Send(EndFrame);
+  EXPECT_FALSE(VerifyCheckBytes(firstSend));
+  EXPECT_FALSE(VerifyCheckBytes(secondSend));
+  EXPECT_TRUE(VerifyCheckBytes(thirdSend));
+  EXPECT_EQ(firstSend.substr(0, PluRecordLength - 1), thirdSend.substr(0, PluRecordLength - 1))
+      << "only the last check byte differs";
+}
+
+TEST_F(MervsimTest, StatusReplyReplacesTheChosenReplies) {
+  // The first option that matches a frame decides.
+  StartTcp({"--status-reply", "frame:8:16", "--status-reply", "enq:0B", "--status-reply", "dtx:0C:2",
+            "--status-reply", "record:2:15:2"});
+  const auto line = Connect();
+  EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)), Framed({EcrEnq, 0x0B}));                       // frame 1
+  EXPECT_TRUE(ModelCodeFits(Ecr465, At(line->Ask(Command(EcrEnq, 0x03)), 0), false));        // 2
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                       // 3
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                       // 4
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));                       // 5
+  const std::string first = Encode(16, "1|EUR|00|25000|");
+  const std::string second = Encode(16, "2|USD|00|22000|");
+  EXPECT_EQ(line->Ask(first), Framed({EcrDtx, AckByte}));                                    // 6
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, RepeatByte}));                                // 7: record 2
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, 0x16}));                                      // 8: frame 8
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, RepeatByte}));                                // 9: record 2 again
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, AckByte}));                                   // 10
+  line->Send(EndFrame);
+  EXPECT_EQ(DownloadAll(*line, 0x16, 26), (std::vector<std::string>{first, second}));
+}
+
+TEST_F(MervsimTest, EmptyAnswersEveryDrqWithTheEndFrame) {
+  StartTcp({"--empty"});
+  const auto line = Connect();
+  EXPECT_EQ(line->Ask(Command(EcrDrq, 0x03)), EndFrame);
+  EXPECT_EQ(line->Ask(Command(EcrDrq, 0x70)), EndFrame);
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, KeyR})) << "uploads are served";
+}
+
+TEST_F(MervsimTest, SilentAfterAnswersOnlyTheFirstFramesOfEachConnection) {
+  StartTcp({"--silent-after", "2"});
+  {
+    const auto line = Connect();
+    EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)).size(), 4u);
+    EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)).size(), 4u);
+    line->Send(Command(EcrEnq, 0x03));
+    EXPECT_EQ(line->Receive(4, 300ms), "");
+  }
+  const auto again = Connect();
+  EXPECT_EQ(again->Ask(Command(EcrEnq, 0x03)).size(), 4u) << "a new connection is answered again";
+}
+
+TEST_F(MervsimTest, DropAfterClosesTheConnectionAfterRecordK) {
+  StartTcp({"--drop-after", "2"});
+  {
+    const auto line = Connect();
+    ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
+    EXPECT_TRUE(VerifyCheckBytes(line->Receive(PluRecordLength)));
+    line->Send(Ack());
+    EXPECT_TRUE(VerifyCheckBytes(line->Receive(PluRecordLength)));
+    EXPECT_TRUE(line->ClosedByPeer());
+  }
+  const auto next = Connect();
+  ASSERT_EQ(next->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));
+  EXPECT_EQ(next->Ask(Encode(16, "1|EUR|00|25000|")), Framed({EcrDtx, AckByte}));
+  next->Send(Encode(16, "2|USD|00|22000|"));
+  EXPECT_TRUE(next->ClosedByPeer()) << "an upload is dropped when record K comes in";
+}
+
+TEST_F(MervsimTest, LineSpeedPacesTheBytes) {
+  StartTcp({"--line-speed", "2400"});
+  const auto line = Connect();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)).size(), 4u);
+  ASSERT_EQ(line->Receive(PluRecordLength).size(), static_cast<std::size_t>(PluRecordLength));
+  // 5 bytes in, 51 bytes out at 240 bytes a second take at least 233 ms.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 230ms);
+}
+
+TEST_F(MervsimTest, PortsFrom14000To14009DoubleFfBytes) {
+  int port = 0;
+  for (int candidate = 14000; candidate <= 14009 && port == 0; ++candidate) {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(candidate));
+    if (::bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) port = candidate;
+    ::close(probe);
+  }
+  if (port == 0) GTEST_SKIP() << "ports 14000 to 14009 are all taken";
+  sim_ = std::make_unique<SimProcess>(
+      std::vector<std::string>{"--tcp", std::to_string(port), "--plu-count", "1", "--log", LogPath()});
+  const auto line = Connect();
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
+  ASSERT_EQ(line->Receive(PluRecordLength).size(), static_cast<std::size_t>(PluRecordLength));
+  line->Send(Ack());
+  EXPECT_EQ(line->Receive(6), std::string("\xFF\xFF\xFF\xFF\x00\x02", 6)) << "the end frame, doubled";
+  // The program's doubled end frame is one end frame to the register.
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
+  ASSERT_EQ(line->Receive(PluRecordLength).size(), static_cast<std::size_t>(PluRecordLength));
+  line->Send(std::string("\xFF\xFF\xFF\xFF\x00\x02", 6));
+  EXPECT_TRUE(VerifyCheckBytes(line->Ask(Command(EcrEnq, 0x03))));
+  const auto frames = Frames();
+  EXPECT_EQ(std::count(frames.begin(), frames.end(), "recv FF FF 00 02"), 1);
+  EXPECT_EQ(std::count(frames.begin(), frames.end(), "send FF FF 00 02"), 1);
+}
+
+// ---------------------------------------------------------------- models and lines
+
+TEST_F(MervsimTest, CmModelUsesItsOwnCommandBytesAndModelCode) {
+  catalogue_ = BuildCatalogue("CM-840/842");
+  StartTcp({"--model", "CM-840/842"});
+  const auto line = Connect();
+  EXPECT_EQ(line->Ask(Command(CmEnq, 0x03)), Framed({8, KeyR}));
+  line->Send(Command(EcrEnq, 0x03));
+  EXPECT_EQ(line->Receive(4, 200ms), "") << "ECR bytes mean nothing to a CM register";
+  const auto records = DownloadAll(*line, 0x03, PluRecordLength, CmDrq);
+  EXPECT_EQ(records.size(), 40u);
+  EXPECT_EQ(line->Ask(Command(CmDrq, 0x81)), Framed({CmDrq, 0x17})) << "the CM-840/842 has no waiter report";
+}
+
+TEST_F(MervsimTest, PseudoTerminalServesTheSlaveAndItsLinkOneOpeningAfterAnother) {
+  struct Model {
+    const char* Option;
+    std::uint8_t Enq;
+    std::uint8_t Drq;
+    int Code;
+  };
+  for (const Model& model : {Model{"CM-1846F", CmEnq, CmDrq, 2}, Model{"465", EcrEnq, EcrDrq, 18}}) {
+    SCOPED_TRACE(model.Option);
+    const auto link = dir_ / "com1";
+    std::filesystem::remove(LogPath());
+    sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count",
+                                                                 "2", "--model", model.Option, "--log", LogPath()});
+    const std::string device = sim_->Device();
+    EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    ASSERT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), device);
+    {
+      const auto line = Line::Pty(link.string());
+      EXPECT_EQ(line->Ask(Command(model.Enq, 0x03)), Framed({model.Code, KeyR}));
+      EXPECT_EQ(DownloadAll(*line, 0x03, PluRecordLength, model.Drq).size(), 2u);
+    }
+    // The emulator sees the slave closed before it is opened again.
+    for (int wait = 0; wait < 100 && LogLines().back() != "note connection closed"; ++wait) {
+      std::this_thread::sleep_for(20ms);
+    }
+    {
+      const auto line = Line::Pty(device);
+      EXPECT_EQ(line->Ask(Command(model.Enq, 0x03)), Framed({model.Code, KeyR}));
+    }
+    EXPECT_EQ(sim_->Stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "the link goes with the emulator";
+    const auto lines = LogLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "note connection closed"), 2);
+  }
+}
+
+TEST_F(MervsimTest, OnceEndsAfterTheFirstConnection) {
+  StartTcp({"--once"});
+  {
+    const auto line = Connect();
+    EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)).size(), 4u);
+    EXPECT_FALSE(sim_->ExitWithin(100ms).has_value()) << "still serving while the connection is open";
+  }
+  EXPECT_EQ(sim_->ExitWithin(3s), 0);
+}
+
+TEST_F(MervsimTest, DataFolderTablesReplaceTheDemoTables) {
+  WriteFileBytes(dir_ / "table03.txt", "8590000000503;Kofola;2490;0;5;2;2;0;0;0;0;0;0;00;\r\n"
+                                       "8590000000602;M\xA0ky;1090;0;1;2;1;0;0;0;0;0;0;00;\r\n");
+  WriteFileBytes(dir_ / "table30.txt", "2100;1;\r\n");
+  StartTcp({"--data", dir_.path().string()});
+  const auto line = Connect();
+  const auto plus = DownloadAll(*line, 0x03, PluRecordLength);
+  ASSERT_EQ(plus.size(), 2u);
+  EXPECT_EQ(Decode(3, plus[0]), "1|8590000000503|Kofola|2490|0|5|2|2|0|0|0|0|0|0|00|");
+  EXPECT_EQ(Decode(3, plus[1]), Cp("2|8590000000602|Máky|1090|0|1|2|1|0|0|0|0|0|0|00|"))
+      << "code page 852 in the file";
+  EXPECT_EQ(DownloadAll(*line, 0x30, 7).size(), 1u);
+  EXPECT_EQ(DownloadAll(*line, 0x06, 31).size(), 5u) << "tables without a file keep the demo data";
+  // The sales are made from the PLU as loaded.
+  for (const auto& record : DownloadAll(*line, 0x74, ReportRecordLength)) {
+    const auto code = Cells(Decode(74, record))[3];
+    EXPECT_TRUE(code == "8590000000503" || code == "8590000000602") << code;
+  }
+}
+
+// ---------------------------------------------------------------- with the module
+
+class MervsimWithModuleTest : public MervsimTest {
+protected:
+  void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, exe_); }
+
+  std::string Run(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {}) {
+    auto all = environment;
+    all["XDG_CONFIG_HOME"] = config_.path().string();
+    const auto result = RunProcess(exe_, arguments, all, folder_.path());
+    EXPECT_EQ(result.exitStatus, 0);
+    return ReadFileBytes(folder_ / "error.dat");
+  }
+
+  TempDir folder_;
+  TempDir config_;
+  std::filesystem::path exe_ = folder_ / "mervmodul";
+};
+
+TEST_F(MervsimWithModuleTest, ModuleReadsAndWritesTablesOverTcp) {
+  StartTcp({"--plu-count", "25"});
+  const std::string port = "/IPPORT=" + std::to_string(sim_->Port());
+  EXPECT_EQ(Run({"R03", "/IPADDR=127.0.0.1", port, "/ECR=465", "/FILE=plu.txt"}), " 0\r\n3.02F\r\n");
+  const std::string plu = ReadFileBytes(folder_ / "plu.txt");
+  EXPECT_EQ(std::count(plu.begin(), plu.end(), '\n'), 25);
+
+  WriteFileBytes(folder_ / "new.txt", plu.substr(0, plu.find('\n') + 1));
+  EXPECT_EQ(Run({"W03", "/IPADDR=127.0.0.1", port, "/ECR=465", "/FILE=new.txt"}), " 0\r\n3.02F\r\n");
+  EXPECT_EQ(Run({"R03", "/IPADDR=127.0.0.1", port, "/ECR=465", "/FILE=back.txt"}), " 0\r\n3.02F\r\n");
+  EXPECT_EQ(ReadFileBytes(folder_ / "back.txt"), ReadFileBytes(folder_ / "new.txt"));
+}
+
+TEST_F(MervsimWithModuleTest, ModuleReadsAReportOverThePseudoTerminal) {
+  const auto link = dir_ / "com1";
+  sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "25"});
+  ASSERT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Run({"R85", "/COM=1", "/BR=2", "/ECR=465", "/FILE=r85.txt"}, {{"MERV_COM1", link.string()}}),
+            " 0\r\n3.02F\r\n");
+  const std::string report = ReadFileBytes(folder_ / "r85.txt");
+  EXPECT_EQ(std::count(report.begin(), report.end(), ';'), 12) << report;
+  EXPECT_EQ(Run({"R01", "/COM=1", "/BR=2", "/ECR=465", "/FILE=r01.txt"}, {{"MERV_COM1", link.string()}}),
+            " 0\r\n3.02F\r\n")
+      << "a second opening of the line is served too";
+}
+
+}  // namespace

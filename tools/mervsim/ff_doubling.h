@@ -1,0 +1,25 @@
+#pragma once
+// The FFh doubling of the register's network adapter on TCP ports 14000 to
+// 14009: every FFh byte travels twice on the wire, in both directions, and
+// the receiver drops the copy. The end frame FF FF 00 02 is sent as
+// FF FF FF FF 00 02. TFfDoubling undoubles a received stream that arrives in
+// pieces (a copy may come in the next piece) and doubles what is sent.
+#include <string>
+#include <string_view>
+
+inline constexpr int FirstDoublingPort = 14000;
+inline constexpr int LastDoublingPort = 14009;
+
+class TFfDoubling {
+public:
+  static bool AppliesTo(int tcpPort) { return tcpPort >= FirstDoublingPort && tcpPort <= LastDoublingPort; }
+
+  /// Every FFh byte twice.
+  static std::string Double(std::string_view bytes);
+  /// The bytes with the copy after each FFh removed; state carries over to
+  /// the next piece.
+  std::string Undouble(std::string_view piece);
+
+private:
+  bool copyExpected_ = false;
+};

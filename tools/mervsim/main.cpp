@@ -1,0 +1,82 @@
+// mervsim: the register emulator. Plays an electronic cash register of a
+// chosen model on a TCP port or a pseudo-terminal, with demo data or tables
+// from files, and misbehaves on request; see SimHelpText (sim_options.cpp).
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/code_page.h"
+#include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/register_data.h"
+#include "tools/mervsim/register_emulator.h"
+#include "tools/mervsim/sim_options.h"
+#include "tools/mervsim/sim_transport.h"
+#include "tools/mervsim/wire_log.h"
+
+namespace {
+
+constexpr int ExitDone = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& catalogue) {
+  TEmulatorSettings settings;
+  settings.Enq = catalogue.EnqByte();
+  settings.Dtx = catalogue.DtxByte();
+  settings.Drq = catalogue.DrqByte();
+  settings.ModelCode = static_cast<std::uint8_t>(
+      options.ModelCode.value_or(DefaultModelCode(options.ModelName, catalogue.CmFamily)));
+  settings.KeyStatus = options.KeyStatus;
+  return settings;
+}
+
+std::string Describe(const TSimOptions& options, const TEmulatorSettings& settings, const TRegisterData& data) {
+  const TSoubor* plu = data.Catalogue().Table(3);
+  return options.ModelName + ", model code " + std::to_string(settings.ModelCode) + ", key status " +
+         TWireLog::Hex(std::string(1, static_cast<char>(settings.KeyStatus))) + "h, " +
+         std::to_string(plu != nullptr ? plu->Rows.size() : 0) + " PLU, " +
+         std::to_string(data.Ledger().Receipts().size()) + " receipts";
+}
+
+int Run(const TSimOptions& options) {
+  TRegisterData data(options.ModelName);
+  data.FillDemoTables(options.PluCount);
+  if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
+  data.FillDemoSales();
+
+  const TEmulatorSettings settings = EmulatorSettings(options, data.Catalogue());
+  TFaultInjector faults(options.Faults);
+  TWireLog log(options.LogPath);
+  log.Note(Cp1250ToUtf8(Describe(options, settings, data)));
+  TRegisterEmulator emulator(data, settings, faults, log);
+
+  InstallStopSignals();
+  TSimServer server(emulator, {options.TcpPort, options.LinkPath, options.Once, options.LineSpeed});
+  std::cout << "mervsim listening on " << server.Open() << std::endl;
+  std::cerr << "mervsim: " << Cp1250ToUtf8(Describe(options, settings, data)) << std::endl;
+  server.Serve();
+  return ExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TSimOptions options;
+  try {
+    options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& failure) {
+    std::cerr << "mervsim: " << failure.what() << "\n";
+    return ExitUsage;
+  }
+  if (options.Help) {
+    std::cout << SimHelpText;
+    return ExitDone;
+  }
+  try {
+    return Run(options);
+  } catch (const std::exception& failure) {
+    std::cerr << "mervsim: " << Cp1250ToUtf8(failure.what()) << "\n";
+    return ExitFailure;
+  }
+}

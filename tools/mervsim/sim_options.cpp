@@ -1,0 +1,314 @@
+#include "tools/mervsim/sim_options.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <stdexcept>
+
+#include "app/command_line.h"
+#include "protocol/link_protocol.h"
+
+const std::string_view SimHelpText = R"(Usage: mervsim (--tcp PORT | --pty [--link PATH]) [options]
+
+mervsim plays an electronic cash register on a TCP port of 127.0.0.1 or on a
+pseudo-terminal, so that mervmodul can be run and tested without a register.
+It answers the link protocol as the register does: ENQ, DTX (tables and
+resets sent to it), DRQ (tables, reports and the journal read from it), with
+records and check bytes of the chosen model.
+
+When it is ready it prints one line to standard output:
+  mervsim listening on tcp 127.0.0.1:PORT
+  mervsim listening on pty /dev/pts/N
+It serves one connection after another until SIGTERM or SIGINT ends it.
+
+Line:
+  --tcp PORT          listen on 127.0.0.1:PORT; 0 picks a free port. On ports
+                      14000 to 14009 every FFh byte is doubled on the wire in
+                      both directions, as the register's network adapter does.
+  --pty               create a pseudo-terminal and serve its master side; the
+                      program opens the slave device printed at the start. A
+                      connection lasts while the slave is open.
+  --link PATH         with --pty: also make a symbolic link PATH to the slave
+                      (removed at the end), for MERV_COM<n>=PATH.
+  --once              end after the first connection has closed.
+  --line-speed BITS   pace the bytes at BITS bit/s, 10 bits a byte, in both
+                      directions (received bytes are taken no faster).
+
+Register:
+  --model MODEL       model code as mervmodul's /ECR= takes it (39, 40, 359,
+                      360, 362, 465, 466, 396, 549, 579E, 579, 649, 650, 652)
+                      or a model name ("ECR 465T/465TF", "CM-840/842",
+                      "CM-1840F", "CM-1840S", "CM-1846F", "CM-1846S",
+                      "CM-1856F"). Default 465. The model decides the tables,
+                      record layouts and command bytes (CM: E8h D2h D8h,
+                      ECR: E9h D3h D7h).
+  --model-code N      model code of the ENQ reply; default the first code the
+                      model answers with (18 for the 465).
+  --key POSITION      mode key position reported in the DTX/DRQ replies: OFF,
+                      R, Z, XT, P, S (ECR 39T: OFF, REG or R, X, Z, P, S), or
+                      a status byte in hexadecimal (0x03). Default R.
+  --data DIR          load tables from DIR: the file tableNN.txt (NN the table
+                      number in two digits, table03.txt for the PLU) in
+                      layout 1 (cells each followed by ";"), code page 852,
+                      lines as mervmodul writes them with /FORMAT=1 /CODE=852.
+                      Only tables that may be written to the register are
+                      loaded; the others keep the demo data.
+  --plu-count N       number of demo PLU (default 30000; 0 to 30000).
+
+Demo data (always made, then overridden by --data): departments (table 1),
+main groups (2), PLU with EAN-13 codes 8590000000015 on (3), operators (6),
+head waiters (7), payment keys (8), VAT rates (30), receipt header (31), stock
+(65); a day of 240 receipts from which the reports 70 to 85 and the journal
+(87, 88, 92) are computed; three open tables (89, 91). Table 3 uploaded with
+code 61h replaces the PLU table, with 03h or 63h adds to it by PLU code.
+The PLU query (DTX 67 with the EAN, then DRQ 90) returns the PLU's record
+in the layout of table 74; the journal row query (DTX 67, DRQ 92) returns the
+journal from the row asked for; table 88 is the journal newest row first.
+Resets 45h to 57h clear what they name: 45h the PLU table, 46h everything,
+47h the open tables, 48h to 55h and 57h their reports, 56h the journal.
+
+Faults:
+  --bad-check K[:N]   send record K of every download (counted from 1) with a
+                      wrong check byte, its first N sends (default 1).
+  --status-reply FRAME:BYTE[:COUNT]
+                      answer FRAME with the status BYTE (hexadecimal: 15 for
+                      NAK, 0B, 0C, 0D, 0E, 16, 17 ...) instead of the reply,
+                      COUNT times per connection (default 1). FRAME is enq,
+                      dtx or drq (every such command), record:K (record K of
+                      an upload, its repeats included) or frame:N (the N-th
+                      frame received on the connection, a command or an upload
+                      record). May be given several times; the first that
+                      matches a frame (and has sends left) decides.
+  --empty             answer every DRQ with the end frame (nothing to send).
+  --silent-after N    answer only the first N frames of a connection.
+  --drop-after K      drop the connection after record K of a transfer (sent
+                      in a download, received and not answered in an upload).
+                      On a pseudo-terminal the register stops answering until
+                      the slave is closed.
+
+Output:
+  --log FILE          write every frame received and sent, one line each:
+                      "recv E9 00 03 EA 2A", "send 12 10 F3 DB"; lines
+                      beginning "note" say what the register did.
+  --help              this text.
+
+Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
+the line cannot be served.
+)";
+
+namespace {
+
+constexpr std::array<std::string_view, 14> ModelCodes = {"39",   "40",  "359", "360", "362", "465", "466",
+                                                         "396",  "549", "579E", "579", "649", "650", "652"};
+constexpr std::array<std::string_view, 7> NamesWithoutCode = {"ECR 460T/460TF", "CM-840/842", "CM-1840F", "CM-1840S",
+                                                              "CM-1846F",       "CM-1846S",   "CM-1856F"};
+constexpr int MaxPluCount = 30000;
+
+struct TKeyName {
+  std::string_view Name;
+  std::uint8_t Status;
+};
+
+constexpr std::array<TKeyName, 7> EcrKeys = {{
+    {"Z", 0x04}, {"XT", 0x08}, {"R", 0x10}, {"OFF", 0x20}, {"P", 0x40}, {"S", 0x80}, {"REG", 0x10},
+}};
+constexpr std::array<TKeyName, 7> Ecr39Keys = {{
+    {"Z", 0x02}, {"X", 0x04}, {"REG", 0x08}, {"R", 0x08}, {"OFF", 0x10}, {"P", 0x20}, {"S", 0x40},
+}};
+
+[[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return upper;
+}
+
+int Number(std::string_view text, std::string_view option, int lowest, int highest) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < lowest || value > highest) {
+    Refuse(std::string(option) + ": \"" + std::string(text) + "\" is not a number from " + std::to_string(lowest) +
+           " to " + std::to_string(highest));
+  }
+  return value;
+}
+
+std::uint8_t HexByte(std::string_view text, std::string_view option) {
+  std::string_view digits = text;
+  if (digits.size() > 2 && (digits.substr(0, 2) == "0x" || digits.substr(0, 2) == "0X")) digits.remove_prefix(2);
+  if (!digits.empty() && (digits.back() == 'h' || digits.back() == 'H')) digits.remove_suffix(1);
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || value > 0xFF) {
+    Refuse(std::string(option) + ": \"" + std::string(text) + "\" is not a byte in hexadecimal");
+  }
+  return static_cast<std::uint8_t>(value);
+}
+
+std::vector<std::string_view> SplitColons(std::string_view text) {
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0;;) {
+    const auto colon = text.find(':', start);
+    parts.push_back(text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start));
+    if (colon == std::string_view::npos) return parts;
+    start = colon + 1;
+  }
+}
+
+void ParseBadCheck(std::string_view value, TFaultOptions& faults) {
+  const auto parts = SplitColons(value);
+  if (parts.size() > 2) Refuse("--bad-check: \"" + std::string(value) + "\" is not K or K:N");
+  faults.BadCheckRecord = Number(parts[0], "--bad-check", 1, 1'000'000);
+  faults.BadCheckSends = parts.size() == 2 ? Number(parts[1], "--bad-check", 1, 1'000'000) : 1;
+}
+
+TStatusReplyRule ParseStatusReply(std::string_view value) {
+  constexpr std::string_view option = "--status-reply";
+  auto parts = SplitColons(value);
+  TStatusReplyRule rule;
+  const std::string target = Upper(parts.front());
+  std::size_t next = 1;
+  if (target == "ENQ") {
+    rule.Aim = TStatusReplyRule::Target::Enq;
+  } else if (target == "DTX") {
+    rule.Aim = TStatusReplyRule::Target::Dtx;
+  } else if (target == "DRQ") {
+    rule.Aim = TStatusReplyRule::Target::Drq;
+  } else if ((target == "RECORD" || target == "FRAME") && parts.size() > 1) {
+    rule.Aim = target == "RECORD" ? TStatusReplyRule::Target::Record : TStatusReplyRule::Target::Frame;
+    rule.Number = Number(parts[1], option, 1, 1'000'000);
+    next = 2;
+  } else {
+    Refuse(std::string(option) + ": \"" + std::string(value) +
+           "\" does not start with enq, dtx, drq, record:K or frame:N");
+  }
+  if (parts.size() < next + 1 || parts.size() > next + 2) {
+    Refuse(std::string(option) + ": \"" + std::string(value) + "\" is not FRAME:BYTE[:COUNT]");
+  }
+  rule.Status = HexByte(parts[next], option);
+  rule.Count = parts.size() == next + 2 ? Number(parts[next + 1], option, 1, 1'000'000) : 1;
+  return rule;
+}
+
+// Splits "--name=value" and takes the value of "--name value" from the next argument.
+class ArgumentReader {
+public:
+  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+  bool Next() {
+    if (index_ >= arguments_.size()) return false;
+    const std::string& argument = arguments_[index_++];
+    const auto equals = argument.find('=');
+    if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name_ = argument.substr(0, equals);
+      inlineValue_ = argument.substr(equals + 1);
+    } else {
+      name_ = argument;
+      inlineValue_.reset();
+    }
+    return true;
+  }
+  const std::string& Name() const { return name_; }
+  std::string Value() {
+    if (inlineValue_) return *inlineValue_;
+    if (index_ >= arguments_.size()) Refuse(name_ + " needs a value");
+    return arguments_[index_++];
+  }
+  void NoValue() const {
+    if (inlineValue_) Refuse(name_ + " takes no value");
+  }
+
+private:
+  const std::vector<std::string>& arguments_;
+  std::size_t index_ = 0;
+  std::string name_;
+  std::optional<std::string> inlineValue_;
+};
+
+}  // namespace
+
+std::string ModelNameOf(std::string_view value) {
+  if (std::find(ModelCodes.begin(), ModelCodes.end(), value) != ModelCodes.end()) return ModelNameOfCode(value);
+  if (std::find(NamesWithoutCode.begin(), NamesWithoutCode.end(), value) != NamesWithoutCode.end()) {
+    return std::string(value);
+  }
+  for (const auto code : ModelCodes) {
+    if (ModelNameOfCode(code) == value) return std::string(value);
+  }
+  Refuse("--model: \"" + std::string(value) + "\" is neither a model code nor a model name (see --help)");
+}
+
+std::uint8_t KeyStatusOf(std::string_view modelName, std::string_view key) {
+  const std::string name = Upper(key);
+  const auto& keys = modelName == "ECR 39T" ? Ecr39Keys : EcrKeys;
+  for (const auto& entry : keys) {
+    if (entry.Name == name) return entry.Status;
+  }
+  if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) return HexByte(key, "--key");
+  Refuse("--key: the model \"" + std::string(modelName) + "\" has no key position \"" + std::string(key) + "\"");
+}
+
+int DefaultModelCode(std::string_view modelName, bool cmFamily) {
+  const int highest = cmFamily ? 8 : 23;
+  for (int code = 1; code <= highest; ++code) {
+    if (ModelCodeFits(modelName, code, cmFamily)) return code;
+  }
+  return 1;
+}
+
+TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
+  TSimOptions options;
+  std::string key = "R";
+  ArgumentReader reader(arguments);
+  while (reader.Next()) {
+    const std::string& name = reader.Name();
+    if (name == "--help" || name == "-h") {
+      options.Help = true;
+    } else if (name == "--model") {
+      options.ModelName = ModelNameOf(reader.Value());
+    } else if (name == "--model-code") {
+      options.ModelCode = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--key") {
+      key = reader.Value();
+    } else if (name == "--data") {
+      options.DataDir = reader.Value();
+    } else if (name == "--plu-count") {
+      options.PluCount = Number(reader.Value(), name, 0, MaxPluCount);
+    } else if (name == "--tcp") {
+      options.TcpPort = Number(reader.Value(), name, 0, 65535);
+    } else if (name == "--pty") {
+      reader.NoValue();
+      options.Pty = true;
+    } else if (name == "--link") {
+      options.LinkPath = reader.Value();
+    } else if (name == "--once") {
+      reader.NoValue();
+      options.Once = true;
+    } else if (name == "--log") {
+      options.LogPath = reader.Value();
+    } else if (name == "--line-speed") {
+      options.LineSpeed = Number(reader.Value(), name, 1, 10'000'000);
+    } else if (name == "--bad-check") {
+      ParseBadCheck(reader.Value(), options.Faults);
+    } else if (name == "--status-reply") {
+      options.Faults.StatusReplies.push_back(ParseStatusReply(reader.Value()));
+    } else if (name == "--empty") {
+      reader.NoValue();
+      options.Faults.Empty = true;
+    } else if (name == "--silent-after") {
+      options.Faults.SilentAfter = Number(reader.Value(), name, 0, 1'000'000);
+    } else if (name == "--drop-after") {
+      options.Faults.DropAfter = Number(reader.Value(), name, 1, 1'000'000);
+    } else {
+      Refuse("unknown option \"" + name + "\" (see --help)");
+    }
+  }
+  if (options.Help) return options;
+  if (options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
+  if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");
+  options.KeyStatus = KeyStatusOf(options.ModelName, key);
+  return options;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The command line of mervsim, the register emulator: which model it plays,
+// where its data come from, which line it serves and how it misbehaves.
+// ParseSimOptions reads the arguments (without the program name) and raises
+// std::invalid_argument with a message for the user on anything it cannot
+// use; SimHelpText is what "--help" prints.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/mervsim/fault_injector.h"
+
+struct TSimOptions {
+  bool Help = false;
+  /// The model's name as the model catalogue knows it.
+  std::string ModelName = "ECR 465T/465TF";
+  /// Byte 0 of the ENQ reply; none: the first code the model answers with.
+  std::optional<int> ModelCode;
+  /// Status byte of the mode key position.
+  std::uint8_t KeyStatus = 0x10;
+  std::string DataDir;
+  int PluCount = 30000;
+  /// TCP port on 127.0.0.1 (0: a free one); none: no TCP listener.
+  std::optional<int> TcpPort;
+  bool Pty = false;
+  std::string LinkPath;
+  bool Once = false;
+  std::string LogPath;
+  /// Bits per second the bytes are paced at (10 bits a byte); 0 unpaced.
+  int LineSpeed = 0;
+  TFaultOptions Faults;
+};
+
+TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);
+
+/// The model name a "--model" value stands for: a model code ("465") or a
+/// model name ("CM-840/842"). Raises std::invalid_argument for neither.
+std::string ModelNameOf(std::string_view value);
+
+/// The status byte of a key position for the model: a position name (OFF,
+/// R, X, Z, P, S, XT; REG on the "ECR 39T") or a byte in hexadecimal ("0x10").
+std::uint8_t KeyStatusOf(std::string_view modelName, std::string_view key);
+
+/// The first model code from 1 up that a register of this model answers with.
+int DefaultModelCode(std::string_view modelName, bool cmFamily);
+
+extern const std::string_view SimHelpText;
