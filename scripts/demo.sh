@@ -1,30 +1,50 @@
 #!/usr/bin/env bash
-# The module's main job, end to end on this machine: builds it, copies the
-# executable alone into a fresh folder (out/demo) and runs commands the way a
-# shop application does, with the enciphered communication log switched on.
-# Shows "error.dat" and the log, read back with kllog.
+# The module's main job, end to end on this machine: builds it, starts the
+# register emulator on a free loopback port with its demo data (model
+# ECR 465T/465TF, 30,000 PLU), copies the executable alone into a fresh
+# folder (out/demo) and runs commands the way a shop application does, with
+# the enciphered communication log switched on: read the PLU table, write it
+# back, read the daily financial report and the key position. Shows each
+# "error.dat", the files written and the end of the log read back with kllog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
 
-demo=out/demo
+demo=$PWD/out/demo
 rm -rf "$demo"
 mkdir -p "$demo/config/Kelmora"
 cp build/mervmodul "$demo/"
 # A settings file of the demo's own, so the user's settings stay untouched.
 printf '[Ver2]\nLogSouborSifra=1\n' >"$demo/config/Kelmora/VOR-Manager.ini"
-export XDG_CONFIG_HOME=$PWD/$demo/config
+export XDG_CONFIG_HOME=$demo/config
+
+build/mervsim --tcp 0 --log "$demo/wire.log" >"$demo/mervsim.out" &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [[ -s $demo/mervsim.out ]] && break; sleep 0.1; done
+cat "$demo/mervsim.out"
+port=$(sed 's/.*://' "$demo/mervsim.out")
 
 run() {
-  echo "\$ mervmodul $*"
-  "$demo/mervmodul" "$@"
-  printf 'error.dat: %s\n\n' "$(tr -d '\r' <"$demo/error.dat" | paste -sd' ')"
+  echo
+  echo "\$ mervmodul $* /IPADDR=127.0.0.1 /IPPORT=$port /ECR=465"
+  local started=$SECONDS
+  "$demo/mervmodul" "$@" /IPADDR=127.0.0.1 /IPPORT="$port" /ECR=465
+  printf 'error.dat: %s   (%d s)\n' "$(tr -d '\r' <"$demo/error.dat" | paste -sd' ')" $((SECONDS - started))
 }
 
-run R03 /COM=1 /BR=x /ECR=465 /FILE=plu.txt
-run R03 /IPADDR=127.0.0.1 /ECR=465 /FILE=plu.txt
-run R03 /IPADDR=127.0.0.1 /IPPORT=4001 /ECR=465 /FILE=plu.txt
+run R03 /FILE=plu.txt
+echo "plu.txt: $(wc -l <"$demo/plu.txt") lines, the first three:"
+head -3 "$demo/plu.txt" | iconv -f CP852 -t UTF-8
+run W03 /FILE=plu.txt
+run R70 /FILE=financni.txt
+echo "financni.txt, the first five lines:"
+head -5 "$demo/financni.txt" | iconv -f CP852 -t UTF-8
+run STS /FILE=stav.txt
+echo "stav.txt (key position): $(tr -d '\r' <"$demo/stav.txt")"
+run R03 /BR=x /FILE=plu.txt
 
-echo "Communication log ($demo/KL.log, deciphered):"
-build/kllog "$demo/KL.log"
+echo
+echo "Communication log ($demo/KL.log), deciphered with kllog, the last 12 lines:"
+build/kllog "$demo/KL.log" | tail -12

@@ -237,6 +237,55 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"DropAtLastRecord", {"--drop-after", "40"}, " 5", " 5"}),
     [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
 
+// The same module over a COM line: the emulator on a pseudo-terminal, the
+// module's COM 1 pointed at it.
+class ComLineActivityTest : public RegisterActivityTest {
+protected:
+  void StartComRegister(std::vector<std::string> options = {}) {
+    comRegister_.reset();
+    std::filesystem::remove(wireLog_);
+    std::vector<std::string> arguments{"--pty", "--link", device_.string(), "--plu-count",
+                                       std::to_string(DemoPluCount), "--log", wireLog_.string()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    comRegister_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
+    ASSERT_NE(comRegister_->FirstLine().find("pty"), std::string::npos) << comRegister_->FirstLine();
+  }
+
+  std::string RunOnCom(const std::string& activity, const std::vector<std::string>& parameters) {
+    std::vector<std::string> arguments{activity, "/COM=1", "/BR=5", "/ECR=465", "/TO=500"};
+    arguments.insert(arguments.end(), parameters.begin(), parameters.end());
+    const auto result = RunProcess(folder_ / "mervmodul", arguments,
+                                   {{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_COM1", device_.string()}},
+                                   folder_.path());
+    EXPECT_EQ(result.exitStatus, 0);
+    return LinesOf(ReadFileBytes(folder_ / "error.dat")).at(0);
+  }
+
+  std::filesystem::path device_ = folder_ / "com1";
+  std::unique_ptr<BackgroundProcess> comRegister_;
+};
+
+TEST_F(ComLineActivityTest, ReadsAndWritesThePluTable) {
+  StartComRegister();
+  EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 0");
+  EXPECT_EQ(LinesOf(File("plu.txt")).size(), static_cast<std::size_t>(DemoPluCount));
+  EXPECT_EQ(RunOnCom("W03", {"/FILE=plu.txt"}), " 0");
+  EXPECT_EQ(Received().back(), "FF FF 00 02");
+  EXPECT_EQ(RunOnCom("R70", {"/FILE=r70.txt"}), " 0");
+  EXPECT_FALSE(File("r70.txt").empty());
+}
+
+TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
+  WriteFileBytes(folder_ / "plu.txt", "previous\r\n");
+  StartComRegister({"--silent-after", "0"});
+  EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4") << "nothing at all came over the line";
+  StartComRegister({"--bad-check", "2:5"});
+  EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), "16");
+  StartComRegister({"--drop-after", "10"});
+  EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4");
+  EXPECT_EQ(File("plu.txt"), "previous\r\n");
+}
+
 }  // namespace
 
 #endif
