@@ -21,3 +21,7 @@ void SystemBeep();
 
 /// Prepares the process for the user's locale (dates in log lines).
 void UseUserLocale();
+
+/// Makes short sleeps (the 1 ms pause before every frame written) end close
+/// to their time instead of up to a tenth of a millisecond late.
+void UsePreciseSleeps();

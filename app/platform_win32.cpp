@@ -25,3 +25,7 @@ void SystemBeep() { MessageBeep(MB_OK); }
 void UseUserLocale() {
   std::setlocale(LC_TIME, "");
 }
+
+// Windows sleeps in steps of its timer resolution; the module leaves the
+// system-wide resolution alone.
+void UsePreciseSleeps() {}

@@ -23,6 +23,7 @@ constexpr std::string_view CommandFileWord = "DOSMODE";
 
 void StartUp() {
   UseUserLocale();
+  UsePreciseSleeps();
   SetLanguageBase(CzechLanguageBase);
   PlainLogPath.clear();
   CipheredLogPath.clear();

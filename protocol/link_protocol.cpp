@@ -50,10 +50,6 @@ const std::array<ModelCodes, 21> AcceptedModelCodes = {{
     {"ECR 579F", false, {14}},
 }};
 
-std::uint8_t ByteAt(const std::string& bytes, std::size_t index) {
-  return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
-}
-
 }  // namespace
 
 std::uint8_t DecimalToBcd(std::string_view text) {
@@ -117,9 +113,9 @@ int TLinkProtocol::Handshake(int tableNumber) {
   std::string reply;
   RaisePortResult(Exchange(CommandFrame(bytes_.Enq, netId_, DecimalToBcd(std::to_string(tableNumber))), reply));
   if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(16);
-  const int code = ByteAt(reply, 0);
+  const int code = ReplyByte(reply, 0);
   if (code == 0 || code > bytes_.MaxModelCode) {
-    if (code == bytes_.Enq && ByteAt(reply, 1) == 0x0B && netId_ > 0) RaiseError(17);
+    if (code == bytes_.Enq && ReplyByte(reply, 1) == 0x0B && netId_ > 0) RaiseError(17);
     RaiseError(11);
   }
   if (!ModelCodeFits(modelName_, code, bytes_.CmFamily)) RaiseError(21);
@@ -145,9 +141,9 @@ bool TLinkProtocol::RequestReply(const std::string& reply, int portResult, std::
   RaisePortResult(portResult);
   const bool drq = sentByte == bytes_.Drq;
   if (drq && reply == EndFrame) return true;
-  const std::uint8_t status = ByteAt(reply, 1);
-  if (reply.size() >= 2 && ByteAt(reply, 0) == sentByte) RaiseNetworkStatus(status);
-  if (reply.empty() || ByteAt(reply, 0) != sentByte) RaiseError(drq ? 13 : 12);
+  const std::uint8_t status = ReplyByte(reply, 1);
+  if (reply.size() >= 2 && ReplyByte(reply, 0) == sentByte) RaiseNetworkStatus(status);
+  if (reply.empty() || ReplyByte(reply, 0) != sentByte) RaiseError(drq ? 13 : 12);
   if (status % 2 == 1) RaiseError(17);
   if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(16);
   if (auto position = KeyPosition(modelName_, status)) keyPosition_ = *position;

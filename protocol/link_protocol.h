@@ -53,6 +53,11 @@ struct TUploadOptions {
 std::uint8_t TableCode(const TSoubor& table, std::uint8_t command, const TLinkBytes& bytes,
                        const TUploadOptions& options = {});
 
+/// Byte `index` of a reply, or 0 beyond its end (a short reply is never read past).
+inline std::uint8_t ReplyByte(const std::string& reply, std::size_t index) {
+  return index < reply.size() ? static_cast<std::uint8_t>(reply[index]) : 0;
+}
+
 /// Turns a port result of a frame exchange into #05 (short read) or #04
 /// (nothing came); 0 passes.
 void RaisePortResult(int portResult);

@@ -19,10 +19,6 @@ constexpr int PluTable = 3;
 constexpr std::uint8_t EcrDtx = 0xD3;
 constexpr int RestartPauseMs = 7000;
 
-std::uint8_t ByteAt(const std::string& bytes, std::size_t index) {
-  return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
-}
-
 enum class Verdict { Accepted, Again };
 
 class TableUpload {
@@ -98,7 +94,7 @@ private:
 
   Verdict Judge(const std::string& reply, int attempt) {
     const bool more = attempt < MaxAttempts;
-    const std::uint8_t status = ByteAt(reply, 1);
+    const std::uint8_t status = ReplyByte(reply, 1);
     switch (status) {
       case RepeatByte:
         if (!more) RaiseError(16);
@@ -120,8 +116,8 @@ private:
     }
     if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (ByteAt(reply, 0) == Dtx() && status == 0x17) RaiseError(28);
-    if (ByteAt(reply, 0) == Dtx() && status == AckByte) RaiseError(16);
+    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(28);
+    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(16);
     RaiseError(14);
   }
 

@@ -47,26 +47,28 @@ report() {  # label wall bound
   awk -v l="$1" -v w="$2" -v b="$3" 'BEGIN { printf "%-34s %8.3f s   bound %8.3f s   ratio %.3f\n", l, w, b, w / b }'
 }
 
+if [[ ${1:-} != --paced-only ]]; then
 echo "Loopback TCP, 30000 PLU records, enciphered log on:"
 start_register --plu-count 30000
-wall=$(timed R03 /FILE="$work/plu.txt")
+wall=$(timed R03 /FILE=plu.txt)
 frames=$(frames_written)
 report "download (R03), $frames frames" "$wall" "$(awk -v f="$frames" 'BEGIN { print f * 0.001 + 0.1 }')"
 stop_register
 start_register --plu-count 30000
-wall=$(timed W03 /FILE="$work/plu.txt")
+wall=$(timed W03 /FILE=plu.txt)
 frames=$(frames_written)
 report "upload (W03), $frames frames" "$wall" "$(awk -v f="$frames" 'BEGIN { print f * 0.001 + 0.1 }')"
 stop_register
 
+fi
 echo "Line paced at 19200 bit/s, 300 PLU records:"
 start_register --plu-count 300 --line-speed 19200
-wall=$(timed R03 /FILE="$work/plu300.txt")
+wall=$(timed R03 /FILE=plu300.txt)
 bytes=$(bytes_on_line)
 report "download (R03), $bytes bytes" "$wall" "$(awk -v n="$bytes" 'BEGIN { print n * 10 / 19200 }')"
 stop_register
 start_register --plu-count 300 --line-speed 19200
-wall=$(timed W03 /FILE="$work/plu300.txt")
+wall=$(timed W03 /FILE=plu300.txt)
 bytes=$(bytes_on_line)
 report "upload (W03), $bytes bytes" "$wall" "$(awk -v n="$bytes" 'BEGIN { print n * 10 / 19200 }')"
 stop_register

@@ -41,6 +41,8 @@ struct FileCloser {
 void AppendLine(const std::string& path, std::string_view line) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
   if (!file) ThrowLogFileError(errno, path);
+  // One write of the whole line: no stream buffer to allocate and copy into.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
   std::string record;
   record.reserve(line.size() + LineEnd.size());
   record.append(line).append(LineEnd);

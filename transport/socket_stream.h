@@ -2,6 +2,14 @@
 // TSocketStream: the blocking byte stream over a connected client socket,
 // with one wait time-out for reads and writes. The stream borrows the socket;
 // the owner (the port) frees the stream before the socket.
+//
+// Reads are buffered: one receive takes whatever has arrived (up to a few
+// kilobytes) and later reads hand it out, so that reading a frame byte by
+// byte does not cost a system call per byte. Bytes left in the buffer are
+// exactly those the socket would still hold.
+#include <algorithm>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 #include "transport/tcp_socket.h"
@@ -15,12 +23,29 @@ public:
   void SetTimeOut(int milliseconds) { timeOut_ = milliseconds; }
 
   /// Up to `size` bytes; 0 when nothing came within the wait time-out.
-  int Read(char* buffer, int size) { return socket_.Receive(buffer, size, timeOut_); }
+  int Read(char* buffer, int size) {
+    if (next_ == received_.size()) Refill();
+    const auto count = std::min(static_cast<std::size_t>(std::max(size, 0)), received_.size() - next_);
+    std::memcpy(buffer, received_.data() + next_, count);
+    next_ += count;
+    return static_cast<int>(count);
+  }
 
   /// All bytes, or a throw when they cannot go out within the wait time-out.
   void Write(std::string_view data) { socket_.Send(data, timeOut_); }
 
 private:
+  static constexpr int ReceiveChunk = 4096;
+
+  void Refill() {
+    received_.resize(ReceiveChunk);
+    const int got = socket_.Receive(received_.data(), ReceiveChunk, timeOut_);
+    received_.resize(static_cast<std::size_t>(std::max(got, 0)));
+    next_ = 0;
+  }
+
   TClientSocket& socket_;
   int timeOut_;
+  std::string received_;
+  std::size_t next_ = 0;
 };

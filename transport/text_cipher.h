@@ -39,11 +39,8 @@ public:
   void Burn() noexcept;
 
 private:
-  std::uint8_t NextKeyStreamByte();
-  void FeedBack(std::uint8_t cipherByte);
   void RequireKey() const;
 
-  TBlowfish blowfish_;
+  TBlowfish feedback_;
   TBlowfish::Block initialChaining_{};
-  TBlowfish::Block chaining_{};
 };

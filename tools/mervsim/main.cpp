@@ -1,6 +1,7 @@
 // mervsim: the register emulator. Plays an electronic cash register of a
 // chosen model on a TCP port or a pseudo-terminal, with demo data or tables
 // from files, and misbehaves on request; see SimHelpText (sim_options.cpp).
+#include "app/platform.h"
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -62,6 +63,7 @@ int Run(const TSimOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UsePreciseSleeps();
   TSimOptions options;
   try {
     options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
