@@ -95,7 +95,8 @@ public:
   /// number read (0 when nothing came) or a negative code.
   virtual int sio_read(int port, char* buffer, int length) = 0;
 
-  /// Discards what waits in the driver's buffers (ComFlush selector).
+  /// Discards the input waiting in the driver; output already written is
+  /// sent, not discarded (ComFlush selector).
   virtual int sio_flush(int port, int selector) = 0;
 
   virtual int sio_close(int port) = 0;

@@ -267,17 +267,20 @@ public:
     return count;
   }
 
+  // Input waiting to be read is discarded. Output the module has written is
+  // never thrown away: it is a frame meant for the register (the end frame
+  // written just before the closing flush of a transfer, say). Flushing the
+  // output therefore waits until it has gone out. On a pseudo-terminal that
+  // also keeps the bytes the other side has not read yet.
   int sio_flush(int port, int selector) override {
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
-    int queue = 0;
-    switch (selector) {
-      case ComFlush::Input: queue = TCIFLUSH; break;
-      case ComFlush::Output: queue = TCOFLUSH; break;
-      case ComFlush::Both: queue = TCIOFLUSH; break;
-      default: return ComResult::BadParameter;
+    if (selector != ComFlush::Input && selector != ComFlush::Output && selector != ComFlush::Both) {
+      return ComResult::BadParameter;
     }
-    return ::tcflush(line->fd, queue) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+    if (selector != ComFlush::Output && ::tcflush(line->fd, TCIFLUSH) != 0) return ComResult::SystemFailure;
+    if (selector != ComFlush::Input && ::tcdrain(line->fd) != 0) return ComResult::SystemFailure;
+    return ComResult::Ok;
   }
 
   int sio_close(int port) override {

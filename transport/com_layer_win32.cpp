@@ -164,17 +164,19 @@ public:
     return static_cast<int>(got);
   }
 
+  // Input is discarded; written output is sent first (FlushFileBuffers
+  // waits for it), never thrown away.
   int sio_flush(int port, int selector) override {
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
-    DWORD flags = 0;
-    switch (selector) {
-      case ComFlush::Input: flags = PURGE_RXABORT | PURGE_RXCLEAR; break;
-      case ComFlush::Output: flags = PURGE_TXABORT | PURGE_TXCLEAR; break;
-      case ComFlush::Both: flags = PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR; break;
-      default: return ComResult::BadParameter;
+    if (selector != ComFlush::Input && selector != ComFlush::Output && selector != ComFlush::Both) {
+      return ComResult::BadParameter;
     }
-    return PurgeComm(line->handle, flags) ? ComResult::Ok : ComResult::SystemFailure;
+    if (selector != ComFlush::Input && !FlushFileBuffers(line->handle)) return ComResult::SystemFailure;
+    if (selector != ComFlush::Output && !PurgeComm(line->handle, PURGE_RXABORT | PURGE_RXCLEAR)) {
+      return ComResult::SystemFailure;
+    }
+    return ComResult::Ok;
   }
 
   int sio_close(int port) override {

@@ -37,11 +37,14 @@ public:
 private:
   static constexpr int ReceiveChunk = 4096;
 
+  // A receive that throws leaves the buffer empty.
   void Refill() {
-    received_.resize(ReceiveChunk);
-    const int got = socket_.Receive(received_.data(), ReceiveChunk, timeOut_);
-    received_.resize(static_cast<std::size_t>(std::max(got, 0)));
+    received_.clear();
     next_ = 0;
+    std::string chunk(ReceiveChunk, '\0');
+    const int got = socket_.Receive(chunk.data(), ReceiveChunk, timeOut_);
+    chunk.resize(static_cast<std::size_t>(std::max(got, 0)));
+    received_ = std::move(chunk);
   }
 
   TClientSocket& socket_;
