@@ -18,8 +18,8 @@ export XDG_CONFIG_HOME=$work/config
 cp build/mervmodul "$work/"
 
 start_register() {  # options...; sets port
-  rm -f "$work/wire.log" "$work/sim.out"
-  build/mervsim --tcp 0 --log "$work/wire.log" "$@" >"$work/sim.out" &
+  rm -f "$work/wire.log" "$work/sim.out" "$work/KL.log"
+  build/mervsim --tcp 0 "$@" >"$work/sim.out" &
   sim_pid=$!
   for _ in $(seq 50); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
   port=$(sed 's/.*://' "$work/sim.out")
@@ -40,7 +40,9 @@ timed() {
   awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.3f", b - a }'
 }
 
-frames_written() { grep -c '^recv ' "$work/wire.log"; }
+# The frames the module wrote, read back from its own enciphered log.
+frames_written() { build/kllog "$work/KL.log" | grep -c ' write: '; }
+# The bytes on the line, from the emulator's wire log (paced runs only).
 bytes_on_line() { grep -E '^(recv|send) ' "$work/wire.log" | awk '{ n += NF - 1 } END { print n }'; }
 
 report() {  # label wall bound
@@ -62,12 +64,12 @@ stop_register
 
 fi
 echo "Line paced at 19200 bit/s, 300 PLU records:"
-start_register --plu-count 300 --line-speed 19200
+start_register --plu-count 300 --line-speed 19200 --log "$work/wire.log"
 wall=$(timed R03 /FILE=plu300.txt)
 bytes=$(bytes_on_line)
 report "download (R03), $bytes bytes" "$wall" "$(awk -v n="$bytes" 'BEGIN { print n * 10 / 19200 }')"
 stop_register
-start_register --plu-count 300 --line-speed 19200
+start_register --plu-count 300 --line-speed 19200 --log "$work/wire.log"
 wall=$(timed W03 /FILE=plu300.txt)
 bytes=$(bytes_on_line)
 report "upload (W03), $bytes bytes" "$wall" "$(awk -v n="$bytes" 'BEGIN { print n * 10 / 19200 }')"

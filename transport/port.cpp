@@ -37,10 +37,6 @@ void CheckOpenStep(std::string_view step, int result) {
   RaiseStepFailure(step, result);
 }
 
-void SleepMilliseconds(std::int32_t milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 std::string WithDoubledFf(std::string_view data) {
   std::string doubled;
   doubled.reserve(data.size() * 2);
@@ -226,8 +222,18 @@ bool TPort::CloseSocketOnce() {
 
 int TPort::Write(std::string_view data) {
   LogLine("write: ", data);
-  SleepMilliseconds(WritePause);
-  return TcpMode() ? WriteTcp(data) : WriteCom(data);
+  PauseBeforeWrite();
+  const int result = TcpMode() ? WriteTcp(data) : WriteCom(data);
+  lineActivity_ = std::chrono::steady_clock::now();
+  return result;
+}
+
+// The register needs WritePause of quiet on the line before each frame. The
+// time the module spent since the line was last used (decoding, logging)
+// counts towards it, so the pause is not paid twice.
+void TPort::PauseBeforeWrite() const {
+  const auto due = lineActivity_ + std::chrono::milliseconds(std::max(WritePause, 0));
+  if (due > std::chrono::steady_clock::now()) std::this_thread::sleep_until(due);
 }
 
 int TPort::WriteTcp(std::string_view data) {
@@ -289,6 +295,7 @@ int TPort::ReadTcp(std::string& answer, int count, int timeoutMs) {
   } catch (const std::exception& failure) {
     RaiseWith("SocketRead: ", failure.what());
   }
+  lineActivity_ = std::chrono::steady_clock::now();
   LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
   return answer.size() == wanted ? PortResult::Done : PortResult::ShortRead;
 }
@@ -317,6 +324,7 @@ int TPort::ReadComOnce(std::string& answer, int count) {
   const int got = comLayer_.sio_read(ComPortNumber(), piece.data(), count);
   if (got < 0) RaiseStepFailure("sio_read", got);
   piece.resize(static_cast<std::size_t>(std::min(got, count)));
+  lineActivity_ = std::chrono::steady_clock::now();
   LogLine("nacteno    " + std::to_string(got) + " bytu: ", piece);
   answer += piece;
   return got;

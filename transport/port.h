@@ -12,6 +12,7 @@
 // Data operations return a result code (PortResult); failures of the serial
 // layer or the socket throw std::runtime_error with the step and its code
 // ("sio_read: -1", "SocketRead: ..."). Every step goes to the communication log.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,7 +23,8 @@
 #include "transport/socket_stream.h"
 #include "transport/tcp_socket.h"
 
-/// Milliseconds slept before every write, process-wide; 0 at start.
+/// Milliseconds of quiet on the line before every write, process-wide; 0 at
+/// start. Time since the port last read or wrote counts towards it.
 extern std::int32_t WritePause;
 
 namespace PortResult {
@@ -96,6 +98,8 @@ private:
   /// then until one does not come; the printable ones go to `answer`.
   void CollectAnswer(std::string& answer, int timeoutMs);
 
+  void PauseBeforeWrite() const;
+
   TComLayer& comLayer_;
   ClientSocketFactory makeSocket_;
   const TNastaveni* settings_ = nullptr;
@@ -104,4 +108,7 @@ private:
   int openComPort_ = 0;  // the COM line this port opened, 0 when none
   std::unique_ptr<TClientSocket> socket_;
   std::unique_ptr<TSocketStream> stream_;
+  /// When bytes last went over the line: the end of the last write, the
+  /// moment a read took its bytes (or the creation of the port).
+  std::chrono::steady_clock::time_point lineActivity_ = std::chrono::steady_clock::now();
 };

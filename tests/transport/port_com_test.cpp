@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 #include <set>
+#include <thread>
 #include <variant>
 
 #include "app/kom_error.h"
@@ -288,15 +289,28 @@ TEST_F(PortCom, WriteReadDoesNotReadAfterAWriteTimeOut) {
   EXPECT_EQ(com.CountOf("readtimeouts 2 70 0"), 1);
 }
 
-TEST_F(PortCom, WritePauseIsSleptBeforeEveryWrite) {
+TEST_F(PortCom, EveryWriteFollowsThePauseOfQuietOnTheLine) {
   OpenSlot(1);
   WritePause = 30;
   const auto start = std::chrono::steady_clock::now();
   port.Write("a");
   port.Write("b");
+  port.Read(answer, 1, false, 0);
+  port.Write("c");
   const auto elapsed = std::chrono::steady_clock::now() - start;
   WritePause = 0;
-  EXPECT_GE(elapsed, std::chrono::milliseconds(60));
+  EXPECT_GE(elapsed, std::chrono::milliseconds(90)) << "a read is line activity too";
+}
+
+TEST_F(PortCom, TimeSpentSinceTheLineWasUsedCountsTowardsThePause) {
+  OpenSlot(1);
+  WritePause = 200;
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  const auto start = std::chrono::steady_clock::now();
+  port.Write("a");
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  WritePause = 0;
+  EXPECT_LT(elapsed, std::chrono::milliseconds(150)) << "the line was quiet long enough already";
 }
 
 // --- Modem commands and flushing -------------------------------------------
