@@ -20,6 +20,7 @@ bool IsModemActivity(const std::string& activity) {
 
 void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
   if (IsChipCardTransfer(parameters.Activity) || IsModemActivity(parameters.Activity)) {
+    // Chip-card transfers and the modem are not part of this build yet.
     RaiseError(UnknownActivity);
   }
   LogLine("Cinnost komunikace");
