@@ -153,3 +153,14 @@ SimulatedRegister::SimulatedRegister(const std::vector<std::string>& options) {
   throw std::runtime_error("mervsim is not built");
 #endif
 }
+
+#include "app/kom_error.h"
+
+int ErrorNumberRaisedBy(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& failure) {
+    return ErrorNumberOf(failure.what());
+  }
+  return 0;
+}

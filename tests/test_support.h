@@ -68,3 +68,9 @@ private:
   std::unique_ptr<BackgroundProcess> process_;
   int port_ = 0;
 };
+
+#include <functional>
+
+/// The error number of the failure `action` raises (read from its message,
+/// 10 when it carries none); 0 when it raises nothing.
+int ErrorNumberRaisedBy(const std::function<void()>& action);

@@ -8,15 +8,6 @@
 
 namespace {
 
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EKomError& error) {
-    return ErrorNumberOf(error.what());
-  }
-  return 0;
-}
-
 class LinkProtocolTest : public ::testing::Test {
 protected:
   void SetUp() override { port.Open(settings, 1); }
@@ -96,24 +87,24 @@ TEST_F(LinkProtocolTest, HandshakeSendsEnqAndReturnsTheModelCode) {
 TEST_F(LinkProtocolTest, HandshakeFailures) {
   auto answerWith = [this](std::string reply) { peer.Answer = [reply](const std::string&) { return reply; }; };
   answerWith(Bytes({18, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(ErrorOf([&] { Link().Handshake(3); }), 16) << "check bytes come first for ENQ";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 16) << "check bytes come first for ENQ";
   answerWith(WithCheckBytes(Bytes({0xE9, 0x0B})));
-  EXPECT_EQ(ErrorOf([&] { Link(5).Handshake(3); }), 17);
-  EXPECT_EQ(ErrorOf([&] { Link(0).Handshake(3); }), 11);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link(5).Handshake(3); }), 17);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link(0).Handshake(3); }), 11);
   answerWith(WithCheckBytes(Bytes({24, 0x00})));
-  EXPECT_EQ(ErrorOf([&] { Link().Handshake(3); }), 11);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 11);
   answerWith(WithCheckBytes(Bytes({23, 0x00})));
-  EXPECT_EQ(ErrorOf([&] { Link().Handshake(3); }), 0) << "no model name: every code in range";
-  EXPECT_EQ(ErrorOf([&] { Link(0, "ECR 39T").Handshake(3); }), 21);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 0) << "no model name: every code in range";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link(0, "ECR 39T").Handshake(3); }), 21);
   answerWith("");
-  EXPECT_EQ(ErrorOf([&] { Link().Handshake(3); }), 4);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 4);
 }
 
 TEST_F(LinkProtocolTest, RequestReplyChecksInOrder) {
   auto link = Link(7);
   const std::uint8_t drq = 0xD7;
   auto errorOf = [&](const std::string& reply, std::uint8_t sent = 0xD7) {
-    return ErrorOf([&] { link.RequestReply(reply, 0, sent); });
+    return ErrorNumberRaisedBy([&] { link.RequestReply(reply, 0, sent); });
   };
   EXPECT_EQ(errorOf(Bytes({drq, 0x0B, 0x00, 0x00})), 29) << "status before check bytes";
   EXPECT_EQ(errorOf(Bytes({drq, 0x17, 0, 0})), 28);
@@ -124,8 +115,8 @@ TEST_F(LinkProtocolTest, RequestReplyChecksInOrder) {
   EXPECT_EQ(errorOf(WithCheckBytes(Bytes({drq, 0x11}))), 17);
   EXPECT_EQ(errorOf(Bytes({drq, 0x10, 0, 0})), 16);
   EXPECT_EQ(errorOf(Bytes({drq})), 16) << "a short reply never reads past its end";
-  EXPECT_EQ(ErrorOf([&] { link.RequestReply("", 1, drq); }), 5);
-  EXPECT_EQ(ErrorOf([&] { link.RequestReply("", 2, drq); }), 4);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", 1, drq); }), 5);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", 2, drq); }), 4);
 }
 
 TEST_F(LinkProtocolTest, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
@@ -136,7 +127,7 @@ TEST_F(LinkProtocolTest, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
   EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x06})), 0, 0xD7));
   EXPECT_EQ(link.KeyPositionText(), "Z") << "two bits map to no position";
   EXPECT_TRUE(link.RequestReply(EndFrame, 0, 0xD7));
-  EXPECT_EQ(ErrorOf([&] { link.RequestReply(EndFrame, 0, 0xD3); }), 12) << "only a DRQ may get the end frame";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply(EndFrame, 0, 0xD3); }), 12) << "only a DRQ may get the end frame";
 }
 
 }  // namespace

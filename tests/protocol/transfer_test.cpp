@@ -58,17 +58,6 @@ struct SendingRegister {
   }
 };
 
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EKomError& error) {
-    return ErrorNumberOf(error.what());
-  } catch (const std::exception& error) {
-    return ErrorNumberOf(error.what());
-  }
-  return 0;
-}
-
 class TransferTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -134,7 +123,7 @@ TEST_F(TransferTest, BadRecordIsRequestedAgainFiveTimesAtMost) {
   reg.records = {good};
   reg.damagedCopies.assign(5, Damaged(good));
   peer.Answer = std::ref(reg);
-  EXPECT_EQ(ErrorOf([&] { Download(table); }), 16);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Download(table); }), 16);
 }
 
 TEST_F(TransferTest, ShortRecordIsRequestedAgain) {
@@ -152,7 +141,7 @@ TEST_F(TransferTest, SilentRegisterGivesFourAndKeepsWhatCame) {
   SendingRegister reg;
   reg.records = {Record(table, "1|1|A|")};
   peer.Answer = [&reg](const std::string& written) { return written == Ack ? std::string() : reg(written); };
-  EXPECT_EQ(ErrorOf([&] { Download(table); }), 4);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Download(table); }), 4);
   EXPECT_EQ(table.Rows.size(), 1u);
 }
 
@@ -217,7 +206,7 @@ TEST_F(TransferTest, UploadRepeatsRefusedRecordsFiveTimes) {
   peer.Answer = [](const std::string& written) {
     return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x06 : 0x15}));
   };
-  EXPECT_EQ(ErrorOf([&] { UploadTable(link, table, {}, view); }), 16);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(link, table, {}, view); }), 16);
   EXPECT_EQ(peer.Written.size(), 6u);
   EXPECT_EQ(table.Rows[0].Accepted, 0);
 }
@@ -228,7 +217,7 @@ TEST_F(TransferTest, UploadReplyRules) {
     peer.Answer = [recordReply](const std::string& written) {
       return written.size() == 5 ? WithCheckBytes(Bytes({0xD3, 0x06})) : recordReply;
     };
-    return ErrorOf([&] { UploadTable(link, table, upload, view); });
+    return ErrorNumberRaisedBy([&] { UploadTable(link, table, upload, view); });
   };
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x16}))), 26);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x16})), {{false, true}, false}), 56);
@@ -247,7 +236,7 @@ TEST_F(TransferTest, ResetsAreRefusedOnEcrAndSentOnCm) {
   reset.AddColumn(1, 2);
   reset.Interpreter = std::make_unique<TTlumocnikSloupce>(reset.Columns);
   reset.AddRow(-1, "1|");
-  EXPECT_EQ(ErrorOf([&] { UploadTable(link, reset, {}, view); }), 49);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(link, reset, {}, view); }), 49);
   EXPECT_TRUE(peer.Written.empty());
 
   TLinkBytes cm{0xE8, 0xD2, 0xD8, 8, true};
@@ -259,7 +248,7 @@ TEST_F(TransferTest, ResetsAreRefusedOnEcrAndSentOnCm) {
   EXPECT_EQ(peer.Written[0], CommandFrame(0xD2, 0, 0x46));
 
   peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({0xD2, 0x06})); };
-  EXPECT_EQ(ErrorOf([&] { UploadTable(cmLink, reset, {}, view); }), 27);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(cmLink, reset, {}, view); }), 27);
 }
 
 class TransferRunTest : public TransferTest {
