@@ -290,27 +290,34 @@ TEST_F(PortCom, WriteReadDoesNotReadAfterAWriteTimeOut) {
 }
 
 TEST_F(PortCom, EveryWriteFollowsThePauseOfQuietOnTheLine) {
+  // Each interval starts before the activity that opens it, so the lower bounds hold
+  // however the scheduler delays the test itself.
   OpenSlot(1);
   WritePause = 30;
-  const auto start = std::chrono::steady_clock::now();
+  const auto beforeFirstWrite = std::chrono::steady_clock::now();
   port.Write("a");
   port.Write("b");
+  const auto betweenWrites = std::chrono::steady_clock::now() - beforeFirstWrite;
+  std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  const auto beforeRead = std::chrono::steady_clock::now();
   port.Read(answer, 1, false, 0);
   port.Write("c");
-  const auto elapsed = std::chrono::steady_clock::now() - start;
+  const auto readToWrite = std::chrono::steady_clock::now() - beforeRead;
   WritePause = 0;
-  EXPECT_GE(elapsed, std::chrono::milliseconds(90)) << "a read is line activity too";
+  EXPECT_GE(betweenWrites, std::chrono::milliseconds(30));
+  EXPECT_GE(readToWrite, std::chrono::milliseconds(30)) << "a read is line activity too";
 }
 
 TEST_F(PortCom, TimeSpentSinceTheLineWasUsedCountsTowardsThePause) {
   OpenSlot(1);
-  WritePause = 200;
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  WritePause = 300;
+  std::this_thread::sleep_for(std::chrono::milliseconds(320));
   const auto start = std::chrono::steady_clock::now();
   port.Write("a");
   const auto elapsed = std::chrono::steady_clock::now() - start;
   WritePause = 0;
-  EXPECT_LT(elapsed, std::chrono::milliseconds(150)) << "the line was quiet long enough already";
+  // Paying the pause again would take the whole 300 ms after the clock started.
+  EXPECT_LT(elapsed, std::chrono::milliseconds(300)) << "the line was quiet long enough already";
 }
 
 // --- Modem commands and flushing -------------------------------------------
