@@ -295,7 +295,10 @@ int TPort::ReadTcp(std::string& answer, int count, int timeoutMs) {
   } catch (const std::exception& failure) {
     RaiseWith("SocketRead: ", failure.what());
   }
-  lineActivity_ = std::chrono::steady_clock::now();
+  // Bytes handed out of the stream's buffer crossed the line when they were
+  // received, not now; counting the pause from then keeps logging between the
+  // reads of one frame off the time the register waits.
+  if (!answer.empty()) lineActivity_ = std::max(lineActivity_, stream_->LastReceived());
   LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
   return answer.size() == wanted ? PortResult::Done : PortResult::ShortRead;
 }

@@ -8,6 +8,7 @@
 // byte does not cost a system call per byte. Bytes left in the buffer are
 // exactly those the socket would still hold.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ public:
     return static_cast<int>(count);
   }
 
+  /// When the bytes now in the buffer came off the socket: the last moment the
+  /// peer is known to have been sending. Epoch when nothing came yet.
+  std::chrono::steady_clock::time_point LastReceived() const { return lastReceived_; }
+
   /// All bytes, or a throw when they cannot go out within the wait time-out.
   void Write(std::string_view data) { socket_.Send(data, timeOut_); }
 
@@ -45,10 +50,12 @@ private:
     const int got = socket_.Receive(chunk.data(), ReceiveChunk, timeOut_);
     chunk.resize(static_cast<std::size_t>(std::max(got, 0)));
     received_ = std::move(chunk);
+    if (got > 0) lastReceived_ = std::chrono::steady_clock::now();
   }
 
   TClientSocket& socket_;
   int timeOut_;
   std::string received_;
   std::size_t next_ = 0;
+  std::chrono::steady_clock::time_point lastReceived_{};
 };

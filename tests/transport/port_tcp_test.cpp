@@ -2,7 +2,9 @@
 // and against a scripted socket for the branches a real one rarely takes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <thread>
 
 #include "port_test_support.h"
 #include "transport/port.h"
@@ -77,6 +79,39 @@ TEST_F(PortTcp, ShortReadGivesResultOne) {
   EXPECT_EQ(port.WriteRead("\x05", answer, 2), PortResult::Done);
   EXPECT_EQ(answer, "\x04\x05");
   EXPECT_EQ(peer->Receive(1), "\x05");
+}
+
+TEST_F(PortTcp, PauseCountsFromWhenTheBytesCameInNotFromWhenTheyWereHandedOut) {
+  Connect();
+  peer->Send("\x01\x02\x03\x04\x05\x06\x07\x08");
+  ASSERT_EQ(port.Read(answer, 4, true, 1000), PortResult::Done);
+  // Whatever the module does before it reads the rest of the frame (logging,
+  // decoding) happens while the line is already quiet.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(port.Read(answer, 4, true, 1000), PortResult::Done);
+  ASSERT_EQ(answer, "\x05\x06\x07\x08") << "the rest came with the first receive";
+  WritePause = 300;
+  const auto start = std::chrono::steady_clock::now();
+  port.Write("\x06");
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  WritePause = 0;
+  // Counting from the second read would take nearly the whole 300 ms.
+  EXPECT_LT(elapsed, std::chrono::milliseconds(150));
+  EXPECT_EQ(peer->Receive(1), "\x06");
+}
+
+TEST_F(PortTcp, ReceivedBytesRenewThePause) {
+  Connect();
+  WritePause = 30;
+  port.Write("\x05");
+  ASSERT_EQ(peer->Receive(1), "\x05");
+  const auto beforeAnswer = std::chrono::steady_clock::now();
+  peer->Send("\x06");
+  ASSERT_EQ(port.Read(answer, 1, true, 1000), PortResult::Done);
+  port.Write("\x06");
+  const auto elapsed = std::chrono::steady_clock::now() - beforeAnswer;
+  WritePause = 0;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(30)) << "the answer is line activity";
 }
 
 TEST_F(PortTcp, PortsFrom14000To14009DoubleFfBothWays) {
