@@ -135,6 +135,13 @@ TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
   EXPECT_NE(Received().back(), "FF FF 00 02") << "no end frame after a reset";
 }
 
+TEST_F(RegisterActivityTest, OnlyTwoDigitsNameTheTable) {
+  StartRegister();
+  EXPECT_EQ(Run("R100", {"/FILE=t10.txt"}), " 0");
+  ASSERT_FALSE(Received().empty());
+  EXPECT_TRUE(Received().front().starts_with("D7 00 10")) << Received().front();
+}
+
 TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
   StartRegister();
   EXPECT_EQ(Run("R70", {"/FILE=r70.txt"}), " 0");
@@ -143,6 +150,15 @@ TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
   EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), ';'), 6) << rows[0];
   EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), " 0");
   EXPECT_EQ(File("sts.txt"), "R\r\n") << "the key position the register reported";
+}
+
+TEST_F(RegisterActivityTest, StatusIsRewrittenEvenWhenTheTransferFails) {
+  WriteFileBytes(folder_ / "sts.txt", "R\r\nold second line\r\n");
+  StartRegister({"--silent-after", "0"});
+  EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), " 5");
+  const auto lines = LinesOf(File("sts.txt"));
+  ASSERT_EQ(lines.size(), 1u) << File("sts.txt");
+  EXPECT_NE(lines[0], "R") << "no key position came from the register";
 }
 
 TEST_F(RegisterActivityTest, BlockAndRelease) {
@@ -287,6 +303,14 @@ TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
   StartComRegister({"--drop-after", "10"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4");
   EXPECT_EQ(File("plu.txt"), "previous\r\n");
+}
+
+TEST_F(ComLineActivityTest, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
+  std::filesystem::create_directory(folder_ / "status");
+  StartComRegister();
+  EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 7") << "a folder cannot take the status line";
+  StartComRegister({"--silent-after", "0"});
+  EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 4") << "not 7: the transfer failed first";
 }
 
 }  // namespace
