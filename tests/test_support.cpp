@@ -1,10 +1,23 @@
 #include "test_support.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
+#include "app/kom_error.h"
 #include "model/code_page.h"
 
 std::string Cp(std::string_view utf8) { return Utf8ToCp1250(utf8); }
@@ -40,12 +53,6 @@ void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -102,9 +109,6 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
   return result;
 }
 
-#include <poll.h>
-#include <signal.h>
-
 BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
   int out[2];
   if (pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -154,7 +158,43 @@ SimulatedRegister::SimulatedRegister(const std::vector<std::string>& options) {
 #endif
 }
 
-#include "app/kom_error.h"
+namespace {
+
+// A file descriptor closed with the object.
+class OwnedDescriptor {
+public:
+  explicit OwnedDescriptor(int fd) : fd_(fd) {}
+  ~OwnedDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  OwnedDescriptor(const OwnedDescriptor&) = delete;
+  OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
+  int Get() const { return fd_; }
+
+private:
+  int fd_;
+};
+
+}  // namespace
+
+void SimulatedRegister::AwaitEarlierConnections(const std::filesystem::path& wireLog) const {
+  const OwnedDescriptor probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+  if (probe.Get() < 0 || connect(probe.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    throw std::runtime_error("cannot connect to mervsim");
+  }
+  socklen_t length = sizeof address;
+  getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string taken = "note connection opened from 127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ReadFileBytes(wireLog).find(taken) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("mervsim did not take the probe");
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
 
 int ErrorNumberRaisedBy(const std::function<void()>& action) {
   try {

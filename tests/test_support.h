@@ -1,8 +1,12 @@
 #pragma once
 // Shared helpers of the test programs.
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// A UTF-8 literal in the program's code page 1250, for comparing texts.
 std::string Cp(std::string_view utf8);
@@ -23,10 +27,6 @@ private:
 
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes);
-
-#include <map>
-#include <vector>
-#include <memory>
 
 struct ProcessResult {
   int exitStatus = -1;  // exit code, or -1 when the process did not exit normally
@@ -64,12 +64,15 @@ public:
   explicit SimulatedRegister(const std::vector<std::string>& options = {});
   int Port() const { return port_; }
 
+  /// Returns once the emulator is done with every connection made before the
+  /// call, its frames logged in `wireLog`: it serves one connection after the
+  /// other, so a probe connection it takes shows that the earlier ones ended.
+  void AwaitEarlierConnections(const std::filesystem::path& wireLog) const;
+
 private:
   std::unique_ptr<BackgroundProcess> process_;
   int port_ = 0;
 };
-
-#include <functional>
 
 /// The error number of the failure `action` raises (read from its message,
 /// 10 when it carries none); 0 when it raises nothing.

@@ -53,6 +53,7 @@ protected:
   std::vector<std::string> Received() const {
     std::vector<std::string> frames;
     if (!std::filesystem::exists(wireLog_)) return frames;
+    if (register_) register_->AwaitEarlierConnections(wireLog_);
     for (const auto& line : LinesOf(ReadFileBytes(wireLog_))) {
       if (line.starts_with("recv ")) frames.push_back(line.substr(5));
     }

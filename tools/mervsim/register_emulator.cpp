@@ -61,12 +61,12 @@ TRegisterEmulator::TRegisterEmulator(TRegisterData& data, const TEmulatorSetting
                                      TWireLog& log)
     : data_(data), settings_(settings), faults_(faults), log_(log) {}
 
-void TRegisterEmulator::StartConnection() {
+void TRegisterEmulator::StartConnection(const std::string& peer) {
   state_ = State::Idle;
   buffer_.clear();
   frameNumber_ = 0;
   faults_.StartConnection();
-  log_.Note("connection opened");
+  log_.Note(peer.empty() ? "connection opened" : "connection opened from " + peer);
 }
 
 TEmulatorAnswer TRegisterEmulator::Receive(std::string_view bytes) {

@@ -54,7 +54,9 @@ public:
   TRegisterEmulator(TRegisterData& data, const TEmulatorSettings& settings, TFaultInjector& faults, TWireLog& log);
 
   /// A new connection (or the line opened again): frame counters start anew.
-  void StartConnection();
+  /// `peer` ("127.0.0.1:40312") goes into the log so that a client can tell
+  /// when its own connection was taken, and so that every earlier one is done.
+  void StartConnection(const std::string& peer = {});
   /// Takes received bytes; returns the register's answer to every frame they complete.
   TEmulatorAnswer Receive(std::string_view bytes);
   /// The line has been quiet for a while: bytes of an unfinished frame are dropped.

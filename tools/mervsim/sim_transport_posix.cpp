@@ -137,7 +137,10 @@ private:
 
   void ServeTcp() {
     while (WaitFor(listener_.Get(), -1) == Wake::Data) {
-      FileDescriptor connection(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+      sockaddr_in peer{};
+      socklen_t peerLength = sizeof peer;
+      FileDescriptor connection(
+          ::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC));
       if (connection.Get() < 0) {
         if (errno == EINTR || errno == ECONNABORTED) continue;
         ThrowSystemError("accept");
@@ -145,7 +148,7 @@ private:
       // Frames are short and answered at once: no waiting to fill a segment.
       const int noDelay = 1;
       ::setsockopt(connection.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-      ServeConnection(connection.Get(), TFfDoubling::AppliesTo(port_));
+      ServeConnection(connection.Get(), TFfDoubling::AppliesTo(port_), PeerText(peer));
       if (settings_.Once || stopRequested) return;
     }
   }
@@ -199,9 +202,15 @@ private:
   }
 
   // ---- one connection
-  void ServeConnection(int fd, bool doublesFf) {
+  static std::string PeerText(const sockaddr_in& peer) {
+    char address[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+    return std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
+  }
+
+  void ServeConnection(int fd, bool doublesFf, const std::string& peer = {}) {
     TFfDoubling undoubling;
-    emulator_.StartConnection();
+    emulator_.StartConnection(peer);
     for (bool open = true; open;) {
       switch (WaitFor(fd, emulator_.HasPartialFrame() ? QuietMs : -1)) {
         case Wake::Stop:
