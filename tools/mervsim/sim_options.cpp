@@ -90,7 +90,9 @@ Faults:
 Output:
   --log FILE          write every frame received and sent, one line each:
                       "recv E9 00 03 EA 2A", "send 12 10 F3 DB"; lines
-                      beginning "note" say what the register did.
+                      beginning "note" say what the register did, such as
+                      "note connection opened from 127.0.0.1:40312" (the
+                      program's address; none on a pseudo-terminal).
   --help              this text.
 
 Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
