@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs with mingw-w64 into the folder given
+# (default: build-windows). The resource compiler runs on this machine, so it
+# is built natively first, in the native build folder (default: build).
+# Extra arguments go to the cross cmake.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build-windows}
+native=${NATIVE_BUILD:-build}
+shift || true
+
+cmake -S . -B "$native" -DMERV_WERROR=ON >/dev/null
+cmake --build "$native" -j2 --target rescomp
+
+cmake -S . -B "$dir" -DMERV_WERROR=ON -DMERV_BENCHMARKS=OFF \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-toolchain.cmake \
+  -DMERV_RESCOMP="$PWD/$native/rescomp" "$@" >/dev/null
+cmake --build "$dir" -j2
+# The zip of the Windows programs, beside the build.
+(cd "$dir" && cpack -G ZIP >/dev/null)
