@@ -1,10 +1,8 @@
 #include "base/platform.h"
 
 #include <windows.h>
-#include <io.h>
 
 #include <clocale>
-#include <cstdio>
 
 std::string ExecutablePath() {
   char buffer[MAX_PATH * 4];
@@ -16,9 +14,20 @@ char PathSeparator() { return '\\'; }
 
 std::string NativePathFromCommand(const std::string& path) { return path; }
 
-bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+namespace {
 
-bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+// _isatty() is true for every character device, NUL and COM ports included;
+// only a console answers GetConsoleMode.
+bool IsConsole(DWORD standardHandle) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(standardHandle), &mode) != FALSE;
+}
+
+}  // namespace
+
+bool StandardErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+
+bool StandardInputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 
 void SystemBeep() { MessageBeep(MB_OK); }
 
