@@ -28,7 +28,7 @@ fail() {
 echo "Creating the wine prefix in $WINEPREFIX"
 # One persistent wine server for the whole run: every later start is warm.
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p 2>"$work/wineserver.log"
 wineboot -i >/dev/null 2>&1
 
 # --- The test programs, each once as a whole ------------------------------

@@ -7,9 +7,15 @@
 #include <stdexcept>
 
 #include "base/code_page.h"
+#include "base/platform.h"
 #include "base/kom_error.h"
 
 std::string Cp(std::string_view utf8) { return Utf8ToCp1250(utf8); }
+
+std::string WithPlatformSeparators(std::string path) {
+  std::replace(path.begin(), path.end(), '/', PathSeparator());
+  return path;
+}
 
 std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;

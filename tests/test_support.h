@@ -18,6 +18,9 @@
 /// A UTF-8 literal in the program's code page 1250, for comparing texts.
 std::string Cp(std::string_view utf8);
 
+/// The path with every "/" replaced by the platform's separator.
+std::string WithPlatformSeparators(std::string path);
+
 /// A byte string from byte values: Bytes({0xD3, 0x06}).
 std::string Bytes(std::initializer_list<int> values);
 

@@ -134,11 +134,11 @@ TEST_F(CommandLine, ModelCodesCompareExactlyWithCase) {
 
 TEST_F(CommandLine, PathValuesAreNormalised) {
   Parse("R03 /FILE=\"C:\\Data\\plu.txt\" /");
-  EXPECT_EQ(parameters.DataFile, "C:/Data/plu.txt");
+  EXPECT_EQ(parameters.DataFile, WithPlatformSeparators("C:/Data/plu.txt"));
   Parse("R03 /FILE=\\srv\\shop\\plu.txt /");
-  EXPECT_EQ(parameters.DataFile, "/srv/shop/plu.txt");
+  EXPECT_EQ(parameters.DataFile, WithPlatformSeparators("/srv/shop/plu.txt"));
   Parse("R03 /FILE=data\\plu.txt /");
-  EXPECT_EQ(parameters.DataFile, "data/plu.txt");
+  EXPECT_EQ(parameters.DataFile, WithPlatformSeparators("data/plu.txt"));
   Parse("R03 /FILE= /");
   EXPECT_EQ(parameters.DataFile, "/opt/merv/");
   Parse("R03 /ZURNAL=\"z.dat\" /");
@@ -198,7 +198,7 @@ TEST_F(CommandLine, ExportValues) {
   Parse("EXPORTZ74 /PRODEJNA=12 /POKLADNA=3 /EXPORTDIR=\\data\\export /");
   EXPECT_EQ(parameters.ShopId, "12");
   EXPECT_EQ(parameters.RegisterId, "3");
-  EXPECT_EQ(parameters.ExportDir, "/data/export");
+  EXPECT_EQ(parameters.ExportDir, WithPlatformSeparators("/data/export"));
 }
 
 TEST_F(CommandLine, ChecksInOrder) {

@@ -40,8 +40,8 @@ TEST(Mode, CommandFileModeAnnouncesThePath) {
 }
 
 TEST(ProgramDir, FolderOfTheExecutableWithItsSeparator) {
-  EXPECT_EQ(DirectoryOfExecutable("/opt/merv/mervmodul"), "/opt/merv/");
-  EXPECT_EQ(DirectoryOfExecutable("/mervmodul"), "/");
+  EXPECT_EQ(DirectoryOfExecutable(WithPlatformSeparators("/opt/merv/mervmodul")), WithPlatformSeparators("/opt/merv/"));
+  EXPECT_EQ(DirectoryOfExecutable(WithPlatformSeparators("/mervmodul")), WithPlatformSeparators("/"));
   EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
 }
 
