@@ -1,5 +1,6 @@
 #include "app/activities.h"
 
+#include "app/card_transfer.h"
 #include "app/kom_error.h"
 #include "app/register_activities.h"
 #include "transport/communication_log.h"
@@ -19,8 +20,9 @@ bool IsModemActivity(const std::string& activity) {
 }  // namespace
 
 void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
-  if (IsChipCardTransfer(parameters.Activity) || IsModemActivity(parameters.Activity)) {
-    // Chip-card transfers and the modem are not part of this build yet.
+  if (IsChipCardTransfer(parameters.Activity)) return TransferCard(settings, parameters);
+  if (IsModemActivity(parameters.Activity)) {
+    // The modem is not part of this build yet.
     RaiseError(UnknownActivity);
   }
   LogLine("Cinnost komunikace");

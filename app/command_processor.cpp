@@ -7,6 +7,7 @@
 
 #include "app/activities.h"
 #include "app/command_line.h"
+#include "app/daily_sales_export.h"
 #include "app/kom_error.h"
 #include "app/nastaveni.h"
 #include "app/platform.h"
@@ -41,6 +42,7 @@ void LogClosingLine(const std::string& message) {
 void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
+  if (SameWordIgnoringCase(parameters.Activity, "EXPORTZ74")) parameters.DataFile = ComposeExportFileName(parameters);
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);

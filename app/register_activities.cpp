@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/daily_sales_export.h"
 #include "app/kom_error.h"
+#include "app/open_tables_export.h"
 #include "app/program.h"
 #include "model/localized_texts.h"
 #include "model/soubory.h"
@@ -170,11 +172,10 @@ private:
         return;
       case Kind::Read: return ReadAndSave(*target.table);
       case Kind::ShortReport: return ShortReport(*target.table);
+      case Kind::OpenTablesExport: return ExportOpenTables(*catalogue_, settings_, parameters_);
+      case Kind::DailyExport: return ExportDailySales(*catalogue_, settings_, parameters_);
       case Kind::Journal:
-      case Kind::OpenTablesExport:
-      case Kind::DailyExport:
-        // Journal download and printing, and the exports, are not part of
-        // this build yet.
+        // Journal download and printing are not part of this build yet.
         Unknown();
     }
   }
