@@ -2,10 +2,13 @@
 // "EXPORTZ74" against the register emulator.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <ctime>
 #include <filesystem>
 
 #include "app/daily_sales_export.h"
+#include "app/decimal_separator.h"
 #include "app/program.h"
 #include "emulated_register.h"
 #include "model/soubory.h"
@@ -85,6 +88,14 @@ TEST(DailySalesExportTest, LinesOfTheSalesFile) {
   PlainLogPath.clear();
 }
 
+TEST(DailySalesExportTest, SeparatorIsThePointWithoutARegionalOne) {
+  for (const char* locale : {"C", "POSIX", "C.UTF-8", "xx_NOWHERE.UTF-8"}) {
+    ASSERT_EQ(setenv("LC_ALL", locale, 1), 0);
+    EXPECT_EQ(DecimalSeparator(), '.') << locale;
+  }
+  unsetenv("LC_ALL");
+}
+
 TEST(DailySalesExportTest, EarlierFilesMoveAsideAlongABakChain) {
   TempDir folder;
   const std::string file = (folder / "sales.csv").string();
@@ -158,6 +169,35 @@ TEST_F(DailySalesRunTest, WritesTheDaysFileAndKeepsEarlierOnesAsBak) {
   for (const auto& entry : std::filesystem::directory_iterator(exportDir_)) {
     EXPECT_TRUE(entry.path().filename().string().starts_with(name)) << entry.path();
     EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
+  }
+}
+
+TEST_F(DailySalesRunTest, NumbersTakeTheDecimalSeparatorOfTheLocale) {
+  // A Czech locale of our own: the machine need not have one installed.
+  const auto locales = folder_ / "locales";
+  std::filesystem::create_directory(locales);
+  const auto built = RunProcess("/usr/bin/localedef", {"-i", "cs_CZ", "-f", "UTF-8", (locales / "cs_CZ.UTF-8").string()});
+  ASSERT_TRUE(std::filesystem::exists(locales / "cs_CZ.UTF-8" / "LC_NUMERIC")) << built.standardError;
+  // glibc keeps the LOCPATH list it parsed for good; the leak checker of the
+  // sanitizer build is told so.
+  WriteFileBytes(folder_ / "lsan.supp", "leak:__argz_add_sep\n");
+  environment_ = {{"LOCPATH", locales.string()},
+                  {"LC_ALL", "cs_CZ.UTF-8"},
+                  {"LSAN_OPTIONS", "suppressions=" + (folder_ / "lsan.supp").string()}};
+
+  std::filesystem::create_directory(exportDir_);
+  StartRegister();
+  ASSERT_EQ(Run("EXPORTZ74", ExportParameters()), " 0");
+  ASSERT_EQ(std::distance(std::filesystem::directory_iterator(exportDir_), {}), 1);
+  const auto file = std::filesystem::directory_iterator(exportDir_)->path();
+  for (const auto& line : TextLines(ReadFileBytes(file))) {
+    const auto fields = Fields(line);
+    ASSERT_EQ(fields.size(), 9u) << line;
+    for (const int number : {3, 6, 7}) {
+      EXPECT_EQ(fields[static_cast<std::size_t>(number)].find('.'), std::string::npos) << line;
+      EXPECT_EQ(fields[static_cast<std::size_t>(number)].size() - fields[static_cast<std::size_t>(number)].find(','), 3u)
+          << line;
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,8 +60,9 @@ protected:
     std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(register_->Port()),
                                        "/ECR=465", "/TO=2000"};
     arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    const auto result = RunProcess(folder_ / "mervmodul", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}},
-                                   folder_.path());
+    auto environment = environment_;
+    environment["XDG_CONFIG_HOME"] = folder_.path().string();
+    const auto result = RunProcess(folder_ / "mervmodul", arguments, environment, folder_.path());
     EXPECT_EQ(result.exitStatus, 0);
     const auto outcome = TextLines(ReadFileBytes(folder_ / "error.dat"));
     return outcome.empty() ? std::string() : outcome[0];
@@ -70,6 +72,8 @@ protected:
   std::vector<std::string> FileLines(const std::string& name) const { return TextLines(File(name)); }
 
   TempDir folder_;
+  /// Extra environment of the commands.
+  std::map<std::string, std::string> environment_;
   std::unique_ptr<SimulatedRegister> register_;
 };
 
