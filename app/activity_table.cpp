@@ -4,6 +4,9 @@
 #include <iterator>
 #include <cctype>
 
+#include "app/card_transfer.h"
+#include "app/daily_sales_export.h"
+#include "app/open_tables_export.h"
 #include "app/register_activities.h"
 #include "model/table_numbers.h"
 
@@ -12,6 +15,8 @@ namespace {
 using enum WordMatch;
 namespace T = TableNumber;
 
+void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters); }
+
 // Word, match, needs a line, with the catalogue, table, step, export values.
 const TActivity ActivityRows[] = {
     {"SAVEZUR", Exact, true, true, T::Journal, nullptr, false},
@@ -19,20 +24,20 @@ const TActivity ActivityRows[] = {
     {"PRINTZUR", Exact, false, true, T::Journal, nullptr, false},
     {"PRINTUCT", Exact, false, true, T::Journal, nullptr, false},
     {"PLU", Exact, true, true, T::PluAnswer, QueryPlu, false},
-    {"ROT", Exact, true, true, T::OpenTables, nullptr, false},
+    {"ROT", Exact, true, true, T::OpenTables, ExportOpenTables, false},
     {"OLJ", Exact, true, true, T::JournalFromRow, ReadJournalFromRow, false},
     {"RJF", Exact, true, true, T::JournalRowAnswer, QueryJournalRow, false},
     {"BLOCK", Exact, true, true, T::Block, BlockRegister, false},
     {"DEBLOCK", Exact, true, true, T::Block, BlockRegister, false},
-    {"EXPORTZ74", AnyCase, true, true, T::DailyPluReport, nullptr, true},
+    {"EXPORTZ74", AnyCase, true, true, T::DailyPluReport, ExportDailySales, true},
     {"W", LetterAndTable, true, true, TableOfWord, SendTableFromFile, false},
     {"R", LetterAndTable, true, true, TableOfWord, ReadTableToFile, false},
     {"A", LetterAndTable, true, true, TableOfWord, SendTableFromFile, false},
     {"N", LetterAndReset, true, true, TableOfWord, SendReset, false},
     {"V03", Exact, true, true, NoTable, SendNewPlu, false},
     {"STS", Exact, true, true, T::ShortFinancialReport, SaveKeyPosition, false},
-    {"PCSR", Prefix, true, false, NoTable, nullptr, false},
-    {"PCSW", Prefix, true, false, NoTable, nullptr, false},
+    {"PCSR", Prefix, true, false, NoTable, CopyCard, false},
+    {"PCSW", Prefix, true, false, NoTable, CopyCard, false},
     {"MODEMDIAL", Exact, true, false, NoTable, nullptr, false},
     {"MODEMHANGUP", Exact, true, false, NoTable, nullptr, false},
 };

@@ -6,7 +6,9 @@
 #include <optional>
 
 #include "app/activities.h"
+#include "app/activity_table.h"
 #include "app/command_line.h"
+#include "app/daily_sales_export.h"
 #include "app/log_option.h"
 #include "base/communication_log.h"
 #include "base/kom_error.h"
@@ -42,6 +44,10 @@ void LogClosingLine(const std::string& message) {
 void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
+  // The export's file name is composed before the parameters are logged, so
+  // that the log shows the file the export writes.
+  const TActivity* activity = FindActivity(parameters.Activity);
+  if (activity != nullptr && activity->ExportValues) parameters.DataFile = ComposeExportFileName(parameters);
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/register_emulator.h"
@@ -40,7 +41,23 @@ std::string Describe(const TSimOptions& options, const TEmulatorSettings& settin
          std::to_string(data.Ledger().Receipts().size()) + " receipts";
 }
 
+TLineSettings LineOf(const TSimOptions& options) {
+  return {options.TcpPort, options.LinkPath, options.Once, options.LineSpeed};
+}
+
+int RunCardReader(const TSimOptions& options) {
+  TWireLog log(options.LogPath);
+  TCardReaderEmulator reader(options.Card, log);
+  InstallStopSignals();
+  TSimServer server(reader, LineOf(options));
+  std::cout << "mervsim listening on " << server.Open() << std::endl;
+  std::cerr << "mervsim: card reader, card image " << options.Card.ImagePath << std::endl;
+  server.Serve();
+  return ExitDone;
+}
+
 int Run(const TSimOptions& options) {
+  if (options.CardReader) return RunCardReader(options);
   TRegisterData data(options.ModelName);
   data.FillDemoTables(options.PluCount);
   if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
@@ -53,7 +70,7 @@ int Run(const TSimOptions& options) {
   TRegisterEmulator emulator(data, settings, faults, log);
 
   InstallStopSignals();
-  TSimServer server(emulator, {options.TcpPort, options.LinkPath, options.Once, options.LineSpeed});
+  TSimServer server(emulator, LineOf(options));
   std::cout << "mervsim listening on " << server.Open() << std::endl;
   std::cerr << "mervsim: " << Cp1250ToUtf8(Describe(options, settings, data)) << std::endl;
   server.Serve();

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/line_device.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/wire_log.h"
 
@@ -43,28 +44,22 @@ struct TEmulatorSettings {
   std::uint8_t KeyStatus = 0x10;
 };
 
-/// What the register sends back, and whether it then drops the connection.
-struct TEmulatorAnswer {
-  std::string Bytes;
-  bool Drop = false;
-};
-
-class TRegisterEmulator {
+class TRegisterEmulator : public TLineDevice {
 public:
   TRegisterEmulator(TRegisterData& data, const TEmulatorSettings& settings, TFaultInjector& faults, TWireLog& log);
 
   /// A new connection (or the line opened again): frame counters start anew.
   /// `peer` ("127.0.0.1:40312") goes into the log so that a client can tell
   /// when its own connection was taken, and so that every earlier one is done.
-  void StartConnection(const std::string& peer = {});
+  void StartConnection(const std::string& peer = {}) override;
   /// Takes received bytes; returns the register's answer to every frame they complete.
-  TEmulatorAnswer Receive(std::string_view bytes);
+  TEmulatorAnswer Receive(std::string_view bytes) override;
   /// The line has been quiet for a while: bytes of an unfinished frame are dropped.
-  void LineQuiet();
+  void LineQuiet() override;
   /// The connection is gone: an unfinished upload is forgotten.
-  void EndConnection();
+  void EndConnection() override;
 
-  bool HasPartialFrame() const { return !buffer_.empty(); }
+  bool HasPartialFrame() const override { return !buffer_.empty(); }
 
 private:
   enum class State { Idle, Uploading, Downloading, Dead };

@@ -87,6 +87,21 @@ Faults:
                       On a pseudo-terminal the register stops answering until
                       the slave is closed.
 
+Card reader (instead of the register):
+  --card FILE         play a chip-card reader with a 256-byte card whose
+                      image is FILE (raw bytes; a missing file gives a demo
+                      card, byte i = (i * 37 + 11) mod 256). Every block the
+                      program writes is saved to FILE at once.
+  --card-status S     reader status of the greeting: present (40h, the
+                      default), absent (00h), wrong (present, but the card is
+                      inserted wrongly: 31h once it is selected) or a byte in
+                      hexadecimal with error bits (44, 48, 50).
+  --card-bad-echo N   the echo of the byte written to cell N comes back changed.
+  --card-bad-check    block reads end with a wrong check byte.
+  --card-end-a5       the end of the session is answered A5h.
+  --card-stuck N      cell N keeps its old value when written.
+  --card-silent       the reader answers nothing.
+
 Output:
   --log FILE          write every frame received and sent, one line each:
                       "recv E9 00 03 EA 2A", "send 12 10 F3 DB"; lines
@@ -252,6 +267,36 @@ int DefaultModelCode(std::string_view modelName, bool cmFamily) {
   return 1;
 }
 
+// The card reader's options; false for a name that is none of them.
+bool ParseCardOption(const std::string& name, ArgumentReader& reader, TSimOptions& options) {
+  TCardReaderOptions& card = options.Card;
+  if (name == "--card") {
+    card.ImagePath = reader.Value();
+    options.CardReader = true;
+  } else if (name == "--card-status") {
+    const std::string status = reader.Value();
+    card.InsertedWrongly = status == "wrong";
+    card.Status = status == "present" || status == "wrong" ? 0x40 : status == "absent" ? 0x00
+                                                                                        : HexByte(status, name);
+  } else if (name == "--card-bad-echo") {
+    card.ChangedEchoCell = Number(reader.Value(), name, 0, 255);
+  } else if (name == "--card-bad-check") {
+    reader.NoValue();
+    card.BadCheckByte = true;
+  } else if (name == "--card-end-a5") {
+    reader.NoValue();
+    card.EndWithA5 = true;
+  } else if (name == "--card-stuck") {
+    card.StuckCell = Number(reader.Value(), name, 0, 255);
+  } else if (name == "--card-silent") {
+    reader.NoValue();
+    card.Silent = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   TSimOptions options;
   std::string key = "R";
@@ -295,7 +340,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.Faults.SilentAfter = Number(reader.Value(), name, 0, 1'000'000);
     } else if (name == "--drop-after") {
       options.Faults.DropAfter = Number(reader.Value(), name, 1, 1'000'000);
-    } else {
+    } else if (!ParseCardOption(name, reader, options)) {
       Refuse("unknown option \"" + name + "\" (see --help)");
     }
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/model_list.h"
+#include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
 
 struct TSimOptions {
@@ -32,6 +33,9 @@ struct TSimOptions {
   /// Bits per second the bytes are paced at (10 bits a byte); 0 unpaced.
   int LineSpeed = 0;
   TFaultOptions Faults;
+  /// Play a chip-card reader instead of the register.
+  bool CardReader = false;
+  TCardReaderOptions Card;
 };
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);

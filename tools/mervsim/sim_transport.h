@@ -1,5 +1,5 @@
 #pragma once
-// TSimServer: puts the register emulator on a line: a TCP listener on
+// TSimServer: puts the register emulator (or the card reader) on a line: a TCP listener on
 // 127.0.0.1 or a pseudo-terminal. Connections are served one after another:
 // every byte received goes to the emulator, every answer goes back, paced to
 // the line speed when one is set and with FFh doubled on TCP ports 14000 to
@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-class TRegisterEmulator;
+class TLineDevice;
 
 struct TLineSettings {
   /// TCP port on 127.0.0.1, 0 for a free one; none for a pseudo-terminal.
@@ -29,7 +29,7 @@ struct TLineSettings {
 
 class TSimServer {
 public:
-  TSimServer(TRegisterEmulator& emulator, TLineSettings settings);
+  TSimServer(TLineDevice& emulator, TLineSettings settings);
   ~TSimServer();
   TSimServer(const TSimServer&) = delete;
   TSimServer& operator=(const TSimServer&) = delete;

@@ -19,7 +19,7 @@
 
 #include "tools/mervsim/ff_doubling.h"
 #include "tools/mervsim/line_pacer.h"
-#include "tools/mervsim/register_emulator.h"
+#include "tools/mervsim/line_device.h"
 #include "tools/mervsim/sim_transport.h"
 
 namespace {
@@ -95,7 +95,7 @@ void InstallStopSignals() {
 
 class TSimServer::Line {
 public:
-  Line(TRegisterEmulator& emulator, TLineSettings settings)
+  Line(TLineDevice& emulator, TLineSettings settings)
       : emulator_(emulator), settings_(std::move(settings)), sendPacer_(settings_.LineSpeed),
         receivePacer_(settings_.LineSpeed) {}
   ~Line() {
@@ -254,7 +254,7 @@ private:
     return true;
   }
 
-  TRegisterEmulator& emulator_;
+  TLineDevice& emulator_;
   TLineSettings settings_;
   TLinePacer sendPacer_;
   TLinePacer receivePacer_;
@@ -264,7 +264,7 @@ private:
   std::string linkMade_;
 };
 
-TSimServer::TSimServer(TRegisterEmulator& emulator, TLineSettings settings)
+TSimServer::TSimServer(TLineDevice& emulator, TLineSettings settings)
     : line_(std::make_unique<Line>(emulator, std::move(settings))) {}
 
 TSimServer::~TSimServer() = default;
