@@ -72,6 +72,8 @@ TPrintDocument TDocumentParser::Parse(std::string_view bytes) {
   ParseFontLine(lines.front(), document);
 
   TDocumentParser parser({}, 2);
+  parser.text_.reserve(bytes.size());
+  parser.lineStarts_.reserve(lines.size());
   for (std::size_t i = 1; i < lines.size(); ++i) {
     parser.lineStarts_.push_back(parser.text_.size());
     parser.text_ += lines[i];

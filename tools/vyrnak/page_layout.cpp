@@ -50,25 +50,23 @@ std::vector<TLaidOutPage> TPageLayout::LayOut(const TPrintDocument& document) {
     headingHeight_ = MakeBlock(page.pageHeading, page, box, page.headingSizeDelta).Height() +
                      size * G::Leading * HeadingGapLines;
   }
-  std::vector<TBlock> blocks;
-  CollectBlocks(page, TBox{G::Margin, ContentWidth()}, blocks);
   StartPage();
-  for (const auto& block : blocks) Place(block);
+  PlaceRows(page, TBox{G::Margin, ContentWidth()});
   AddHeadings(page);
   return std::move(pages_);
 }
 
-// A row holding nothing but a nested table gives that table's rows; any other
+// A row holding nothing but a nested table places that table's rows; any other
 // row is one block.
-void TPageLayout::CollectBlocks(const TTable& table, TBox box, std::vector<TBlock>& blocks) const {
+void TPageLayout::PlaceRows(const TTable& table, TBox box) {
   const TBox tableBox{box.x, box.width * table.widthPercent / 100.0};
   for (const auto& row : table.rows) {
     const auto cells = CellBoxes(row, table, tableBox);
     if (row.cells.size() == 1 && row.cells.front().table) {
-      CollectBlocks(*row.cells.front().table, cells.front(), blocks);
+      PlaceRows(*row.cells.front().table, cells.front());
       continue;
     }
-    blocks.push_back(MakeBlock(row, table, tableBox));
+    Place(MakeBlock(row, table, tableBox));
   }
 }
 

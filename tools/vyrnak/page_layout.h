@@ -63,7 +63,7 @@ private:
     double width = 0;
   };
 
-  void CollectBlocks(const TTable& table, TBox box, std::vector<TBlock>& blocks) const;
+  void PlaceRows(const TTable& table, TBox box);
   TBlock MakeBlock(const TRow& row, const TTable& table, TBox box, int sizeDelta = 0) const;
   std::vector<TBox> CellBoxes(const TRow& row, const TTable& table, TBox box) const;
   std::string WithDateAndTime(std::string text) const;
