@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <type_traits>
 
 namespace {
 
