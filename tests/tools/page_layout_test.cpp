@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "print_document_samples.h"
-#include "test_support.h"
 #include "tools/vyrnak/document_parser.h"
 
 namespace {
@@ -58,45 +56,12 @@ TEST(PageLayout, SmallerPrintHoldsMoreLinesAPage) {
   EXPECT_LE(pageCounts[0], 2000u / 60 + 1);
 }
 
-TEST(PageLayout, JournalLinesKeepTheirOrderAcrossPages) {
-  const auto pages = LaidOut(JournalDocument(2, {}, JournalLines(300)));
-  int expected = 1;
-  for (const auto& page : pages) {
-    for (const auto& text : page.texts)
-      if (expected <= 300 && text.text == Cp(NumberedJournalLine(expected))) ++expected;
-  }
-  EXPECT_EQ(expected, 301);
-}
-
 TEST(PageLayout, LongLinesWrapAtTheColumnEdge) {
   const std::string line(250, 'x');
   const auto pages = LaidOut(JournalDocument(2, {}, {line}));
   // 523 points of text width hold 96 characters of 5.4 points.
   EXPECT_TRUE(HasText(pages.front(), std::string(96, 'x')));
   EXPECT_TRUE(HasText(pages.front(), std::string(250 - 192, 'x')));
-}
-
-TEST(PageLayout, ReceiptsStandSideBySideInTheirColumns) {
-  const std::vector<std::vector<std::string>> receipts{{"R1", "a"}, {"R2", "b"}, {"R3", "c"}, {"R4", "d"}};
-  const struct {
-    int font;
-    std::size_t besideR1;  // receipts on the line of R1
-  } cases[] = {{2, 1}, {1, 2}, {0, 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.font);
-    const auto pages = LaidOut(ReceiptDocument(c.font, {}, receipts));
-    const auto& texts = pages.front().texts;
-    const auto find = [&](const std::string& name) {
-      const auto found = std::find_if(texts.begin(), texts.end(), [&](const auto& text) { return text.text == name; });
-      return found == texts.end() ? TPlacedText{-1, -1, 0, false, "missing " + name} : *found;
-    };
-    std::set<double> columnsOnFirstLine;
-    for (const auto& name : {"R1", "R2", "R3", "R4"}) EXPECT_GT(find(name).size, 0) << name;
-    for (const auto& name : {"R1", "R2", "R3", "R4"})
-      if (find(name).baseline == find("R1").baseline) columnsOnFirstLine.insert(find(name).x);
-    EXPECT_EQ(columnsOnFirstLine.size(), c.besideR1);
-    EXPECT_GT(find("R4").baseline, find("R1").baseline);
-  }
 }
 
 TEST(PageLayout, AReceiptThatDoesNotFitStartsTheNextPageWhole) {
