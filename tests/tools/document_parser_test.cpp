@@ -26,8 +26,8 @@ TEST(DocumentParser, ReadsFontLineHeadingAndJournalRowsAtEverySize) {
   } cases[] = {{2, 9, -1, 4}, {1, 7, 0, 6}, {0, 5, 2, 8}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.font);
-    const auto document =
-        TDocumentParser::Parse(JournalDocument(c.font, {"Pekárna^U^Řeky", "DIČ^CZ12345678"}, {"40 první", "80 druhá"}));
+    const auto document = TDocumentParser::Parse(
+        JournalDocument(c.font, {"Pekárna^U^Řeky", "DIČ^CZ12345678"}, {"40 první", "80 druhá"}));
     EXPECT_EQ(document.fontName, "Courier New");
     EXPECT_EQ(document.fontSize, c.size);
     EXPECT_EQ(document.title, Cp("Elektronický žurnál"));
@@ -106,8 +106,7 @@ TEST(DocumentParser, RefusesMalformedDocumentsNamingTheLine) {
       {"unknown option", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]ZZ]\r\n", "unknown table option"},
       {"unknown row attribute", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]\r\n[XY[a]]\r\n]\r\n",
        "line 3: unknown row attribute"},
-      {"unknown size token", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]\r\n[[~*4B~a]]\r\n]\r\n",
-       "unknown size token"},
+      {"unknown size token", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]\r\n[[~*4B~a]]\r\n]\r\n", "unknown size token"},
       {"unknown cell token", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]\r\n[[[XY]]\r\n]\r\n",
        "unknown token at the start of a cell"},
       {"row not closed", "TSKS1F[Courier,9][T]\r\n[TB0W100[LCW100]\r\n[[a\r\n[[b]]\r\n]\r\n", "unbalanced brackets"},

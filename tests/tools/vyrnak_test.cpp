@@ -128,9 +128,10 @@ TEST_F(VyrnakTest, ReceiptDocumentWithoutReceiptsPrintsItsHeading) {
 TEST_F(VyrnakTest, BareNameIsTheDocumentBesideTheViewer) {
   fs::copy_file(VYRNAK_EXE, dir_ / "vyrnak");
   Document(JournalDocument(2, {}, {"jediná řádka"}));
-  const auto result = RunProcess(dir_ / "vyrnak", {"FILE", "tisk.tmp"},
-                                 {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-                                 fs::temp_directory_path());
+  const auto result =
+      RunProcess(dir_ / "vyrnak", {"FILE", "tisk.tmp"},
+                 {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+                 fs::temp_directory_path());
   ASSERT_EQ(result.exitStatus, 0) << result.standardError;
   EXPECT_NE(PdfText(dir_ / "tisk.pdf").find("jediná řádka"), std::string::npos);
 }
@@ -149,7 +150,8 @@ TEST_F(VyrnakTest, PrinterOfTheSettingsGetsThePdfThroughLp) {
   const auto bin = dir_ / "bin";
   fs::create_directories(bin);
   fs::create_directories(dir_ / "config" / "Kelmora");
-  WriteFileBytes(dir_ / "config" / "Kelmora" / "VOR-Manager.ini", "[Ver2]\r\nLogSouborSifra=0\r\n[Tisk]\r\nTiskarna=Kancelar 2\r\n");
+  WriteFileBytes(dir_ / "config" / "Kelmora" / "VOR-Manager.ini",
+                 "[Ver2]\r\nLogSouborSifra=0\r\n[Tisk]\r\nTiskarna=Kancelar 2\r\n");
   const auto document = Document(JournalDocument(2, {}, {"x"}));
   const std::map<std::string, std::string> environment{
       {"PATH", bin.string() + ":" + std::getenv("PATH")}, {"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}};
@@ -177,12 +179,13 @@ TEST_F(VyrnakTest, WithoutPrinterADisplayOpensThePdf) {
   WriteScript(bin / "xdg-open", "printf '%s' \"$1\" > '" + (dir_ / "opened.part").string() + "'\nmv '" +
                                     (dir_ / "opened.part").string() + "' '" + (dir_ / "opened").string() + "'\n");
   const auto document = Document(JournalDocument(2, {}, {"x"}));
-  const auto result =
-      Run({"FILE", document.string()}, {{"PATH", bin.string() + ":" + std::getenv("PATH")}, {"WAYLAND_DISPLAY", "wayland-0"}});
+  const auto result = Run({"FILE", document.string()},
+                          {{"PATH", bin.string() + ":" + std::getenv("PATH")}, {"WAYLAND_DISPLAY", "wayland-0"}});
   ASSERT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.standardError, "");
   // xdg-open runs detached: wait, bounded, for what it leaves behind.
-  for (int i = 0; i < 500 && !fs::exists(dir_ / "opened"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 500 && !fs::exists(dir_ / "opened"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(ReadFileBytes(dir_ / "opened"), (dir_ / "tisk.pdf").string());
 }
 
@@ -199,7 +202,8 @@ TEST_F(VyrnakTest, BadDocumentsEndWithOneLineAndStatusOne) {
   } cases[] = {
       {"binary junk", junk, "malformed document: line 1:"},
       {"unbalanced brackets", good.substr(0, good.size() - 3), "unbalanced brackets"},
-      {"unknown token", Cp("TSKS1F[Courier New,9][Žurnál]\r\n[TB0W100[CCW100]PX-01[[a]]\r\n]\r\n"), "unknown table option"},
+      {"unknown token", Cp("TSKS1F[Courier New,9][Žurnál]\r\n[TB0W100[CCW100]PX-01[[a]]\r\n]\r\n"),
+       "unknown table option"},
       {"receipt row not closed", receiptRowCut, "unbalanced brackets"},
   };
   for (const auto& c : cases) {
@@ -230,7 +234,8 @@ TEST_F(VyrnakTest, UnusableCallsEndWithStatusOne) {
   }
   const auto help = Run({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
-  for (const char* word : {"lp", "xdg-open", "Tiskarna=", "tisk.pdf"}) EXPECT_NE(help.standardOutput.find(word), std::string::npos) << word;
+  for (const char* word : {"lp", "xdg-open", "Tiskarna=", "tisk.pdf"})
+    EXPECT_NE(help.standardOutput.find(word), std::string::npos) << word;
 }
 
 }  // namespace

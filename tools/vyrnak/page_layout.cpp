@@ -8,7 +8,7 @@ namespace {
 using G = TPageGeometry;
 
 constexpr double SmallestSize = 4;
-constexpr double FramePadding = 3;      // between a frame and its text, in points
+constexpr double FramePadding = 3;       // between a frame and its text, in points
 constexpr double HeadingGapLines = 0.8;  // below the page heading's rule, in heading lines
 
 double ContentWidth() { return G::Width - 2 * G::Margin; }
@@ -47,8 +47,8 @@ std::vector<TLaidOutPage> TPageLayout::LayOut(const TPrintDocument& document) {
   if (page.hasPageHeading) {
     const double size = SizeWith(fontSize_, page.headingSizeDelta);
     const TBox box{G::Margin, ContentWidth()};
-    headingHeight_ = MakeBlock(page.pageHeading, page, box, page.headingSizeDelta).Height() +
-                     size * G::Leading * HeadingGapLines;
+    headingHeight_ =
+        MakeBlock(page.pageHeading, page, box, page.headingSizeDelta).Height() + size * G::Leading * HeadingGapLines;
   }
   StartPage();
   PlaceRows(page, TBox{G::Margin, ContentWidth()});
@@ -127,7 +127,8 @@ TPageLayout::TBlock TPageLayout::MakeBlock(const TRow& row, const TTable& table,
       const double size = SizeWith(fontSize_, sizeDelta + cell.sizeDelta);
       const double textWidth = static_cast<double>(lines[i][b].size()) * size * G::CharWidth;
       auto alignment = i < table.columns.size() ? table.columns[i].alignment : TAlignment::Left;
-      if (spread) alignment = i == 0 ? TAlignment::Left : i + 1 == row.cells.size() ? TAlignment::Right : TAlignment::Centre;
+      if (spread)
+        alignment = i == 0 ? TAlignment::Left : i + 1 == row.cells.size() ? TAlignment::Right : TAlignment::Centre;
       double x = boxes[i].x + padding;
       if (alignment == TAlignment::Centre) x = boxes[i].x + (boxes[i].width - textWidth) / 2;
       if (alignment == TAlignment::Right) x = boxes[i].x + boxes[i].width - padding - textWidth;
