@@ -10,6 +10,7 @@ using G = TPageGeometry;
 constexpr double SmallestSize = 4;
 constexpr double FramePadding = 3;       // between a frame and its text, in points
 constexpr double HeadingGapLines = 0.8;  // below the page heading's rule, in heading lines
+constexpr double BaselineShare = 0.8;    // of a line's height, above the baseline
 
 double ContentWidth() { return G::Width - 2 * G::Margin; }
 double ContentBottom() { return G::Height - G::Margin; }
@@ -22,6 +23,14 @@ std::vector<std::string> Wrapped(const std::string& line, std::size_t capacity) 
   std::vector<std::string> pieces;
   for (std::size_t start = 0; start < line.size(); start += capacity) pieces.push_back(line.substr(start, capacity));
   return pieces;
+}
+
+// Where a text of `textWidth` starts in a cell; never left of the cell.
+double AlignedX(TAlignment alignment, double cellX, double cellWidth, double padding, double textWidth) {
+  double x = cellX + padding;
+  if (alignment == TAlignment::Centre) x = cellX + (cellWidth - textWidth) / 2;
+  if (alignment == TAlignment::Right) x = cellX + cellWidth - padding - textWidth;
+  return std::max(x, cellX);
 }
 
 void ReplaceAll(std::string& text, std::string_view field, const std::string& value) {
@@ -103,17 +112,12 @@ TPageLayout::TBlock TPageLayout::MakeBlock(const TRow& row, const TTable& table,
   const double padding = table.framed ? FramePadding : 0;
   const bool spread = row.cells.size() > table.columns.size();
 
-  std::vector<std::vector<std::string>> lines(row.cells.size());
   double bandHeight = 0;
+  std::vector<std::vector<std::string>> lines;
   for (std::size_t i = 0; i < row.cells.size(); ++i) {
-    const auto& cell = row.cells[i];
-    const double size = SizeWith(fontSize_, sizeDelta + cell.sizeDelta);
+    const double size = SizeWith(fontSize_, sizeDelta + row.cells[i].sizeDelta);
     bandHeight = std::max(bandHeight, size * G::Leading);
-    const auto capacity = static_cast<std::size_t>(
-        std::max(1.0, std::floor((boxes[i].width - 2 * padding) / (size * G::CharWidth) + 1e-9)));
-    for (const auto& line : cell.lines) {
-      for (auto& piece : Wrapped(WithDateAndTime(line), capacity)) lines[i].push_back(std::move(piece));
-    }
+    lines.push_back(CellLines(row.cells[i], size, boxes[i].width - 2 * padding));
   }
   std::size_t bandCount = 0;
   for (const auto& cellLines : lines) bandCount = std::max(bandCount, cellLines.size());
@@ -129,10 +133,8 @@ TPageLayout::TBlock TPageLayout::MakeBlock(const TRow& row, const TTable& table,
       auto alignment = i < table.columns.size() ? table.columns[i].alignment : TAlignment::Left;
       if (spread)
         alignment = i == 0 ? TAlignment::Left : i + 1 == row.cells.size() ? TAlignment::Right : TAlignment::Centre;
-      double x = boxes[i].x + padding;
-      if (alignment == TAlignment::Centre) x = boxes[i].x + (boxes[i].width - textWidth) / 2;
-      if (alignment == TAlignment::Right) x = boxes[i].x + boxes[i].width - padding - textWidth;
-      band.texts.push_back({std::max(x, boxes[i].x), bandHeight * 0.8, size, cell.bold, lines[i][b]});
+      const double x = AlignedX(alignment, boxes[i].x, boxes[i].width, padding, textWidth);
+      band.texts.push_back({x, bandHeight * BaselineShare, size, cell.bold, lines[i][b]});
     }
     block.bands.push_back(std::move(band));
   }
@@ -141,6 +143,16 @@ TPageLayout::TBlock TPageLayout::MakeBlock(const TRow& row, const TTable& table,
     for (const auto& cellBox : boxes) block.frameColumns.emplace_back(cellBox.x, cellBox.width);
   }
   return block;
+}
+
+// The cell's lines with date and time filled in, wrapped at the width.
+std::vector<std::string> TPageLayout::CellLines(const TCell& cell, double size, double width) const {
+  const auto capacity = static_cast<std::size_t>(std::max(1.0, std::floor(width / (size * G::CharWidth) + 1e-9)));
+  std::vector<std::string> lines;
+  for (const auto& line : cell.lines) {
+    for (auto& piece : Wrapped(WithDateAndTime(line), capacity)) lines.push_back(std::move(piece));
+  }
+  return lines;
 }
 
 std::string TPageLayout::WithDateAndTime(std::string text) const {

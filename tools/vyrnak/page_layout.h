@@ -66,6 +66,7 @@ private:
   void PlaceRows(const TTable& table, TBox box);
   TBlock MakeBlock(const TRow& row, const TTable& table, TBox box, int sizeDelta = 0) const;
   std::vector<TBox> CellBoxes(const TRow& row, const TTable& table, TBox box) const;
+  std::vector<std::string> CellLines(const TCell& cell, double size, double width) const;
   std::string WithDateAndTime(std::string text) const;
 
   void StartPage();
