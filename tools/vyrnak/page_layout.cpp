@@ -163,35 +163,37 @@ std::string TPageLayout::WithDateAndTime(std::string text) const {
 }
 
 void TPageLayout::StartPage() {
-  pages_.emplace_back();
+  constexpr std::size_t LinesOfAFullPage = 160;
+  pages_.emplace_back().texts.reserve(LinesOfAFullPage);
   cursor_ = G::Margin + headingHeight_;
 }
 
 double TPageLayout::SpaceLeft() const { return ContentBottom() - cursor_; }
 
-void TPageLayout::Place(const TBlock& block) {
+void TPageLayout::Place(TBlock&& block) {
   const double height = block.Height();
   const double pageSpace = ContentBottom() - G::Margin - headingHeight_;
   const bool pageStarted = cursor_ > G::Margin + headingHeight_;
   if (block.keepTogether && height > SpaceLeft() && height <= pageSpace && pageStarted) StartPage();
   double frameTop = cursor_;
-  for (const auto& band : block.bands) {
+  for (auto& band : block.bands) {
     if (band.height > SpaceLeft() && cursor_ > G::Margin + headingHeight_) {
       CloseFrames(block, frameTop, cursor_);
       StartPage();
       frameTop = cursor_;
     }
-    PlaceBand(band, cursor_);
+    const double top = cursor_;
     cursor_ += band.height;
+    PlaceBand(std::move(band), top);
   }
   CloseFrames(block, frameTop, cursor_);
 }
 
-void TPageLayout::PlaceBand(const TBand& band, double top) {
+void TPageLayout::PlaceBand(TBand&& band, double top) {
   auto& texts = pages_.back().texts;
-  for (const auto& text : band.texts) {
-    texts.push_back(text);
-    texts.back().baseline += top;
+  for (auto& text : band.texts) {
+    text.baseline += top;
+    texts.push_back(std::move(text));
   }
 }
 

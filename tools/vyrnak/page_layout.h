@@ -71,8 +71,8 @@ private:
 
   void StartPage();
   double SpaceLeft() const;
-  void Place(const TBlock& block);
-  void PlaceBand(const TBand& band, double top);
+  void Place(TBlock&& block);
+  void PlaceBand(TBand&& band, double top);
   void CloseFrames(const TBlock& block, double top, double bottom);
   void AddHeadings(const TTable& page);
 
