@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
 #include "print_document_samples.h"
 #include "test_support.h"
 

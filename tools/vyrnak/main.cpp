@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/platform.h"
-#include "app/settings_store.h"
+#include "base/platform.h"
+#include "base/settings_store.h"
 #include "tools/vyrnak/document_parser.h"
 #include "tools/vyrnak/page_layout.h"
 #include "tools/vyrnak/pdf_handoff.h"
