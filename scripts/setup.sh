@@ -3,7 +3,8 @@
 # Runs as root (or through sudo when it is there).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales)
+packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
+          libhpdf-dev poppler-utils)
 
 missing=()
 for package in "${packages[@]}"; do
