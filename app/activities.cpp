@@ -1,6 +1,7 @@
 #include "app/activities.h"
 
 #include "app/kom_error.h"
+#include "app/modem_activities.h"
 #include "app/register_activities.h"
 #include "transport/communication_log.h"
 
@@ -12,16 +13,16 @@ bool IsChipCardTransfer(const std::string& activity) {
   return activity.starts_with("PCSR") || activity.starts_with("PCSW");
 }
 
-bool IsModemActivity(const std::string& activity) {
-  return activity == "MODEMDIAL" || activity == "MODEMHANGUP";
-}
-
 }  // namespace
 
 void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
-  if (IsChipCardTransfer(parameters.Activity) || IsModemActivity(parameters.Activity)) {
-    // Chip-card transfers and the modem are not part of this build yet.
+  if (IsChipCardTransfer(parameters.Activity)) {
+    // Chip-card transfers are not part of this build yet.
     RaiseError(UnknownActivity);
+  }
+  if (IsModemActivity(parameters.Activity)) {
+    RunModemActivity(settings, parameters);
+    return;
   }
   LogLine("Cinnost komunikace");
   RunRegisterActivity(settings, parameters);

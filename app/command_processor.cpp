@@ -8,6 +8,7 @@
 #include "app/activities.h"
 #include "app/command_line.h"
 #include "app/kom_error.h"
+#include "app/modem_activities.h"
 #include "app/nastaveni.h"
 #include "app/platform.h"
 #include "app/program.h"
@@ -44,6 +45,7 @@ void RunCommandSteps(const std::string& commandString, TNastaveni& settings, Com
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);
+  PrepareModemLine(settings, parameters);
   RunActivity(settings, parameters);
 }
 
@@ -56,7 +58,6 @@ void CloseModemLine() {
     RecordFailure(failure.what());
   }
   ModemPort.reset();
-  ModemSettings = nullptr;
 }
 
 void TellStandardError(const std::string& text) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/hayes_modem.h"
 
 struct TSimOptions {
   bool Help = false;
@@ -31,6 +32,7 @@ struct TSimOptions {
   /// Bits per second the bytes are paced at (10 bits a byte); 0 unpaced.
   int LineSpeed = 0;
   TFaultOptions Faults;
+  THayesOptions Modem;
 };
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);
