@@ -6,7 +6,7 @@
 # the outcome the command must have. The process's resident memory and open
 # descriptors are printed after the first command and at the end.
 #
-#   scripts/soak_dosmode.sh [COUNT]
+#   scripts/soak_dosmode.sh [COUNT]     (MERV_BIN=folder: programs from there, default build)
 #
 # Commands, in turn: R03 (PLU table read to a file), STS (key position to a
 # file), R01 (departments), then R00 (no such table: error 1); every 50th
@@ -16,7 +16,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
-[[ -x build/mervmodul && -x build/mervsim ]] || { scripts/setup.sh; scripts/build.sh build; }
+bin=${MERV_BIN:-build}
+[[ -x $bin/mervmodul && -x $bin/mervsim ]] || { scripts/setup.sh; scripts/build.sh build; }
 
 work=$(mktemp -d)
 sim_pid=
@@ -30,9 +31,9 @@ cleanup() {
 trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config
 export MERV_DOSMODE_POLL_MS=${MERV_DOSMODE_POLL_MS:-10}
-cp build/mervmodul "$work/"
+cp "$bin/mervmodul" "$work/"
 
-build/mervsim --tcp 0 --plu-count 20 >"$work/sim.out" 2>/dev/null &
+"$bin/mervsim" --tcp 0 --plu-count 20 >"$work/sim.out" 2>/dev/null &
 sim_pid=$!
 for _ in $(seq 100); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
 port=$(sed 's/.*://' "$work/sim.out")
