@@ -7,10 +7,11 @@
 
 #include "app/dos_mode_form.h"
 #include "app/end_signals.h"
-#include "app/program.h"
-#include "model/code_page.h"
-#include "transport/communication_log.h"
-#include "transport/local_clock.h"
+#include "app/log_option.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/local_clock.h"
+#include "base/process_values.h"
 
 namespace {
 

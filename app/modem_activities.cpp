@@ -1,13 +1,12 @@
 #include "app/modem_activities.h"
 
-#include "app/kom_error.h"
-#include "transport/communication_log.h"
+#include "base/kom_error.h"
+#include "base/communication_log.h"
 #include "transport/modem.h"
 #include "transport/modem_line.h"
 
 namespace {
 
-constexpr int LineNotOpened = 9;
 constexpr int DirectSlot = 1;
 
 bool UsesModem(const TNastaveni& settings, const CommandParameters& parameters) {
@@ -22,7 +21,7 @@ void OpenModemLine() {
     port->Open(ModemSettings(), ModemSlot);
   } catch (const std::exception& failure) {
     LogLine(std::string("Chyba: ") + failure.what());
-    RaiseError(LineNotOpened);
+    RaiseError(ErrorNumber::ConnectFailure);
   }
   ModemPort = std::move(port);
   SetModemState(ModemStates::Connected);
@@ -43,11 +42,9 @@ void PrepareModemLine(TNastaveni& settings, const CommandParameters& parameters)
   if (!ModemPort) OpenModemLine();
 }
 
-void RunModemActivity(const TNastaveni& settings, const CommandParameters& parameters) {
-  if (parameters.Activity == "MODEMDIAL") {
-    if (!parameters.DataFile.empty()) RunModemScript(parameters.DataFile);
-    Dial(settings, parameters.Minimized);
-  } else {
-    HangUp(parameters.Minimized);
-  }
+void DialModem(TActivityRun& run) {
+  if (!run.Parameters.DataFile.empty()) RunModemScript(run.Parameters.DataFile);
+  Dial(run.Settings, run.Parameters.Minimized);
 }
+
+void HangUpModem(TActivityRun& run) { HangUp(run.Parameters.Minimized); }

@@ -1,7 +1,11 @@
 #pragma once
 // The modem's part of a command: preparing the modem line before the
 // activity runs, and the activities MODEMDIAL and MODEMHANGUP.
-#include "app/nastaveni.h"
+#include <string>
+
+#include "app/activity_run.h"
+#include "app/command_parameters.h"
+#include "transport/nastaveni.h"
 
 /// True for MODEMDIAL and MODEMHANGUP.
 bool IsModemActivity(const std::string& activity);
@@ -13,6 +17,7 @@ bool IsModemActivity(const std::string& activity);
 /// counts as connected. Does nothing for other commands.
 void PrepareModemLine(TNastaveni& settings, const CommandParameters& parameters);
 
-/// MODEMDIAL: the initialisation file `DataFile` when one is named, then the
-/// dial. MODEMHANGUP: the hang-up.
-void RunModemActivity(const TNastaveni& settings, const CommandParameters& parameters);
+/// MODEMDIAL: the initialisation file `DataFile` when one is named, then the dial.
+void DialModem(TActivityRun& run);
+/// MODEMHANGUP: the hang-up.
+void HangUpModem(TActivityRun& run);

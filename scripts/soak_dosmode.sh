@@ -44,6 +44,11 @@ command_file=$work/command.txt
 (cd "$work" && exec ./mervmodul DOSMODE "$command_file") &
 module_pid=$!
 
+# A pause without starting a process: a read that times out on a pipe
+# nobody writes to.
+exec {never}<> <(:)
+pause() { read -r -t "$1" -u "$never" _ || true; }
+
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$module_pid/status"; }
 descriptors() { ls "/proc/$module_pid/fd" | wc -l; }
 
@@ -55,7 +60,7 @@ run_command() {
   mv "$work/command.tmp" "$command_file"
   while [[ -e $command_file ]]; do
     kill -0 "$module_pid" 2>/dev/null || { echo "the module ended at command $i" >&2; exit 1; }
-    sleep 0.002
+    pause 0.002
   done
   local expected
   expected=$(printf '%2d\r\n3.02F\r\n' "$2")

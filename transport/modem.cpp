@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/kom_error.h"
-#include "model/localized_texts.h"
-#include "transport/communication_log.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
+#include "base/communication_log.h"
 #include "transport/modem_form.h"
 #include "transport/modem_line.h"
 
@@ -23,10 +23,10 @@ constexpr int DialTimeoutMs = 90000;
 constexpr int MsPerGuardUnit = 20;
 constexpr int DiallingText = 473;
 constexpr int HangingUpText = 477;
-constexpr int NotAnswering = 33;
-constexpr int Busy = 34;
-constexpr int NoCarrier = 35;
-constexpr int OtherFailure = 36;
+constexpr ErrorNumber NotAnswering = ErrorNumber::ModemSilent;
+constexpr ErrorNumber Busy = ErrorNumber::LineBusy;
+constexpr ErrorNumber NoCarrier = ErrorNumber::NoConnection;
+constexpr ErrorNumber OtherFailure = ErrorNumber::OtherModemError;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms, 0))); }
 

@@ -6,7 +6,7 @@
 // change is process-wide (transport/modem_line.h).
 #include <string>
 
-#include "app/nastaveni.h"
+#include "transport/nastaveni.h"
 
 /// Dials `settings.PhoneNumber` (tone or pulse by `settings.ToneDialling`)
 /// on the open ModemPort. Connected: ModemState 3, the port stays open.

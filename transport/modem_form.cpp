@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/platform.h"
-#include "app/program.h"
-#include "model/code_page.h"
+#include "base/platform.h"
+#include "base/process_values.h"
+#include "base/code_page.h"
 
 TModemForm::TModemForm(bool minimized) : onTerminal_(!minimized && StandardErrorIsTerminal()) {}
 

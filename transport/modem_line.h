@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/nastaveni.h"
+#include "transport/nastaveni.h"
 #include "transport/port.h"
 
 namespace ModemStates {

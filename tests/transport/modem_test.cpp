@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/kom_error.h"
+#include "base/kom_error.h"
 #include "port_test_support.h"
 #include "test_support.h"
 #include "transport/modem.h"
