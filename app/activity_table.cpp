@@ -6,6 +6,7 @@
 
 #include "app/card_transfer.h"
 #include "app/daily_sales_export.h"
+#include "app/modem_activities.h"
 #include "app/open_tables_export.h"
 #include "app/register_activities.h"
 #include "model/table_numbers.h"
@@ -38,8 +39,8 @@ const TActivity ActivityRows[] = {
     {"STS", Exact, true, true, T::ShortFinancialReport, SaveKeyPosition, false},
     {"PCSR", Prefix, true, false, NoTable, CopyCard, false},
     {"PCSW", Prefix, true, false, NoTable, CopyCard, false},
-    {"MODEMDIAL", Exact, true, false, NoTable, nullptr, false},
-    {"MODEMHANGUP", Exact, true, false, NoTable, nullptr, false},
+    {"MODEMDIAL", Exact, true, false, NoTable, DialModem, false},
+    {"MODEMHANGUP", Exact, true, false, NoTable, HangUpModem, false},
 };
 
 bool SameWordIgnoringCase(std::string_view a, std::string_view b) {

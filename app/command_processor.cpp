@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/daily_sales_export.h"
 #include "app/log_option.h"
+#include "app/modem_activities.h"
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
@@ -51,6 +52,7 @@ void RunCommandSteps(const std::string& commandString, TNastaveni& settings, Com
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);
+  PrepareModemLine(settings, parameters);
   RunActivity(settings, parameters);
 }
 
@@ -63,7 +65,6 @@ void CloseModemLine() {
     RecordFailure(failure.what());
   }
   ModemPort.reset();
-  ModemSettings = nullptr;
 }
 
 void TellStandardError(const std::string& text) {

@@ -67,7 +67,7 @@ void TKomDialog::OpenPort() {
   if (UsingModemLine()) {
     LogLine("Komunikace pres modem");
     port_ = ModemPort.get();
-    runSettings_ = ModemSettings;
+    runSettings_ = &ModemSettings();
     return;
   }
   runSettings_ = Settings;
@@ -167,7 +167,6 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
 }
 
 int TKomDialog::ReadTimeoutOfRecords() const {
-  constexpr int ModemSlot = 3;
   return port_ == ModemPort.get() ? runSettings_->Timeout[ModemSlot] : -1;
 }
 

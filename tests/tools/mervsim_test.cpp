@@ -276,7 +276,8 @@ TEST(MervsimCommandLine, HelpNamesEveryOption) {
   EXPECT_EQ(result.exitStatus, 0);
   for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
                              "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
-                             "--drop-after", "--log", "--help", "tableNN.txt", "14000"}) {
+                             "--drop-after", "--log", "--help", "tableNN.txt", "14000", "--modem", "--modem-s2",
+                             "--modem-s12", "--modem-s86"}) {
     EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
   }
 }
@@ -295,6 +296,9 @@ TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
       {{"--tcp", "0", "--bad-check", "0"}, "--bad-check"},
       {{"--tcp", "0", "--link", "/tmp/x"}, "--link needs --pty"},
       {{"--tcp"}, "--tcp needs a value"},
+      {{"--tcp", "0", "--modem", "connect"}, "--modem needs --pty"},
+      {{"--pty", "--modem", "ring"}, "none of connect, busy"},
+      {{"--pty", "--modem", "connect", "--modem-s2", "256"}, "--modem-s2"},
   };
   for (const auto& [arguments, message] : cases) {
     const auto result = RunProcess(MERVSIM_EXE, arguments);

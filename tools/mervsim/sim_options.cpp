@@ -102,6 +102,20 @@ Card reader (instead of the register):
   --card-stuck N      cell N keeps its old value when written.
   --card-silent       the reader answers nothing.
 
+Modem (with --pty):
+  --modem ANSWER      be a Hayes modem in front of the register: echo, "OK",
+                      S-register queries (ATS2?, ATS12?, ATS86?), ATDT/ATDP
+                      answered with ANSWER: connect ("CONNECT 9600", then the
+                      register is on the line), busy, no-carrier,
+                      no-dialtone, silence (no answer to the dial) or mute
+                      (no answer to anything, not even an echo). On line,
+                      "+++" between guard times of quiet returns to command
+                      mode (ATH0 ends the call, ATO goes back on line); the
+                      call also ends when the line is closed.
+  --modem-s2 N        escape character code (default 43, "+").
+  --modem-s12 N       escape guard time in fiftieths of a second (default 50).
+  --modem-s86 N       reason given for a call that failed (default 0).
+
 Output:
   --log FILE          write every frame received and sent, one line each:
                       "recv E9 00 03 EA 2A", "send 12 10 F3 DB"; lines
@@ -340,6 +354,15 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.Faults.SilentAfter = Number(reader.Value(), name, 0, 1'000'000);
     } else if (name == "--drop-after") {
       options.Faults.DropAfter = Number(reader.Value(), name, 1, 1'000'000);
+    } else if (name == "--modem") {
+      options.Modem.Enabled = true;
+      options.Modem.DialAnswer = DialAnswerOf(reader.Value());
+    } else if (name == "--modem-s2") {
+      options.Modem.S2 = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--modem-s12") {
+      options.Modem.S12 = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--modem-s86") {
+      options.Modem.S86 = Number(reader.Value(), name, 0, 255);
     } else if (!ParseCardOption(name, reader, options)) {
       Refuse("unknown option \"" + name + "\" (see --help)");
     }
@@ -347,6 +370,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   if (options.Help) return options;
   if (options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
   if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");
+  if (options.Modem.Enabled && !options.Pty) Refuse("--modem needs --pty");
   options.KeyStatus = KeyStatusOf(options.ModelName, key);
   return options;
 }

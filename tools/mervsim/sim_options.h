@@ -13,6 +13,7 @@
 #include "model/model_list.h"
 #include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/hayes_modem.h"
 
 struct TSimOptions {
   bool Help = false;
@@ -36,6 +37,7 @@ struct TSimOptions {
   /// Play a chip-card reader instead of the register.
   bool CardReader = false;
   TCardReaderOptions Card;
+  THayesOptions Modem;
 };
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);
