@@ -12,8 +12,6 @@ constexpr std::uint8_t PluSaleCode = 0x05;
 constexpr std::uint8_t TotalCode = 0x20;
 constexpr std::uint8_t PaymentCode = 0x21;
 constexpr int JournalResetIndex = 17;
-constexpr int FinancialDaily = 70;
-constexpr int ShortFinancial = 85;
 
 // Z reset index -> report table.
 constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
@@ -22,7 +20,7 @@ constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
 }};
 
 int CountingTable(int reportTable) {
-  if (reportTable == ShortFinancial) return FinancialDaily;
+  if (reportTable == TableNumber::ShortFinancialReport) return TableNumber::FinancialDaily;
   if (reportTable == TableNumber::PluAnswer) return TableNumber::DailyPluReport;
   return reportTable;
 }
