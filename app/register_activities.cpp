@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/journal_activities.h"
 #include "app/kom_error.h"
+#include "app/print_viewer.h"
 #include "app/program.h"
 #include "model/localized_texts.h"
 #include "model/soubory.h"
@@ -170,12 +172,21 @@ private:
         return;
       case Kind::Read: return ReadAndSave(*target.table);
       case Kind::ShortReport: return ShortReport(*target.table);
-      case Kind::Journal:
+      case Kind::Journal: return RunJournalActivity();
       case Kind::OpenTablesExport:
       case Kind::DailyExport:
-        // Journal download and printing, and the exports, are not part of
-        // this build yet.
+        // The exports are not part of this build yet.
         Unknown();
+    }
+  }
+
+  void RunJournalActivity() {
+    const std::string& activity = parameters_.Activity;
+    if (activity == "SAVEZUR" || activity == "SAVERESETZUR") {
+      SaveJournal(*catalogue_, parameters_, activity == "SAVERESETZUR",
+                  [this](const TTransferRequest& request) { Transfer(request); });
+    } else {
+      PrintJournal(*catalogue_, parameters_, activity == "PRINTUCT", TPrintViewer(TViewerPlaces::OfThisProgram()));
     }
   }
 
@@ -280,6 +291,7 @@ std::string RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, c
     dialog.OptionA = request.OptionA;
   }
   dialog.JournalStopRow = request.JournalStopRow;
+  dialog.AllowReset17 = request.AllowReset17;
   dialog.Unattended = true;
   dialog.ShowModal();
   return dialog.KeyPositionText;

@@ -25,6 +25,8 @@ struct TTransferRequest {
   bool OptionV = false;
   bool OptionA = false;
   int JournalStopRow = -1;
+  /// Only the journal save may send the reset of the journal (17).
+  bool AllowReset17 = false;
 };
 
 std::string RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
