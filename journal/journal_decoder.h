@@ -8,6 +8,8 @@
 // The decoder borrows the catalogue; the catalogue must outlive it.
 #include <string>
 
+#include "journal/journal_names.h"
+
 class TSoubory;
 
 /// The lines of one decoded record: the main line is always set, the second
@@ -29,4 +31,5 @@ public:
 
 private:
   const TSoubory& catalogue_;
+  TJournalNames names_;
 };
