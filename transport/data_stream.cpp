@@ -80,10 +80,14 @@ void TDataStream::Close() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
+  if (!writing_) {
+    std::fclose(file);
+    return;
+  }
   const bool flushed = std::fflush(file) == 0;
   const int error = errno;
   const bool closed = std::fclose(file) == 0;
-  if (writing_ && (!flushed || !closed)) FailWrite(SystemReason(flushed ? errno : error));
+  if (!flushed || !closed) FailWrite(SystemReason(flushed ? errno : error));
 }
 
 void TDataStream::FlushToDisk() {
