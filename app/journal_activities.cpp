@@ -4,15 +4,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/kom_error.h"
+#include "base/kom_error.h"
 #include "app/print_viewer.h"
-#include "app/program.h"
+#include "base/process_values.h"
 #include "journal/journal_decoder.h"
 #include "journal/journal_file.h"
 #include "journal/journal_format.h"
 #include "journal/print_document.h"
 #include "model/soubory.h"
-#include "transport/communication_log.h"
+#include "base/communication_log.h"
 
 namespace {
 
@@ -21,7 +21,6 @@ constexpr int JournalTable = 87;
 constexpr int JournalResetIndex = 17;
 constexpr int RecordColumn = 1;
 constexpr int HeaderColumn = 1;
-constexpr int UnknownActivity = 1;
 
 // The name tables first, then the receipt header, then the journal itself.
 // The long PLU names are not needed for the journal's lines.
@@ -111,7 +110,7 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
   if (!reset) return;
 
   TSoubor* journalReset = catalogue.Reset(JournalResetIndex);
-  if (journalReset == nullptr) RaiseError(UnknownActivity);
+  if (journalReset == nullptr) RaiseError(ErrorNumber::NoActivity);
   // The one reset of the journal that may be sent: its file is in place.
   TTransferRequest clear{{journalReset}, true};
   clear.AllowReset17 = true;
@@ -148,4 +147,20 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
     LogLine(std::string("ERROR: ") + failure.what());
     JournalErrors::Raise(JournalErrors::PrintFailed);
   }
+}
+
+void SaveJournalToFile(TActivityRun& run) {
+  SaveJournal(*run.Catalogue, run.Parameters, false, [&run](const TTransferRequest& request) { run.Transfer(request); });
+}
+
+void SaveJournalAndReset(TActivityRun& run) {
+  SaveJournal(*run.Catalogue, run.Parameters, true, [&run](const TTransferRequest& request) { run.Transfer(request); });
+}
+
+void PrintStoredJournal(TActivityRun& run) {
+  PrintJournal(*run.Catalogue, run.Parameters, false, TPrintViewer(TViewerPlaces::OfThisProgram()));
+}
+
+void PrintReceiptCopies(TActivityRun& run) {
+  PrintJournal(*run.Catalogue, run.Parameters, true, TPrintViewer(TViewerPlaces::OfThisProgram()));
 }

@@ -5,8 +5,7 @@
 // the print viewer.
 #include <functional>
 
-#include "app/nastaveni.h"
-#include "app/register_activities.h"
+#include "app/activity_run.h"
 
 class TSoubory;
 class TPrintViewer;
@@ -21,6 +20,13 @@ using TransferRun = std::function<void(const TTransferRequest&)>;
 /// place under its name and nothing failed. Raises "#50", "#51", "#52".
 void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters, bool reset,
                  const TransferRun& transfer);
+
+/// The steps of the activity table: "SAVEZUR", "SAVERESETZUR", "PRINTZUR",
+/// "PRINTUCT".
+void SaveJournalToFile(TActivityRun& run);
+void SaveJournalAndReset(TActivityRun& run);
+void PrintStoredJournal(TActivityRun& run);
+void PrintReceiptCopies(TActivityRun& run);
 
 /// Reads the journal file named by `JournalFile` and hands the whole journal
 /// or the receipt copies, in the print size `FontSize`, to the viewer.

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/kom_error.h"
-#include "app/platform.h"
-#include "app/program.h"
+#include "base/kom_error.h"
+#include "base/platform.h"
+#include "base/process_values.h"
 #include "app/viewer_launch.h"
-#include "transport/communication_log.h"
+#include "base/communication_log.h"
 
 namespace {
 

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#include "app/command_line.h"
+#include "model/model_list.h"
+#include "model/catalogue_builder.h"
 #include "app/journal_activities.h"
-#include "app/program.h"
+#include "base/process_values.h"
 #include "journal/journal_file.h"
 #include "model/soubory.h"
-#include "transport/pass_phrase.h"
-#include "transport/text_cipher.h"
+#include "base/pass_phrase.h"
+#include "base/text_cipher.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <random>
 
-#include "app/kom_error.h"
+#include "base/kom_error.h"
 #include "journal/journal_format.h"
-#include "model/code_page.h"
-#include "transport/data_stream.h"
-#include "transport/durable_file.h"
+#include "base/code_page.h"
+#include "base/data_stream.h"
+#include "base/durable_file.h"
 
 using namespace JournalFormat;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "journal/journal_file.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
+#include "base/code_page.h"
+#include "base/localized_texts.h"
 
 namespace {
 

@@ -8,9 +8,10 @@
 #include <sstream>
 #include <thread>
 
-#include "app/command_line.h"
+#include "model/model_list.h"
+#include "model/catalogue_builder.h"
 #include "app/print_viewer.h"
-#include "app/program.h"
+#include "base/process_values.h"
 #include "journal/journal_file.h"
 #include "model/soubory.h"
 #include "test_support.h"

@@ -6,7 +6,7 @@
 
 #include "journal/journal_format.h"
 #include "test_support.h"
-#include "transport/data_stream.h"
+#include "base/data_stream.h"
 
 namespace {
 
