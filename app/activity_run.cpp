@@ -28,6 +28,7 @@ TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settin
     dialog.OptionA = request.OptionA;
   }
   dialog.JournalStopRow = request.JournalStopRow;
+  dialog.AllowReset17 = request.AllowReset17;
   dialog.Unattended = true;
   dialog.ShowModal();
   return dialog.Outcome();

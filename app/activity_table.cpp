@@ -6,6 +6,7 @@
 
 #include "app/card_transfer.h"
 #include "app/daily_sales_export.h"
+#include "app/journal_activities.h"
 #include "app/modem_activities.h"
 #include "app/open_tables_export.h"
 #include "app/register_activities.h"
@@ -20,10 +21,10 @@ void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters); }
 
 // Word, match, needs a line, with the catalogue, table, step, export values.
 const TActivity ActivityRows[] = {
-    {"SAVEZUR", Exact, true, true, T::Journal, nullptr, false},
-    {"SAVERESETZUR", Exact, true, true, T::Journal, nullptr, false},
-    {"PRINTZUR", Exact, false, true, T::Journal, nullptr, false},
-    {"PRINTUCT", Exact, false, true, T::Journal, nullptr, false},
+    {"SAVEZUR", Exact, true, true, T::Journal, SaveJournalToFile, false},
+    {"SAVERESETZUR", Exact, true, true, T::Journal, SaveJournalAndReset, false},
+    {"PRINTZUR", Exact, false, true, T::Journal, PrintStoredJournal, false},
+    {"PRINTUCT", Exact, false, true, T::Journal, PrintReceiptCopies, false},
     {"PLU", Exact, true, true, T::PluAnswer, QueryPlu, false},
     {"ROT", Exact, true, true, T::OpenTables, ExportOpenTables, false},
     {"OLJ", Exact, true, true, T::JournalFromRow, ReadJournalFromRow, false},
