@@ -26,5 +26,10 @@ void FillDemoTables(TSoubory& catalogue, int pluCount);
 /// `firstNumber`.
 std::vector<TReceipt> DemoReceipts(const TSoubor& pluTable, const TJournalStamp& day, int firstNumber);
 
+/// Takes the day's receipts into the ledger and writes the journal of the
+/// day around them: the first two receipts come first and plain, then the
+/// events between receipts, and the day's X report at the end.
+void WriteDemoDay(TSalesLedger& ledger, std::vector<TReceipt> receipts);
+
 /// Three open tables with items from the PLU table and one department item.
 std::vector<TOpenTable> DemoOpenTables(const TSoubor& pluTable);
