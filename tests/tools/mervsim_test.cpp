@@ -340,7 +340,7 @@ TEST(MervsimCommandLine, HelpNamesEveryOption) {
   EXPECT_EQ(result.exitStatus, 0);
   for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
                              "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
-                             "--drop-after", "--log", "--help", "tableNN.txt", "14000"}) {
+                             "--drop-after", "--log", "--help", "--sale", "tableNN.txt", "14000"}) {
     EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
   }
 }
@@ -359,6 +359,10 @@ TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
       {{"--tcp", "0", "--bad-check", "0"}, "--bad-check"},
       {{"--tcp", "0", "--link", "/tmp/x"}, "--link needs --pty"},
       {{"--tcp"}, "--tcp needs a value"},
+      {{"--tcp", "0", "--sale", "859x"}, "is not CODE[:QTY]"},
+      {{"--tcp", "0", "--sale", "8590000000015:0"}, "a quantity of 0"},
+      {{"--tcp", "0", "--sale", "8590000000015:1.2345"}, "0.001 to 9999.999"},
+      {{"--tcp", "0", "--sale", "8590000000015,"}, "is not CODE[:QTY]"},
   };
   for (const auto& [arguments, message] : cases) {
     const auto result = RunProcess(MERVSIM_EXE, arguments);
@@ -638,6 +642,35 @@ TEST_F(MervsimTest, JournalOfTheDayHoldsEveryRecordCodeAndDecodesCleanly) {
     }
     sim_.reset();
   }
+}
+
+TEST_F(MervsimTest, SalesItIsToldAboutFollowTheDayInTheJournal) {
+  StartTcp();
+  const auto plain = DownloadAll(*Connect(), 0x87, JournalRecordLength);
+  sim_.reset();
+  StartTcp({"--sale", "8590000000015:2,8590000000015:0.250", "--sale", "8590000000015"});
+  const auto line = Connect();
+  const auto journal = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_EQ(journal.size(), plain.size() + 9) << "two receipts: start, lines, total, payment";
+  const TJournalDecoder decoder(*catalogue_);
+  std::vector<std::string> shown;
+  for (std::size_t i = plain.size(); i < journal.size(); ++i) {
+    shown.push_back(decoder.Decode(Cells(Decode(87, journal[i]))[1], false).Main);
+  }
+  const std::string firstNumber = shown[0].substr(14, 8);
+  EXPECT_EQ(shown[0].substr(0, 14), "PRODEJ        ");
+  EXPECT_EQ(shown[1].substr(4, 28), "PLU 08590000000015     2.000");
+  EXPECT_EQ(shown[2].substr(4, 28), "PLU 08590000000015     0.250");
+  EXPECT_EQ(shown[3].substr(11, 6), "CELKEM");
+  EXPECT_EQ(shown[4].substr(11, 6), "PLATBA");
+  EXPECT_EQ(shown[5].substr(14, 8), ZeroPadNumber(StrToInt(firstNumber) + 1, 8)) << "the next receipt number";
+  EXPECT_EQ(shown[6].substr(4, 28), "PLU 08590000000015     1.000");
+  // The total is the sum of the lines (amounts end two characters before
+  // the end of the line: a VAT group or two blanks).
+  auto amount = [](const std::string& text) { return std::stod(text.substr(text.size() - 16, 14)); };
+  EXPECT_NEAR(amount(shown[3]), amount(shown[1]) + amount(shown[2]), 0.001);
+  EXPECT_NEAR(amount(shown[4]), amount(shown[3]), 0.001);
+  EXPECT_GT(amount(shown[1]), 0);
 }
 
 TEST_F(MervsimTest, ZResetWritesItsReportToTheJournalAndTheJournalResetEmptiesIt) {

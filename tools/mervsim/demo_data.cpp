@@ -131,8 +131,9 @@ std::optional<std::int64_t> NumberCell(const TRadek& row, int cell) {
   return value;
 }
 
-// The sale line of a PLU row, or none when the row's numbers do not read.
-std::optional<TSaleLine> SaleOf(const TRadek& row) {
+}  // namespace
+
+std::optional<TSaleLine> SaleOfPluRow(const TRadek& row) {
   const auto number = NumberCell(row, PluNumberCell);
   const auto code = NumberCell(row, PluCodeCell);
   const auto price = NumberCell(row, PluPriceCell);
@@ -149,6 +150,8 @@ std::optional<TSaleLine> SaleOf(const TRadek& row) {
   line.MainGroup = static_cast<int>(*mainGroup);
   return line;
 }
+
+namespace {
 
 std::int64_t DemoQuantity(const TSaleLine& line, std::mt19937& random) {
   if (line.Department == ProduceDepartment) return 250 + static_cast<std::int64_t>(random() % 400) * 5;
@@ -276,7 +279,7 @@ std::vector<TReceipt> DemoReceipts(const TSoubor& pluTable, const TJournalStamp&
       receipt.Stamp.Minute = k * 3;
       const int lines = 1 + static_cast<int>(random() % MaxLinesPerReceipt);
       for (int i = 0; i < lines; ++i) {
-        auto line = SaleOf(pluTable.Rows[random() % range]);
+        auto line = SaleOfPluRow(pluTable.Rows[random() % range]);
         if (!line) continue;
         line->Quantity = DemoQuantity(*line, random);
         receipt.Lines.push_back(*line);
@@ -295,7 +298,7 @@ std::vector<TOpenTable> DemoOpenTables(const TSoubor& pluTable) {
   std::size_t next = 10;
   for (auto& table : tables) {
     for (int i = 0; i < 2 && next < pluTable.Rows.size(); ++i, next += 7) {
-      const auto line = SaleOf(pluTable.Rows[next]);
+      const auto line = SaleOfPluRow(pluTable.Rows[next]);
       if (!line) continue;
       table.Items.push_back({1000 * (i + 1), "0001", line->Code, line->VatGroup, line->UnitPrice});
     }

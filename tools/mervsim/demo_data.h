@@ -8,6 +8,7 @@
 // Demo PLU number i (1-based) has the EAN-13 code 859 + i in nine digits +
 // check digit (DemoPluCode) and a name of a product word and a number.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "model/soubory.h"
@@ -20,6 +21,10 @@ std::int64_t DemoPluCode(int number);
 /// Fills the programming tables the model has (1, 2, 3, 6, 7, 8, 30, 31, 65)
 /// with the demo content; `pluCount` PLU rows (and as many stock rows).
 void FillDemoTables(TSoubory& catalogue, int pluCount);
+
+/// The sale line of a PLU row (quantity 0), or none when the row's numbers
+/// do not read.
+std::optional<TSaleLine> SaleOfPluRow(const TRadek& row);
 
 /// A day of receipts for the stamp's date (hours 7 to 18), sold from the rows
 /// of the PLU table; none when it is empty. Receipt numbers start at

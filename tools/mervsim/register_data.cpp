@@ -144,6 +144,27 @@ void TRegisterData::FillDemoSales() {
   openTables_ = DemoOpenTables(*plu);
 }
 
+void TRegisterData::Sell(const std::vector<std::pair<std::int64_t, std::int64_t>>& codesAndQuantities) {
+  TReceipt receipt;
+  receipt.Number = ledger_.NextReceiptNumber();
+  receipt.Operator = 1;
+  receipt.Waiter = 1;
+  receipt.Stamp = Now();
+  const TSoubor* plu = catalogue_->Table(PluTable);
+  if (plu == nullptr) throw std::invalid_argument("the model has no PLU table to sell from");
+  for (const auto& [code, quantity] : codesAndQuantities) {
+    std::optional<TSaleLine> sold;
+    for (const auto& row : plu->Rows) {
+      if (DecimalNumber(row.Cell(1)) == code) sold = SaleOfPluRow(row);
+    }
+    if (!sold) throw std::invalid_argument("no PLU with the code " + std::to_string(code) + " to sell");
+    sold->Quantity = quantity;
+    receipt.Lines.push_back(*sold);
+  }
+  ledger_.SetVatRates(VatRatesOf(*catalogue_));
+  ledger_.Add(std::move(receipt));
+}
+
 std::optional<TRecordSource> TRegisterData::Download(int number) const {
   const TSoubor* table = catalogue_->Table(number);
   if (table == nullptr) return std::nullopt;
