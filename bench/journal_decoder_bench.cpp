@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "journal/journal_decoder.h"
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 
 namespace {

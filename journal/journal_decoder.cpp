@@ -6,7 +6,7 @@
 #include "journal/journal_field_forms.h"
 #include "journal/journal_function_line.h"
 #include "journal/journal_line_context.h"
-#include "model/localized_texts.h"
+#include "base/localized_texts.h"
 #include "model/value_conversions.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/localized_texts.h"
+#include "base/localized_texts.h"
 
 namespace {
 

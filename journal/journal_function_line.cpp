@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "journal/journal_field_forms.h"
-#include "model/localized_texts.h"
+#include "base/localized_texts.h"
 #include "model/soubory.h"
 #include "model/value_conversions.h"
 

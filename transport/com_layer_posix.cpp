@@ -15,7 +15,7 @@
 #include <map>
 #include <optional>
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "transport/com_layer.h"
 
 namespace {

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "model/localized_texts.h"
+#include "base/localized_texts.h"
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "test_support.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "tools/mervsim/sales_ledger.h"
+#include "tools/mervsim/receipt.h"
 
 namespace {
 

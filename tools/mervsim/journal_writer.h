@@ -14,8 +14,7 @@
 #include <vector>
 
 #include "tools/mervsim/journal_record.h"
-
-struct TReceipt;
+#include "tools/mervsim/receipt.h"
 
 struct TJournalRow {
   int Row = 0;

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "model/table_numbers.h"
+
 namespace {
 
 constexpr int JournalResetIndex = 17;
 constexpr int FinancialDaily = 70;
 constexpr int ShortFinancial = 85;
-constexpr int PluDaily = 74;
-constexpr int PluQuery = 90;
 
 // Z reset index -> report table.
 constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
@@ -19,19 +19,13 @@ constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
 
 int CountingTable(int reportTable) {
   if (reportTable == ShortFinancial) return FinancialDaily;
-  if (reportTable == PluQuery) return PluDaily;
+  if (reportTable == TableNumber::PluAnswer) return TableNumber::DailyPluReport;
   return reportTable;
 }
 
 }  // namespace
 
-std::int64_t TSaleLine::Amount() const { return (UnitPrice * Quantity + 500) / 1000; }
 
-std::int64_t TReceipt::Total() const {
-  std::int64_t total = 0;
-  for (const auto& line : Lines) total += line.Amount();
-  return total;
-}
 
 int ReportOfReset(int resetIndex) {
   for (const auto& [reset, table] : ResetReports) {
