@@ -72,18 +72,16 @@ JournalLines MainLine(std::string text) {
   return lines;
 }
 
-// The digits of byte b, or with names on the operator's name cut to `cut`.
-std::string OperatorField(const Context& c, int b, std::size_t cut = OperatorCut) {
-  if (c.Names != nullptr) {
-    if (auto name = NameOf(c, &TJournalNames::Operator, c.Record.Decimal(b, b), cut)) return *name;
-  }
-  return std::string(c.Record.Byte(b));
-}
-
 // With names on, the name of the number in byte b (read as decimal); else none.
 std::optional<std::string> NameOfByte(const Context& c, NameLookup lookup, int b, std::size_t cut) {
   if (c.Names == nullptr) return std::nullopt;
   return NameOf(c, lookup, c.Record.Decimal(b, b), cut);
+}
+
+// The digits of byte b, or with names on the operator's name cut to `cut`.
+std::string OperatorField(const Context& c, int b, std::size_t cut = OperatorCut) {
+  const auto name = NameOfByte(c, &TJournalNames::Operator, b, cut);
+  return name ? *name : std::string(c.Record.Byte(b));
 }
 
 // ------------------------------------------------------ register events

@@ -8,17 +8,11 @@
 // The decoder borrows the catalogue; the catalogue must outlive it.
 #include <string>
 
+#include "journal/journal_lines.h"
 #include "journal/journal_names.h"
 
 class TSoubory;
 
-/// The lines of one decoded record: the main line is always set, the second
-/// and third lines are empty unless the record fills them.
-struct JournalLines {
-  std::string Main;
-  std::string Second;
-  std::string Third;
-};
 
 class TJournalDecoder {
 public:

@@ -6,7 +6,7 @@
 // department keys, report headings and key functions; the CM-840 names
 // payment, currency and department keys and key functions; every other model
 // has no head.
-#include "journal/journal_decoder.h"
 #include "journal/journal_line_context.h"
+#include "journal/journal_lines.h"
 
 JournalLines FunctionKeyLines(const TJournalLineContext& context);

@@ -1,6 +1,12 @@
 #pragma once
 // What the builders of one decoded journal line read: the record, the
 // catalogue (model name, key functions) and, with names on, the names.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "journal/journal_names.h"
 #include "journal/journal_record_text.h"
 
@@ -12,12 +18,6 @@ struct TJournalLineContext {
   /// None with names off: every number then stays with its label.
   const TJournalNames* Names = nullptr;
 };
-
-#include <algorithm>
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
 
 /// Pieces joined into one text.
 template <typename... Pieces>

@@ -65,6 +65,11 @@ int Run(const TSimOptions& options) {
   data.FillDemoTables(options.PluCount);
   if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
   data.FillDemoSales();
+  for (const auto& sale : options.Sales) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> items;
+    for (const auto& item : sale.Items) items.emplace_back(item.Code, item.Quantity);
+    data.Sell(items);
+  }
 
   const TEmulatorSettings settings = EmulatorSettings(options, data.Catalogue());
   TFaultInjector faults(options.Faults);

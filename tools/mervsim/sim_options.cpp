@@ -55,12 +55,21 @@ Register:
                       Only tables that may be written to the register are
                       loaded; the others keep the demo data.
   --plu-count N       number of demo PLU (default 30000; 0 to 30000).
+  --sale CODE[:QTY][,CODE[:QTY]...]
+                      one more receipt, sold after the demo day (repeat the
+                      option for more): PLU codes of table 3 with quantities
+                      ("2", "0.250"; default 1), operator 1, paid in cash,
+                      stamped with the time of the start. It counts in the
+                      reports and is written to the journal.
 
 Demo data (always made, then overridden by --data): departments (table 1),
 main groups (2), PLU with EAN-13 codes 8590000000015 on (3), operators (6),
 head waiters (7), payment keys (8), VAT rates (30), receipt header (31), stock
 (65); a day of 240 receipts from which the reports 70 to 85 and the journal
-(87, 88, 92) are computed; three open tables (89, 91). Table 3 uploaded with
+(87, 88, 92) are computed (the journal also holds what a register writes
+between receipts: log-ins, hand-overs, cash in and out, voided and corrected
+receipts, card events, the day's X report with the function-key lines of the
+465 family and the CM-840/842; a Z reset writes its report to it); three open tables (89, 91). Table 3 uploaded with
 code 61h replaces the PLU table, with 03h or 63h adds to it by PLU code.
 The PLU query (DTX 67 with the EAN, then DRQ 90) returns the PLU's record
 in the layout of table 74; the journal row query (DTX 67, DRQ 92) returns the
@@ -183,6 +192,41 @@ std::vector<std::string_view> SplitColons(std::string_view text) {
     if (colon == std::string_view::npos) return parts;
     start = colon + 1;
   }
+}
+
+// "2", "0.250", "1.5": thousandths.
+std::int64_t SaleQuantity(std::string_view text, std::string_view whole) {
+  const auto point = text.find('.');
+  const std::string_view units = text.substr(0, point);
+  std::string_view decimals = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+  const bool digitsOnly = units.find_first_not_of("0123456789") == std::string_view::npos &&
+                          decimals.find_first_not_of("0123456789") == std::string_view::npos;
+  if (units.empty() || units.size() > 4 || decimals.size() > 3 || !digitsOnly) {
+    Refuse("--sale: \"" + std::string(whole) + "\" has a quantity that is not 0.001 to 9999.999");
+  }
+  std::string thousandths(units);
+  thousandths += decimals;
+  thousandths.append(3 - decimals.size(), '0');
+  const std::int64_t value = std::stoll(thousandths);
+  if (value == 0) Refuse("--sale: \"" + std::string(whole) + "\" sells a quantity of 0");
+  return value;
+}
+
+TSaleOrder ParseSale(std::string_view value) {
+  TSaleOrder order;
+  for (std::size_t start = 0; start <= value.size();) {
+    const auto comma = std::min(value.find(',', start), value.size());
+    const auto parts = SplitColons(value.substr(start, comma - start));
+    std::int64_t code = 0;
+    const auto [end, error] = std::from_chars(parts[0].data(), parts[0].data() + parts[0].size(), code);
+    if (parts.size() > 2 || parts[0].empty() || error != std::errc() || end != parts[0].data() + parts[0].size() ||
+        code <= 0) {
+      Refuse("--sale: \"" + std::string(value) + "\" is not CODE[:QTY][,CODE[:QTY]...]");
+    }
+    order.Items.push_back({code, parts.size() == 2 ? SaleQuantity(parts[1], value) : 1000});
+    start = comma + 1;
+  }
+  return order;
 }
 
 void ParseBadCheck(std::string_view value, TFaultOptions& faults) {
@@ -329,6 +373,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.DataDir = reader.Value();
     } else if (name == "--plu-count") {
       options.PluCount = Number(reader.Value(), name, 0, MaxPluCount);
+    } else if (name == "--sale") {
+      options.Sales.push_back(ParseSale(reader.Value()));
     } else if (name == "--tcp") {
       options.TcpPort = Number(reader.Value(), name, 0, 65535);
     } else if (name == "--pty") {
