@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <optional>
 
 #include "app/kom_error.h"
 #include "app/platform.h"
 #include "app/program.h"
+#include "model/convert_error.h"
+#include "model/value_conversions.h"
 #include "transport/communication_log.h"
 
 namespace {
@@ -35,14 +36,14 @@ constexpr std::array<ModelCode, 14> ModelCodes = {{
     {"652", "ECR 652F"},
 }};
 
-// A whole decimal number with an optional sign that fits 32 bits; nothing
-// else (no blanks, no trailing letters) counts.
+// A number as the platform's usual integer conversion reads it: leading
+// blanks, an optional sign, decimal digits, and nothing after them.
 std::optional<std::int32_t> ToInteger(std::string_view text) {
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
+  try {
+    return StrToInt(text);
+  } catch (const EConvertError&) {
+    return std::nullopt;
+  }
 }
 
 std::int32_t IntegerOrError(std::string_view text, int errorNumber) {

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/kom_error.h"
 #include "app/program.h"
+#include "model/convert_error.h"
 #include "model/localized_texts.h"
 #include "model/soubory.h"
 #include "model/table_file.h"
@@ -48,18 +49,23 @@ struct Target {
 
 [[noreturn]] void Unknown() { RaiseError(UnknownActivity); }
 
+// The two characters after the activity letter as a number: decimal as the
+// platform's usual integer conversion reads it (a leading blank is accepted,
+// "R 3" is table 3), or two hexadecimal digits.
 std::optional<int> TwoDigitsAfterLetter(const std::string& activity, int base) {
   if (activity.size() < 3) return std::nullopt;
-  int value = 0;
-  for (const char c : activity.substr(1, 2)) {
-    const auto digit = static_cast<unsigned char>(c);
-    int nibble = -1;
-    if (std::isdigit(digit)) nibble = c - '0';
-    if (base == 16 && std::isxdigit(digit) && !std::isdigit(digit)) nibble = std::toupper(digit) - 'A' + 10;
-    if (nibble < 0) return std::nullopt;
-    value = value * base + nibble;
+  const std::string digits = activity.substr(1, 2);
+  if (base == 10) {
+    try {
+      return StrToInt(digits);
+    } catch (const EConvertError&) {
+      return std::nullopt;
+    }
   }
-  return value;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[0])) || !std::isxdigit(static_cast<unsigned char>(digits[1]))) {
+    return std::nullopt;
+  }
+  return HexPairToByte(digits[0], digits[1]);
 }
 
 Target ProgrammingTable(const TSoubory& catalogue, const std::string& activity) {
@@ -185,9 +191,7 @@ private:
       request.OptionV = letter == 'V';
       request.OptionA = letter == 'A';
     }
-    const std::string result = RunTransfer(*catalogue_, settings_, parameters_, request);
-    transferFailed_ = transferFailed_ || ErrorCode != 0;
-    return result;
+    return RunTransfer(*catalogue_, settings_, parameters_, request);
   }
 
   void Block(TSoubor& table) {
@@ -240,13 +244,10 @@ private:
     });
   }
 
-  // A table read only in part is not saved: the caller's previous file stays
-  // as it was, and "error.dat" carries the transfer's failure.
+  // Saved also after a failed transfer: the rows read before the failure are
+  // worth having, and "error.dat" tells the caller the table is incomplete.
+  // The file replaces the old one only once it is complete.
   void SaveRead(const TSoubor& table, bool reverse) {
-    if (transferFailed_) {
-      LogLine("Nacteno s chybou, soubor ponechan beze zmeny");
-      return;
-    }
     LogLine("Nacteno, ukladam...");
     SaveWith([&] {
       SaveTable(table, parameters_.DataFile, parameters_.CodePage, reverse, catalogue_->KeyLayouts,
@@ -258,7 +259,6 @@ private:
   TNastaveni& settings_;
   CommandParameters& parameters_;
   std::unique_ptr<TSoubory> catalogue_;
-  bool transferFailed_ = false;
 };
 
 }  // namespace

@@ -95,7 +95,10 @@ private:
   Verdict Judge(const std::string& reply, int attempt) {
     const bool more = attempt < MaxAttempts;
     const std::uint8_t status = ReplyByte(reply, 1);
-    switch (status) {
+    // A status counts only in a reply that names the DTX byte; any other
+    // reply is repeated, and judged once more after the last attempt.
+    const bool fromDtx = ReplyByte(reply, 0) == Dtx();
+    switch (fromDtx ? status : 0x00) {
       case RepeatByte:
         if (!more) RaiseError(16);
         return Verdict::Again;
@@ -114,10 +117,10 @@ private:
       default:
         break;
     }
-    if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
+    if (fromDtx && status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(28);
-    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(16);
+    if (fromDtx && status == 0x17) RaiseError(28);
+    if (fromDtx && status == AckByte) RaiseError(16);
     RaiseError(14);
   }
 
@@ -131,7 +134,7 @@ private:
         const int result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), 0x03), reply);
         link_.RequestReply(reply, result, Dtx());
         return;
-      } catch (const EKomError& failure) {
+      } catch (const std::exception& failure) {
         if (attempt == MaxAttempts) throw;
         LogLine(std::string("Chyba: ") + failure.what());
       }

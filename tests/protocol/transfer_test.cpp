@@ -226,6 +226,10 @@ TEST_F(TransferTest, UploadReplyRules) {
   EXPECT_EQ(uploadAnswered(Bytes({0xD3, 0x06, 0, 0})), 16);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x17}))), 28);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x17}))), 14);
+  // A status counts only in a reply that names the DTX byte.
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD7, 0x16}))), 14);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x06}))), 14);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD7, 0x0E}))), 14);
   EXPECT_EQ(uploadAnswered(""), 4);
 }
 
@@ -314,6 +318,80 @@ TEST_F(TransferRunTest, FailureEndsTheRunAndKeepsTheFirstNumber) {
   ErrorCode = 7;
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 7);
+}
+
+TEST_F(TransferRunTest, KeyPositionOfTheReplySurvivesAFailedTable) {
+  dialog.Tables = {&table};
+  dialog.PrepareTransfer(TLinkBytes{});
+  peer.Answer = [](const std::string& written) {
+    return written.size() == 5 ? WithCheckBytes(Bytes({0xD7, 0x10})) : std::string();
+  };
+  dialog.ShowModal();
+  EXPECT_EQ(ErrorCode, 4) << "no record came after the DRQ reply";
+  EXPECT_EQ(dialog.KeyPositionText, "R");
+}
+
+TEST_F(TransferRunTest, NetworkIdStaysWithinTheRangeOfItsControl) {
+  settings.UseNetId = true;
+  for (const auto& [given, sent] : std::vector<std::pair<int, int>>{{44, 44}, {300, 255}, {-5, 0}}) {
+    peer.Written.clear();
+    dialog.Tables = {&table};
+    dialog.PrepareTransfer(TLinkBytes{});
+    dialog.NetId = given;
+    dialog.ShowModal();
+    ASSERT_FALSE(peer.Written.empty());
+    EXPECT_EQ(static_cast<std::uint8_t>(peer.Written[0][1]), sent) << "ID " << given;
+  }
+}
+
+// A COM line whose output never leaves (the handshake holds it: register off,
+// cable pulled): the driver queue takes the first bytes, then writes time out,
+// and nothing comes back. Every transfer ends with 04 and the line is closed.
+class StuckLine : public TComLayer {
+public:
+  int sio_open(int) override { return 0; }
+  int sio_ioctl(int, int, int) override { return 0; }
+  int sio_flowctrl(int, int) override { return 0; }
+  int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
+  int sio_write(int, const char*, int length) override {
+    if (queued + length > capacity) return ComResult::WriteTimeout;
+    queued += length;
+    return length;
+  }
+  int sio_SetReadTimeouts(int, std::int32_t, std::int32_t) override { return 0; }
+  int sio_read(int, char*, int) override { return 0; }
+  // Output that cannot leave is given up, as the real layers do after their
+  // short wait.
+  int sio_flush(int, int) override {
+    queued = 0;
+    return 0;
+  }
+  int sio_close(int) override {
+    ++closes;
+    return 0;
+  }
+
+  int capacity = 0;
+  int queued = 0;
+  int closes = 0;
+};
+
+TEST_F(TransferRunTest, LineThatNeverDrainsEndsWithNoAnswer) {
+  table.AddRow(-1, "1|1|A|");
+  for (const bool sending : {false, true}) {
+    for (const int capacity : {0, 4096}) {
+      StuckLine line;
+      line.capacity = capacity;
+      ErrorCode = 0;
+      dialog.MakePort = [&line] { return std::make_unique<TPort>(line); };
+      dialog.Tables = {&table};
+      dialog.Sending = sending;
+      dialog.PrepareTransfer(TLinkBytes{});
+      dialog.ShowModal();
+      EXPECT_EQ(ErrorCode, 4) << (sending ? "upload" : "download") << ", queue of " << capacity;
+      EXPECT_EQ(line.closes, 1);
+    }
+  }
 }
 
 TEST_F(TransferRunTest, StockTableTakesTheNamesOfPlu) {
