@@ -98,7 +98,8 @@ private:
     // A status counts only in a reply that names the DTX byte; any other
     // reply is repeated, and judged once more after the last attempt.
     const bool fromDtx = ReplyByte(reply, 0) == Dtx();
-    switch (fromDtx ? status : 0x00) {
+    constexpr std::uint8_t NoStatus = 0x00;
+    switch (fromDtx ? status : NoStatus) {
       case RepeatByte:
         if (!more) RaiseError(16);
         return Verdict::Again;
