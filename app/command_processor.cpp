@@ -7,12 +7,13 @@
 
 #include "app/activities.h"
 #include "app/command_line.h"
-#include "app/kom_error.h"
-#include "app/nastaveni.h"
-#include "app/platform.h"
-#include "app/program.h"
-#include "transport/communication_log.h"
+#include "app/log_option.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/platform.h"
+#include "base/process_values.h"
 #include "transport/modem_line.h"
+#include "transport/nastaveni.h"
 #include "transport/port.h"
 
 namespace {

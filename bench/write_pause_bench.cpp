@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/nastaveni.h"
-#include "app/platform.h"
+#include "transport/nastaveni.h"
+#include "base/platform.h"
 #include "transport/com_layer.h"
 #include "transport/port.h"
 

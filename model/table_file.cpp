@@ -9,14 +9,13 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/kom_error.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 
 namespace {
 
-constexpr int KeyboardTableNumber = 15;
-constexpr int BadTableFileError = 22;
 constexpr char Separator = ';';
 constexpr char CellEnd = '|';
 constexpr std::string_view LineEnd = "\r\n";
@@ -41,7 +40,7 @@ int RawWidthOf(const TSloupec& column) { return column.RawTextWidth(); }
 using CellWidth = int (*)(const TSloupec&);
 
 bool KeepsRecordNumber(int tableNumber) {
-  return tableNumber == 1 || tableNumber == 2 || tableNumber == 4 || tableNumber == 5 || tableNumber == 66;
+  return TableNumber::HasRecordNumbers(tableNumber);
 }
 
 struct FileCloser {
@@ -165,7 +164,7 @@ void WriteRow(TemporaryTableFile& file, const TSoubor& table, int rowIndex, int 
 
 void WriteContents(TemporaryTableFile& file, const TSoubor& table, int codePage, bool reverse,
                    const TKeyLayouts& keyLayouts, int layout, int firstColumn) {
-  if (table.Number == KeyboardTableNumber) WriteKeyLayouts(file, keyLayouts);
+  if (table.Number == TableNumber::Keyboard) WriteKeyLayouts(file, keyLayouts);
   const int rowCount = static_cast<int>(table.Rows.size());
   for (int step = 0; step < rowCount; ++step) {
     WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, layout);
@@ -221,7 +220,7 @@ CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLe
   for (const CellWidth widthOf : {&FixedWidthOf, &RawWidthOf}) {
     if (static_cast<int>(lineLength) == FixedWidthLength(table, firstColumn, widthOf)) return widthOf;
   }
-  RaiseError(BadTableFileError);
+  RaiseError(ErrorNumber::BadTableFile);
 }
 
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
@@ -235,7 +234,7 @@ std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line,
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
     cells.push_back(std::move(cell));
   }
   return cells;
@@ -252,16 +251,16 @@ std::vector<std::string> SeparatedCells(const TSoubor& table, std::string line, 
     start = end + 1;
   }
   if (static_cast<int>(cells.size()) + firstColumn != static_cast<int>(table.Columns.size())) {
-    RaiseError(BadTableFileError);
+    RaiseError(ErrorNumber::BadTableFile);
   }
   for (std::size_t index = 0; index < cells.size(); ++index) {
     const TSloupec& column = table.Columns[index + static_cast<std::size_t>(firstColumn)];
     std::string& cell = cells[index];
     cell = PriceToRegisterForm(column.Type, cell);
     if (column.Type != ColumnType::Binary && static_cast<int>(cell.size()) > column.RawTextWidth()) {
-      RaiseError(BadTableFileError);
+      RaiseError(ErrorNumber::BadTableFile);
     }
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
   }
   return cells;
 }

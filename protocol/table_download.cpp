@@ -2,22 +2,20 @@
 
 #include <algorithm>
 
-#include "app/kom_error.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
 #include "model/check_bytes.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
 #include "model/soubor.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 #include "transport/port.h"
 
 namespace {
 
 constexpr int HeadLength = 4;
 constexpr int MaxAttempts = 5;
-constexpr int ShortFinancialReport = 85;
-constexpr int JournalFromRow = 88;
-constexpr int OpenTableDetail = 91;
 
 std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};
@@ -36,11 +34,11 @@ bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDo
 // Tables whose end the program decides, from the row it stored last. While no
 // row is stored yet the transfer goes on.
 bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
-  if (table.Number == ShortFinancialReport) return true;
+  if (table.Number == TableNumber::ShortFinancialReport) return true;
   if (table.Rows.empty()) return false;
   const std::string& column2 = table.Rows.back().Cell(2);
-  if (table.Number == JournalFromRow) return StrToInt64(column2) <= options.JournalStopRow;
-  if (table.Number == OpenTableDetail) return column2 == "0000";
+  if (table.Number == TableNumber::JournalFromRow) return StrToInt64(column2) <= options.JournalStopRow;
+  if (table.Number == TableNumber::OpenTableDetail) return column2 == "0000";
   return false;
 }
 
@@ -110,7 +108,7 @@ private:
       LogLine(Cz("zpracovávám záznam..."));
       std::string answer;
       if (!IsGood(record)) {
-        if (attempt == MaxAttempts) RaiseError(16);
+        if (attempt == MaxAttempts) RaiseError(ErrorNumber::BadCheckBytes);
         ++attempt;
         LogLine(Cz("posílám 15h - opakování..."));
         answer = AnswerFrame(link_, RepeatByte);

@@ -22,7 +22,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "transport/com_layer.h"
 
 namespace {

@@ -26,7 +26,7 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-class RegisterActivityTest : public ::testing::Test {
+class RegisterActivity : public ::testing::Test {
 protected:
   void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
 
@@ -83,7 +83,7 @@ protected:
   std::unique_ptr<SimulatedRegister> register_;
 };
 
-TEST_F(RegisterActivityTest, ReadsAndWritesBackThePluTable) {
+TEST_F(RegisterActivity, ReadsAndWritesBackThePluTable) {
   StartRegister();
   EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 0");
   const auto plu = LinesOf(File("plu.txt"));
@@ -103,7 +103,7 @@ TEST_F(RegisterActivityTest, ReadsAndWritesBackThePluTable) {
   EXPECT_EQ(File("plu.txt"), File("sent.txt")) << "what was written reads back the same";
 }
 
-TEST_F(RegisterActivityTest, TableThreeVariantsUseTheirCodes) {
+TEST_F(RegisterActivity, TableThreeVariantsUseTheirCodes) {
   StartRegister();
   WriteFileBytes(folder_ / "new.txt", "8590000099999;Novy;100;0;1;2;1;0;0;0;0;0;0;00;\r\n");
   EXPECT_EQ(Run("V03", {"/FILE=new.txt"}), " 0");
@@ -112,7 +112,7 @@ TEST_F(RegisterActivityTest, TableThreeVariantsUseTheirCodes) {
   EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 63"));
 }
 
-TEST_F(RegisterActivityTest, UnsortedInputSendsNothing) {
+TEST_F(RegisterActivity, UnsortedInputSendsNothing) {
   StartRegister();
   WriteFileBytes(folder_ / "bad.txt",
                  "8590000000022;B;1;0;1;2;1;0;0;0;0;0;0;00;\r\n8590000000015;A;1;0;1;2;1;0;0;0;0;0;0;00;\r\n");
@@ -124,7 +124,7 @@ TEST_F(RegisterActivityTest, UnsortedInputSendsNothing) {
   EXPECT_TRUE(Received().empty());
 }
 
-TEST_F(RegisterActivityTest, ActivitiesThatNameNoTable) {
+TEST_F(RegisterActivity, ActivitiesThatNameNoTable) {
   StartRegister();
   EXPECT_EQ(Run("R00", {"/FILE=x.txt"}), " 1");
   EXPECT_EQ(Run("Rxy", {"/FILE=x.txt"}), " 1");
@@ -137,7 +137,7 @@ TEST_F(RegisterActivityTest, ActivitiesThatNameNoTable) {
   EXPECT_TRUE(Received().empty());
 }
 
-TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
+TEST_F(RegisterActivity, ResetIsSentAndAnsweredWithTheEndFrame) {
   StartRegister();
   EXPECT_EQ(Run("N45"), " 0");
   ASSERT_FALSE(Received().empty());
@@ -145,7 +145,7 @@ TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
   EXPECT_NE(Received().back(), "FF FF 00 02") << "no end frame after a reset";
 }
 
-TEST_F(RegisterActivityTest, OnlyTwoDigitsNameTheTable) {
+TEST_F(RegisterActivity, OnlyTwoDigitsNameTheTable) {
   StartRegister();
   EXPECT_EQ(Run("R100", {"/FILE=t10.txt"}), " 0");
   ASSERT_FALSE(Received().empty());
@@ -155,7 +155,7 @@ TEST_F(RegisterActivityTest, OnlyTwoDigitsNameTheTable) {
   EXPECT_EQ(Run("R3x", {"/FILE=t3.txt"}), " 1");
 }
 
-TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
+TEST_F(RegisterActivity, ReportsAreReadIntoRows) {
   StartRegister();
   EXPECT_EQ(Run("R70", {"/FILE=r70.txt"}), " 0");
   const auto rows = LinesOf(File("r70.txt"));
@@ -165,7 +165,7 @@ TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
   EXPECT_EQ(File("sts.txt"), "R\r\n") << "the key position the register reported";
 }
 
-TEST_F(RegisterActivityTest, StatusIsRewrittenEvenWhenTheTransferFails) {
+TEST_F(RegisterActivity, StatusIsRewrittenEvenWhenTheTransferFails) {
   WriteFileBytes(folder_ / "sts.txt", "R\r\nold second line\r\n");
   StartRegister({"--silent-after", "0"});
   EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), " 5");
@@ -174,13 +174,13 @@ TEST_F(RegisterActivityTest, StatusIsRewrittenEvenWhenTheTransferFails) {
   EXPECT_NE(lines[0], "R") << "no key position came from the register";
 }
 
-TEST_F(RegisterActivityTest, StatusAfterAFailureKeepsTheKeyPositionOfTheReply) {
+TEST_F(RegisterActivity, StatusAfterAFailureKeepsTheKeyPositionOfTheReply) {
   StartRegister({"--bad-check", "1:5"});
   EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), "16");
   EXPECT_EQ(File("sts.txt"), "R\r\n") << "the DRQ reply gave the position before the record failed";
 }
 
-TEST_F(RegisterActivityTest, ReadThatFailsPartWayIsSaved) {
+TEST_F(RegisterActivity, ReadThatFailsPartWayIsSaved) {
   WriteFileBytes(folder_ / "plu.txt", "previous contents\r\n");
   StartRegister({"--plu-count", "5", "--drop-after", "2"});
   EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 5");
@@ -191,7 +191,7 @@ TEST_F(RegisterActivityTest, ReadThatFailsPartWayIsSaved) {
 }
 
 // An IP configuration in layout 2: binary cells wider than their hex digits.
-TEST_F(RegisterActivityTest, AddressTableRoundTripsInFixedWidthLayout) {
+TEST_F(RegisterActivity, AddressTableRoundTripsInFixedWidthLayout) {
   const std::filesystem::path data = folder_ / "data";
   std::filesystem::create_directory(data);
   WriteFileBytes(data / "table21.txt", "192;168;1;10;255;255;255;0;192;168;1;1;0;80;\r\n");
@@ -214,7 +214,7 @@ TEST_F(RegisterActivityTest, AddressTableRoundTripsInFixedWidthLayout) {
   EXPECT_TRUE(ReceivedFrameStartingWith(recordsRead[0])) << "the record goes back byte for byte";
 }
 
-TEST_F(RegisterActivityTest, BlockAndRelease) {
+TEST_F(RegisterActivity, BlockAndRelease) {
   StartRegister();
   EXPECT_EQ(Run("BLOCK"), " 0");
   EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 69"));
@@ -223,7 +223,7 @@ TEST_F(RegisterActivityTest, BlockAndRelease) {
   EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00"));
 }
 
-TEST_F(RegisterActivityTest, QueriesThroughTheRequestTable) {
+TEST_F(RegisterActivity, QueriesThroughTheRequestTable) {
   StartRegister();
   EXPECT_EQ(Run("PLU", {"/EAN=8590000000015", "/FILE=plu1.txt"}), " 0");
   EXPECT_NE(File("plu1.txt").find("8590000000015"), std::string::npos) << File("plu1.txt");
@@ -236,7 +236,7 @@ TEST_F(RegisterActivityTest, QueriesThroughTheRequestTable) {
   EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00 00 00 00 00 00 00 00 FF")) << "no row: 00FF";
 }
 
-TEST_F(RegisterActivityTest, JournalFromARowKeepsTheNewerRowsOldestFirst) {
+TEST_F(RegisterActivity, JournalFromARowKeepsTheNewerRowsOldestFirst) {
   StartRegister();
   EXPECT_EQ(Run("OLJ", {"/ROW=100", "/FILE=olj.txt"}), " 0");
   const auto rows = LinesOf(File("olj.txt"));
@@ -261,9 +261,9 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
 
-class RegisterFaultTest : public RegisterActivityTest, public ::testing::WithParamInterface<FaultCase> {};
+class RegisterFault : public RegisterActivity, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(RegisterFaultTest, EndsWithItsNumberAndSavesWhatWasRead) {
+TEST_P(RegisterFault, EndsWithItsNumberAndSavesWhatWasRead) {
   const FaultCase& fault = GetParam();
   StartRegister();
   ASSERT_EQ(Run("R03", {"/FILE=input.txt"}), " 0");
@@ -284,7 +284,7 @@ TEST_P(RegisterFaultTest, EndsWithItsNumberAndSavesWhatWasRead) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, RegisterFaultTest,
+    Faults, RegisterFault,
     ::testing::Values(
         FaultCase{"BadCheckOnce", {"--bad-check", "3:1"}, " 0", " 0"},
         FaultCase{"BadCheckFiveTimes", {"--bad-check", "3:5"}, "16", " 0"},
@@ -309,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The same module over a COM line: the emulator on a pseudo-terminal, the
 // module's COM 1 pointed at it.
-class ComLineActivityTest : public RegisterActivityTest {
+class ComLineActivity : public RegisterActivity {
 protected:
   void StartComRegister(std::vector<std::string> options = {}) {
     comRegister_.reset();
@@ -350,7 +350,7 @@ protected:
   std::unique_ptr<BackgroundProcess> comRegister_;
 };
 
-TEST_F(ComLineActivityTest, ReadsAndWritesThePluTable) {
+TEST_F(ComLineActivity, ReadsAndWritesThePluTable) {
   StartComRegister();
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 0");
   EXPECT_EQ(LinesOf(File("plu.txt")).size(), static_cast<std::size_t>(DemoPluCount));
@@ -363,7 +363,7 @@ TEST_F(ComLineActivityTest, ReadsAndWritesThePluTable) {
   EXPECT_FALSE(File("r70.txt").empty());
 }
 
-TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
+TEST_F(ComLineActivity, SilenceAndBadRecordsOnTheLine) {
   WriteFileBytes(folder_ / "plu.txt", "previous\r\n");
   StartComRegister({"--silent-after", "0"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4") << "nothing at all came over the line";
@@ -374,7 +374,7 @@ TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
   EXPECT_EQ(LinesOf(File("plu.txt")).size(), 10u) << "the rows read before the line went silent";
 }
 
-TEST_F(ComLineActivityTest, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
+TEST_F(ComLineActivity, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
   std::filesystem::create_directory(folder_ / "status");
   StartComRegister();
   EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 7") << "a folder cannot take the status line";

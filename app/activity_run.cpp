@@ -1,0 +1,66 @@
+#include "app/activity_run.h"
+
+#include <cctype>
+
+#include "base/localized_texts.h"
+#include "model/convert_error.h"
+#include "model/value_conversions.h"
+#include "protocol/transfer_view.h"
+
+namespace {
+
+constexpr int NetIdLabelText = 255;
+
+}  // namespace
+
+TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
+                             const TTransferRequest& request) {
+  const auto view = MakeTransferView(parameters.Minimized);
+  TKomDialog dialog(*view);
+  dialog.NetIdLabel = LoadText(NetIdLabelText);
+  dialog.Tables = request.Tables;
+  dialog.Sending = request.Sending;
+  dialog.CommandStart = true;
+  dialog.Settings = &settings;
+  dialog.NetId = parameters.NetId;
+  dialog.PrepareTransfer(catalogue);
+  if (request.TableActivity) {
+    dialog.ModelName = catalogue.ModelName;
+    dialog.OptionV = request.OptionV;
+    dialog.OptionA = request.OptionA;
+  }
+  dialog.JournalStopRow = request.JournalStopRow;
+  dialog.Unattended = true;
+  dialog.ShowModal();
+  return dialog.Outcome();
+}
+
+TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
+  const char letter = Parameters.Activity.empty() ? '\0' : Parameters.Activity[0];
+  if (request.TableActivity) {
+    request.OptionV = letter == 'V';
+    request.OptionA = letter == 'A';
+  }
+  TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, request);
+  transferFailed_ = transferFailed_ || outcome.Failed();
+  return outcome;
+}
+
+// The two characters after the activity letter as a number: decimal as the
+// platform's usual integer conversion reads it (a leading blank is accepted,
+// "R 3" is table 3), or two hexadecimal digits.
+std::optional<int> NumberAfterLetter(std::string_view activity, int base) {
+  if (activity.size() < 3) return std::nullopt;
+  const std::string digits(activity.substr(1, 2));
+  if (base == 10) {
+    try {
+      return StrToInt(digits);
+    } catch (const EConvertError&) {
+      return std::nullopt;
+    }
+  }
+  if (!std::isxdigit(static_cast<unsigned char>(digits[0])) || !std::isxdigit(static_cast<unsigned char>(digits[1]))) {
+    return std::nullopt;
+  }
+  return HexPairToByte(digits[0], digits[1]);
+}
