@@ -78,13 +78,10 @@ void SaveWith(const std::function<void()>& save) {
   }
 }
 
-// A table read only in part is not saved: the caller's previous file stays
-// as it was, and "error.dat" carries the transfer's failure.
+// Saved also after a failed transfer: the rows read before the failure are
+// worth having, and "error.dat" tells the caller the table is incomplete.
+// The file replaces the old one only once it is complete.
 void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse) {
-  if (run.TransferFailed()) {
-    LogLine("Nacteno s chybou, soubor ponechan beze zmeny");
-    return;
-  }
   LogLine("Nacteno, ukladam...");
   const CommandParameters& parameters = run.Parameters;
   SaveWith([&] {

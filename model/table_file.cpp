@@ -21,6 +21,24 @@ constexpr char CellEnd = '|';
 constexpr std::string_view LineEnd = "\r\n";
 constexpr std::string_view TemporarySuffix = ".~mervtmp";
 
+// Layout 2 width of a cell of a table that is read back. A binary column's
+// decimal value can be longer than twice its bytes (a one-byte "192" in two
+// characters), so its cell is as wide as the largest value its bytes hold:
+// 3 characters for one byte, 5 for two, 10 for four. Every other column
+// keeps its raw text width.
+int FixedWidthOf(const TSloupec& column) {
+  if (column.Type != ColumnType::Binary || column.Width <= 0) return column.RawTextWidth();
+  constexpr double DecimalDigitsPerBit = 0.30102999566398120;  // log10(2)
+  return static_cast<int>(8 * column.Width * DecimalDigitsPerBit) + 1;
+}
+
+// Every cell as wide as its raw text width: the files of report tables (never
+// read back, their layout unchanged) and files written before binary cells
+// were widened, which still load.
+int RawWidthOf(const TSloupec& column) { return column.RawTextWidth(); }
+
+using CellWidth = int (*)(const TSloupec&);
+
 bool KeepsRecordNumber(int tableNumber) {
   return TableNumber::HasRecordNumbers(tableNumber);
 }
@@ -109,15 +127,17 @@ std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColu
 
 // A cell wider than its field cannot be cut without losing data; a report
 // table's file is never read back, so there the whole cell is written, while
-// a writable table's file must load again and the save is refused.
+// a writable table's file must load again and the save is refused. (Decoded
+// cells always fit: binary cells have room for their largest value.)
 std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn) {
   const TRadek& row = table.Rows[static_cast<std::size_t>(rowIndex)];
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
     const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
     const std::string cell = FileCell(column, row.Cell(index));
-    const auto width = static_cast<std::size_t>(column.RawTextWidth());
-    if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, column.RawTextWidth());
+    const int fieldWidth = table.Writable ? FixedWidthOf(column) : RawWidthOf(column);
+    const auto width = static_cast<std::size_t>(fieldWidth);
+    if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, fieldWidth);
     const std::string padding(width > cell.size() ? width - cell.size() : 0, ' ');
     line += column.Type == ColumnType::Text ? cell + padding : padding + cell;
   }
@@ -187,22 +207,30 @@ std::size_t KeyLayoutCount(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? count : 0;
 }
 
-int ExpectedFixedWidthLength(const TSoubor& table, int firstColumn) {
+int FixedWidthLength(const TSoubor& table, int firstColumn, CellWidth widthOf) {
   int length = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
-    length += table.Columns[index].RawTextWidth();
+    length += widthOf(table.Columns[index]);
   }
   return length;
 }
 
+// The cell widths a line of this length was written with, or error 22.
+CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLength) {
+  for (const CellWidth widthOf : {&FixedWidthOf, &RawWidthOf}) {
+    if (static_cast<int>(lineLength) == FixedWidthLength(table, firstColumn, widthOf)) return widthOf;
+  }
+  RaiseError(ErrorNumber::BadTableFile);
+}
+
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
   if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
-  if (static_cast<int>(line.size()) != ExpectedFixedWidthLength(table, firstColumn)) RaiseError(ErrorNumber::BadTableFile);
+  const CellWidth widthOf = WidthsOfLine(table, firstColumn, line.size());
   std::vector<std::string> cells;
   std::size_t position = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
     const TSloupec& column = table.Columns[index];
-    const auto width = static_cast<std::size_t>(column.RawTextWidth());
+    const auto width = static_cast<std::size_t>(widthOf(column));
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);

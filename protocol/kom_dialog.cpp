@@ -1,6 +1,8 @@
 #include "protocol/kom_dialog.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "base/code_page.h"
@@ -21,6 +23,7 @@ namespace {
 
 constexpr int PauseBetweenTablesMs = 100;
 constexpr int PauseAfterTcpFailureMs = 1500;
+constexpr int MaxNetId = 255;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -99,7 +102,10 @@ void TKomDialog::Run() {
     LogLine("Vyprazdnuji buffery portu");
     port_->Flush();
     LogLine("Komunikace pripravena");
-    TLinkProtocol link(*port_, Bytes, static_cast<std::uint8_t>(NetId), ModelName);
+    // The network ID is the position of a 0..255 control, which holds any
+    // value given to it within that range.
+    const auto netId = static_cast<std::uint8_t>(std::clamp(NetId, 0, MaxNetId));
+    TLinkProtocol link(*port_, Bytes, netId, ModelName);
     Running = true;
     TransferTables(link);
   } catch (const std::exception& failure) {
@@ -148,6 +154,8 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
     }
   } catch (const std::exception& failure) {
     const std::string message = failure.what();
+    // A reply that gave the key position counts even when the table failed.
+    KeyPositionText = link.KeyPositionText();
     failedTables_.push_back(table.Number);
     RecoverPort();
     if (ErrorNumberOf(message) != NumberOf(ErrorNumber::RegisterFull)) {
@@ -172,18 +180,22 @@ int TKomDialog::ReadTimeoutOfRecords() const {
 
 // After a failed table: a TCP connection is made anew (the register may have
 // dropped it), a COM line is flushed. A failure of the recovery itself is
-// logged and leaves the table's failure as the one reported.
+// logged and leaves the table's failure as the one reported; a close that
+// failed does not keep the port from being opened again.
 void TKomDialog::RecoverPort() {
-  try {
-    if (runSettings_->UseTcp && port_ == ownPort_.get()) {
-      lastTableFailedOnTcp_ = true;
-      port_->Close();
-      port_->Open(*runSettings_, 1);
-    } else {
-      port_->Flush();
+  const auto logged = [](const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const std::exception& failure) {
+      LogLine(std::string("Chyba: ") + failure.what());
     }
-  } catch (const std::exception& failure) {
-    LogLine(std::string("Chyba: ") + failure.what());
+  };
+  if (runSettings_->UseTcp && port_ == ownPort_.get()) {
+    lastTableFailedOnTcp_ = true;
+    logged([this] { port_->Close(); });
+    logged([this] { port_->Open(*runSettings_, 1); });
+  } else {
+    logged([this] { port_->Flush(); });
   }
 }
 

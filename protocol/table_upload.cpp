@@ -95,7 +95,11 @@ private:
   Verdict Judge(const std::string& reply, int attempt) {
     const bool more = attempt < MaxAttempts;
     const std::uint8_t status = ReplyByte(reply, 1);
-    switch (status) {
+    // A status counts only in a reply that names the DTX byte; any other
+    // reply is repeated, and judged once more after the last attempt.
+    const bool fromDtx = ReplyByte(reply, 0) == Dtx();
+    constexpr std::uint8_t NoStatus = 0x00;
+    switch (fromDtx ? status : NoStatus) {
       case RepeatByte:
         if (!more) RaiseError(ErrorNumber::BadCheckBytes);
         return Verdict::Again;
@@ -114,10 +118,10 @@ private:
       default:
         break;
     }
-    if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
+    if (fromDtx && status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
-    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
+    if (fromDtx && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
+    if (fromDtx && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
     RaiseError(ErrorNumber::NoDataAck);
   }
 
@@ -131,7 +135,7 @@ private:
         const int result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), 0x03), reply);
         link_.RequestReply(reply, result, Dtx());
         return;
-      } catch (const EKomError& failure) {
+      } catch (const std::exception& failure) {
         if (attempt == MaxAttempts) throw;
         LogLine(std::string("Chyba: ") + failure.what());
       }

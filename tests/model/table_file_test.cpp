@@ -164,6 +164,34 @@ TEST_F(TableFile, BinaryCellsMayBeLongerThanTheirHexWidth) {
       << "a quantity needs three decimals";
 }
 
+// A binary cell is as wide as the largest value of its bytes (3 characters
+// for one byte, 5 for two), so an address part "192" fits; files written with
+// cells of the raw width load too.
+TEST_F(TableFile, FixedWidthBinaryCellsHoldTheirLargestValue) {
+  const auto addressTable = [] {
+    return MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 1},
+                                {ColumnType::Binary, 1}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}});
+  };
+  auto table = addressTable();
+  table->AddRow(-1, "1|192|168|1|10|65535|");
+  const std::string line = "192168  1 1065535\r\n";
+  EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), line);
+  auto loaded = addressTable();
+  Load(*loaded, line + " 1 2 3 4  10\r\n", TableFileLayout::FixedWidth);
+  EXPECT_EQ(RowTexts(*loaded), (std::vector<std::string>{"1|192|168|1|10|65535|", "2|1|2|3|4|10|"}));
+}
+
+TEST_F(TableFile, PackedCellsWithHexDigitsLoadBack) {
+  auto table = PluTable();
+  table->AddRow(-1, "1|5|Rohlik|FFFF|");
+  for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
+    const std::string saved = Save(*table, layout);
+    auto loaded = PluTable();
+    Load(*loaded, saved, layout);
+    EXPECT_EQ(RowTexts(*loaded), std::vector<std::string>{"1|5|Rohlik|FFFF|"}) << saved;
+  }
+}
+
 TEST_F(TableFile, CodePage1250IsWrittenAndReadUnchanged) {
   auto table = PluTable();
   const std::string name = Cp("Žluťoučký kůň");
@@ -301,7 +329,7 @@ TEST_F(TableFileSaving, LogsEveryStep) {
 
 TEST_F(TableFileSaving, RefusedCellLeavesTheOldFileAndStillLogsTheClose) {
   WriteFileBytes(dir_ / "table.txt", "old content\r\n");
-  auto table = MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}});
+  auto table = MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Packed, 1}});
   table->AddRow(-1, "1|10|");
   table->AddRow(-1, "2|192|");
   EXPECT_THROW(Save(*table, TableFileLayout::FixedWidth), std::length_error);
