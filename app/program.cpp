@@ -5,6 +5,7 @@
 #include "app/command_processor.h"
 #include "app/platform.h"
 #include "app/settings_store.h"
+#include "base/stop_request.h"
 #include "model/code_page.h"
 #include "model/localized_texts.h"
 #include "transport/communication_log.h"
@@ -85,6 +86,7 @@ int RunProgram(int argc, char** argv) {
   StartUp();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const std::string commandString = BuildCommandString(arguments);
+  int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:
       RunAboutMode();
@@ -93,9 +95,10 @@ int RunProgram(int argc, char** argv) {
       RunCommandFileMode(CommandFilePathOf(commandString));
       break;
     case ProgramMode::Command:
-      RunCommand(commandString, false);
+      InstallStopRequestHandlers();
+      if (!RunCommandInTurn(commandString)) status = OutcomeNotWritten;
       break;
   }
   ShutDown();
-  return 0;
+  return status;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -10,6 +9,8 @@
 #include "app/command_line.h"
 #include "app/kom_error.h"
 #include "app/program.h"
+#include "base/safe_output_file.h"
+#include "base/stop_request.h"
 #include "model/localized_texts.h"
 #include "model/soubory.h"
 #include "model/table_file.h"
@@ -233,11 +234,7 @@ private:
 
   void ShortReport(TSoubor& table) {
     const std::string result = Transfer({{&table}, false, true});
-    SaveWith([&] {
-      std::ofstream out(parameters_.DataFile, std::ios::binary | std::ios::trunc);
-      out << result << "\r\n";
-      if (!out.flush()) throw std::runtime_error("cannot write " + parameters_.DataFile);
-    });
+    SaveWith([&] { WriteFileSafely(parameters_.DataFile, result + "\r\n"); });
   }
 
   // A table read only in part is not saved: the caller's previous file stays
@@ -265,6 +262,7 @@ private:
 
 std::string RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
                         const TTransferRequest& request) {
+  ThrowIfStopRequested();
   const auto view = MakeTransferView(parameters.Minimized);
   TKomDialog dialog(*view);
   dialog.NetIdLabel = LoadText(255);

@@ -5,6 +5,7 @@
 
 #include "app/kom_error.h"
 #include "app/program.h"
+#include "base/stop_request.h"
 #include "model/code_page.h"
 #include "model/localized_texts.h"
 #include "model/soubor.h"
@@ -121,6 +122,7 @@ void TKomDialog::RecordFailure(const std::string& message) {
 
 void TKomDialog::TransferTables(TLinkProtocol& link) {
   for (std::size_t index = 0; Running; ++index) {
+    ThrowIfStopRequested();
     Sleep(PauseBetweenTablesMs + (lastTableFailedOnTcp_ ? PauseAfterTcpFailureMs : 0));
     lastTableFailedOnTcp_ = false;
     if (index < Tables.size()) TransferTable(link, *Tables[index]);
@@ -169,8 +171,10 @@ int TKomDialog::ReadTimeoutOfRecords() const {
 
 // After a failed table: a TCP connection is made anew (the register may have
 // dropped it), a COM line is flushed. A failure of the recovery itself is
-// logged and leaves the table's failure as the one reported.
+// logged and leaves the table's failure as the one reported. A stopped
+// command does not reconnect: the line is closed when the run ends.
 void TKomDialog::RecoverPort() {
+  if (StopRequested()) return;
   try {
     if (runSettings_->UseTcp && port_ == ownPort_.get()) {
       lastTableFailedOnTcp_ = true;

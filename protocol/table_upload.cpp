@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/kom_error.h"
+#include "base/stop_request.h"
 #include "model/check_bytes.h"
 #include "model/code_page.h"
 #include "model/localized_texts.h"
@@ -33,7 +34,10 @@ public:
       return !table_.ResetMark;
     }
     SendRequest();
-    for (auto& row : table_.Rows) SendRow(row);
+    for (auto& row : table_.Rows) {
+      ThrowIfStopRequested();
+      SendRow(row);
+    }
     ShowEnd();
     return !table_.ResetMark;
   }
