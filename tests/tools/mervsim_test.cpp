@@ -907,4 +907,15 @@ TEST_F(MervsimWithModuleTest, ModuleReadsAReportOverThePseudoTerminal) {
       << "a second opening of the line is served too";
 }
 
+// A pseudo-terminal has no parity to generate; its driver's refusal of the
+// even parity that 9600 bit/s brings is not a failure.
+TEST_F(MervsimWithModuleTest, ModuleReadsAt9600BitsOverThePseudoTerminal) {
+  const auto link = dir_ / "com1";
+  sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "5"});
+  for (int run = 0; run < 3; ++run) {
+    EXPECT_EQ(Run({"R03", "/COM=1", "/BR=1", "/ECR=465", "/FILE=plu.txt"}, {{"MERV_COM1", link.string()}}),
+              " 0\r\n3.02F\r\n");
+  }
+}
+
 }  // namespace
