@@ -16,8 +16,8 @@ TSafeOutputFile::Handle* Open(const std::string& target);
 /// Writes all bytes or throws.
 void WriteAll(TSafeOutputFile::Handle& handle, std::string_view bytes);
 
-/// Makes the bytes durable, closes the file and, unless it was written in
-/// place, renames it over the final path. The temporary file is removed when
+/// Closes the file and, unless it was written in place, renames it over the
+/// final path. The temporary file is removed when
 /// any of it fails.
 void Finish(TSafeOutputFile::Handle& handle);
 

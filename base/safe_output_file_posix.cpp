@@ -1,6 +1,6 @@
 // Safe output files over POSIX calls: links followed with lstat/readlink,
 // the temporary file created with O_CREAT | O_EXCL | O_NOFOLLOW under a random
-// name, fsync before rename.
+// name, then closed and renamed.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -157,8 +157,6 @@ void WriteAll(Handle& handle, std::string_view bytes) {
 }
 
 void Finish(Handle& handle) {
-  // Devices and pipes cannot be synced and need not be: they are not files.
-  if (!handle.inPlace && ::fsync(handle.fd) != 0) Fail(errno, "fsync", handle.workingPath);
   const int fd = handle.fd;
   handle.fd = -1;
   if (::close(fd) != 0 && errno != EINTR) Fail(errno, "close", handle.workingPath);

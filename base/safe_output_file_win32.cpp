@@ -1,7 +1,7 @@
 // Safe output files over the Win32 file API: reparse points followed with
 // GetFinalPathNameByHandle, devices and pipes told apart by GetFileType, the
-// temporary file created with CREATE_NEW under a random name, FlushFileBuffers
-// before MoveFileEx.
+// temporary file created with CREATE_NEW under a random name, then closed and
+// moved over the target with MoveFileEx.
 #define _CRT_RAND_S
 #include <windows.h>
 
@@ -132,7 +132,6 @@ void WriteAll(Handle& handle, std::string_view bytes) {
 }
 
 void Finish(Handle& handle) {
-  if (!handle.inPlace && !FlushFileBuffers(handle.file)) Fail(GetLastError(), "flush", handle.workingPath);
   HANDLE file = handle.file;
   handle.file = INVALID_HANDLE_VALUE;
   if (!CloseHandle(file)) Fail(GetLastError(), "close", handle.workingPath);
