@@ -3,11 +3,12 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/platform.h"
-#include "app/program.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
-#include "transport/communication_log.h"
+#include "app/log_option.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/localized_texts.h"
+#include "base/platform.h"
+#include "base/process_values.h"
 
 namespace {
 

@@ -1,28 +1,23 @@
 #include "app/activities.h"
 
-#include "app/kom_error.h"
+#include "app/activity_run.h"
+#include "app/activity_table.h"
 #include "app/register_activities.h"
-#include "transport/communication_log.h"
-
-namespace {
-
-constexpr int UnknownActivity = 1;
-
-bool IsChipCardTransfer(const std::string& activity) {
-  return activity.starts_with("PCSR") || activity.starts_with("PCSW");
-}
-
-bool IsModemActivity(const std::string& activity) {
-  return activity == "MODEMDIAL" || activity == "MODEMHANGUP";
-}
-
-}  // namespace
+#include "base/communication_log.h"
+#include "base/kom_error.h"
 
 void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
-  if (IsChipCardTransfer(parameters.Activity) || IsModemActivity(parameters.Activity)) {
-    // Chip-card transfers and the modem are not part of this build yet.
-    RaiseError(UnknownActivity);
+  // A word of no row is refused as a register activity: after the log line
+  // and the catalogue, as the caller's logs have always shown it.
+  static constexpr TActivity Unknown{};
+  const TActivity* found = FindActivity(parameters.Activity);
+  const TActivity& activity = found != nullptr ? *found : Unknown;
+  TActivityRun run(settings, parameters);
+  if (!activity.WithCatalogue) {
+    if (activity.Run == nullptr) RaiseError(ErrorNumber::NoActivity);
+    activity.Run(run);
+    return;
   }
   LogLine("Cinnost komunikace");
-  RunRegisterActivity(settings, parameters);
+  RunRegisterActivity(run, activity.Table, activity.Run);
 }

@@ -1,8 +1,8 @@
 #include "app/command_file_mode.h"
 
-#include "model/code_page.h"
-#include "transport/communication_log.h"
-#include "transport/local_clock.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/local_clock.h"
 
 std::string CommandFileModeStartLine(const std::string& commandFilePath) {
   return FormatLogTimeStamp(LocalTimeNow()) + Utf8ToCp1250(" spuštěno v režimu DOSMODE pro příkazový soubor \"") + commandFilePath + "\"";

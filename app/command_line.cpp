@@ -6,34 +6,14 @@
 #include <charconv>
 #include <optional>
 
-#include "app/kom_error.h"
-#include "app/platform.h"
-#include "app/program.h"
-#include "transport/communication_log.h"
+#include "app/activity_table.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/platform.h"
+#include "base/process_values.h"
+#include "model/model_list.h"
 
 namespace {
-
-struct ModelCode {
-  std::string_view code;
-  std::string_view name;
-};
-
-constexpr std::array<ModelCode, 14> ModelCodes = {{
-    {"39", "ECR 39T"},
-    {"40", "ECR 40T/42T"},
-    {"359", "ECR 359T"},
-    {"360", "ECR 360T/360TF"},
-    {"362", "ECR 362T/362TF"},
-    {"465", "ECR 465T/465TF"},
-    {"466", "ECR 466T/466TF"},
-    {"396", "ECR 396F"},
-    {"549", "ECR 549"},
-    {"579E", "ECR 579/579R"},
-    {"579", "ECR 579F"},
-    {"649", "ECR 649F"},
-    {"650", "ECR 650F"},
-    {"652", "ECR 652F"},
-}};
 
 // A whole decimal number with an optional sign that fits 32 bits; nothing
 // else (no blanks, no trailing letters) counts.
@@ -45,14 +25,14 @@ std::optional<std::int32_t> ToInteger(std::string_view text) {
   return value;
 }
 
-std::int32_t IntegerOrError(std::string_view text, int errorNumber) {
+std::int32_t IntegerOrError(std::string_view text, ErrorNumber errorNumber) {
   const auto value = ToInteger(text);
   if (!value) RaiseError(errorNumber);
   return *value;
 }
 
 std::int32_t BaudRateOf(std::string_view value) {
-  switch (IntegerOrError(value, 3)) {
+  switch (IntegerOrError(value, ErrorNumber::NoBaudRate)) {
     case 1: return 9600;
     case 2: return 19200;
     case 3: return 38400;
@@ -97,7 +77,7 @@ public:
 private:
   bool InterpretConnection(std::string_view token) {
     if (auto value = ValueOf(token, "COM=")) {
-      settings_.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(*value, 2) & 0xFF);
+      settings_.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(*value, ErrorNumber::NoComPort) & 0xFF);
     } else if (auto baud = ValueOf(token, "BR=")) {
       settings_.BaudRate[1] = BaudRateOf(*baud);
     } else if (auto parity = ValueOf(token, "PAR=")) {
@@ -108,9 +88,9 @@ private:
       settings_.UseTcp = true;
     } else if (auto port = ValueOf(token, "IPPORT=")) {
       settings_.UseTcp = true;
-      settings_.IpPort = IntegerOrError(*port, 48);
+      settings_.IpPort = IntegerOrError(*port, ErrorNumber::NoIpPort);
     } else if (auto timeout = ValueOf(token, "TO=")) {
-      settings_.Timeout[1] = IntegerOrError(*timeout, 18);
+      settings_.Timeout[1] = IntegerOrError(*timeout, ErrorNumber::BadTimeout);
     } else if (auto phone = ValueOf(token, "DIALTONE=")) {
       settings_.PhoneNumber = std::string(*phone);
       settings_.ToneDialling = true;
@@ -144,20 +124,20 @@ private:
     } else if (auto font = ValueOf(token, "FONT=")) {
       parameters_.FontSize = ToInteger(*font).value_or(0);
     } else if (auto id = ValueOf(token, "ID=")) {
-      parameters_.NetId = IntegerOrError(*id, 19);
+      parameters_.NetId = IntegerOrError(*id, ErrorNumber::BadNetId);
     } else if (auto model = ValueOf(token, "ECR=")) {
-      if (ModelNameOfCode(*model).empty()) RaiseError(23);
+      if (ModelNameOfCode(*model).empty()) RaiseError(ErrorNumber::BadModelCode);
       parameters_.ModelCode = std::string(*model);
     } else if (auto format = ValueOf(token, "FORMAT=")) {
       const auto number = ToInteger(*format);
-      if (!number || (*number != 1 && *number != 2)) RaiseError(32);
+      if (!number || (*number != 1 && *number != 2)) RaiseError(ErrorNumber::BadFileFormat);
       parameters_.FileFormat = *number;
     } else if (auto code = ValueOf(token, "CODE=")) {
       const auto number = ToInteger(*code);
-      if (!number || (*number != 852 && *number != 1250)) RaiseError(25);
+      if (!number || (*number != 852 && *number != 1250)) RaiseError(ErrorNumber::BadCodePage);
       parameters_.CodePage = *number;
     } else if (auto row = ValueOf(token, "ROW=")) {
-      parameters_.JournalRow = IntegerOrError(*row, 38);
+      parameters_.JournalRow = IntegerOrError(*row, ErrorNumber::BadJournalRow);
     } else if (auto shop = ValueOf(token, "PRODEJNA=")) {
       parameters_.ShopId = std::string(*shop);
     } else if (auto registerId = ValueOf(token, "POKLADNA=")) {
@@ -200,18 +180,6 @@ std::string NormaliseCommandPath(std::string_view value) {
   return NativePathFromCommand(path);
 }
 
-std::string ModelNameOfCode(std::string_view code) {
-  const auto found = std::find_if(ModelCodes.begin(), ModelCodes.end(),
-                                  [code](const ModelCode& model) { return model.code == code; });
-  return found == ModelCodes.end() ? std::string() : std::string(found->name);
-}
-
-bool SameWordIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-  });
-}
-
 void LogParameters(const TNastaveni& settings, const CommandParameters& parameters) {
   LogLine("Parametry rozpoznany");
   LogLine(Quoted("Cinnost", parameters.Activity));
@@ -231,7 +199,7 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
   LogLine(Quoted("Log soubor", PlainLogPath));
   LogLine(Quoted("IDNet", parameters.NetId));
   LogLine(Quoted("Zurnal radek", parameters.JournalRow));
-  if (SameWordIgnoringCase(parameters.Activity, "EXPORTZ74")) {
+  if (const TActivity* activity = FindActivity(parameters.Activity); activity != nullptr && activity->ExportValues) {
     LogLine(Quoted("Prodejna", parameters.ShopId));
     LogLine(Quoted("Pokladna", parameters.RegisterId));
     LogLine(Quoted("ExportDir", parameters.ExportDir));
@@ -239,10 +207,10 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
 }
 
 void CheckConnectionParameters(const TNastaveni& settings, const CommandParameters& parameters) {
-  if (parameters.Activity.empty()) RaiseError(1);
-  if (parameters.Activity == "PRINTZUR" || parameters.Activity == "PRINTUCT") return;
-  if (settings.ComPort[1] == 0 && !settings.UseTcp) RaiseError(2);
-  if (settings.BaudRate[1] == 0 && !settings.UseTcp) RaiseError(3);
-  if (settings.IpAddress.empty() && settings.UseTcp) RaiseError(47);
-  if (settings.IpPort == 0 && settings.UseTcp) RaiseError(48);
+  if (parameters.Activity.empty()) RaiseError(ErrorNumber::NoActivity);
+  if (const TActivity* activity = FindActivity(parameters.Activity); activity != nullptr && !activity->NeedsLine) return;
+  if (settings.ComPort[1] == 0 && !settings.UseTcp) RaiseError(ErrorNumber::NoComPort);
+  if (settings.BaudRate[1] == 0 && !settings.UseTcp) RaiseError(ErrorNumber::NoBaudRate);
+  if (settings.IpAddress.empty() && settings.UseTcp) RaiseError(ErrorNumber::NoIpAddress);
+  if (settings.IpPort == 0 && settings.UseTcp) RaiseError(ErrorNumber::NoIpPort);
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/nastaveni.h"
+#include "app/command_parameters.h"
+#include "transport/nastaveni.h"
 
 /// Fills freshly defaulted settings and parameters from the command string.
 void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandParameters& parameters);
@@ -16,15 +17,9 @@ void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandP
 /// ProgramDir in front; then the platform's form of the path.
 std::string NormaliseCommandPath(std::string_view value);
 
-/// The model name of a model code ("465" -> "ECR 465T/465TF"), empty when the
-/// code is none of the fourteen (compared with case).
-std::string ModelNameOfCode(std::string_view code);
-
 void LogParameters(const TNastaveni& settings, const CommandParameters& parameters);
 
 /// Errors 01 (no activity), then unless the activity works on a stored
 /// journal only: 02, 03 (COM line incomplete), 47, 48 (TCP incomplete).
 void CheckConnectionParameters(const TNastaveni& settings, const CommandParameters& parameters);
 
-/// Case-insensitive comparison of ASCII words (activity names).
-bool SameWordIgnoringCase(std::string_view a, std::string_view b);

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "base/stop_request.h"
-#include "transport/communication_log.h"
+#include "base/communication_log.h"
 
 namespace {
 

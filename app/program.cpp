@@ -3,22 +3,14 @@
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
 #include "app/command_processor.h"
-#include "app/platform.h"
-#include "app/settings_store.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/localized_texts.h"
+#include "base/platform.h"
 #include "base/stop_request.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
-#include "transport/communication_log.h"
-
-std::string ProgramDir;
-std::string ProgramCaption;
-std::string ApplicationTitle;
-int ErrorCode = 0;
 
 namespace {
 
-constexpr const char* LogOptionSection = "Ver2";
-constexpr const char* LogOptionName = "LogSouborSifra";
 constexpr const char* VersionText = "3.04.05";
 constexpr std::string_view CommandFileWord = "DOSMODE";
 
@@ -71,16 +63,6 @@ std::string DirectoryOfExecutable(const std::string& executablePath) {
   const auto separator = executablePath.find_last_of(PathSeparator());
   return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
 }
-
-void ReadLogOption(const std::string& dir) {
-  if (ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
-    CipheredLogPath = dir + "KL.log";
-  } else {
-    CipheredLogPath.clear();
-  }
-}
-
-void WriteLogOption(bool on) { WriteSettingInteger(LogOptionSection, LogOptionName, on ? 1 : 0); }
 
 int RunProgram(int argc, char** argv) {
   StartUp();

@@ -1,21 +1,11 @@
 #pragma once
-// Process start-up, the choice of the mode, and the process-wide values that
-// every layer reads. The process has one life: start-up, one mode, exit with
-// status 0, or OutcomeNotWritten when a command could not write "error.dat".
+// Process start-up and the choice of the mode. The process has one life:
+// start-up, one mode, exit with status 0, or OutcomeNotWritten when a command
+// could not write "error.dat".
 #include <string>
 #include <vector>
 
-/// Folder of the running executable, ending in the platform separator.
-extern std::string ProgramDir;
-/// Caption of the module (code page 1250).
-extern std::string ProgramCaption;
-/// Title of the application.
-extern std::string ApplicationTitle;
-/// Outcome of the last command; the first error number of a command stays.
-extern int ErrorCode;
-
-/// Interface version written to the second line of "error.dat".
-inline constexpr const char* InterfaceVersion = "3.02F";
+#include "base/process_values.h"
 
 enum class ProgramMode { About, CommandFile, Command };
 
@@ -40,10 +30,3 @@ std::string CommandFilePathOf(const std::string& commandString);
 
 /// The folder part of an executable path, up to and including the last separator.
 std::string DirectoryOfExecutable(const std::string& executablePath);
-
-/// Reads "LogSouborSifra" of section "Ver2": non-zero sets CipheredLogPath to
-/// dir + "KL.log", otherwise clears it.
-void ReadLogOption(const std::string& dir);
-
-/// Writes 1 or 0 to "LogSouborSifra" of section "Ver2".
-void WriteLogOption(bool on);

@@ -1,31 +1,32 @@
 #pragma once
 // The activities that talk to a register: reading and writing programming
 // tables, resets, reports, the PLU and journal-row queries, blocking and
-// releasing the register. Each builds the model catalogue, picks its table
-// by the activity word, loads the input file when it sends, runs the
-// transfer and saves what it read.
-#include <string>
-#include <vector>
+// releasing the register. RunRegisterActivity builds the model catalogue,
+// finds the table of the activity's row and runs the row's step; the steps
+// are the ones the activity table names.
+#include "app/activity_run.h"
 
-#include "app/nastaveni.h"
+/// Builds the catalogue of the command's model, takes the table (a table
+/// number, TableOfWord or NoTable) and runs the step; error 01 when the table
+/// does not exist or there is no step.
+void RunRegisterActivity(TActivityRun& run, int table, ActivityStep step);
 
-class TSoubor;
-class TSoubory;
-
-void RunRegisterActivity(TNastaveni& settings, CommandParameters& parameters);
-
-/// One exchange through the transfer window: the tables in order, the
-/// direction, and the options of the activity. Returns the result text (the
-/// register's key position).
-struct TTransferRequest {
-  std::vector<TSoubor*> Tables;
-  bool Sending = false;
-  /// Only the table activities pass the model name and the V and A options.
-  bool TableActivity = false;
-  bool OptionV = false;
-  bool OptionA = false;
-  int JournalStopRow = -1;
-};
-
-std::string RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
-                        const TTransferRequest& request);
+/// "Wnn", "Ann": loads the input file into the table, checks its order and
+/// sends it.
+void SendTableFromFile(TActivityRun& run);
+/// "V03": the same with the "Nové PLU" table.
+void SendNewPlu(TActivityRun& run);
+/// "Nhh": sends the reset.
+void SendReset(TActivityRun& run);
+/// "Rnn": reads the table and saves it to the data file.
+void ReadTableToFile(TActivityRun& run);
+/// "PLU": asks for one PLU and saves the answer.
+void QueryPlu(TActivityRun& run);
+/// "RJF": asks for one journal row and saves the answer.
+void QueryJournalRow(TActivityRun& run);
+/// "OLJ": reads the journal from a row on and saves it newest first.
+void ReadJournalFromRow(TActivityRun& run);
+/// "BLOCK", "DEBLOCK": blocks or releases the register.
+void BlockRegister(TActivityRun& run);
+/// "STS": reads the short report and writes the key position to the data file.
+void SaveKeyPosition(TActivityRun& run);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "model/catalogue_builder.h"
 #include "model/description_reader.h"
 #include "model/model_layout.h"
 #include "model/soubory.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "transport/ciphered_log_line.h"
-#include "transport/communication_log.h"
-#include "transport/pass_phrase.h"
-#include "transport/text_cipher.h"
+#include "base/ciphered_log_line.h"
+#include "base/communication_log.h"
+#include "base/pass_phrase.h"
+#include "base/text_cipher.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
 #include "model/soubor.h"
 #include "model/tlumocnik_sloupce.h"
 

@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/communication_log.h"
 #include "bench/plu_sample.h"
 #include "model/soubor.h"
 #include "model/table_file.h"
-#include "transport/communication_log.h"
 
 namespace {
 

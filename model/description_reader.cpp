@@ -5,15 +5,16 @@
 #include <iostream>
 #include <optional>
 
-#include "app/platform.h"
-#include "model/code_page.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/localized_texts.h"
+#include "base/platform.h"
 #include "model/convert_error.h"
 #include "model/description_fields.h"
-#include "model/localized_texts.h"
 #include "model/model_layout.h"
 #include "model/soubory.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 
 enum class TDescriptionReader::Keyword {
   Group,
@@ -175,7 +176,8 @@ std::optional<std::string_view> RowForModel(std::string_view row, std::string_vi
 bool HeadingFitsTextWidth(int tableNumber, int column) {
   constexpr int TextColumn = 1;
   return column == TextColumn &&
-         (tableNumber == 31 || tableNumber == 32 || tableNumber == 41 || tableNumber == 42);
+         (tableNumber == TableNumber::Header || tableNumber == TableNumber::Footer || tableNumber == TableNumber::OrderName ||
+          tableNumber == TableNumber::Slip);
 }
 
 }  // namespace

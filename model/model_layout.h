@@ -9,31 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "model/model_list.h"
 #include "model/spare_register_lists.h"
-
-namespace ModelName {
-constexpr std::string_view Ecr39 = "ECR 39T";
-constexpr std::string_view Ecr40 = "ECR 40T/42T";
-constexpr std::string_view Ecr359 = "ECR 359T";
-constexpr std::string_view Ecr360 = "ECR 360T/360TF";
-constexpr std::string_view Ecr362 = "ECR 362T/362TF";
-constexpr std::string_view Ecr460 = "ECR 460T/460TF";
-constexpr std::string_view Ecr465 = "ECR 465T/465TF";
-constexpr std::string_view Ecr466 = "ECR 466T/466TF";
-constexpr std::string_view Ecr396 = "ECR 396F";
-constexpr std::string_view Ecr549 = "ECR 549";
-constexpr std::string_view Ecr579R = "ECR 579/579R";
-constexpr std::string_view Ecr579F = "ECR 579F";
-constexpr std::string_view Ecr649 = "ECR 649F";
-constexpr std::string_view Ecr650 = "ECR 650F";
-constexpr std::string_view Ecr652 = "ECR 652F";
-constexpr std::string_view Cm840 = "CM-840/842";
-constexpr std::string_view Cm1840F = "CM-1840F";
-constexpr std::string_view Cm1840S = "CM-1840S";
-constexpr std::string_view Cm1846F = "CM-1846F";
-constexpr std::string_view Cm1846S = "CM-1846S";
-constexpr std::string_view Cm1856F = "CM-1856F";
-}  // namespace ModelName
 
 /// Switches of the model layout.
 struct TModelSwitches {

@@ -1,7 +1,7 @@
 #include "model/popis_text.h"
 
+#include "base/localized_texts.h"
 #include "model/description_fields.h"
-#include "model/localized_texts.h"
 #include "model/soubor.h"
 #include "model/value_conversions.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "transport/communication_log.h"
+#include "base/communication_log.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
 namespace {
 
-constexpr int PluTableNumber = 3;
 
 }  // namespace
 
@@ -38,7 +38,7 @@ TRadek& TSoubor::AddRow(int position, std::string_view rowText) {
 }
 
 int TSoubor::CheckKeyOrder(bool skipPlu) const {
-  if (KeyColumn < 0 || Rows.empty() || (Number == PluTableNumber && skipPlu)) return 0;
+  if (KeyColumn < 0 || Rows.empty() || (Number == TableNumber::Plu && skipPlu)) return 0;
   auto previous = StrToInt64(Rows.front().Cell(KeyColumn));
   for (std::size_t i = 1; i < Rows.size(); ++i) {
     const auto key = StrToInt64(Rows[i].Cell(KeyColumn));

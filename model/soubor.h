@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/pokl_registry.h"
+#include "model/pokl_registr.h"
 #include "model/radek.h"
 #include "model/sloupec.h"
 #include "model/tlumocnik.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "model/description_reader.h"
-#include "model/localized_texts.h"
+#include "base/localized_texts.h"
 #include "model/model_layout.h"
 #include "model/table_catalogue.h"
+#include "model/table_numbers.h"
 
 namespace {
 
@@ -53,25 +53,6 @@ constexpr int NameSearchKey = 63;
 constexpr int ChangeSearchKey = 64;
 
 // Tables the layout and the options change.
-constexpr int PluTable = 3;
-constexpr int OperatorTable = 6;
-constexpr int PluOperatorTable = 20;
-constexpr int TcpTable = 21;
-constexpr int DescriptiveTextTable = 24;
-constexpr int OperatorAccessTable = 26;
-constexpr int KeyChainTable = 27;
-constexpr int TextMemoryTable = 28;
-constexpr int HeaderTable = 31;
-constexpr int FooterTable = 32;
-constexpr int KitchenMessageTable = 40;
-constexpr int OrderNameTable = 41;
-constexpr int SlipTable = 42;
-constexpr int LogoTable = 44;
-constexpr int DepartmentStockTable = 64;
-constexpr int DallasKeyTable = 68;
-constexpr int FinancialDailyTable = 70;
-constexpr int FinancialPeriodicTable = 71;
-constexpr int DepartmentDailyTable = 72;
 constexpr int WaiterTables[] = {43, 7, 17, 19, 33, 42, 81, 82};
 
 constexpr int TextColumn = 1;
@@ -117,7 +98,7 @@ std::unique_ptr<TSoubor> CreateJournalTable(int number, int nameText = 0) {
 // The journal's PLU tables: as table 3, but the status column is a packed
 // number like the eight flag columns before it.
 std::unique_ptr<TSoubor> CreateJournalPluTable(int nameText, int capacity) {
-  auto table = CreateJournalTable(PluTable, nameText);
+  auto table = CreateJournalTable(TableNumber::Plu, nameText);
   table->Capacity = capacity;
   table->Columns.back().Type = ColumnType::Packed;
   RenewColumnInterpreter(*table);
@@ -157,14 +138,14 @@ TSoubory::TSoubory() {
   for (int i = 0; i < ResetCount; ++i) resets_[static_cast<std::size_t>(i)] = CreateResetEntry(i);
   newPlu_ = CreateJournalPluTable(NewPluName, 1);
   newPlu_->AddRow(-1, "");
-  journalDepartments_ = CreateJournalTable(1);
+  journalDepartments_ = CreateJournalTable(TableNumber::Department);
   journalPlu_ = CreateJournalPluTable(JournalPluName, 30000);
-  journalLongNames_ = CreateJournalTable(25);
-  journalLinkPlu_ = CreateJournalTable(4, JournalLinkPluName);
-  journalOperators_ = CreateJournalTable(OperatorTable);
-  journalPayments_ = CreateJournalTable(8);
-  journalCurrencies_ = CreateJournalTable(16);
-  journalVat_ = CreateJournalTable(30, JournalVatName);
+  journalLongNames_ = CreateJournalTable(TableNumber::LongName);
+  journalLinkPlu_ = CreateJournalTable(TableNumber::LinkPlu, JournalLinkPluName);
+  journalOperators_ = CreateJournalTable(TableNumber::Operator);
+  journalPayments_ = CreateJournalTable(TableNumber::Payment);
+  journalCurrencies_ = CreateJournalTable(TableNumber::Currency);
+  journalVat_ = CreateJournalTable(TableNumber::Vat, JournalVatName);
   for (const auto& list : SpareRegisterLists) {
     spareRegisters_[static_cast<std::size_t>(list.List)] = std::make_unique<TPoklRegistry>(list.RegisterCount);
   }
@@ -222,26 +203,26 @@ void TSoubory::ApplyModelLayout() {
   if (switches.StockCoefficient) {
     AddStockCoefficient();
   } else {
-    MakeAbsent(DepartmentStockTable);
+    MakeAbsent(TableNumber::DepartmentStock);
   }
   if (switches.OperatorStatus3) AddOperatorStatus3();
-  presentWhen(DallasKeyTable, switches.DallasKeys);
+  presentWhen(TableNumber::DallasKey, switches.DallasKeys);
   for (const int number : WaiterTables) presentWhen(number, switches.Waiters);
   if (switches.Waiters && switches.Tcp) RecreateWideSlipTable();
-  presentWhen(TcpTable, switches.Tcp);
-  presentWhen(DescriptiveTextTable, switches.OperatorStatus3);
-  presentWhen(OperatorAccessTable, switches.OperatorAccess);
-  presentWhen(KeyChainTable, switches.KeyChains);
-  presentWhen(KitchenMessageTable, switches.KitchenMessages);
-  presentWhen(OrderNameTable, switches.KitchenMessages);
-  MakeAbsent(TextMemoryTable);
-  if (switches.Cm840) SetCapacity(Table(DescriptiveTextTable), Cm840DescriptiveTextCapacity);
-  if (switches.Ecr40Financial) SetCapacity(Table(DescriptiveTextTable), Ecr40DescriptiveTextCapacity);
+  presentWhen(TableNumber::Tcp, switches.Tcp);
+  presentWhen(TableNumber::DescriptiveText, switches.OperatorStatus3);
+  presentWhen(TableNumber::OperatorAccess, switches.OperatorAccess);
+  presentWhen(TableNumber::KeyChain, switches.KeyChains);
+  presentWhen(TableNumber::KitchenMessage, switches.KitchenMessages);
+  presentWhen(TableNumber::OrderName, switches.KitchenMessages);
+  MakeAbsent(TableNumber::TextMemory);
+  if (switches.Cm840) SetCapacity(Table(TableNumber::DescriptiveText), Cm840DescriptiveTextCapacity);
+  if (switches.Ecr40Financial) SetCapacity(Table(TableNumber::DescriptiveText), Ecr40DescriptiveTextCapacity);
   const auto financial = switches.Ecr40Financial ? ReportInterpreter::FinancialEcr40 : ReportInterpreter::Financial;
-  for (const int number : {FinancialDailyTable, FinancialPeriodicTable}) {
+  for (const int number : {TableNumber::FinancialDaily, TableNumber::FinancialPeriodic}) {
     if (TSoubor* table = Table(number)) table->Interpreter = CreateReportInterpreter(financial);
   }
-  if (switches.Cm840) SetCapacity(Table(PluOperatorTable), Cm840PluOperatorCapacity);
+  if (switches.Cm840) SetCapacity(Table(TableNumber::PluOperator), Cm840PluOperatorCapacity);
   if (switches.TextWidth != 0) ApplyTextWidth(switches.TextWidth);
 }
 
@@ -249,12 +230,12 @@ void TSoubory::ApplyModelOptions() {
   if (ModelName.empty()) throw std::logic_error("the model options need a model name");
   const TModelOptions options = ModelOptionsFor(ModelName);
   for (const auto& copy : options.Copies) CopyRegisters(copy.Table, copy.From);
-  if (options.DropsLogo) MakeAbsent(LogoTable);
+  if (options.DropsLogo) MakeAbsent(TableNumber::Logo);
   for (const char mark : OptionMarkOrder) {
     if (options.Marks.find(mark) != std::string_view::npos) ApplyOptionMark(mark);
   }
   if (CommandLineMode) {
-    SetCapacity(Table(HeaderTable), CommandLineHeaderCapacity);
+    SetCapacity(Table(TableNumber::Header), CommandLineHeaderCapacity);
     KeyFunctions.Remove(KeyboardReportKey);
   }
 }
@@ -267,7 +248,7 @@ void TSoubory::MakePresent(int number) {
 void TSoubory::MakeAbsent(int number) { tables_[static_cast<std::size_t>(number)].reset(); }
 
 void TSoubory::AddStockCoefficient() {
-  if (TSoubor* plu = Table(PluTable)) {
+  if (TSoubor* plu = Table(TableNumber::Plu)) {
     plu->AddColumn(ColumnType::Thousandths, 4).Heading = StockCoefficientHeading;
     RenewColumnInterpreter(*plu);
   }
@@ -277,14 +258,14 @@ void TSoubory::AddStockCoefficient() {
   RenewColumnInterpreter(*newPlu_);
   journalPlu_->AddColumn(ColumnType::Thousandths, 4);
   RenewColumnInterpreter(*journalPlu_);
-  if (TSoubor* departments = Table(DepartmentDailyTable)) {
+  if (TSoubor* departments = Table(TableNumber::DepartmentDaily)) {
     departments->AddColumn(ColumnType::Packed, 4);
     departments->Interpreter = CreateReportInterpreter(ReportInterpreter::DepartmentStock);
   }
 }
 
 void TSoubory::AddOperatorStatus3() {
-  if (TSoubor* operators = Table(OperatorTable)) {
+  if (TSoubor* operators = Table(TableNumber::Operator)) {
     operators->AddColumn(ColumnType::Hex, 1).Heading = OperatorStatus3Heading;
     operators->Registers = std::make_unique<TPoklRegistry>(OperatorStatus3Registers);
     RenewColumnInterpreter(*operators);
@@ -294,14 +275,14 @@ void TSoubory::AddOperatorStatus3() {
 }
 
 void TSoubory::RecreateWideSlipTable() {
-  auto slip = CreateCatalogueTable(SlipTable);
+  auto slip = CreateCatalogueTable(TableNumber::Slip);
   slip->Columns[TextColumn].Width = WideSlipTextWidth;
   RenewColumnInterpreter(*slip);
-  tables_[SlipTable] = std::move(slip);
+  tables_[TableNumber::Slip] = std::move(slip);
 }
 
 void TSoubory::ApplyTextWidth(int width) {
-  for (const int number : {HeaderTable, FooterTable, OrderNameTable}) SetTextDisplay(Table(number), width);
+  for (const int number : {TableNumber::Header, TableNumber::Footer, TableNumber::OrderName}) SetTextDisplay(Table(number), width);
 }
 
 void TSoubory::CopyRegisters(int number, SpareRegisterList from) {
@@ -337,16 +318,4 @@ void TSoubory::ApplyOptionMark(char mark) {
     default:
       break;
   }
-}
-
-std::unique_ptr<TSoubory> BuildCatalogue(std::string_view modelName) {
-  auto catalogue = std::make_unique<TSoubory>();
-  catalogue->CommandLineMode = true;
-  ReadDescriptions(*catalogue);
-  if (modelName.empty()) return catalogue;
-  catalogue->ModelName = std::string(modelName);
-  catalogue->ApplyModelLayout();
-  ReadDescriptions(*catalogue);
-  catalogue->ApplyModelOptions();
-  return catalogue;
 }

@@ -20,7 +20,7 @@
 #include "model/description_lists.h"
 #include "model/klav_funkce.h"
 #include "model/klavesa_design.h"
-#include "model/pokl_registry.h"
+#include "model/pokl_registr.h"
 #include "model/popis_text.h"
 #include "model/popis_text28.h"
 #include "model/soubor.h"
@@ -130,9 +130,3 @@ private:
   std::unique_ptr<TSoubor> journalVat_;
   std::array<std::unique_ptr<TPoklRegistry>, SpareRegisterLists.size()> spareRegisters_;
 };
-
-/// The catalogue as every command builds it: created, command-line mode
-/// set, descriptions read; with a model name also the name set, the model
-/// layout applied, the descriptions read again and the model options
-/// applied. An empty name leaves the default layout.
-std::unique_ptr<TSoubory> BuildCatalogue(std::string_view modelName);

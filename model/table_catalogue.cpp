@@ -6,9 +6,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "journal/tlumocnik_report_financial.h"
-#include "journal/tlumocnik_report_sales.h"
-#include "journal/tlumocnik_report_staff.h"
+#include "model/table_numbers.h"
+#include "model/tlumocnik_report_financial.h"
+#include "model/tlumocnik_report_sales.h"
+#include "model/tlumocnik_report_staff.h"
 #include "model/tlumocnik_sloupce.h"
 
 namespace {
@@ -112,11 +113,8 @@ constexpr auto Numbers = [] {
 
 static_assert(std::is_sorted(Numbers.begin(), Numbers.end()), "catalogue entries must rise by number");
 
-constexpr int OperatorTable = 6;
 constexpr int OperatorCodeColumn = 2;
-constexpr int PluStockTable = 65;
 constexpr int PluStockColumnsInRecord = 3;
-constexpr int OpenTablesTable = 89;
 constexpr int OpenTablesMarkedColumn = 1;
 
 const CatalogueEntry* FindEntry(int number) {
@@ -145,7 +143,7 @@ void AddColumns(TSoubor& table, std::string_view layout) {
   }
 }
 
-int ColumnsInRecord(const TSoubor& table) { return table.Number == PluStockTable ? PluStockColumnsInRecord : -1; }
+int ColumnsInRecord(const TSoubor& table) { return table.Number == TableNumber::PluStock ? PluStockColumnsInRecord : -1; }
 
 }  // namespace
 
@@ -162,8 +160,8 @@ std::unique_ptr<TSoubor> CreateCatalogueTable(int number) {
   table->Stoppable = entry->marks.find('S') != std::string_view::npos;
   table->EnqMark = entry->marks.find('Q') != std::string_view::npos;
   AddColumns(*table, entry->columns);
-  if (number == OperatorTable) table->Columns[OperatorCodeColumn].Display = DisplayKind::Chars3;
-  if (number == OpenTablesTable) table->Columns[OpenTablesMarkedColumn].Mark = true;
+  if (number == TableNumber::Operator) table->Columns[OperatorCodeColumn].Display = DisplayKind::Chars3;
+  if (number == TableNumber::OpenTables) table->Columns[OpenTablesMarkedColumn].Mark = true;
   if (entry->registerCount > 0) table->Registers = std::make_unique<TPoklRegistry>(entry->registerCount);
   if (entry->report == Report::None) {
     RenewColumnInterpreter(*table);

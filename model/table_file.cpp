@@ -10,15 +10,14 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/kom_error.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
 #include "base/safe_output_file.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 
 namespace {
 
-constexpr int KeyboardTableNumber = 15;
-constexpr int BadTableFileError = 22;
 constexpr char Separator = ';';
 constexpr char CellEnd = '|';
 constexpr std::string_view LineEnd = "\r\n";
@@ -30,7 +29,7 @@ constexpr std::size_t KeyLayoutLineLimit = 4096;
 constexpr std::size_t ReadChunk = 1 << 16;
 
 bool KeepsRecordNumber(int tableNumber) {
-  return tableNumber == 1 || tableNumber == 2 || tableNumber == 4 || tableNumber == 5 || tableNumber == 66;
+  return TableNumber::HasRecordNumbers(tableNumber);
 }
 
 struct FileCloser {
@@ -124,7 +123,7 @@ void WriteRow(TableFileWriter& file, const TSoubor& table, int rowIndex, int fir
 
 void WriteContents(TableFileWriter& file, const TSoubor& table, int codePage, bool reverse,
                    const TKeyLayouts& keyLayouts, int layout, int firstColumn) {
-  if (table.Number == KeyboardTableNumber) WriteKeyLayouts(file, keyLayouts);
+  if (table.Number == TableNumber::Keyboard) WriteKeyLayouts(file, keyLayouts);
   const int rowCount = static_cast<int>(table.Rows.size());
   for (int step = 0; step < rowCount; ++step) {
     WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, layout);
@@ -152,7 +151,7 @@ public:
     for (;;) {
       const auto end = buffer_.find('\n', start_);
       if (end != std::string::npos) return Take(line, end, end + 1, limit);
-      if (buffer_.size() - start_ > limit + 1) RaiseError(BadTableFileError);
+      if (buffer_.size() - start_ > limit + 1) RaiseError(ErrorNumber::BadTableFile);
       if (!ReadMore()) return start_ < buffer_.size() && Take(line, buffer_.size(), buffer_.size(), limit);
     }
   }
@@ -162,7 +161,7 @@ private:
     line.assign(buffer_, start_, end - start_);
     start_ = next;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > limit) RaiseError(BadTableFileError);
+    if (line.size() > limit) RaiseError(ErrorNumber::BadTableFile);
     return true;
   }
 
@@ -208,7 +207,7 @@ std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
 
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
   if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
-  if (static_cast<int>(line.size()) != ExpectedFixedWidthLength(table, firstColumn)) RaiseError(BadTableFileError);
+  if (static_cast<int>(line.size()) != ExpectedFixedWidthLength(table, firstColumn)) RaiseError(ErrorNumber::BadTableFile);
   std::vector<std::string> cells;
   std::size_t position = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
@@ -217,7 +216,7 @@ std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line,
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
     cells.push_back(std::move(cell));
   }
   return cells;
@@ -234,16 +233,16 @@ std::vector<std::string> SeparatedCells(const TSoubor& table, std::string line, 
     start = end + 1;
   }
   if (static_cast<int>(cells.size()) + firstColumn != static_cast<int>(table.Columns.size())) {
-    RaiseError(BadTableFileError);
+    RaiseError(ErrorNumber::BadTableFile);
   }
   for (std::size_t index = 0; index < cells.size(); ++index) {
     const TSloupec& column = table.Columns[index + static_cast<std::size_t>(firstColumn)];
     std::string& cell = cells[index];
     cell = PriceToRegisterForm(column.Type, cell);
     if (column.Type != ColumnType::Binary && static_cast<int>(cell.size()) > column.RawTextWidth()) {
-      RaiseError(BadTableFileError);
+      RaiseError(ErrorNumber::BadTableFile);
     }
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(BadTableFileError);
+    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
   }
   return cells;
 }

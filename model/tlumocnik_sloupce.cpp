@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/communication_log.h"
+#include "base/localized_texts.h"
 #include "model/check_bytes.h"
 #include "model/convert_error.h"
-#include "model/localized_texts.h"
 #include "model/radek.h"
 #include "model/soubor.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 
 namespace {
 

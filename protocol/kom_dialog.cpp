@@ -3,16 +3,18 @@
 #include <chrono>
 #include <thread>
 
-#include "app/kom_error.h"
-#include "app/program.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
+#include "base/process_values.h"
 #include "base/stop_request.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
+#include "model/model_list.h"
 #include "model/soubor.h"
 #include "model/soubory.h"
+#include "model/table_numbers.h"
 #include "protocol/table_download.h"
 #include "protocol/table_upload.h"
-#include "transport/communication_log.h"
 #include "transport/modem_line.h"
 #include "transport/port.h"
 
@@ -20,8 +22,6 @@ namespace {
 
 constexpr int PauseBetweenTablesMs = 100;
 constexpr int PauseAfterTcpFailureMs = 1500;
-constexpr int PluTable = 3;
-constexpr int PluStockTable = 65;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -33,10 +33,8 @@ TKomDialog::TKomDialog(TTransferView& view)
 TKomDialog::~TKomDialog() = default;
 
 void TKomDialog::PrepareTransfer(const TSoubory& catalogue) {
-  constexpr int MaxCmModelCode = 8;
-  constexpr int MaxEcrModelCode = 23;
   PrepareTransfer(TLinkBytes{catalogue.EnqByte(), catalogue.DtxByte(), catalogue.DrqByte(),
-                             catalogue.CmFamily ? MaxCmModelCode : MaxEcrModelCode, catalogue.CmFamily});
+                             HighestEnqCode(catalogue.CmFamily), catalogue.CmFamily});
 }
 
 void TKomDialog::PrepareTransfer(const TLinkBytes& bytes) {
@@ -87,6 +85,8 @@ void TKomDialog::Run() {
     OpenPort();
     ErrorCount = 0;
     KeyPositionText = "?";
+    firstError_ = 0;
+    failedTables_.clear();
     if (ownPort_) {
       try {
         LogLine("Otevirani portu");
@@ -94,7 +94,7 @@ void TKomDialog::Run() {
         LogLine("Port otevren");
       } catch (const std::exception& failure) {
         LogLine(std::string("Chyba: ") + failure.what());
-        RaiseError(9);
+        RaiseError(ErrorNumber::ConnectFailure);
       }
     }
     LogLine("Vyprazdnuji buffery portu");
@@ -115,10 +115,13 @@ void TKomDialog::Run() {
 }
 
 void TKomDialog::RecordFailure(const std::string& message) {
-  if (ErrorCode != 0) return;
   const int number = ErrorNumberOf(message);
-  ErrorCode = number != 0 ? number : UnnumberedFailure;
+  const int recorded = number != 0 ? number : UnnumberedFailure;
+  if (firstError_ == 0) firstError_ = recorded;
+  if (ErrorCode == 0) ErrorCode = recorded;
 }
+
+TTransferOutcome TKomDialog::Outcome() const { return {KeyPositionText, firstError_, failedTables_}; }
 
 void TKomDialog::TransferTables(TLinkProtocol& link) {
   for (std::size_t index = 0; Running; ++index) {
@@ -147,8 +150,9 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
     }
   } catch (const std::exception& failure) {
     const std::string message = failure.what();
+    failedTables_.push_back(table.Number);
     RecoverPort();
-    if (!message.starts_with("#26:")) {
+    if (ErrorNumberOf(message) != NumberOf(ErrorNumber::RegisterFull)) {
       ++ErrorCount;
       throw EKomError(message);
     }
@@ -194,8 +198,8 @@ void TKomDialog::FillStockNamesFromPlu() {
   TSoubor* stock = nullptr;
   for (TSoubor* table : Tables) {
     if (table->ResetMark) continue;
-    if (table->Number == PluTable) plu = table;
-    if (table->Number == PluStockTable) stock = table;
+    if (table->Number == TableNumber::Plu) plu = table;
+    if (table->Number == TableNumber::PluStock) stock = table;
   }
   if (plu == nullptr || stock == nullptr) return;
   for (auto& row : stock->Rows) {

@@ -2,9 +2,10 @@
 // TKomDialog: the transfer run. It takes a list of tables and a direction,
 // connects (its own COM or TCP port, or the open modem line), runs the link
 // protocol table after table, downloading or uploading, shows progress on a
-// TTransferView and records the outcome: the key position, the number of
-// failed tables and the first error number in ErrorCode. It never lets a
-// failure escape its run and never asks anything.
+// TTransferView and records the outcome of the run (TTransferOutcome); the
+// first error number of the command is also kept in ErrorCode for
+// "error.dat". It never lets a failure escape its run and never asks
+// anything.
 //
 // The caller owns the table list, the catalogue owns the tables, the dialog
 // owns its port for one run (the modem line stays the command processor's).
@@ -13,13 +14,25 @@
 #include <string>
 #include <vector>
 
-#include "app/nastaveni.h"
 #include "protocol/link_protocol.h"
 #include "protocol/transfer_view.h"
+#include "transport/nastaveni.h"
 
 class TPort;
 class TSoubor;
 class TSoubory;
+
+/// What one transfer run ended with.
+struct TTransferOutcome {
+  /// The register's key position as the last answer showed it, "?" for none.
+  std::string KeyPositionText = "?";
+  /// The number of the run's first failure, 0 when there was none.
+  int FirstError = 0;
+  /// The numbers of the tables that failed, in the order they failed.
+  std::vector<int> FailedTables;
+
+  bool Failed() const { return FirstError != 0; }
+};
 
 class TKomDialog {
 public:
@@ -56,6 +69,9 @@ public:
   /// result (1).
   int ShowModal();
 
+  /// The outcome of the last run.
+  TTransferOutcome Outcome() const;
+
 private:
   void Run();
   void OpenPort();
@@ -71,4 +87,6 @@ private:
   std::unique_ptr<TPort> ownPort_;
   const TNastaveni* runSettings_ = nullptr;
   bool lastTableFailedOnTcp_ = false;
+  int firstError_ = 0;
+  std::vector<int> failedTables_;
 };

@@ -4,51 +4,21 @@
 #include <array>
 #include <vector>
 
-#include "app/kom_error.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
 #include "model/check_bytes.h"
+#include "model/model_list.h"
 #include "model/soubor.h"
-#include "transport/communication_log.h"
+#include "model/table_numbers.h"
 #include "transport/port.h"
 
 namespace {
 
 constexpr int ReplyLength = 4;
 constexpr int ResetCodeOffset = 69;
-constexpr int PluTable = 3;
 constexpr std::uint8_t PluUploadCode = 0x61;
 constexpr std::uint8_t PluUploadCodeV = 0x03;
 constexpr std::uint8_t PluUploadCodeA = 0x63;
-constexpr int SkippedTable = 28;
-
-struct ModelCodes {
-  std::string_view name;
-  bool cm;
-  std::vector<int> codes;
-};
-
-const std::array<ModelCodes, 21> AcceptedModelCodes = {{
-    {"CM-840/842", true, {8}},
-    {"CM-1856F", true, {1}},
-    {"CM-1846F", true, {2}},
-    {"CM-1840F", true, {3}},
-    {"CM-1840S", true, {4}},
-    {"CM-1846S", true, {5}},
-    {"ECR 359T", false, {1, 2}},
-    {"ECR 39T", false, {13}},
-    {"ECR 40T/42T", false, {15}},
-    {"ECR 360T/360TF", false, {11, 12}},
-    {"ECR 362T/362TF", false, {16, 17}},
-    {"ECR 465T/465TF", false, {18, 19, 22, 23}},
-    {"ECR 460T/460TF", false, {18, 19, 22, 23}},
-    {"ECR 466T/466TF", false, {20, 21}},
-    {"ECR 396F", false, {7, 8, 9}},
-    {"ECR 649F", false, {7, 8, 9}},
-    {"ECR 650F", false, {7, 8, 9}},
-    {"ECR 549", false, {3}},
-    {"ECR 579/579R", false, {5, 6}},
-    {"ECR 652F", false, {10}},
-    {"ECR 579F", false, {14}},
-}};
 
 }  // namespace
 
@@ -65,15 +35,15 @@ std::string CommandFrame(std::uint8_t command, std::uint8_t netId, std::uint8_t 
 }
 
 bool ModelCodeFits(std::string_view modelName, int code, bool cmFamily) {
-  for (const auto& model : AcceptedModelCodes) {
-    if (model.cm != cmFamily || model.name != modelName) continue;
-    return std::find(model.codes.begin(), model.codes.end(), code) != model.codes.end();
+  for (const auto& model : Models) {
+    if (model.CmFamily != cmFamily || model.Name != modelName) continue;
+    return model.AcceptsEnqCode(code);
   }
   return true;
 }
 
 std::optional<std::string> KeyPosition(std::string_view modelName, std::uint8_t status) {
-  const bool ecr39 = modelName == "ECR 39T";
+  const bool ecr39 = modelName == ModelName::Ecr39;
   switch (status) {
     case 0x02: return ecr39 ? std::optional<std::string>("Z") : std::nullopt;
     case 0x04: return ecr39 ? "X" : "Z";
@@ -89,7 +59,7 @@ std::optional<std::string> KeyPosition(std::string_view modelName, std::uint8_t 
 std::uint8_t TableCode(const TSoubor& table, std::uint8_t command, const TLinkBytes& bytes,
                        const TUploadOptions& options) {
   if (table.ResetMark) return static_cast<std::uint8_t>(table.Number + ResetCodeOffset);
-  if (table.Number == PluTable && command == bytes.Dtx) {
+  if (table.Number == TableNumber::Plu && command == bytes.Dtx) {
     if (options.OptionA) return PluUploadCodeA;
     return options.OptionV ? PluUploadCodeV : PluUploadCode;
   }
@@ -97,8 +67,8 @@ std::uint8_t TableCode(const TSoubor& table, std::uint8_t command, const TLinkBy
 }
 
 void RaisePortResult(int portResult) {
-  if (portResult == PortResult::ShortRead) RaiseError(5);
-  if (portResult == PortResult::NoAnswer) RaiseError(4);
+  if (portResult == PortResult::ShortRead) RaiseError(ErrorNumber::LineFailure);
+  if (portResult == PortResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
 }
 
 TLinkProtocol::TLinkProtocol(TPort& port, const TLinkBytes& bytes, std::uint8_t netId, std::string modelName)
@@ -112,27 +82,27 @@ int TLinkProtocol::Handshake(int tableNumber) {
   LogLine("posilam ENQ...");
   std::string reply;
   RaisePortResult(Exchange(CommandFrame(bytes_.Enq, netId_, DecimalToBcd(std::to_string(tableNumber))), reply));
-  if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(16);
+  if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(ErrorNumber::BadCheckBytes);
   const int code = ReplyByte(reply, 0);
   if (code == 0 || code > bytes_.MaxModelCode) {
-    if (code == bytes_.Enq && ReplyByte(reply, 1) == 0x0B && netId_ > 0) RaiseError(17);
-    RaiseError(11);
+    if (code == bytes_.Enq && ReplyByte(reply, 1) == 0x0B && netId_ > 0) RaiseError(ErrorNumber::RegisterNotReady);
+    RaiseError(ErrorNumber::BadEnqReply);
   }
-  if (!ModelCodeFits(modelName_, code, bytes_.CmFamily)) RaiseError(21);
+  if (!ModelCodeFits(modelName_, code, bytes_.CmFamily)) RaiseError(ErrorNumber::ModelMismatch);
   return code;
 }
 
 bool TLinkProtocol::SkipsTable(int tableNumber, int modelCode) {
-  return tableNumber == SkippedTable && (modelCode == 22 || modelCode == 23);
+  return tableNumber == TableNumber::TextMemory && (modelCode == 22 || modelCode == 23);
 }
 
 void TLinkProtocol::RaiseNetworkStatus(std::uint8_t status) const {
   switch (status) {
-    case 0x17: RaiseError(28);
-    case 0x0B: RaiseError(29, std::to_string(netId_));
-    case 0x0C: RaiseError(30);
+    case 0x17: RaiseError(ErrorNumber::ServiceInfoError);
+    case 0x0B: RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(netId_));
+    case 0x0C: RaiseError(ErrorNumber::NetworkNotStarted);
     case 0x0D:
-    case 0x0E: RaiseError(31);
+    case 0x0E: RaiseError(ErrorNumber::NetworkSilent);
     default: return;
   }
 }
@@ -143,9 +113,9 @@ bool TLinkProtocol::RequestReply(const std::string& reply, int portResult, std::
   if (drq && reply == EndFrame) return true;
   const std::uint8_t status = ReplyByte(reply, 1);
   if (reply.size() >= 2 && ReplyByte(reply, 0) == sentByte) RaiseNetworkStatus(status);
-  if (reply.empty() || ReplyByte(reply, 0) != sentByte) RaiseError(drq ? 13 : 12);
-  if (status % 2 == 1) RaiseError(17);
-  if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(16);
+  if (reply.empty() || ReplyByte(reply, 0) != sentByte) RaiseError(drq ? ErrorNumber::BadDrqReply : ErrorNumber::BadDtxReply);
+  if (status % 2 == 1) RaiseError(ErrorNumber::RegisterNotReady);
+  if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(ErrorNumber::BadCheckBytes);
   if (auto position = KeyPosition(modelName_, status)) keyPosition_ = *position;
   return false;
 }

@@ -2,23 +2,21 @@
 
 #include <algorithm>
 
-#include "app/kom_error.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
 #include "base/stop_request.h"
 #include "model/check_bytes.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
 #include "model/soubor.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
-#include "transport/communication_log.h"
 #include "transport/port.h"
 
 namespace {
 
 constexpr int HeadLength = 4;
 constexpr int MaxAttempts = 5;
-constexpr int ShortFinancialReport = 85;
-constexpr int JournalFromRow = 88;
-constexpr int OpenTableDetail = 91;
 
 // A register may hold more rows than the catalogue says (more memory, newer
 // firmware), so a download takes up to twice the catalogue's capacity plus
@@ -27,7 +25,6 @@ constexpr int OpenTableDetail = 91;
 // table and would fill the memory and the log: the download is ended.
 constexpr int RowMargin = 100;
 constexpr int RowsWithoutCapacity = 100'000;
-constexpr int TooManyRowsError = 5;
 
 std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};
@@ -50,11 +47,11 @@ int RowLimit(const TSoubor& table) {
 }
 
 bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
-  if (table.Number == ShortFinancialReport) return true;
+  if (table.Number == TableNumber::ShortFinancialReport) return true;
   if (table.Rows.empty()) return false;
   const std::string& column2 = table.Rows.back().Cell(2);
-  if (table.Number == JournalFromRow) return StrToInt64(column2) <= options.JournalStopRow;
-  if (table.Number == OpenTableDetail) return column2 == "0000";
+  if (table.Number == TableNumber::JournalFromRow) return StrToInt64(column2) <= options.JournalStopRow;
+  if (table.Number == TableNumber::OpenTableDetail) return column2 == "0000";
   return false;
 }
 
@@ -125,7 +122,7 @@ private:
       LogLine(Cz("zpracovávám záznam..."));
       std::string answer;
       if (!IsGood(record)) {
-        if (attempt == MaxAttempts) RaiseError(16);
+        if (attempt == MaxAttempts) RaiseError(ErrorNumber::BadCheckBytes);
         ++attempt;
         LogLine(Cz("posílám 15h - opakování..."));
         answer = AnswerFrame(link_, RepeatByte);
@@ -147,7 +144,7 @@ private:
             std::to_string(RowLimit(table_)) + "), nacitani ukonceno");
     LogLine(Cz("posílám EOF..."));
     link_.Port().Write(EndFrame);
-    RaiseError(TooManyRowsError);
+    RaiseError(ErrorNumber::LineFailure);
   }
 
   bool IsGood(const std::string& record) const {

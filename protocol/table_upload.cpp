@@ -4,19 +4,19 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/kom_error.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
 #include "base/stop_request.h"
 #include "model/check_bytes.h"
-#include "model/code_page.h"
-#include "model/localized_texts.h"
 #include "model/soubor.h"
-#include "transport/communication_log.h"
+#include "model/table_numbers.h"
 #include "transport/port.h"
 
 namespace {
 
 constexpr int MaxAttempts = 5;
-constexpr int PluTable = 3;
 constexpr std::uint8_t EcrDtx = 0xD3;
 constexpr int RestartPauseMs = 7000;
 
@@ -63,7 +63,7 @@ private:
     if (!table_.ResetMark || Dtx() != EcrDtx) return;
     const int reset = table_.Number;
     if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
-      throw std::runtime_error(FormatError(49));
+      throw std::runtime_error(FormatError(ErrorNumber::RefusedReset));
     }
   }
 
@@ -76,7 +76,7 @@ private:
                        reply);
     RaisePortResult(result);
     if (table_.ResetMark) {
-      if (reply != EndFrame) RaiseError(27);
+      if (reply != EndFrame) RaiseError(ErrorNumber::ResetBusy);
       return;
     }
     link_.RequestReply(reply, result, Dtx());
@@ -101,28 +101,28 @@ private:
     const std::uint8_t status = ReplyByte(reply, 1);
     switch (status) {
       case RepeatByte:
-        if (!more) RaiseError(16);
+        if (!more) RaiseError(ErrorNumber::BadCheckBytes);
         return Verdict::Again;
       case 0x0B:
-        if (!more) RaiseError(29, std::to_string(link_.NetId()));
+        if (!more) RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(link_.NetId()));
         return Verdict::Again;
       case 0x0C:
       case 0x0D:
-        if (!more) RaiseError(status == 0x0C ? 30 : 31);
-        if (table_.Number == PluTable && settings_.Options.OptionV) RestartPluUpload();
+        if (!more) RaiseError(status == 0x0C ? ErrorNumber::NetworkNotStarted : ErrorNumber::NetworkSilent);
+        if (table_.Number == TableNumber::Plu && settings_.Options.OptionV) RestartPluUpload();
         return Verdict::Again;
       case 0x0E:
-        RaiseError(56);
+        RaiseError(ErrorNumber::SortRefused);
       case 0x16:
-        RaiseError(settings_.Options.OptionA ? 56 : 26);
+        RaiseError(settings_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
       default:
         break;
     }
     if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(28);
-    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(16);
-    RaiseError(14);
+    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
+    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
+    RaiseError(ErrorNumber::NoDataAck);
   }
 
   // The "V" variant of the PLU upload: the register may ask to start again.

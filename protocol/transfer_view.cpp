@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/platform.h"
-#include "model/code_page.h"
+#include "base/code_page.h"
+#include "base/platform.h"
 
 namespace {
 

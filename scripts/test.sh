@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything from scratch and runs the whole test suite twice: as
-# released, and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Checks that every include follows the one-way layering, then builds
+# everything from scratch and runs the whole test suite twice: as released,
+# and under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/check_layers.sh
 
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j2 --timeout 300)

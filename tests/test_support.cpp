@@ -17,10 +17,16 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/kom_error.h"
-#include "model/code_page.h"
+#include "base/code_page.h"
+#include "base/kom_error.h"
 
 std::string Cp(std::string_view utf8) { return Utf8ToCp1250(utf8); }
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (const int value : values) bytes += static_cast<char>(value);
+  return bytes;
+}
 
 TempDir::TempDir() {
   std::random_device seed;
@@ -115,6 +121,8 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    dup2(in, 0);
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
@@ -129,7 +137,7 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const
   close(out[1]);
   for (;;) {
     pollfd watched{out[0], POLLIN, 0};
-    if (poll(&watched, 1, 5000) <= 0) break;
+    if (poll(&watched, 1, 10000) <= 0) break;
     char c = 0;
     if (read(out[0], &c, 1) != 1 || c == '\n') break;
     firstLine_ += c;
@@ -137,11 +145,30 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const
   close(out[0]);
 }
 
-BackgroundProcess::~BackgroundProcess() {
-  if (pid_ <= 0) return;
+BackgroundProcess::~BackgroundProcess() { Stop(); }
+
+std::optional<int> BackgroundProcess::ExitWithin(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (pid_ > 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::nullopt;
+}
+
+int BackgroundProcess::Stop() {
+  if (pid_ <= 0) return exitStatus_;
   kill(pid_, SIGTERM);
-  int status = 0;
-  waitpid(pid_, &status, 0);
+  if (ExitWithin(std::chrono::seconds(5))) return exitStatus_;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  return exitStatus_ = -1;
 }
 
 SimulatedRegister::SimulatedRegister(const std::vector<std::string>& options) {

@@ -1,15 +1,25 @@
 #pragma once
 // Shared helpers of the test programs.
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/communication_log.h"
+
 /// A UTF-8 literal in the program's code page 1250, for comparing texts.
 std::string Cp(std::string_view utf8);
+
+/// A byte string from byte values: Bytes({0xD3, 0x06}).
+std::string Bytes(std::initializer_list<int> values);
 
 /// A fresh directory under the system's temporary folder, removed with the object.
 class TempDir {
@@ -40,8 +50,9 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
                          const std::map<std::string, std::string>& environment = {},
                          const std::filesystem::path& workingDirectory = {});
 
-/// A program started in the background whose first line of standard output
-/// is read at start; killed and reaped when the object goes.
+/// A program started in the background, standard input empty, whose first
+/// line of standard output is read at start; stopped (SIGTERM, then SIGKILL
+/// when it does not end within seconds) and reaped when the object goes.
 class BackgroundProcess {
 public:
   BackgroundProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments);
@@ -53,8 +64,17 @@ public:
   /// it printed none within a few seconds.
   const std::string& FirstLine() const { return firstLine_; }
 
+  /// The exit status once the process has ended by itself within the time,
+  /// else none (the process goes on).
+  std::optional<int> ExitWithin(std::chrono::milliseconds limit);
+
+  /// SIGTERM unless it has ended, then the exit status (-1 when it did not
+  /// exit normally).
+  int Stop();
+
 private:
   int pid_ = -1;
+  int exitStatus_ = -1;
   std::string firstLine_;
 };
 
@@ -72,6 +92,46 @@ public:
 private:
   std::unique_ptr<BackgroundProcess> process_;
   int port_ = 0;
+};
+
+/// Points the plain communication log at a fresh file for the life of the
+/// object, then back where it pointed.
+class LogCapture {
+public:
+  LogCapture() : saved_(PlainLogPath) { PlainLogPath = (dir_ / "plain.log").string(); }
+  ~LogCapture() { PlainLogPath = saved_; }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  /// The logged lines without their date and time.
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> messages;
+    if (!std::filesystem::exists(PlainLogPath)) return messages;
+    const std::string text = ReadFileBytes(PlainLogPath);
+    const auto stampBlanks = std::count(StampSample().begin(), StampSample().end(), ' ');
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      std::string line = text.substr(start, end - start);
+      std::size_t cut = 0;
+      for (long blank = 0; blank <= stampBlanks; ++blank) cut = line.find(' ', cut) + 1;
+      messages.push_back(line.substr(cut));
+    }
+    return messages;
+  }
+
+  /// The log file as written, empty when nothing was logged.
+  std::string Text() const { return std::filesystem::exists(PlainLogPath) ? ReadFileBytes(PlainLogPath) : ""; }
+
+  /// Forgets what was logged so far.
+  void Clear() const { std::filesystem::remove(PlainLogPath); }
+
+private:
+  static const std::string& StampSample() {
+    static const std::string sample = FormatLogTimeStamp(std::tm{});
+    return sample;
+  }
+  std::string saved_;
+  TempDir dir_;
 };
 
 /// The error number of the failure `action` raises (read from its message,

@@ -19,7 +19,7 @@
 #include <map>
 #include <optional>
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "base/stop_request.h"
 #include "transport/com_layer.h"
 

@@ -4,7 +4,7 @@
 // transfer window talks through it while the modem is connected.
 #include <memory>
 
-#include "app/nastaveni.h"
+#include "transport/nastaveni.h"
 #include "transport/port.h"
 
 inline constexpr int ModemConnected = 3;

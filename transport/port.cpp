@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "transport/communication_log.h"
+#include "base/communication_log.h"
 
 std::int32_t WritePause = 0;
 

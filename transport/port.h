@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/nastaveni.h"
 #include "transport/com_layer.h"
+#include "transport/nastaveni.h"
 #include "transport/socket_stream.h"
 #include "transport/tcp_socket.h"
 

@@ -1,15 +1,16 @@
 #include "app/command_line.h"
+#include "model/model_list.h"
 
 #include <gtest/gtest.h>
 
-#include "app/kom_error.h"
-#include "app/program.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/process_values.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
     savedProgramDir_ = ProgramDir;
@@ -49,7 +50,7 @@ private:
   std::string savedProgramDir_;
 };
 
-TEST_F(CommandLineTest, SplitsActivityAndParametersAtSlashes) {
+TEST_F(CommandLine, SplitsActivityAndParametersAtSlashes) {
   Parse("PLU /COM=1 /BR=2 /FILE=plu.txt /");
   EXPECT_EQ(parameters.Activity, "PLU");
   EXPECT_EQ(settings.ComPort[1], 1);
@@ -57,27 +58,27 @@ TEST_F(CommandLineTest, SplitsActivityAndParametersAtSlashes) {
   EXPECT_EQ(parameters.DataFile, "/opt/merv/plu.txt");
 }
 
-TEST_F(CommandLineTest, TextAfterTheLastSlashIsNeverInterpreted) {
+TEST_F(CommandLine, TextAfterTheLastSlashIsNeverInterpreted) {
   Parse("R03 /COM=1 /BR=3");
   EXPECT_EQ(settings.ComPort[1], 1);
   EXPECT_EQ(settings.BaudRate[1], 0);
 }
 
-TEST_F(CommandLineTest, BlanksAroundTokensDoNotMatterButInsideValuesStay) {
+TEST_F(CommandLine, BlanksAroundTokensDoNotMatterButInsideValuesStay) {
   Parse("  R03   /EAN= 12 34  /PRODEJNA=Shop one /");
   EXPECT_EQ(parameters.Activity, "R03");
   EXPECT_EQ(parameters.Ean, " 12 34");
   EXPECT_EQ(parameters.ShopId, "Shop one");
 }
 
-TEST_F(CommandLineTest, LaterActivityWordReplacesEarlierOne) {
+TEST_F(CommandLine, LaterActivityWordReplacesEarlierOne) {
   Parse("R03 W05 /");
   EXPECT_EQ(parameters.Activity, "R03 W05");
   Parse("R03 /COM=1 /W05 /");
   EXPECT_EQ(parameters.Activity, "R03");
 }
 
-TEST_F(CommandLineTest, BaudRateCodesAndPlainSpeeds) {
+TEST_F(CommandLine, BaudRateCodesAndPlainSpeeds) {
   const std::pair<const char*, int> cases[] = {{"1", 9600},   {"2", 19200},   {"3", 38400}, {"4", 57600},
                                               {"5", 115200}, {"4800", 4800}, {"0", 0},     {"-7", -7}};
   for (const auto& [value, speed] : cases) {
@@ -87,7 +88,7 @@ TEST_F(CommandLineTest, BaudRateCodesAndPlainSpeeds) {
   }
 }
 
-TEST_F(CommandLineTest, EachBadIntegerGivesItsOwnNumber) {
+TEST_F(CommandLine, EachBadIntegerGivesItsOwnNumber) {
   EXPECT_EQ(ParseError("R03 /BR=x /"), 3);
   EXPECT_EQ(ParseError("R03 /BR=2x /"), 3);
   EXPECT_EQ(ParseError("R03 /BR= /"), 3);
@@ -99,19 +100,19 @@ TEST_F(CommandLineTest, EachBadIntegerGivesItsOwnNumber) {
   EXPECT_EQ(ParseError("R03 /COM=99999999999 /"), 2);
 }
 
-TEST_F(CommandLineTest, ComPortKeepsLowEightBits) {
+TEST_F(CommandLine, ComPortKeepsLowEightBits) {
   Parse("R03 /COM=257 /");
   EXPECT_EQ(settings.ComPort[1], 1);
 }
 
-TEST_F(CommandLineTest, ParityTakesOnlyTheFirstCharacter) {
+TEST_F(CommandLine, ParityTakesOnlyTheFirstCharacter) {
   Parse("R03 /PAR=Even /");
   EXPECT_EQ(settings.Parity[1], 'E');
   Parse("R03 /PAR= /");
   EXPECT_EQ(settings.Parity[1], 'E') << "an empty parity keeps what was there";
 }
 
-TEST_F(CommandLineTest, FormatAndCodePageAcceptOnlyTheirValues) {
+TEST_F(CommandLine, FormatAndCodePageAcceptOnlyTheirValues) {
   EXPECT_EQ(ParseError("R03 /FORMAT=3 /"), 32);
   EXPECT_EQ(ParseError("R03 /FORMAT=0 /"), 32);
   EXPECT_EQ(ParseError("R03 /FORMAT=two /"), 32);
@@ -121,7 +122,7 @@ TEST_F(CommandLineTest, FormatAndCodePageAcceptOnlyTheirValues) {
   EXPECT_EQ(parameters.CodePage, 1250);
 }
 
-TEST_F(CommandLineTest, ModelCodesCompareExactlyWithCase) {
+TEST_F(CommandLine, ModelCodesCompareExactlyWithCase) {
   Parse("R03 /ECR=579E /");
   EXPECT_EQ(ModelNameOfCode(parameters.ModelCode), "ECR 579/579R");
   Parse("R03 /ECR=579 /");
@@ -131,7 +132,7 @@ TEST_F(CommandLineTest, ModelCodesCompareExactlyWithCase) {
   EXPECT_EQ(ParseError("R03 /ECR= /"), 23);
 }
 
-TEST_F(CommandLineTest, PathValuesAreNormalised) {
+TEST_F(CommandLine, PathValuesAreNormalised) {
   Parse("R03 /FILE=\"C:\\Data\\plu.txt\" /");
   EXPECT_EQ(parameters.DataFile, "C:/Data/plu.txt");
   Parse("R03 /FILE=\\srv\\shop\\plu.txt /");
@@ -146,19 +147,19 @@ TEST_F(CommandLineTest, PathValuesAreNormalised) {
   EXPECT_EQ(parameters.DataFile, "/opt/merv/\"") << "a lone quote is not a pair of quotes";
 }
 
-TEST_F(CommandLineTest, LogPathIsTakenAndNormalised) {
+TEST_F(CommandLine, LogPathIsTakenAndNormalised) {
   Parse("R03 /LOG=trace.log /");
   EXPECT_EQ(PlainLogPath, "/opt/merv/trace.log");
 }
 
-TEST_F(CommandLineTest, IpPortAloneSwitchesTcpOnAndFailsForMissingAddress) {
+TEST_F(CommandLine, IpPortAloneSwitchesTcpOnAndFailsForMissingAddress) {
   Parse("R03 /IPPORT=4001 /");
   EXPECT_TRUE(settings.UseTcp);
   EXPECT_EQ(settings.IpPort, 4001);
   EXPECT_EQ(CheckError(), 47);
 }
 
-TEST_F(CommandLineTest, ModemSwitchMatchesAnyTokenBeginningWithModem) {
+TEST_F(CommandLine, ModemSwitchMatchesAnyTokenBeginningWithModem) {
   Parse("R03 /MODEMX /min /");
   EXPECT_TRUE(settings.UseModem);
   EXPECT_FALSE(parameters.Minimized) << "keys compare with case";
@@ -166,7 +167,7 @@ TEST_F(CommandLineTest, ModemSwitchMatchesAnyTokenBeginningWithModem) {
   EXPECT_TRUE(parameters.Minimized);
 }
 
-TEST_F(CommandLineTest, DiallingSetsNumberAndMethod) {
+TEST_F(CommandLine, DiallingSetsNumberAndMethod) {
   Parse("R03 /DIALTONE=123 /");
   EXPECT_EQ(settings.PhoneNumber, "123");
   EXPECT_TRUE(settings.ToneDialling);
@@ -175,32 +176,32 @@ TEST_F(CommandLineTest, DiallingSetsNumberAndMethod) {
   EXPECT_FALSE(settings.ToneDialling);
 }
 
-TEST_F(CommandLineTest, UnknownAndLowerCaseKeysAreIgnored) {
+TEST_F(CommandLine, UnknownAndLowerCaseKeysAreIgnored) {
   EXPECT_EQ(ParseError("R03 /com=x /XYZ=1 // /br=y /"), 0);
   EXPECT_EQ(settings.ComPort[1], 0);
 }
 
-TEST_F(CommandLineTest, BadFontSizeIsNoError) {
+TEST_F(CommandLine, BadFontSizeIsNoError) {
   Parse("R03 /FONT=big /");
   EXPECT_EQ(parameters.FontSize, 0);
   Parse("R03 /FONT=12 /");
   EXPECT_EQ(parameters.FontSize, 12);
 }
 
-TEST_F(CommandLineTest, ValueWithSlashIsCutAndTheRestBecomesAToken) {
+TEST_F(CommandLine, ValueWithSlashIsCutAndTheRestBecomesAToken) {
   Parse("R03 /FILE=a/COM=4 /");
   EXPECT_EQ(parameters.DataFile, "/opt/merv/a");
   EXPECT_EQ(settings.ComPort[1], 4);
 }
 
-TEST_F(CommandLineTest, ExportValues) {
+TEST_F(CommandLine, ExportValues) {
   Parse("EXPORTZ74 /PRODEJNA=12 /POKLADNA=3 /EXPORTDIR=\\data\\export /");
   EXPECT_EQ(parameters.ShopId, "12");
   EXPECT_EQ(parameters.RegisterId, "3");
   EXPECT_EQ(parameters.ExportDir, "/data/export");
 }
 
-TEST_F(CommandLineTest, ChecksInOrder) {
+TEST_F(CommandLine, ChecksInOrder) {
   EXPECT_EQ(CheckError(), 1);
   parameters.Activity = "R03";
   EXPECT_EQ(CheckError(), 2);
@@ -216,12 +217,12 @@ TEST_F(CommandLineTest, ChecksInOrder) {
   EXPECT_EQ(CheckError(), 0);
 }
 
-TEST_F(CommandLineTest, TcpNeedsNoComLine) {
+TEST_F(CommandLine, TcpNeedsNoComLine) {
   Parse("R03 /IPADDR=127.0.0.1 /IPPORT=4001 /");
   EXPECT_EQ(CheckError(), 0);
 }
 
-TEST_F(CommandLineTest, StoredJournalActivitiesNeedNoConnection) {
+TEST_F(CommandLine, StoredJournalActivitiesNeedNoConnection) {
   Parse("PRINTZUR /ZURNAL=z.dat /");
   EXPECT_EQ(CheckError(), 0);
   Parse("PRINTUCT /");
@@ -230,7 +231,7 @@ TEST_F(CommandLineTest, StoredJournalActivitiesNeedNoConnection) {
   EXPECT_EQ(CheckError(), 2);
 }
 
-TEST(LineModeTest, ParityDataBitsAndStopBits) {
+TEST(LineMode, ParityDataBitsAndStopBits) {
   TNastaveni settings = TNastaveni::CommandDefaults();
   EXPECT_EQ(settings.LineMode(1), 0x08 + 3) << "odd parity, 8 data bits, 1 stop bit";
   EXPECT_EQ(settings.LineMode(3), 0x03);

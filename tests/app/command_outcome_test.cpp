@@ -23,6 +23,7 @@
 
 #include "base/exclusive_lock_file.h"
 #include "model/check_bytes.h"
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "protocol/link_protocol.h"
 #include "test_support.h"

@@ -8,7 +8,7 @@
 
 namespace {
 
-class ModuleProcessTest : public ::testing::Test {
+class ModuleProcess : public ::testing::Test {
 protected:
   void SetUp() override {
     std::filesystem::create_directories(config_.path());
@@ -38,12 +38,12 @@ protected:
   std::filesystem::path exe_ = folder_ / "mervmodul";
 };
 
-TEST_F(ModuleProcessTest, BadBaudRateEndsWithThreeInErrorDat) {
+TEST_F(ModuleProcess, BadBaudRateEndsWithThreeInErrorDat) {
   EXPECT_EQ(Outcome({"R03", "/BR=x"}), " 3\r\n3.02F\r\n");
   EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat.tmp"));
 }
 
-TEST_F(ModuleProcessTest, EachBadValueGivesItsNumber) {
+TEST_F(ModuleProcess, EachBadValueGivesItsNumber) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"R03", "/COM=x"}, " 2"},
       {{"R03", "/COM=1", "/BR=2", "/FORMAT=3"}, "32"},
@@ -65,12 +65,12 @@ TEST_F(ModuleProcessTest, EachBadValueGivesItsNumber) {
   }
 }
 
-TEST_F(ModuleProcessTest, OutcomeFileIsReplacedByEachCommand) {
+TEST_F(ModuleProcess, OutcomeFileIsReplacedByEachCommand) {
   EXPECT_EQ(Outcome({"R03", "/BR=x"}), " 3\r\n3.02F\r\n");
   EXPECT_EQ(Outcome({"R03", "/COM=x"}), " 2\r\n3.02F\r\n");
 }
 
-TEST_F(ModuleProcessTest, CipheredLogIsAppendedWhenSwitchedOn) {
+TEST_F(ModuleProcess, CipheredLogIsAppendedWhenSwitchedOn) {
   EnableCipheredLog();
   Outcome({"R03", "/COM=1"});
   const auto firstSize = std::filesystem::file_size(folder_ / "KL.log");
@@ -79,19 +79,19 @@ TEST_F(ModuleProcessTest, CipheredLogIsAppendedWhenSwitchedOn) {
   EXPECT_GT(std::filesystem::file_size(folder_ / "KL.log"), firstSize);
 }
 
-TEST_F(ModuleProcessTest, NoLogWhenSwitchedOff) {
+TEST_F(ModuleProcess, NoLogWhenSwitchedOff) {
   Outcome({"R03", "/COM=1", "/LOG=trace.log"});
   EXPECT_FALSE(std::filesystem::exists(folder_ / "KL.log"));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "trace.log")) << "the plain log stays off";
 }
 
-TEST_F(ModuleProcessTest, UnwritableLogEndsWithTenAndNoCrash) {
+TEST_F(ModuleProcess, UnwritableLogEndsWithTenAndNoCrash) {
   EnableCipheredLog();
   std::filesystem::create_directory(folder_ / "KL.log");
   EXPECT_EQ(Outcome({"R03", "/COM=1", "/BR=2"}), "10\r\n3.02F\r\n");
 }
 
-TEST_F(ModuleProcessTest, AboutModeWritesTheLogSettingEvenUnchanged) {
+TEST_F(ModuleProcess, AboutModeWritesTheLogSettingEvenUnchanged) {
   const auto result = Run({});
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_NE(result.standardOutput.find("MERV Modul Fiskální 9, verze 3.04.05"), std::string::npos);
@@ -100,7 +100,7 @@ TEST_F(ModuleProcessTest, AboutModeWritesTheLogSettingEvenUnchanged) {
 }
 
 #ifdef KLLOG_EXE
-TEST_F(ModuleProcessTest, KllogShowsTheCommandInPlainText) {
+TEST_F(ModuleProcess, KllogShowsTheCommandInPlainText) {
   EnableCipheredLog();
   Outcome({"R03", "/COM=1"});
   const auto shown = RunProcess(KLLOG_EXE, {(folder_ / "KL.log").string()});

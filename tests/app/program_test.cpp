@@ -6,18 +6,18 @@
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "test_support.h"
 
 namespace {
 
-TEST(CommandStringTest, ArgumentsAreJoinedWithBlanksAndEndInSlash) {
+TEST(CommandString, ArgumentsAreJoinedWithBlanksAndEndInSlash) {
   EXPECT_EQ(BuildCommandString({"PLU", "/COM=1"}), "PLU /COM=1 /");
   EXPECT_EQ(BuildCommandString({"PLU", "/COM=1", "/BR=2"}), "PLU /COM=1 /BR=2 /");
   EXPECT_EQ(BuildCommandString({}), "");
 }
 
-TEST(ModeTest, ChosenFromTheCommandString) {
+TEST(Mode, ChosenFromTheCommandString) {
   EXPECT_EQ(ModeOf(""), ProgramMode::About);
   EXPECT_EQ(ModeOf(BuildCommandString({"DOSMODE", "C:\\kom\\prikaz.txt"})), ProgramMode::CommandFile);
   EXPECT_EQ(ModeOf(BuildCommandString({"dosmode", "C:\\kom\\prikaz.txt"})), ProgramMode::Command);
@@ -26,26 +26,26 @@ TEST(ModeTest, ChosenFromTheCommandString) {
   EXPECT_EQ(ModeOf(BuildCommandString({"R03"})), ProgramMode::Command);
 }
 
-TEST(ModeTest, CommandFilePathIsTheTrimmedRest) {
+TEST(Mode, CommandFilePathIsTheTrimmedRest) {
   EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE", "C:\\kom\\prikaz.txt"})), "C:\\kom\\prikaz.txt");
   EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE", "/var/spool/merv cmd.txt"})), "/var/spool/merv cmd.txt");
   EXPECT_EQ(CommandFilePathOf(BuildCommandString({"DOSMODE"})), "");
 }
 
-TEST(ModeTest, CommandFileModeAnnouncesThePath) {
+TEST(Mode, CommandFileModeAnnouncesThePath) {
   const std::string line = CommandFileModeStartLine("/var/spool/prikaz.txt");
   EXPECT_NE(line.find(Cp(" spuštěno v režimu DOSMODE pro příkazový soubor \"/var/spool/prikaz.txt\"")),
             std::string::npos)
       << line;
 }
 
-TEST(ProgramDirTest, FolderOfTheExecutableWithItsSeparator) {
+TEST(ProgramDir, FolderOfTheExecutableWithItsSeparator) {
   EXPECT_EQ(DirectoryOfExecutable("/opt/merv/mervmodul"), "/opt/merv/");
   EXPECT_EQ(DirectoryOfExecutable("/mervmodul"), "/");
   EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
 }
 
-TEST(AboutDialogueTest, WithoutATerminalOnlyShowsTheState) {
+TEST(AboutDialogue, WithoutATerminalOnlyShowsTheState) {
   ProgramCaption = Cp("MERV Modul Fiskální 9, verze 3.04.05");
   std::istringstream in("a\na\n");
   std::ostringstream out;
@@ -54,7 +54,7 @@ TEST(AboutDialogueTest, WithoutATerminalOnlyShowsTheState) {
   EXPECT_EQ(out.str().find("?"), std::string::npos) << "no question without a terminal";
 }
 
-TEST(AboutDialogueTest, AnswersSwitchTheLogAndShowTheDescription) {
+TEST(AboutDialogue, AnswersSwitchTheLogAndShowTheDescription) {
   TempDir dir;
   WriteFileBytes(dir / "readme.txt", Cp("Popis modulu\r\nDruhý řádek\r\n"));
   std::istringstream in("a\nn\n");
@@ -63,7 +63,7 @@ TEST(AboutDialogueTest, AnswersSwitchTheLogAndShowTheDescription) {
   EXPECT_NE(out.str().find("Druhý řádek\n"), std::string::npos) << out.str();
 }
 
-TEST(AboutDialogueTest, EmptyAnswersKeepTheCurrentState) {
+TEST(AboutDialogue, EmptyAnswersKeepTheCurrentState) {
   std::istringstream in("\n\n");
   std::ostringstream out;
   EXPECT_TRUE(RunAboutDialogue(in, out, true, true, "/nonexistent/readme.txt"));
@@ -71,7 +71,7 @@ TEST(AboutDialogueTest, EmptyAnswersKeepTheCurrentState) {
   EXPECT_FALSE(RunAboutDialogue(closed, out, true, false, "/nonexistent/readme.txt"));
 }
 
-TEST(IniFileTest, ReadsEntriesOfASectionWithoutCase) {
+TEST(IniFile, ReadsEntriesOfASectionWithoutCase) {
   const auto ini = TIniFile::FromText("[Ver2]\r\nLogSouborSifra = 1\r\n[Ports]\nCOM1=/dev/pts/4\n");
   EXPECT_EQ(ini.Value("ver2", "logsouborsifra"), "1");
   EXPECT_EQ(ini.Value("Ports", "COM1"), "/dev/pts/4");
@@ -79,7 +79,7 @@ TEST(IniFileTest, ReadsEntriesOfASectionWithoutCase) {
   EXPECT_FALSE(ini.Value("Other", "COM1"));
 }
 
-TEST(IniFileTest, WritingKeepsEverythingElse) {
+TEST(IniFile, WritingKeepsEverythingElse) {
   auto ini = TIniFile::FromText("; settings\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[Ver2]\nOther=x\n");
   ini.SetValue("Ver2", "LogSouborSifra", "1");
   ini.SetValue("Ports", "COM2", "/dev/ttyUSB1");
@@ -89,7 +89,7 @@ TEST(IniFileTest, WritingKeepsEverythingElse) {
   EXPECT_EQ(ini.Value("Ver2", "LogSouborSifra"), "0");
 }
 
-TEST(IniFileTest, MissingSectionIsAppended) {
+TEST(IniFile, MissingSectionIsAppended) {
   auto ini = TIniFile::FromText("");
   ini.SetValue("Ver2", "LogSouborSifra", "0");
   EXPECT_EQ(ini.ToText(), "[Ver2]\nLogSouborSifra=0\n");

@@ -26,7 +26,7 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-class RegisterActivityTest : public ::testing::Test {
+class RegisterActivity : public ::testing::Test {
 protected:
   void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
 
@@ -82,7 +82,7 @@ protected:
   std::unique_ptr<SimulatedRegister> register_;
 };
 
-TEST_F(RegisterActivityTest, ReadsAndWritesBackThePluTable) {
+TEST_F(RegisterActivity, ReadsAndWritesBackThePluTable) {
   StartRegister();
   EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 0");
   const auto plu = LinesOf(File("plu.txt"));
@@ -102,7 +102,7 @@ TEST_F(RegisterActivityTest, ReadsAndWritesBackThePluTable) {
   EXPECT_EQ(File("plu.txt"), File("sent.txt")) << "what was written reads back the same";
 }
 
-TEST_F(RegisterActivityTest, TableThreeVariantsUseTheirCodes) {
+TEST_F(RegisterActivity, TableThreeVariantsUseTheirCodes) {
   StartRegister();
   WriteFileBytes(folder_ / "new.txt", "8590000099999;Novy;100;0;1;2;1;0;0;0;0;0;0;00;\r\n");
   EXPECT_EQ(Run("V03", {"/FILE=new.txt"}), " 0");
@@ -111,7 +111,7 @@ TEST_F(RegisterActivityTest, TableThreeVariantsUseTheirCodes) {
   EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 63"));
 }
 
-TEST_F(RegisterActivityTest, UnsortedInputSendsNothing) {
+TEST_F(RegisterActivity, UnsortedInputSendsNothing) {
   StartRegister();
   WriteFileBytes(folder_ / "bad.txt",
                  "8590000000022;B;1;0;1;2;1;0;0;0;0;0;0;00;\r\n8590000000015;A;1;0;1;2;1;0;0;0;0;0;0;00;\r\n");
@@ -123,7 +123,7 @@ TEST_F(RegisterActivityTest, UnsortedInputSendsNothing) {
   EXPECT_TRUE(Received().empty());
 }
 
-TEST_F(RegisterActivityTest, ActivitiesThatNameNoTable) {
+TEST_F(RegisterActivity, ActivitiesThatNameNoTable) {
   StartRegister();
   EXPECT_EQ(Run("R00", {"/FILE=x.txt"}), " 1");
   EXPECT_EQ(Run("Rxy", {"/FILE=x.txt"}), " 1");
@@ -136,7 +136,7 @@ TEST_F(RegisterActivityTest, ActivitiesThatNameNoTable) {
   EXPECT_TRUE(Received().empty());
 }
 
-TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
+TEST_F(RegisterActivity, ResetIsSentAndAnsweredWithTheEndFrame) {
   StartRegister();
   EXPECT_EQ(Run("N45"), " 0");
   ASSERT_FALSE(Received().empty());
@@ -144,14 +144,14 @@ TEST_F(RegisterActivityTest, ResetIsSentAndAnsweredWithTheEndFrame) {
   EXPECT_NE(Received().back(), "FF FF 00 02") << "no end frame after a reset";
 }
 
-TEST_F(RegisterActivityTest, OnlyTwoDigitsNameTheTable) {
+TEST_F(RegisterActivity, OnlyTwoDigitsNameTheTable) {
   StartRegister();
   EXPECT_EQ(Run("R100", {"/FILE=t10.txt"}), " 0");
   ASSERT_FALSE(Received().empty());
   EXPECT_TRUE(Received().front().starts_with("D7 00 10")) << Received().front();
 }
 
-TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
+TEST_F(RegisterActivity, ReportsAreReadIntoRows) {
   StartRegister();
   EXPECT_EQ(Run("R70", {"/FILE=r70.txt"}), " 0");
   const auto rows = LinesOf(File("r70.txt"));
@@ -161,7 +161,7 @@ TEST_F(RegisterActivityTest, ReportsAreReadIntoRows) {
   EXPECT_EQ(File("sts.txt"), "R\r\n") << "the key position the register reported";
 }
 
-TEST_F(RegisterActivityTest, StatusIsRewrittenEvenWhenTheTransferFails) {
+TEST_F(RegisterActivity, StatusIsRewrittenEvenWhenTheTransferFails) {
   WriteFileBytes(folder_ / "sts.txt", "R\r\nold second line\r\n");
   StartRegister({"--silent-after", "0"});
   EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), " 5");
@@ -170,7 +170,7 @@ TEST_F(RegisterActivityTest, StatusIsRewrittenEvenWhenTheTransferFails) {
   EXPECT_NE(lines[0], "R") << "no key position came from the register";
 }
 
-TEST_F(RegisterActivityTest, BlockAndRelease) {
+TEST_F(RegisterActivity, BlockAndRelease) {
   StartRegister();
   EXPECT_EQ(Run("BLOCK"), " 0");
   EXPECT_TRUE(ReceivedFrameStartingWith("D3 00 69"));
@@ -179,7 +179,7 @@ TEST_F(RegisterActivityTest, BlockAndRelease) {
   EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00"));
 }
 
-TEST_F(RegisterActivityTest, QueriesThroughTheRequestTable) {
+TEST_F(RegisterActivity, QueriesThroughTheRequestTable) {
   StartRegister();
   EXPECT_EQ(Run("PLU", {"/EAN=8590000000015", "/FILE=plu1.txt"}), " 0");
   EXPECT_NE(File("plu1.txt").find("8590000000015"), std::string::npos) << File("plu1.txt");
@@ -192,7 +192,7 @@ TEST_F(RegisterActivityTest, QueriesThroughTheRequestTable) {
   EXPECT_TRUE(ReceivedFrameStartingWith("01 00 00 00 00 00 00 00 00 00 FF")) << "no row: 00FF";
 }
 
-TEST_F(RegisterActivityTest, JournalFromARowKeepsTheNewerRowsOldestFirst) {
+TEST_F(RegisterActivity, JournalFromARowKeepsTheNewerRowsOldestFirst) {
   StartRegister();
   EXPECT_EQ(Run("OLJ", {"/ROW=100", "/FILE=olj.txt"}), " 0");
   const auto rows = LinesOf(File("olj.txt"));
@@ -217,9 +217,9 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
 
-class RegisterFaultTest : public RegisterActivityTest, public ::testing::WithParamInterface<FaultCase> {};
+class RegisterFault : public RegisterActivity, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(RegisterFaultTest, EndsWithItsNumberAndKeepsTheFile) {
+TEST_P(RegisterFault, EndsWithItsNumberAndKeepsTheFile) {
   const FaultCase& fault = GetParam();
   StartRegister();
   ASSERT_EQ(Run("R03", {"/FILE=input.txt"}), " 0");
@@ -239,7 +239,7 @@ TEST_P(RegisterFaultTest, EndsWithItsNumberAndKeepsTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, RegisterFaultTest,
+    Faults, RegisterFault,
     ::testing::Values(
         FaultCase{"BadCheckOnce", {"--bad-check", "3:1"}, " 0", " 0"},
         FaultCase{"BadCheckFiveTimes", {"--bad-check", "3:5"}, "16", " 0"},
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The same module over a COM line: the emulator on a pseudo-terminal, the
 // module's COM 1 pointed at it.
-class ComLineActivityTest : public RegisterActivityTest {
+class ComLineActivity : public RegisterActivity {
 protected:
   void StartComRegister(std::vector<std::string> options = {}) {
     comRegister_.reset();
@@ -305,7 +305,7 @@ protected:
   std::unique_ptr<BackgroundProcess> comRegister_;
 };
 
-TEST_F(ComLineActivityTest, ReadsAndWritesThePluTable) {
+TEST_F(ComLineActivity, ReadsAndWritesThePluTable) {
   StartComRegister();
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 0");
   EXPECT_EQ(LinesOf(File("plu.txt")).size(), static_cast<std::size_t>(DemoPluCount));
@@ -318,7 +318,7 @@ TEST_F(ComLineActivityTest, ReadsAndWritesThePluTable) {
   EXPECT_FALSE(File("r70.txt").empty());
 }
 
-TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
+TEST_F(ComLineActivity, SilenceAndBadRecordsOnTheLine) {
   WriteFileBytes(folder_ / "plu.txt", "previous\r\n");
   StartComRegister({"--silent-after", "0"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4") << "nothing at all came over the line";
@@ -329,7 +329,7 @@ TEST_F(ComLineActivityTest, SilenceAndBadRecordsOnTheLine) {
   EXPECT_EQ(File("plu.txt"), "previous\r\n");
 }
 
-TEST_F(ComLineActivityTest, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
+TEST_F(ComLineActivity, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
   std::filesystem::create_directory(folder_ / "status");
   StartComRegister();
   EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 7") << "a folder cannot take the status line";

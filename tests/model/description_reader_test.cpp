@@ -9,15 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include "journal/tlumocnik_report.h"
+#include "base/communication_log.h"
+#include "base/localized_texts.h"
 #include "model/convert_error.h"
-#include "model/localized_texts.h"
 #include "model/model_layout.h"
 #include "model/soubory.h"
 #include "model/table_catalogue.h"
+#include "model/tlumocnik_report.h"
 #include "model/value_conversions.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 
@@ -120,12 +120,9 @@ TEST_F(DescriptionReader, UnknownKeywordLeavesTheCurrentSectionOpen) {
 }
 
 TEST(DescriptionWarning, GoesToTheCommunicationLog) {
-  TempDir dir;
-  const auto saved = PlainLogPath;
-  PlainLogPath = (dir / "plain.log").string();
+  const LogCapture capture;
   ReportDescriptionWarning(LoadText(227), LoadText(226) + "'x9' is not a valid integer value");
-  PlainLogPath = saved;
-  const std::string log = ReadFileBytes(dir / "plain.log");
+  const std::string log = capture.Text();
   EXPECT_NE(log.find(LoadText(227) + ": " + LoadText(226) + "'x9' is not a valid integer value\r\n"), std::string::npos)
       << log;
 }

@@ -1,3 +1,4 @@
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,13 @@
 #include <typeinfo>
 #include <vector>
 
-#include "journal/tlumocnik_report_financial.h"
-#include "journal/tlumocnik_report_sales.h"
-#include "journal/tlumocnik_report_staff.h"
+#include "base/localized_texts.h"
 #include "model/description_reader.h"
-#include "model/localized_texts.h"
 #include "model/model_layout.h"
 #include "model/table_catalogue.h"
+#include "model/tlumocnik_report_financial.h"
+#include "model/tlumocnik_report_sales.h"
+#include "model/tlumocnik_report_staff.h"
 #include "model/tlumocnik_sloupce.h"
 #include "test_support.h"
 

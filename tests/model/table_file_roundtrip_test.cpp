@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "model/table_file.h"
 #include "test_support.h"

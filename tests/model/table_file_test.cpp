@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/kom_error.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 

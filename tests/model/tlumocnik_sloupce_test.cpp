@@ -5,20 +5,14 @@
 #include <random>
 #include <string>
 
+#include "base/localized_texts.h"
 #include "model/check_bytes.h"
 #include "model/convert_error.h"
-#include "model/localized_texts.h"
 #include "model/soubor.h"
 #include "model/value_conversions.h"
 #include "test_support.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (const int value : values) bytes += static_cast<char>(value);
-  return bytes;
-}
 
 // A table with the given columns and a column interpreter over all of them.
 struct Table {

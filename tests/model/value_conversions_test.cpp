@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (const int value : values) bytes += static_cast<char>(value);
-  return bytes;
-}
-
 // The 44 letters that travel between the two code pages, in the same order in
 // both strings.
 const std::string LettersUtf8 = "ŠŤŽšťžĽľŔÁÄĹČÉĚÍĎŇÓÔÖŘŮÚÜÝŕáäĺčéěíďňóôöřůúüý";

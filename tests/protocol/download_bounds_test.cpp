@@ -3,7 +3,7 @@
 // run with a failure of its own, the line closed.
 #include <gtest/gtest.h>
 
-#include "app/program.h"
+#include "base/process_values.h"
 #include "base/stop_request.h"
 #include "protocol/kom_dialog.h"
 #include "protocol/table_download.h"

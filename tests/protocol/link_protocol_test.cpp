@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/kom_error.h"
+#include "base/kom_error.h"
 #include "scripted_register.h"
 #include "test_support.h"
 
 namespace {
 
-class LinkProtocolTest : public ::testing::Test {
+class LinkProtocol : public ::testing::Test {
 protected:
   void SetUp() override { port.Open(settings, 1); }
 
@@ -21,21 +21,21 @@ protected:
   TPort port{peer};
 };
 
-TEST(FrameTest, CommandFramesAndAcknowledgements) {
+TEST(Frame, CommandFramesAndAcknowledgements) {
   EXPECT_EQ(CommandFrame(0xE9, 0, 0x03), Bytes({0xE9, 0x00, 0x03, 0xEA, 0x2A}));
   EXPECT_EQ(WithCheckBytes(Bytes({0xD7, 0x06})), Bytes({0xD7, 0x06, 0xD1, 0x52}));
   EXPECT_EQ(WithCheckBytes(Bytes({0xD7, 0x15})), Bytes({0xD7, 0x15, 0xC2, 0x52}));
   EXPECT_EQ(WithCheckBytes(Bytes({0xFF, 0xFF})), EndFrame);
 }
 
-TEST(FrameTest, DecimalToBcdTakesDigitsAsNibbles) {
+TEST(Frame, DecimalToBcdTakesDigitsAsNibbles) {
   EXPECT_EQ(DecimalToBcd("15"), 0x15);
   EXPECT_EQ(DecimalToBcd("3"), 0x03);
   EXPECT_EQ(DecimalToBcd("85"), 0x85);
   EXPECT_EQ(DecimalToBcd("123"), 0x23) << "higher digits are shifted out";
 }
 
-TEST(FrameTest, TableCodesOfTablesAndResets) {
+TEST(Frame, TableCodesOfTablesAndResets) {
   TLinkBytes ecr;
   TSoubor plu;
   plu.Number = 3;
@@ -56,7 +56,7 @@ TEST(FrameTest, TableCodesOfTablesAndResets) {
   EXPECT_EQ(TableCode(reset, ecr.Dtx, ecr), 0x48) << "a reset numbered 3 is no PLU table";
 }
 
-TEST(ModelCodeTest, NamedModelsAcceptTheirCodesOnly) {
+TEST(ModelCode, NamedModelsAcceptTheirCodesOnly) {
   EXPECT_TRUE(ModelCodeFits("ECR 465T/465TF", 22, false));
   EXPECT_FALSE(ModelCodeFits("ECR 465T/465TF", 20, false));
   EXPECT_TRUE(ModelCodeFits("ECR 579F", 14, false));
@@ -67,7 +67,7 @@ TEST(ModelCodeTest, NamedModelsAcceptTheirCodesOnly) {
   EXPECT_TRUE(ModelCodeFits("ECR 549", 5, true)) << "ECR names only for the ECR family";
 }
 
-TEST(KeyPositionTest, SingleBitsMapByModel) {
+TEST(KeyPosition, SingleBitsMapByModel) {
   EXPECT_EQ(KeyPosition("ECR 39T", 0x10), "OFF");
   EXPECT_EQ(KeyPosition("ECR 465T/465TF", 0x10), "R");
   EXPECT_EQ(KeyPosition("", 0x10), "R");
@@ -77,14 +77,14 @@ TEST(KeyPositionTest, SingleBitsMapByModel) {
   EXPECT_FALSE(KeyPosition("", 0x03));
 }
 
-TEST_F(LinkProtocolTest, HandshakeSendsEnqAndReturnsTheModelCode) {
+TEST_F(LinkProtocol, HandshakeSendsEnqAndReturnsTheModelCode) {
   peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({18, 0x00})); };
   auto link = Link(0, "ECR 465T/465TF");
   EXPECT_EQ(link.Handshake(3), 18);
   EXPECT_EQ(peer.Written.back(), Bytes({0xE9, 0x00, 0x03, 0xEA, 0x2A}));
 }
 
-TEST_F(LinkProtocolTest, HandshakeFailures) {
+TEST_F(LinkProtocol, HandshakeFailures) {
   auto answerWith = [this](std::string reply) { peer.Answer = [reply](const std::string&) { return reply; }; };
   answerWith(Bytes({18, 0x00, 0x00, 0x00}));
   EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 16) << "check bytes come first for ENQ";
@@ -100,7 +100,7 @@ TEST_F(LinkProtocolTest, HandshakeFailures) {
   EXPECT_EQ(ErrorNumberRaisedBy([&] { Link().Handshake(3); }), 4);
 }
 
-TEST_F(LinkProtocolTest, RequestReplyChecksInOrder) {
+TEST_F(LinkProtocol, RequestReplyChecksInOrder) {
   auto link = Link(7);
   const std::uint8_t drq = 0xD7;
   auto errorOf = [&](const std::string& reply, std::uint8_t sent = 0xD7) {
@@ -119,7 +119,7 @@ TEST_F(LinkProtocolTest, RequestReplyChecksInOrder) {
   EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", 2, drq); }), 4);
 }
 
-TEST_F(LinkProtocolTest, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
+TEST_F(LinkProtocol, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
   auto link = Link();
   EXPECT_EQ(link.KeyPositionText(), "?");
   EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x03 + 1})), 0, 0xD7));

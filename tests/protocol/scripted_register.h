@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/nastaveni.h"
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/tlumocnik_sloupce.h"
 #include "transport/com_layer.h"
+#include "transport/nastaveni.h"
+#include "test_support.h"
 #include "transport/port.h"
 
 class TScriptedRegister : public TComLayer {
@@ -53,12 +54,6 @@ public:
 private:
   std::deque<char> pending_;
 };
-
-inline std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (const int value : values) bytes += static_cast<char>(value);
-  return bytes;
-}
 
 inline std::string WithCheckBytes(std::string bytes) {
   AddCheckBytes(bytes);

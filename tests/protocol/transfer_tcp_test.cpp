@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "app/kom_error.h"
-#include "app/program.h"
+#include "base/communication_log.h"
+#include "base/kom_error.h"
+#include "base/process_values.h"
+#include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "protocol/kom_dialog.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 
-class TransferOverTcpTest : public ::testing::Test {
+class TransferOverTcp : public ::testing::Test {
 protected:
   void SetUp() override {
     ErrorCode = 0;
@@ -78,7 +79,7 @@ protected:
   TKomDialog dialog_{view_};
 };
 
-TEST_F(TransferOverTcpTest, ThreeTablesComeOverOneConnection) {
+TEST_F(TransferOverTcp, ThreeTablesComeOverOneConnection) {
   Start({});
   Download({1, 2, 6});
   EXPECT_EQ(ErrorCode, 0);
@@ -87,7 +88,7 @@ TEST_F(TransferOverTcpTest, ThreeTablesComeOverOneConnection) {
   EXPECT_FALSE(catalogue_->Table(6)->Rows.empty());
 }
 
-TEST_F(TransferOverTcpTest, FailedSecondTableReconnectsThenEndsTheRun) {
+TEST_F(TransferOverTcp, FailedSecondTableReconnectsThenEndsTheRun) {
   Start({});
   Download({1});
   const std::size_t firstTableFrames = WireLines("recv ").size();

@@ -2,9 +2,9 @@
 // against a register scripted in memory.
 #include <gtest/gtest.h>
 
-#include "app/kom_error.h"
-#include "app/program.h"
-#include "model/localized_texts.h"
+#include "base/kom_error.h"
+#include "base/localized_texts.h"
+#include "base/process_values.h"
 #include "protocol/kom_dialog.h"
 #include "protocol/table_download.h"
 #include "protocol/table_upload.h"
@@ -58,7 +58,7 @@ struct SendingRegister {
   }
 };
 
-class TransferTest : public ::testing::Test {
+class Transfer : public ::testing::Test {
 protected:
   void SetUp() override {
     port.Open(settings, 1);
@@ -77,7 +77,7 @@ protected:
   TSoubor table;
 };
 
-TEST_F(TransferTest, RegisterWithNothingToSendLeavesTheTableEmpty) {
+TEST_F(Transfer, RegisterWithNothingToSendLeavesTheTableEmpty) {
   table.AddRow(-1, "1|5|old|");
   peer.Answer = [](const std::string&) { return EndFrame; };
   Download(table);
@@ -86,7 +86,7 @@ TEST_F(TransferTest, RegisterWithNothingToSendLeavesTheTableEmpty) {
   EXPECT_EQ(peer.Written.size(), 1u) << "nothing is answered to the end frame";
 }
 
-TEST_F(TransferTest, EndFrameAsFirstRecordShowsTheEndLabels) {
+TEST_F(Transfer, EndFrameAsFirstRecordShowsTheEndLabels) {
   SendingRegister reg;
   peer.Answer = std::ref(reg);
   Download(table);
@@ -95,7 +95,7 @@ TEST_F(TransferTest, EndFrameAsFirstRecordShowsTheEndLabels) {
   EXPECT_EQ(view.SecondLabel, LoadTextWith(321, "0"));
 }
 
-TEST_F(TransferTest, RecordsAreDecodedAndAcknowledged) {
+TEST_F(Transfer, RecordsAreDecodedAndAcknowledged) {
   SendingRegister reg;
   reg.records = {Record(table, "1|1250|Rohl|"), Record(table, "2|9|Chle|")};
   peer.Answer = std::ref(reg);
@@ -109,7 +109,7 @@ TEST_F(TransferTest, RecordsAreDecodedAndAcknowledged) {
   EXPECT_EQ(peer.Written.size(), 3u);
 }
 
-TEST_F(TransferTest, BadRecordIsRequestedAgainFiveTimesAtMost) {
+TEST_F(Transfer, BadRecordIsRequestedAgainFiveTimesAtMost) {
   SendingRegister reg;
   const std::string good = Record(table, "1|1|A|");
   reg.records = {good, good};
@@ -126,7 +126,7 @@ TEST_F(TransferTest, BadRecordIsRequestedAgainFiveTimesAtMost) {
   EXPECT_EQ(ErrorNumberRaisedBy([&] { Download(table); }), 16);
 }
 
-TEST_F(TransferTest, ShortRecordIsRequestedAgain) {
+TEST_F(Transfer, ShortRecordIsRequestedAgain) {
   SendingRegister reg;
   const std::string good = Record(table, "1|1|A|");
   reg.records = {good};
@@ -137,7 +137,7 @@ TEST_F(TransferTest, ShortRecordIsRequestedAgain) {
   EXPECT_EQ(peer.Written[1], Repeat);
 }
 
-TEST_F(TransferTest, SilentRegisterGivesFourAndKeepsWhatCame) {
+TEST_F(Transfer, SilentRegisterGivesFourAndKeepsWhatCame) {
   SendingRegister reg;
   reg.records = {Record(table, "1|1|A|")};
   peer.Answer = [&reg](const std::string& written) { return written == Ack ? std::string() : reg(written); };
@@ -145,7 +145,7 @@ TEST_F(TransferTest, SilentRegisterGivesFourAndKeepsWhatCame) {
   EXPECT_EQ(table.Rows.size(), 1u);
 }
 
-TEST_F(TransferTest, ShortFinancialReportTakesOneRecordAndEndsIt) {
+TEST_F(Transfer, ShortFinancialReportTakesOneRecordAndEndsIt) {
   table.Number = 85;
   SendingRegister reg;
   reg.records = {Record(table, "1|1|A|"), Record(table, "2|1|B|")};
@@ -155,7 +155,7 @@ TEST_F(TransferTest, ShortFinancialReportTakesOneRecordAndEndsIt) {
   EXPECT_EQ(peer.Written.back(), EndFrame);
 }
 
-TEST_F(TransferTest, JournalFromRowStopsAtTheStopRow) {
+TEST_F(Transfer, JournalFromRowStopsAtTheStopRow) {
   TSoubor journal;
   journal.Number = 88;
   journal.AddColumn(1, 2);
@@ -172,7 +172,7 @@ TEST_F(TransferTest, JournalFromRowStopsAtTheStopRow) {
   EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), Ack), 2);
 }
 
-TEST_F(TransferTest, NetworkEndRecordEndsTheTableUnstored) {
+TEST_F(Transfer, NetworkEndRecordEndsTheTableUnstored) {
   table.Number = 65;
   const std::string end = WithCheckBytes(std::string(static_cast<std::size_t>(table.Interpreter->RecordLength() - 2), '\x30'));
   SendingRegister reg;
@@ -189,7 +189,7 @@ TEST_F(TransferTest, NetworkEndRecordEndsTheTableUnstored) {
   EXPECT_EQ(table.Rows.size(), 2u) << "outside a network the record is data";
 }
 
-TEST_F(TransferTest, UploadSendsEveryRowAndOwesTheEndFrame) {
+TEST_F(Transfer, UploadSendsEveryRowAndOwesTheEndFrame) {
   table.AddRow(-1, "1|10|A|");
   table.AddRow(-1, "2|20|B|");
   peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({0xD3, 0x06})); };
@@ -201,7 +201,7 @@ TEST_F(TransferTest, UploadSendsEveryRowAndOwesTheEndFrame) {
   EXPECT_EQ(view.SecondLabel, LoadTextWith(317, "2"));
 }
 
-TEST_F(TransferTest, UploadRepeatsRefusedRecordsFiveTimes) {
+TEST_F(Transfer, UploadRepeatsRefusedRecordsFiveTimes) {
   table.AddRow(-1, "1|10|A|");
   peer.Answer = [](const std::string& written) {
     return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x06 : 0x15}));
@@ -211,7 +211,7 @@ TEST_F(TransferTest, UploadRepeatsRefusedRecordsFiveTimes) {
   EXPECT_EQ(table.Rows[0].Accepted, 0);
 }
 
-TEST_F(TransferTest, UploadReplyRules) {
+TEST_F(Transfer, UploadReplyRules) {
   table.AddRow(-1, "1|10|A|");
   auto uploadAnswered = [&](std::string recordReply, TUploadSettings upload = {}) {
     peer.Answer = [recordReply](const std::string& written) {
@@ -229,7 +229,7 @@ TEST_F(TransferTest, UploadReplyRules) {
   EXPECT_EQ(uploadAnswered(""), 4);
 }
 
-TEST_F(TransferTest, ResetsAreRefusedOnEcrAndSentOnCm) {
+TEST_F(Transfer, ResetsAreRefusedOnEcrAndSentOnCm) {
   TSoubor reset;
   reset.ResetMark = true;
   reset.Number = 1;
@@ -251,7 +251,7 @@ TEST_F(TransferTest, ResetsAreRefusedOnEcrAndSentOnCm) {
   EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(cmLink, reset, {}, view); }), 27);
 }
 
-class TransferRunTest : public TransferTest {
+class TransferRun : public Transfer {
 protected:
   void SetUp() override {
     MakeSmallTable(table, 5);
@@ -266,7 +266,7 @@ protected:
   TKomDialog dialog{view};
 };
 
-TEST_F(TransferRunTest, UploadRunSendsTheEndFrameAfterEachTable) {
+TEST_F(TransferRun, UploadRunSendsTheEndFrameAfterEachTable) {
   table.AddRow(-1, "1|1|A|");
   second.AddRow(-1, "1|2|B|");
   dialog.Tables = {&table, &second};
@@ -285,7 +285,7 @@ TEST_F(TransferRunTest, UploadRunSendsTheEndFrameAfterEachTable) {
   EXPECT_EQ(view.Caption, LoadText(334));
 }
 
-TEST_F(TransferRunTest, FullRegisterSkipsTheTableAndGoesOn) {
+TEST_F(TransferRun, FullRegisterSkipsTheTableAndGoesOn) {
   table.AddRow(-1, "1|1|A|");
   second.AddRow(-1, "1|2|B|");
   dialog.Tables = {&table, &second};
@@ -302,7 +302,7 @@ TEST_F(TransferRunTest, FullRegisterSkipsTheTableAndGoesOn) {
   EXPECT_EQ(second.Rows[0].Accepted, 1);
 }
 
-TEST_F(TransferRunTest, FailureEndsTheRunAndKeepsTheFirstNumber) {
+TEST_F(TransferRun, FailureEndsTheRunAndKeepsTheFirstNumber) {
   dialog.Tables = {&table, &second};
   dialog.PrepareTransfer(TLinkBytes{});
   dialog.ShowModal();
@@ -316,7 +316,7 @@ TEST_F(TransferRunTest, FailureEndsTheRunAndKeepsTheFirstNumber) {
   EXPECT_EQ(ErrorCode, 7);
 }
 
-TEST_F(TransferRunTest, StockTableTakesTheNamesOfPlu) {
+TEST_F(TransferRun, StockTableTakesTheNamesOfPlu) {
   TSoubor plu;
   plu.Number = 3;
   plu.AddColumn(1, 2);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/communication_log.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ struct KllogRun {
   std::string err;
 };
 
-class KllogTest : public ::testing::Test {
+class Kllog : public ::testing::Test {
 protected:
   void TearDown() override { CipheredLogPath.clear(); }
 
@@ -68,7 +68,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST_F(KllogTest, PrintsEveryLineInUtf8) {
+TEST_F(Kllog, PrintsEveryLineInUtf8) {
   const std::string path = WriteLog({"Parametry rozpoznany", Cp("posílám ACK..."), "01234567890123"});
   const KllogRun run = Run("'" + path + "'");
   EXPECT_EQ(run.exitStatus, 0);
@@ -80,7 +80,7 @@ TEST_F(KllogTest, PrintsEveryLineInUtf8) {
   EXPECT_EQ(AfterStamp(lines[2]), "01234567890123" "06 ");
 }
 
-TEST_F(KllogTest, ReportsAMalformedLineAndGoesOn) {
+TEST_F(Kllog, ReportsAMalformedLineAndGoesOn) {
   const std::string path = WriteLog({"first", "second", "third"});
   std::string content = ReadFileBytes(path);
   const auto secondLine = content.find("\r\n") + 2;
@@ -95,7 +95,7 @@ TEST_F(KllogTest, ReportsAMalformedLineAndGoesOn) {
   EXPECT_EQ(AfterStamp(lines[1]), "third06 ");
 }
 
-TEST_F(KllogTest, ReadsStandardInputForADash) {
+TEST_F(Kllog, ReadsStandardInputForADash) {
   const std::string path = WriteLog({"from standard input"});
   const KllogRun run = Run("- <'" + path + "'");
   EXPECT_EQ(run.exitStatus, 0);
@@ -103,7 +103,7 @@ TEST_F(KllogTest, ReadsStandardInputForADash) {
   EXPECT_EQ(AfterStamp(Lines(run.out)[0]), "from standard input06 ");
 }
 
-TEST_F(KllogTest, FailsOnAMissingOrUnreadableFile) {
+TEST_F(Kllog, FailsOnAMissingOrUnreadableFile) {
   const KllogRun missing = Run("'" + (dir_ / "none.log").string() + "'");
   EXPECT_NE(missing.exitStatus, 0);
   EXPECT_NE(missing.err.find("none.log"), std::string::npos) << missing.err;
@@ -112,7 +112,7 @@ TEST_F(KllogTest, FailsOnAMissingOrUnreadableFile) {
   EXPECT_NE(directory.err, "");
 }
 
-TEST_F(KllogTest, ExplainsItsUsage) {
+TEST_F(Kllog, ExplainsItsUsage) {
   const KllogRun help = Run("--help");
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("Usage: kllog FILE"), std::string::npos);
@@ -126,7 +126,7 @@ TEST_F(KllogTest, ExplainsItsUsage) {
 
 namespace {
 
-TEST_F(KllogTest, StopsAtALineLongerThanAnyLogLine) {
+TEST_F(Kllog, StopsAtALineLongerThanAnyLogLine) {
   const std::string path = WriteLog({"first", "third"});
   std::string content = ReadFileBytes(path);
   content.insert(content.find("\r\n") + 2, std::string(100'000, 'A') + "\r\n");
@@ -144,7 +144,7 @@ TEST_F(KllogTest, StopsAtALineLongerThanAnyLogLine) {
   }
 }
 
-TEST_F(KllogTest, FailsWhenItsOutputCannotBeWritten) {
+TEST_F(Kllog, FailsWhenItsOutputCannotBeWritten) {
   const std::string path = WriteLog({"a line that goes nowhere"});
   const auto err = dir_ / "stderr.txt";
   const std::string command = std::string("'") + KLLOG_EXE + "' '" + path + "' >/dev/full 2>'" + err.string() + "'";

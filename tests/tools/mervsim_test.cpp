@@ -27,12 +27,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/communication_log.h"
+#include "model/catalogue_builder.h"
 #include "model/check_bytes.h"
 #include "model/soubory.h"
 #include "model/value_conversions.h"
 #include "protocol/link_protocol.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
 
 namespace {
 
@@ -63,94 +64,30 @@ std::uint8_t At(const std::string& bytes, std::size_t index) {
 
 // ---------------------------------------------------------------- processes
 
-/// mervsim in the background; its first line of standard output is read at
-/// start. Stopped with SIGTERM and reaped when the object goes.
+/// mervsim in the background, on TCP or a pseudo-terminal.
 class SimProcess {
 public:
-  explicit SimProcess(const std::vector<std::string>& arguments) {
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0);
-      ::dup2(null, 2);
-      ::close(out[0]);
-      ::close(out[1]);
-      std::vector<std::string> copies = arguments;
-      std::string program = MERVSIM_EXE;
-      std::vector<char*> argv{program.data()};
-      for (auto& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    ReadFirstLine(out[0]);
-    ::close(out[0]);
-  }
-  ~SimProcess() { Stop(); }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
+  explicit SimProcess(const std::vector<std::string>& arguments) : process_(MERVSIM_EXE, arguments) {}
 
-  const std::string& FirstLine() const { return firstLine_; }
+  const std::string& FirstLine() const { return process_.FirstLine(); }
 
   int Port() const {
     const std::string prefix = "mervsim listening on tcp 127.0.0.1:";
-    if (firstLine_.rfind(prefix, 0) != 0) throw std::runtime_error("not listening on TCP: " + firstLine_);
-    return std::stoi(firstLine_.substr(prefix.size()));
+    if (FirstLine().rfind(prefix, 0) != 0) throw std::runtime_error("not listening on TCP: " + FirstLine());
+    return std::stoi(FirstLine().substr(prefix.size()));
   }
 
   std::string Device() const {
     const std::string prefix = "mervsim listening on pty ";
-    if (firstLine_.rfind(prefix, 0) != 0) throw std::runtime_error("not on a pty: " + firstLine_);
-    return firstLine_.substr(prefix.size());
+    if (FirstLine().rfind(prefix, 0) != 0) throw std::runtime_error("not on a pty: " + FirstLine());
+    return FirstLine().substr(prefix.size());
   }
 
-  /// The exit status once the process has ended by itself within the time,
-  /// else none (the process goes on).
-  std::optional<int> ExitWithin(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (pid_ > 0) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
-      std::this_thread::sleep_for(10ms);
-    }
-    return std::nullopt;
-  }
-
-  /// SIGTERM unless it has ended, then the exit status (-1 when it did not
-  /// exit normally).
-  int Stop() {
-    if (pid_ <= 0) return exitStatus_;
-    ::kill(pid_, SIGTERM);
-    if (ExitWithin(5s)) return exitStatus_;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-    return exitStatus_ = -1;
-  }
+  std::optional<int> ExitWithin(std::chrono::milliseconds limit) { return process_.ExitWithin(limit); }
+  int Stop() { return process_.Stop(); }
 
 private:
-  void ReadFirstLine(int fd) {
-    for (;;) {
-      pollfd watched{fd, POLLIN, 0};
-      if (::poll(&watched, 1, 10000) <= 0) return;
-      char c = 0;
-      if (::read(fd, &c, 1) != 1 || c == '\n') return;
-      firstLine_ += c;
-    }
-  }
-
-  pid_t pid_ = -1;
-  int exitStatus_ = -1;
-  std::string firstLine_;
+  BackgroundProcess process_;
 };
 
 /// The program's end of the line: a loopback connection or the slave side of
@@ -226,7 +163,7 @@ private:
 
 // ---------------------------------------------------------------- fixture
 
-class MervsimTest : public ::testing::Test {
+class Mervsim : public ::testing::Test {
 protected:
   // Every emulator ends cleanly on SIGTERM (a sanitizer finding would not).
   void TearDown() override {
@@ -376,7 +313,7 @@ TEST(MervsimCommandLine, PortInUseEndsWithStatusOne) {
 
 // ---------------------------------------------------------------- link basics
 
-TEST_F(MervsimTest, EnqForTableThreeGetsAModelCodeTheModelAccepts) {
+TEST_F(Mervsim, EnqForTableThreeGetsAModelCodeTheModelAccepts) {
   StartTcp();
   const auto line = Connect();
   const std::string reply = line->Ask(Command(EcrEnq, 0x03));
@@ -388,7 +325,7 @@ TEST_F(MervsimTest, EnqForTableThreeGetsAModelCodeTheModelAccepts) {
   EXPECT_EQ(Frames().back(), Logged("send", reply));
 }
 
-TEST_F(MervsimTest, KeyPositionAndModelCodeFollowTheOptions) {
+TEST_F(Mervsim, KeyPositionAndModelCodeFollowTheOptions) {
   StartTcp({"--key", "OFF", "--model-code", "23"});
   const auto line = Connect();
   EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)), Framed({23, 0x20}));
@@ -396,7 +333,7 @@ TEST_F(MervsimTest, KeyPositionAndModelCodeFollowTheOptions) {
   EXPECT_EQ(KeyPosition(Ecr465, 0x20), "OFF");
 }
 
-TEST_F(MervsimTest, DrqStreamsTheDemoPluWithGoodCheckBytes) {
+TEST_F(Mervsim, DrqStreamsTheDemoPluWithGoodCheckBytes) {
   StartTcp();
   const auto line = Connect();
   ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
@@ -428,7 +365,7 @@ TEST_F(MervsimTest, DrqStreamsTheDemoPluWithGoodCheckBytes) {
   EXPECT_TRUE(VerifyCheckBytes(line->Ask(Command(EcrEnq, 0x03))));
 }
 
-TEST_F(MervsimTest, TheLastRecordIsFollowedByTheEndFrame) {
+TEST_F(Mervsim, TheLastRecordIsFollowedByTheEndFrame) {
   StartTcp({"--plu-count", "3"});
   const auto line = Connect();
   EXPECT_EQ(DownloadAll(*line, 0x03, PluRecordLength).size(), 3u);
@@ -437,7 +374,7 @@ TEST_F(MervsimTest, TheLastRecordIsFollowedByTheEndFrame) {
   EXPECT_TRUE(DownloadAll(*line, 0x04, 34).empty());
 }
 
-TEST_F(MervsimTest, TablesTheRegisterLacksAreRefusedWithStatus17) {
+TEST_F(Mervsim, TablesTheRegisterLacksAreRefusedWithStatus17) {
   StartTcp();
   const auto line = Connect();
   EXPECT_EQ(line->Ask(Command(EcrDrq, 0x28)), Framed({EcrDrq, 0x17})) << "table 28 is absent on every model";
@@ -453,7 +390,7 @@ TEST_F(MervsimTest, TablesTheRegisterLacksAreRefusedWithStatus17) {
 
 // ---------------------------------------------------------------- uploads
 
-TEST_F(MervsimTest, UploadIsAcknowledgedRecordByRecordAndReplacesTheTable) {
+TEST_F(Mervsim, UploadIsAcknowledgedRecordByRecordAndReplacesTheTable) {
   StartTcp();
   const auto line = Connect();
   const std::vector<std::string> records = {Encode(3, Cp("1|8590000000107|Test A|1250|0|1|2|1|0|0|0|0|0|0|00|")),
@@ -469,7 +406,7 @@ TEST_F(MervsimTest, UploadIsAcknowledgedRecordByRecordAndReplacesTheTable) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "note table 3: 2 records stored"), lines.end());
 }
 
-TEST_F(MervsimTest, UploadWithCode63AddsToThePluTableByCode) {
+TEST_F(Mervsim, UploadWithCode63AddsToThePluTableByCode) {
   StartTcp({"--plu-count", "3"});
   const auto line = Connect();
   const auto before = DownloadAll(*line, 0x03, PluRecordLength);
@@ -484,7 +421,7 @@ TEST_F(MervsimTest, UploadWithCode63AddsToThePluTableByCode) {
   EXPECT_EQ(Decode(3, after[3]), "4|99999999999999|Added|100|0|1|2|1|0|0|0|0|0|0|00|");
 }
 
-TEST_F(MervsimTest, AFullTableAnswers16AndAnUnfinishedUploadChangesNothing) {
+TEST_F(Mervsim, AFullTableAnswers16AndAnUnfinishedUploadChangesNothing) {
   StartTcp();
   const auto line = Connect();
   const std::string password = Encode(12, "1|1234|");
@@ -495,7 +432,7 @@ TEST_F(MervsimTest, AFullTableAnswers16AndAnUnfinishedUploadChangesNothing) {
   EXPECT_TRUE(DownloadAll(*line, 0x12, 6).empty());
 }
 
-TEST_F(MervsimTest, ResetAnswersTheEndFrameAndClearsItsReport) {
+TEST_F(Mervsim, ResetAnswersTheEndFrameAndClearsItsReport) {
   StartTcp();
   const auto line = Connect();
   EXPECT_FALSE(DownloadAll(*line, 0x72, ReportRecordLength).empty());
@@ -511,7 +448,7 @@ TEST_F(MervsimTest, ResetAnswersTheEndFrameAndClearsItsReport) {
 
 // ---------------------------------------------------------------- reports and journal
 
-TEST_F(MervsimTest, ReportRecordsDecodeWithTheReportInterpretersAndAgree) {
+TEST_F(Mervsim, ReportRecordsDecodeWithTheReportInterpretersAndAgree) {
   StartTcp();
   const auto line = Connect();
   std::map<int, std::vector<std::vector<std::string>>> reports;
@@ -543,7 +480,7 @@ TEST_F(MervsimTest, ReportRecordsDecodeWithTheReportInterpretersAndAgree) {
   EXPECT_EQ(line->Receive(1, 150ms), "");
 }
 
-TEST_F(MervsimTest, JournalHoldsReceiptsOldestFirstAnd88NewestFirst) {
+TEST_F(Mervsim, JournalHoldsReceiptsOldestFirstAnd88NewestFirst) {
   StartTcp();
   const auto line = Connect();
   const auto journal = DownloadAll(*line, 0x87, JournalRecordLength);
@@ -599,7 +536,7 @@ TEST_F(MervsimTest, JournalHoldsReceiptsOldestFirstAnd88NewestFirst) {
 
 // ---------------------------------------------------------------- queries
 
-TEST_F(MervsimTest, PluQueryReturnsThatPlusRecordInThePluReportLayout) {
+TEST_F(Mervsim, PluQueryReturnsThatPlusRecordInThePluReportLayout) {
   StartTcp();
   const auto line = Connect();
   const auto plus = DownloadAll(*line, 0x03, PluRecordLength);
@@ -617,7 +554,7 @@ TEST_F(MervsimTest, PluQueryReturnsThatPlusRecordInThePluReportLayout) {
   EXPECT_TRUE(DownloadAll(*line, 0x90, ReportRecordLength).empty()) << "no such PLU";
 }
 
-TEST_F(MervsimTest, JournalRowQueryStartsAtTheRowAskedFor) {
+TEST_F(Mervsim, JournalRowQueryStartsAtTheRowAskedFor) {
   StartTcp();
   const auto line = Connect();
   UploadAll(*line, 0x67, {Encode(67, "1|0|0105|")});  // row 105 as four hex digits, as the program sends it
@@ -628,7 +565,7 @@ TEST_F(MervsimTest, JournalRowQueryStartsAtTheRowAskedFor) {
   EXPECT_EQ(rows.size(), DownloadAll(*line, 0x87, JournalRecordLength).size() - 260);
 }
 
-TEST_F(MervsimTest, OpenTablesListTheirItemsUntilAnEmptySlot) {
+TEST_F(Mervsim, OpenTablesListTheirItemsUntilAnEmptySlot) {
   StartTcp();
   const auto line = Connect();
   const auto tables = DownloadAll(*line, 0x89, 12);
@@ -649,7 +586,7 @@ TEST_F(MervsimTest, OpenTablesListTheirItemsUntilAnEmptySlot) {
   EXPECT_EQ(line->Receive(1, 150ms), "");
 }
 
-TEST_F(MervsimTest, BlockTableSetsAndReleasesTheBlock) {
+TEST_F(Mervsim, BlockTableSetsAndReleasesTheBlock) {
   StartTcp();
   const auto line = Connect();
   UploadAll(*line, 0x69, {Encode(69, "1|01|")});
@@ -664,7 +601,7 @@ TEST_F(MervsimTest, BlockTableSetsAndReleasesTheBlock) {
 
 // ---------------------------------------------------------------- faults
 
-TEST_F(MervsimTest, BadCheckCorruptsRecordKForNSends) {
+TEST_F(Mervsim, BadCheckCorruptsRecordKForNSends) {
   StartTcp({"--bad-check", "2:2"});
   const auto line = Connect();
   ASSERT_EQ(line->Ask(Command(EcrDrq, 0x03)), Framed({EcrDrq, KeyR}));
@@ -683,7 +620,7 @@ TEST_F(MervsimTest, BadCheckCorruptsRecordKForNSends) {
       << "only the last check byte differs";
 }
 
-TEST_F(MervsimTest, StatusReplyReplacesTheChosenReplies) {
+TEST_F(Mervsim, StatusReplyReplacesTheChosenReplies) {
   // The first option that matches a frame decides.
   StartTcp({"--status-reply", "frame:8:16", "--status-reply", "enq:0B", "--status-reply", "dtx:0C:2",
             "--status-reply", "record:2:15:2"});
@@ -704,7 +641,7 @@ TEST_F(MervsimTest, StatusReplyReplacesTheChosenReplies) {
   EXPECT_EQ(DownloadAll(*line, 0x16, 26), (std::vector<std::string>{first, second}));
 }
 
-TEST_F(MervsimTest, EmptyAnswersEveryDrqWithTheEndFrame) {
+TEST_F(Mervsim, EmptyAnswersEveryDrqWithTheEndFrame) {
   StartTcp({"--empty"});
   const auto line = Connect();
   EXPECT_EQ(line->Ask(Command(EcrDrq, 0x03)), EndFrame);
@@ -712,7 +649,7 @@ TEST_F(MervsimTest, EmptyAnswersEveryDrqWithTheEndFrame) {
   EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, KeyR})) << "uploads are served";
 }
 
-TEST_F(MervsimTest, SilentAfterAnswersOnlyTheFirstFramesOfEachConnection) {
+TEST_F(Mervsim, SilentAfterAnswersOnlyTheFirstFramesOfEachConnection) {
   StartTcp({"--silent-after", "2"});
   {
     const auto line = Connect();
@@ -725,7 +662,7 @@ TEST_F(MervsimTest, SilentAfterAnswersOnlyTheFirstFramesOfEachConnection) {
   EXPECT_EQ(again->Ask(Command(EcrEnq, 0x03)).size(), 4u) << "a new connection is answered again";
 }
 
-TEST_F(MervsimTest, DropAfterClosesTheConnectionAfterRecordK) {
+TEST_F(Mervsim, DropAfterClosesTheConnectionAfterRecordK) {
   StartTcp({"--drop-after", "2"});
   {
     const auto line = Connect();
@@ -742,7 +679,7 @@ TEST_F(MervsimTest, DropAfterClosesTheConnectionAfterRecordK) {
   EXPECT_TRUE(next->ClosedByPeer()) << "an upload is dropped when record K comes in";
 }
 
-TEST_F(MervsimTest, LineSpeedPacesTheBytes) {
+TEST_F(Mervsim, LineSpeedPacesTheBytes) {
   StartTcp({"--line-speed", "2400"});
   const auto line = Connect();
   const auto start = std::chrono::steady_clock::now();
@@ -752,7 +689,7 @@ TEST_F(MervsimTest, LineSpeedPacesTheBytes) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 230ms);
 }
 
-TEST_F(MervsimTest, PortsFrom14000To14009DoubleFfBytes) {
+TEST_F(Mervsim, PortsFrom14000To14009DoubleFfBytes) {
   int port = 0;
   for (int candidate = 14000; candidate <= 14009 && port == 0; ++candidate) {
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -783,7 +720,7 @@ TEST_F(MervsimTest, PortsFrom14000To14009DoubleFfBytes) {
 
 // ---------------------------------------------------------------- models and lines
 
-TEST_F(MervsimTest, CmModelUsesItsOwnCommandBytesAndModelCode) {
+TEST_F(Mervsim, CmModelUsesItsOwnCommandBytesAndModelCode) {
   catalogue_ = BuildCatalogue("CM-840/842");
   StartTcp({"--model", "CM-840/842"});
   const auto line = Connect();
@@ -795,7 +732,7 @@ TEST_F(MervsimTest, CmModelUsesItsOwnCommandBytesAndModelCode) {
   EXPECT_EQ(line->Ask(Command(CmDrq, 0x81)), Framed({CmDrq, 0x17})) << "the CM-840/842 has no waiter report";
 }
 
-TEST_F(MervsimTest, PseudoTerminalServesTheSlaveAndItsLinkOneOpeningAfterAnother) {
+TEST_F(Mervsim, PseudoTerminalServesTheSlaveAndItsLinkOneOpeningAfterAnother) {
   struct Model {
     const char* Option;
     std::uint8_t Enq;
@@ -832,7 +769,7 @@ TEST_F(MervsimTest, PseudoTerminalServesTheSlaveAndItsLinkOneOpeningAfterAnother
   }
 }
 
-TEST_F(MervsimTest, OnceEndsAfterTheFirstConnection) {
+TEST_F(Mervsim, OnceEndsAfterTheFirstConnection) {
   StartTcp({"--once"});
   {
     const auto line = Connect();
@@ -842,7 +779,7 @@ TEST_F(MervsimTest, OnceEndsAfterTheFirstConnection) {
   EXPECT_EQ(sim_->ExitWithin(3s), 0);
 }
 
-TEST_F(MervsimTest, DataFolderTablesReplaceTheDemoTables) {
+TEST_F(Mervsim, DataFolderTablesReplaceTheDemoTables) {
   WriteFileBytes(dir_ / "table03.txt", "8590000000503;Kofola;2490;0;5;2;2;0;0;0;0;0;0;00;\r\n"
                                        "8590000000602;M\xA0ky;1090;0;1;2;1;0;0;0;0;0;0;00;\r\n");
   WriteFileBytes(dir_ / "table30.txt", "2100;1;\r\n");
@@ -864,7 +801,7 @@ TEST_F(MervsimTest, DataFolderTablesReplaceTheDemoTables) {
 
 // ---------------------------------------------------------------- with the module
 
-class MervsimWithModuleTest : public MervsimTest {
+class MervsimWithModule : public Mervsim {
 protected:
   void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, exe_); }
 
@@ -881,7 +818,7 @@ protected:
   std::filesystem::path exe_ = folder_ / "mervmodul";
 };
 
-TEST_F(MervsimWithModuleTest, ModuleReadsAndWritesTablesOverTcp) {
+TEST_F(MervsimWithModule, ModuleReadsAndWritesTablesOverTcp) {
   StartTcp({"--plu-count", "25"});
   const std::string port = "/IPPORT=" + std::to_string(sim_->Port());
   EXPECT_EQ(Run({"R03", "/IPADDR=127.0.0.1", port, "/ECR=465", "/FILE=plu.txt"}), " 0\r\n3.02F\r\n");
@@ -894,7 +831,7 @@ TEST_F(MervsimWithModuleTest, ModuleReadsAndWritesTablesOverTcp) {
   EXPECT_EQ(ReadFileBytes(folder_ / "back.txt"), ReadFileBytes(folder_ / "new.txt"));
 }
 
-TEST_F(MervsimWithModuleTest, ModuleReadsAReportOverThePseudoTerminal) {
+TEST_F(MervsimWithModule, ModuleReadsAReportOverThePseudoTerminal) {
   const auto link = dir_ / "com1";
   sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "25"});
   ASSERT_TRUE(std::filesystem::is_symlink(link));
@@ -909,7 +846,7 @@ TEST_F(MervsimWithModuleTest, ModuleReadsAReportOverThePseudoTerminal) {
 
 // A pseudo-terminal has no parity to generate; its driver's refusal of the
 // even parity that 9600 bit/s brings is not a failure.
-TEST_F(MervsimWithModuleTest, ModuleReadsAt9600BitsOverThePseudoTerminal) {
+TEST_F(MervsimWithModule, ModuleReadsAt9600BitsOverThePseudoTerminal) {
   const auto link = dir_ / "com1";
   sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "5"});
   for (int run = 0; run < 3; ++run) {

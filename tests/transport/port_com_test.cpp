@@ -8,7 +8,7 @@
 #include <thread>
 #include <variant>
 
-#include "app/kom_error.h"
+#include "base/kom_error.h"
 #include "port_test_support.h"
 #include "transport/port.h"
 

@@ -19,43 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/communication_log.h"
 #include "test_support.h"
-#include "transport/communication_log.h"
-
-/// Points the plain log at a fresh file for the life of the object.
-class LogCapture {
-public:
-  LogCapture() { PlainLogPath = (dir_ / "port.log").string(); }
-  ~LogCapture() { PlainLogPath.clear(); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  /// The logged lines without their date and time.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    if (!std::filesystem::exists(PlainLogPath)) return messages;
-    const std::string text = ReadFileBytes(PlainLogPath);
-    const auto stampBlanks = std::count(StampSample().begin(), StampSample().end(), ' ');
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      std::string line = text.substr(start, end - start);
-      std::size_t cut = 0;
-      for (long blank = 0; blank <= stampBlanks; ++blank) cut = line.find(' ', cut) + 1;
-      messages.push_back(line.substr(cut));
-    }
-    return messages;
-  }
-
-  /// Forgets what was logged so far.
-  void Clear() const { std::filesystem::remove(PlainLogPath); }
-
-private:
-  static const std::string& StampSample() {
-    static const std::string sample = FormatLogTimeStamp(std::tm{});
-    return sample;
-  }
-  TempDir dir_;
-};
 
 /// True when `lines` holds `wanted` as a contiguous run.
 inline bool ContainsRun(const std::vector<std::string>& lines, const std::vector<std::string>& wanted) {

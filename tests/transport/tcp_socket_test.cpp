@@ -20,7 +20,7 @@ TEST(NormalizeIpAddress, KeepsDigitsOfFourGroupsWithoutLeadingZeros) {
   EXPECT_EQ(NormalizeIpAddress("0012345678901234567890.1.1.1"), "12345678901234567890.1.1.1");
 }
 
-class ClientSocketTest : public ::testing::Test {
+class ClientSocket : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(peer.Listening());
@@ -40,7 +40,7 @@ protected:
   std::vector<std::string> seen;
 };
 
-TEST_F(ClientSocketTest, ConnectsExchangesAndClosesWithItsEvents) {
+TEST_F(ClientSocket, ConnectsExchangesAndClosesWithItsEvents) {
   socket->Connect(500);
   peer.Accept();
   EXPECT_TRUE(socket->Active());
@@ -60,7 +60,7 @@ TEST_F(ClientSocketTest, ConnectsExchangesAndClosesWithItsEvents) {
   EXPECT_EQ(seen.size(), 4u);
 }
 
-TEST_F(ClientSocketTest, ReceiveGivesNothingAfterTheWaitOrWhenThePeerLeaves) {
+TEST_F(ClientSocket, ReceiveGivesNothingAfterTheWaitOrWhenThePeerLeaves) {
   socket->Connect(500);
   peer.Accept();
   char buffer[4];
@@ -70,7 +70,7 @@ TEST_F(ClientSocketTest, ReceiveGivesNothingAfterTheWaitOrWhenThePeerLeaves) {
   EXPECT_EQ(socket->Receive(buffer, 4, 500), 0);
 }
 
-TEST_F(ClientSocketTest, RefusedConnectReportsTheErrorThenThrows) {
+TEST_F(ClientSocket, RefusedConnectReportsTheErrorThenThrows) {
   peer.StopListening();
   try {
     socket->Connect(500);
@@ -84,20 +84,20 @@ TEST_F(ClientSocketTest, RefusedConnectReportsTheErrorThenThrows) {
   EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "connecting", "error " + std::to_string(ECONNREFUSED)}));
 }
 
-TEST_F(ClientSocketTest, AddressThatIsNoIpv4AddressFailsBeforeConnecting) {
+TEST_F(ClientSocket, AddressThatIsNoIpv4AddressFailsBeforeConnecting) {
   socket->SetAddress("999.1.1.1");
   EXPECT_THROW(socket->Connect(500), std::runtime_error);
   EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "error " + std::to_string(EINVAL)}));
 }
 
-TEST_F(ClientSocketTest, UnconnectedSocketRefusesToSendOrReceive) {
+TEST_F(ClientSocket, UnconnectedSocketRefusesToSendOrReceive) {
   char byte = 0;
   EXPECT_THROW(socket->Receive(&byte, 1, 10), std::runtime_error);
   EXPECT_THROW(socket->Send("x", 10), std::runtime_error);
   EXPECT_EQ(seen.back(), "error " + std::to_string(ENOTCONN));
 }
 
-TEST_F(ClientSocketTest, StreamReadsAndWritesWithItsWaitTimeOut) {
+TEST_F(ClientSocket, StreamReadsAndWritesWithItsWaitTimeOut) {
   socket->Connect(500);
   peer.Accept();
   TSocketStream stream(*socket, 20);

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "model/code_page.h"
-#include "transport/ciphered_log_line.h"
-#include "transport/pass_phrase.h"
-#include "transport/text_cipher.h"
+#include "base/ciphered_log_line.h"
+#include "base/code_page.h"
+#include "base/pass_phrase.h"
+#include "base/text_cipher.h"
 
 namespace {
 

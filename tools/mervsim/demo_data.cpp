@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
 
 namespace {
 

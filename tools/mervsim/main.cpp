@@ -1,13 +1,13 @@
 // mervsim: the register emulator. Plays an electronic cash register of a
 // chosen model on a TCP port or a pseudo-terminal, with demo data or tables
 // from files, and misbehaves on request; see SimHelpText (sim_options.cpp).
-#include "app/platform.h"
+#include "base/platform.h"
 #include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
 #include "tools/mervsim/fault_injector.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/register_emulator.h"

@@ -6,23 +6,14 @@
 #include <map>
 #include <unordered_map>
 
+#include "model/catalogue_builder.h"
 #include "model/table_file.h"
+#include "model/table_numbers.h"
 #include "tools/mervsim/demo_data.h"
 #include "tools/mervsim/sales_reports.h"
 
 namespace {
 
-constexpr int PluTable = 3;
-constexpr int VatTable = 30;
-constexpr int StockTable = 65;
-constexpr int RequestTable = 67;
-constexpr int BlockTable = 69;
-constexpr int Journal = 87;
-constexpr int JournalNewestFirst = 88;
-constexpr int OpenTablesNumber = 89;
-constexpr int PluQueryTable = 90;
-constexpr int OpenTableDetail = 91;
-constexpr int JournalFromRow = 92;
 constexpr int TableFileCodePage852 = TableFileCodePage::Register;
 constexpr const char* EmptySlotKind = "0000";
 
@@ -106,7 +97,7 @@ std::vector<int> TRegisterData::LoadFolder(const std::filesystem::path& folder) 
 }
 
 void TRegisterData::FillDemoSales() {
-  const TSoubor* plu = catalogue_->Table(PluTable);
+  const TSoubor* plu = catalogue_->Table(TableNumber::Plu);
   if (plu == nullptr) return;
   for (auto& receipt : DemoReceipts(*plu, Today(), ledger_.NextReceiptNumber())) ledger_.Add(std::move(receipt));
   openTables_ = DemoOpenTables(*plu);
@@ -127,7 +118,7 @@ TSoubor* TRegisterData::WritableTable(int number) const {
 bool TRegisterData::HasReset(int index) const { return catalogue_->Reset(index) != nullptr; }
 
 void TRegisterData::StoreUpload(int number, const std::vector<std::string>& records, TUploadMode mode) {
-  if (number == RequestTable) {
+  if (number == TableNumber::Request) {
     if (!records.empty()) request_ = records.back();
     return;
   }
@@ -144,7 +135,7 @@ void TRegisterData::StoreUpload(int number, const std::vector<std::string>& reco
 void TRegisterData::ApplyReset(int index) {
   switch (index) {
     case PluResetIndex:
-      for (const int number : {PluTable, StockTable}) {
+      for (const int number : {TableNumber::Plu, TableNumber::PluStock}) {
         if (TSoubor* table = catalogue_->Table(number)) table->Rows.clear();
       }
       break;
@@ -166,7 +157,7 @@ void TRegisterData::ApplyReset(int index) {
 }
 
 bool TRegisterData::Blocked() const {
-  const TSoubor* table = catalogue_->Table(BlockTable);
+  const TSoubor* table = catalogue_->Table(TableNumber::Block);
   if (table == nullptr || table->Rows.empty()) return false;
   const std::string& state = table->Rows.front().Cell(1);
   return !state.empty() && state.find_first_not_of('0') != std::string::npos;
@@ -174,14 +165,14 @@ bool TRegisterData::Blocked() const {
 
 TReportContext TRegisterData::ReportContext() const {
   TReportContext context;
-  if (const TSoubor* vat = catalogue_->Table(VatTable)) {
+  if (const TSoubor* vat = catalogue_->Table(TableNumber::Vat)) {
     for (const auto& row : vat->Rows) {
       const auto group = DecimalNumber(row.Cell(0));
       const auto rate = DecimalNumber(row.Cell(1));
       if (group && rate) context.VatRates.push_back({static_cast<int>(*group), static_cast<int>(*rate)});
     }
   }
-  if (const TSoubor* stock = catalogue_->Table(StockTable)) {
+  if (const TSoubor* stock = catalogue_->Table(TableNumber::PluStock)) {
     auto byCode = std::make_shared<std::unordered_map<std::int64_t, std::int64_t>>();
     for (const auto& row : stock->Rows) {
       const auto code = DecimalNumber(row.Cell(1));
@@ -203,22 +194,22 @@ std::optional<TRecordSource> TRegisterData::ComputedDownload(int number) const {
     return TRecordSource::Of(ReportRecords(number, ledger_.ReceiptsFor(number), ReportContext()));
   }
   switch (number) {
-    case RequestTable:
+    case TableNumber::Request:
       return TRecordSource::Of(request_.empty() ? std::vector<std::string>{} : std::vector<std::string>{request_});
-    case Journal:
+    case TableNumber::Journal:
       return JournalFrom(0, false);
-    case JournalNewestFirst:
+    case TableNumber::JournalFromRow:
       return JournalFrom(0, true);
-    case JournalFromRow: {
+    case TableNumber::JournalRowAnswer: {
       const std::string row = RequestField(2);
       if (row.size() != 2) return TRecordSource{};
       return JournalFrom(static_cast<std::uint8_t>(row[0]) << 8 | static_cast<std::uint8_t>(row[1]), false);
     }
-    case OpenTablesNumber:
+    case TableNumber::OpenTables:
       return OpenTableList();
-    case PluQueryTable:
+    case TableNumber::PluAnswer:
       return PluQuery();
-    case OpenTableDetail:
+    case TableNumber::OpenTableDetail:
       return OpenTableItems();
     default:
       return std::nullopt;
@@ -231,7 +222,7 @@ TRecordSource TRegisterData::RowsOf(const TSoubor& table) const {
 }
 
 TRecordSource TRegisterData::JournalFrom(int firstRow, bool newestFirst) const {
-  const TSoubor& table = *catalogue_->Table(newestFirst ? JournalNewestFirst : Journal);
+  const TSoubor& table = *catalogue_->Table(newestFirst ? TableNumber::JournalFromRow : TableNumber::Journal);
   std::vector<TJournalRow> rows;
   for (const auto& row : ledger_.Journal()) {
     if (row.Row >= firstRow) rows.push_back(row);
@@ -246,7 +237,7 @@ TRecordSource TRegisterData::JournalFrom(int firstRow, bool newestFirst) const {
 }
 
 TRecordSource TRegisterData::OpenTableList() const {
-  const TSoubor& table = *catalogue_->Table(OpenTablesNumber);
+  const TSoubor& table = *catalogue_->Table(TableNumber::OpenTables);
   std::vector<std::string> records;
   for (const auto& open : openTables_) {
     records.push_back(EncodeRowText(table, std::to_string(open.Number) + "|" + TwoHexDigits(open.Operator) + "|" +
@@ -256,7 +247,7 @@ TRecordSource TRegisterData::OpenTableList() const {
 }
 
 TRecordSource TRegisterData::OpenTableItems() const {
-  const TSoubor& table = *catalogue_->Table(OpenTableDetail);
+  const TSoubor& table = *catalogue_->Table(TableNumber::OpenTableDetail);
   const auto wanted = PackedNumber(RequestField(2));
   const auto open = std::find_if(openTables_.begin(), openTables_.end(),
                                  [&wanted](const TOpenTable& candidate) { return wanted && candidate.Number == *wanted; });
@@ -280,19 +271,19 @@ TRecordSource TRegisterData::PluQuery() const {
   if (!code) return {};
   int pluNumber = 0;
   int department = 0;
-  if (const TSoubor* plu = catalogue_->Table(PluTable)) {
+  if (const TSoubor* plu = catalogue_->Table(TableNumber::Plu)) {
     for (const auto& row : plu->Rows) {
       if (DecimalNumber(row.Cell(1)) != code) continue;
       pluNumber = static_cast<int>(DecimalNumber(row.Cell(0)).value_or(0));
       department = static_cast<int>(DecimalNumber(row.Cell(5)).value_or(0));
     }
   }
-  const auto record = PluRecord(*code, pluNumber, department, ledger_.ReceiptsFor(PluQueryTable), ReportContext());
+  const auto record = PluRecord(*code, pluNumber, department, ledger_.ReceiptsFor(TableNumber::PluAnswer), ReportContext());
   return TRecordSource::Of(record ? std::vector<std::string>{*record} : std::vector<std::string>{});
 }
 
 std::string TRegisterData::RequestField(int column) const {
-  const TSoubor* table = catalogue_->Table(RequestTable);
+  const TSoubor* table = catalogue_->Table(TableNumber::Request);
   if (table == nullptr || request_.empty()) return {};
   std::size_t offset = 0;
   for (int i = 0; i < column && i < static_cast<int>(table->Columns.size()); ++i) {

@@ -1,7 +1,8 @@
 #include "tools/mervsim/register_emulator.h"
 
+#include "base/code_page.h"
 #include "model/check_bytes.h"
-#include "model/code_page.h"
+#include "model/table_numbers.h"
 #include "protocol/link_protocol.h"
 
 namespace {
@@ -13,9 +14,6 @@ constexpr std::uint8_t LastResetCode = 0x57;
 constexpr std::uint8_t PluReplaceCode = 0x61;
 constexpr std::uint8_t PluNewCode = 0x03;
 constexpr std::uint8_t PluAddCode = 0x63;
-constexpr int PluTable = 3;
-constexpr int RequestTable = 67;
-constexpr int BlockTable = 69;
 constexpr std::uint8_t Accepted = AckByte;
 constexpr std::uint8_t SendAgain = RepeatByte;
 constexpr std::uint8_t TableFull = 0x16;
@@ -40,8 +38,8 @@ TTarget TableOfBcd(std::uint8_t code) {
 
 TTarget ResolveTableCode(std::uint8_t code, bool upload) {
   if (code >= FirstResetCode && code <= LastResetCode) return {true, true, code - FirstResetCode, TUploadMode::Replace};
-  if (upload && code == PluReplaceCode) return {true, false, PluTable, TUploadMode::Replace};
-  if (upload && (code == PluNewCode || code == PluAddCode)) return {true, false, PluTable, TUploadMode::MergeByKey};
+  if (upload && code == PluReplaceCode) return {true, false, TableNumber::Plu, TUploadMode::Replace};
+  if (upload && (code == PluNewCode || code == PluAddCode)) return {true, false, TableNumber::Plu, TUploadMode::MergeByKey};
   return TableOfBcd(code);
 }
 
@@ -342,7 +340,7 @@ void TRegisterEmulator::UploadRecord(const std::string& record) {
     Reply(settings_.Dtx, TableFull);
     return;
   }
-  if (uploadTable_ != RequestTable) {
+  if (uploadTable_ != TableNumber::Request) {
     const std::string errors = table.Interpreter->CheckRecord(table, record);
     if (!errors.empty()) {
       log_.Note("record refused: " + Cp1250ToUtf8(errors));
@@ -359,7 +357,7 @@ void TRegisterEmulator::FinishUpload() {
   if (resetIndex_ >= 0) return;
   data_.StoreUpload(uploadTable_, accepted_, uploadMode_);
   log_.Note("table " + std::to_string(uploadTable_) + ": " + std::to_string(accepted_.size()) + " records stored");
-  if (uploadTable_ == BlockTable) log_.Note(data_.Blocked() ? "register blocked" : "register released");
+  if (uploadTable_ == TableNumber::Block) log_.Note(data_.Blocked() ? "register blocked" : "register released");
   accepted_.clear();
 }
 

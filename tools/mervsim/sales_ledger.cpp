@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "model/table_numbers.h"
+
 namespace {
 
 constexpr std::uint8_t SaleStartCode = 0x40;
@@ -12,8 +14,6 @@ constexpr std::uint8_t PaymentCode = 0x21;
 constexpr int JournalResetIndex = 17;
 constexpr int FinancialDaily = 70;
 constexpr int ShortFinancial = 85;
-constexpr int PluDaily = 74;
-constexpr int PluQuery = 90;
 
 // Z reset index -> report table.
 constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
@@ -23,7 +23,7 @@ constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
 
 int CountingTable(int reportTable) {
   if (reportTable == ShortFinancial) return FinancialDaily;
-  if (reportTable == PluQuery) return PluDaily;
+  if (reportTable == TableNumber::PluAnswer) return TableNumber::DailyPluReport;
   return reportTable;
 }
 

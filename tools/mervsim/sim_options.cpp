@@ -6,7 +6,7 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "app/command_line.h"
+#include "model/model_list.h"
 #include "protocol/link_protocol.h"
 
 const std::string_view SimHelpText = R"(Usage: mervsim (--tcp PORT | --pty [--link PATH]) [options]
@@ -101,10 +101,6 @@ the line cannot be served.
 
 namespace {
 
-constexpr std::array<std::string_view, 14> ModelCodes = {"39",   "40",  "359", "360", "362", "465", "466",
-                                                         "396",  "549", "579E", "579", "649", "650", "652"};
-constexpr std::array<std::string_view, 7> NamesWithoutCode = {"ECR 460T/460TF", "CM-840/842", "CM-1840F", "CM-1840S",
-                                                              "CM-1846F",       "CM-1846S",   "CM-1856F"};
 constexpr int MaxPluCount = 30000;
 
 struct TKeyName {
@@ -233,19 +229,14 @@ private:
 }  // namespace
 
 std::string ModelNameOf(std::string_view value) {
-  if (std::find(ModelCodes.begin(), ModelCodes.end(), value) != ModelCodes.end()) return ModelNameOfCode(value);
-  if (std::find(NamesWithoutCode.begin(), NamesWithoutCode.end(), value) != NamesWithoutCode.end()) {
-    return std::string(value);
-  }
-  for (const auto code : ModelCodes) {
-    if (ModelNameOfCode(code) == value) return std::string(value);
-  }
+  if (const std::string name = ModelNameOfCode(value); !name.empty()) return name;
+  if (ModelNamed(value) != nullptr) return std::string(value);
   Refuse("--model: \"" + std::string(value) + "\" is neither a model code nor a model name (see --help)");
 }
 
 std::uint8_t KeyStatusOf(std::string_view modelName, std::string_view key) {
   const std::string name = Upper(key);
-  const auto& keys = modelName == "ECR 39T" ? Ecr39Keys : EcrKeys;
+  const auto& keys = modelName == ModelName::Ecr39 ? Ecr39Keys : EcrKeys;
   for (const auto& entry : keys) {
     if (entry.Name == name) return entry.Status;
   }

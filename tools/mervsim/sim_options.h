@@ -10,12 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "model/model_list.h"
 #include "tools/mervsim/fault_injector.h"
 
 struct TSimOptions {
   bool Help = false;
   /// The model's name as the model catalogue knows it.
-  std::string ModelName = "ECR 465T/465TF";
+  std::string ModelName = std::string(::ModelName::Ecr465);
   /// Byte 0 of the ENQ reply; none: the first code the model answers with.
   std::optional<int> ModelCode;
   /// Status byte of the mode key position.

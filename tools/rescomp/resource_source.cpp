@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "model/code_page.h"
+#include "base/code_page.h"
 
 namespace {
 

@@ -1,0 +1,64 @@
+#pragma once
+// What an activity works with while it runs: the command's settings and
+// values, the model catalogue with the table its row of the activity table
+// names (register activities only), and the transfers it has run. The
+// dispatch creates one per command; it lives as long as the activity.
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "app/command_parameters.h"
+#include "model/soubory.h"
+#include "protocol/kom_dialog.h"
+#include "transport/nastaveni.h"
+
+/// One exchange through the transfer window: the tables in order, the
+/// direction, and the options of the activity.
+struct TTransferRequest {
+  std::vector<TSoubor*> Tables;
+  bool Sending = false;
+  /// Only the table activities pass the model name and the V and A options.
+  bool TableActivity = false;
+  bool OptionV = false;
+  bool OptionA = false;
+  int JournalStopRow = -1;
+};
+
+/// Runs one transfer and returns its outcome.
+TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
+                             const TTransferRequest& request);
+
+class TActivityRun {
+public:
+  TActivityRun(TNastaveni& settings, CommandParameters& parameters) : Settings(settings), Parameters(parameters) {}
+
+  TNastaveni& Settings;
+  CommandParameters& Parameters;
+  /// The model catalogue of the command; none for the activities that run
+  /// without it.
+  std::unique_ptr<TSoubory> Catalogue;
+  /// The table named by the activity's row; none when the row names none.
+  TSoubor* Table = nullptr;
+
+  /// Runs one transfer with the catalogue; a table activity takes its V and
+  /// A options from the activity letter.
+  TTransferOutcome Transfer(TTransferRequest request);
+  /// Whether a transfer of this activity has failed.
+  bool TransferFailed() const { return transferFailed_; }
+
+private:
+  bool transferFailed_ = false;
+};
+
+/// The table of a row: a table number, or one of these.
+inline constexpr int NoTable = 0;
+/// The programming table or the reset that the activity word names.
+inline constexpr int TableOfWord = -1;
+
+/// The step of an activity.
+using ActivityStep = void (*)(TActivityRun& run);
+
+/// The two characters after the activity's first letter as a number in
+/// `base` (10 or 16); none when they are not two digits of that base.
+std::optional<int> NumberAfterLetter(std::string_view activity, int base);

@@ -1,0 +1,23 @@
+#pragma once
+// The values of one command other than its communication settings. The
+// command processor creates them with their defaults, the command line fills
+// them and the activities read them.
+#include <cstdint>
+#include <string>
+
+struct CommandParameters {
+  std::string Activity;
+  bool Minimized = false;
+  std::string Ean;
+  std::string DataFile;
+  std::string JournalFile;
+  std::int32_t FontSize = 0;
+  std::int32_t NetId = 0;
+  std::string ModelCode;
+  std::int32_t FileFormat = 1;
+  std::int32_t CodePage = 852;
+  std::int32_t JournalRow = -1;
+  std::string ShopId;
+  std::string RegisterId;
+  std::string ExportDir;
+};

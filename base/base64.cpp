@@ -1,0 +1,82 @@
+#include "base/base64.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+constexpr std::string_view Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char Padding = '=';
+constexpr std::int8_t NotInAlphabet = -1;
+
+constexpr std::array<std::int8_t, 256> BuildDecodeTable() {
+  std::array<std::int8_t, 256> table{};
+  table.fill(NotInAlphabet);
+  for (std::size_t i = 0; i < Alphabet.size(); ++i) {
+    table[static_cast<std::uint8_t>(Alphabet[i])] = static_cast<std::int8_t>(i);
+  }
+  return table;
+}
+
+constexpr std::array<std::int8_t, 256> DecodeTable = BuildDecodeTable();
+
+[[noreturn]] void RejectBase64(std::string_view reason) {
+  throw std::invalid_argument("malformed Base64: " + std::string(reason));
+}
+
+std::uint32_t SextetAt(std::string_view text, std::size_t pos) {
+  const std::int8_t value = DecodeTable[static_cast<std::uint8_t>(text[pos])];
+  if (value == NotInAlphabet) RejectBase64("character outside the alphabet at " + std::to_string(pos));
+  return static_cast<std::uint32_t>(value);
+}
+
+// Number of padding characters closing the quantum that starts at `pos`.
+std::size_t PaddingOfQuantum(std::string_view text, std::size_t pos, bool isLast) {
+  const std::string_view quantum = text.substr(pos, 4);
+  std::size_t padding = 0;
+  if (quantum[3] == Padding) padding = quantum[2] == Padding ? 2 : 1;
+  const std::size_t firstPad = quantum.find(Padding);
+  if (firstPad != std::string_view::npos && firstPad != 4 - padding) RejectBase64("misplaced padding");
+  if (padding > 0 && !isLast) RejectBase64("padding before the end");
+  return padding;
+}
+
+}  // namespace
+
+std::string EncodeBase64(std::string_view bytes) {
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t pos = 0; pos < bytes.size(); pos += 3) {
+    const std::size_t count = std::min<std::size_t>(3, bytes.size() - pos);
+    std::uint32_t group = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::uint32_t byte = i < count ? static_cast<std::uint8_t>(bytes[pos + i]) : 0;
+      group = (group << 8) | byte;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+      text += i <= count ? Alphabet[(group >> (18 - 6 * i)) & 0x3F] : Padding;
+    }
+  }
+  return text;
+}
+
+std::string DecodeBase64(std::string_view text) {
+  if (text.size() % 4 != 0) RejectBase64("length is not a multiple of four");
+  std::string bytes;
+  bytes.reserve(text.size() / 4 * 3);
+  for (std::size_t pos = 0; pos < text.size(); pos += 4) {
+    const std::size_t padding = PaddingOfQuantum(text, pos, pos + 4 == text.size());
+    std::uint32_t group = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      group = (group << 6) | (i < 4 - padding ? SextetAt(text, pos + i) : 0);
+    }
+    const std::size_t count = 3 - padding;
+    if (padding > 0 && (group & ((1u << (8 * padding)) - 1)) != 0) RejectBase64("unused bits are not zero");
+    for (std::size_t i = 0; i < count; ++i) bytes += static_cast<char>((group >> (16 - 8 * i)) & 0xFF);
+  }
+  return bytes;
+}

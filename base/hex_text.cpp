@@ -1,0 +1,16 @@
+#include "base/hex_text.h"
+
+namespace {
+
+constexpr std::string_view HexDigits = "0123456789ABCDEF";
+
+}  // namespace
+
+std::string ByteToHex(std::uint8_t byte) { return {HexDigits[byte >> 4], HexDigits[byte & 0x0F]}; }
+
+std::string HexDump(std::string_view bytes) {
+  std::string dump;
+  dump.reserve(bytes.size() * 3);
+  for (const char byte : bytes) dump.append(ByteToHex(static_cast<std::uint8_t>(byte))).push_back(' ');
+  return dump;
+}

@@ -1,0 +1,43 @@
+#include "base/localized_texts.h"
+
+#include <algorithm>
+
+#include "base/resource_table.h"
+
+namespace {
+
+int CurrentBase = CzechLanguageBase;
+constexpr int CurrencySignId = 156;
+
+}  // namespace
+
+int LanguageBase() { return CurrentBase; }
+
+void SetLanguageBase(int base) { CurrentBase = base; }
+
+std::string LoadResourceString(int absoluteId) {
+  const auto table = ResourceTable();
+  const auto found = std::lower_bound(
+      table.begin(), table.end(), absoluteId,
+      [](const ResourceEntry& entry, int id) { return entry.id < id; });
+  if (found == table.end() || found->id != absoluteId) return {};
+  return std::string(found->text, found->length);
+}
+
+std::string LoadText(int id) {
+  const bool currencyFromCzech =
+      id == CurrencySignId && (CurrentBase == EnglishLanguageBase || CurrentBase == GermanLanguageBase);
+  return LoadResourceString((currencyFromCzech ? CzechLanguageBase : CurrentBase) + id);
+}
+
+std::string FormatText(std::string text, std::string_view argument) {
+  for (std::size_t at = text.find('%'); at != std::string::npos && at + 1 < text.size(); at = text.find('%', at + 1)) {
+    if (text[at + 1] == 's' || text[at + 1] == 'd') {
+      text.replace(at, 2, argument);
+      break;
+    }
+  }
+  return text;
+}
+
+std::string LoadTextWith(int id, std::string_view argument) { return FormatText(LoadText(id), argument); }

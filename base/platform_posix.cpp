@@ -1,0 +1,48 @@
+#include "base/platform.h"
+
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
+#include <algorithm>
+#include <clocale>
+#include <filesystem>
+
+std::string ExecutablePath() {
+  std::error_code error;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
+
+char PathSeparator() { return '/'; }
+
+std::string NativePathFromCommand(const std::string& path) {
+  std::string native = path;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+void SystemBeep() {
+  if (!StandardErrorIsTerminal()) return;
+  const char bell = '\a';
+  [[maybe_unused]] const auto written = write(STDERR_FILENO, &bell, 1);
+}
+
+void UseUserLocale() {
+  // Only dates follow the user's locale: numbers in records and files must
+  // never pass through locale-dependent conversions.
+  std::setlocale(LC_TIME, "");
+}
+
+void UsePreciseSleeps() {
+#ifdef __linux__
+  // The kernel may delay a timer by its "slack" (50 us by default) to batch
+  // wake-ups; one microsecond keeps thousands of 1 ms pauses near their sum.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}

@@ -1,0 +1,60 @@
+#include "base/settings_store.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "base/ini_file.h"
+
+namespace {
+
+std::filesystem::path SettingsFilePath() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  std::filesystem::path base;
+  if (configHome != nullptr && *configHome != '\0') {
+    base = configHome;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::filesystem::path(home != nullptr ? home : ".") / ".config";
+  }
+  return base / "Kelmora" / "VOR-Manager.ini";
+}
+
+TIniFile LoadSettings() {
+  std::ifstream in(SettingsFilePath(), std::ios::binary);
+  if (!in) return TIniFile::FromText("");
+  std::ostringstream content;
+  content << in.rdbuf();
+  return TIniFile::FromText(content.str());
+}
+
+}  // namespace
+
+int ReadSettingInteger(std::string_view section, std::string_view name, int fallback) {
+  const auto value = LoadSettings().Value(section, name);
+  if (!value) return fallback;
+  int number = 0;
+  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), number);
+  return error == std::errc() && end == value->data() + value->size() ? number : fallback;
+}
+
+std::string ReadSettingText(std::string_view section, std::string_view name) {
+  return LoadSettings().Value(section, name).value_or("");
+}
+
+void WriteSettingInteger(std::string_view section, std::string_view name, int value) {
+  auto settings = LoadSettings();
+  settings.SetValue(section, name, std::to_string(value));
+  const auto path = SettingsFilePath();
+  std::filesystem::create_directories(path.parent_path());
+  const auto temporary = path.string() + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << settings.ToText();
+    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+  }
+  std::filesystem::rename(temporary, path);
+}

@@ -1,0 +1,159 @@
+#include "base/text_cipher.h"
+
+#include <gcrypt.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "base/base64.h"
+#include "base/blowfish.h"
+#include "base/gcrypt_library.h"
+#include "base/pass_phrase.h"
+
+namespace {
+
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  }
+  return bytes;
+}
+
+TBlowfish::Block BlockFromHex(std::string_view hex) {
+  const std::string bytes = FromHex(hex);
+  TBlowfish::Block block{};
+  std::copy(bytes.begin(), bytes.end(), block.begin());
+  return block;
+}
+
+std::string AllByteValues() {
+  std::string bytes;
+  for (int byte = 0; byte < 256; ++byte) bytes += static_cast<char>(byte);
+  return bytes;
+}
+
+// Published Blowfish vectors (Eric Young's set): fixed plain text, the key
+// F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677 cut to 1 .. 24 bytes.
+TEST(Blowfish, MatchesTheVariableKeyLengthVectors) {
+  const std::string fullKey = FromHex("F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677");
+  const char* const expected[] = {
+      "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05", "B39E44481BDB1E6E",
+      "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82", "15750E7A4F4EC577", "122BA70B3AB64AE0",
+      "3A833C9AFFC537F6", "9409DA87A90F6BF2", "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F",
+      "93142887EE3BE15C", "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
+      "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
+  for (std::size_t length = 1; length <= fullKey.size(); ++length) {
+    TBlowfish blowfish(fullKey.substr(0, length));
+    TBlowfish::Block block = BlockFromHex("FEDCBA9876543210");
+    blowfish.EncryptBlock(block);
+    EXPECT_EQ(block, BlockFromHex(expected[length - 1])) << "key length " << length;
+  }
+}
+
+TEST(Blowfish, MatchesFixedKeyVectors) {
+  struct Vector {
+    const char* key;
+    const char* plain;
+    const char* cipher;
+  };
+  const Vector vectors[] = {{"0000000000000000", "0000000000000000", "4EF997456198DD78"},
+                            {"FFFFFFFFFFFFFFFF", "FFFFFFFFFFFFFFFF", "51866FD5B85ECB8A"},
+                            {"3000000000000000", "1000000000000001", "7D856F9A613063F2"}};
+  for (const auto& vector : vectors) {
+    TBlowfish blowfish(FromHex(vector.key));
+    TBlowfish::Block block = BlockFromHex(vector.plain);
+    blowfish.EncryptBlock(block);
+    EXPECT_EQ(block, BlockFromHex(vector.cipher)) << vector.key;
+  }
+}
+
+TEST(Blowfish, RefusesToEncryptAfterBurn) {
+  TBlowfish blowfish(FromHex("0000000000000000"));
+  blowfish.Burn();
+  TBlowfish::Block block{};
+  EXPECT_THROW(blowfish.EncryptBlock(block), std::logic_error);
+  blowfish.Burn();  // a second burn is harmless
+}
+
+TEST(Blowfish, RejectsAnEmptyKey) { EXPECT_THROW(TBlowfish(std::string_view{}), std::runtime_error); }
+
+TEST(Sha1, MatchesTheStandardVector) {
+  const Sha1Digest digest = ComputeSha1("abc");
+  EXPECT_EQ(std::string(digest.begin(), digest.end()), FromHex("A9993E364706816ABA3E25717850C26C9CD0D89D"));
+}
+
+// Enciphers with the library's own 8-bit cipher-feedback mode under the same
+// key and initial chaining value: an implementation independent of ours.
+std::string LibraryCfb8(std::string_view passPhrase, std::string_view plain) {
+  EnsureGcryptReady();
+  const Sha1Digest key = ComputeSha1(passPhrase);
+  TBlowfish blowfish(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+  TBlowfish::Block initial{};
+  blowfish.EncryptBlock(initial);
+  gcry_cipher_hd_t handle = nullptr;
+  EXPECT_EQ(gcry_cipher_open(&handle, GCRY_CIPHER_BLOWFISH, GCRY_CIPHER_MODE_CFB8, 0), 0u);
+  EXPECT_EQ(gcry_cipher_setkey(handle, key.data(), key.size()), 0u);
+  EXPECT_EQ(gcry_cipher_setiv(handle, initial.data(), initial.size()), 0u);
+  std::string cipher(plain);
+  EXPECT_EQ(gcry_cipher_encrypt(handle, cipher.data(), cipher.size(), nullptr, 0), 0u);
+  gcry_cipher_close(handle);
+  return cipher;
+}
+
+TEST(TextCipher, AgreesWithTheLibrarysCipherFeedbackMode) {
+  const std::string plain = "Otevreni portu " + AllByteValues();
+  TTextCipher cipher(PassPhrase);
+  cipher.Reset();
+  EXPECT_EQ(DecodeBase64(cipher.EncryptString(plain)), LibraryCfb8(PassPhrase, plain));
+}
+
+TEST(TextCipher, RoundTripsEmptyLongAndEveryByteValue) {
+  const std::string texts[] = {"", "a", AllByteValues(), std::string(100000, '\xA0') + AllByteValues()};
+  TTextCipher writer(PassPhrase);
+  TTextCipher reader(PassPhrase);
+  for (const auto& text : texts) {
+    writer.Reset();
+    reader.Reset();
+    EXPECT_EQ(reader.DecryptString(writer.EncryptString(text)), text) << "length " << text.size();
+  }
+}
+
+TEST(TextCipher, ChainingRunsOnAcrossCallsUntilReset) {
+  TTextCipher cipher(PassPhrase);
+  const std::string whole = DecodeBase64(cipher.EncryptString("abcdefghij"));
+  cipher.Reset();
+  const std::string head = DecodeBase64(cipher.EncryptString("abcd"));
+  const std::string tail = DecodeBase64(cipher.EncryptString("efghij"));
+  EXPECT_EQ(head + tail, whole);
+
+  const std::string continued = cipher.EncryptString("abcdefghij");
+  EXPECT_NE(DecodeBase64(continued), whole);
+  cipher.Reset();
+  EXPECT_EQ(DecodeBase64(cipher.EncryptString("abcdefghij")), whole);
+}
+
+TEST(TextCipher, DifferentPassPhrasesGiveDifferentText) {
+  TTextCipher ours(PassPhrase);
+  TTextCipher other("another pass phrase");
+  EXPECT_NE(ours.EncryptString("Parametry rozpoznany"), other.EncryptString("Parametry rozpoznany"));
+}
+
+TEST(TextCipher, RejectsMalformedBase64WithoutMovingTheRegister) {
+  TTextCipher writer(PassPhrase);
+  const std::string text = writer.EncryptString("abc");
+  TTextCipher reader(PassPhrase);
+  EXPECT_THROW(reader.DecryptString("Zm9-"), std::invalid_argument);
+  EXPECT_EQ(reader.DecryptString(text), "abc");
+}
+
+TEST(TextCipher, RefusesEveryOperationAfterBurn) {
+  TTextCipher cipher(PassPhrase);
+  cipher.Burn();
+  EXPECT_THROW(cipher.Reset(), std::logic_error);
+  EXPECT_THROW(cipher.EncryptString("x"), std::logic_error);
+  EXPECT_THROW(cipher.DecryptString("AA=="), std::logic_error);
+}
+
+}  // namespace
