@@ -5,6 +5,7 @@
 #include "base/localized_texts.h"
 #include "model/convert_error.h"
 #include "model/value_conversions.h"
+#include "base/stop_request.h"
 #include "protocol/transfer_view.h"
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int NetIdLabelText = 255;
 
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
                              const TTransferRequest& request) {
+  ThrowIfStopRequested();
   const auto view = MakeTransferView(parameters.Minimized);
   TKomDialog dialog(*view);
   dialog.NetIdLabel = LoadText(NetIdLabelText);

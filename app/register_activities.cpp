@@ -9,6 +9,8 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "base/stop_request.h"
+#include "base/safe_output_file.h"
 #include "model/catalogue_builder.h"
 #include "model/model_list.h"
 #include "model/table_file.h"
@@ -80,8 +82,10 @@ void SaveWith(const std::function<void()>& save) {
 
 // Saved also after a failed transfer: the rows read before the failure are
 // worth having, and "error.dat" tells the caller the table is incomplete.
-// The file replaces the old one only once it is complete.
+// The file replaces the old one only once it is complete. A command stopped
+// by its caller (SIGTERM, Ctrl+C) ends at once and saves nothing.
 void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse) {
+  ThrowIfStopRequested();
   LogLine("Nacteno, ukladam...");
   const CommandParameters& parameters = run.Parameters;
   SaveWith([&] {
@@ -162,9 +166,5 @@ void BlockRegister(TActivityRun& run) {
 void SaveKeyPosition(TActivityRun& run) {
   const std::string result = run.Transfer({{run.Table}, false, true}).KeyPositionText;
   const std::string& file = run.Parameters.DataFile;
-  SaveWith([&] {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << result << "\r\n";
-    if (!out.flush()) throw std::runtime_error("cannot write " + file);
-  });
+  SaveWith([&] { WriteFileSafely(file, result + "\r\n"); });
 }

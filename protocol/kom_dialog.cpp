@@ -10,6 +10,7 @@
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
 #include "base/process_values.h"
+#include "base/stop_request.h"
 #include "model/model_list.h"
 #include "model/soubor.h"
 #include "model/soubory.h"
@@ -130,6 +131,7 @@ TTransferOutcome TKomDialog::Outcome() const { return {KeyPositionText, firstErr
 
 void TKomDialog::TransferTables(TLinkProtocol& link) {
   for (std::size_t index = 0; Running; ++index) {
+    ThrowIfStopRequested();
     Sleep(PauseBetweenTablesMs + (lastTableFailedOnTcp_ ? PauseAfterTcpFailureMs : 0));
     lastTableFailedOnTcp_ = false;
     if (index < Tables.size()) TransferTable(link, *Tables[index]);
@@ -181,8 +183,10 @@ int TKomDialog::ReadTimeoutOfRecords() const {
 // After a failed table: a TCP connection is made anew (the register may have
 // dropped it), a COM line is flushed. A failure of the recovery itself is
 // logged and leaves the table's failure as the one reported; a close that
-// failed does not keep the port from being opened again.
+// failed does not keep the port from being opened again. A stopped command
+// does not reconnect: the line is closed when the run ends.
 void TKomDialog::RecoverPort() {
+  if (StopRequested()) return;
   const auto logged = [](const std::function<void()>& step) {
     try {
       step();

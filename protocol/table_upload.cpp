@@ -8,6 +8,7 @@
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
+#include "base/stop_request.h"
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
@@ -33,7 +34,10 @@ public:
       return !table_.ResetMark;
     }
     SendRequest();
-    for (auto& row : table_.Rows) SendRow(row);
+    for (auto& row : table_.Rows) {
+      ThrowIfStopRequested();
+      SendRow(row);
+    }
     ShowEnd();
     return !table_.ResetMark;
   }

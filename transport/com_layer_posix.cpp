@@ -7,6 +7,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -23,6 +27,7 @@
 #include <thread>
 
 #include "base/settings_store.h"
+#include "base/stop_request.h"
 #include "transport/com_layer.h"
 
 namespace {
@@ -52,9 +57,11 @@ int MillisecondsUntil(const Deadline& deadline) {
 enum class WaitOutcome { Ready, TimedOut, Failed };
 
 /// Waits until `fd` is ready for `events` (or reports a hang-up or error,
-/// which the following read or write then reveals).
+/// which the following read or write then reveals). A stop request (a signal
+/// interrupts poll) ends the wait with a failure.
 WaitOutcome WaitFor(int fd, short events, const Deadline& deadline) {
   for (;;) {
+    ThrowIfStopRequested();
     pollfd watched{fd, events, 0};
     const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
     if (ready > 0) return WaitOutcome::Ready;
@@ -135,6 +142,29 @@ bool ApplyLineMode(termios& attributes, int mode) {
   attributes.c_cflag |= CharacterSizes[static_cast<std::size_t>(format->DataBits - 5)] | *parity;
   if (format->StopBits == 2) attributes.c_cflag |= CSTOPB;
   return true;
+}
+
+/// True for the slave side of a pseudo-terminal (Linux: majors 136 to 143).
+bool IsPseudoTerminal(int fd) {
+#ifdef __linux__
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const unsigned deviceMajor = major(info.st_rdev);
+  return deviceMajor >= 136 && deviceMajor <= 143;
+#else
+  static_cast<void>(fd);
+  return false;
+#endif
+}
+
+/// Sets the attributes. A pseudo-terminal has no parity to generate and its
+/// driver may refuse the setting (EINVAL); as for the missing modem-control
+/// lines, that refusal is not a failure: the rest is set without parity.
+bool SetLineAttributes(int fd, termios attributes) {
+  if (::tcsetattr(fd, TCSANOW, &attributes) == 0) return true;
+  if (errno != EINVAL || (attributes.c_cflag & PARENB) == 0 || !IsPseudoTerminal(fd)) return false;
+  attributes.c_cflag &= ~(PARENB | PARODD | StickParity);
+  return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
 }
 
 /// Raises DTR and RTS. A line without modem-control lines (a pseudo-terminal,
@@ -258,7 +288,7 @@ public:
     if (!ApplyLineMode(attributes, mode)) return ComResult::BadParameter;
     ::cfsetispeed(&attributes, *speed);
     ::cfsetospeed(&attributes, *speed);
-    if (::tcsetattr(line->fd, TCSANOW, &attributes) != 0) return ComResult::SystemFailure;
+    if (!SetLineAttributes(line->fd, attributes)) return ComResult::SystemFailure;
     line->bitsPerSecond = BaudRateOfCode(baudCode);
     return ComResult::Ok;
   }

@@ -360,3 +360,42 @@ TEST_F(TableFileSaving, UncreatableFileRaisesTheSystemErrorAfterLoggingTheClose)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableFile, LineLongerThanTheColumnsAllowGivesTwentyTwo) {
+  const struct {
+    const char* what;
+    int layout;
+    std::string line;
+    int error;
+  } cases[] = {
+      {"blanks around separated cells", TableFileLayout::Separated, "9;" + std::string(60, ' ') + "Cukr;100;\r\n", 0},
+      {"separated line of a megabyte", TableFileLayout::Separated, "9;" + std::string(1 << 20, ' ') + "Cukr;100;\r\n",
+       22},
+      {"fixed-width line one longer", TableFileLayout::FixedWidth, std::string(14 + 18 + 8 + 1, '1') + "\r\n", 22},
+      {"fixed-width line without end", TableFileLayout::FixedWidth, std::string(1 << 20, '1'), 22},
+  };
+  for (const auto& c : cases) {
+    auto table = PluTable();
+    const std::string first = c.layout == TableFileLayout::Separated
+                                  ? std::string("5;Mleko;1990;\r\n")
+                                  : std::string(14, '5') + "Mleko" + std::string(13, ' ') + std::string(8, '1') + "\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, first + c.line, c.layout); }), c.error) << c.what;
+    EXPECT_EQ(table->Rows.size(), c.error == 0 ? 2u : 1u) << c.what;
+  }
+}
+
+TEST_F(TableFile, OnlyARegularFileIsLoaded) {
+  std::filesystem::create_directory(dir_ / "folder");
+  for (const std::string& path : {PathOf("folder"), std::string("/dev/zero"), std::string("/dev/null")}) {
+    auto table = DepartmentTable(1);
+    table->AddRow(-1, "1|A|01|");
+    EXPECT_THROW(LoadTable(*table, path, TableFileCodePage::Windows, keyLayouts_, 0, TableFileLayout::Separated),
+                 std::system_error)
+        << path;
+    EXPECT_EQ(table->Rows.size(), 1u) << path;
+  }
+}
+
+}  // namespace
