@@ -120,7 +120,7 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   return FinishCommand();
 }
 
-bool RunCommandInTurn(const std::string& commandString) {
+bool RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
   // The turn's notes go to this command's log.
   ReadLogOption(ProgramDir);
   const TCommandTurn turn(ProgramDir);
@@ -128,5 +128,5 @@ bool RunCommandInTurn(const std::string& commandString) {
     TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
     return false;
   }
-  return RunCommand(commandString, false);
+  return RunCommand(commandString, keepModemPort);
 }

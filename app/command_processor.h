@@ -13,9 +13,10 @@
 /// standard error).
 bool RunCommand(const std::string& commandString, bool keepModemPort);
 
-/// The command mode: waits for the folder's turn, then runs the command.
+/// Waits for the folder's turn, then runs the command (the command mode, and
+/// each command of the resident mode).
 /// False when no outcome could be written, also when the turn never came.
-bool RunCommandInTurn(const std::string& commandString);
+bool RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);

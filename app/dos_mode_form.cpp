@@ -114,7 +114,9 @@ void TDOSModeForm::RunCommandFile() {
   if (Upper(line) == "CLOSE") {
     closeRequested_ = true;
   } else {
-    RunCommand(line + "/", true);
+    // Holds the folder's turn only while the command runs, so that commands
+    // started beside the resident process wait for it and never the reverse.
+    RunCommandInTurn(line + "/", true);
   }
   DeleteCommandFile();
 }
