@@ -3,7 +3,8 @@
 # Runs as root (or through sudo when it is there).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales)
+packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
+          libhpdf-dev poppler-utils)
 # The Windows build (mingw-w64 cross compiler, its libgcrypt, GoogleTest
 # sources) and wine to run it.
 packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine)
