@@ -5,9 +5,11 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
           libhpdf-dev poppler-utils)
-# The Windows build (mingw-w64 cross compiler, its libgcrypt, GoogleTest
-# sources) and wine to run it.
-packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine)
+# With --windows also the Windows build (mingw-w64 cross compiler, its
+# libgcrypt, GoogleTest sources) and wine to run it.
+if [[ ${1:-} == --windows ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
