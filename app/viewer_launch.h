@@ -10,6 +10,7 @@ std::string ViewerFileName();
 /// Starts `program` with the two arguments, detached from this process (it
 /// keeps running when this process ends and is never waited for), without a
 /// working folder of its own choosing and with its standard streams off this
-/// process's. Returns whether the start was handed to the system; whether
-/// the program then runs is not checked.
+/// process's, but for standard error when that is a terminal (POSIX; on
+/// Windows the viewer has a window of its own). Returns whether the start was
+/// handed to the system; whether the program then runs is not checked.
 bool StartDetached(const std::string& program, const std::string& first, const std::string& second);

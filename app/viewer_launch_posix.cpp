@@ -8,14 +8,16 @@
 
 namespace {
 
-// In the grandchild: standard streams to /dev/null, a session of its own,
-// then the program. Only async-signal-safe calls after fork.
-[[noreturn]] void ExecuteDetached(const char* program, char* const arguments[]) {
+// In the grandchild: standard streams to /dev/null, but standard error kept
+// when it is a terminal, so the viewer's message about where it put the PDF
+// reaches the user; a session of its own, then the program. Only
+// async-signal-safe calls after fork.
+[[noreturn]] void ExecuteDetached(const char* program, char* const arguments[], bool keepStandardError) {
   const int nothing = ::open("/dev/null", O_RDWR);
   if (nothing >= 0) {
     ::dup2(nothing, STDIN_FILENO);
     ::dup2(nothing, STDOUT_FILENO);
-    ::dup2(nothing, STDERR_FILENO);
+    if (!keepStandardError) ::dup2(nothing, STDERR_FILENO);
     if (nothing > STDERR_FILENO) ::close(nothing);
   }
   ::setsid();
@@ -32,11 +34,12 @@ std::string ViewerFileName() { return "vyrnak"; }
 bool StartDetached(const std::string& program, const std::string& first, const std::string& second) {
   std::string programCopy = program, firstCopy = first, secondCopy = second;
   char* const arguments[] = {programCopy.data(), firstCopy.data(), secondCopy.data(), nullptr};
+  const bool keepStandardError = ::isatty(STDERR_FILENO) == 1;
   const pid_t child = ::fork();
   if (child < 0) return false;
   if (child == 0) {
     const pid_t grandchild = ::fork();
-    if (grandchild == 0) ExecuteDetached(programCopy.c_str(), arguments);
+    if (grandchild == 0) ExecuteDetached(programCopy.c_str(), arguments, keepStandardError);
     ::_exit(grandchild < 0 ? 1 : 0);
   }
   int status = 0;
