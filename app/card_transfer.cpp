@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/kom_error.h"
-#include "app/output_file.h"
+#include "base/safe_output_file.h"
 #include "model/convert_error.h"
 #include "base/localized_texts.h"
 #include "model/value_conversions.h"
@@ -62,7 +62,7 @@ void LoadImage(const std::string& file, const TCardRange& range, TCardImage& ima
 
 void SaveImage(const std::string& file, const TCardRange& range, const TCardImage& image) {
   try {
-    TOutputFile out(file);
+    TSafeOutputFile out(file);
     out.Write(std::string_view(reinterpret_cast<const char*>(image.data() + range.Start),
                                static_cast<std::size_t>(range.Length)));
     out.Commit();

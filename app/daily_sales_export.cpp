@@ -7,7 +7,7 @@
 
 #include "app/decimal_separator.h"
 #include "base/kom_error.h"
-#include "app/output_file.h"
+#include "base/safe_output_file.h"
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "app/activity_run.h"
@@ -114,7 +114,7 @@ void ExportDailySales(TActivityRun& run) {
 
   LogLine("Vytvarim soubor " + file);
   const char separator = DecimalSeparator();
-  TOutputFile out(file);
+  TSafeOutputFile out(file);
   for (int row = 0; row < static_cast<int>(table->Rows.size()); ++row) {
     out.Write(DailySalesLine(*table, row, separator) + "\r\n");
   }

@@ -12,12 +12,11 @@
 #include "journal/journal_format.h"
 #include "journal/print_document.h"
 #include "model/soubory.h"
+#include "model/table_numbers.h"
 #include "base/communication_log.h"
 
 namespace {
 
-constexpr int ReceiptHeaderTable = 31;
-constexpr int JournalTable = 87;
 constexpr int JournalResetIndex = 17;
 constexpr int RecordColumn = 1;
 constexpr int HeaderColumn = 1;
@@ -29,18 +28,18 @@ std::vector<TSoubor*> DownloadList(const TSoubory& catalogue) {
                                &catalogue.JournalLinkPlu(),     &catalogue.JournalOperators(),
                                &catalogue.JournalPayments(),    &catalogue.JournalCurrencies(),
                                &catalogue.JournalVat()};
-  if (TSoubor* header = catalogue.Table(ReceiptHeaderTable)) tables.push_back(header);
-  tables.push_back(catalogue.Table(JournalTable));
+  if (TSoubor* header = catalogue.Table(TableNumber::Header)) tables.push_back(header);
+  tables.push_back(catalogue.Table(TableNumber::Journal));
   return tables;
 }
 
 TJournalFile BuildJournalFile(const TSoubory& catalogue) {
   TJournalFile file;
-  if (const TSoubor* header = catalogue.Table(ReceiptHeaderTable)) {
+  if (const TSoubor* header = catalogue.Table(TableNumber::Header)) {
     for (const auto& row : header->Rows) file.HeaderLines.push_back(row.Cell(HeaderColumn));
   }
   const TJournalDecoder decoder(catalogue);
-  const TSoubor& journal = *catalogue.Table(JournalTable);
+  const TSoubor& journal = *catalogue.Table(TableNumber::Journal);
   file.Entries.reserve(journal.Rows.size());
   for (const auto& row : journal.Rows) {
     TJournalEntry entry;

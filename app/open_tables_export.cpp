@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "base/kom_error.h"
-#include "app/output_file.h"
+#include "base/safe_output_file.h"
 #include "app/activity_run.h"
 #include "model/table_numbers.h"
 #include "model/convert_error.h"
@@ -148,7 +148,7 @@ void ExportOpenTables(TActivityRun& run) {
   if (request.Rows.empty()) request.AddRow(-1, "");
 
   LogLine("Vytvarim soubor " + parameters.DataFile);
-  TOutputFile out(parameters.DataFile);
+  TSafeOutputFile out(parameters.DataFile);
   LogLine("Prochazim stoly");
   for (const TRadek& open : openTables.Rows) {
     const std::string header = InCodePage(OpenTableHeaderLine(open, names), parameters.CodePage);

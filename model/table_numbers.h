@@ -37,6 +37,7 @@ constexpr int FinancialDaily = 70;
 constexpr int FinancialPeriodic = 71;
 constexpr int DepartmentDaily = 72;
 constexpr int DailyPluReport = 74;
+constexpr int PeriodicPluReport = 75;
 constexpr int ShortFinancialReport = 85;
 /// The electronic journal, oldest record first.
 constexpr int Journal = 87;

@@ -32,9 +32,14 @@ std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   return frame;
 }
 
+// The tables a networked register closes with a record of zeros.
+bool EndsWithZeroRecord(int number) {
+  return number == TableNumber::Plu || number == TableNumber::PluStock || number == TableNumber::DailyPluReport ||
+         number == TableNumber::PeriodicPluReport;
+}
+
 bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDownloadOptions& options) {
-  const int number = table.Number;
-  if (!options.UseNetId || (number != 3 && number != 65 && number != 74 && number != 75)) return false;
+  if (!options.UseNetId || !EndsWithZeroRecord(table.Number)) return false;
   const auto body = record.substr(0, record.size() - 2);
   return std::all_of(body.begin(), body.end(), [](char c) { return c == '\x30'; });
 }

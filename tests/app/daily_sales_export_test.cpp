@@ -170,6 +170,7 @@ TEST_F(DailySalesRunTest, WritesTheDaysFileAndKeepsEarlierOnesAsBak) {
   for (const auto& entry : std::filesystem::directory_iterator(exportDir_)) {
     EXPECT_TRUE(entry.path().filename().string().starts_with(name)) << entry.path();
     EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
+    EXPECT_EQ(entry.path().filename().string().find("mervtmp"), std::string::npos) << "no temporary file is left";
   }
 }
 
