@@ -3,6 +3,9 @@
 #include <cctype>
 
 #include "base/localized_texts.h"
+#include "model/convert_error.h"
+#include "model/value_conversions.h"
+#include "base/stop_request.h"
 #include "protocol/transfer_view.h"
 
 namespace {
@@ -13,6 +16,7 @@ constexpr int NetIdLabelText = 255;
 
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
                              const TTransferRequest& request) {
+  ThrowIfStopRequested();
   const auto view = MakeTransferView(parameters.Minimized);
   TKomDialog dialog(*view);
   dialog.NetIdLabel = LoadText(NetIdLabelText);
@@ -28,6 +32,7 @@ TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settin
     dialog.OptionA = request.OptionA;
   }
   dialog.JournalStopRow = request.JournalStopRow;
+  dialog.AllowReset17 = request.AllowReset17;
   dialog.Unattended = true;
   dialog.ShowModal();
   return dialog.Outcome();
@@ -44,16 +49,21 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
   return outcome;
 }
 
+// The two characters after the activity letter as a number: decimal as the
+// platform's usual integer conversion reads it (a leading blank is accepted,
+// "R 3" is table 3), or two hexadecimal digits.
 std::optional<int> NumberAfterLetter(std::string_view activity, int base) {
   if (activity.size() < 3) return std::nullopt;
-  int value = 0;
-  for (const char c : activity.substr(1, 2)) {
-    const auto digit = static_cast<unsigned char>(c);
-    int nibble = -1;
-    if (std::isdigit(digit)) nibble = c - '0';
-    if (base == 16 && std::isxdigit(digit) && !std::isdigit(digit)) nibble = std::toupper(digit) - 'A' + 10;
-    if (nibble < 0) return std::nullopt;
-    value = value * base + nibble;
+  const std::string digits(activity.substr(1, 2));
+  if (base == 10) {
+    try {
+      return StrToInt(digits);
+    } catch (const EConvertError&) {
+      return std::nullopt;
+    }
   }
-  return value;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[0])) || !std::isxdigit(static_cast<unsigned char>(digits[1]))) {
+    return std::nullopt;
+  }
+  return HexPairToByte(digits[0], digits[1]);
 }

@@ -23,6 +23,8 @@ struct TTransferRequest {
   bool OptionV = false;
   bool OptionA = false;
   int JournalStopRow = -1;
+  /// Only the journal save may send the reset of the journal (17).
+  bool AllowReset17 = false;
 };
 
 /// Runs one transfer and returns its outcome.

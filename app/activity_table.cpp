@@ -6,6 +6,8 @@
 
 #include "app/card_transfer.h"
 #include "app/daily_sales_export.h"
+#include "app/journal_activities.h"
+#include "app/modem_activities.h"
 #include "app/open_tables_export.h"
 #include "app/register_activities.h"
 #include "model/table_numbers.h"
@@ -19,10 +21,10 @@ void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters); }
 
 // Word, match, needs a line, with the catalogue, table, step, export values.
 const TActivity ActivityRows[] = {
-    {"SAVEZUR", Exact, true, true, T::Journal, nullptr, false},
-    {"SAVERESETZUR", Exact, true, true, T::Journal, nullptr, false},
-    {"PRINTZUR", Exact, false, true, T::Journal, nullptr, false},
-    {"PRINTUCT", Exact, false, true, T::Journal, nullptr, false},
+    {"SAVEZUR", Exact, true, true, T::Journal, SaveJournalToFile, false},
+    {"SAVERESETZUR", Exact, true, true, T::Journal, SaveJournalAndReset, false},
+    {"PRINTZUR", Exact, false, true, T::Journal, PrintStoredJournal, false},
+    {"PRINTUCT", Exact, false, true, T::Journal, PrintReceiptCopies, false},
     {"PLU", Exact, true, true, T::PluAnswer, QueryPlu, false},
     {"ROT", Exact, true, true, T::OpenTables, ExportOpenTables, false},
     {"OLJ", Exact, true, true, T::JournalFromRow, ReadJournalFromRow, false},
@@ -38,8 +40,8 @@ const TActivity ActivityRows[] = {
     {"STS", Exact, true, true, T::ShortFinancialReport, SaveKeyPosition, false},
     {"PCSR", Prefix, true, false, NoTable, CopyCard, false},
     {"PCSW", Prefix, true, false, NoTable, CopyCard, false},
-    {"MODEMDIAL", Exact, true, false, NoTable, nullptr, false},
-    {"MODEMHANGUP", Exact, true, false, NoTable, nullptr, false},
+    {"MODEMDIAL", Exact, true, false, NoTable, DialModem, false},
+    {"MODEMHANGUP", Exact, true, false, NoTable, HangUpModem, false},
 };
 
 bool SameWordIgnoringCase(std::string_view a, std::string_view b) {

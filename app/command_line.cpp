@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <optional>
 
 #include "app/activity_table.h"
@@ -11,18 +10,20 @@
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "model/convert_error.h"
 #include "model/model_list.h"
+#include "model/value_conversions.h"
 
 namespace {
 
-// A whole decimal number with an optional sign that fits 32 bits; nothing
-// else (no blanks, no trailing letters) counts.
+// A number as the platform's usual integer conversion reads it: leading
+// blanks, an optional sign, decimal digits, and nothing after them.
 std::optional<std::int32_t> ToInteger(std::string_view text) {
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
+  try {
+    return StrToInt(text);
+  } catch (const EConvertError&) {
+    return std::nullopt;
+  }
 }
 
 std::int32_t IntegerOrError(std::string_view text, ErrorNumber errorNumber) {

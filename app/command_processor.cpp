@@ -1,19 +1,20 @@
 #include "app/command_processor.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "app/activities.h"
 #include "app/activity_table.h"
 #include "app/command_line.h"
+#include "app/command_turn.h"
 #include "app/daily_sales_export.h"
 #include "app/log_option.h"
+#include "app/modem_activities.h"
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "base/safe_output_file.h"
 #include "transport/modem_line.h"
 #include "transport/nastaveni.h"
 #include "transport/port.h"
@@ -51,6 +52,7 @@ void RunCommandSteps(const std::string& commandString, TNastaveni& settings, Com
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);
+  PrepareModemLine(settings, parameters);
   RunActivity(settings, parameters);
 }
 
@@ -63,26 +65,29 @@ void CloseModemLine() {
     RecordFailure(failure.what());
   }
   ModemPort.reset();
-  ModemSettings = nullptr;
 }
 
 void TellStandardError(const std::string& text) {
   std::fprintf(stderr, "MERV Modul: %s\n", text.c_str());
 }
 
-void FinishCommand() {
+std::string OutcomeFile() { return ProgramDir + "error.dat"; }
+
+bool FinishCommand() {
   LogClosingLine("ErrorCode: " + ErrorCodeText(ErrorCode));
-  const std::string outcomeFile = ProgramDir + "error.dat";
+  bool written = true;
   try {
-    WriteOutcomeFile(outcomeFile, ErrorCode);
+    WriteOutcomeFile(OutcomeFile(), ErrorCode);
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("creating ERROR.DAT: ") + failure.what());
     // The caller learns nothing without the file: say it where a person sees it.
-    TellStandardError("cannot write " + outcomeFile + ": " + failure.what());
+    TellStandardError("cannot write " + OutcomeFile() + ": " + failure.what());
+    written = false;
   }
   LogClosingLine("finally 13");
   if (ErrorCode != 0) SystemBeep();
   LogClosingLine("finally 14");
+  return written;
 }
 
 }  // namespace
@@ -93,22 +98,13 @@ std::string ErrorCodeText(int code) {
 }
 
 void WriteOutcomeFile(const std::string& file, int code) {
-  const std::string temporary = file + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot create " + temporary);
-    out << ErrorCodeText(code) << "\r\n" << InterfaceVersion << "\r\n";
-    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw std::runtime_error("cannot replace " + file);
-  }
+  WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n");
 }
 
-void RunCommand(const std::string& commandString, bool keepModemPort) {
+bool RunCommand(const std::string& commandString, bool keepModemPort) {
+  // Whatever happens from here, the caller must not read an earlier
+  // command's outcome as this one's.
+  RemoveFileIfPresent(OutcomeFile());
   std::optional<TNastaveni> settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;
   ErrorCode = 0;
@@ -121,5 +117,16 @@ void RunCommand(const std::string& commandString, bool keepModemPort) {
   }
   if (!keepModemPort) CloseModemLine();
   settings.reset();
-  FinishCommand();
+  return FinishCommand();
+}
+
+bool RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
+  // The turn's notes go to this command's log.
+  ReadLogOption(ProgramDir);
+  const TCommandTurn turn(ProgramDir);
+  if (!turn.MayRun()) {
+    TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
+    return false;
+  }
+  return RunCommand(commandString, keepModemPort);
 }

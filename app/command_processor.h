@@ -6,13 +6,22 @@
 #include <string>
 
 /// Runs one command. `keepModemPort` leaves an open modem line open for the
-/// next command (command-file mode).
-void RunCommand(const std::string& commandString, bool keepModemPort);
+/// next command (command-file mode). The previous "error.dat" is removed
+/// first, so a command that cannot finish leaves no outcome rather than a
+/// stale one. The caller holds the folder's turn (TCommandTurn) around it.
+/// Returns false when "error.dat" could not be written (then said on
+/// standard error).
+bool RunCommand(const std::string& commandString, bool keepModemPort);
+
+/// Waits for the folder's turn, then runs the command (the command mode, and
+/// each command of the resident mode).
+/// False when no outcome could be written, also when the turn never came.
+bool RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);
 
 /// Replaces `file` with the outcome lines (code, interface version, CR LF
-/// each) so that a reader never sees half a file: written beside it, then
-/// renamed over it. Throws std::runtime_error when it cannot.
+/// each) so that a reader never sees half a file: written beside it under a
+/// unique name, then renamed over it. Throws std::system_error when it cannot.
 void WriteOutcomeFile(const std::string& file, int code);

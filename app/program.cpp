@@ -9,6 +9,7 @@
 #include "base/communication_log.h"
 #include "base/localized_texts.h"
 #include "base/platform.h"
+#include "base/stop_request.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ int RunProgram(int argc, char** argv) {
   }
   StartUp();
   const std::string commandString = BuildCommandString(arguments);
+  int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:
       RunAboutMode();
@@ -100,9 +102,10 @@ int RunProgram(int argc, char** argv) {
       RunCommandFileMode(CommandFilePathOf(commandString));
       break;
     case ProgramMode::Command:
-      RunCommand(commandString, false);
+      InstallStopRequestHandlers();
+      if (!RunCommandInTurn(commandString)) status = OutcomeNotWritten;
       break;
   }
   ShutDown();
-  return 0;
+  return status;
 }

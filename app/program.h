@@ -1,6 +1,7 @@
 #pragma once
 // Process start-up and the choice of the mode. The process has one life:
-// start-up, one mode, exit with status 0.
+// start-up, one mode, exit with status 0, or OutcomeNotWritten when a command
+// could not write "error.dat".
 #include <string>
 #include <vector>
 
@@ -8,8 +9,12 @@
 
 enum class ProgramMode { About, CommandFile, Command };
 
+/// Exit status of a command that could not write "error.dat": the caller has
+/// no other way to learn that the command did not succeed.
+inline constexpr int OutcomeNotWritten = 1;
+
 /// Sets the process-wide values, builds the command string, chooses the mode
-/// and runs it. Always returns 0.
+/// and runs it. Returns 0, or OutcomeNotWritten.
 int RunProgram(int argc, char** argv);
 
 /// The text printed for a lone "--help" or "--version" argument; empty for

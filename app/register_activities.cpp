@@ -9,6 +9,8 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "base/stop_request.h"
+#include "base/safe_output_file.h"
 #include "model/catalogue_builder.h"
 #include "model/model_list.h"
 #include "model/table_file.h"
@@ -78,13 +80,12 @@ void SaveWith(const std::function<void()>& save) {
   }
 }
 
-// A table read only in part is not saved: the caller's previous file stays
-// as it was, and "error.dat" carries the transfer's failure.
+// Saved also after a failed transfer: the rows read before the failure are
+// worth having, and "error.dat" tells the caller the table is incomplete.
+// The file replaces the old one only once it is complete. A command stopped
+// by its caller (SIGTERM, Ctrl+C) ends at once and saves nothing.
 void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse) {
-  if (run.TransferFailed()) {
-    LogLine("Nacteno s chybou, soubor ponechan beze zmeny");
-    return;
-  }
+  ThrowIfStopRequested();
   LogLine("Nacteno, ukladam...");
   const CommandParameters& parameters = run.Parameters;
   SaveWith([&] {
@@ -165,9 +166,5 @@ void BlockRegister(TActivityRun& run) {
 void SaveKeyPosition(TActivityRun& run) {
   const std::string result = run.Transfer({{run.Table}, false, true}).KeyPositionText;
   const std::string& file = run.Parameters.DataFile;
-  SaveWith([&] {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << result << "\r\n";
-    if (!out.flush()) throw std::runtime_error("cannot write " + file);
-  });
+  SaveWith([&] { WriteFileSafely(file, result + "\r\n"); });
 }

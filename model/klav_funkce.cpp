@@ -35,6 +35,7 @@ TPopisKlavFunkce TPopisKlavFunkce::FromDescription(std::string_view row) {
   entry.LongName = std::string(fields[2]);
   entry.Colour = ColourOfLetter(fields[3]);
   entry.PFlag = fields[4] == PFlagMark;
+  entry.Kind = fields[4].empty() ? '\0' : fields[4].front();
   return entry;
 }
 

@@ -34,6 +34,10 @@ public:
   std::string LongName;
   /// Set on the numeric keys.
   bool PFlag = false;
+  /// The first character of the description's fifth field ("P" on the
+  /// numeric keys; the CM family marks its own keys "O" and euro keys "E"),
+  /// NUL when the field is empty.
+  char Kind = '\0';
   std::uint32_t Colour = KeyColour::White;
 
   /// An entry from a description row. The code must be a decimal integer

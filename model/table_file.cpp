@@ -1,5 +1,6 @@
 #include "model/table_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "base/safe_output_file.h"
 #include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
@@ -19,7 +21,30 @@ namespace {
 constexpr char Separator = ';';
 constexpr char CellEnd = '|';
 constexpr std::string_view LineEnd = "\r\n";
-constexpr std::string_view TemporarySuffix = ".~mervtmp";
+// Blanks around a separated cell are allowed, so a separated line may be
+// longer than its cells: up to twice each cell's width plus this much.
+constexpr std::size_t SeparatedLineSlack = 256;
+// Key layout lines carry free texts and picture names.
+constexpr std::size_t KeyLayoutLineLimit = 4096;
+constexpr std::size_t ReadChunk = 1 << 16;
+
+// Layout 2 width of a cell of a table that is read back. A binary column's
+// decimal value can be longer than twice its bytes (a one-byte "192" in two
+// characters), so its cell is as wide as the largest value its bytes hold:
+// 3 characters for one byte, 5 for two, 10 for four. Every other column
+// keeps its raw text width.
+int FixedWidthOf(const TSloupec& column) {
+  if (column.Type != ColumnType::Binary || column.Width <= 0) return column.RawTextWidth();
+  constexpr double DecimalDigitsPerBit = 0.30102999566398120;  // log10(2)
+  return static_cast<int>(8 * column.Width * DecimalDigitsPerBit) + 1;
+}
+
+// Every cell as wide as its raw text width: the files of report tables (never
+// read back, their layout unchanged) and files written before binary cells
+// were widened, which still load.
+int RawWidthOf(const TSloupec& column) { return column.RawTextWidth(); }
+
+using CellWidth = int (*)(const TSloupec&);
 
 bool KeepsRecordNumber(int tableNumber) {
   return TableNumber::HasRecordNumbers(tableNumber);
@@ -36,50 +61,22 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // ---------------------------------------------------------------- saving
 
-// The file being written: a temporary file beside the target that replaces
-// the target only when everything has been written and closed.
-class TemporaryTableFile {
+// The file being written: TSafeOutputFile puts it under the target's name
+// only when complete; each line ends in CR LF.
+class TableFileWriter {
 public:
-  explicit TemporaryTableFile(const std::string& target)
-      : target_(target), temporary_(target + std::string(TemporarySuffix)) {
-    file_.reset(std::fopen(temporary_.c_str(), "wb"));
-    if (!file_) ThrowFileError(errno, temporary_);
-    static_cast<void>(std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 16));
-  }
-  TemporaryTableFile(const TemporaryTableFile&) = delete;
-  TemporaryTableFile& operator=(const TemporaryTableFile&) = delete;
-  ~TemporaryTableFile() {
-    if (!committed_) Discard();
-  }
+  explicit TableFileWriter(const std::string& target) : file_(target) {}
 
   void WriteLine(std::string_view line) {
-    if (std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() ||
-        std::fwrite(LineEnd.data(), 1, LineEnd.size(), file_.get()) != LineEnd.size()) {
-      ThrowFileError(errno, temporary_);
-    }
+    file_.Write(line);
+    file_.Write(LineEnd);
   }
 
-  /// Closes the file and puts it in place of the target.
-  void Commit() {
-    if (std::fclose(file_.release()) != 0) ThrowFileError(errno, temporary_);
-    std::filesystem::rename(temporary_, target_);
-    committed_ = true;
-  }
-
-  /// Closes and removes the temporary file; the target stays untouched.
-  /// Runs while another failure is on its way to the caller; a temporary
-  /// file that cannot be removed must not hide that failure.
-  void Discard() noexcept {
-    file_.reset();
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
-  }
+  void Commit() { file_.Commit(); }
+  void Discard() noexcept { file_.Discard(); }
 
 private:
-  std::string target_;
-  std::string temporary_;
-  FileHandle file_;
-  bool committed_ = false;
+  TSafeOutputFile file_;
 };
 
 // Decimal value of the hex digits of a marked cell.
@@ -109,27 +106,29 @@ std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColu
 
 // A cell wider than its field cannot be cut without losing data; a report
 // table's file is never read back, so there the whole cell is written, while
-// a writable table's file must load again and the save is refused.
+// a writable table's file must load again and the save is refused. (Decoded
+// cells always fit: binary cells have room for their largest value.)
 std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn) {
   const TRadek& row = table.Rows[static_cast<std::size_t>(rowIndex)];
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
     const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
     const std::string cell = FileCell(column, row.Cell(index));
-    const auto width = static_cast<std::size_t>(column.RawTextWidth());
-    if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, column.RawTextWidth());
+    const int fieldWidth = table.Writable ? FixedWidthOf(column) : RawWidthOf(column);
+    const auto width = static_cast<std::size_t>(fieldWidth);
+    if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, fieldWidth);
     const std::string padding(width > cell.size() ? width - cell.size() : 0, ' ');
     line += column.Type == ColumnType::Text ? cell + padding : padding + cell;
   }
   return line;
 }
 
-void WriteKeyLayouts(TemporaryTableFile& file, const TKeyLayouts& keyLayouts) {
+void WriteKeyLayouts(TableFileWriter& file, const TKeyLayouts& keyLayouts) {
   file.WriteLine(KeyLayoutSectionMark + std::to_string(keyLayouts.size()));
   for (const auto& design : keyLayouts) file.WriteLine(design->ToLine());
 }
 
-void WriteRow(TemporaryTableFile& file, const TSoubor& table, int rowIndex, int firstColumn, int codePage,
+void WriteRow(TableFileWriter& file, const TSoubor& table, int rowIndex, int firstColumn, int codePage,
               int layout) {
   const bool fixedWidth = layout == TableFileLayout::FixedWidth;
   LogLine((fixedWidth ? "Format2 radek " : "Format1 radek ") + std::to_string(rowIndex));
@@ -142,7 +141,7 @@ void WriteRow(TemporaryTableFile& file, const TSoubor& table, int rowIndex, int 
   file.WriteLine(line);
 }
 
-void WriteContents(TemporaryTableFile& file, const TSoubor& table, int codePage, bool reverse,
+void WriteContents(TableFileWriter& file, const TSoubor& table, int codePage, bool reverse,
                    const TKeyLayouts& keyLayouts, int layout, int firstColumn) {
   if (table.Number == TableNumber::Keyboard) WriteKeyLayouts(file, keyLayouts);
   const int rowCount = static_cast<int>(table.Rows.size());
@@ -153,31 +152,54 @@ void WriteContents(TemporaryTableFile& file, const TSoubor& table, int codePage,
 
 // ---------------------------------------------------------------- loading
 
-std::string ReadWholeFile(const std::string& path) {
-  FileHandle file(std::fopen(path.c_str(), "rb"));
-  if (!file) ThrowFileError(errno, path);
-  std::string bytes;
-  char buffer[1 << 16];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, count);
-  if (std::ferror(file.get())) ThrowFileError(errno, path);
-  return bytes;
-}
-
-// Lines ending in LF or CR LF; a last line without its end counts too.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    auto end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
+// Reads a table file line by line (lines end in LF or CR LF; a last line
+// without its end counts too). Only a regular file is read: a device or a
+// FIFO could deliver without end or block. A line longer than its limit
+// raises error 22 as soon as that is known, without reading further.
+class TableFileReader {
+public:
+  explicit TableFileReader(const std::string& path) : path_(path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!error && !std::filesystem::is_regular_file(status)) ThrowFileError(EINVAL, path + " (not a regular file)");
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (!file_) ThrowFileError(errno, path);
   }
-  return lines;
-}
+
+  /// The next line without its end; false at the end of the file.
+  bool Next(std::string& line, std::size_t limit) {
+    for (;;) {
+      const auto end = buffer_.find('\n', start_);
+      if (end != std::string::npos) return Take(line, end, end + 1, limit);
+      if (buffer_.size() - start_ > limit + 1) RaiseError(ErrorNumber::BadTableFile);
+      if (!ReadMore()) return start_ < buffer_.size() && Take(line, buffer_.size(), buffer_.size(), limit);
+    }
+  }
+
+private:
+  bool Take(std::string& line, std::size_t end, std::size_t next, std::size_t limit) {
+    line.assign(buffer_, start_, end - start_);
+    start_ = next;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > limit) RaiseError(ErrorNumber::BadTableFile);
+    return true;
+  }
+
+  bool ReadMore() {
+    buffer_.erase(0, start_);
+    start_ = 0;
+    char chunk[ReadChunk];
+    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file_.get());
+    if (count == 0 && std::ferror(file_.get())) ThrowFileError(errno, path_);
+    buffer_.append(chunk, count);
+    return count > 0;
+  }
+
+  std::string path_;
+  FileHandle file_;
+  std::string buffer_;
+  std::size_t start_ = 0;
+};
 
 // Decimal count after the section mark; 0 when it is not a number.
 std::size_t KeyLayoutCount(std::string_view text) {
@@ -187,22 +209,39 @@ std::size_t KeyLayoutCount(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? count : 0;
 }
 
-int ExpectedFixedWidthLength(const TSoubor& table, int firstColumn) {
+int FixedWidthLength(const TSoubor& table, int firstColumn, CellWidth widthOf) {
   int length = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
-    length += table.Columns[index].RawTextWidth();
+    length += widthOf(table.Columns[index]);
   }
   return length;
 }
 
+// The cell widths a line of this length was written with, or error 22.
+CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLength) {
+  for (const CellWidth widthOf : {&FixedWidthOf, &RawWidthOf}) {
+    if (static_cast<int>(lineLength) == FixedWidthLength(table, firstColumn, widthOf)) return widthOf;
+  }
+  RaiseError(ErrorNumber::BadTableFile);
+}
+
+// The longest row line the table's columns allow in the layout.
+std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
+  const auto cells = static_cast<std::size_t>(
+      std::max(FixedWidthLength(table, firstColumn, &FixedWidthOf), FixedWidthLength(table, firstColumn, &RawWidthOf)));
+  if (layout == TableFileLayout::FixedWidth) return cells;
+  const std::size_t separators = table.Columns.size() - std::min(table.Columns.size(), std::size_t{1});
+  return 2 * cells + separators + SeparatedLineSlack;
+}
+
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
   if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
-  if (static_cast<int>(line.size()) != ExpectedFixedWidthLength(table, firstColumn)) RaiseError(ErrorNumber::BadTableFile);
+  const CellWidth widthOf = WidthsOfLine(table, firstColumn, line.size());
   std::vector<std::string> cells;
   std::size_t position = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
     const TSloupec& column = table.Columns[index];
-    const auto width = static_cast<std::size_t>(column.RawTextWidth());
+    const auto width = static_cast<std::size_t>(widthOf(column));
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
@@ -258,10 +297,10 @@ void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool
   const int firstColumn = FirstFileColumn(table);
   LogLine("AssignFile \"" + path + "\"");
   LogLine("Rewrite");
-  std::unique_ptr<TemporaryTableFile> file;
+  std::unique_ptr<TableFileWriter> file;
   std::exception_ptr failure;
   try {
-    file = std::make_unique<TemporaryTableFile>(path);
+    file = std::make_unique<TableFileWriter>(path);
     LogLine("Rewrite OK");
     WriteContents(*file, table, codePage, reverse, keyLayouts, layout, firstColumn);
   } catch (...) {
@@ -280,24 +319,25 @@ void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool
 
 void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayouts& keyLayouts, int firstColumn,
                int layout) {
-  const std::string text = ReadWholeFile(path);
+  TableFileReader reader(path);
   table.Rows.clear();
-  const std::vector<std::string_view> lines = SplitLines(text);
   const std::string_view sectionMark = KeyLayoutSectionMark;
+  const std::size_t rowLimit = std::max(RowLineLimit(table, firstColumn, layout), sectionMark.size() + 20);
   int recordNumber = 1;
-  for (std::size_t index = 0; index < lines.size(); ++index) {
-    const std::string_view line = lines[index];
+  std::string line;
+  while (reader.Next(line, rowLimit)) {
     if (line.starts_with(sectionMark)) {
       keyLayouts.clear();
-      const std::size_t count = KeyLayoutCount(line.substr(sectionMark.size()));
-      for (std::size_t read = 0; read < count && index + 1 < lines.size(); ++read) {
-        keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(lines[++index])));
+      const std::size_t count = KeyLayoutCount(std::string_view(line).substr(sectionMark.size()));
+      std::string layoutLine;
+      for (std::size_t read = 0; read < count && reader.Next(layoutLine, KeyLayoutLineLimit); ++read) {
+        keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(layoutLine)));
       }
       continue;
     }
     const std::vector<std::string> cells = layout == TableFileLayout::FixedWidth
-                                               ? FixedWidthCells(table, std::string(line), firstColumn, codePage)
-                                               : SeparatedCells(table, std::string(line), firstColumn, codePage);
+                                               ? FixedWidthCells(table, line, firstColumn, codePage)
+                                               : SeparatedCells(table, line, firstColumn, codePage);
     AppendRow(table, cells, firstColumn, recordNumber);
     ++recordNumber;
   }

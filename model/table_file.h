@@ -46,9 +46,11 @@ int FirstFileColumn(const TSoubor& table);
 /// Writes the table's rows (from the last to the first when `reverse` is set)
 /// to the file at `path`, in layout 1 or 2 and code page 852 or 1250, with
 /// the key layouts before them for table 15. Each step goes to the
-/// communication log. The file is written under a temporary name in the same
-/// folder and renamed over `path` only when complete, so a failed save leaves
-/// an existing file as it was. Failures: std::system_error for input/output;
+/// communication log. The file is written through TSafeOutputFile (a random
+/// temporary name beside the target, renamed over it only when complete; a
+/// link is followed, a device or FIFO written in place, a read-only file
+/// refused), so a failed save leaves an existing file as it was. Failures:
+/// std::system_error for input/output and a refused target;
 /// std::length_error when a cell of a writable table does not fit its field
 /// in layout 2 (the file could not be loaded back).
 void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
@@ -58,6 +60,9 @@ void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool
 /// `firstColumn` is FirstFileColumn of the table: 1 numbers the rows from 1.
 /// A key layout section replaces the catalogue's key layouts. A line that
 /// breaks the layout's rules raises error 22; the rows read before it stay.
-/// A file that cannot be read raises std::system_error.
+/// So does a line longer than the table's columns allow (in layout 1 up to
+/// twice the cells' widths, blanks around cells included), found before the
+/// rest of the file is read. Only a regular file is read; anything else, and
+/// a file that cannot be read, raises std::system_error.
 void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayouts& keyLayouts, int firstColumn,
                int layout);

@@ -17,6 +17,8 @@ constexpr int RecordDataErrorText = 991;
 constexpr char HexDigits[] = "0123456789ABCDEF";
 constexpr char RegisterCaret = '\xFF';
 
+bool IsPackedDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
 std::size_t WidthOf(const TSloupec& column) { return column.Width > 0 ? static_cast<std::size_t>(column.Width) : 0; }
 
 // Packs 2w digit characters, the first `pad` of them implied zeros, into w bytes.
@@ -49,7 +51,7 @@ void EncodeThousandths(std::string_view cell, std::size_t width, std::string& re
   const bool negative = !cell.empty() && cell.front() == '-';
   std::string digits;
   for (const char c : cell) {
-    if (c >= '0' && c <= '9' && (c != '0' || !digits.empty())) digits += c;
+    if (IsPackedDigit(c) && (c != '0' || !digits.empty())) digits += c;
   }
   if (digits.size() > 2 * width) digits.resize(2 * width);
   digits.insert(0, 2 * width - digits.size(), '0');
@@ -72,20 +74,18 @@ void AppendHexDigits(std::string_view bytes, std::string& text) {
   }
 }
 
-// The decimal digits of packed bytes; the first `skippedHalves` half-bytes
-// (a sign) may hold anything, every other one must be 0 to 9.
-std::string PackedDigits(std::string_view bytes, std::size_t skippedHalves) {
+// The digits of packed bytes. A half-byte above 9 (unprogrammed memory holds
+// FF) is shown as its hex digit: a programming table keeps every record, and
+// writing the row back restores the same bytes.
+std::string PackedDigits(std::string_view bytes) {
   std::string digits;
   digits.reserve(2 * bytes.size());
   AppendHexDigits(bytes, digits);
-  for (std::size_t i = skippedHalves; i < digits.size(); ++i) {
-    if (digits[i] > '9') RaiseInvalidInteger(digits);
-  }
   return digits;
 }
 
 void DecodePacked(std::string_view bytes, std::string& text) {
-  const auto digits = PackedDigits(bytes, 0);
+  const auto digits = PackedDigits(bytes);
   const auto significant = WithoutLeadingZeros(digits);
   if (significant.empty()) {
     text += '0';
@@ -117,7 +117,7 @@ std::string UnsignedDecimal(std::string_view bytes) {
 }
 
 void DecodeThousandths(std::string_view bytes, std::string& text) {
-  const auto digits = PackedDigits(bytes, 1);
+  const auto digits = PackedDigits(bytes);
   if (digits.empty()) {
     text += ThousandthsText("0");
     return;

@@ -197,18 +197,21 @@ bool CellPassesInputCheck(std::uint8_t columnType, std::string_view cell) {
     }
     return true;
   };
+  // Packed fields of unprogrammed register memory (FF FF) decode to their
+  // hex digits; such cells load back as they were saved.
+  const auto isPackedDigit = [](char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); };
   switch (columnType) {
     case 0:
-      return allOf(cell, IsDigit);
+      return allOf(cell, isPackedDigit);
     case 1:
       return !cell.empty() && allOf(cell, IsDigit);
     case 2: {
       if (cell.size() <= 4) return false;
       const auto point = cell.size() - 4;
-      if (cell[point] != '.' || !allOf(cell.substr(point + 1), IsDigit)) return false;
+      if (cell[point] != '.' || !allOf(cell.substr(point + 1), isPackedDigit)) return false;
       auto whole = cell.substr(0, point);
       if (!whole.empty() && whole[0] == '-') whole.remove_prefix(1);
-      return allOf(whole, IsDigit);
+      return allOf(whole, isPackedDigit);
     }
     case 3:
       return true;

@@ -1,6 +1,8 @@
 #include "protocol/kom_dialog.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "base/code_page.h"
@@ -8,6 +10,7 @@
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
 #include "base/process_values.h"
+#include "base/stop_request.h"
 #include "model/model_list.h"
 #include "model/soubor.h"
 #include "model/soubory.h"
@@ -21,6 +24,7 @@ namespace {
 
 constexpr int PauseBetweenTablesMs = 100;
 constexpr int PauseAfterTcpFailureMs = 1500;
+constexpr int MaxNetId = 255;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -67,7 +71,7 @@ void TKomDialog::OpenPort() {
   if (UsingModemLine()) {
     LogLine("Komunikace pres modem");
     port_ = ModemPort.get();
-    runSettings_ = ModemSettings;
+    runSettings_ = &ModemSettings();
     return;
   }
   runSettings_ = Settings;
@@ -99,7 +103,10 @@ void TKomDialog::Run() {
     LogLine("Vyprazdnuji buffery portu");
     port_->Flush();
     LogLine("Komunikace pripravena");
-    TLinkProtocol link(*port_, Bytes, static_cast<std::uint8_t>(NetId), ModelName);
+    // The network ID is the position of a 0..255 control, which holds any
+    // value given to it within that range.
+    const auto netId = static_cast<std::uint8_t>(std::clamp(NetId, 0, MaxNetId));
+    TLinkProtocol link(*port_, Bytes, netId, ModelName);
     Running = true;
     TransferTables(link);
   } catch (const std::exception& failure) {
@@ -124,6 +131,7 @@ TTransferOutcome TKomDialog::Outcome() const { return {KeyPositionText, firstErr
 
 void TKomDialog::TransferTables(TLinkProtocol& link) {
   for (std::size_t index = 0; Running; ++index) {
+    ThrowIfStopRequested();
     Sleep(PauseBetweenTablesMs + (lastTableFailedOnTcp_ ? PauseAfterTcpFailureMs : 0));
     lastTableFailedOnTcp_ = false;
     if (index < Tables.size()) TransferTable(link, *Tables[index]);
@@ -148,6 +156,8 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
     }
   } catch (const std::exception& failure) {
     const std::string message = failure.what();
+    // A reply that gave the key position counts even when the table failed.
+    KeyPositionText = link.KeyPositionText();
     failedTables_.push_back(table.Number);
     RecoverPort();
     if (ErrorNumberOf(message) != NumberOf(ErrorNumber::RegisterFull)) {
@@ -167,24 +177,29 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
 }
 
 int TKomDialog::ReadTimeoutOfRecords() const {
-  constexpr int ModemSlot = 3;
   return port_ == ModemPort.get() ? runSettings_->Timeout[ModemSlot] : -1;
 }
 
 // After a failed table: a TCP connection is made anew (the register may have
 // dropped it), a COM line is flushed. A failure of the recovery itself is
-// logged and leaves the table's failure as the one reported.
+// logged and leaves the table's failure as the one reported; a close that
+// failed does not keep the port from being opened again. A stopped command
+// does not reconnect: the line is closed when the run ends.
 void TKomDialog::RecoverPort() {
-  try {
-    if (runSettings_->UseTcp && port_ == ownPort_.get()) {
-      lastTableFailedOnTcp_ = true;
-      port_->Close();
-      port_->Open(*runSettings_, 1);
-    } else {
-      port_->Flush();
+  if (StopRequested()) return;
+  const auto logged = [](const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const std::exception& failure) {
+      LogLine(std::string("Chyba: ") + failure.what());
     }
-  } catch (const std::exception& failure) {
-    LogLine(std::string("Chyba: ") + failure.what());
+  };
+  if (runSettings_->UseTcp && port_ == ownPort_.get()) {
+    lastTableFailedOnTcp_ = true;
+    logged([this] { port_->Close(); });
+    logged([this] { port_->Open(*runSettings_, 1); });
+  } else {
+    logged([this] { port_->Flush(); });
   }
 }
 

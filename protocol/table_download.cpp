@@ -6,6 +6,7 @@
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
+#include "base/stop_request.h"
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
@@ -16,6 +17,14 @@ namespace {
 
 constexpr int HeadLength = 4;
 constexpr int MaxAttempts = 5;
+
+// A register may hold more rows than the catalogue says (more memory, newer
+// firmware), so a download takes up to twice the catalogue's capacity plus
+// RowMargin rows; tables without a capacity in the catalogue (the journal)
+// take up to RowsWithoutCapacity. A register that sends more never ends the
+// table and would fill the memory and the log: the download is ended.
+constexpr int RowMargin = 100;
+constexpr int RowsWithoutCapacity = 100'000;
 
 std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};
@@ -33,6 +42,10 @@ bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDo
 
 // Tables whose end the program decides, from the row it stored last. While no
 // row is stored yet the transfer goes on.
+int RowLimit(const TSoubor& table) {
+  return table.Capacity > 0 ? 2 * table.Capacity + RowMargin : RowsWithoutCapacity;
+}
+
 bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
   if (table.Number == TableNumber::ShortFinancialReport) return true;
   if (table.Rows.empty()) return false;
@@ -93,6 +106,7 @@ private:
   void ReceiveRecords() {
     int attempt = 1;
     for (bool stop = false; !stop;) {
+      ThrowIfStopRequested();
       LogLine(Cz("čekám na 4 byty..."));
       std::string record = ReadPart(HeadLength);
       LogLine(std::to_string(record.size()) + Cz(" byty přijaty..."));
@@ -114,6 +128,7 @@ private:
         answer = AnswerFrame(link_, RepeatByte);
       } else {
         attempt = 1;
+        if (received_ >= RowLimit(table_)) EndTooLongTable();
         stop = TakeRecord(record);
         LogLine(stop ? Cz("posílám EOF...") : Cz("posílám ACK..."));
         answer = stop ? EndFrame : AnswerFrame(link_, AckByte);
@@ -121,6 +136,15 @@ private:
       RaisePortResult(link_.Port().Write(answer));
       LogLine(Cz("odesláno..."));
     }
+  }
+
+  // Tells the register that the table ends here, then fails the download.
+  [[noreturn]] void EndTooLongTable() {
+    LogLine("Pokladna posila vice zaznamu, nez tabulka " + std::to_string(table_.Number) + " pojme (" +
+            std::to_string(RowLimit(table_)) + "), nacitani ukonceno");
+    LogLine(Cz("posílám EOF..."));
+    link_.Port().Write(EndFrame);
+    RaiseError(ErrorNumber::LineFailure);
   }
 
   bool IsGood(const std::string& record) const {

@@ -8,6 +8,7 @@
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
+#include "base/stop_request.h"
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
@@ -33,7 +34,10 @@ public:
       return !table_.ResetMark;
     }
     SendRequest();
-    for (auto& row : table_.Rows) SendRow(row);
+    for (auto& row : table_.Rows) {
+      ThrowIfStopRequested();
+      SendRow(row);
+    }
     ShowEnd();
     return !table_.ResetMark;
   }
@@ -95,7 +99,11 @@ private:
   Verdict Judge(const std::string& reply, int attempt) {
     const bool more = attempt < MaxAttempts;
     const std::uint8_t status = ReplyByte(reply, 1);
-    switch (status) {
+    // A status counts only in a reply that names the DTX byte; any other
+    // reply is repeated, and judged once more after the last attempt.
+    const bool fromDtx = ReplyByte(reply, 0) == Dtx();
+    constexpr std::uint8_t NoStatus = 0x00;
+    switch (fromDtx ? status : NoStatus) {
       case RepeatByte:
         if (!more) RaiseError(ErrorNumber::BadCheckBytes);
         return Verdict::Again;
@@ -114,10 +122,10 @@ private:
       default:
         break;
     }
-    if (status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
+    if (fromDtx && status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (ReplyByte(reply, 0) == Dtx() && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
-    if (ReplyByte(reply, 0) == Dtx() && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
+    if (fromDtx && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
+    if (fromDtx && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
     RaiseError(ErrorNumber::NoDataAck);
   }
 
@@ -131,7 +139,7 @@ private:
         const int result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), 0x03), reply);
         link_.RequestReply(reply, result, Dtx());
         return;
-      } catch (const EKomError& failure) {
+      } catch (const std::exception& failure) {
         if (attempt == MaxAttempts) throw;
         LogLine(std::string("Chyba: ") + failure.what());
       }

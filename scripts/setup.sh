@@ -3,7 +3,9 @@
 # Runs as root (or through sudo when it is there).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales clang-14 libclang-rt-14-dev dpkg-dev)
+packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
+          libhpdf-dev poppler-utils
+          clang-14 libclang-rt-14-dev dpkg-dev)
 
 missing=()
 for package in "${packages[@]}"; do

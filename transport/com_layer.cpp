@@ -1,5 +1,6 @@
 #include "transport/com_layer.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -37,4 +38,12 @@ std::optional<TLineFormat> DecodeLineMode(int mode) {
   format.DataBits = 5 + (mode & 3);
   format.StopBits = (mode & 4) != 0 ? 2 : 1;
   return format;
+}
+
+std::int32_t OutputDrainTime(std::int32_t queuedBytes, std::int32_t bitsPerSecond) {
+  constexpr std::int64_t BitsPerByte = 11;  // start, eight data, parity, stop: the longest frame
+  const std::int64_t bytes = std::max<std::int32_t>(queuedBytes, 0);
+  const std::int64_t onLine = bitsPerSecond > 0 ? (bytes * BitsPerByte * 1000 + bitsPerSecond - 1) / bitsPerSecond
+                                                : MaxOutputDrainMs;
+  return static_cast<std::int32_t>(std::min<std::int64_t>(OutputDrainAllowanceMs + onLine, MaxOutputDrainMs));
 }

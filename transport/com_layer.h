@@ -34,6 +34,16 @@ inline constexpr int TxXon = 4;
 inline constexpr int RxXon = 8;
 }  // namespace ComFlow
 
+/// The write time-out used when none (0 or less) is set.
+inline constexpr std::int32_t DefaultWriteTotalMs = 5000;
+
+/// How long written output may take to leave the line before a flush or a
+/// close discards it: a fixed allowance plus the bytes' own time on the line,
+/// never more than MaxOutputDrainMs.
+inline constexpr std::int32_t OutputDrainAllowanceMs = 100;
+inline constexpr std::int32_t MaxOutputDrainMs = 2000;
+std::int32_t OutputDrainTime(std::int32_t queuedBytes, std::int32_t bitsPerSecond);
+
 /// Selectors of sio_flush.
 namespace ComFlush {
 inline constexpr int Input = 0;
@@ -79,7 +89,7 @@ public:
   /// Sets the flow control (ComFlow bits).
   virtual int sio_flowctrl(int port, int mode) = 0;
 
-  /// Total time allowed to one sio_write; 0 or less means no limit.
+  /// Total time allowed to one sio_write; 0 or less means DefaultWriteTotalMs.
   virtual int sio_SetWriteTimeouts(int port, std::int32_t totalMs) = 0;
 
   /// Writes all `length` bytes: `length`, WriteTimeout when they did not all
@@ -95,10 +105,14 @@ public:
   /// number read (0 when nothing came) or a negative code.
   virtual int sio_read(int port, char* buffer, int length) = 0;
 
-  /// Discards the input waiting in the driver; output already written is
-  /// sent, not discarded (ComFlush selector).
+  /// Discards the input waiting in the driver. Output already written gets
+  /// OutputDrainTime to go out (a frame written just before is a frame meant
+  /// for the register); what is still queued then (the handshake holds the
+  /// line, the cable is pulled) is discarded. Never waits longer.
   virtual int sio_flush(int port, int selector) = 0;
 
+  /// Gives pending output OutputDrainTime, discards the rest and closes the
+  /// line without waiting for the driver to send it.
   virtual int sio_close(int port) = 0;
 };
 

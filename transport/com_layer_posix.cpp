@@ -1,11 +1,21 @@
 // The COM layer over termios. Lines are opened non-blocking and raw; every
 // wait is a poll() against a deadline, so the time-outs hold whatever the
-// driver does. Works on pseudo-terminals, which have no modem-control lines.
+// driver does. Output is never left to tcdrain() or to the driver's closing
+// wait, which have no limit while the handshake holds the line: the output
+// queue is polled for a short while and then discarded. Works on
+// pseudo-terminals, which have no modem-control lines.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -14,8 +24,10 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "base/settings_store.h"
+#include "base/stop_request.h"
 #include "transport/com_layer.h"
 
 namespace {
@@ -25,6 +37,7 @@ using Deadline = std::optional<Clock::time_point>;
 
 struct OpenLine {
   int fd = -1;
+  std::int32_t bitsPerSecond = 9600;
   std::int32_t writeTotalMs = 0;
   std::int32_t readTotalMs = 0;
   std::int32_t readIntervalMs = 0;
@@ -44,9 +57,11 @@ int MillisecondsUntil(const Deadline& deadline) {
 enum class WaitOutcome { Ready, TimedOut, Failed };
 
 /// Waits until `fd` is ready for `events` (or reports a hang-up or error,
-/// which the following read or write then reveals).
+/// which the following read or write then reveals). A stop request (a signal
+/// interrupts poll) ends the wait with a failure.
 WaitOutcome WaitFor(int fd, short events, const Deadline& deadline) {
   for (;;) {
+    ThrowIfStopRequested();
     pollfd watched{fd, events, 0};
     const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
     if (ready > 0) return WaitOutcome::Ready;
@@ -129,6 +144,29 @@ bool ApplyLineMode(termios& attributes, int mode) {
   return true;
 }
 
+/// True for the slave side of a pseudo-terminal (Linux: majors 136 to 143).
+bool IsPseudoTerminal(int fd) {
+#ifdef __linux__
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const unsigned deviceMajor = major(info.st_rdev);
+  return deviceMajor >= 136 && deviceMajor <= 143;
+#else
+  static_cast<void>(fd);
+  return false;
+#endif
+}
+
+/// Sets the attributes. A pseudo-terminal has no parity to generate and its
+/// driver may refuse the setting (EINVAL); as for the missing modem-control
+/// lines, that refusal is not a failure: the rest is set without parity.
+bool SetLineAttributes(int fd, termios attributes) {
+  if (::tcsetattr(fd, TCSANOW, &attributes) == 0) return true;
+  if (errno != EINVAL || (attributes.c_cflag & PARENB) == 0 || !IsPseudoTerminal(fd)) return false;
+  attributes.c_cflag &= ~(PARENB | PARODD | StickParity);
+  return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+}
+
 /// Raises DTR and RTS. A line without modem-control lines (a pseudo-terminal,
 /// some adapters) refuses the request, which is fine.
 bool RaiseModemLines(int fd) {
@@ -151,13 +189,77 @@ bool SetRawDefaults(int fd) {
   return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
 }
 
+// Serial driver settings of the Linux serial drivers: low latency (a USB
+// adapter otherwise holds received bytes up to 16 ms) and no closing wait.
+// Drivers without them (a pseudo-terminal), or a user not allowed to change
+// the closing wait, refuse; the line works either way.
+void AskForLowLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  static_cast<void>(::ioctl(fd, TIOCSSERIAL, &serial));
+#endif
+}
+
+void AskForNoClosingWait([[maybe_unused]] int fd) {
+#ifdef __linux__
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+  static_cast<void>(::ioctl(fd, TIOCSSERIAL, &serial));
+#endif
+}
+
+/// Bytes written but not yet sent by the driver. A pseudo-terminal hands them
+/// to its other side at once and reports none.
+int QueuedOutput(int fd) {
+  int queued = 0;
+  return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+/// The UART still shifts out its last bytes (where the driver tells).
+bool TransmitterBusy([[maybe_unused]] int fd) {
+#ifdef TIOCSERGETLSR
+  unsigned int status = 0;
+  if (::ioctl(fd, TIOCSERGETLSR, &status) != 0) return false;
+  return (status & TIOCSER_TEMT) == 0;
+#else
+  return false;
+#endif
+}
+
+/// Lets written output leave the line for OutputDrainTime, then discards
+/// what is left.
+int DrainOutput(const OpenLine& line) {
+  const auto deadline =
+      Clock::now() + std::chrono::milliseconds(OutputDrainTime(QueuedOutput(line.fd), line.bitsPerSecond));
+  while (QueuedOutput(line.fd) > 0 || TransmitterBusy(line.fd)) {
+    if (Clock::now() >= deadline) return ::tcflush(line.fd, TCOFLUSH) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return ComResult::Ok;
+}
+
+/// Drops the hardware handshake, so that nothing in the driver waits for CTS.
+void ReleaseHandshake(int fd) {
+  termios attributes{};
+  if (::tcgetattr(fd, &attributes) != 0 || (attributes.c_cflag & HardwareHandshake) == 0) return;
+  attributes.c_cflag &= ~HardwareHandshake;
+  static_cast<void>(::tcsetattr(fd, TCSANOW, &attributes));
+}
+
 class TPosixComLayer final : public TComLayer {
 public:
   TPosixComLayer() = default;
   TPosixComLayer(const TPosixComLayer&) = delete;
   TPosixComLayer& operator=(const TPosixComLayer&) = delete;
   ~TPosixComLayer() override {
-    for (const auto& [port, line] : lines_) ::close(line.fd);
+    for (const auto& entry : lines_) {
+      ReleaseHandshake(entry.second.fd);
+      static_cast<void>(::tcflush(entry.second.fd, TCOFLUSH));
+      ::close(entry.second.fd);
+    }
   }
 
   int sio_open(int port) override {
@@ -170,6 +272,8 @@ public:
       ::close(fd);
       return ComResult::OpenFailed;
     }
+    AskForLowLatency(fd);
+    AskForNoClosingWait(fd);
     lines_[port] = OpenLine{fd};
     return ComResult::Ok;
   }
@@ -184,7 +288,9 @@ public:
     if (!ApplyLineMode(attributes, mode)) return ComResult::BadParameter;
     ::cfsetispeed(&attributes, *speed);
     ::cfsetospeed(&attributes, *speed);
-    return ::tcsetattr(line->fd, TCSANOW, &attributes) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+    if (!SetLineAttributes(line->fd, attributes)) return ComResult::SystemFailure;
+    line->bitsPerSecond = BaudRateOfCode(baudCode);
+    return ComResult::Ok;
   }
 
   int sio_flowctrl(int port, int mode) override {
@@ -213,7 +319,7 @@ public:
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
     if (length < 0 || (length > 0 && data == nullptr)) return ComResult::BadParameter;
-    const Deadline deadline = DeadlineAfter(line->writeTotalMs);
+    const Deadline deadline = DeadlineAfter(line->writeTotalMs > 0 ? line->writeTotalMs : DefaultWriteTotalMs);
     int written = 0;
     while (written < length) {
       const ssize_t sent = ::write(line->fd, data + written, static_cast<std::size_t>(length - written));
@@ -267,11 +373,6 @@ public:
     return count;
   }
 
-  // Input waiting to be read is discarded. Output the module has written is
-  // never thrown away: it is a frame meant for the register (the end frame
-  // written just before the closing flush of a transfer, say). Flushing the
-  // output therefore waits until it has gone out. On a pseudo-terminal that
-  // also keeps the bytes the other side has not read yet.
   int sio_flush(int port, int selector) override {
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
@@ -279,16 +380,18 @@ public:
       return ComResult::BadParameter;
     }
     if (selector != ComFlush::Output && ::tcflush(line->fd, TCIFLUSH) != 0) return ComResult::SystemFailure;
-    if (selector != ComFlush::Input && ::tcdrain(line->fd) != 0) return ComResult::SystemFailure;
+    if (selector != ComFlush::Input) return DrainOutput(*line);
     return ComResult::Ok;
   }
 
   int sio_close(int port) override {
     const auto found = lines_.find(port);
     if (found == lines_.end()) return ComResult::BadPort;
-    const int fd = found->second.fd;
+    const OpenLine line = found->second;
     lines_.erase(found);
-    return ::close(fd) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+    static_cast<void>(DrainOutput(line));
+    ReleaseHandshake(line.fd);
+    return ::close(line.fd) == 0 ? ComResult::Ok : ComResult::SystemFailure;
   }
 
 private:

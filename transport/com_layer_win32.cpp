@@ -1,11 +1,15 @@
 // The COM layer over the Win32 communications API. Lines are opened for
 // synchronous I/O; the read and write time-outs are COMMTIMEOUTS, so the
-// driver ends each ReadFile and WriteFile in time by itself.
+// driver ends each ReadFile and WriteFile in time by itself. Output is never
+// left to FlushFileBuffers, which waits without limit while the handshake
+// holds the line: the output queue is polled for a short while and purged.
+// Windows drivers deliver received bytes without a latency setting to ask for.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
+#include <chrono>
 #include <map>
 
 #include "transport/com_layer.h"
@@ -14,6 +18,7 @@ namespace {
 
 struct OpenLine {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  std::int32_t bitsPerSecond = 9600;
   std::int32_t writeTotalMs = 0;
   std::int32_t readTotalMs = 0;
   std::int32_t readIntervalMs = 0;
@@ -28,7 +33,8 @@ bool ApplyTimeouts(const OpenLine& line) {
     timeouts.ReadIntervalTimeout = line.readIntervalMs > 0 ? static_cast<DWORD>(line.readIntervalMs) : 0;
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(line.readTotalMs);
   }
-  timeouts.WriteTotalTimeoutConstant = line.writeTotalMs > 0 ? static_cast<DWORD>(line.writeTotalMs) : 0;
+  timeouts.WriteTotalTimeoutConstant =
+      static_cast<DWORD>(line.writeTotalMs > 0 ? line.writeTotalMs : DefaultWriteTotalMs);
   return SetCommTimeouts(line.handle, &timeouts) != FALSE;
 }
 
@@ -64,13 +70,38 @@ BYTE ParityOf(char parity) {
   }
 }
 
+/// Bytes written but not yet sent, or 0 when the driver does not tell.
+DWORD QueuedOutput(HANDLE handle) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  return ClearCommError(handle, &errors, &status) ? status.cbOutQue : 0;
+}
+
+/// Lets written output leave the line for OutputDrainTime, then purges what
+/// is left.
+bool DrainOutput(const OpenLine& line) {
+  const auto queued = static_cast<std::int32_t>(QueuedOutput(line.handle));
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(OutputDrainTime(queued, line.bitsPerSecond));
+  while (QueuedOutput(line.handle) > 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return PurgeComm(line.handle, PURGE_TXABORT | PURGE_TXCLEAR) != FALSE;
+    }
+    Sleep(1);
+  }
+  return true;
+}
+
 class TWin32ComLayer final : public TComLayer {
 public:
   TWin32ComLayer() = default;
   TWin32ComLayer(const TWin32ComLayer&) = delete;
   TWin32ComLayer& operator=(const TWin32ComLayer&) = delete;
   ~TWin32ComLayer() override {
-    for (const auto& entry : lines_) CloseHandle(entry.second.handle);
+    for (const auto& entry : lines_) {
+      PurgeComm(entry.second.handle, PURGE_TXABORT | PURGE_TXCLEAR);
+      CloseHandle(entry.second.handle);
+    }
   }
 
   int sio_open(int port) override {
@@ -109,7 +140,9 @@ public:
       // With five data bits a UART sends one and a half stop bits for "two".
       control.StopBits = control.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
     }
-    return SetCommState(line->handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+    if (!SetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    line->bitsPerSecond = speed;
+    return ComResult::Ok;
   }
 
   int sio_flowctrl(int port, int mode) override {
@@ -164,15 +197,13 @@ public:
     return static_cast<int>(got);
   }
 
-  // Input is discarded; written output is sent first (FlushFileBuffers
-  // waits for it), never thrown away.
   int sio_flush(int port, int selector) override {
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
     if (selector != ComFlush::Input && selector != ComFlush::Output && selector != ComFlush::Both) {
       return ComResult::BadParameter;
     }
-    if (selector != ComFlush::Input && !FlushFileBuffers(line->handle)) return ComResult::SystemFailure;
+    if (selector != ComFlush::Input && !DrainOutput(*line)) return ComResult::SystemFailure;
     if (selector != ComFlush::Output && !PurgeComm(line->handle, PURGE_RXABORT | PURGE_RXCLEAR)) {
       return ComResult::SystemFailure;
     }
@@ -182,9 +213,10 @@ public:
   int sio_close(int port) override {
     const auto found = lines_.find(port);
     if (found == lines_.end()) return ComResult::BadPort;
-    const HANDLE handle = found->second.handle;
+    const OpenLine line = found->second;
     lines_.erase(found);
-    return CloseHandle(handle) ? ComResult::Ok : ComResult::SystemFailure;
+    static_cast<void>(DrainOutput(line));
+    return CloseHandle(line.handle) ? ComResult::Ok : ComResult::SystemFailure;
   }
 
 private:

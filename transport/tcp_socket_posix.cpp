@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/stop_request.h"
 #include "transport/tcp_socket.h"
 
 namespace {
@@ -139,6 +140,11 @@ private:
 
   void WaitForConnection(int timeoutMs) {
     for (;;) {
+      if (StopRequested()) {
+        ::close(fd_);
+        fd_ = -1;
+        ThrowIfStopRequested();
+      }
       pollfd watched{fd_, POLLOUT, 0};
       const int ready = ::poll(&watched, 1, timeoutMs > 0 ? timeoutMs : -1);
       if (ready < 0 && errno == EINTR) continue;
@@ -153,8 +159,10 @@ private:
   }
 
   /// True when the descriptor became ready for `events` before the deadline.
+  // A stop request (a signal interrupts poll) ends the wait with a failure.
   bool WaitFor(short events, Clock::time_point deadline, std::string_view api) {
     for (;;) {
+      ThrowIfStopRequested();
       pollfd watched{fd_, events, 0};
       const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
       if (ready > 0) return true;

@@ -34,7 +34,8 @@ protected:
   void StartRegister(std::vector<std::string> options = {}) {
     register_.reset();
     std::filesystem::remove(wireLog_);
-    options.insert(options.end(), {"--plu-count", std::to_string(DemoPluCount), "--log", wireLog_.string()});
+    // The options come last, so that they may change the number of PLU.
+    options.insert(options.begin(), {"--plu-count", std::to_string(DemoPluCount), "--log", wireLog_.string()});
     register_ = std::make_unique<SimulatedRegister>(options);
   }
 
@@ -149,6 +150,9 @@ TEST_F(RegisterActivity, OnlyTwoDigitsNameTheTable) {
   EXPECT_EQ(Run("R100", {"/FILE=t10.txt"}), " 0");
   ASSERT_FALSE(Received().empty());
   EXPECT_TRUE(Received().front().starts_with("D7 00 10")) << Received().front();
+  EXPECT_EQ(Run("R 3", {"/FILE=t3.txt"}), " 0") << "a leading blank, as the usual integer conversion reads it";
+  EXPECT_TRUE(ReceivedFrameStartingWith("D7 00 03"));
+  EXPECT_EQ(Run("R3x", {"/FILE=t3.txt"}), " 1");
 }
 
 TEST_F(RegisterActivity, ReportsAreReadIntoRows) {
@@ -168,6 +172,46 @@ TEST_F(RegisterActivity, StatusIsRewrittenEvenWhenTheTransferFails) {
   const auto lines = LinesOf(File("sts.txt"));
   ASSERT_EQ(lines.size(), 1u) << File("sts.txt");
   EXPECT_NE(lines[0], "R") << "no key position came from the register";
+}
+
+TEST_F(RegisterActivity, StatusAfterAFailureKeepsTheKeyPositionOfTheReply) {
+  StartRegister({"--bad-check", "1:5"});
+  EXPECT_EQ(Run("STS", {"/FILE=sts.txt"}), "16");
+  EXPECT_EQ(File("sts.txt"), "R\r\n") << "the DRQ reply gave the position before the record failed";
+}
+
+TEST_F(RegisterActivity, ReadThatFailsPartWayIsSaved) {
+  WriteFileBytes(folder_ / "plu.txt", "previous contents\r\n");
+  StartRegister({"--plu-count", "5", "--drop-after", "2"});
+  EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 5");
+  const auto rows = LinesOf(File("plu.txt"));
+  ASSERT_EQ(rows.size(), 2u) << File("plu.txt");
+  EXPECT_TRUE(rows[0].starts_with("8590000000015;")) << rows[0];
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "plu.txt.~mervtmp"));
+}
+
+// An IP configuration in layout 2: binary cells wider than their hex digits.
+TEST_F(RegisterActivity, AddressTableRoundTripsInFixedWidthLayout) {
+  const std::filesystem::path data = folder_ / "data";
+  std::filesystem::create_directory(data);
+  WriteFileBytes(data / "table21.txt", "192;168;1;10;255;255;255;0;192;168;1;1;0;80;\r\n");
+  StartRegister({"--data", data.string()});
+  ASSERT_EQ(Run("R21", {"/FILE=fixed.txt", "/FORMAT=2"}), " 0");
+  EXPECT_EQ(File("fixed.txt"), "192168  1 10255255255  0192168  1  1  0 80\r\n");
+  const auto sentByRegister = [this] {
+    std::vector<std::string> records;
+    for (const auto& line : LinesOf(ReadFileBytes(wireLog_))) {
+      if (line.starts_with("send ") && line.size() > 5 + 3 * 5) records.push_back(line.substr(5));
+    }
+    return records;
+  };
+  static_cast<void>(Received());  // waits until the emulator has logged the read
+  const auto recordsRead = sentByRegister();
+  ASSERT_EQ(recordsRead.size(), 1u);
+
+  StartRegister({"--data", data.string()});
+  ASSERT_EQ(Run("W21", {"/FILE=fixed.txt", "/FORMAT=2"}), " 0");
+  EXPECT_TRUE(ReceivedFrameStartingWith(recordsRead[0])) << "the record goes back byte for byte";
 }
 
 TEST_F(RegisterActivity, BlockAndRelease) {
@@ -219,7 +263,7 @@ void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
 
 class RegisterFault : public RegisterActivity, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(RegisterFault, EndsWithItsNumberAndKeepsTheFile) {
+TEST_P(RegisterFault, EndsWithItsNumberAndSavesWhatWasRead) {
   const FaultCase& fault = GetParam();
   StartRegister();
   ASSERT_EQ(Run("R03", {"/FILE=input.txt"}), " 0");
@@ -228,8 +272,9 @@ TEST_P(RegisterFault, EndsWithItsNumberAndKeepsTheFile) {
 
   StartRegister(fault.options);
   EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), fault.downloadCode) << "download";
+  EXPECT_NE(File("plu.txt"), original) << "the file holds what was read, also after a failure";
   if (fault.downloadCode != " 0") {
-    EXPECT_EQ(File("plu.txt"), original) << "a partial read is not saved";
+    EXPECT_LE(LinesOf(File("plu.txt")).size(), static_cast<std::size_t>(DemoPluCount));
   }
 
   StartRegister(fault.options);
@@ -326,7 +371,7 @@ TEST_F(ComLineActivity, SilenceAndBadRecordsOnTheLine) {
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), "16");
   StartComRegister({"--drop-after", "10"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4");
-  EXPECT_EQ(File("plu.txt"), "previous\r\n");
+  EXPECT_EQ(LinesOf(File("plu.txt")).size(), 10u) << "the rows read before the line went silent";
 }
 
 TEST_F(ComLineActivity, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {

@@ -24,6 +24,13 @@ TEST(TPopisKlavFunkce, FifthFieldPSetsTheFlagAndNothingElseDoes) {
   EXPECT_FALSE(TPopisKlavFunkce::FromDescription(Cp("0;0;Num;Š;;P")).PFlag);
 }
 
+TEST(TPopisKlavFunkce, KindIsTheFirstCharacterOfTheFifthField) {
+  EXPECT_EQ(TPopisKlavFunkce::FromDescription("0;0;Num;M;P").Kind, 'P');
+  EXPECT_EQ(TPopisKlavFunkce::FromDescription("30;KARTA;Karta;Z;O").Kind, 'O');
+  EXPECT_EQ(TPopisKlavFunkce::FromDescription("72;EUR;Euro;Z;E").Kind, 'E');
+  EXPECT_EQ(TPopisKlavFunkce::FromDescription("72;EUR;Euro;Z").Kind, '\0');
+}
+
 TEST(TPopisKlavFunkce, ColourLettersAreCodePage1250Bytes) {
   EXPECT_EQ(TPopisKlavFunkce::ColourOfLetter(Cp("Ž")), KeyColour::Yellow);
   EXPECT_EQ(TPopisKlavFunkce::ColourOfLetter("Z"), KeyColour::Green);

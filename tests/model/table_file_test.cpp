@@ -164,6 +164,34 @@ TEST_F(TableFile, BinaryCellsMayBeLongerThanTheirHexWidth) {
       << "a quantity needs three decimals";
 }
 
+// A binary cell is as wide as the largest value of its bytes (3 characters
+// for one byte, 5 for two), so an address part "192" fits; files written with
+// cells of the raw width load too.
+TEST_F(TableFile, FixedWidthBinaryCellsHoldTheirLargestValue) {
+  const auto addressTable = [] {
+    return MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 1},
+                                {ColumnType::Binary, 1}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}});
+  };
+  auto table = addressTable();
+  table->AddRow(-1, "1|192|168|1|10|65535|");
+  const std::string line = "192168  1 1065535\r\n";
+  EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), line);
+  auto loaded = addressTable();
+  Load(*loaded, line + " 1 2 3 4  10\r\n", TableFileLayout::FixedWidth);
+  EXPECT_EQ(RowTexts(*loaded), (std::vector<std::string>{"1|192|168|1|10|65535|", "2|1|2|3|4|10|"}));
+}
+
+TEST_F(TableFile, PackedCellsWithHexDigitsLoadBack) {
+  auto table = PluTable();
+  table->AddRow(-1, "1|5|Rohlik|FFFF|");
+  for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
+    const std::string saved = Save(*table, layout);
+    auto loaded = PluTable();
+    Load(*loaded, saved, layout);
+    EXPECT_EQ(RowTexts(*loaded), std::vector<std::string>{"1|5|Rohlik|FFFF|"}) << saved;
+  }
+}
+
 TEST_F(TableFile, CodePage1250IsWrittenAndReadUnchanged) {
   auto table = PluTable();
   const std::string name = Cp("Žluťoučký kůň");
@@ -301,7 +329,7 @@ TEST_F(TableFileSaving, LogsEveryStep) {
 
 TEST_F(TableFileSaving, RefusedCellLeavesTheOldFileAndStillLogsTheClose) {
   WriteFileBytes(dir_ / "table.txt", "old content\r\n");
-  auto table = MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}});
+  auto table = MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Packed, 1}});
   table->AddRow(-1, "1|10|");
   table->AddRow(-1, "2|192|");
   EXPECT_THROW(Save(*table, TableFileLayout::FixedWidth), std::length_error);
@@ -329,6 +357,45 @@ TEST_F(TableFileSaving, UncreatableFileRaisesTheSystemErrorAfterLoggingTheClose)
     EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
   }
   ExpectLog({"Uloz begin", "AssignFile \"" + path + "\"", "Rewrite", "Close", "Close OK"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TableFile, LineLongerThanTheColumnsAllowGivesTwentyTwo) {
+  const struct {
+    const char* what;
+    int layout;
+    std::string line;
+    int error;
+  } cases[] = {
+      {"blanks around separated cells", TableFileLayout::Separated, "9;" + std::string(60, ' ') + "Cukr;100;\r\n", 0},
+      {"separated line of a megabyte", TableFileLayout::Separated, "9;" + std::string(1 << 20, ' ') + "Cukr;100;\r\n",
+       22},
+      {"fixed-width line one longer", TableFileLayout::FixedWidth, std::string(14 + 18 + 8 + 1, '1') + "\r\n", 22},
+      {"fixed-width line without end", TableFileLayout::FixedWidth, std::string(1 << 20, '1'), 22},
+  };
+  for (const auto& c : cases) {
+    auto table = PluTable();
+    const std::string first = c.layout == TableFileLayout::Separated
+                                  ? std::string("5;Mleko;1990;\r\n")
+                                  : std::string(14, '5') + "Mleko" + std::string(13, ' ') + std::string(8, '1') + "\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, first + c.line, c.layout); }), c.error) << c.what;
+    EXPECT_EQ(table->Rows.size(), c.error == 0 ? 2u : 1u) << c.what;
+  }
+}
+
+TEST_F(TableFile, OnlyARegularFileIsLoaded) {
+  std::filesystem::create_directory(dir_ / "folder");
+  for (const std::string& path : {PathOf("folder"), std::string("/dev/zero"), std::string("/dev/null")}) {
+    auto table = DepartmentTable(1);
+    table->AddRow(-1, "1|A|01|");
+    EXPECT_THROW(LoadTable(*table, path, TableFileCodePage::Windows, keyLayouts_, 0, TableFileLayout::Separated),
+                 std::system_error)
+        << path;
+    EXPECT_EQ(table->Rows.size(), 1u) << path;
+  }
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ public:
   /// register sends back.
   std::function<std::string(const std::string& written)> Answer = [](const std::string&) { return std::string(); };
   std::vector<std::string> Written;
+  /// Output never leaves the line (the handshake holds it): writes time out.
+  bool OutputStuck = false;
+  int Closes = 0;
 
   /// Bytes the register sends without being asked.
   void Send(const std::string& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
@@ -32,6 +35,7 @@ public:
   int sio_flowctrl(int, int) override { return 0; }
   int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
   int sio_write(int, const char* data, int length) override {
+    if (OutputStuck) return ComResult::WriteTimeout;
     Written.emplace_back(data, static_cast<std::size_t>(length));
     Send(Answer(Written.back()));
     return length;
@@ -49,7 +53,10 @@ public:
     pending_.clear();
     return 0;
   }
-  int sio_close(int) override { return 0; }
+  int sio_close(int) override {
+    ++Closes;
+    return 0;
+  }
 
 private:
   std::deque<char> pending_;

@@ -226,6 +226,10 @@ TEST_F(Transfer, UploadReplyRules) {
   EXPECT_EQ(uploadAnswered(Bytes({0xD3, 0x06, 0, 0})), 16);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD3, 0x17}))), 28);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x17}))), 14);
+  // A status counts only in a reply that names the DTX byte.
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD7, 0x16}))), 14);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x06}))), 14);
+  EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD7, 0x0E}))), 14);
   EXPECT_EQ(uploadAnswered(""), 4);
 }
 
@@ -314,6 +318,51 @@ TEST_F(TransferRun, FailureEndsTheRunAndKeepsTheFirstNumber) {
   ErrorCode = 7;
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 7);
+}
+
+TEST_F(TransferRun, KeyPositionOfTheReplySurvivesAFailedTable) {
+  dialog.Tables = {&table};
+  dialog.PrepareTransfer(TLinkBytes{});
+  peer.Answer = [](const std::string& written) {
+    return written.size() == 5 ? WithCheckBytes(Bytes({0xD7, 0x10})) : std::string();
+  };
+  dialog.ShowModal();
+  EXPECT_EQ(ErrorCode, 4) << "no record came after the DRQ reply";
+  EXPECT_EQ(dialog.KeyPositionText, "R");
+}
+
+TEST_F(TransferRun, NetworkIdStaysWithinTheRangeOfItsControl) {
+  settings.UseNetId = true;
+  for (const auto& [given, sent] : std::vector<std::pair<int, int>>{{44, 44}, {300, 255}, {-5, 0}}) {
+    peer.Written.clear();
+    dialog.Tables = {&table};
+    dialog.PrepareTransfer(TLinkBytes{});
+    dialog.NetId = given;
+    dialog.ShowModal();
+    ASSERT_FALSE(peer.Written.empty());
+    EXPECT_EQ(static_cast<std::uint8_t>(peer.Written[0][1]), sent) << "ID " << given;
+  }
+}
+
+// A COM line whose output never leaves (register off, cable pulled): either
+// the driver queue takes the frames and nothing comes back, or the writes
+// time out. Every transfer ends with 04 and the line is closed.
+TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
+  table.AddRow(-1, "1|1|A|");
+  for (const bool sending : {false, true}) {
+    for (const bool writesTimeOut : {false, true}) {
+      TScriptedRegister line;
+      line.OutputStuck = writesTimeOut;
+      ErrorCode = 0;
+      dialog.MakePort = [&line] { return std::make_unique<TPort>(line); };
+      dialog.Tables = {&table};
+      dialog.Sending = sending;
+      dialog.PrepareTransfer(TLinkBytes{});
+      dialog.ShowModal();
+      EXPECT_EQ(ErrorCode, 4) << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
+      EXPECT_EQ(line.Closes, 1);
+    }
+  }
 }
 
 TEST_F(TransferRun, StockTableTakesTheNamesOfPlu) {

@@ -123,3 +123,35 @@ TEST_F(Kllog, ExplainsItsUsage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Kllog, StopsAtALineLongerThanAnyLogLine) {
+  const std::string path = WriteLog({"first", "third"});
+  std::string content = ReadFileBytes(path);
+  content.insert(content.find("\r\n") + 2, std::string(100'000, 'A') + "\r\n");
+  WriteFileBytes(path, content);
+  const struct {
+    std::string arguments;
+    const char* line;
+    std::size_t printed;
+  } cases[] = {{"'" + path + "'", "line 2", 1}, {"- </dev/zero", "line 1", 0}};
+  for (const auto& c : cases) {
+    const KllogRun run = Run(c.arguments);
+    EXPECT_EQ(run.exitStatus, 1) << c.arguments;
+    EXPECT_NE(run.err.find(std::string(c.line) + ": longer than 65536 bytes"), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(run.out).size(), c.printed) << c.arguments;
+  }
+}
+
+TEST_F(Kllog, FailsWhenItsOutputCannotBeWritten) {
+  const std::string path = WriteLog({"a line that goes nowhere"});
+  const auto err = dir_ / "stderr.txt";
+  const std::string command = std::string("'") + KLLOG_EXE + "' '" + path + "' >/dev/full 2>'" + err.string() + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(ReadFileBytes(err).find("cannot write the output"), std::string::npos);
+}
+
+}  // namespace

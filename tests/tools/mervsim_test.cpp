@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "base/communication_log.h"
+#include "journal/journal_decoder.h"
 #include "model/catalogue_builder.h"
 #include "model/check_bytes.h"
 #include "model/soubory.h"
@@ -276,7 +277,8 @@ TEST(MervsimCommandLine, HelpNamesEveryOption) {
   EXPECT_EQ(result.exitStatus, 0);
   for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
                              "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
-                             "--drop-after", "--log", "--help", "tableNN.txt", "14000"}) {
+                             "--drop-after", "--log", "--help", "--sale", "tableNN.txt", "14000", "--modem",
+                             "--modem-s2", "--modem-s12", "--modem-s86"}) {
     EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
   }
 }
@@ -295,6 +297,13 @@ TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
       {{"--tcp", "0", "--bad-check", "0"}, "--bad-check"},
       {{"--tcp", "0", "--link", "/tmp/x"}, "--link needs --pty"},
       {{"--tcp"}, "--tcp needs a value"},
+      {{"--tcp", "0", "--modem", "connect"}, "--modem needs --pty"},
+      {{"--pty", "--modem", "ring"}, "none of connect, busy"},
+      {{"--pty", "--modem", "connect", "--modem-s2", "256"}, "--modem-s2"},
+      {{"--tcp", "0", "--sale", "859x"}, "is not CODE[:QTY]"},
+      {{"--tcp", "0", "--sale", "8590000000015:0"}, "a quantity of 0"},
+      {{"--tcp", "0", "--sale", "8590000000015:1.2345"}, "0.001 to 9999.999"},
+      {{"--tcp", "0", "--sale", "8590000000015,"}, "is not CODE[:QTY]"},
   };
   for (const auto& [arguments, message] : cases) {
     const auto result = RunProcess(MERVSIM_EXE, arguments);
@@ -532,6 +541,113 @@ TEST_F(Mervsim, JournalHoldsReceiptsOldestFirstAnd88NewestFirst) {
   EXPECT_EQ(newest[2], std::to_string(journal.size()));
   EXPECT_EQ(older[2], std::to_string(journal.size() - 1));
   EXPECT_EQ(newest[1], Cells(Decode(87, journal.back()))[1]);
+}
+
+TEST_F(Mervsim, JournalOfTheDayHoldsEveryRecordCodeAndDecodesCleanly) {
+  struct Model {
+    const char* Name;
+    std::uint8_t Drq;
+    bool FunctionKeyLines;
+    const char* KeyLine;  // a function-key line the day's report shows
+  };
+  const std::vector<std::string> codes = {
+      "01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C", "0D", "10", "20", "21",
+      "22", "23", "24", "25", "26", "27", "28", "29", "2B", "30", "31", "40", "41", "42", "43", "44",
+      "45", "46", "47", "48", "49", "4A", "4B", "4C", "4D", "4E", "4F", "80", "81"};
+  for (const Model& model : {Model{Ecr465, EcrDrq, true, "EKONOMI RAPPORT"}, Model{"CM-840/842", CmDrq, true, "PLATBA 1 "},
+                             Model{"ECR 650F", EcrDrq, false, ""}}) {
+    SCOPED_TRACE(model.Name);
+    catalogue_ = BuildCatalogue(model.Name);
+    StartTcp({"--model", model.Name});
+    const auto line = Connect();
+    const TJournalDecoder decoder(*catalogue_);
+    std::map<std::string, int> seen;
+    std::vector<std::string> keyLines;
+    for (const auto& record : DownloadAll(*line, 0x87, JournalRecordLength, model.Drq)) {
+      const std::string hex = Cells(Decode(87, record))[1];
+      ++seen[hex.substr(0, 2)];
+      const JournalLines lines = decoder.Decode(hex, false);
+      EXPECT_NE(lines.Main.rfind("ERROR: ", 0), 0u) << lines.Main;
+      EXPECT_EQ(lines.Main.find("???"), std::string::npos) << lines.Main;
+      if (hex.substr(0, 2) == "2C") {
+        EXPECT_EQ(lines.Main.size(), 48u) << lines.Main;
+        keyLines.push_back(lines.Main);
+      }
+    }
+    for (const auto& code : codes) EXPECT_GT(seen[code], 0) << "code " << code;
+    EXPECT_EQ(seen.count("2C") > 0, model.FunctionKeyLines);
+    if (model.FunctionKeyLines) {
+      EXPECT_TRUE(std::any_of(keyLines.begin(), keyLines.end(),
+                              [&](const std::string& text) { return text.rfind(model.KeyLine, 0) == 0; }))
+          << model.KeyLine;
+    }
+    sim_.reset();
+  }
+}
+
+TEST_F(Mervsim, SalesItIsToldAboutFollowTheDayInTheJournal) {
+  StartTcp();
+  const auto plain = DownloadAll(*Connect(), 0x87, JournalRecordLength);
+  sim_.reset();
+  StartTcp({"--sale", "8590000000015:2,8590000000015:0.250", "--sale", "8590000000015"});
+  const auto line = Connect();
+  const auto journal = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_EQ(journal.size(), plain.size() + 9) << "two receipts: start, lines, total, payment";
+  const TJournalDecoder decoder(*catalogue_);
+  std::vector<std::string> shown;
+  for (std::size_t i = plain.size(); i < journal.size(); ++i) {
+    shown.push_back(decoder.Decode(Cells(Decode(87, journal[i]))[1], false).Main);
+  }
+  const std::string firstNumber = shown[0].substr(14, 8);
+  EXPECT_EQ(shown[0].substr(0, 14), "PRODEJ        ");
+  EXPECT_EQ(shown[1].substr(4, 28), "PLU 08590000000015     2.000");
+  EXPECT_EQ(shown[2].substr(4, 28), "PLU 08590000000015     0.250");
+  EXPECT_EQ(shown[3].substr(11, 6), "CELKEM");
+  EXPECT_EQ(shown[4].substr(11, 6), "PLATBA");
+  EXPECT_EQ(shown[5].substr(14, 8), ZeroPadNumber(StrToInt(firstNumber) + 1, 8)) << "the next receipt number";
+  EXPECT_EQ(shown[6].substr(4, 28), "PLU 08590000000015     1.000");
+  // The total is the sum of the lines (amounts end two characters before
+  // the end of the line: a VAT group or two blanks).
+  auto amount = [](const std::string& text) { return std::stod(text.substr(text.size() - 16, 14)); };
+  EXPECT_NEAR(amount(shown[3]), amount(shown[1]) + amount(shown[2]), 0.001);
+  EXPECT_NEAR(amount(shown[4]), amount(shown[3]), 0.001);
+  EXPECT_GT(amount(shown[1]), 0);
+}
+
+TEST_F(Mervsim, ZResetWritesItsReportToTheJournalAndTheJournalResetEmptiesIt) {
+  StartTcp();
+  const auto line = Connect();
+  const TJournalDecoder decoder(*catalogue_);
+  const auto before = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x4A)), EndFrame) << "reset 5, the daily department report";
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  const auto after = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_GT(after.size(), before.size() + 2);
+  const std::string heading = Cells(Decode(87, after[before.size()]))[1];
+  EXPECT_EQ(heading.substr(0, 2), "42");
+  EXPECT_EQ(decoder.Decode(heading, false).Main.substr(0, 9), "RZ     72");
+  const std::string total = Cells(Decode(87, after[before.size() + 1]))[1];
+  EXPECT_EQ(decoder.Decode(total, false).Main.substr(0, 10), "SUMA      ");
+  // Table 88 starts with the newest row, the last function-key line.
+  ASSERT_EQ(line->Ask(Command(EcrDrq, 0x88)), Framed({EcrDrq, KeyR}));
+  const auto newest = Cells(Decode(88, line->Receive(JournalRecordLength)));
+  line->Send(EndFrame);
+  EXPECT_EQ(newest[1], Cells(Decode(87, after.back()))[1]);
+  EXPECT_EQ(newest[1].substr(0, 2), "2C");
+
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x56)), EndFrame) << "reset 17, the journal";
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  EXPECT_TRUE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
+  EXPECT_TRUE(DownloadAll(*line, 0x88, JournalRecordLength).empty());
+  UploadAll(*line, 0x67, {Encode(67, "1|0|0001|")});
+  EXPECT_TRUE(DownloadAll(*line, 0x92, JournalRecordLength).empty());
+  // The next reset writes to the empty journal from row 1 on.
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x48)), EndFrame) << "reset 3, the daily financial report";
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  const auto fresh = DownloadAll(*line, 0x87, JournalRecordLength);
+  ASSERT_FALSE(fresh.empty());
+  EXPECT_EQ(Cells(Decode(87, fresh.front()))[2], "1");
+  EXPECT_EQ(decoder.Decode(Cells(Decode(87, fresh.front()))[1], false).Main.substr(0, 9), "RZ     70");
 }
 
 // ---------------------------------------------------------------- queries
@@ -842,6 +958,17 @@ TEST_F(MervsimWithModule, ModuleReadsAReportOverThePseudoTerminal) {
   EXPECT_EQ(Run({"R01", "/COM=1", "/BR=2", "/ECR=465", "/FILE=r01.txt"}, {{"MERV_COM1", link.string()}}),
             " 0\r\n3.02F\r\n")
       << "a second opening of the line is served too";
+}
+
+// A pseudo-terminal has no parity to generate; its driver's refusal of the
+// even parity that 9600 bit/s brings is not a failure.
+TEST_F(MervsimWithModule, ModuleReadsAt9600BitsOverThePseudoTerminal) {
+  const auto link = dir_ / "com1";
+  sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "5"});
+  for (int run = 0; run < 3; ++run) {
+    EXPECT_EQ(Run({"R03", "/COM=1", "/BR=1", "/ECR=465", "/FILE=plu.txt"}, {{"MERV_COM1", link.string()}}),
+              " 0\r\n3.02F\r\n");
+  }
 }
 
 }  // namespace

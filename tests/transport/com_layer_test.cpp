@@ -150,6 +150,36 @@ TEST_F(ComLayerOnPty, WriteReachesThePeerAndTimesOutWhenNobodyReads) {
   EXPECT_EQ(layer.sio_write(Line, flood.data(), static_cast<int>(flood.size())), ComResult::WriteTimeout);
 }
 
+// The other side stops reading: the line fills, a write times out, and
+// neither the flush nor the close that follow wait for it to read again. The
+// first frame, written before the line filled, is still there to be read.
+TEST_F(ComLayerOnPty, FullLineNeitherHoldsTheFlushNorTheClose) {
+  ASSERT_EQ(layer.sio_SetWriteTimeouts(Line, 50), ComResult::Ok);
+  ASSERT_EQ(layer.sio_write(Line, "\xFF\xFF\x00\x02", 4), 4);
+  const std::string flood(1 << 20, 'x');
+  ASSERT_EQ(layer.sio_write(Line, flood.data(), static_cast<int>(flood.size())), ComResult::WriteTimeout);
+  EXPECT_EQ(layer.sio_flush(Line, ComFlush::Both), ComResult::Ok);
+  EXPECT_EQ(layer.sio_close(Line), ComResult::Ok);
+  EXPECT_EQ(pty.Receive(4), std::string("\xFF\xFF\x00\x02", 4));
+  ASSERT_EQ(layer.sio_open(Line), ComResult::Ok);  // for TearDown
+}
+
+TEST(OutputDrainTime, AllowanceAndTheBytesOwnTimeWithinTheCeiling) {
+  struct Case {
+    std::int32_t bytes;
+    std::int32_t bitsPerSecond;
+    std::int32_t expectedMs;
+  };
+  for (const Case& c : std::initializer_list<Case>{{0, 9600, OutputDrainAllowanceMs},
+                                                    {4, 19200, OutputDrainAllowanceMs + 3},
+                                                    {4, 50, OutputDrainAllowanceMs + 880},
+                                                    {4096, 1200, MaxOutputDrainMs},
+                                                    {-1, 9600, OutputDrainAllowanceMs},
+                                                    {10, 0, MaxOutputDrainMs}}) {
+    EXPECT_EQ(OutputDrainTime(c.bytes, c.bitsPerSecond), c.expectedMs) << c.bytes << " bytes at " << c.bitsPerSecond;
+  }
+}
+
 TEST_F(ComLayerOnPty, FlushDiscardsPendingInput) {
   pty.Send("\x01\x02");
   WaitUntilDelivered();

@@ -1,7 +1,8 @@
 // kllog: prints the plain text of an enciphered communication log ("KL.log"),
 // one log line per output line, converted from code page 1250 to UTF-8. A line
 // that cannot be deciphered is reported on standard error with its number and
-// skipped; the exit status then says so.
+// skipped; the exit status then says so. A line longer than any the module
+// writes ends the reading, and so does output that cannot be written.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,10 @@ constexpr int ExitAllLinesRead = 0;
 constexpr int ExitBadLineOrFile = 1;
 constexpr int ExitUsage = 2;
 
+// The module's longest log lines (a frame in hexadecimal, a path in a failure
+// message) stay far below this once enciphered and encoded.
+constexpr std::size_t LongestLine = 64 * 1024;
+
 constexpr std::string_view UsageText =
     "Usage: kllog FILE\n"
     "       kllog --help\n"
@@ -30,26 +35,42 @@ constexpr std::string_view UsageText =
     "A line that cannot be deciphered is reported on standard error with its\n"
     "line number and skipped; the other lines are still printed.\n"
     "\n"
-    "Exit status: 0 every line was read, 1 a line was malformed or the file\n"
-    "could not be read, 2 wrong usage.\n";
+    "A line longer than 65536 bytes is not a log line: reading stops there.\n"
+    "\n"
+    "Exit status: 0 every line was read, 1 a line was malformed or too long,\n"
+    "the file could not be read or the output could not be written, 2 wrong\n"
+    "usage.\n";
+
+enum class LineRead { Line, End, TooLong };
 
 // Reads up to and without the next "\n"; a CR before it is dropped as well.
-// False at the end of the input. Bytes are taken as they are, NUL included.
-bool ReadLine(std::FILE* input, std::string& line) {
+// Bytes are taken as they are, NUL included; no more than LongestLine + 1
+// (for the CR) are read into one line.
+LineRead ReadLine(std::FILE* input, std::string& line) {
   line.clear();
   int c = std::getc(input);
-  if (c == EOF) return false;
-  for (; c != EOF && c != '\n'; c = std::getc(input)) line += static_cast<char>(c);
+  if (c == EOF) return LineRead::End;
+  for (; c != EOF && c != '\n'; c = std::getc(input)) {
+    if (line.size() > LongestLine) return LineRead::TooLong;
+    line += static_cast<char>(c);
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  return line.size() > LongestLine ? LineRead::TooLong : LineRead::Line;
 }
 
-// Prints every line it can decipher; reports the others. True when all were good.
+// Prints every line it can decipher; reports the others. True when all were
+// good and all were printed.
 bool PrintLog(std::FILE* input) {
   TTextCipher cipher(PassPhrase);
   bool allGood = true;
   std::string line;
-  for (std::size_t number = 1; ReadLine(input, line); ++number) {
+  for (std::size_t number = 1; std::cout; ++number) {
+    const LineRead read = ReadLine(input, line);
+    if (read == LineRead::End) break;
+    if (read == LineRead::TooLong) {
+      std::cerr << "kllog: line " << number << ": longer than " << LongestLine << " bytes, reading stops\n";
+      return false;
+    }
     try {
       std::cout << Cp1250ToUtf8(DecipherLogLine(line, cipher)) << '\n';
     } catch (const EMalformedLogLine& error) {
@@ -71,7 +92,10 @@ int PrintLogFile(const std::string& name) {
   const bool readFailed = std::ferror(input) != 0;
   const int readError = errno;
   if (!fromStdin) std::fclose(input);
-  std::cout.flush();
+  if (!std::cout.flush()) {
+    std::cerr << "kllog: cannot write the output\n";
+    return ExitBadLineOrFile;
+  }
   if (readFailed) {
     std::cerr << "kllog: cannot read " << name << ": " << std::strerror(readError) << '\n';
     return ExitBadLineOrFile;

@@ -131,8 +131,9 @@ std::optional<std::int64_t> NumberCell(const TRadek& row, int cell) {
   return value;
 }
 
-// The sale line of a PLU row, or none when the row's numbers do not read.
-std::optional<TSaleLine> SaleOf(const TRadek& row) {
+}  // namespace
+
+std::optional<TSaleLine> SaleOfPluRow(const TRadek& row) {
   const auto number = NumberCell(row, PluNumberCell);
   const auto code = NumberCell(row, PluCodeCell);
   const auto price = NumberCell(row, PluPriceCell);
@@ -150,12 +151,97 @@ std::optional<TSaleLine> SaleOf(const TRadek& row) {
   return line;
 }
 
+namespace {
+
 std::int64_t DemoQuantity(const TSaleLine& line, std::mt19937& random) {
   if (line.Department == ProduceDepartment) return 250 + static_cast<std::int64_t>(random() % 400) * 5;
   return 1000 * (1 + static_cast<std::int64_t>(random() % 3));
 }
 
+// Every twentieth receipt from the fourth on shows one more kind of journal
+// line; the first receipts stay plain.
+void AddExtras(TReceipt& receipt, std::size_t index) {
+  auto& extras = receipt.Extras;
+  switch (index % 20) {
+    case 3:
+      extras.VatLines = true;
+      break;
+    case 7:
+      receipt.Payment = CardKey;
+      extras.CardNumber = 4'111'111'111'111'111 + static_cast<std::int64_t>(index);
+      extras.VatLines = true;
+      break;
+    case 11:
+      extras.Discounts = true;
+      extras.Insurer = 111;
+      extras.PersonalNumber = 8'501'011'234;
+      break;
+    case 13:
+      receipt.Payment = CashKey;
+      extras.Currency = 1;
+      break;
+    case 15:
+      receipt.Payment = CashKey;
+      extras.Tendered = (receipt.Total() / 10'000 + 1) * 10'000;
+      extras.Copy = true;
+      break;
+    default:
+      break;
+  }
+}
+
+constexpr std::int64_t CashInAmount = 200'000;
+constexpr std::int64_t CashOutAmount = 150'000;
+constexpr int DocumentTable = 5;
+constexpr int DayReport = 70;
+
+// The events between the receipts: operators taking over at each new hour,
+// a voided receipt, a receipt of corrections, cash in and out, a no-sale,
+// loyalty-card events, a slip document, the register's own events once.
+void WriteEventsBefore(TJournalWriter& journal, const TReceipt& receipt, std::size_t index,
+                       const TReceipt& previous) {
+  const auto& stamp = receipt.Stamp;
+  if (index == 2) journal.RegisterEvents(receipt.Operator, receipt.Number, stamp);
+  if (stamp.Hour != previous.Stamp.Hour) {
+    journal.LogOut(previous.Operator, stamp);
+    journal.Handover(previous.Operator, receipt.Operator);
+    journal.LogIn(receipt.Operator, stamp);
+  }
+  switch (index % 20) {
+    case 5:
+      journal.VoidedReceipt(receipt);
+      break;
+    case 9:
+      journal.CorrectionReceipt(receipt);
+      break;
+    case 12:
+      journal.CashMovement(true, receipt.Operator, receipt.Number, CashInAmount);
+      journal.CashMovement(false, receipt.Operator, receipt.Number, CashOutAmount);
+      journal.NoSale(receipt.Operator, receipt.Number, stamp);
+      break;
+    case 16:
+      journal.LoyaltyCard(static_cast<int>(index), receipt.Total(), "CARD " + std::to_string(100'000 + index));
+      break;
+    case 18:
+      journal.Documents(DocumentTable, receipt.Total(), stamp);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
+
+void WriteDemoDay(TSalesLedger& ledger, std::vector<TReceipt> receipts) {
+  for (std::size_t index = 0; index < receipts.size(); ++index) {
+    if (index >= 2) WriteEventsBefore(ledger.Writer(), receipts[index], index, receipts[index - 1]);
+    ledger.Add(receipts[index]);
+  }
+  if (receipts.empty()) return;
+  std::int64_t total = 0;
+  for (const auto& receipt : ledger.ReceiptsFor(DayReport)) total += receipt.Total();
+  ledger.Writer().Report(DayReport, false, 0, receipts.back().Stamp, total, ledger.FunctionKeyFamily());
+}
 
 std::int64_t DemoPluCode(int number) {
   const std::string body = "859" + std::to_string(1'000'000'000 + number).substr(1);
@@ -193,12 +279,13 @@ std::vector<TReceipt> DemoReceipts(const TSoubor& pluTable, const TJournalStamp&
       receipt.Stamp.Minute = k * 3;
       const int lines = 1 + static_cast<int>(random() % MaxLinesPerReceipt);
       for (int i = 0; i < lines; ++i) {
-        auto line = SaleOf(pluTable.Rows[random() % range]);
+        auto line = SaleOfPluRow(pluTable.Rows[random() % range]);
         if (!line) continue;
         line->Quantity = DemoQuantity(*line, random);
         receipt.Lines.push_back(*line);
       }
       if (receipt.Lines.empty()) continue;
+      AddExtras(receipt, receipts.size());
       receipts.push_back(std::move(receipt));
       ++number;
     }
@@ -211,7 +298,7 @@ std::vector<TOpenTable> DemoOpenTables(const TSoubor& pluTable) {
   std::size_t next = 10;
   for (auto& table : tables) {
     for (int i = 0; i < 2 && next < pluTable.Rows.size(); ++i, next += 7) {
-      const auto line = SaleOf(pluTable.Rows[next]);
+      const auto line = SaleOfPluRow(pluTable.Rows[next]);
       if (!line) continue;
       table.Items.push_back({1000 * (i + 1), "0001", line->Code, line->VatGroup, line->UnitPrice});
     }

@@ -55,6 +55,11 @@ TJournalRecord& TJournalRecord::Stamp(int position, const TJournalStamp& stamp) 
   return *this;
 }
 
+TJournalRecord& TJournalRecord::Raw(int position, const std::string& bytes) {
+  Put(position, bytes);
+  return *this;
+}
+
 std::string TJournalRecord::Hex() const {
   static constexpr char HexDigits[] = "0123456789ABCDEF";
   std::string text;

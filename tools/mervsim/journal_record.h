@@ -32,6 +32,8 @@ public:
   TJournalRecord& Amount(int position, std::int64_t hundredths);
   TJournalRecord& Quantity(int position, std::int64_t thousandths);
   TJournalRecord& Stamp(int position, const TJournalStamp& stamp);
+  /// Bytes as they are, from `position` on.
+  TJournalRecord& Raw(int position, const std::string& bytes);
 
   const std::string& Bytes() const { return bytes_; }
   /// The record as 40 capital hexadecimal digits.

@@ -10,6 +10,7 @@
 #include "base/code_page.h"
 #include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/register_emulator.h"
 #include "tools/mervsim/sim_options.h"
@@ -21,6 +22,8 @@ namespace {
 constexpr int ExitDone = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
+/// A frame whose bytes stop coming for this long is dropped (as on the plain line).
+constexpr int RegisterQuietMs = 500;
 
 TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& catalogue) {
   TEmulatorSettings settings;
@@ -62,6 +65,11 @@ int Run(const TSimOptions& options) {
   data.FillDemoTables(options.PluCount);
   if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
   data.FillDemoSales();
+  for (const auto& sale : options.Sales) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> items;
+    for (const auto& item : sale.Items) items.emplace_back(item.Code, item.Quantity);
+    data.Sell(items);
+  }
 
   const TEmulatorSettings settings = EmulatorSettings(options, data.Catalogue());
   TFaultInjector faults(options.Faults);
@@ -71,6 +79,8 @@ int Run(const TSimOptions& options) {
 
   InstallStopSignals();
   TSimServer server(emulator, LineOf(options));
+  THayesModem modem(emulator, options.Modem, log, RegisterQuietMs);
+  if (options.Modem.Enabled) server.UseModem(modem);
   std::cout << "mervsim listening on " << server.Open() << std::endl;
   std::cerr << "mervsim: " << Cp1250ToUtf8(Describe(options, settings, data)) << std::endl;
   server.Serve();

@@ -72,6 +72,36 @@ TJournalStamp Today() {
   return stamp;
 }
 
+TJournalStamp Now() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  TJournalStamp stamp = Today();
+  if (local != nullptr) {
+    stamp.Hour = local->tm_hour;
+    stamp.Minute = local->tm_min;
+  }
+  return stamp;
+}
+
+TFunctionKeyFamily FunctionKeyFamilyOf(std::string_view modelName) {
+  for (const std::string_view name : {"ECR 465T/465TF", "ECR 466T/466TF", "ECR 460T/460TF"}) {
+    if (modelName == name) return TFunctionKeyFamily::Ecr46x;
+  }
+  return modelName == "CM-840/842" ? TFunctionKeyFamily::Cm840 : TFunctionKeyFamily::None;
+}
+
+std::vector<TVatRate> VatRatesOf(const TSoubory& catalogue) {
+  std::vector<TVatRate> rates;
+  if (const TSoubor* vat = catalogue.Table(TableNumber::Vat)) {
+    for (const auto& row : vat->Rows) {
+      const auto group = DecimalNumber(row.Cell(0));
+      const auto rate = DecimalNumber(row.Cell(1));
+      if (group && rate) rates.push_back({static_cast<int>(*group), static_cast<int>(*rate)});
+    }
+  }
+  return rates;
+}
+
 }  // namespace
 
 TRecordSource TRecordSource::Of(std::vector<std::string> records) {
@@ -99,8 +129,31 @@ std::vector<int> TRegisterData::LoadFolder(const std::filesystem::path& folder) 
 void TRegisterData::FillDemoSales() {
   const TSoubor* plu = catalogue_->Table(TableNumber::Plu);
   if (plu == nullptr) return;
-  for (auto& receipt : DemoReceipts(*plu, Today(), ledger_.NextReceiptNumber())) ledger_.Add(std::move(receipt));
+  ledger_.SetFunctionKeyFamily(FunctionKeyFamilyOf(catalogue_->ModelName));
+  ledger_.SetVatRates(VatRatesOf(*catalogue_));
+  WriteDemoDay(ledger_, DemoReceipts(*plu, Today(), ledger_.NextReceiptNumber()));
   openTables_ = DemoOpenTables(*plu);
+}
+
+void TRegisterData::Sell(const std::vector<std::pair<std::int64_t, std::int64_t>>& codesAndQuantities) {
+  TReceipt receipt;
+  receipt.Number = ledger_.NextReceiptNumber();
+  receipt.Operator = 1;
+  receipt.Waiter = 1;
+  receipt.Stamp = Now();
+  const TSoubor* plu = catalogue_->Table(TableNumber::Plu);
+  if (plu == nullptr) throw std::invalid_argument("the model has no PLU table to sell from");
+  for (const auto& [code, quantity] : codesAndQuantities) {
+    std::optional<TSaleLine> sold;
+    for (const auto& row : plu->Rows) {
+      if (DecimalNumber(row.Cell(1)) == code) sold = SaleOfPluRow(row);
+    }
+    if (!sold) throw std::invalid_argument("no PLU with the code " + std::to_string(code) + " to sell");
+    sold->Quantity = quantity;
+    receipt.Lines.push_back(*sold);
+  }
+  ledger_.SetVatRates(VatRatesOf(*catalogue_));
+  ledger_.Add(std::move(receipt));
 }
 
 std::optional<TRecordSource> TRegisterData::Download(int number) const {
@@ -151,7 +204,8 @@ void TRegisterData::ApplyReset(int index) {
       openTables_.clear();
       break;
     default:
-      ledger_.Reset(index);
+      ledger_.SetVatRates(VatRatesOf(*catalogue_));
+      ledger_.Reset(index, Now());
       break;
   }
 }
@@ -165,13 +219,7 @@ bool TRegisterData::Blocked() const {
 
 TReportContext TRegisterData::ReportContext() const {
   TReportContext context;
-  if (const TSoubor* vat = catalogue_->Table(TableNumber::Vat)) {
-    for (const auto& row : vat->Rows) {
-      const auto group = DecimalNumber(row.Cell(0));
-      const auto rate = DecimalNumber(row.Cell(1));
-      if (group && rate) context.VatRates.push_back({static_cast<int>(*group), static_cast<int>(*rate)});
-    }
-  }
+  context.VatRates = VatRatesOf(*catalogue_);
   if (const TSoubor* stock = catalogue_->Table(TableNumber::PluStock)) {
     auto byCode = std::make_shared<std::unordered_map<std::int64_t, std::int64_t>>();
     for (const auto& row : stock->Rows) {

@@ -69,6 +69,12 @@ public:
   /// A day of demo sales and three open tables, sold from table 3 as it is.
   void FillDemoSales();
 
+  /// A receipt of these PLU (found by code in table 3, the last row with the
+  /// code wins), operator 1, paid in cash, stamped now: it counts in the
+  /// reports and is written to the journal. A code the table lacks raises
+  /// std::invalid_argument.
+  void Sell(const std::vector<std::pair<std::int64_t, std::int64_t>>& codesAndQuantities);
+
   /// What a DRQ for the table streams; none when the register has no such table.
   std::optional<TRecordSource> Download(int number) const;
   /// The table a DTX may write, or none.

@@ -6,50 +6,19 @@
 // past the receipts so far, the journal reset empties the journal. The grand
 // total counts every receipt ever taken and survives the resets.
 //
-// Journal of one receipt: a sale start (code 40) with the operator and the
-// receipt number, one PLU sale (05) per line, the total (20) and the payment
-// (21). Journal rows are numbered from 1 in the order written; after the
-// journal reset the numbering starts at 1 again.
+// Journal of one receipt (TJournalWriter): a sale start (code 40) with the
+// operator and the receipt number, one PLU sale (05) per line, the total (20)
+// and the payment (21), and what the receipt's extras add. Other events of
+// the day are written through Writer(). A Z reset writes its report heading
+// and total; the journal reset empties the journal, and the numbering of its
+// rows starts at 1 again.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/mervsim/journal_record.h"
-
-struct TSaleLine {
-  /// PLU code (EAN) and the PLU's record number in table 3.
-  std::int64_t Code = 0;
-  int PluNumber = 0;
-  int Department = 0;
-  int MainGroup = 0;
-  int VatGroup = 0;
-  /// Thousandths.
-  std::int64_t Quantity = 0;
-  /// Hundredths of the money unit.
-  std::int64_t UnitPrice = 0;
-
-  /// Unit price times quantity, rounded half up to hundredths.
-  std::int64_t Amount() const;
-};
-
-struct TReceipt {
-  int Number = 0;
-  int Operator = 0;
-  int Waiter = 0;
-  /// Payment key (row of table 8): 1 cash, 2 cheque, 3 card ...
-  int Payment = 1;
-  TJournalStamp Stamp;
-  std::vector<TSaleLine> Lines;
-
-  std::int64_t Total() const;
-};
-
-struct TJournalRow {
-  int Row = 0;
-  /// The record as 40 hexadecimal digits.
-  std::string Hex;
-};
+#include "tools/mervsim/journal_writer.h"
+#include "tools/mervsim/receipt.h"
 
 class TSalesLedger {
 public:
@@ -63,22 +32,31 @@ public:
   std::int64_t GrandTotal() const { return grandTotal_; }
   int NextReceiptNumber() const { return lastReceiptNumber_ + 1; }
 
-  /// The Z reset with this index (3 to 16, 18) clears its report; 17 clears
-  /// the journal. Other indexes change nothing here.
-  void Reset(int resetIndex);
+  /// The Z reset with this index (3 to 16, 18) clears its report and writes
+  /// its heading and total to the journal; 17 clears the journal. Other
+  /// indexes change nothing here.
+  void Reset(int resetIndex, const TJournalStamp& stamp = {});
+  /// Which function-key lines the journal's reports carry.
+  void SetFunctionKeyFamily(TFunctionKeyFamily family) { family_ = family; }
+  TFunctionKeyFamily FunctionKeyFamily() const { return family_; }
+  /// The VAT rates the journal's VAT lines are computed with.
+  void SetVatRates(std::vector<TVatRate> rates) { vatRates_ = std::move(rates); }
   /// Forgets all receipts, reports and the journal (the total memory reset).
   void Clear();
 
-  const std::vector<TJournalRow>& Journal() const { return journal_; }
+  const std::vector<TJournalRow>& Journal() const { return journal_.Rows(); }
+  /// For the events of the day that are not receipts.
+  TJournalWriter& Writer() { return journal_; }
 
 private:
-  void WriteJournal(const TReceipt& receipt);
 
   std::vector<TReceipt> receipts_;
   /// Index of the first receipt each report table counts.
   std::vector<std::pair<int, std::size_t>> reportStart_;
-  std::vector<TJournalRow> journal_;
-  int nextJournalRow_ = 1;
+  TJournalWriter journal_;
+  TFunctionKeyFamily family_ = TFunctionKeyFamily::None;
+  std::vector<TVatRate> vatRates_;
+  int zCounter_ = 0;
   int lastReceiptNumber_ = 0;
   std::int64_t grandTotal_ = 0;
 };

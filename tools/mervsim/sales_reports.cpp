@@ -4,12 +4,13 @@
 #include <map>
 #include <stdexcept>
 
+#include "model/table_numbers.h"
 #include "tools/mervsim/report_record.h"
 
 namespace {
 
-constexpr int FirstReport = 70;
-constexpr int LastReport = 85;
+constexpr int FirstReport = TableNumber::FinancialDaily;
+constexpr int LastReport = TableNumber::ShortFinancialReport;
 constexpr int PercentHundredths = 10000;
 constexpr int ExemptNumber = 25;
 constexpr int CashKey = 1;

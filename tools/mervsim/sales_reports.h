@@ -31,11 +31,7 @@
 
 #include "tools/mervsim/sales_ledger.h"
 
-/// A VAT group (row of table 30) and its rate in hundredths of a percent.
-struct TVatRate {
-  int Group = 0;
-  int Rate = 0;
-};
+// TVatRate (a VAT group, row of table 30, and its rate): journal_writer.h.
 
 /// What the reports take from the register's tables besides the receipts.
 struct TReportContext {

@@ -55,12 +55,21 @@ Register:
                       Only tables that may be written to the register are
                       loaded; the others keep the demo data.
   --plu-count N       number of demo PLU (default 30000; 0 to 30000).
+  --sale CODE[:QTY][,CODE[:QTY]...]
+                      one more receipt, sold after the demo day (repeat the
+                      option for more): PLU codes of table 3 with quantities
+                      ("2", "0.250"; default 1), operator 1, paid in cash,
+                      stamped with the time of the start. It counts in the
+                      reports and is written to the journal.
 
 Demo data (always made, then overridden by --data): departments (table 1),
 main groups (2), PLU with EAN-13 codes 8590000000015 on (3), operators (6),
 head waiters (7), payment keys (8), VAT rates (30), receipt header (31), stock
 (65); a day of 240 receipts from which the reports 70 to 85 and the journal
-(87, 88, 92) are computed; three open tables (89, 91). Table 3 uploaded with
+(87, 88, 92) are computed (the journal also holds what a register writes
+between receipts: log-ins, hand-overs, cash in and out, voided and corrected
+receipts, card events, the day's X report with the function-key lines of the
+465 family and the CM-840/842; a Z reset writes its report to it); three open tables (89, 91). Table 3 uploaded with
 code 61h replaces the PLU table, with 03h or 63h adds to it by PLU code.
 The PLU query (DTX 67 with the EAN, then DRQ 90) returns the PLU's record
 in the layout of table 74; the journal row query (DTX 67, DRQ 92) returns the
@@ -101,6 +110,20 @@ Card reader (instead of the register):
   --card-end-a5       the end of the session is answered A5h.
   --card-stuck N      cell N keeps its old value when written.
   --card-silent       the reader answers nothing.
+
+Modem (with --pty):
+  --modem ANSWER      be a Hayes modem in front of the register: echo, "OK",
+                      S-register queries (ATS2?, ATS12?, ATS86?), ATDT/ATDP
+                      answered with ANSWER: connect ("CONNECT 9600", then the
+                      register is on the line), busy, no-carrier,
+                      no-dialtone, silence (no answer to the dial) or mute
+                      (no answer to anything, not even an echo). On line,
+                      "+++" between guard times of quiet returns to command
+                      mode (ATH0 ends the call, ATO goes back on line); the
+                      call also ends when the line is closed.
+  --modem-s2 N        escape character code (default 43, "+").
+  --modem-s12 N       escape guard time in fiftieths of a second (default 50).
+  --modem-s86 N       reason given for a call that failed (default 0).
 
 Output:
   --log FILE          write every frame received and sent, one line each:
@@ -169,6 +192,41 @@ std::vector<std::string_view> SplitColons(std::string_view text) {
     if (colon == std::string_view::npos) return parts;
     start = colon + 1;
   }
+}
+
+// "2", "0.250", "1.5": thousandths.
+std::int64_t SaleQuantity(std::string_view text, std::string_view whole) {
+  const auto point = text.find('.');
+  const std::string_view units = text.substr(0, point);
+  std::string_view decimals = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+  const bool digitsOnly = units.find_first_not_of("0123456789") == std::string_view::npos &&
+                          decimals.find_first_not_of("0123456789") == std::string_view::npos;
+  if (units.empty() || units.size() > 4 || decimals.size() > 3 || !digitsOnly) {
+    Refuse("--sale: \"" + std::string(whole) + "\" has a quantity that is not 0.001 to 9999.999");
+  }
+  std::string thousandths(units);
+  thousandths += decimals;
+  thousandths.append(3 - decimals.size(), '0');
+  const std::int64_t value = std::stoll(thousandths);
+  if (value == 0) Refuse("--sale: \"" + std::string(whole) + "\" sells a quantity of 0");
+  return value;
+}
+
+TSaleOrder ParseSale(std::string_view value) {
+  TSaleOrder order;
+  for (std::size_t start = 0; start <= value.size();) {
+    const auto comma = std::min(value.find(',', start), value.size());
+    const auto parts = SplitColons(value.substr(start, comma - start));
+    std::int64_t code = 0;
+    const auto [end, error] = std::from_chars(parts[0].data(), parts[0].data() + parts[0].size(), code);
+    if (parts.size() > 2 || parts[0].empty() || error != std::errc() || end != parts[0].data() + parts[0].size() ||
+        code <= 0) {
+      Refuse("--sale: \"" + std::string(value) + "\" is not CODE[:QTY][,CODE[:QTY]...]");
+    }
+    order.Items.push_back({code, parts.size() == 2 ? SaleQuantity(parts[1], value) : 1000});
+    start = comma + 1;
+  }
+  return order;
 }
 
 void ParseBadCheck(std::string_view value, TFaultOptions& faults) {
@@ -315,6 +373,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.DataDir = reader.Value();
     } else if (name == "--plu-count") {
       options.PluCount = Number(reader.Value(), name, 0, MaxPluCount);
+    } else if (name == "--sale") {
+      options.Sales.push_back(ParseSale(reader.Value()));
     } else if (name == "--tcp") {
       options.TcpPort = Number(reader.Value(), name, 0, 65535);
     } else if (name == "--pty") {
@@ -340,6 +400,15 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.Faults.SilentAfter = Number(reader.Value(), name, 0, 1'000'000);
     } else if (name == "--drop-after") {
       options.Faults.DropAfter = Number(reader.Value(), name, 1, 1'000'000);
+    } else if (name == "--modem") {
+      options.Modem.Enabled = true;
+      options.Modem.DialAnswer = DialAnswerOf(reader.Value());
+    } else if (name == "--modem-s2") {
+      options.Modem.S2 = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--modem-s12") {
+      options.Modem.S12 = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--modem-s86") {
+      options.Modem.S86 = Number(reader.Value(), name, 0, 255);
     } else if (!ParseCardOption(name, reader, options)) {
       Refuse("unknown option \"" + name + "\" (see --help)");
     }
@@ -347,6 +416,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   if (options.Help) return options;
   if (options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
   if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");
+  if (options.Modem.Enabled && !options.Pty) Refuse("--modem needs --pty");
   options.KeyStatus = KeyStatusOf(options.ModelName, key);
   return options;
 }

@@ -13,6 +13,17 @@
 #include "model/model_list.h"
 #include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
+#include "tools/mervsim/hayes_modem.h"
+
+/// One receipt the register is told about: PLU codes and quantities.
+struct TSaleOrder {
+  struct TItem {
+    std::int64_t Code = 0;
+    /// Thousandths.
+    std::int64_t Quantity = 1000;
+  };
+  std::vector<TItem> Items;
+};
 
 struct TSimOptions {
   bool Help = false;
@@ -24,6 +35,8 @@ struct TSimOptions {
   std::uint8_t KeyStatus = 0x10;
   std::string DataDir;
   int PluCount = 30000;
+  /// Receipts sold after the demo day, in this order.
+  std::vector<TSaleOrder> Sales;
   /// TCP port on 127.0.0.1 (0: a free one); none: no TCP listener.
   std::optional<int> TcpPort;
   bool Pty = false;
@@ -36,6 +49,7 @@ struct TSimOptions {
   /// Play a chip-card reader instead of the register.
   bool CardReader = false;
   TCardReaderOptions Card;
+  THayesOptions Modem;
 };
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+class THayesModem;
 class TLineDevice;
 
 struct TLineSettings {
@@ -37,6 +38,9 @@ public:
   /// Opens the line; returns what it listens on, "tcp 127.0.0.1:4001" or
   /// "pty /dev/pts/3". Failures throw std::system_error.
   std::string Open();
+  /// With a pseudo-terminal: the modem (borrowed) answers on the line and
+  /// hands the calls to the register.
+  void UseModem(THayesModem& modem);
   /// Serves connections until a stop signal comes or, with Once, the first
   /// connection has ended.
   void Serve();

@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "tools/mervsim/ff_doubling.h"
+#include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/line_pacer.h"
 #include "tools/mervsim/line_device.h"
 #include "tools/mervsim/sim_transport.h"
@@ -104,6 +105,8 @@ public:
 
   std::string Open() { return settings_.TcpPort ? OpenTcp() : OpenPty(); }
 
+  void UseModem(THayesModem& modem) { modem_ = &modem; }
+
   void Serve() {
     if (settings_.TcpPort) {
       ServeTcp();
@@ -186,7 +189,11 @@ private:
 
   void ServePty() {
     while (!stopRequested) {
-      ServeConnection(master_.Get(), false);
+      if (modem_ != nullptr) {
+        ServeModemLine(master_.Get());
+      } else {
+        ServeConnection(master_.Get(), false);
+      }
       ::tcflush(master_.Get(), TCIOFLUSH);
       if (settings_.Once || stopRequested || !WaitForReopen()) return;
     }
@@ -228,6 +235,31 @@ private:
     emulator_.EndConnection();
   }
 
+  // The modem stands between the line and the register: it is the one that
+  // talks to the register, and it says how long the line may stay quiet.
+  void ServeModemLine(int fd) {
+    modem_->LineOpened();
+    for (bool open = true; open;) {
+      switch (WaitFor(fd, modem_->MsUntilDue())) {
+        case Wake::Stop:
+        case Wake::Hangup:
+          open = false;
+          break;
+        case Wake::Quiet:
+          open = WriteAll(fd, modem_->Tick());
+          break;
+        case Wake::Data: {
+          std::array<char, ReadChunk> buffer{};
+          const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+          if (count < 0 && errno == EINTR) break;
+          open = count > 0 && WriteAll(fd, modem_->Receive(std::string_view(buffer.data(), static_cast<std::size_t>(count))));
+          break;
+        }
+      }
+    }
+    modem_->LineClosed();
+  }
+
   // False when the connection has ended.
   bool TakeBytes(int fd, bool doublesFf, TFfDoubling& undoubling) {
     std::array<char, ReadChunk> buffer{};
@@ -255,6 +287,7 @@ private:
   }
 
   TLineDevice& emulator_;
+  THayesModem* modem_ = nullptr;
   TLineSettings settings_;
   TLinePacer sendPacer_;
   TLinePacer receivePacer_;
@@ -270,5 +303,7 @@ TSimServer::TSimServer(TLineDevice& emulator, TLineSettings settings)
 TSimServer::~TSimServer() = default;
 
 std::string TSimServer::Open() { return line_->Open(); }
+
+void TSimServer::UseModem(THayesModem& modem) { line_->UseModem(modem); }
 
 void TSimServer::Serve() { line_->Serve(); }

@@ -1,0 +1,60 @@
+#include "app/end_signals.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+volatile sig_atomic_t endRequested = 0;
+int wakePipe[2] = {-1, -1};
+
+extern "C" void OnEndSignal(int) {
+  const int savedErrno = errno;
+  endRequested = 1;
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(wakePipe[1], &byte, 1);
+  errno = savedErrno;
+}
+
+}  // namespace
+
+void InstallEndSignals() {
+  if (wakePipe[0] < 0) {
+    if (::pipe(wakePipe) != 0) throw std::runtime_error("pipe: " + std::to_string(errno));
+    for (const int end : wakePipe) {
+      ::fcntl(end, F_SETFD, FD_CLOEXEC);
+      ::fcntl(end, F_SETFL, O_NONBLOCK);
+    }
+  }
+  struct sigaction action {};
+  action.sa_handler = OnEndSignal;
+  sigemptyset(&action.sa_mask);
+  // Calls under way go on: the line layers retry on EINTR anyway.
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool EndRequested() { return endRequested != 0; }
+
+void WaitUnlessEndRequested(int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!EndRequested()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return;
+    pollfd wake{wakePipe[0], POLLIN, 0};
+    if (::poll(&wake, wakePipe[0] >= 0 ? 1 : 0, static_cast<int>(left)) > 0) {
+      char drained[16];
+      while (::read(wakePipe[0], drained, sizeof drained) > 0) {
+      }
+    }
+  }
+}

@@ -1,0 +1,42 @@
+#include "app/end_signals.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> endRequested{false};
+HANDLE wakeEvent = nullptr;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      endRequested = true;
+      if (wakeEvent != nullptr) SetEvent(wakeEvent);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void InstallEndSignals() {
+  if (wakeEvent == nullptr) wakeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool EndRequested() { return endRequested; }
+
+void WaitUnlessEndRequested(int ms) {
+  if (EndRequested()) return;
+  if (wakeEvent == nullptr) {
+    Sleep(static_cast<DWORD>(ms));
+    return;
+  }
+  WaitForSingleObject(wakeEvent, static_cast<DWORD>(ms));
+}

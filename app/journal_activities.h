@@ -1,0 +1,35 @@
+#pragma once
+// The journal activities: saving the register's electronic journal into a
+// journal file (and clearing it in the register once the file is safely in
+// place), and printing a stored journal or copies of its receipts through
+// the print viewer.
+#include <functional>
+
+#include "app/activity_run.h"
+
+class TSoubory;
+class TPrintViewer;
+
+/// One transfer run; its failures are recorded in ErrorCode, not thrown.
+using TransferRun = std::function<void(const TTransferRequest&)>;
+
+/// Downloads the journal name tables, the receipt header (31) and the journal
+/// (87) in one transfer and writes the journal file named by `JournalFile`,
+/// and the decoded text to `DataFile` when it is given. With `reset` the
+/// register's journal is cleared afterwards, and only when the file is in
+/// place under its name and nothing failed. Raises "#50", "#51", "#52".
+void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters, bool reset,
+                 const TransferRun& transfer);
+
+/// The steps of the activity table: "SAVEZUR", "SAVERESETZUR", "PRINTZUR",
+/// "PRINTUCT".
+void SaveJournalToFile(TActivityRun& run);
+void SaveJournalAndReset(TActivityRun& run);
+void PrintStoredJournal(TActivityRun& run);
+void PrintReceiptCopies(TActivityRun& run);
+
+/// Reads the journal file named by `JournalFile` and hands the whole journal
+/// or the receipt copies, in the print size `FontSize`, to the viewer.
+/// Raises "#53", "#54", "#55" and the viewer's failures.
+void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters, bool receiptCopies,
+                  const TPrintViewer& viewer);

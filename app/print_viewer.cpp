@@ -1,0 +1,95 @@
+#include "app/print_viewer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/kom_error.h"
+#include "base/platform.h"
+#include "base/process_values.h"
+#include "app/viewer_launch.h"
+#include "base/communication_log.h"
+
+namespace {
+
+constexpr const char* ProgramFolderDocument = "tisk.tmp";
+constexpr const char* TemporaryDocument = "mervtisk.tmp";
+constexpr std::size_t MaxTempLength = 255;
+
+#ifdef _WIN32
+constexpr const char* LastResortDocument = "C:\\mervtisk.tmp";
+#else
+constexpr const char* LastResortDocument = "/tmp/mervtisk.tmp";
+#endif
+
+// Whether a file can be created at `path`: creates it empty and removes it.
+bool CanCreate(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+  return true;
+}
+
+std::string ProbeNameOf(const std::string& executableName) {
+  return std::filesystem::path(executableName).replace_extension(".tmp").string();
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value).substr(0, MaxTempLength);
+}
+
+// Written beside its final name and renamed over it when complete.
+void WriteDocument(const std::string& path, const std::vector<std::string>& lines) {
+  const std::string temporary = path + ".~part";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr) throw EKomError("Cannot create TMP file");
+  bool written = true;
+  for (const auto& line : lines) {
+    written = written && std::fwrite(line.data(), 1, line.size(), file) == line.size() &&
+              std::fwrite("\r\n", 1, 2, file) == 2;
+  }
+  written = std::fclose(file) == 0 && written;
+  std::error_code error;
+  if (written) std::filesystem::rename(temporary, path, error);
+  if (!written || error) {
+    std::filesystem::remove(temporary, error);
+    throw std::runtime_error("cannot write the print document " + path);
+  }
+}
+
+}  // namespace
+
+TViewerPlaces TViewerPlaces::OfThisProgram() {
+  std::string temp = EnvironmentValue("TEMP");
+  if (temp.empty()) temp = EnvironmentValue("TMPDIR");
+  return {::ProgramDir, std::filesystem::path(ExecutablePath()).filename().string(), temp, LastResortDocument};
+}
+
+TPrintViewer::TPrintViewer(TViewerPlaces places) : places_(std::move(places)) {}
+
+TPrintViewer::Target TPrintViewer::ChooseTarget() const {
+  if (CanCreate(places_.ProgramDir + ProbeNameOf(places_.ExecutableName))) {
+    return {places_.ProgramDir + ProgramFolderDocument, ProgramFolderDocument};
+  }
+  std::string path = places_.TempDir;
+  if (!path.empty() && path.back() != PathSeparator()) path += PathSeparator();
+  path += TemporaryDocument;
+  if (places_.TempDir.empty() || path.find(' ') != std::string::npos) path = places_.LastResort;
+  if (CanCreate(path)) return {path, path};
+  if (path != places_.LastResort && CanCreate(places_.LastResort)) return {places_.LastResort, places_.LastResort};
+  return {};
+}
+
+void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
+  const std::string viewer = places_.ProgramDir + ViewerFileName();
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(viewer, error)) throw EKomError("VYRNAK.EXE not found");
+  const Target target = ChooseTarget();
+  if (target.File.empty()) throw EKomError("Cannot create TMP file");
+  WriteDocument(target.File, lines);
+  LogLine("Spoustim prohlizec tisku: " + target.NamePassed);
+  if (!StartDetached(viewer, "FILE", target.NamePassed)) LogLine("Prohlizec tisku se nepodarilo spustit");
+}

@@ -1,0 +1,178 @@
+#include "base/data_stream.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/durable_file.h"
+#include "base/pass_phrase.h"
+
+namespace {
+
+// Files written with other values are not interchangeable with these.
+constexpr std::uint8_t ScrambleStart = 0xA7;
+constexpr std::uint8_t ScrambleStep = 0x3B;
+constexpr std::size_t PieceLength = 10;
+constexpr std::size_t MaxLength = 0xFFFF;
+constexpr std::size_t BufferSize = 1 << 16;
+constexpr std::string_view ShortTransfer = "1";
+
+std::string Formatted(std::string_view prefix, std::string_view path, std::string_view reason) {
+  std::string message(prefix);
+  message.append(path).append("\" do\x9Alo k chyb\xEC: ").append(reason);
+  return message;
+}
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+}  // namespace
+
+// "Při čtení ze souboru \"%s\" došlo k chybě: %s" in code page 1250.
+std::string DataStreamReadMessage(std::string_view path, std::string_view reason) {
+  return Formatted("P\xF8i \xE8ten\xED ze souboru \"", path, reason);
+}
+
+// "Při zápisu do souboru \"%s\" došlo k chybě: %s" in code page 1250.
+std::string DataStreamWriteMessage(std::string_view path, std::string_view reason) {
+  return Formatted("P\xF8i z\xE1pisu do souboru \"", path, reason);
+}
+
+TDataStream::TDataStream(std::string path, bool enciphered) : path_(std::move(path)), enciphered_(enciphered) {}
+
+TDataStream::~TDataStream() {
+  try {
+    Close();
+  } catch (const EDataStreamWriteError&) {
+    // A stream dropped without Close belongs to a failure already on its way;
+    // its own write failure must not replace that one.
+  }
+}
+
+void TDataStream::OpenRead() {
+  Close();
+  file_ = std::fopen(path_.c_str(), "rb");
+  if (file_ == nullptr) throw std::runtime_error(DataStreamReadMessage(path_, SystemReason(errno)));
+  Prepare(false);
+}
+
+void TDataStream::OpenWrite() {
+  Close();
+  file_ = std::fopen(path_.c_str(), "wb");
+  if (file_ == nullptr) throw std::runtime_error(DataStreamWriteMessage(path_, SystemReason(errno)));
+  Prepare(true);
+}
+
+void TDataStream::Prepare(bool forWriting) {
+  static_cast<void>(std::setvbuf(file_, nullptr, _IOFBF, BufferSize));
+  writing_ = forWriting;
+  scramble_ = ScrambleStart;
+  bytesRead_ = 0;
+  if (enciphered_) {
+    cipher_ = std::make_unique<TTextCipher>(PassPhrase);
+    cipher_->Reset();
+  }
+}
+
+void TDataStream::Close() {
+  if (cipher_) {
+    cipher_->Burn();
+    cipher_.reset();
+  }
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (!writing_) {
+    std::fclose(file);
+    return;
+  }
+  const bool flushed = std::fflush(file) == 0;
+  const int error = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!flushed || !closed) FailWrite(SystemReason(flushed ? errno : error));
+}
+
+void TDataStream::FlushToDisk() {
+  if (file_ == nullptr) return;
+  const int error = SyncFileToDisk(file_);
+  if (error != 0) FailWrite(SystemReason(error));
+}
+
+void TDataStream::FailRead(const std::string& reason) const {
+  throw EDataStreamReadError(DataStreamReadMessage(path_, reason));
+}
+
+void TDataStream::FailWrite(const std::string& reason) const {
+  throw EDataStreamWriteError(DataStreamWriteMessage(path_, reason));
+}
+
+void TDataStream::ReadBytes(char* target, std::size_t count) {
+  const std::size_t got = std::fread(target, 1, count, file_);
+  bytesRead_ += got;
+  if (got == count) return;
+  if (std::ferror(file_)) FailRead(SystemReason(errno));
+  FailRead(std::string(ShortTransfer));
+}
+
+void TDataStream::WriteBytes(const char* source, std::size_t count) {
+  errno = 0;
+  if (std::fwrite(source, 1, count, file_) == count) return;
+  FailWrite(errno != 0 ? SystemReason(errno) : std::string(ShortTransfer));
+}
+
+std::uint16_t TDataStream::ReadLength() {
+  unsigned char bytes[2];
+  ReadBytes(reinterpret_cast<char*>(bytes), sizeof bytes);
+  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+void TDataStream::WriteLength(std::size_t length) {
+  if (length > MaxLength) FailWrite("text longer than " + std::to_string(MaxLength) + " bytes");
+  const char bytes[2] = {static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+  WriteBytes(bytes, sizeof bytes);
+}
+
+std::string TDataStream::ReadString() {
+  if (file_ == nullptr) return {};
+  if (!enciphered_) {
+    std::string text(ReadLength(), '\0');
+    ReadBytes(text.data(), text.size());
+    for (char& c : text) {
+      c = static_cast<char>(static_cast<std::uint8_t>(c) ^ scramble_);
+      scramble_ = static_cast<std::uint8_t>(scramble_ - ScrambleStep);
+    }
+    return text;
+  }
+  const std::uint16_t pieces = ReadLength();
+  std::string text;
+  std::string piece;
+  for (std::uint16_t i = 0; i < pieces; ++i) {
+    piece.assign(ReadLength(), '\0');
+    ReadBytes(piece.data(), piece.size());
+    try {
+      text += cipher_->DecryptString(piece);
+    } catch (const std::invalid_argument& malformed) {
+      FailRead(malformed.what());
+    }
+  }
+  return text;
+}
+
+void TDataStream::WriteString(std::string_view text) {
+  if (file_ == nullptr) return;
+  if (!enciphered_) {
+    WriteLength(text.size());
+    std::string scrambled(text);
+    for (char& c : scrambled) {
+      c = static_cast<char>(static_cast<std::uint8_t>(c) ^ scramble_);
+      scramble_ = static_cast<std::uint8_t>(scramble_ - ScrambleStep);
+    }
+    WriteBytes(scrambled.data(), scrambled.size());
+    return;
+  }
+  const std::size_t pieces = text.size() / PieceLength + 1;
+  WriteLength(pieces);
+  for (std::size_t i = 0; i < pieces; ++i) {
+    const std::string cipherText = cipher_->EncryptString(text.substr(i * PieceLength, PieceLength));
+    WriteLength(cipherText.size());
+    WriteBytes(cipherText.data(), cipherText.size());
+  }
+}

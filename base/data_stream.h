@@ -1,0 +1,95 @@
+#pragma once
+// TDataStream: a file written and read as a sequence of texts, either lightly
+// scrambled or enciphered with the text cipher of the communication log.
+//
+// Every text is one record; all lengths are 16-bit unsigned, least significant
+// byte first.
+//   scrambled:  length L, then L bytes, each XOR the scramble byte, which
+//               steps down after every byte and runs on across the whole file;
+//   enciphered: piece count n = L / 10 + 1, then n pieces, each a length and
+//               the cipher text (Base64) of the next ten bytes of the text;
+//               the last piece holds the rest and may be empty.
+// Both the scramble byte and the cipher's chaining state start afresh only
+// when the file is opened, so a file must be read in the order it was
+// written.
+//
+// The stream owns its file handle and its cipher between Open* and Close.
+// After a failure the stream stays open; the caller closes it.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "base/text_cipher.h"
+
+class EDataStreamReadError : public std::runtime_error {
+public:
+  explicit EDataStreamReadError(const std::string& message) : std::runtime_error(message) {}
+};
+
+class EDataStreamWriteError : public std::runtime_error {
+public:
+  explicit EDataStreamWriteError(const std::string& message) : std::runtime_error(message) {}
+};
+
+class TDataStream {
+public:
+  /// Remembers the path and the mode; opens nothing.
+  TDataStream(std::string path, bool enciphered);
+  ~TDataStream();
+  TDataStream(const TDataStream&) = delete;
+  TDataStream& operator=(const TDataStream&) = delete;
+
+  /// Opens the existing file for reading. Throws std::runtime_error with the
+  /// read message when the file cannot be opened.
+  void OpenRead();
+  /// Creates the file anew, replacing any file of that name. Throws
+  /// std::runtime_error with the write message when it cannot.
+  void OpenWrite();
+
+  /// The next text; empty while no file is open. Throws EDataStreamReadError
+  /// when the file fails or ends inside the record (message ending in ": 1").
+  std::string ReadString();
+  /// Writes one record; nothing while no file is open. Throws
+  /// EDataStreamWriteError when the file fails or the text is too long for
+  /// its 16-bit length fields.
+  void WriteString(std::string_view text);
+
+  /// Writes out what is buffered and asks the system to put the file's data
+  /// on the disk. Throws EDataStreamWriteError when it cannot.
+  void FlushToDisk();
+
+  /// Burns the cipher and closes the file; nothing when already closed. A
+  /// written file whose buffered bytes cannot be written out throws
+  /// EDataStreamWriteError, after the handle has been closed all the same.
+  void Close();
+
+  bool IsOpen() const { return file_ != nullptr; }
+  const std::string& Path() const { return path_; }
+  /// Bytes read since opening, length fields included.
+  std::uint64_t BytesRead() const { return bytesRead_; }
+
+private:
+  void Prepare(bool forWriting);
+  void ReadBytes(char* target, std::size_t count);
+  void WriteBytes(const char* source, std::size_t count);
+  std::uint16_t ReadLength();
+  void WriteLength(std::size_t length);
+  [[noreturn]] void FailRead(const std::string& reason) const;
+  [[noreturn]] void FailWrite(const std::string& reason) const;
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  bool enciphered_;
+  bool writing_ = false;
+  std::uint8_t scramble_ = 0;
+  std::unique_ptr<TTextCipher> cipher_;
+  std::uint64_t bytesRead_ = 0;
+};
+
+/// The messages of the stream's failures (code page 1250): the path and the
+/// system's reason, "1" for a short read or write.
+std::string DataStreamReadMessage(std::string_view path, std::string_view reason);
+std::string DataStreamWriteMessage(std::string_view path, std::string_view reason);

@@ -1,0 +1,82 @@
+#pragma once
+// TSafeOutputFile: the one way the module writes a file, so that a reader
+// never finds half of it under its name.
+//
+// Opening decides how the target is written:
+// - A target that is a symbolic link is followed (to any depth) and the file
+//   it points to is replaced in that file's own folder; the link stays a link.
+// - A target that exists and is not a regular file (a device, a FIFO) is
+//   written in place: it cannot be replaced by a file, and renaming over it
+//   would turn "/dev/full" into a regular file. A FIFO nobody reads fails at
+//   once instead of waiting for a reader.
+// - A regular file whose mode does not let the user write it is refused, as
+//   writing into it would have been; root is not treated as an exception.
+// - Otherwise the bytes go to a new temporary file beside the target, created
+//   exclusively under a name with a random part, so that a name planted in the
+//   folder beforehand (a link to someone else's file) is never opened. Commit
+//   closes it and renames it over the target; a file that replaces an
+//   existing one keeps that file's permission bits. The bytes are not forced
+//   to the disk first (fsync): a 30,000-row table would then take a second
+//   instead of a few milliseconds, and the file's readers are processes, for
+//   which the rename alone makes the file appear whole.
+//
+// Until Commit succeeds the target is untouched (in place: written only as far
+// as the bytes went). Every failure removes the temporary file; so does the
+// destructor of a file not committed. Failures are std::system_error naming
+// the file and the step.
+//
+// The platform parts (opening, writing, renaming) are in
+// safe_output_file_posix.cpp and safe_output_file_win32.cpp.
+#include <memory>
+#include <string>
+#include <string_view>
+
+/// The platform's open file of a TSafeOutputFile.
+struct TSafeOutputHandle;
+
+class TSafeOutputFile {
+public:
+  /// Opens the target for writing by the rules above.
+  explicit TSafeOutputFile(const std::string& target);
+  ~TSafeOutputFile();
+  TSafeOutputFile(const TSafeOutputFile&) = delete;
+  TSafeOutputFile& operator=(const TSafeOutputFile&) = delete;
+
+  /// Appends bytes (buffered; the buffer is written out when it fills).
+  void Write(std::string_view bytes);
+
+  /// Writes out what is buffered and puts the file under the target's name.
+  void Commit();
+
+  /// Closes and removes the temporary file, leaving the target as it was.
+  /// Never throws: it runs while another failure is on its way out.
+  void Discard() noexcept;
+
+  /// True when the target is written directly (not a regular file).
+  bool WritesInPlace() const;
+
+  /// The file the bytes go to before Commit (the target itself in place).
+  const std::string& WorkingPath() const;
+
+  /// The file that Commit replaces: the target, its links followed.
+  const std::string& FinalPath() const;
+
+  using Handle = TSafeOutputHandle;  // the platform's open file
+  struct HandleDeleter {
+    void operator()(Handle* handle) const noexcept;
+  };
+
+private:
+  void Flush();
+
+  std::unique_ptr<Handle, HandleDeleter> handle_;
+  std::string buffer_;
+  bool committed_ = false;
+};
+
+/// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
+void WriteFileSafely(const std::string& target, std::string_view contents);
+
+/// Removes the file (or link) named `path` when there is one; a folder or a
+/// failure to remove is left alone. True when nothing is left under the name.
+bool RemoveFileIfPresent(const std::string& path) noexcept;

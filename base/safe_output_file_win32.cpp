@@ -1,0 +1,176 @@
+// Safe output files over the Win32 file API: reparse points followed with
+// GetFinalPathNameByHandle, devices and pipes told apart by GetFileType, the
+// temporary file created with CREATE_NEW under a random name, then closed and
+// moved over the target with MoveFileEx.
+#define _CRT_RAND_S
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "base/safe_output_file_platform.h"
+
+struct TSafeOutputHandle {
+  std::string finalPath;
+  std::string workingPath;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  bool inPlace = false;
+};
+
+namespace {
+
+using Handle = TSafeOutputHandle;
+
+constexpr int CreateAttempts = 16;
+constexpr const char* TemporaryMark = ".~mervtmp";
+
+[[noreturn]] void Fail(DWORD error, const std::string& step, const std::string& path) {
+  throw std::system_error(static_cast<int>(error), std::system_category(), step + " " + path);
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? "." : path.substr(0, separator);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// A symbolic link or junction is replaced by the path it finally leads to.
+std::string FollowLinks(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  HANDLE link = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (link == INVALID_HANDLE_VALUE) Fail(GetLastError(), "follow", path);
+  char buffer[MAX_PATH * 4];
+  const DWORD length = GetFinalPathNameByHandleA(link, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  const DWORD error = GetLastError();
+  CloseHandle(link);
+  if (length == 0 || length >= sizeof buffer) Fail(error, "follow", path);
+  std::string resolved(buffer, length);
+  if (resolved.rfind("\\\\?\\", 0) == 0) resolved.erase(0, 4);
+  return resolved;
+}
+
+void CreateTemporary(Handle& handle) {
+  const std::string stem = FolderOf(handle.finalPath) + "\\" + NameOf(handle.finalPath) + TemporaryMark;
+  for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
+    const std::string candidate = stem + safe_output_platform::RandomNamePart();
+    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
+    if (file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "create", candidate);
+    handle.file = file;
+    handle.workingPath = candidate;
+    return;
+  }
+  Fail(ERROR_FILE_EXISTS, "create", stem);
+}
+
+// Opens an existing target to learn what it is: a device or pipe is kept open
+// and written in place; a disk file is closed again and replaced. A read-only
+// file fails here, as writing into it would.
+void OpenExisting(Handle& handle) {
+  const DWORD attributes = GetFileAttributesA(handle.finalPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    Fail(ERROR_ACCESS_DENIED, "read-only file", handle.finalPath);
+  }
+  HANDLE file = CreateFileA(handle.finalPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (NotFound(error)) return CreateTemporary(handle);
+    Fail(error, "open", handle.finalPath);
+  }
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    handle.file = file;
+    handle.inPlace = true;
+    handle.workingPath = handle.finalPath;
+    return;
+  }
+  CloseHandle(file);
+  CreateTemporary(handle);
+}
+
+void CloseQuietly(Handle& handle) noexcept {
+  if (handle.file != INVALID_HANDLE_VALUE) CloseHandle(handle.file);
+  handle.file = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+namespace safe_output_platform {
+
+Handle* Open(const std::string& target) {
+  auto handle = std::make_unique<Handle>();
+  handle->finalPath = FollowLinks(target);
+  try {
+    OpenExisting(*handle);
+  } catch (...) {
+    Abandon(*handle);
+    throw;
+  }
+  return handle.release();
+}
+
+void WriteAll(Handle& handle, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > 1u << 30 ? 1u << 30 : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(handle.file, bytes.data(), chunk, &written, nullptr)) {
+      Fail(GetLastError(), "write", handle.workingPath);
+    }
+    bytes.remove_prefix(written);
+  }
+}
+
+void Finish(Handle& handle) {
+  HANDLE file = handle.file;
+  handle.file = INVALID_HANDLE_VALUE;
+  if (!CloseHandle(file)) Fail(GetLastError(), "close", handle.workingPath);
+  if (handle.inPlace) return;
+  if (!MoveFileExA(handle.workingPath.c_str(), handle.finalPath.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Fail(GetLastError(), "rename", handle.workingPath);
+  }
+  handle.workingPath.clear();
+}
+
+void Abandon(Handle& handle) noexcept {
+  CloseQuietly(handle);
+  if (!handle.inPlace && !handle.workingPath.empty()) DeleteFileA(handle.workingPath.c_str());
+  handle.workingPath.clear();
+}
+
+void Release(Handle* handle) noexcept {
+  if (handle == nullptr) return;
+  Abandon(*handle);
+  delete handle;
+}
+
+bool InPlace(const Handle& handle) { return handle.inPlace; }
+const std::string& WorkingPath(const Handle& handle) { return handle.workingPath; }
+const std::string& FinalPath(const Handle& handle) { return handle.finalPath; }
+
+// rand_s draws from the system's cryptographic generator.
+std::string RandomNamePart() {
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string part;
+  for (int word = 0; word < 2; ++word) {
+    unsigned int bits = 0;
+    if (rand_s(&bits) != 0) Fail(ERROR_GEN_FAILURE, "random", "name");
+    for (int digit = 0; digit < 6; ++digit, bits >>= 4) part += Digits[bits & 0xF];
+  }
+  return part;
+}
+
+}  // namespace safe_output_platform

@@ -1,0 +1,22 @@
+#include "base/stop_request.h"
+
+#include <atomic>
+#include <stdexcept>
+
+namespace {
+
+// Lock-free, so a signal handler may set it.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+}  // namespace
+
+bool StopRequested() { return stopRequested.load(); }
+
+void RequestStop() { stopRequested.store(true); }
+
+void ClearStopRequest() { stopRequested.store(false); }
+
+void ThrowIfStopRequested() {
+  if (StopRequested()) throw std::runtime_error("Prikaz prerusen");
+}

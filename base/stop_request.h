@@ -1,0 +1,27 @@
+#pragma once
+// A request to stop the running command, made by the user or the system
+// (SIGTERM or SIGINT on POSIX, Ctrl+C, Ctrl+Break or closing the console on
+// Windows). The handlers only note the request; the code that waits on a line
+// asks for it and ends the command the ordinary way, so the line is closed,
+// no partial file appears and the outcome is still written.
+//
+// One implementation per platform: stop_request_posix.cpp and
+// stop_request_win32.cpp.
+
+/// Installs the handlers. On POSIX a signal then interrupts a blocking wait
+/// (no automatic restart), so a wait returns at once instead of at its
+/// time-out.
+void InstallStopRequestHandlers();
+
+/// True once a stop has been requested.
+bool StopRequested();
+
+/// Notes a request to stop, as the handlers do (also for tests).
+void RequestStop();
+
+/// Clears the request (tests; a resident mode between commands).
+void ClearStopRequest();
+
+/// Throws std::runtime_error "Prikaz prerusen" when a stop was requested;
+/// its message carries no number, so it is reported as error 10.
+void ThrowIfStopRequested();

@@ -1,0 +1,18 @@
+#include <signal.h>
+
+#include "base/stop_request.h"
+
+namespace {
+
+extern "C" void NoteStopSignal(int) { RequestStop(); }
+
+}  // namespace
+
+void InstallStopRequestHandlers() {
+  struct sigaction action {};
+  action.sa_handler = NoteStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a blocking call returns with EINTR
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}

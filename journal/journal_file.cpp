@@ -1,0 +1,202 @@
+#include "journal/journal_file.h"
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "base/kom_error.h"
+#include "journal/journal_format.h"
+#include "base/code_page.h"
+#include "base/data_stream.h"
+#include "base/durable_file.h"
+
+using namespace JournalFormat;
+
+void JournalErrors::Raise(std::string_view utf8Message) { throw EKomError(Utf8ToCp1250(utf8Message)); }
+
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+
+// A name in the target's folder that no other writer picks: the target's
+// name, a random tag and a counter. The tag differs between processes, the
+// counter between the writes of one.
+std::string TemporaryNameFor(const std::string& path) {
+  static const std::uint64_t tag = [] {
+    std::random_device source;
+    return (static_cast<std::uint64_t>(source()) << 32) ^ source();
+  }();
+  static std::atomic<unsigned> counter{0};
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".~%016llx-%u.tmp", static_cast<unsigned long long>(tag), counter++);
+  return path + suffix;
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TemporaryFile {
+public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!kept_) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& Path() const { return path_; }
+  void Keep() { kept_ = true; }
+
+private:
+  std::string path_;
+  bool kept_ = false;
+};
+
+class JournalWriter {
+public:
+  explicit JournalWriter(TDataStream& stream) : stream_(stream) {}
+
+  void Marker(std::string_view text) { stream_.WriteString(text); }
+  void Data(std::string_view text) {
+    stream_.WriteString(text);
+    stream_.WriteString(text);
+  }
+
+private:
+  TDataStream& stream_;
+};
+
+class JournalReader {
+public:
+  explicit JournalReader(TDataStream& stream) : stream_(stream) {}
+
+  std::string Marker() { return stream_.ReadString(); }
+  std::string Data() {
+    std::string text = stream_.ReadString();
+    CheckCopy(text);
+    return text;
+  }
+  void CheckCopy(const std::string& text) {
+    if (stream_.ReadString() != text) JournalErrors::Raise(JournalErrors::BadFormat);
+  }
+
+private:
+  TDataStream& stream_;
+};
+
+std::string FirstLine(const std::string& path, bool enciphered) {
+  try {
+    TDataStream stream(path, enciphered);
+    stream.OpenRead();
+    return stream.ReadString();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+std::size_t HeaderCount(const std::string& text) {
+  std::size_t count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    JournalErrors::Raise(JournalErrors::BadFormat);
+  }
+  return count;
+}
+
+void ReadContent(TDataStream& stream, TJournalFile& file) {
+  JournalReader reader(stream);
+  static_cast<void>(reader.Marker());
+  if (file.CurrentVersion) {
+    // The count is not trusted for sizing: a damaged one only makes the
+    // reading run into the file's end.
+    for (std::size_t count = HeaderCount(reader.Data()); count > 0; --count) {
+      file.HeaderLines.push_back(reader.Data());
+    }
+  }
+  std::string line = reader.Marker();
+  while (line != EndMarker) {
+    TJournalEntry entry;
+    entry.Record = std::move(line);
+    reader.CheckCopy(entry.Record);
+    entry.Lines.Main = reader.Data();
+    line = reader.Marker();
+    if (line == SecondMarker) {
+      entry.Lines.Second = reader.Data();
+      line = reader.Marker();
+    }
+    if (line == ThirdMarker) {
+      entry.Lines.Third = reader.Data();
+      line = reader.Marker();
+    }
+    file.Entries.push_back(std::move(entry));
+  }
+}
+
+}  // namespace
+
+TJournalProbe TJournalFile::Probe(const std::string& path) {
+  if (FirstLine(path, true) == CurrentMagic) return {TJournalProbe::Version::Current, true};
+  const std::string line = FirstLine(path, false);
+  if (line == CurrentMagic) return {TJournalProbe::Version::Current, false};
+  if (line == OlderMagic) return {TJournalProbe::Version::Older, false};
+  return {};
+}
+
+TJournalFile TJournalFile::Read(const std::string& path, bool enciphered) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) JournalErrors::Raise(JournalErrors::FileMissing);
+  const TJournalProbe probe = Probe(path);
+  if (!probe.HasMagic() || probe.Enciphered != enciphered) JournalErrors::Raise(JournalErrors::BadFormat);
+  TJournalFile file;
+  file.CurrentVersion = probe.Kind == TJournalProbe::Version::Current;
+  try {
+    TDataStream stream(path, enciphered);
+    stream.OpenRead();
+    ReadContent(stream, file);
+  } catch (const EKomError&) {
+    throw;
+  } catch (const std::exception&) {
+    JournalErrors::Raise(JournalErrors::BadFormat);
+  }
+  return file;
+}
+
+void TJournalFile::Write(const std::string& path, bool enciphered) const {
+  TemporaryFile temporary(TemporaryNameFor(path));
+  TDataStream stream(temporary.Path(), enciphered);
+  stream.OpenWrite();
+  JournalWriter writer(stream);
+  writer.Marker(CurrentMagic);
+  writer.Data(std::to_string(HeaderLines.size()));
+  for (const auto& line : HeaderLines) writer.Data(line);
+  for (const auto& entry : Entries) {
+    writer.Data(entry.Record);
+    writer.Data(entry.Lines.Main);
+    if (!entry.Lines.Second.empty()) {
+      writer.Marker(SecondMarker);
+      writer.Data(entry.Lines.Second);
+    }
+    if (!entry.Lines.Third.empty()) {
+      writer.Marker(ThirdMarker);
+      writer.Data(entry.Lines.Third);
+    }
+  }
+  writer.Marker(EndMarker);
+  stream.FlushToDisk();
+  stream.Close();
+  if (!RenameWithoutReplacing(temporary.Path(), path)) JournalErrors::Raise(JournalErrors::FileExists);
+  temporary.Keep();
+  SyncFolderOf(path);
+}
+
+std::string TJournalFile::PlainText() const {
+  std::string text;
+  for (const auto& entry : Entries) {
+    for (const std::string* line : {&entry.Lines.Main, &entry.Lines.Second, &entry.Lines.Third}) {
+      if (line == &entry.Lines.Main || !line->empty()) text.append(*line).append(LineEnd);
+    }
+  }
+  return text;
+}

@@ -1,0 +1,248 @@
+// The journal activities: in process with a stand-in transfer (the order of
+// the steps), and the module's executable against the register emulator.
+#include "app/journal_activities.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "model/model_list.h"
+#include "model/catalogue_builder.h"
+#include "app/print_viewer.h"
+#include "base/process_values.h"
+#include "journal/journal_file.h"
+#include "model/soubory.h"
+#include "test_support.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr std::string_view ViewerStandIn =
+    "#!/bin/sh\n"
+    "# Records its arguments, one a line, and appears only when complete.\n"
+    "dir=$(dirname \"$0\")\n"
+    "printf '%s\\n' \"$@\" > \"$dir/viewer-args.part\" && mv \"$dir/viewer-args.part\" \"$dir/viewer-args.txt\"\n";
+
+Lines LinesOf(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+void InstallViewer(const std::filesystem::path& folder) {
+  WriteFileBytes(folder / "vyrnak", ViewerStandIn);
+  std::filesystem::permissions(folder / "vyrnak", std::filesystem::perms::owner_all);
+}
+
+// The viewer is started and not waited for: wait for its record, bounded.
+Lines ViewerArguments(const std::filesystem::path& folder) {
+  const auto record = folder / "viewer-args.txt";
+  for (int i = 0; i < 600 && !std::filesystem::exists(record); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return LinesOf(ReadFileBytes(record));
+}
+
+std::string Hex(const std::string& code, int serial) {
+  char tail[39];
+  std::snprintf(tail, sizeof tail, "%038d", serial);
+  return code + tail;
+}
+
+class JournalSaveTest : public ::testing::Test {
+public:
+  void SetUp() override {
+    ErrorCode = 0;
+    parameters_.JournalFile = (folder_ / "z.zur").string();
+  }
+  void TearDown() override { ErrorCode = 0; }
+
+  // Stands in for the transfer: the download fills the header and the
+  // journal (or fails), the reset is recorded with what was on disk then.
+  void Transfer(const TTransferRequest& request) {
+    if (request.Sending) {
+      resets_.push_back(request.Tables.front()->Number);
+      fileWhenReset_ = std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
+      allowReset17_ = request.AllowReset17;
+      return;
+    }
+    downloaded_ = request.Tables;
+    if (failDownload_) {
+      ErrorCode = 5;
+      return;
+    }
+    catalogue_->Table(31)->AddRow(-1, "1|OBCHOD|");
+    for (int i = 0; i < 3; ++i) catalogue_->Table(87)->AddRow(-1, std::to_string(i + 1) + "|" + Hex("40", i) + "|1|");
+  }
+
+  void Save(bool reset) {
+    SaveJournal(*catalogue_, parameters_, reset, [this](const TTransferRequest& r) { Transfer(r); });
+  }
+
+  TempDir folder_;
+  std::unique_ptr<TSoubory> catalogue_ = BuildCatalogue(ModelNameOfCode("465"));
+  CommandParameters parameters_;
+  bool failDownload_ = false;
+  std::vector<TSoubor*> downloaded_;
+  std::vector<int> resets_;
+  std::string fileWhenReset_;
+  bool allowReset17_ = false;
+};
+
+TEST_F(JournalSaveTest, DownloadsNameTablesHeaderAndJournalInOneTransfer) {
+  Save(false);
+  std::vector<int> numbers;
+  for (const TSoubor* table : downloaded_) numbers.push_back(table->Number);
+  EXPECT_EQ(numbers, (std::vector<int>{1, 3, 4, 6, 8, 16, 30, 31, 87}));
+  EXPECT_EQ(downloaded_.front(), &catalogue_->JournalDepartments()) << "the journal's own name tables";
+  EXPECT_TRUE(resets_.empty());
+  const TJournalFile file = TJournalFile::Read(parameters_.JournalFile, true);
+  EXPECT_EQ(file.HeaderLines, Lines{"OBCHOD"});
+  ASSERT_EQ(file.Entries.size(), 3u);
+  EXPECT_EQ(file.Entries[2].Record, Hex("40", 2));
+}
+
+TEST_F(JournalSaveTest, ResetIsSentOnlyWithTheCompleteFileInPlace) {
+  parameters_.DataFile = (folder_ / "z.txt").string();
+  Save(true);
+  EXPECT_EQ(resets_, std::vector<int>{17});
+  EXPECT_TRUE(allowReset17_) << "the journal save allows its own reset";
+  EXPECT_FALSE(fileWhenReset_.empty()) << "the file was under its name when the reset went";
+  EXPECT_EQ(fileWhenReset_, ReadFileBytes(parameters_.JournalFile));
+  const std::string plain = ReadFileBytes(parameters_.DataFile);
+  EXPECT_EQ(plain, TJournalFile::Read(parameters_.JournalFile, true).PlainText());
+  EXPECT_EQ(LinesOf(plain).size(), 3u) << "one decoded line a record, no raw records or markers";
+  EXPECT_EQ(plain.find(Hex("40", 1)), std::string::npos);
+}
+
+TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
+  struct Case {
+    const char* name;
+    std::function<void(JournalSaveTest&)> arrange;
+    int error;
+  };
+  const std::vector<Case> cases{
+      {"no journal file name", [](JournalSaveTest& t) { t.parameters_.JournalFile.clear(); }, 50},
+      {"file exists", [](JournalSaveTest& t) { WriteFileBytes(t.parameters_.JournalFile, "first"); }, 51},
+      {"download failed", [](JournalSaveTest& t) { t.failDownload_ = true; }, 0},
+      {"folder missing", [](JournalSaveTest& t) { t.parameters_.JournalFile = (t.folder_ / "no" / "z.zur").string(); },
+       52},
+      {"plain text cannot be written",
+       [](JournalSaveTest& t) { t.parameters_.DataFile = (t.folder_ / "no" / "z.txt").string(); }, 52},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(folder_.path());
+    std::filesystem::create_directories(folder_.path());
+    catalogue_ = BuildCatalogue(ModelNameOfCode("465"));
+    parameters_ = {};
+    parameters_.JournalFile = (folder_ / "z.zur").string();
+    failDownload_ = false;
+    resets_.clear();
+    ErrorCode = 0;
+    c.arrange(*this);
+    const std::string before = std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), c.error);
+    EXPECT_TRUE(resets_.empty());
+    if (c.error == 51) {
+      EXPECT_EQ(ReadFileBytes(parameters_.JournalFile), before);
+    } else if (c.error != 52 || parameters_.DataFile.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(parameters_.JournalFile));
+    }
+  }
+}
+
+class JournalPrintTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InstallViewer(folder_.path());
+    places_ = {folder_.path().string() + "/", "mervmodul", (folder_ / "temp").string(), (folder_ / "last.tmp").string()};
+    std::filesystem::create_directory(folder_ / "temp");
+    TJournalFile file;
+    file.HeaderLines = {"OBCHOD"};
+    file.Entries = {{Hex("40", 1), {"DOKLAD", "", ""}}, {Hex("80", 2), {"CELKEM", "", ""}}};
+    file.Write((folder_ / "z.zur").string(), true);
+    parameters_.JournalFile = (folder_ / "z.zur").string();
+  }
+
+  int Print(bool receiptCopies) {
+    return ErrorNumberRaisedBy(
+        [&] { PrintJournal(*catalogue_, parameters_, receiptCopies, TPrintViewer(places_)); });
+  }
+
+  TempDir folder_;
+  TViewerPlaces places_;
+  std::unique_ptr<TSoubory> catalogue_ = BuildCatalogue(ModelNameOfCode("465"));
+  CommandParameters parameters_;
+};
+
+TEST_F(JournalPrintTest, DocumentGoesToTheProgramFolderAndTheViewerGetsItsBareName) {
+  parameters_.FontSize = 1;
+  EXPECT_EQ(Print(true), 0);
+  EXPECT_EQ(ViewerArguments(folder_.path()), (Lines{"FILE", "tisk.tmp"}));
+  const Lines document = LinesOf(ReadFileBytes(folder_ / "tisk.tmp"));
+  ASSERT_FALSE(document.empty());
+  EXPECT_EQ(document[0], "TSKS1F[Courier New,7][" + Cp("Kopie účtenek") + "]");
+  EXPECT_NE(std::find(document.begin(), document.end(), "[PA[DOKLAD"), document.end());
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "mervmodul.tmp")) << "the probe file is removed";
+}
+
+TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {
+  // A folder stands where the probe file would go, so that it cannot be
+  // created even by root.
+  std::filesystem::create_directory(folder_ / "mervmodul.tmp");
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, (folder_ / "temp" / "mervtisk.tmp").string());
+  places_.TempDir = (folder_ / "with blank").string();
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  places_.TempDir.clear();
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  places_.TempDir = (folder_ / "missing").string();
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  std::filesystem::create_directory(places_.LastResort);
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().File, "");
+  EXPECT_EQ(Print(false), 10) << "Cannot create TMP file";
+
+  places_.TempDir = (folder_ / "temp").string();
+  EXPECT_EQ(Print(false), 0);
+  EXPECT_EQ(ViewerArguments(folder_.path()), (Lines{"FILE", (folder_ / "temp" / "mervtisk.tmp").string()}));
+}
+
+TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
+  std::filesystem::remove(folder_ / "vyrnak");
+  try {
+    PrintJournal(*catalogue_, parameters_, false, TPrintViewer(places_));
+    ADD_FAILURE() << "a missing viewer must fail";
+  } catch (const std::exception& failure) {
+    EXPECT_EQ(std::string(failure.what()), "VYRNAK.EXE not found");
+  }
+  InstallViewer(folder_.path());
+  WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
+  parameters_.JournalFile = (folder_ / "plain.txt").string();
+  EXPECT_EQ(Print(true), 54) << "receipt copies need a journal file";
+  std::filesystem::remove(folder_ / "vyrnak");
+  EXPECT_EQ(Print(false), 55) << "any failure while a plain file is printed";
+  parameters_.JournalFile = (folder_ / "none.zur").string();
+  EXPECT_EQ(Print(false), 53);
+  parameters_.JournalFile.clear();
+  EXPECT_EQ(Print(false), 53);
+}
+
+TEST_F(JournalPrintTest, PlainTextFilePrintsItsLines) {
+  WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
+  parameters_.JournalFile = (folder_ / "plain.txt").string();
+  EXPECT_EQ(Print(false), 0);
+  ViewerArguments(folder_.path());
+  const Lines document = LinesOf(ReadFileBytes(folder_ / "tisk.tmp"));
+  ASSERT_GE(document.size(), 4u);
+  EXPECT_EQ(document[document.size() - 4], "[[line one]]");
+  EXPECT_EQ(document[document.size() - 3], "[[line two]]");
+}
+
+}  // namespace

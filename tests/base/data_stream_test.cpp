@@ -1,0 +1,148 @@
+#include "base/data_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "base/pass_phrase.h"
+#include "base/text_cipher.h"
+
+namespace {
+
+std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, bool enciphered,
+                                          const std::vector<std::string>& texts) {
+  TDataStream out(file.string(), enciphered);
+  out.OpenWrite();
+  for (const auto& text : texts) out.WriteString(text);
+  out.Close();
+  TDataStream in(file.string(), enciphered);
+  in.OpenRead();
+  std::vector<std::string> read;
+  for (std::size_t i = 0; i < texts.size(); ++i) read.push_back(in.ReadString());
+  EXPECT_EQ(in.BytesRead(), std::filesystem::file_size(file)) << "every byte of the file read, lengths included";
+  return read;
+}
+
+std::uint16_t LengthAt(const std::string& bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
+                                    static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
+}
+
+TEST(DataStream, BothModesReadBackWhatWasWritten) {
+  std::string allBytes;
+  for (int b = 0; b < 256; ++b) allBytes += static_cast<char>(b);
+  const std::vector<std::string> texts{"", "ZURNALMERVMANAGERSOUBOR2", allBytes, "", std::string(10, 'x'),
+                                       std::string(9, 'y'), std::string(11, 'z'), std::string(5000, 'q')};
+  TempDir folder;
+  for (const bool enciphered : {false, true}) {
+    SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
+    EXPECT_EQ(WriteAndReadBack(folder / "f.dat", enciphered, texts), texts);
+  }
+}
+
+TEST(DataStream, ScrambledTextsAreNotStoredInClearAndRunOnAcrossTexts) {
+  TempDir folder;
+  TDataStream out((folder / "s.dat").string(), false);
+  out.OpenWrite();
+  out.WriteString("AAAA");
+  out.WriteString("");
+  out.WriteString("AAAA");
+  out.Close();
+  const std::string bytes = ReadFileBytes(folder / "s.dat");
+  ASSERT_EQ(bytes.size(), 2u + 4 + 2 + 2 + 4);
+  EXPECT_EQ(bytes.substr(0, 2), std::string("\x04\x00", 2));
+  EXPECT_EQ(bytes.substr(6, 2), std::string("\x00\x00", 2)) << "an empty text is its length alone";
+  EXPECT_EQ(bytes.find("AAAA"), std::string::npos);
+  EXPECT_NE(bytes.substr(2, 4), bytes.substr(10, 4)) << "the scramble byte runs on from text to text";
+  const std::string first = bytes.substr(2, 4);
+  for (std::size_t i = 1; i < first.size(); ++i) EXPECT_NE(first[i], first[i - 1]) << "it steps after every byte";
+}
+
+TEST(DataStream, EncipheredTextIsCutIntoPiecesOfTen) {
+  TempDir folder;
+  const auto file = folder / "e.dat";
+  TDataStream out(file.string(), true);
+  out.OpenWrite();
+  out.WriteString("01234567890123456789");
+  out.Close();
+  const std::string bytes = ReadFileBytes(file);
+  ASSERT_EQ(LengthAt(bytes, 0), 3) << "20 characters are three pieces, the last one empty";
+  TTextCipher cipher(PassPhrase);
+  std::size_t offset = 2;
+  std::vector<std::string> pieces;
+  for (int i = 0; i < 3; ++i) {
+    const std::uint16_t length = LengthAt(bytes, offset);
+    pieces.push_back(cipher.DecryptString(bytes.substr(offset + 2, length)));
+    offset += 2 + length;
+  }
+  EXPECT_EQ(offset, bytes.size());
+  EXPECT_EQ(pieces, (std::vector<std::string>{"0123456789", "0123456789", ""}))
+      << "pieces are the log cipher's, keyed with the shared pass phrase and chained through the file";
+}
+
+TEST(DataStream, FailuresCarryTheirMessages) {
+  TempDir folder;
+  const auto file = folder / "cut.dat";
+  TDataStream out(file.string(), false);
+  out.OpenWrite();
+  out.WriteString("complete");
+  out.WriteString("cut short");
+  out.Close();
+  const std::string bytes = ReadFileBytes(file);
+  WriteFileBytes(file, bytes.substr(0, bytes.size() - 3));
+
+  TDataStream in(file.string(), false);
+  in.OpenRead();
+  EXPECT_EQ(in.ReadString(), "complete");
+  try {
+    in.ReadString();
+    ADD_FAILURE() << "a cut record must fail";
+  } catch (const EDataStreamReadError& failure) {
+    EXPECT_EQ(std::string(failure.what()), Cp("Při čtení ze souboru \"" + file.string() + "\" došlo k chybě: 1"));
+  }
+  EXPECT_TRUE(in.IsOpen()) << "the caller closes after a failure";
+  in.Close();
+  in.Close();
+
+  TDataStream missing((folder / "none.dat").string(), true);
+  try {
+    missing.OpenRead();
+    ADD_FAILURE() << "a missing file must fail";
+  } catch (const std::runtime_error& failure) {
+    EXPECT_TRUE(std::string(failure.what()).starts_with(Cp("Při čtení ze souboru \""))) << failure.what();
+  }
+  TDataStream unwritable((folder / "no" / "such.dat").string(), false);
+  try {
+    unwritable.OpenWrite();
+    ADD_FAILURE() << "a file in a missing folder cannot be written";
+  } catch (const std::runtime_error& failure) {
+    EXPECT_TRUE(std::string(failure.what()).starts_with(Cp("Při zápisu do souboru \""))) << failure.what();
+  }
+}
+
+TEST(DataStream, RefusesWhatItCannotStoreAndIgnoresAClosedFile) {
+  TempDir folder;
+  TDataStream closed((folder / "c.dat").string(), false);
+  EXPECT_EQ(closed.ReadString(), "");
+  closed.WriteString("nothing");
+  EXPECT_FALSE(std::filesystem::exists(folder / "c.dat"));
+
+  TDataStream out((folder / "long.dat").string(), false);
+  out.OpenWrite();
+  EXPECT_THROW(out.WriteString(std::string(0x10000, 'a')), EDataStreamWriteError)
+      << "a length that does not fit 16 bits is refused, not cut";
+  out.Close();
+}
+
+TEST(DataStream, DamagedCipherTextFailsAsAReadError) {
+  TempDir folder;
+  const auto file = folder / "e.dat";
+  WriteFileBytes(file, std::string("\x01\x00\x04\x00!!!!", 8));
+  TDataStream in(file.string(), true);
+  in.OpenRead();
+  EXPECT_THROW(in.ReadString(), EDataStreamReadError);
+}
+
+}  // namespace

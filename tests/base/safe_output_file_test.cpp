@@ -1,0 +1,255 @@
+// Files written beside their target and put in place only when complete:
+// what is replaced, what is written in place, what is refused, and that no
+// temporary file outlives a failure.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <set>
+
+#include "base/exclusive_lock_file.h"
+#include "base/safe_output_file.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// How the target exists before the write, and where the bytes must end up.
+struct TargetCase {
+  const char* what;
+  std::function<fs::path(const fs::path& folder)> prepare;  // returns the path passed as target
+  const char* finalName;                                    // file that must hold the bytes
+  std::set<std::string> namesAfter;                         // folder contents afterwards
+};
+
+TEST(SafeOutputFile, ReplacesTheFileALinkChainEndsAt) {
+  const TargetCase cases[] = {
+      {"new file", [](const fs::path& d) { return d / "out.txt"; }, "out.txt", {"out.txt"}},
+      {"existing file",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "out.txt", "old contents, longer than the new");
+         return d / "out.txt";
+       },
+       "out.txt", {"out.txt"}},
+      {"absolute link",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "real.txt", "old");
+         fs::create_symlink(d / "real.txt", d / "link.txt");
+         return d / "link.txt";
+       },
+       "real.txt", {"real.txt", "link.txt"}},
+      {"relative link chain",
+       [](const fs::path& d) {
+         fs::create_directory(d / "sub");
+         WriteFileBytes(d / "sub" / "real.txt", "old");
+         fs::create_symlink("real.txt", d / "sub" / "inner");
+         fs::create_symlink("sub/inner", d / "outer");
+         return d / "outer";
+       },
+       "sub/real.txt", {"sub", "outer"}},
+      {"dangling link",
+       [](const fs::path& d) {
+         fs::create_symlink("made.txt", d / "link.txt");
+         return d / "link.txt";
+       },
+       "made.txt", {"made.txt", "link.txt"}},
+  };
+  for (const auto& c : cases) {
+    TempDir folder;
+    const fs::path target = c.prepare(folder.path());
+    const bool wasLink = fs::is_symlink(target);
+    WriteFileSafely(target.string(), "new\r\n");
+    EXPECT_EQ(ReadFileBytes(folder / c.finalName), "new\r\n") << c.what;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / c.finalName))) << c.what;
+    EXPECT_EQ(fs::is_symlink(target), wasLink) << c.what << ": a link stays a link";
+    EXPECT_EQ(Names(folder.path()), c.namesAfter) << c.what;
+    if (fs::is_directory(folder / "sub")) {
+      EXPECT_EQ(Names(folder / "sub"), (std::set<std::string>{"real.txt", "inner"})) << c.what;
+    }
+  }
+}
+
+TEST(SafeOutputFile, ReplacedFileKeepsItsPermissionBits) {
+  TempDir folder;
+  WriteFileBytes(folder / "out.txt", "old");
+  fs::permissions(folder / "out.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  WriteFileSafely((folder / "out.txt").string(), "new");
+  EXPECT_EQ(fs::status(folder / "out.txt").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(SafeOutputFile, ReadOnlyFileIsRefusedEvenForRoot) {
+  TempDir folder;
+  WriteFileBytes(folder / "out.txt", "old");
+  fs::permissions(folder / "out.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_THROW(WriteFileSafely((folder / "out.txt").string(), "new"), std::system_error);
+  EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
+  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"out.txt"});
+}
+
+TEST(SafeOutputFile, DeviceIsWrittenInPlaceAndStaysADevice) {
+  TSafeOutputFile file("/dev/null");
+  EXPECT_TRUE(file.WritesInPlace());
+  file.Write("bytes");
+  file.Commit();
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST(SafeOutputFile, FifoIsWrittenInPlaceForItsReader) {
+  TempDir folder;
+  const fs::path fifo = folder / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // The reader opens first (blocking until the writer comes), then reads all.
+  auto reader = std::async(std::launch::async, [&] { return ReadFileBytes(fifo); });
+  // The writer must not open before the reader: ENXIO means "not yet".
+  std::unique_ptr<TSafeOutputFile> file;
+  for (int attempt = 0; !file && attempt < 10000; ++attempt) {
+    try {
+      file = std::make_unique<TSafeOutputFile>(fifo.string());
+    } catch (const std::system_error& failure) {
+      ASSERT_EQ(failure.code().value(), ENXIO);
+      ::usleep(1000);
+    }
+  }
+  if (!file) {
+    std::ofstream release(fifo);  // lets the reader finish
+    FAIL() << "the FIFO never had its reader";
+  }
+  file->Write("through the pipe");
+  file->Commit();
+  file.reset();
+  EXPECT_EQ(reader.get(), "through the pipe");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"pipe"});
+}
+
+TEST(SafeOutputFile, FifoWithoutReaderFailsAtOnce) {
+  TempDir folder;
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+  try {
+    WriteFileSafely((folder / "pipe").string(), "lost");
+    FAIL() << "a FIFO nobody reads was written";
+  } catch (const std::system_error& failure) {
+    EXPECT_EQ(failure.code().value(), ENXIO);
+  }
+  EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
+}
+
+TEST(SafeOutputFile, PlantedNamesAreNeverOpened) {
+  TempDir folder;
+  TempDir elsewhere;
+  WriteFileBytes(elsewhere / "victim", "theirs");
+  // The name the module used to use, and a guess at the pattern.
+  fs::create_symlink(elsewhere / "victim", folder / "out.txt.~mervtmp");
+  fs::create_symlink(elsewhere / "victim", folder / "out.txt.~mervtmp000000000000");
+  TSafeOutputFile first((folder / "out.txt").string());
+  TSafeOutputFile second((folder / "out.txt").string());
+  EXPECT_NE(first.WorkingPath(), second.WorkingPath());
+  for (const auto* file : {&first, &second}) {
+    EXPECT_EQ(fs::path(file->WorkingPath()).parent_path(), folder.path());
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file->WorkingPath())));
+  }
+  first.Write("mine");
+  first.Commit();
+  EXPECT_EQ(ReadFileBytes(elsewhere / "victim"), "theirs");
+  EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "mine");
+}
+
+TEST(SafeOutputFile, UncommittedAndDiscardedFilesLeaveNothing) {
+  TempDir folder;
+  WriteFileBytes(folder / "out.txt", "old");
+  {
+    TSafeOutputFile dropped((folder / "out.txt").string());
+    dropped.Write("never");
+  }
+  TSafeOutputFile discarded((folder / "out.txt").string());
+  discarded.Write("never");
+  discarded.Discard();
+  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"out.txt"});
+  EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
+}
+
+// A file size limit makes the system refuse the write (EFBIG); it is set in a
+// child process, which reports by its exit status what it saw.
+TEST(SafeOutputFile, WriteRefusedBySizeLimitLeavesTargetAndNoTemporary) {
+  TempDir folder;
+  WriteFileBytes(folder / "out.txt", "old");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      WriteFileSafely((folder / "out.txt").string(), std::string(100'000, 'x'));
+    } catch (const std::system_error& failure) {
+      ::_exit(failure.code().value() == EFBIG ? 0 : 2);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write was not refused; 2: refused for another reason";
+  EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
+  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"out.txt"});
+}
+
+// A small tmpfs stands for a full disk; it needs the right to mount.
+TEST(SafeOutputFile, FullFolderLeavesTargetAndNoTemporary) {
+  TempDir folder;
+  if (::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
+  }
+  WriteFileBytes(folder / "out.txt", "old");
+  EXPECT_THROW(WriteFileSafely((folder / "out.txt").string(), std::string(200'000, 'x')), std::system_error);
+  EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
+  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"out.txt"});
+  ::umount(folder.path().c_str());
+}
+
+TEST(SafeOutputFile, RemoveFileIfPresentRemovesOnlyFilesAndLinks) {
+  TempDir folder;
+  WriteFileBytes(folder / "file", "x");
+  WriteFileBytes(folder / "kept", "x");
+  fs::create_symlink(folder / "kept", folder / "link");
+  fs::create_directory(folder / "dir");
+  const std::pair<const char*, bool> cases[] = {{"missing", true}, {"file", true}, {"link", true}, {"dir", false}};
+  for (const auto& [name, gone] : cases) EXPECT_EQ(RemoveFileIfPresent((folder / name).string()), gone) << name;
+  EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"kept", "dir"}));
+}
+
+TEST(ExclusiveLockFile, OneHolderAtATime) {
+  TempDir folder;
+  const std::string path = (folder / "x.lock").string();
+  TExclusiveLockFile first(path);
+  TExclusiveLockFile second(path);
+  EXPECT_TRUE(first.TryLock());
+  EXPECT_FALSE(second.TryLock());
+  first.Unlock();
+  EXPECT_TRUE(second.TryLock());
+  EXPECT_FALSE(first.TryLock());
+}
+
+TEST(ExclusiveLockFile, ALinkUnderTheNameIsNotFollowed) {
+  TempDir folder;
+  WriteFileBytes(folder / "elsewhere", "x");
+  fs::create_symlink(folder / "elsewhere", folder / "x.lock");
+  EXPECT_THROW(TExclusiveLockFile((folder / "x.lock").string()), std::system_error);
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+#include "journal/journal_file.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "journal/journal_format.h"
+#include "test_support.h"
+#include "base/data_stream.h"
+
+namespace {
+
+TJournalFile SampleJournal() {
+  TJournalFile file;
+  file.HeaderLines = {"OBCHOD^U^NADRAZI", "DIC CZ12345678"};
+  file.Entries = {
+      {"4001000000000000000000000000000000000000", {"DOKLAD 1", "", ""}},
+      {"2100000000000000000000000000000000000150", {"ROHLIK  1.50", "2 x 0.75", "SLEVA"}},
+      {"2200000000000000000000000000000000000000", {"MAIN", "", "ONLY THIRD"}},
+      {"8000000000000000000000000000000000000000", {"CELKEM  1.50", "SECOND", ""}},
+  };
+  return file;
+}
+
+std::vector<std::string> StreamTexts(const std::filesystem::path& file, bool enciphered) {
+  TDataStream in(file.string(), enciphered);
+  in.OpenRead();
+  std::vector<std::string> texts;
+  while (true) {
+    try {
+      texts.push_back(in.ReadString());
+    } catch (const EDataStreamReadError&) {
+      return texts;
+    }
+  }
+}
+
+void WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
+  TDataStream out(file.string(), enciphered);
+  out.OpenWrite();
+  for (const auto& text : texts) out.WriteString(text);
+  out.Close();
+}
+
+std::uint16_t LengthAt(const std::string& bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
+                                    static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
+}
+
+// Offset of the first Base64 character of the text with this index in an
+// enciphered file: it carries the top bits of the text's first byte.
+std::size_t FirstCipherCharacterOfText(const std::string& bytes, int index) {
+  std::size_t offset = 0;
+  for (int text = 0; text < index; ++text) {
+    const std::uint16_t pieces = LengthAt(bytes, offset);
+    offset += 2;
+    for (std::uint16_t piece = 0; piece < pieces; ++piece) offset += 2 + LengthAt(bytes, offset);
+  }
+  return offset + 4;
+}
+
+void ExpectSameContent(const TJournalFile& read, const TJournalFile& written) {
+  EXPECT_EQ(read.CurrentVersion, written.CurrentVersion);
+  EXPECT_EQ(read.HeaderLines, written.HeaderLines);
+  ASSERT_EQ(read.Entries.size(), written.Entries.size());
+  for (std::size_t i = 0; i < read.Entries.size(); ++i) {
+    EXPECT_EQ(read.Entries[i].Record, written.Entries[i].Record);
+    EXPECT_EQ(read.Entries[i].Lines.Main, written.Entries[i].Lines.Main);
+    EXPECT_EQ(read.Entries[i].Lines.Second, written.Entries[i].Lines.Second);
+    EXPECT_EQ(read.Entries[i].Lines.Third, written.Entries[i].Lines.Third);
+  }
+}
+
+TEST(JournalFile, WritesDataLinesTwiceAndMarkersOnce) {
+  TempDir folder;
+  const auto path = folder / "z.zur";
+  SampleJournal().Write(path.string(), true);
+  const std::string r1 = SampleJournal().Entries[1].Record;
+  const std::vector<std::string> expected{
+      "ZURNALMERVMANAGERSOUBOR2", "2", "2", "OBCHOD^U^NADRAZI", "OBCHOD^U^NADRAZI", "DIC CZ12345678",
+      "DIC CZ12345678",
+      SampleJournal().Entries[0].Record, SampleJournal().Entries[0].Record, "DOKLAD 1", "DOKLAD 1",
+      r1, r1, "ROHLIK  1.50", "ROHLIK  1.50", "SECOND", "2 x 0.75", "2 x 0.75", "THIRD", "SLEVA", "SLEVA",
+      SampleJournal().Entries[2].Record, SampleJournal().Entries[2].Record, "MAIN", "MAIN", "THIRD",
+      "ONLY THIRD", "ONLY THIRD",
+      SampleJournal().Entries[3].Record, SampleJournal().Entries[3].Record, "CELKEM  1.50", "CELKEM  1.50",
+      "SECOND", "SECOND", "SECOND",
+      "KONECZURNALU"};
+  EXPECT_EQ(StreamTexts(path, true), expected);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
+      << "no temporary file stays behind";
+}
+
+TEST(JournalFile, ReadsBackWhatWasWrittenInBothCipherModes) {
+  TempDir folder;
+  for (const bool enciphered : {true, false}) {
+    SCOPED_TRACE(enciphered);
+    const auto path = folder / (enciphered ? "e.zur" : "s.zur");
+    SampleJournal().Write(path.string(), enciphered);
+    const TJournalProbe probe = TJournalFile::Probe(path.string());
+    EXPECT_EQ(probe.Kind, TJournalProbe::Version::Current);
+    EXPECT_EQ(probe.Enciphered, enciphered);
+    ExpectSameContent(TJournalFile::Read(path.string(), enciphered), SampleJournal());
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), !enciphered); }), 54)
+        << "the cipher must match the mode";
+  }
+}
+
+TEST(JournalFile, AnEmptyJournalHasMagicCountHeaderAndEnd) {
+  TempDir folder;
+  TJournalFile empty;
+  empty.HeaderLines = {"H"};
+  empty.Write((folder / "e.zur").string(), true);
+  EXPECT_EQ(StreamTexts(folder / "e.zur", true),
+            (std::vector<std::string>{"ZURNALMERVMANAGERSOUBOR2", "1", "1", "H", "H", "KONECZURNALU"}));
+  ExpectSameContent(TJournalFile::Read((folder / "e.zur").string(), true), empty);
+}
+
+TEST(JournalFile, ReadsTheOlderVersionWithoutHeader) {
+  TempDir folder;
+  const auto path = folder / "old.zur";
+  const std::string record = "4300000000000000000000000000000000000000";
+  WriteTexts(path, false, {"ZURNALMERVMANAGERSOUBOR", record, record, "STORNO", "STORNO", "KONECZURNALU"});
+  const TJournalProbe probe = TJournalFile::Probe(path.string());
+  EXPECT_EQ(probe.Kind, TJournalProbe::Version::Older);
+  EXPECT_FALSE(probe.Enciphered);
+  const TJournalFile file = TJournalFile::Read(path.string(), false);
+  EXPECT_FALSE(file.CurrentVersion);
+  EXPECT_TRUE(file.HeaderLines.empty());
+  ASSERT_EQ(file.Entries.size(), 1u);
+  EXPECT_EQ(file.Entries[0].Lines.Main, "STORNO");
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), true); }), 54)
+      << "an unenciphered file is refused in command-line mode";
+}
+
+TEST(JournalFile, FilesWithoutMagicProbeAsPlainText) {
+  TempDir folder;
+  WriteFileBytes(folder / "plain.txt", "DOKLAD 1\r\nCELKEM 1.50\r\n");
+  WriteFileBytes(folder / "empty.txt", "");
+  WriteTexts(folder / "other.dat", true, {"ZURNALMERVMANAGERSOUBOR"});
+  for (const char* name : {"plain.txt", "empty.txt", "other.dat", "missing.txt"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(TJournalFile::Probe((folder / name).string()).HasMagic());
+  }
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "missing.txt").string(), true); }), 53);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "plain.txt").string(), true); }), 54);
+}
+
+// Each damage of a good enciphered file, applied to its bytes.
+struct Damage {
+  const char* name;
+  std::function<std::string(const std::string&)> apply;
+};
+
+TEST(JournalFile, EveryDamageEndsReadingWith54) {
+  TempDir folder;
+  const auto good = folder / "good.zur";
+  SampleJournal().Write(good.string(), true);
+  const std::string bytes = ReadFileBytes(good);
+
+  // Rewrites the file's texts with one data line changed (its copy not).
+  const auto changedText = [&](std::size_t index, bool enciphered) {
+    auto texts = StreamTexts(good, true);
+    texts[index][0] = static_cast<char>(texts[index][0] ^ 1);
+    const auto path = folder / "changed.zur";
+    std::filesystem::remove(path);
+    WriteTexts(path, enciphered, texts);
+    return ReadFileBytes(path);
+  };
+  std::string hugeLine = bytes.substr(0, bytes.size() - 40);
+  hugeLine += std::string("\xFF\xFF", 2) + std::string(4000, 'A');
+  const std::vector<Damage> damages{
+      {"header line changed", [&](const std::string&) { return changedText(3, true); }},
+      {"record line changed", [&](const std::string&) { return changedText(7, true); }},
+      {"main line changed", [&](const std::string&) { return changedText(9, true); }},
+      {"third line changed", [&](const std::string&) { return changedText(19, true); }},
+      {"copy of a line changed", [&](const std::string&) { return changedText(10, true); }},
+      {"end marker changed", [&](const std::string&) { return changedText(35, true); }},
+      {"count changed", [&](const std::string&) { return changedText(1, true); }},
+      {"scrambled file changed", [&](const std::string&) { return changedText(9, false); }},
+      {"one cipher character of a main line changed",
+       [](const std::string& b) {
+         std::string d = b;
+         const std::size_t at = FirstCipherCharacterOfText(b, 9);
+         d[at] = d[at] == 'A' ? 'B' : 'A';
+         return d;
+       }},
+      {"truncated", [](const std::string& b) { return b.substr(0, b.size() / 2); }},
+      {"end missing", [](const std::string& b) { return b.substr(0, b.size() - 30); }},
+      {"huge line", [&](const std::string&) { return hugeLine; }},
+      {"binary junk after the magic",
+       [](const std::string& b) {
+         std::string junk = b.substr(0, 60);
+         for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
+         return junk;
+       }},
+  };
+  for (const auto& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    const auto path = folder / "damaged.zur";
+    std::filesystem::remove(path);
+    WriteFileBytes(path, damage.apply(bytes));
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), true); }), 54);
+  }
+  WriteFileBytes(folder / "junk.zur", std::string(3000, '\xFF'));
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "junk.zur").string(), true); }), 54)
+      << "binary junk has no magic";
+}
+
+TEST(JournalFile, NeverReplacesAnExistingFile) {
+  TempDir folder;
+  const auto path = folder / "z.zur";
+  WriteFileBytes(path, "someone else's");
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { SampleJournal().Write(path.string(), true); }), 51);
+  EXPECT_EQ(ReadFileBytes(path), "someone else's");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
+      << "the temporary file is removed";
+}
+
+TEST(JournalFile, OfTwoRacingWritersExactlyOneWins) {
+  TempDir folder;
+  const auto path = (folder / "race.zur").string();
+  constexpr int Writers = 8;
+  std::vector<int> results(Writers);
+  {
+    std::vector<std::jthread> writers;
+    for (int i = 0; i < Writers; ++i) {
+      writers.emplace_back([&, i] {
+        TJournalFile file = SampleJournal();
+        file.HeaderLines = {"writer " + std::to_string(i)};
+        results[static_cast<std::size_t>(i)] = ErrorNumberRaisedBy([&] { file.Write(path, true); });
+      });
+    }
+  }
+  EXPECT_EQ(std::count(results.begin(), results.end(), 0), 1);
+  EXPECT_EQ(std::count(results.begin(), results.end(), 51), Writers - 1);
+  const TJournalFile winner = TJournalFile::Read(path, true);
+  ASSERT_EQ(winner.HeaderLines.size(), 1u);
+  EXPECT_EQ(winner.HeaderLines[0], "writer " + std::to_string(std::find(results.begin(), results.end(), 0) -
+                                                              results.begin()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(JournalFile, PlainTextHoldsTheDecodedLinesOnly) {
+  EXPECT_EQ(SampleJournal().PlainText(),
+            "DOKLAD 1\r\nROHLIK  1.50\r\n2 x 0.75\r\nSLEVA\r\nMAIN\r\nONLY THIRD\r\nCELKEM  1.50\r\nSECOND\r\n");
+}
+
+}  // namespace

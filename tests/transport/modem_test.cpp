@@ -1,0 +1,189 @@
+// The modem dialler against the emulator playing a Hayes modem on a
+// pseudo-terminal: dialling, the modem's answers and failures, hanging up,
+// and initialisation scripts.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "base/kom_error.h"
+#include "port_test_support.h"
+#include "test_support.h"
+#include "transport/modem.h"
+#include "transport/modem_line.h"
+
+#ifdef MERVSIM_EXE
+
+namespace {
+
+constexpr int ModemCom = 7;
+/// A guard time of 5 fiftieths keeps the waits after CONNECT short.
+const std::vector<std::string> ShortGuard = {"--modem-s12", "5"};
+
+class ModemTest : public ::testing::Test {
+protected:
+  void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
+
+  void TearDown() override {
+    ModemPort.reset();
+    SetModemState(ModemStates::Initial);
+    EscapeChar = DefaultEscapeChar;
+    GuardTime = DefaultGuardTime;
+  }
+
+  void StartModem(const std::string& answer, std::vector<std::string> options = {}) {
+    std::vector<std::string> arguments{"--pty", "--link", device_.string(), "--plu-count", "5",
+                                       "--log", wireLog_.string(), "--modem", answer};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    modem_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
+    ASSERT_NE(modem_->FirstLine().find("pty"), std::string::npos) << modem_->FirstLine();
+  }
+
+  /// Opens the modem line as the command processor does.
+  void OpenLine() {
+    TNastaveni settings = TNastaveni::CommandDefaults();
+    settings.ComPort[ModemSlot] = ModemCom;
+    settings.BaudRate[ModemSlot] = 115200;
+    settings.Timeout[ModemSlot] = 1000;
+    settings.PhoneNumber = "5551234";
+    settings.ToneDialling = true;
+    AdoptModemSettings(settings);
+    ModemPort = std::make_unique<TPort>();
+    ModemPort->Open(ModemSettings(), ModemSlot);
+    SetModemState(ModemStates::Connected);
+  }
+
+  /// Dials; returns the failure's message, empty on success.
+  std::string DialModem() {
+    OpenLine();
+    try {
+      Dial(ModemSettings(), true);
+    } catch (const EKomError& failure) {
+      return failure.what();
+    }
+    return {};
+  }
+
+  /// The emulator's notes about the modem and the calls, waiting for `last`.
+  std::vector<std::string> NotesUntil(const std::string& last) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+      std::vector<std::string> notes;
+      std::istringstream in(ReadFileBytes(wireLog_));
+      for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("note modem")) notes.push_back(line.substr(5));
+      }
+      if (!notes.empty() && notes.back().starts_with(last)) return notes;
+      if (std::chrono::steady_clock::now() > deadline) return notes;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  LogCapture log_;
+  TempDir folder_;
+  std::filesystem::path device_ = folder_ / "modem";
+  std::filesystem::path wireLog_ = folder_ / "wire.log";
+  std::unique_ptr<BackgroundProcess> modem_;
+};
+
+TEST_F(ModemTest, ConnectedDialLeavesTheLineOpenUntilTheHangUp) {
+  StartModem("connect", ShortGuard);
+  EXPECT_EQ(DialModem(), "");
+  EXPECT_EQ(ModemState, ModemStates::Connected);
+  ASSERT_TRUE(ModemPort);
+  EXPECT_TRUE(ModemPort->Opened());
+  EXPECT_TRUE(UsingModemLine());
+  EXPECT_EQ(EscapeChar, "+");
+  EXPECT_EQ(GuardTime, 100) << "S12 of 5 fiftieths";
+  const auto messages = log_.Messages();
+  EXPECT_TRUE(ContainsRun(messages, {"Vytacim modem", "posilam AT"}));
+
+  HangUp(true);
+  EXPECT_FALSE(ModemPort);
+  EXPECT_EQ(ModemState, ModemStates::HungUp);
+  EXPECT_EQ(GuardTime, DefaultGuardTime);
+  const auto notes = NotesUntil("modem call ended");
+  ASSERT_GE(notes.size(), 2u);
+  EXPECT_EQ(notes[notes.size() - 2], "modem escape: command mode, the call stays up");
+  EXPECT_EQ(notes.back(), "modem call ended: ATH");
+}
+
+struct FailedDialCase {
+  const char* name;
+  std::string answer;
+  std::vector<std::string> options;
+  int number;
+  std::string messageEnd;
+};
+
+class FailedDialTest : public ModemTest, public ::testing::WithParamInterface<FailedDialCase> {};
+
+TEST_P(FailedDialTest, EndsWithItsNumberAndHangsUp) {
+  const auto& param = GetParam();
+  StartModem(param.answer, param.options);
+  const std::string message = DialModem();
+  EXPECT_EQ(ErrorNumberOf(message), param.number) << message;
+  EXPECT_TRUE(message.ends_with(param.messageEnd)) << message;
+  EXPECT_FALSE(ModemPort) << "a failed dial hangs up and releases the line";
+  EXPECT_EQ(ModemState, ModemStates::HungUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, FailedDialTest,
+    ::testing::Values(FailedDialCase{"Busy", "busy", {}, 34, Cp("Linka je obsazena.")},
+                      FailedDialCase{"NoCarrierWithReason", "no-carrier", {"--modem-s86", "8"}, 35,
+                                     Cp("Spojení nenávázáno 008OK")},
+                      FailedDialCase{"NoDialtone", "no-dialtone", {}, 36, Cp("Jiná chyba modemu: NO DIALTONE")},
+                      FailedDialCase{"MuteModem", "mute", {}, 33, "Modem nekomunikuje"}),
+    [](const ::testing::TestParamInfo<FailedDialCase>& param) { return param.param.name; });
+
+struct RegisterAnswerCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string escapeChar;
+  int guardTime;
+};
+
+class ModemRegisterTest : public ModemTest, public ::testing::WithParamInterface<RegisterAnswerCase> {};
+
+TEST_P(ModemRegisterTest, EscapeAndGuardTimeComeFromTheModem) {
+  StartModem("connect", GetParam().options);
+  ASSERT_EQ(DialModem(), "");
+  EXPECT_EQ(EscapeChar, GetParam().escapeChar);
+  EXPECT_EQ(GuardTime, GetParam().guardTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registers, ModemRegisterTest,
+    ::testing::Values(RegisterAnswerCase{"Plus", {"--modem-s2", "43", "--modem-s12", "5"}, "+", 100},
+                      RegisterAnswerCase{"Minus", {"--modem-s2", "45", "--modem-s12", "5"}, "-", 100},
+                      RegisterAnswerCase{"NoGuardTime", {"--modem-s12", "0"}, "+", 0}),
+    [](const ::testing::TestParamInfo<RegisterAnswerCase>& param) { return param.param.name; });
+
+TEST_F(ModemTest, ScriptCollectsEveryAnswerWithItsEcho) {
+  StartModem("connect");
+  OpenLine();
+  WriteFileBytes(folder_ / "init.txt", "ATZ\r\nAT&D2 S7=60\r\nATS7?\r\n");
+  EXPECT_EQ(RunModemScript((folder_ / "init.txt").string()), "ATZOK,AT&D2 S7=60OK,ATS7?060OK");
+}
+
+TEST_F(ModemTest, ScriptFailures) {
+  StartModem("mute");
+  OpenLine();
+  WriteFileBytes(folder_ / "init.txt", "ATZ\r\n");
+  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript((folder_ / "init.txt").string()); }), 36);
+  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript((folder_ / "missing.txt").string()); }), 10);
+}
+
+TEST_F(ModemTest, HangUpWithoutLineDoesNothing) {
+  HangUp(true);
+  EXPECT_FALSE(ModemPort);
+  EXPECT_EQ(ModemState, ModemStates::Initial);
+  EXPECT_TRUE(log_.Messages().empty());
+}
+
+}  // namespace
+
+#endif

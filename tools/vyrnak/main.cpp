@@ -1,0 +1,161 @@
+// vyrnak: the print viewer of the module. Reads a print document (the journal
+// or copies of receipts, code page 1250), lays it out on A4 pages, writes it
+// as a PDF and then prints it, shows it or says where it is.
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/platform.h"
+#include "base/settings_store.h"
+#include "tools/vyrnak/document_parser.h"
+#include "tools/vyrnak/page_layout.h"
+#include "tools/vyrnak/pdf_handoff.h"
+#include "tools/vyrnak/pdf_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int ExitDone = 0;
+constexpr int ExitFailed = 1;
+constexpr std::uintmax_t LargestDocument = 256u << 20;
+constexpr std::string_view DefaultPdfName = "tisk.pdf";
+
+constexpr std::string_view UsageText =
+    "Usage: vyrnak [FILE] DOCUMENT [/PDF=OUTPUT]\n"
+    "       vyrnak --help\n"
+    "\n"
+    "Turns a print document of the module (the journal or copies of receipts,\n"
+    "code page 1250) into an A4 PDF. A bare DOCUMENT name is looked up in the\n"
+    "folder of vyrnak itself. The PDF is written as tisk.pdf next to the\n"
+    "document, or as OUTPUT.\n"
+    "\n"
+    "Then, in this order:\n"
+    "  - when the settings file names a printer, it is printed there with lp\n"
+    "    (${XDG_CONFIG_HOME:-$HOME/.config}/Kelmora/VOR-Manager.ini,\n"
+    "    section [Tisk], entry Tiskarna=NAME);\n"
+    "  - else, when a display is there (DISPLAY or WAYLAND_DISPLAY), it is\n"
+    "    opened with xdg-open;\n"
+    "  - else a line on standard error says where the PDF is.\n"
+    "\n"
+    "Exit status: 0 done, 1 the document could not be read, was malformed, or\n"
+    "the PDF could not be written or printed (one line on standard error says why).\n";
+
+class EUsage : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TOptions {
+  bool help = false;
+  std::string document;
+  std::string pdf;
+};
+
+TOptions ParseArguments(const std::vector<std::string>& arguments) {
+  TOptions options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const auto& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument.size() > 5 && (argument.starts_with("/PDF=") || argument.starts_with("/pdf="))) {
+      options.pdf = NativePathFromCommand(argument.substr(5));
+    } else if ((argument == "FILE" || argument == "file") && i + 1 < arguments.size() && options.document.empty()) {
+      options.document = arguments[++i];
+    } else if (options.document.empty() && !argument.empty()) {
+      options.document = argument;
+    } else {
+      throw EUsage("unexpected argument \"" + argument + "\" (see vyrnak --help)");
+    }
+  }
+  if (!options.help && options.document.empty()) throw EUsage("no document given (see vyrnak --help)");
+  return options;
+}
+
+// The module passes only the bare name when the document lies in its own
+// folder, which is vyrnak's folder too; it starts vyrnak in no particular
+// working directory.
+fs::path ResolveDocument(const std::string& name) {
+  const fs::path path(NativePathFromCommand(name));
+  if (path.has_parent_path()) return path;
+  const fs::path own = ExecutablePath();
+  return own.empty() ? path : own.parent_path() / path;
+}
+
+std::string ReadDocument(const fs::path& path) {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (error) throw std::runtime_error("cannot read " + path.string() + ": " + error.message());
+  if (size > LargestDocument) throw std::runtime_error("cannot read " + path.string() + ": larger than 256 MB");
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  if (in) content << in.rdbuf();
+  if (!in || in.bad()) throw std::runtime_error("cannot read " + path.string());
+  return content.str();
+}
+
+std::string LocalTime(const char* format) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32];
+  return std::strftime(text, sizeof text, format, &local) > 0 ? text : "";
+}
+
+fs::path MakePdf(const TOptions& options) {
+  const fs::path document = ResolveDocument(options.document);
+  const auto text = ReadDocument(document);
+  TPrintDocument parsed;
+  try {
+    parsed = TDocumentParser::Parse(text);
+  } catch (const EMalformedDocument& error) {
+    throw EMalformedDocument(document.string() + ": malformed document: " + error.what());
+  }
+  const auto pages = TPageLayout(LocalTime("%d.%m.%Y"), LocalTime("%H:%M")).LayOut(parsed);
+  const fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : fs::path(options.pdf);
+  TPdfWriter::Write(pages, pdf);
+  return pdf;
+}
+
+int HandOff(const fs::path& pdf) {
+  const std::string printer = ReadSettingText("Tisk", "Tiskarna");
+  if (!printer.empty()) {
+    try {
+      PrintOnPrinter(pdf, printer);
+    } catch (const EHandoffError& error) {
+      std::cerr << "vyrnak: " << error.what() << "; the PDF is " << pdf.string() << '\n';
+      return ExitFailed;
+    }
+    return ExitDone;
+  }
+  if (OpenInViewer(pdf)) return ExitDone;
+  std::cerr << "vyrnak: PDF written to " << fs::absolute(pdf).string() << '\n';
+  return ExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const auto options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.help) {
+      std::cout << UsageText;
+      return ExitDone;
+    }
+    return HandOff(MakePdf(options));
+  } catch (const std::exception& error) {
+    std::cerr << "vyrnak: " << error.what() << '\n';
+    return ExitFailed;
+  }
+}
