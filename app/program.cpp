@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <cstdio>
+
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
 #include "app/command_processor.h"
@@ -38,7 +40,25 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+constexpr const char* UsageText =
+    "Usage: mervmodul ACTIVITY /PARAMETER=VALUE ...   run one command\n"
+    "       mervmodul DOSMODE FILE                    run the commands of FILE\n"
+    "       mervmodul                                 show the state, switch the log\n"
+    "       mervmodul --help | --version\n"
+    "\n"
+    "The outcome of a command is written to error.dat beside the executable:\n"
+    "the error number (0 for success) and the interface version.\n"
+    "Parameters: /COM= /BR= /IPADDR= /IPPORT= /ECR= /FILE= /CODE= /FORMAT= /TO= /ID= ...\n"
+    "See mervmodul(1).\n";
+
 }  // namespace
+
+std::string InformationTextFor(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1) return {};
+  if (arguments[0] == "--help") return UsageText;
+  if (arguments[0] == "--version") return std::string("mervmodul ") + VersionText + "\n";
+  return {};
+}
 
 std::string BuildCommandString(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {};
@@ -65,8 +85,13 @@ std::string DirectoryOfExecutable(const std::string& executablePath) {
 }
 
 int RunProgram(int argc, char** argv) {
-  StartUp();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::string information = InformationTextFor(arguments);
+  if (!information.empty()) {
+    std::fwrite(information.data(), 1, information.size(), stdout);
+    return 0;
+  }
+  StartUp();
   const std::string commandString = BuildCommandString(arguments);
   int status = 0;
   switch (ModeOf(commandString)) {

@@ -119,3 +119,17 @@ TEST_F(ModuleProcess, KllogShowsTheCommandInPlainText) {
 #endif
 
 }  // namespace
+
+TEST_F(ModuleProcess, HelpAndVersionGoToStandardOutputWithoutAnOutcomeFile) {
+  const std::pair<const char*, const char*> cases[] = {{"--help", "Usage: mervmodul"}, {"--version", "mervmodul 3."}};
+  for (const auto& [argument, start] : cases) {
+    const auto result = Run({argument});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(result.standardOutput.starts_with(start)) << result.standardOutput;
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat")) << argument;
+  }
+}
+
+TEST_F(ModuleProcess, HelpAmongOtherArgumentsIsAnOrdinaryCommand) {
+  EXPECT_EQ(Outcome({"--help", "/COM=1", "/BR=2"}), " 1\r\n3.02F\r\n");
+}

@@ -17,6 +17,15 @@ TEST(CommandString, ArgumentsAreJoinedWithBlanksAndEndInSlash) {
   EXPECT_EQ(BuildCommandString({}), "");
 }
 
+TEST(InformationRequest, OnlyALoneHelpOrVersionArgument) {
+  EXPECT_NE(InformationTextFor({"--help"}).find("DOSMODE"), std::string::npos);
+  EXPECT_EQ(InformationTextFor({"--version"}), "mervmodul 3.04.05\n");
+  for (const std::vector<std::string>& other : {std::vector<std::string>{}, {"--help", "/COM=1"},
+                                                {"R03", "--version"}, {"--HELP"}, {"-h"}}) {
+    EXPECT_EQ(InformationTextFor(other), "") << other.size();
+  }
+}
+
 TEST(Mode, ChosenFromTheCommandString) {
   EXPECT_EQ(ModeOf(""), ProgramMode::About);
   EXPECT_EQ(ModeOf(BuildCommandString({"DOSMODE", "C:\\kom\\prikaz.txt"})), ProgramMode::CommandFile);

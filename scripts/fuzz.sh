@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang into build-fuzz and runs each for the
+# given number of seconds (default 60), starting from its seed corpus in
+# fuzz/corpus/<name> and its dictionary fuzz/dict/<name>.dict. New inputs go
+# to a scratch copy of the corpus, never into the repository. Prints how many
+# inputs each target ran; fails on the first crash, leak or undefined
+# behaviour, leaving the reproducer in the scratch folder named.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DMERV_FUZZ=ON -DMERV_TESTS=OFF \
+  -DMERV_BENCHMARKS=OFF >/dev/null
+cmake --build build-fuzz -j2 >/dev/null
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for src in fuzz/*_fuzz.cpp; do
+    name=$(basename "$src" _fuzz.cpp)
+    targets+=("$name")
+  done
+fi
+scratch=$(mktemp -d /tmp/merv-fuzz.XXXXXX)
+for name in "${targets[@]}"; do
+  corpus="$scratch/$name"
+  mkdir -p "$corpus"
+  cp -r "fuzz/corpus/$name/." "$corpus/" 2>/dev/null || true
+  options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$scratch/$name-"
+           -max_len=4096)
+  [ -f "fuzz/dict/$name.dict" ] && options+=(-dict="fuzz/dict/$name.dict")
+  if ! ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz_$name" "${options[@]}" "$corpus" >"$scratch/$name.log" 2>&1; then
+    tail -n 60 "$scratch/$name.log"
+    echo "fuzz_$name: FAILED, reproducer and log in $scratch" >&2
+    exit 1
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$scratch/$name.log")
+  echo "fuzz_$name: ${runs:-?} inputs in ${seconds} s, no crash"
+done
+rm -rf "$scratch"
