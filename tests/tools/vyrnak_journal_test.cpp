@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "base/code_page.h"
+#include "pdf_reading.h"
 #include "test_support.h"
 
 namespace {
@@ -43,13 +44,6 @@ std::string Squeezed(const std::string& line) {
   std::string squeezed;
   for (const auto& word : Words(line)) squeezed += (squeezed.empty() ? "" : " ") + word;
   return squeezed;
-}
-
-fs::path OnPath(const std::string& program) {
-  std::stringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
-  for (std::string folder; std::getline(path, folder, ':');)
-    if (fs::exists(fs::path(folder) / program)) return fs::path(folder) / program;
-  return "/usr/bin/" + program;
 }
 
 class PrintRoadTest : public ::testing::Test {
@@ -86,20 +80,6 @@ protected:
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fs::exists(pdf)) << "no PDF from " << activity << " within " << PdfWaitLimit.count() << " s";
     return pdf;
-  }
-
-  static std::string PdfText(const fs::path& pdf, bool layout) {
-    std::vector<std::string> arguments{pdf.string(), "-"};
-    if (layout) arguments.insert(arguments.begin(), "-layout");
-    const auto result = RunProcess(OnPath("pdftotext"), arguments);
-    EXPECT_EQ(result.exitStatus, 0) << "pdftotext (poppler-utils, see scripts/setup.sh): " << result.standardError;
-    return result.standardOutput;
-  }
-
-  static int PdfPages(const fs::path& pdf) {
-    const auto info = RunProcess(OnPath("pdfinfo"), {pdf.string()}).standardOutput;
-    const auto at = info.find("\nPages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 7));
   }
 
   TempDir folder_;

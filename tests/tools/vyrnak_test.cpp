@@ -12,18 +12,12 @@
 
 #include "base/code_page.h"
 #include "print_document_samples.h"
+#include "pdf_reading.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path OnPath(const std::string& program) {
-  std::stringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
-  for (std::string folder; std::getline(path, folder, ':');)
-    if (fs::exists(fs::path(folder) / program)) return fs::path(folder) / program;
-  return "/usr/bin/" + program;
-}
 
 void WriteScript(const fs::path& file, const std::string& body) {
   WriteFileBytes(file, "#!/bin/sh\n" + body);
@@ -43,20 +37,6 @@ protected:
   fs::path Document(const std::string& text, const std::string& name = "tisk.tmp") {
     WriteFileBytes(dir_ / name, text);
     return dir_ / name;
-  }
-
-  static std::string PdfText(const fs::path& pdf, bool layout = false) {
-    std::vector<std::string> arguments{pdf.string(), "-"};
-    if (layout) arguments.insert(arguments.begin(), "-layout");
-    const auto result = RunProcess(OnPath("pdftotext"), arguments);
-    EXPECT_EQ(result.exitStatus, 0) << "pdftotext (poppler-utils, see scripts/setup.sh): " << result.standardError;
-    return result.standardOutput;
-  }
-
-  static int PdfPages(const fs::path& pdf) {
-    const auto info = RunProcess(OnPath("pdfinfo"), {pdf.string()}).standardOutput;
-    const auto at = info.find("\nPages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 7));
   }
 
   TempDir dir_;
