@@ -66,16 +66,19 @@ protected:
     return {};
   }
 
-  /// The emulator's notes about the modem and the calls, waiting for `last`.
+  /// The emulator's notes about the modem and the calls, up to the first one
+  /// that begins with `last` (the emulator may note more after it, such as the
+  /// line closing), waiting for it to appear.
   std::vector<std::string> NotesUntil(const std::string& last) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
       std::vector<std::string> notes;
       std::istringstream in(ReadFileBytes(wireLog_));
       for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("note modem")) notes.push_back(line.substr(5));
+        if (!line.starts_with("note modem")) continue;
+        notes.push_back(line.substr(5));
+        if (notes.back().starts_with(last)) return notes;
       }
-      if (!notes.empty() && notes.back().starts_with(last)) return notes;
       if (std::chrono::steady_clock::now() > deadline) return notes;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -117,6 +120,7 @@ struct FailedDialCase {
   int number;
   std::string messageEnd;
 };
+void PrintTo(const FailedDialCase& dial, std::ostream* out) { *out << dial.name; }
 
 class FailedDialTest : public ModemTest, public ::testing::WithParamInterface<FailedDialCase> {};
 
@@ -145,6 +149,7 @@ struct RegisterAnswerCase {
   std::string escapeChar;
   int guardTime;
 };
+void PrintTo(const RegisterAnswerCase& answer, std::ostream* out) { *out << answer.name; }
 
 class ModemRegisterTest : public ModemTest, public ::testing::WithParamInterface<RegisterAnswerCase> {};
 
