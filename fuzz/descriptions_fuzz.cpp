@@ -24,7 +24,21 @@ std::vector<std::string> LinesOf(std::string_view text) {
   return lines;
 }
 
+/// One catalogue for every input: building the empty catalogue took most of
+/// each run. Reading blocks into a catalogue that has read blocks before is
+/// what the module does as well, when it reads them again after the model
+/// layout.
+TSoubory& Catalogue() {
+  static TSoubory catalogue;
+  return catalogue;
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Catalogue();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> lines = LinesOf(std::string_view(reinterpret_cast<const char*>(data), size));
@@ -38,7 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return lines[static_cast<std::size_t>(index - 1)];
   };
   source.Warn = [](std::string_view, std::string_view) {};
-  TSoubory catalogue;
+  TSoubory& catalogue = Catalogue();
+  // The reader empties every list it fills except the default contents
+  // (kept per model key) and the display texts of the 2846X layout (added to
+  // the printer texts): forgotten here, so that one input's lists do not
+  // pile up in the next.
+  catalogue.DefaultContents.clear();
+  catalogue.TextLayout2846X.Clear();
   try {
     ReadDescriptions(catalogue, source);
   } catch (const EConvertError&) {

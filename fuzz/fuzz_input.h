@@ -2,13 +2,22 @@
 // What the fuzz targets share: reading choices off the front of an input,
 // the model catalogues (built once per process, as each command builds one),
 // and a COM line whose far side sends the rest of the input.
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+
+#include <unistd.h>
 
 #include "model/catalogue_builder.h"
 #include "model/model_list.h"
@@ -44,6 +53,12 @@ inline TSoubory& FuzzCatalogue(std::uint8_t index) {
   return *catalogue;
 }
 
+/// Builds the catalogues of every model ahead of the first input, so that
+/// the first inputs do not pay for them.
+inline void BuildFuzzCatalogues() {
+  for (std::size_t slot = 0; slot <= Models.size(); ++slot) FuzzCatalogue(static_cast<std::uint8_t>(slot));
+}
+
 /// A table of the catalogue chosen by `choice` among those with an interpreter.
 inline TSoubor* FuzzTable(TSoubory& catalogue, std::uint8_t choice) {
   for (int step = 0; step < TSoubory::MaxTableNumber; ++step) {
@@ -53,29 +68,74 @@ inline TSoubor* FuzzTable(TSoubory& catalogue, std::uint8_t choice) {
   return nullptr;
 }
 
+/// The file a target hands the input to, rewritten for every input and
+/// removed at the end of the process: in memory (/dev/shm) where there is
+/// such a folder, since creating and removing a file on disk for every input
+/// took a good share of the run.
+class TFuzzScratchFile {
+public:
+  explicit TFuzzScratchFile(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path memory = "/dev/shm";
+    const auto folder = std::filesystem::is_directory(memory, error) ? memory : std::filesystem::temp_directory_path();
+    path_ = (folder / (name + "_" + std::to_string(::getpid()) + ".txt")).string();
+  }
+  ~TFuzzScratchFile() { std::remove(path_.c_str()); }
+  TFuzzScratchFile(const TFuzzScratchFile&) = delete;
+  TFuzzScratchFile& operator=(const TFuzzScratchFile&) = delete;
+
+  /// Replaces the file's content with `content`; returns the file's path.
+  const std::string& Hold(std::string_view content) const {
+    std::ofstream file(path_, std::ios::binary | std::ios::trunc);
+    file.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return path_;
+  }
+
+private:
+  std::string path_;
+};
+
 /// A COM line whose far side sends the given bytes, in pieces as they are
-/// asked for, and records nothing. A read with nothing left returns no bytes.
+/// asked for, and records nothing. It runs on a clock of its own: a read that
+/// finds nothing and every pause advance it by their time instead of waiting,
+/// so a time-out costs no real time. With a `gap` byte, the far side falls
+/// silent for one read at each such byte (which is not sent): the input can
+/// then hold several answers, each one ending where the line goes quiet.
 class TFuzzComLayer : public TComLayer {
 public:
-  explicit TFuzzComLayer(std::string_view incoming) : pending_(incoming.begin(), incoming.end()) {}
+  explicit TFuzzComLayer(std::string_view incoming, std::optional<char> gap = std::nullopt)
+      : pending_(incoming.begin(), incoming.end()), gap_(gap) {}
 
   int sio_open(int) override { return 0; }
   int sio_ioctl(int, int, int) override { return 0; }
   int sio_flowctrl(int, int) override { return 0; }
   int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
   int sio_write(int, const char*, int length) override { return length; }
-  int sio_SetReadTimeouts(int, std::int32_t, std::int32_t) override { return 0; }
+  int sio_SetReadTimeouts(int, std::int32_t totalMs, std::int32_t) override {
+    readTimeoutMs_ = totalMs;
+    return 0;
+  }
   int sio_read(int, char* buffer, int length) override {
     int count = 0;
-    while (count < length && !pending_.empty()) {
+    while (count < length && !pending_.empty() && !(gap_ && pending_.front() == *gap_)) {
       buffer[count++] = pending_.front();
       pending_.pop_front();
+    }
+    if (count == 0) {
+      if (!pending_.empty() && gap_ && pending_.front() == *gap_) pending_.pop_front();
+      Pause(readTimeoutMs_);
     }
     return count;
   }
   int sio_flush(int, int) override { return 0; }
   int sio_close(int) override { return 0; }
 
+  std::chrono::steady_clock::time_point Now() const override { return now_; }
+  void Pause(int ms) override { now_ += std::chrono::milliseconds(std::max(ms, 0)); }
+
 private:
   std::deque<char> pending_;
+  std::optional<char> gap_;
+  std::int32_t readTimeoutMs_ = 0;
+  std::chrono::steady_clock::time_point now_{};
 };

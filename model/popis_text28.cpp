@@ -34,6 +34,7 @@ TPopisText28Layout::TPopisText28Layout() { Clear(); }
 void TPopisText28Layout::Clear() {
   Entries.clear();
   for (auto& kind : starts_) kind.fill(-1);
+  uncopied_ = 0;
 }
 
 void TPopisText28Layout::AddRow(int kind, std::string_view row) {
@@ -69,7 +70,7 @@ void TPopisText28Layout::AddRow(int kind, std::string_view row) {
 }
 
 void TPopisText28Layout::CopyForGroups() {
-  const std::vector<TPopisText28> present = Entries;
+  const std::vector<TPopisText28> present(Entries.begin() + static_cast<std::ptrdiff_t>(uncopied_), Entries.end());
   for (int group = 2; group <= Groups; ++group) {
     for (TPopisText28 copy : present) {
       copy.Group = group;
@@ -79,6 +80,7 @@ void TPopisText28Layout::CopyForGroups() {
       RegisterStart(Entries.size() - 1);
     }
   }
+  uncopied_ = Entries.size();
 }
 
 const TPopisText28* TPopisText28Layout::Start(int kind, int group) const {

@@ -51,8 +51,10 @@ public:
   /// non-empty width must be integers (EConvertError otherwise). The first
   /// entry of a kind and group is registered as its start.
   void AddRow(int kind, std::string_view row);
-  /// Copies all entries present for group 2, then 3, then 4, registering the
-  /// first copy of each kind and group.
+  /// Copies the entries read since the last copy (all of them the first
+  /// time) for group 2, then 3, then 4, registering the first copy of each
+  /// kind and group. Copies are never copied again, so a repeated end of the
+  /// section adds nothing.
   void CopyForGroups();
   /// The first entry of a kind and group, or none.
   const TPopisText28* Start(int kind, int group) const;
@@ -62,4 +64,6 @@ private:
 
   /// Index into Entries, -1 when none.
   std::array<std::array<int, Groups>, Kinds> starts_;
+  /// Entries from this index on were read and not yet copied.
+  std::size_t uncopied_ = 0;
 };

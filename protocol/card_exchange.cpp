@@ -3,7 +3,6 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "base/kom_error.h"
 #include "transport/port.h"
@@ -35,8 +34,6 @@ constexpr int BlockReadMs = 5000;
 constexpr int StepPauseMs = 1;
 constexpr int WriteEndPauseMs = 10;
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
 std::uint8_t ByteAt(const std::string& bytes, std::size_t index) { return static_cast<std::uint8_t>(bytes[index]); }
 
 /// Raises the failure of a port result; a COM read that ended before all
@@ -67,10 +64,10 @@ std::uint8_t StatusReply(TPort& port, char command) {
 }
 
 void DrainLine(TPort& port) {
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = port.Now();
   std::string stray;
   while (port.Read(stray, 1, false, DrainReadMs) == PortResult::Done && !stray.empty() &&
-         std::chrono::steady_clock::now() - start <= DrainLimit) {
+         port.Now() - start <= DrainLimit) {
   }
 }
 
@@ -94,7 +91,7 @@ void AddressCard(TPort& port, int start) {
   Echo(port, SendByte);
   Echo(port, CardForWriting);
   if (StatusReply(port, StatusQuery) == WronglyInsertedStatus) RaiseError(ErrorNumber::CardInsertedBadly);
-  Pause(StepPauseMs);
+  port.Pause(StepPauseMs);
   Echo(port, SendByte);
   Echo(port, static_cast<char>(start));
   StatusReply(port, StatusQuery);
@@ -119,12 +116,12 @@ void StartCardExchange(TPort& port) {
 bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool verify) {
   CheckRange(start, length);
   AddressCard(port, start);
-  Pause(StepPauseMs);
+  port.Pause(StepPauseMs);
   Echo(port, BusStart);
   Echo(port, SendByte);
   Echo(port, CardForReading);
   StatusReply(port, StatusQuery);
-  Pause(StepPauseMs);
+  port.Pause(StepPauseMs);
   Echo(port, ReadBytes);
   Echo(port, static_cast<char>(length));
 
@@ -145,14 +142,14 @@ bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool v
 void WriteCardBlock(TPort& port, const TCardImage& image, int start, int length) {
   CheckRange(start, length);
   AddressCard(port, start);
-  Pause(StepPauseMs);
+  port.Pause(StepPauseMs);
   Echo(port, WriteBytes);
   Echo(port, static_cast<char>(length));
   for (int i = 0; i < length; ++i) {
     Echo(port, static_cast<char>(image[static_cast<std::size_t>(start + i)]));
-    Pause(StepPauseMs);
+    port.Pause(StepPauseMs);
   }
-  Pause(WriteEndPauseMs);
+  port.Pause(WriteEndPauseMs);
   Echo(port, BusStop);
 }
 

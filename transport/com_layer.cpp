@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 
 namespace {
 
@@ -47,3 +48,7 @@ std::int32_t OutputDrainTime(std::int32_t queuedBytes, std::int32_t bitsPerSecon
                                                 : MaxOutputDrainMs;
   return static_cast<std::int32_t>(std::min<std::int64_t>(OutputDrainAllowanceMs + onLine, MaxOutputDrainMs));
 }
+
+std::chrono::steady_clock::time_point TComLayer::Now() const { return std::chrono::steady_clock::now(); }
+
+void TComLayer::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms, 0))); }

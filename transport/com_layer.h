@@ -10,6 +10,7 @@
 // process end. Tests hand the port an in-memory layer instead.
 //
 // Like the rest of the module the layer is single-threaded: one caller at a time.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -114,6 +115,13 @@ public:
   /// Gives pending output OutputDrainTime, discards the rest and closes the
   /// line without waiting for the driver to send it.
   virtual int sio_close(int port) = 0;
+
+  /// The clock the waits on the line are measured by, and a pause of the
+  /// line. The system layers use the steady clock and really sleep; an
+  /// in-memory layer may keep a clock of its own, so that its time-outs and
+  /// pauses cost no real time.
+  virtual std::chrono::steady_clock::time_point Now() const;
+  virtual void Pause(int ms);
 };
 
 /// The real layer of this platform, shared by every port of the process.

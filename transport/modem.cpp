@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <chrono>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
@@ -21,14 +19,14 @@ constexpr int CommandTimeoutMs = 1000;
 constexpr int DialTimeoutMs = 90000;
 /// S12 counts fiftieths of a second.
 constexpr int MsPerGuardUnit = 20;
+/// S12 holds a byte; a larger answer is no guard time a modem keeps.
+constexpr int MaxGuardUnits = 255;
 constexpr int DiallingText = 473;
 constexpr int HangingUpText = 477;
 constexpr ErrorNumber NotAnswering = ErrorNumber::ModemSilent;
 constexpr ErrorNumber Busy = ErrorNumber::LineBusy;
 constexpr ErrorNumber NoCarrier = ErrorNumber::NoConnection;
 constexpr ErrorNumber OtherFailure = ErrorNumber::OtherModemError;
-
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms, 0))); }
 
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -62,7 +60,7 @@ void LearnEscapeChar(TPort& port) {
 void LearnGuardTime(TPort& port) {
   GuardTime = DefaultGuardTime;
   const auto units = RegisterValue(port, "ATS12?\r");
-  if (units && *units >= 0) GuardTime = *units * MsPerGuardUnit;
+  if (units && *units >= 0 && *units <= MaxGuardUnits) GuardTime = *units * MsPerGuardUnit;
 }
 
 std::string OtherFailureText(const std::string& detail) { return FormatError(OtherFailure) + " " + detail; }
@@ -78,7 +76,7 @@ std::string NoCarrierText(TPort& port) {
 void JudgeDialAnswer(TPort& port, const std::string& answer) {
   const std::string upper = Upper(answer);
   if (upper.starts_with("CONNECT")) {
-    Sleep(2 * GuardTime);
+    port.Pause(2 * GuardTime);
     SetModemState(ModemStates::Connected);
   } else if (upper == "BUSY") {
     SetModemState(ModemStates::Failed, FormatError(Busy));
@@ -133,9 +131,9 @@ void HangUpSteps() {
   GuardTime = DefaultGuardTime;
   // A modem takes "+++" as the escape only after the guard time of quiet on
   // the line; data written just before would make it part of the call.
-  Sleep(GuardTime);
+  ModemPort->Pause(GuardTime);
   ModemPort->Write(EscapeChar + EscapeChar + EscapeChar);
-  Sleep(3 * GuardTime);
+  ModemPort->Pause(3 * GuardTime);
   std::string answer;
   ModemPort->SendCommand("ATH0\r", CommandTimeoutMs, true, false, answer);
   ModemPort->Flush();

@@ -367,9 +367,9 @@ int TPort::SendCommand(std::string_view command, int timeoutMs, [[maybe_unused]]
 }
 
 void TPort::CollectAnswer(std::string& answer, int timeoutMs) {
-  const auto start = std::chrono::steady_clock::now();
-  const auto waited = [&start] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  const auto start = comLayer_.Now();
+  const auto waited = [this, &start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(comLayer_.Now() - start).count();
   };
   std::string byte;
   bool came = false;
@@ -381,6 +381,8 @@ void TPort::CollectAnswer(std::string& answer, int timeoutMs) {
     came = Read(byte, 1, false, SingleByteWaitMs) == PortResult::Done;
   }
 }
+
+void TPort::Pause(int ms) { comLayer_.Pause(ms); }
 
 void TPort::Flush() {
   if (TcpMode()) return;

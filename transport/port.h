@@ -68,6 +68,10 @@ public:
                   std::string& answer);
   /// Discards both directions of the COM driver's buffers; nothing in TCP mode.
   void Flush();
+  /// Keeps the line quiet for `ms` milliseconds (on the COM layer's clock).
+  void Pause(int ms);
+  /// The time on the COM layer's clock, which the port's own waits go by.
+  std::chrono::steady_clock::time_point Now() const { return comLayer_.Now(); }
 
   bool Opened() const { return opened_; }
   std::uint8_t Slot() const { return slot_; }

@@ -508,6 +508,25 @@ TEST_F(DescriptionReader, EndOf2846XCopiesTheLayoutForGroupsTwoToFour) {
   }
 }
 
+// Each end of the section copied every entry present, copies included: a
+// block repeating the end multiplied the layout by four each time, until
+// memory ran out. Entries are copied once; rows after an end are copied by
+// the next end.
+TEST_F(DescriptionReader, RepeatedEndOf2846XCopiesEachEntryOnce) {
+  Common({"~TISK2846X", "1;32;****;N", "~ENDOF2846X", "~ENDOF2846X", "~ENDOF2846X", "~LCD2846X", "1;16;VÍTEJTE;N",
+          "~ENDOF2846X", "~ENDOF2846X"});
+  Read();
+  const auto& layout = catalogue.TextLayout2846X;
+  ASSERT_EQ(layout.Entries.size(), 8u);
+  for (int group = 1; group <= 4; ++group) {
+    const auto inGroup = std::count_if(layout.Entries.begin(), layout.Entries.end(),
+                                       [group](const TPopisText28& entry) { return entry.Group == group; });
+    EXPECT_EQ(inGroup, 2) << group;
+    ASSERT_NE(layout.Start(2, group), nullptr) << group;
+    EXPECT_EQ(layout.Start(2, group)->Text, Cp("VÍTEJTE"));
+  }
+}
+
 TEST_F(DescriptionReader, TextLayout2846XRowWithABadGroupEndsTheReading) {
   Common({"~TISK2846X", "A;32;****;N"});
   EXPECT_THROW(Read(), EConvertError);

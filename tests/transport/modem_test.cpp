@@ -5,6 +5,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -13,6 +15,110 @@
 #include "test_support.h"
 #include "transport/modem.h"
 #include "transport/modem_line.h"
+
+namespace {
+
+/// A modem in memory on a clock of its own: it sends `replies`, falling
+/// silent for one read at each "|"; reads that find nothing and the line's
+/// pauses advance the clock by their time instead of waiting.
+class TModemDouble : public TComLayer {
+public:
+  explicit TModemDouble(std::string_view replies) : pending_(replies) {}
+
+  int sio_open(int) override { return 0; }
+  int sio_ioctl(int, int, int) override { return 0; }
+  int sio_flowctrl(int, int) override { return 0; }
+  int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
+  int sio_write(int, const char*, int length) override { return length; }
+  int sio_SetReadTimeouts(int, std::int32_t totalMs, std::int32_t) override {
+    readTimeoutMs_ = totalMs;
+    return 0;
+  }
+  int sio_read(int, char* buffer, int length) override {
+    const std::size_t count = std::min(pending_.find('|'), static_cast<std::size_t>(length));
+    const auto sent = std::min(count, pending_.size());
+    std::copy_n(pending_.data(), sent, buffer);
+    pending_.remove_prefix(sent);
+    if (sent == 0) {
+      if (!pending_.empty()) pending_.remove_prefix(1);
+      Pause(readTimeoutMs_);
+    }
+    return static_cast<int>(sent);
+  }
+  int sio_flush(int, int) override { return 0; }
+  int sio_close(int) override { return 0; }
+  std::chrono::steady_clock::time_point Now() const override { return now_; }
+  void Pause(int ms) override { now_ += std::chrono::milliseconds(ms); }
+
+private:
+  std::string_view pending_;
+  std::int32_t readTimeoutMs_ = 0;
+  std::chrono::steady_clock::time_point now_{};
+};
+
+struct GuardAnswerCase {
+  const char* name;
+  std::string s12Answer;
+  int guardTime;
+};
+void PrintTo(const GuardAnswerCase& answer, std::ostream* out) { *out << answer.name; }
+
+class GuardAnswerTest : public ::testing::TestWithParam<GuardAnswerCase> {
+protected:
+  void TearDown() override {
+    ModemPort.reset();
+    SetModemState(ModemStates::Initial);
+    GuardTime = DefaultGuardTime;
+  }
+};
+
+// S12 is a byte: an answer outside 0..255 keeps the default guard time
+// instead of overflowing it into a wait without end. The wait after CONNECT
+// (two guard times) runs on the line's clock.
+TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
+  const std::string replies = "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer +
+                              "OK|ATX3DT5551234\rCONNECT 9600|";
+  TModemDouble modem(replies);
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[ModemSlot] = 1;
+  settings.BaudRate[ModemSlot] = 9600;
+  settings.PhoneNumber = "5551234";
+  settings.ToneDialling = true;
+  ModemPort = std::make_unique<TPort>(modem);
+  ModemPort->Open(settings, ModemSlot);
+  const auto start = modem.Now();
+  ASSERT_NO_THROW(Dial(settings, true));
+  EXPECT_EQ(ModemState, ModemStates::Connected);
+  EXPECT_EQ(GuardTime, GetParam().guardTime);
+  EXPECT_GE(modem.Now() - start, std::chrono::milliseconds(2 * GetParam().guardTime));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    S12Answers, GuardAnswerTest,
+    ::testing::Values(GuardAnswerCase{"Largest", "255", 255 * 20}, GuardAnswerCase{"Zero", "000", 0},
+                      GuardAnswerCase{"OneTooMany", "256", DefaultGuardTime},
+                      GuardAnswerCase{"Overflowing", "999999999", DefaultGuardTime},
+                      GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
+    [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
+
+// A modem that echoes the dial command and then stays silent has not
+// answered: the dial's time-out passes on the line's clock, not in real time.
+TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
+  TModemDouble modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[ModemSlot] = 1;
+  settings.BaudRate[ModemSlot] = 9600;
+  settings.PhoneNumber = "5551234";
+  ModemPort = std::make_unique<TPort>(modem);
+  ModemPort->Open(settings, ModemSlot);
+  const auto start = modem.Now();
+  EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 36) << "an empty answer to the dial is another failure";
+  EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
+  EXPECT_FALSE(ModemPort);
+  SetModemState(ModemStates::Initial);
+}
+
+}  // namespace
 
 #ifdef MERVSIM_EXE
 

@@ -1,0 +1,121 @@
+// The dial-up modem's replies as the module receives them: the answers to an
+// initialisation script, to "AT", to the S-register queries (escape
+// character, guard time), to the dial command (CONNECT, BUSY, NO CARRIER,
+// anything else) and to the S86 query after NO CARRIER, then the hang-up.
+//
+// The first byte chooses tone or pulse dialling and whether a script runs
+// first. The rest is what the modem sends; a "|" is a pause in which the
+// modem sends nothing, so one input holds a whole conversation: each answer
+// ends where the line falls quiet. The line keeps its own clock, so the dial
+// time-out and the guard times cost no real time.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <unistd.h>
+
+#include "base/kom_error.h"
+#include "fuzz_input.h"
+#include "transport/modem.h"
+#include "transport/modem_line.h"
+#include "transport/nastaveni.h"
+#include "transport/port.h"
+
+namespace {
+
+constexpr char Pause = '|';
+constexpr std::uint8_t ToneBit = 1;
+constexpr std::uint8_t ScriptBit = 2;
+constexpr int LongestGuardTimeMs = 255 * 20;
+
+/// An initialisation script of two commands, written once per process.
+class TScriptFile {
+public:
+  TScriptFile()
+      : path_(std::filesystem::temp_directory_path() / ("merv-modem-fuzz-" + std::to_string(::getpid()) + ".txt")) {
+    std::ofstream(path_, std::ios::binary) << "ATZ\r\nAT&F&C1\n";
+  }
+  ~TScriptFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  TScriptFile(const TScriptFile&) = delete;
+  TScriptFile& operator=(const TScriptFile&) = delete;
+
+  std::string Path() const { return path_.string(); }
+
+private:
+  std::filesystem::path path_;
+};
+
+const TScriptFile& Script() {
+  static const TScriptFile script;
+  return script;
+}
+
+TNastaveni ModemLineSettings(bool tone) {
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[ModemSlot] = 1;
+  settings.BaudRate[ModemSlot] = 9600;
+  settings.PhoneNumber = "5551234";
+  settings.ToneDialling = tone;
+  return settings;
+}
+
+/// What the dial learnt must be usable whatever the modem answered.
+void CheckLearntState() {
+  if (EscapeChar.size() != 1) std::abort();
+  if (GuardTime < 0 || GuardTime > LongestGuardTimeMs) std::abort();
+  if (ModemState != ModemStates::Connected || !ModemPort || !ModemPort->Opened()) std::abort();
+}
+
+/// Runs the script when asked; false when the modem refused a line of it.
+bool RunScript(bool wanted) {
+  if (!wanted) return true;
+  try {
+    RunModemScript(Script().Path());
+  } catch (const std::runtime_error&) {
+    return false;
+  }
+  return true;
+}
+
+void ForgetModem() {
+  ModemPort.reset();
+  SetModemState(ModemStates::Initial);
+  EscapeChar = DefaultEscapeChar;
+  GuardTime = DefaultGuardTime;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Script();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TFuzzInput input(data, size);
+  const std::uint8_t choices = input.Byte();
+  TFuzzComLayer line(input.Rest(), Pause);
+  AdoptModemSettings(ModemLineSettings(choices & ToneBit));
+  ModemPort = std::make_unique<TPort>(line);
+  ModemPort->Open(ModemSettings(), ModemSlot);
+  if (RunScript(choices & ScriptBit)) {
+    try {
+      Dial(ModemSettings(), true);
+      CheckLearntState();
+      HangUp(true);
+    } catch (const EKomError&) {
+      // A modem that answers wrongly ends the dial with #33..#36.
+    }
+    // Connected or not, the line ends hung up and released.
+    if (ModemPort) std::abort();
+  }
+  ForgetModem();
+  return 0;
+}
