@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "base/kom_error.h"
@@ -70,6 +71,9 @@ protected:
     SetModemState(ModemStates::Initial);
     GuardTime = DefaultGuardTime;
   }
+
+  /// The modem outlives the port, which TearDown releases.
+  std::optional<TModemDouble> modem_;
 };
 
 // S12 is a byte: an answer outside 0..255 keeps the default guard time
@@ -78,7 +82,7 @@ protected:
 TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
   const std::string replies = "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer +
                               "OK|ATX3DT5551234\rCONNECT 9600|";
-  TModemDouble modem(replies);
+  TModemDouble& modem = modem_.emplace(replies);
   TNastaveni settings = TNastaveni::CommandDefaults();
   settings.ComPort[ModemSlot] = 1;
   settings.BaudRate[ModemSlot] = 9600;
