@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
@@ -164,6 +166,11 @@ public:
     if (!error && !std::filesystem::is_regular_file(status)) ThrowFileError(EINVAL, path + " (not a regular file)");
     file_.reset(std::fopen(path.c_str(), "rb"));
     if (!file_) ThrowFileError(errno, path);
+    // Windows reports no status for device names such as NUL or CON, which
+    // open as files: what was opened is checked as well.
+    struct stat opened {};
+    if (::fstat(::fileno(file_.get()), &opened) != 0) ThrowFileError(errno, path);
+    if (!S_ISREG(opened.st_mode)) ThrowFileError(EINVAL, path + " (not a regular file)");
   }
 
   /// The next line without its end; false at the end of the file.

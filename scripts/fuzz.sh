@@ -10,9 +10,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DMERV_FUZZ=ON -DMERV_TESTS=OFF \
-  -DMERV_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz -j2 >/dev/null
+# MERV_FUZZ_BUILD names a clang build folder configured with -DMERV_FUZZ=ON
+# (scripts/test.sh passes its sanitizer build); else build-fuzz is made.
+build=${MERV_FUZZ_BUILD:-build-fuzz}
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DMERV_FUZZ=ON -DMERV_TESTS=OFF \
+    -DMERV_BENCHMARKS=OFF >/dev/null
+fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for src in fuzz/*_fuzz.cpp; do
@@ -20,6 +24,7 @@ if [ ${#targets[@]} -eq 0 ]; then
     targets+=("$name")
   done
 fi
+cmake --build "$build" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
 scratch=$(mktemp -d /tmp/merv-fuzz.XXXXXX)
 for name in "${targets[@]}"; do
   corpus="$scratch/$name"
@@ -28,7 +33,7 @@ for name in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$scratch/$name-"
            -max_len=4096)
   [ -f "fuzz/dict/$name.dict" ] && options+=(-dict="fuzz/dict/$name.dict")
-  if ! ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz_$name" "${options[@]}" "$corpus" >"$scratch/$name.log" 2>&1; then
+  if ! ASAN_OPTIONS=detect_leaks=1 "$build/fuzz_$name" "${options[@]}" "$corpus" >"$scratch/$name.log" 2>&1; then
     tail -n 60 "$scratch/$name.log"
     echo "fuzz_$name: FAILED, reproducer and log in $scratch" >&2
     exit 1

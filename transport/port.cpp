@@ -4,9 +4,9 @@
 #include <chrono>
 #include <climits>
 #include <stdexcept>
-#include <thread>
 
 #include "base/communication_log.h"
+#include "base/precise_wait.h"
 
 std::int32_t WritePause = 0;
 
@@ -67,20 +67,6 @@ private:
   TSocketStream& stream_;
   int saved_;
 };
-
-// A sleep ends some tens of microseconds after its deadline, which on a
-// 1 ms pause before every frame adds up to a good share of a transfer. The
-// wait sleeps until shortly before the deadline and watches the clock for the
-// rest, ending within a few microseconds of it. The watched stretch is about
-// what the sleep would overshoot, so little processor time goes into it, and
-// it does not yield: on a busy machine both a yield and a longer watch cost
-// far more than they save.
-void WaitUntil(std::chrono::steady_clock::time_point due) {
-  constexpr auto SleepOvershoot = std::chrono::microseconds(50);
-  if (due - std::chrono::steady_clock::now() > SleepOvershoot) std::this_thread::sleep_until(due - SleepOvershoot);
-  while (std::chrono::steady_clock::now() < due) {
-  }
-}
 
 TSocketEvents LoggingSocketEvents() {
   TSocketEvents events;
@@ -246,7 +232,7 @@ int TPort::Write(std::string_view data) {
 // time the module spent since the line was last used (decoding, logging)
 // counts towards it, so the pause is not paid twice.
 void TPort::PauseBeforeWrite() const {
-  WaitUntil(lineActivity_ + std::chrono::milliseconds(std::max(WritePause, 0)));
+  WaitUntilPrecisely(lineActivity_ + std::chrono::milliseconds(std::max(WritePause, 0)));
 }
 
 int TPort::WriteTcp(std::string_view data) {
@@ -308,9 +294,9 @@ int TPort::ReadTcp(std::string& answer, int count, int timeoutMs) {
   } catch (const std::exception& failure) {
     RaiseWith("SocketRead: ", failure.what());
   }
-  // Bytes handed out of the stream's buffer crossed the line when they were
-  // received, not now; counting the pause from then keeps logging between the
-  // reads of one frame off the time the register waits.
+  // The bytes crossed the line when they reached the socket, not when they
+  // are handed out; counting the pause from then keeps the logging before and
+  // between the reads of one frame off the time the register waits.
   if (!answer.empty()) lineActivity_ = std::max(lineActivity_, stream_->LastReceived());
   LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
   return answer.size() == wanted ? PortResult::Done : PortResult::ShortRead;

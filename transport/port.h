@@ -113,6 +113,7 @@ private:
   std::unique_ptr<TClientSocket> socket_;
   std::unique_ptr<TSocketStream> stream_;
   /// When bytes last went over the line: the end of the last write, the
-  /// moment a read took its bytes (or the creation of the port).
+  /// arrival of the bytes a read took (TCP: when they reached the socket; COM:
+  /// when the read took them), or the creation of the port.
   std::chrono::steady_clock::time_point lineActivity_ = std::chrono::steady_clock::now();
 };

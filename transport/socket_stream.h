@@ -32,7 +32,7 @@ public:
     return static_cast<int>(count);
   }
 
-  /// When the bytes now in the buffer came off the socket: the last moment the
+  /// When the bytes now in the buffer reached the socket: the last moment the
   /// peer is known to have been sending. Epoch when nothing came yet.
   std::chrono::steady_clock::time_point LastReceived() const { return lastReceived_; }
 
@@ -50,7 +50,7 @@ private:
     const int got = socket_.Receive(chunk.data(), ReceiveChunk, timeOut_);
     chunk.resize(static_cast<std::size_t>(std::max(got, 0)));
     received_ = std::move(chunk);
-    if (got > 0) lastReceived_ = std::chrono::steady_clock::now();
+    if (got > 0) lastReceived_ = socket_.LastArrival();
   }
 
   TClientSocket& socket_;

@@ -13,6 +13,7 @@
 //
 // CreateClientSocket() makes the platform's socket (tcp_socket_posix.cpp,
 // tcp_socket_win32.cpp); tests can hand the port sockets of their own.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,6 +50,12 @@ public:
   /// (0 or less: no waiting). Returns 0 when none came in time or the peer
   /// has ended the connection.
   virtual int Receive(char* buffer, int size, int timeoutMs) = 0;
+
+  /// When the bytes the last Receive returned reached this machine: the
+  /// system's time stamp of their arrival where it keeps one, else the moment
+  /// Receive took them. Bytes may wait in the socket while the program does
+  /// other things; the line has been quiet since they came.
+  virtual std::chrono::steady_clock::time_point LastArrival() const = 0;
 
   /// Sends all bytes; when the system cannot take them within `timeoutMs`
   /// (0 or less: no waiting) it throws.

@@ -1,6 +1,7 @@
 // The client socket over BSD sockets. The descriptor is non-blocking; every
 // wait (connect, receive, send) is a poll() against a deadline, which gives
-// the blocking calls with time-outs that the socket promises.
+// the blocking calls with time-outs that the socket promises. Received bytes
+// carry the system's time stamp of their arrival (SO_TIMESTAMPNS).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 #include "base/stop_request.h"
@@ -31,6 +33,32 @@ std::string SocketErrorText(int code, std::string_view api) {
 int MillisecondsUntil(Clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1'000'000'000));
+}
+
+/// The steady clock's reading at a moment the system clock read `stamp`.
+/// A stamp from the future or from more than a second ago means the system
+/// clock was set meanwhile: the bytes are then taken to have come now, which
+/// can only make the quiet after them longer.
+Clock::time_point SteadyTimeOf(const timespec& stamp) {
+  constexpr auto CredibleAge = std::chrono::seconds(1);
+  timespec systemNow{};
+  ::clock_gettime(CLOCK_REALTIME, &systemNow);
+  const auto steadyNow = Clock::now();
+  const auto age = std::chrono::seconds(systemNow.tv_sec - stamp.tv_sec) +
+                   std::chrono::nanoseconds(systemNow.tv_nsec - stamp.tv_nsec);
+  if (age < std::chrono::nanoseconds::zero() || age > CredibleAge) return steadyNow;
+  return steadyNow - std::chrono::duration_cast<Clock::duration>(age);
+}
+
+/// The arrival stamp a receive came with; the present moment without one.
+Clock::time_point ArrivalOf(msghdr& message) {
+  for (cmsghdr* item = CMSG_FIRSTHDR(&message); item != nullptr; item = CMSG_NXTHDR(&message, item)) {
+    if (item->cmsg_level != SOL_SOCKET || item->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(item), sizeof stamp);
+    return SteadyTimeOf(stamp);
+  }
+  return Clock::now();
 }
 
 class TPosixClientSocket final : public TClientSocket {
@@ -68,6 +96,9 @@ public:
     // Frames are small and answered; do not hold them back for coalescing.
     const int noDelay = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    // Without stamps the arrival is the moment a receive takes the bytes.
+    const int stamps = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &stamps, sizeof stamps);
     connected_ = true;
     Notify(events_.OnConnect);
   }
@@ -92,13 +123,15 @@ public:
     if (size <= 0) return 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
-      const ssize_t got = ::recv(fd_, buffer, static_cast<std::size_t>(size), 0);
+      const ssize_t got = ReceiveStamped(buffer, size);
       if (got >= 0) return static_cast<int>(got);  // 0: the peer ended the connection
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "recv");
       if (!WaitFor(POLLIN, deadline, "recv")) return 0;
     }
   }
+
+  Clock::time_point LastArrival() const override { return lastArrival_; }
 
   void Send(std::string_view data, int timeoutMs) override {
     RequireConnection("send");
@@ -132,6 +165,20 @@ private:
     ::close(fd_);
     fd_ = -1;
     Fail(code, api);
+  }
+
+  /// One recvmsg(); bytes it takes set the arrival time.
+  ssize_t ReceiveStamped(char* buffer, int size) {
+    iovec piece{buffer, static_cast<std::size_t>(size)};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec)) * 2] = {};
+    msghdr message{};
+    message.msg_iov = &piece;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t got = ::recvmsg(fd_, &message, 0);
+    if (got > 0) lastArrival_ = ArrivalOf(message);
+    return got;
   }
 
   void RequireConnection(std::string_view api) {
@@ -176,6 +223,7 @@ private:
   int port_ = 0;
   int fd_ = -1;
   bool connected_ = false;
+  Clock::time_point lastArrival_{};
 };
 
 }  // namespace

@@ -114,12 +114,17 @@ public:
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
       const int got = recv(socket_, buffer, size, 0);
+      // Windows keeps no arrival stamp for a stream socket: the bytes count
+      // as come when they are taken.
+      if (got > 0) lastArrival_ = Clock::now();
       if (got >= 0) return got;  // 0: the peer ended the connection
       const int error = WSAGetLastError();
       if (error != WSAEWOULDBLOCK) Fail(error, "recv");
       if (!WaitFor(false, deadline, "recv")) return 0;
     }
   }
+
+  Clock::time_point LastArrival() const override { return lastArrival_; }
 
   void Send(std::string_view data, int timeoutMs) override {
     RequireConnection("send");
@@ -199,6 +204,7 @@ private:
   int port_ = 0;
   SOCKET socket_ = INVALID_SOCKET;
   bool connected_ = false;
+  Clock::time_point lastArrival_{};
 };
 
 }  // namespace

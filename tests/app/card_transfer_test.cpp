@@ -49,7 +49,8 @@ TEST(CardRangeTest, RangesOutsideTheCardAreRefused) {
       {{-1, 8}, 1},   {{0, 0}, 1},   {{0, 257}, 1},  {{8, -4}, 1},   {{2147483647, 2}, 1},
   };
   for (const auto& [range, error] : cases) {
-    EXPECT_EQ(ErrorNumberRaisedBy([&] { CheckCardRange(range); }), error) << range.Start << "+" << range.Length;
+    const TCardRange checked = range;
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { CheckCardRange(checked); }), error) << range.Start << "+" << range.Length;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "model/model_list.h"
 #include "model/catalogue_builder.h"
 #include "app/print_viewer.h"
+#include "app/viewer_launch.h"
 #include "base/process_values.h"
 #include "journal/journal_file.h"
 #include "model/soubory.h"
@@ -19,12 +20,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-constexpr std::string_view ViewerStandIn =
-    "#!/bin/sh\n"
-    "# Records its arguments, one a line, and appears only when complete.\n"
-    "dir=$(dirname \"$0\")\n"
-    "printf '%s\\n' \"$@\" > \"$dir/viewer-args.part\" && mv \"$dir/viewer-args.part\" \"$dir/viewer-args.txt\"\n";
 
 Lines LinesOf(const std::string& text) {
   Lines lines;
@@ -36,9 +31,12 @@ Lines LinesOf(const std::string& text) {
   return lines;
 }
 
+// The stand-in goes where the module looks for the viewer, under the
+// viewer's name on this platform.
 void InstallViewer(const std::filesystem::path& folder) {
-  WriteFileBytes(folder / "vyrnak", ViewerStandIn);
-  std::filesystem::permissions(folder / "vyrnak", std::filesystem::perms::owner_all);
+  const auto viewer = folder / ViewerFileName();
+  std::filesystem::copy_file(VIEWER_STAND_IN_EXE, viewer, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
 }
 
 // The viewer is started and not waited for: wait for its record, bounded.
@@ -215,7 +213,7 @@ TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {
 }
 
 TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
-  std::filesystem::remove(folder_ / "vyrnak");
+  std::filesystem::remove(folder_ / ViewerFileName());
   try {
     PrintJournal(*catalogue_, parameters_, false, TPrintViewer(places_));
     ADD_FAILURE() << "a missing viewer must fail";
@@ -226,7 +224,7 @@ TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
   WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
   parameters_.JournalFile = (folder_ / "plain.txt").string();
   EXPECT_EQ(Print(true), 54) << "receipt copies need a journal file";
-  std::filesystem::remove(folder_ / "vyrnak");
+  std::filesystem::remove(folder_ / ViewerFileName());
   EXPECT_EQ(Print(false), 55) << "any failure while a plain file is printed";
   parameters_.JournalFile = (folder_ / "none.zur").string();
   EXPECT_EQ(Print(false), 53);

@@ -25,7 +25,9 @@ namespace {
 
 template <typename Interpreter>
 bool Uses(const TSoubor* table) {
-  return table != nullptr && table->Interpreter && typeid(*table->Interpreter) == typeid(Interpreter);
+  if (table == nullptr || !table->Interpreter) return false;
+  const auto& used = *table->Interpreter;
+  return typeid(used) == typeid(Interpreter);
 }
 
 int RecordBytes(const TSoubor* table) { return table->Interpreter->RecordLength(); }

@@ -388,7 +388,14 @@ TEST_F(TableFile, LineLongerThanTheColumnsAllowGivesTwentyTwo) {
 
 TEST_F(TableFile, OnlyARegularFileIsLoaded) {
   std::filesystem::create_directory(dir_ / "folder");
-  for (const std::string& path : {PathOf("folder"), std::string("/dev/zero"), std::string("/dev/null")}) {
+#ifdef _WIN32
+  const std::vector<std::string> devices{"NUL"};
+#else
+  const std::vector<std::string> devices{"/dev/zero", "/dev/null"};
+#endif
+  std::vector<std::string> paths{PathOf("folder")};
+  paths.insert(paths.end(), devices.begin(), devices.end());
+  for (const std::string& path : paths) {
     auto table = DepartmentTable(1);
     table->AddRow(-1, "1|A|01|");
     EXPECT_THROW(LoadTable(*table, path, TableFileCodePage::Windows, keyLayouts_, 0, TableFileLayout::Separated),

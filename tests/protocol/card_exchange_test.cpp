@@ -123,8 +123,9 @@ TEST(CardExchangeTest, BrokenStatusRepliesOfTheGreeting) {
 }
 
 TEST(CardExchangeTest, EndRepliesOtherThanZero) {
-  for (const auto& [reply, error] : std::vector<std::pair<int, int>>{{0x00, 0}, {0xA5, 40}, {0x01, 39}}) {
+  for (const auto& [endReply, error] : std::vector<std::pair<int, int>>{{0x00, 0}, {0xA5, 40}, {0x01, 39}}) {
     TScriptedRegister reader;
+    const int reply = endReply;
     reader.Answer = [reply](const std::string&) { return Bytes({reply}); };
     TNastaveni settings = ComLineSettings();
     TPort port(reader);

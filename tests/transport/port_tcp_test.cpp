@@ -209,6 +209,7 @@ public:
     if (script_.receiveFails) throw std::runtime_error("connection reset");
     return 0;
   }
+  std::chrono::steady_clock::time_point LastArrival() const override { return {}; }
   void Send(std::string_view, int) override {}
 
 private:

@@ -2,6 +2,9 @@
 // normalised address it is given.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "port_test_support.h"
 #include "transport/socket_stream.h"
 #include "transport/tcp_socket.h"
@@ -68,6 +71,25 @@ TEST_F(ClientSocket, ReceiveGivesNothingAfterTheWaitOrWhenThePeerLeaves) {
   EXPECT_EQ(socket->Receive(buffer, 4, 0), 0);
   peer.HangUp();
   EXPECT_EQ(socket->Receive(buffer, 4, 500), 0);
+}
+
+// The pause before the next frame counts from the arrival: bytes that waited
+// in the socket while the program logged must not count as come later.
+TEST_F(ClientSocket, ArrivalIsWhenTheBytesCameNotWhenTheyWereTaken) {
+  using Clock = std::chrono::steady_clock;
+  socket->Connect(500);
+  peer.Accept();
+  char byte = 0;
+  for (int frame = 0; frame < 2; ++frame) {
+    const auto beforeSend = Clock::now();
+    peer.Send("\x06");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto beforeReceive = Clock::now();
+    ASSERT_EQ(socket->Receive(&byte, 1, 500), 1);
+    EXPECT_LT(socket->LastArrival(), beforeReceive) << "frame " << frame;
+    // Clock readings converted between clocks may differ by a microsecond.
+    EXPECT_GT(socket->LastArrival(), beforeSend - std::chrono::milliseconds(1)) << "frame " << frame;
+  }
 }
 
 TEST_F(ClientSocket, RefusedConnectReportsTheErrorThenThrows) {

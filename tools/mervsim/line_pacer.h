@@ -5,16 +5,39 @@
 // it. Speed 0 passes everything at once.
 #include <chrono>
 #include <cstddef>
+#include <string_view>
+
+#include "base/precise_wait.h"
 
 class TLinePacer {
 public:
+  using Clock = std::chrono::steady_clock;
+
   explicit TLinePacer(int bitsPerSecond);
 
   bool Paced() const { return bitsPerSecond_ > 0; }
-  /// Waits until `count` more bytes would have crossed the line.
-  void WaitFor(std::size_t count);
+  /// Puts `count` more bytes on the line, from now or right after the bytes
+  /// before them; returns when the last of them will have crossed it.
+  Clock::time_point Book(std::size_t count);
+  /// Sends `bytes` through `write` one at a time, each as it would have
+  /// crossed the line, back to back from the first: a late wake-up of the
+  /// emulator does not slow the line. False when `write` fails.
+  template <typename Write>
+  bool Send(std::string_view bytes, Write write) {
+    const Clock::time_point end = Book(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      WaitUntilPrecisely(end - static_cast<long long>(bytes.size() - 1 - i) * ByteTime());
+      if (!write(bytes.substr(i, 1))) return false;
+    }
+    return true;
+  }
+  /// Keeps the line from starting a byte before `moment` (an answer does not
+  /// start before the frame it answers has come in).
+  void HoldUntil(Clock::time_point moment);
 
 private:
+  Clock::duration ByteTime() const;
+
   int bitsPerSecond_;
-  std::chrono::steady_clock::time_point lineFree_;
+  Clock::time_point lineFree_;
 };

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/precise_wait.h"
 #include "tools/mervsim/ff_doubling.h"
 #include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/line_pacer.h"
@@ -268,17 +269,25 @@ private:
     if (count <= 0) return false;
     std::string_view piece(buffer.data(), static_cast<std::size_t>(count));
     const std::string received = doublesFf ? undoubling.Undouble(piece) : std::string(piece);
-    receivePacer_.WaitFor(static_cast<std::size_t>(count));
+    // The answer is made at once but goes out only as the frame it answers
+    // has come in over the line: the emulator's own work (and a late wake-up)
+    // overlaps the line time instead of adding to it.
+    const auto heard = receivePacer_.Book(static_cast<std::size_t>(count));
     const TEmulatorAnswer answer = emulator_.Receive(received);
+    if (answer.Bytes.empty()) WaitUntilPrecisely(heard);
+    sendPacer_.HoldUntil(heard);
     if (!WriteAll(fd, doublesFf ? TFfDoubling::Double(answer.Bytes) : answer.Bytes)) return false;
     return !(answer.Drop && settings_.TcpPort);
   }
 
   bool WriteAll(int fd, std::string_view bytes) {
+    if (sendPacer_.Paced()) return sendPacer_.Send(bytes, [fd](std::string_view byte) { return WriteNow(fd, byte); });
+    return WriteNow(fd, bytes);
+  }
+
+  static bool WriteNow(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-      const std::size_t step = sendPacer_.Paced() ? 1 : bytes.size();
-      sendPacer_.WaitFor(step);
-      const ssize_t written = ::write(fd, bytes.data(), step);
+      const ssize_t written = ::write(fd, bytes.data(), bytes.size());
       if (written < 0 && errno == EINTR) continue;
       if (written <= 0) return false;
       bytes.remove_prefix(static_cast<std::size_t>(written));

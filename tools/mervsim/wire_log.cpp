@@ -9,9 +9,15 @@ TWireLog::TWireLog(const std::string& path) {
   if (!file_) throw std::system_error(errno, std::generic_category(), "wire log " + path);
 }
 
-void TWireLog::Received(std::string_view frame) { Write("recv", Hex(frame)); }
+// Without a file the frames are not even formatted: the emulator answers
+// every frame of a transfer, and should answer as promptly as a register.
+void TWireLog::Received(std::string_view frame) {
+  if (file_.is_open()) Write("recv", Hex(frame));
+}
 
-void TWireLog::Sent(std::string_view frame) { Write("send", Hex(frame)); }
+void TWireLog::Sent(std::string_view frame) {
+  if (file_.is_open()) Write("send", Hex(frame));
+}
 
 void TWireLog::Note(std::string_view text) { Write("note", text); }
 
