@@ -179,6 +179,27 @@ TEST_F(DosModeTest, OnlyTheFirstLineRunsAndAnEmptyFileIsNoCommand) {
   EXPECT_FALSE(std::filesystem::exists(commandFile_));
 }
 
+TEST_F(DosModeTest, FileWrittenWhileACommandRunsGoesWithIt) {
+  StartModem("mute");
+  StartModule();
+  WriteFileBytes(outcome_, "stale");
+  WriteFileBytes(folder_ / "command.tmp", "MODEMDIAL /COM=1 /BR=5 /DIALTONE=5551234");
+  std::filesystem::rename(folder_ / "command.tmp", commandFile_);
+  // A command removes the previous outcome as it starts; the silent modem
+  // then keeps it dialling for seconds.
+  const auto deadline = Clock::now() + CommandDeadline;
+  while (std::filesystem::exists(outcome_) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_FALSE(std::filesystem::exists(outcome_)) << "the dial did not start";
+  const auto outcome = RunFile("CLOSE", false);
+  ASSERT_FALSE(outcome.empty());
+  EXPECT_EQ(outcome[0], "33") << "the silent modem's outcome, not the CLOSE written meanwhile";
+  EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5")[0], " 1") << "the mode still takes command files";
+  RunFile("CLOSE");
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(30)), 0);
+}
+
 TEST_F(DosModeTest, EndSignalHangsUpTheDialledLine) {
   StartModem();
   StartModule();
