@@ -87,6 +87,12 @@ public:
     if (fd_ < 0) Fail(errno, "socket");
     const int flags = ::fcntl(fd_, F_GETFL);
     if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0) FailAndRelease(errno, "fcntl");
+    // Asked for before connecting: the kernel may switch stamping on a moment
+    // after the first socket asks, and the register's first reply should
+    // already carry one. Without stamps the arrival is the moment a receive
+    // takes the bytes.
+    const int stamps = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &stamps, sizeof stamps);
 
     Notify(events_.OnConnecting);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
@@ -96,9 +102,6 @@ public:
     // Frames are small and answered; do not hold them back for coalescing.
     const int noDelay = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    // Without stamps the arrival is the moment a receive takes the bytes.
-    const int stamps = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &stamps, sizeof stamps);
     connected_ = true;
     Notify(events_.OnConnect);
   }
