@@ -38,6 +38,10 @@ private:
   std::filesystem::path path_;
 };
 
+/// The lines of a text without their "\n" or "\r\n"; a last line without an
+/// ending counts as a line too.
+std::vector<std::string> LinesOf(const std::string& text);
+
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes);
 

@@ -56,17 +56,6 @@ TEST(CardRangeTest, RangesOutsideTheCardAreRefused) {
 
 #ifdef MERVSIM_EXE
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 std::string RandomBytes(std::size_t count, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(count, '\0');

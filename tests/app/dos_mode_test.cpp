@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "test_support.h"
@@ -21,16 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto CommandDeadline = std::chrono::seconds(120);
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 /// The module started in the background with its environment; killed and
 /// reaped when the object goes, unless it has ended.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "model/model_list.h"
@@ -20,16 +19,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines LinesOf(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // The stand-in goes where the module looks for the viewer, under the
 // viewer's name on this platform.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "journal/journal_file.h"
@@ -16,16 +15,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 constexpr const char* JournalResetFrame = "D3 00 56";
-
-Lines LinesOf(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 class JournalCommandTest : public ::testing::Test {
 protected:

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -15,16 +14,6 @@
 namespace {
 
 constexpr int DemoPluCount = 40;
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 class RegisterActivity : public ::testing::Test {
 protected:

@@ -29,16 +29,6 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // The words of the line with runs of blanks made one.
 std::string Squeezed(const std::string& line) {
   std::string squeezed;
@@ -65,7 +55,7 @@ protected:
                                    {{"XDG_CONFIG_HOME", config_.path().string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
                                    folder_.path());
     EXPECT_EQ(result.exitStatus, 0);
-    const auto outcome = Lines(ReadFileBytes(folder_ / "error.dat"));
+    const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
     return outcome.empty() ? std::string() : outcome.front();
   }
 
@@ -92,7 +82,7 @@ protected:
 TEST_F(PrintRoadTest, JournalPrintsEverySavedLineInOrderWithPageNumbersAtEverySize) {
   const auto journal = Cp1250ToUtf8(ReadFileBytes(folder_ / "z.txt"));
   std::vector<std::string> expected;
-  for (const auto& line : Lines(journal))
+  for (const auto& line : LinesOf(journal))
     if (!Squeezed(line).empty()) expected.push_back(Squeezed(line));
   ASSERT_GT(expected.size(), 100u);
   ASSERT_TRUE(std::any_of(journal.begin(), journal.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
@@ -102,7 +92,7 @@ TEST_F(PrintRoadTest, JournalPrintsEverySavedLineInOrderWithPageNumbersAtEverySi
     const auto pdf = Print("PRINTZUR", font);
     if (!fs::exists(pdf)) continue;
     std::vector<std::string> printed;
-    for (const auto& line : Lines(PdfText(pdf, true))) printed.push_back(Squeezed(line));
+    for (const auto& line : LinesOf(PdfText(pdf, true))) printed.push_back(Squeezed(line));
     std::size_t at = 0;
     for (const auto& line : expected) {
       while (at < printed.size() && printed[at] != line) ++at;
@@ -128,11 +118,11 @@ TEST_F(PrintRoadTest, JournalPrintsEverySavedLineInOrderWithPageNumbersAtEverySi
 TEST_F(PrintRoadTest, ReceiptCopiesAtTheSmallSizeStandThreeARow) {
   const auto pdf = Print("PRINTUCT", 0);
   ASSERT_TRUE(fs::exists(pdf));
-  const auto printed = Lines(PdfText(pdf, true));
+  const auto printed = LinesOf(PdfText(pdf, true));
   // The first lines of the first four receipts, as the document beside the
   // viewer gives them: the fourth opens the second row.
   std::vector<std::string> heads;
-  for (const auto& line : Lines(Cp1250ToUtf8(ReadFileBytes(folder_ / "tisk.tmp")))) {
+  for (const auto& line : LinesOf(Cp1250ToUtf8(ReadFileBytes(folder_ / "tisk.tmp")))) {
     if (heads.size() == 4) break;
     if (line.starts_with("[PA[")) heads.push_back(Squeezed(line.substr(4)));
     if (line.starts_with("]][PA[")) heads.push_back(Squeezed(line.substr(6)));
