@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TSoubory& catalogue = FuzzCatalogue(input.Byte());
   TSoubor* table = FuzzTable(catalogue, input.Byte());
   if (!table) return 0;
-  TFuzzComLayer line(input.Rest());
+  TScriptedComLine line(input.Rest());
   TNastaveni settings = TNastaveni::CommandDefaults();
   settings.ComPort[1] = 1;
   settings.BaudRate[1] = 9600;

@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
   const std::uint8_t choices = input.Byte();
-  TFuzzComLayer line(input.Rest(), Pause);
+  TScriptedComLine line(input.Rest(), Pause);
   AdoptModemSettings(ModemLineSettings(choices & ToneBit));
   ModemPort = std::make_unique<TPort>(line);
   ModemPort->Open(ModemSettings(), ModemSlot);

@@ -13,48 +13,18 @@
 
 #include "base/kom_error.h"
 #include "port_test_support.h"
+#include "scripted_com_line.h"
 #include "test_support.h"
 #include "transport/modem.h"
 #include "transport/modem_line.h"
 
 namespace {
 
-/// A modem in memory on a clock of its own: it sends `replies`, falling
-/// silent for one read at each "|"; reads that find nothing and the line's
-/// pauses advance the clock by their time instead of waiting.
-class TModemDouble : public TComLayer {
+/// A modem in memory: it sends `replies`, falling silent for one read at
+/// each "|".
+class TModemDouble : public TScriptedComLine {
 public:
-  explicit TModemDouble(std::string_view replies) : pending_(replies) {}
-
-  int sio_open(int) override { return 0; }
-  int sio_ioctl(int, int, int) override { return 0; }
-  int sio_flowctrl(int, int) override { return 0; }
-  int sio_SetWriteTimeouts(int, std::int32_t) override { return 0; }
-  int sio_write(int, const char*, int length) override { return length; }
-  int sio_SetReadTimeouts(int, std::int32_t totalMs, std::int32_t) override {
-    readTimeoutMs_ = totalMs;
-    return 0;
-  }
-  int sio_read(int, char* buffer, int length) override {
-    const std::size_t count = std::min(pending_.find('|'), static_cast<std::size_t>(length));
-    const auto sent = std::min(count, pending_.size());
-    std::copy_n(pending_.data(), sent, buffer);
-    pending_.remove_prefix(sent);
-    if (sent == 0) {
-      if (!pending_.empty()) pending_.remove_prefix(1);
-      Pause(readTimeoutMs_);
-    }
-    return static_cast<int>(sent);
-  }
-  int sio_flush(int, int) override { return 0; }
-  int sio_close(int) override { return 0; }
-  std::chrono::steady_clock::time_point Now() const override { return now_; }
-  void Pause(int ms) override { now_ += std::chrono::milliseconds(ms); }
-
-private:
-  std::string_view pending_;
-  std::int32_t readTimeoutMs_ = 0;
-  std::chrono::steady_clock::time_point now_{};
+  explicit TModemDouble(std::string_view replies) : TScriptedComLine(replies, '|') {}
 };
 
 struct GuardAnswerCase {
