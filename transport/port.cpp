@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <stdexcept>
+#include <thread>
 
 #include "base/communication_log.h"
 #include "base/precise_wait.h"
@@ -225,6 +226,11 @@ int TPort::Write(std::string_view data) {
   PauseBeforeWrite();
   const int result = TcpMode() ? WriteTcp(data) : WriteCom(data);
   lineActivity_ = std::chrono::steady_clock::now();
+  // The frame has woken whoever answers it. A process on this machine (the
+  // emulator) tends to be queued on this processor, where it would wait for
+  // the module's log lines of the frame before it could answer; yielding once
+  // lets it answer first. The pause counts from the moment taken above.
+  std::this_thread::yield();
   return result;
 }
 
