@@ -1,49 +1,170 @@
 #include "base/blowfish.h"
 
-#include <gcrypt.h>
-
 #include <stdexcept>
 
-#include "base/gcrypt_library.h"
+#include "base/blowfish_pi_words.h"
 
-TBlowfish::TBlowfish(std::string_view key, Mode mode) {
-  EnsureGcryptReady();
-  const int libraryMode = mode == Mode::Feedback8 ? GCRY_CIPHER_MODE_CFB8 : GCRY_CIPHER_MODE_ECB;
-  ThrowOnGcryptError(gcry_cipher_open(&handle_, GCRY_CIPHER_BLOWFISH, libraryMode, 0), "Blowfish open");
-  const gcry_error_t keyError = gcry_cipher_setkey(handle_, key.data(), key.size());
-  if (keyError != 0) {
-    Burn();
-    ThrowOnGcryptError(keyError, "Blowfish key");
+namespace {
+
+using Schedule = TBlowfish::Schedule;
+
+inline std::uint32_t Round(const Schedule& key, std::uint32_t half) {
+  return ((key.S[0][half >> 24] + key.S[1][(half >> 16) & 0xFF]) ^ key.S[2][(half >> 8) & 0xFF]) +
+         key.S[3][half & 0xFF];
+}
+
+struct THalves {
+  std::uint32_t Left;
+  std::uint32_t Right;
+};
+
+inline THalves HalvesOf(std::uint64_t block) {
+  return {static_cast<std::uint32_t>(block >> 32), static_cast<std::uint32_t>(block)};
+}
+
+inline void TwoRounds(const Schedule& key, std::size_t i, THalves& block) {
+  block.Left ^= key.P[i];
+  block.Right ^= Round(key, block.Left);
+  block.Right ^= key.P[i + 1];
+  block.Left ^= Round(key, block.Right);
+}
+
+inline std::uint64_t BlockOf(const Schedule& key, const THalves& block) {
+  return static_cast<std::uint64_t>(block.Right ^ key.P[17]) << 32 | (block.Left ^ key.P[16]);
+}
+
+// A block as one 64-bit number: its first byte is the most significant, as
+// Blowfish reads the two halves big-endian.
+inline std::uint64_t Encrypt(const Schedule& key, std::uint64_t value) {
+  THalves block = HalvesOf(value);
+  for (std::size_t i = 0; i < 16; i += 2) TwoRounds(key, i, block);
+  return BlockOf(key, block);
+}
+
+// Four independent blocks, round by round, so that the processor overlaps
+// their table look-ups instead of waiting for one block's chain. Each block
+// keeps its halves in variables of its own: as an array, the compiler moves
+// the halves between vector and general registers every round, which costs
+// more than the overlap gains.
+constexpr std::size_t Lanes = 4;
+
+inline void EncryptLanes(const Schedule& key, std::array<std::uint64_t, Lanes>& blocks) {
+  THalves first = HalvesOf(blocks[0]);
+  THalves second = HalvesOf(blocks[1]);
+  THalves third = HalvesOf(blocks[2]);
+  THalves fourth = HalvesOf(blocks[3]);
+  for (std::size_t i = 0; i < 16; i += 2) {
+    TwoRounds(key, i, first);
+    TwoRounds(key, i, second);
+    TwoRounds(key, i, third);
+    TwoRounds(key, i, fourth);
   }
+  blocks = {BlockOf(key, first), BlockOf(key, second), BlockOf(key, third), BlockOf(key, fourth)};
+}
+
+inline std::uint8_t TopByte(std::uint64_t block) { return static_cast<std::uint8_t>(block >> 56); }
+
+inline std::uint64_t Shifted(std::uint64_t chaining, std::uint8_t cipherByte) { return chaining << 8 | cipherByte; }
+
+std::uint32_t KeyWord(std::string_view key, std::size_t& position) {
+  std::uint32_t word = 0;
+  for (int i = 0; i < 4; ++i) {
+    word = word << 8 | static_cast<std::uint8_t>(key[position]);
+    position = (position + 1) % key.size();
+  }
+  return word;
+}
+
+void Expand(Schedule& schedule, std::string_view key) {
+  auto pi = BlowfishPiWords.begin();
+  for (auto& entry : schedule.P) entry = *pi++;
+  for (auto& box : schedule.S) {
+    for (auto& entry : box) entry = *pi++;
+  }
+  std::size_t position = 0;
+  for (auto& entry : schedule.P) entry ^= KeyWord(key, position);
+  std::uint64_t block = 0;
+  const auto fill = [&](auto& words) {
+    for (std::size_t i = 0; i < words.size(); i += 2) {
+      block = Encrypt(schedule, block);
+      words[i] = static_cast<std::uint32_t>(block >> 32);
+      words[i + 1] = static_cast<std::uint32_t>(block);
+    }
+  };
+  fill(schedule.P);
+  for (auto& box : schedule.S) fill(box);
+}
+
+// Overwrites memory in a way the optimiser may not drop as a dead store.
+void Wipe(void* memory, std::size_t size) noexcept {
+  volatile auto* bytes = static_cast<volatile std::uint8_t*>(memory);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = 0;
+}
+
+}  // namespace
+
+TBlowfish::TBlowfish(std::string_view key) {
+  if (key.empty() || key.size() > MaxKeyBytes) {
+    throw std::runtime_error("Blowfish key of " + std::to_string(key.size()) + " bytes (1 to 56 allowed)");
+  }
+  Expand(schedule_, key);
+  keyed_ = true;
 }
 
 TBlowfish::~TBlowfish() { Burn(); }
 
+void TBlowfish::RequireKey() const {
+  if (!keyed_) throw std::logic_error("Blowfish key schedule was burnt");
+}
+
 void TBlowfish::EncryptBlock(Block& block) const {
-  if (handle_ == nullptr) throw std::logic_error("Blowfish key schedule was burnt");
-  ThrowOnGcryptError(gcry_cipher_encrypt(handle_, block.data(), block.size(), nullptr, 0),
-                     "Blowfish encrypt");
+  RequireKey();
+  std::uint64_t value = 0;
+  for (const std::uint8_t byte : block) value = value << 8 | byte;
+  value = Encrypt(schedule_, value);
+  for (std::size_t i = BlockSize; i-- > 0; value >>= 8) block[i] = static_cast<std::uint8_t>(value);
 }
 
 void TBlowfish::SetChaining(const Block& chaining) {
-  if (handle_ == nullptr) throw std::logic_error("Blowfish key schedule was burnt");
-  ThrowOnGcryptError(gcry_cipher_setiv(handle_, chaining.data(), chaining.size()), "Blowfish chaining");
+  RequireKey();
+  register_ = 0;
+  for (const std::uint8_t byte : chaining) register_ = register_ << 8 | byte;
 }
 
 void TBlowfish::EncryptFeedback(std::string& bytes) {
-  if (handle_ == nullptr) throw std::logic_error("Blowfish key schedule was burnt");
-  if (bytes.empty()) return;
-  ThrowOnGcryptError(gcry_cipher_encrypt(handle_, bytes.data(), bytes.size(), nullptr, 0), "Blowfish encrypt");
+  RequireKey();
+  for (char& byte : bytes) {
+    const auto cipherByte = static_cast<std::uint8_t>(static_cast<std::uint8_t>(byte) ^ TopByte(Encrypt(schedule_, register_)));
+    byte = static_cast<char>(cipherByte);
+    register_ = Shifted(register_, cipherByte);
+  }
 }
 
+// The register before each byte is made of cipher bytes alone, all known
+// before deciphering starts, so the blocks of four bytes go through together.
 void TBlowfish::DecryptFeedback(std::string& bytes) {
-  if (handle_ == nullptr) throw std::logic_error("Blowfish key schedule was burnt");
-  if (bytes.empty()) return;
-  ThrowOnGcryptError(gcry_cipher_decrypt(handle_, bytes.data(), bytes.size(), nullptr, 0), "Blowfish decrypt");
+  RequireKey();
+  auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
+  const std::size_t size = bytes.size();
+  std::size_t i = 0;
+  for (; i + Lanes <= size; i += Lanes) {
+    std::array<std::uint64_t, Lanes> blocks{};
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+      blocks[lane] = register_;
+      register_ = Shifted(register_, data[i + lane]);
+    }
+    EncryptLanes(schedule_, blocks);
+    for (std::size_t lane = 0; lane < Lanes; ++lane) data[i + lane] ^= TopByte(blocks[lane]);
+  }
+  for (; i < size; ++i) {
+    const std::uint8_t cipherByte = data[i];
+    data[i] ^= TopByte(Encrypt(schedule_, register_));
+    register_ = Shifted(register_, cipherByte);
+  }
 }
 
 void TBlowfish::Burn() noexcept {
-  if (handle_ == nullptr) return;
-  gcry_cipher_close(handle_);
-  handle_ = nullptr;
+  Wipe(&schedule_, sizeof schedule_);
+  Wipe(&register_, sizeof register_);
+  keyed_ = false;
 }

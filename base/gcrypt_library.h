@@ -1,5 +1,5 @@
 #pragma once
-// The bridge to libgcrypt, the library that supplies Blowfish and SHA-1: its
+// The bridge to libgcrypt, the library that supplies SHA-1: its
 // one-time initialisation and the SHA-1 digest. Every user of the library
 // calls EnsureGcryptReady before its first library call.
 #include <array>

@@ -19,16 +19,16 @@ void WipeBlock(TBlowfish::Block& block) noexcept {
   for (std::size_t i = 0; i < block.size(); ++i) bytes[i] = 0;
 }
 
-TBlowfish::Block InitialChaining(std::string_view key) {
+TBlowfish::Block InitialChaining(const TBlowfish& cipher) {
   TBlowfish::Block block{};
-  TBlowfish(key).EncryptBlock(block);
+  cipher.EncryptBlock(block);
   return block;
 }
 
 }  // namespace
 
 TTextCipher::TTextCipher(std::string_view passPhrase)
-    : feedback_(DigestOf(passPhrase), TBlowfish::Mode::Feedback8), initialChaining_(InitialChaining(DigestOf(passPhrase))) {
+    : feedback_(DigestOf(passPhrase)), initialChaining_(InitialChaining(feedback_)) {
   Reset();
 }
 

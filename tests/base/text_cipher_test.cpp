@@ -3,6 +3,8 @@
 #include <gcrypt.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -77,7 +79,72 @@ TEST(Blowfish, RefusesToEncryptAfterBurn) {
   blowfish.Burn();  // a second burn is harmless
 }
 
-TEST(Blowfish, RejectsAnEmptyKey) { EXPECT_THROW(TBlowfish(std::string_view{}), std::runtime_error); }
+TEST(Blowfish, RejectsKeysOutsideOneTo56Bytes) {
+  EXPECT_THROW(TBlowfish(std::string_view{}), std::runtime_error);
+  EXPECT_THROW(TBlowfish(std::string(TBlowfish::MaxKeyBytes + 1, 'k')), std::runtime_error);
+}
+
+std::string RandomBytes(std::mt19937& random, std::size_t count) {
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+// The library's Blowfish, an implementation independent of ours, in block or
+// 8-bit cipher-feedback mode.
+std::string LibraryCipher(int mode, std::string_view key, std::string_view chaining, std::string text, bool encrypt) {
+  EnsureGcryptReady();
+  gcry_cipher_hd_t handle = nullptr;
+  EXPECT_EQ(gcry_cipher_open(&handle, GCRY_CIPHER_BLOWFISH, mode, 0), 0u);
+  EXPECT_EQ(gcry_cipher_setkey(handle, key.data(), key.size()), 0u);
+  if (!chaining.empty()) {
+    EXPECT_EQ(gcry_cipher_setiv(handle, chaining.data(), chaining.size()), 0u);
+  }
+  const auto run = encrypt ? gcry_cipher_encrypt : gcry_cipher_decrypt;
+  EXPECT_EQ(run(handle, text.data(), text.size(), nullptr, 0), 0u);
+  gcry_cipher_close(handle);
+  return text;
+}
+
+TEST(Blowfish, AgreesWithTheLibraryForEveryKeyLength) {
+  std::mt19937 random(17);
+  for (std::size_t length = 1; length <= TBlowfish::MaxKeyBytes; ++length) {
+    const std::string key = RandomBytes(random, length);
+    const std::string plain = RandomBytes(random, TBlowfish::BlockSize);
+    TBlowfish::Block block{};
+    std::copy(plain.begin(), plain.end(), block.begin());
+    TBlowfish(key).EncryptBlock(block);
+    EXPECT_EQ(std::string(block.begin(), block.end()), LibraryCipher(GCRY_CIPHER_MODE_ECB, key, {}, plain, true))
+        << "key length " << length;
+  }
+}
+
+// Deciphering takes four bytes at a time: texts cut into pieces of every size
+// around that, the register running on from piece to piece.
+TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
+  std::mt19937 random(29);
+  const std::string key = RandomBytes(random, 20);
+  const std::string chaining = RandomBytes(random, TBlowfish::BlockSize);
+  const std::string plain = RandomBytes(random, 1001);
+  const std::string cipher = LibraryCipher(GCRY_CIPHER_MODE_CFB8, key, chaining, plain, true);
+  TBlowfish::Block initial{};
+  std::copy(chaining.begin(), chaining.end(), initial.begin());
+  TBlowfish ours(key);
+  const auto piecewise = [&](std::string_view input, std::size_t piece, bool encrypt) {
+    ours.SetChaining(initial);
+    std::string output;
+    for (std::size_t at = 0; at < input.size(); at += piece) {
+      std::string part(input.substr(at, piece));
+      encrypt ? ours.EncryptFeedback(part) : ours.DecryptFeedback(part);
+      output += part;
+    }
+    return output;
+  };
+  for (const std::size_t piece : {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}) {
+    EXPECT_EQ(piecewise(plain, piece, true), cipher) << "pieces of " << piece;
+    EXPECT_EQ(piecewise(cipher, piece, false), plain) << "pieces of " << piece;
+  }
+}
 
 TEST(Sha1, MatchesTheStandardVector) {
   const Sha1Digest digest = ComputeSha1("abc");
