@@ -12,3 +12,7 @@ std::string EncodeBase64(std::string_view bytes);
 /// padding stands anywhere but at the end, or the unused bits of the last
 /// group are not zero.
 std::string DecodeBase64(std::string_view text);
+
+/// DecodeBase64 appending to `bytes`. On failure some bytes of `text` may
+/// have been appended already.
+void AppendDecodedBase64(std::string_view text, std::string& bytes);

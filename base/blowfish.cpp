@@ -1,6 +1,9 @@
 #include "base/blowfish.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "base/blowfish_pi_words.h"
 
@@ -65,6 +68,42 @@ inline void EncryptLanes(const Schedule& key, std::array<std::uint64_t, Lanes>& 
 inline std::uint8_t TopByte(std::uint64_t block) { return static_cast<std::uint8_t>(block >> 56); }
 
 inline std::uint64_t Shifted(std::uint64_t chaining, std::uint8_t cipherByte) { return chaining << 8 | cipherByte; }
+
+// The chaining register after `count` cipher bytes have gone through it.
+std::uint64_t RegisterAfter(std::uint64_t chaining, const std::uint8_t* cipherBytes, std::size_t count) {
+  const std::size_t from = count > TBlowfish::BlockSize ? count - TBlowfish::BlockSize : 0;
+  for (std::size_t i = from; i < count; ++i) chaining = Shifted(chaining, cipherBytes[i]);
+  return chaining;
+}
+
+// Deciphers `count` bytes in place from the given register.
+void DecryptRun(const Schedule& key, std::uint64_t chaining, std::uint8_t* data, std::size_t count) {
+  std::size_t i = 0;
+  for (; i + Lanes <= count; i += Lanes) {
+    std::array<std::uint64_t, Lanes> blocks{};
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+      blocks[lane] = chaining;
+      chaining = Shifted(chaining, data[i + lane]);
+    }
+    EncryptLanes(key, blocks);
+    for (std::size_t lane = 0; lane < Lanes; ++lane) data[i + lane] ^= TopByte(blocks[lane]);
+  }
+  for (; i < count; ++i) {
+    const std::uint8_t cipherByte = data[i];
+    data[i] ^= TopByte(Encrypt(key, chaining));
+    chaining = Shifted(chaining, cipherByte);
+  }
+}
+
+// A thread pays for itself from some ten thousand blocks on; the parts are
+// kept far larger than that.
+constexpr std::size_t MinPartBytes = 1 << 16;
+constexpr std::size_t MaxParts = 4;
+
+std::size_t PartsFor(std::size_t size) {
+  const std::size_t processors = std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
+  return std::clamp<std::size_t>(size / MinPartBytes, 1, std::min(processors, MaxParts));
+}
 
 std::uint32_t KeyWord(std::string_view key, std::size_t& position) {
   std::uint32_t word = 0;
@@ -141,26 +180,28 @@ void TBlowfish::EncryptFeedback(std::string& bytes) {
 }
 
 // The register before each byte is made of cipher bytes alone, all known
-// before deciphering starts, so the blocks of four bytes go through together.
+// before deciphering starts: blocks of four bytes go through together, and a
+// long run is cut into parts deciphered on several processors at once, each
+// part starting from the eight cipher bytes before it.
 void TBlowfish::DecryptFeedback(std::string& bytes) {
   RequireKey();
   auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
   const std::size_t size = bytes.size();
-  std::size_t i = 0;
-  for (; i + Lanes <= size; i += Lanes) {
-    std::array<std::uint64_t, Lanes> blocks{};
-    for (std::size_t lane = 0; lane < Lanes; ++lane) {
-      blocks[lane] = register_;
-      register_ = Shifted(register_, data[i + lane]);
-    }
-    EncryptLanes(schedule_, blocks);
-    for (std::size_t lane = 0; lane < Lanes; ++lane) data[i + lane] ^= TopByte(blocks[lane]);
+  const std::uint64_t start = register_;
+  register_ = RegisterAfter(start, data, size);
+  // Part k runs from size * k / parts to size * (k + 1) / parts; every
+  // part's register is taken before any part is deciphered in place.
+  const std::size_t parts = PartsFor(size);
+  const auto boundary = [size, parts](std::size_t part) { return size * part / parts; };
+  std::vector<std::uint64_t> chaining;
+  for (std::size_t part = 0; part < parts; ++part) chaining.push_back(RegisterAfter(start, data, boundary(part)));
+  std::vector<std::jthread> helpers;  // each joined when it goes out of scope, also after a failure
+  for (std::size_t part = 1; part < parts; ++part) {
+    helpers.emplace_back([this, &chaining, &boundary, data, part] {
+      DecryptRun(schedule_, chaining[part], data + boundary(part), boundary(part + 1) - boundary(part));
+    });
   }
-  for (; i < size; ++i) {
-    const std::uint8_t cipherByte = data[i];
-    data[i] ^= TopByte(Encrypt(schedule_, register_));
-    register_ = Shifted(register_, cipherByte);
-  }
+  DecryptRun(schedule_, chaining[0], data, boundary(1));
 }
 
 void TBlowfish::Burn() noexcept {

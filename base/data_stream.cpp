@@ -1,8 +1,11 @@
 #include "base/data_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
+#include "base/base64.h"
 #include "base/durable_file.h"
 #include "base/pass_phrase.h"
 
@@ -14,6 +17,10 @@ constexpr std::uint8_t ScrambleStep = 0x3B;
 constexpr std::size_t PieceLength = 10;
 constexpr std::size_t MaxLength = 0xFFFF;
 constexpr std::size_t BufferSize = 1 << 16;
+// Reading ahead (counted in file bytes) starts small, so that looking at the
+// first text of a file costs little, and doubles up to its limit.
+constexpr std::size_t FirstReadAheadBytes = 1 << 12;
+constexpr std::size_t MaxReadAheadBytes = 1 << 21;
 constexpr std::string_view ShortTransfer = "1";
 
 std::string Formatted(std::string_view prefix, std::string_view path, std::string_view reason) {
@@ -66,6 +73,11 @@ void TDataStream::Prepare(bool forWriting) {
   writing_ = forWriting;
   scramble_ = ScrambleStart;
   bytesRead_ = 0;
+  readPosition_ = 0;
+  readEnd_ = 0;
+  textsAhead_.clear();
+  failureAhead_.reset();
+  readAheadBytes_ = FirstReadAheadBytes;
   if (enciphered_) {
     cipher_ = std::make_unique<TTextCipher>(PassPhrase);
     cipher_->Reset();
@@ -104,10 +116,39 @@ void TDataStream::FailWrite(const std::string& reason) const {
   throw EDataStreamWriteError(DataStreamWriteMessage(path_, reason));
 }
 
+// Reads through a buffer of its own: the texts come in pieces of a few bytes,
+// and a library call per piece costs more than the copying.
 void TDataStream::ReadBytes(char* target, std::size_t count) {
-  const std::size_t got = std::fread(target, 1, count, file_);
-  bytesRead_ += got;
-  if (got == count) return;
+  while (count > 0) {
+    if (readPosition_ == readEnd_) FillReadBuffer();
+    const std::size_t taken = std::min(count, readEnd_ - readPosition_);
+    std::memcpy(target, readBuffer_.data() + readPosition_, taken);
+    readPosition_ += taken;
+    bytesRead_ += taken;
+    target += taken;
+    count -= taken;
+  }
+}
+
+// The next `count` bytes of the file: a view into the read buffer when they
+// lie in it, else a copy in `spill`.
+std::string_view TDataStream::NextBytes(std::size_t count, std::string& spill) {
+  if (readEnd_ - readPosition_ < count) {
+    spill.assign(count, '\0');
+    ReadBytes(spill.data(), count);
+    return spill;
+  }
+  const std::string_view bytes(readBuffer_.data() + readPosition_, count);
+  readPosition_ += count;
+  bytesRead_ += count;
+  return bytes;
+}
+
+void TDataStream::FillReadBuffer() {
+  readBuffer_.resize(BufferSize);
+  readEnd_ = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file_);
+  readPosition_ = 0;
+  if (readEnd_ > 0) return;
   if (std::ferror(file_)) FailRead(SystemReason(errno));
   FailRead(std::string(ShortTransfer));
 }
@@ -141,19 +182,53 @@ std::string TDataStream::ReadString() {
     }
     return text;
   }
+  if (textsAhead_.empty()) ReadAhead();
+  if (textsAhead_.empty()) throw *failureAhead_;
+  std::string text = std::move(textsAhead_.front());
+  textsAhead_.pop_front();
+  return text;
+}
+
+// Takes whole texts from the file until the read-ahead size of file bytes is
+// reached or the file fails, then deciphers their bytes together: the
+// register runs through the texts in file order, as it did when they were
+// written.
+void TDataStream::ReadAhead() {
+  if (failureAhead_) return;
+  std::string cipherBytes;
+  std::vector<std::size_t> textLengths;
+  std::size_t complete = 0;
+  const std::uint64_t limit = bytesRead_ + readAheadBytes_;
+  try {
+    while (bytesRead_ < limit) {
+      ReadCipherBytesOfText(cipherBytes);
+      textLengths.push_back(cipherBytes.size() - complete);
+      complete = cipherBytes.size();
+    }
+  } catch (const EDataStreamReadError& failure) {
+    failureAhead_ = failure;  // reported after the texts before it
+    cipherBytes.resize(complete);
+  }
+  readAheadBytes_ = std::min(2 * readAheadBytes_, MaxReadAheadBytes);
+  cipher_->DecryptBytes(cipherBytes);
+  std::size_t at = 0;
+  for (const std::size_t length : textLengths) {
+    textsAhead_.push_back(cipherBytes.substr(at, length));
+    at += length;
+  }
+}
+
+void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
   const std::uint16_t pieces = ReadLength();
-  std::string text;
-  std::string piece;
+  std::string spill;
   for (std::uint16_t i = 0; i < pieces; ++i) {
-    piece.assign(ReadLength(), '\0');
-    ReadBytes(piece.data(), piece.size());
+    const std::string_view piece = NextBytes(ReadLength(), spill);
     try {
-      text += cipher_->DecryptString(piece);
+      AppendDecodedBase64(piece, cipherBytes);
     } catch (const std::invalid_argument& malformed) {
       FailRead(malformed.what());
     }
   }
-  return text;
 }
 
 void TDataStream::WriteString(std::string_view text) {

@@ -13,11 +13,18 @@
 // when the file is opened, so a file must be read in the order it was
 // written.
 //
+// An enciphered file is read ahead of the caller, whole texts at a time, so
+// that many texts are deciphered in one go (and a long run on several
+// processors). A failure met while reading ahead is reported when the
+// caller asks for the text it struck; the texts before it come first.
+//
 // The stream owns its file handle and its cipher between Open* and Close.
 // After a failure the stream stays open; the caller closes it.
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -68,14 +75,19 @@ public:
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
-  /// Bytes read since opening, length fields included.
+  /// Bytes taken from the file since opening, length fields included (an
+  /// enciphered stream also counts what it has read ahead).
   std::uint64_t BytesRead() const { return bytesRead_; }
 
 private:
   void Prepare(bool forWriting);
   void ReadBytes(char* target, std::size_t count);
+  void FillReadBuffer();
+  std::string_view NextBytes(std::size_t count, std::string& spill);
   void WriteBytes(const char* source, std::size_t count);
   std::uint16_t ReadLength();
+  void ReadAhead();
+  void ReadCipherBytesOfText(std::string& cipherBytes);
   void WriteLength(std::size_t length);
   [[noreturn]] void FailRead(const std::string& reason) const;
   [[noreturn]] void FailWrite(const std::string& reason) const;
@@ -87,6 +99,12 @@ private:
   std::uint8_t scramble_ = 0;
   std::unique_ptr<TTextCipher> cipher_;
   std::uint64_t bytesRead_ = 0;
+  std::string readBuffer_;
+  std::size_t readPosition_ = 0;
+  std::size_t readEnd_ = 0;
+  std::deque<std::string> textsAhead_;
+  std::optional<EDataStreamReadError> failureAhead_;
+  std::size_t readAheadBytes_ = 0;
 };
 
 /// The messages of the stream's failures (code page 1250): the path and the

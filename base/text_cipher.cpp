@@ -53,6 +53,11 @@ std::string TTextCipher::DecryptString(std::string_view base64) {
   return bytes;
 }
 
+void TTextCipher::DecryptBytes(std::string& bytes) {
+  RequireKey();
+  feedback_.DecryptFeedback(bytes);
+}
+
 void TTextCipher::Burn() noexcept {
   feedback_.Burn();
   WipeBlock(initialChaining_);

@@ -34,6 +34,11 @@ public:
   /// std::invalid_argument for malformed Base64; the register is then unchanged.
   std::string DecryptString(std::string_view base64);
 
+  /// Deciphers raw cipher bytes in place (no Base64), the register running
+  /// on as with DecryptString. Long runs are deciphered on several
+  /// processors at once.
+  void DecryptBytes(std::string& bytes);
+
   /// Erases the key schedule and the chaining register. Every later call but
   /// Burn throws std::logic_error.
   void Burn() noexcept;

@@ -145,4 +145,35 @@ TEST(DataStream, DamagedCipherTextFailsAsAReadError) {
   EXPECT_THROW(in.ReadString(), EDataStreamReadError);
 }
 
+// An enciphered file is read ahead in growing batches of texts: a file long
+// enough for the largest batches, damaged near its end, still hands out
+// every text before the damage, then fails at the damaged text, and again
+// when asked once more.
+TEST(DataStream, TextsReadAheadComeBeforeTheFailureThatFollowsThem) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 4000; ++i) texts.push_back(std::string(static_cast<std::size_t>(i * 7919 % 3001), static_cast<char>('a' + i % 26)));
+  const std::size_t damaged = texts.size() - 3;
+  texts[damaged] = "damaged text";
+  TempDir folder;
+  const auto write = [&](const std::filesystem::path& file, std::size_t count) {
+    TDataStream out(file.string(), true);
+    out.OpenWrite();
+    for (std::size_t i = 0; i < count; ++i) out.WriteString(texts[i]);
+    out.Close();
+  };
+  write(folder / "head.dat", damaged);
+  const std::size_t damagedAt = std::filesystem::file_size(folder / "head.dat");
+  write(folder / "all.dat", texts.size());
+  std::string bytes = ReadFileBytes(folder / "all.dat");
+  ASSERT_GT(bytes.size(), std::size_t{4} << 20) << "the file must outgrow the largest batch";
+  bytes[damagedAt + 4] = '!';  // the first character of its first piece's Base64
+  WriteFileBytes(folder / "all.dat", bytes);
+
+  TDataStream in((folder / "all.dat").string(), true);
+  in.OpenRead();
+  for (std::size_t i = 0; i < damaged; ++i) ASSERT_EQ(in.ReadString(), texts[i]) << "text " << i;
+  EXPECT_THROW(in.ReadString(), EDataStreamReadError);
+  EXPECT_THROW(in.ReadString(), EDataStreamReadError) << "the failure stays";
+}
+
 }  // namespace

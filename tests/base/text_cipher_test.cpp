@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "base/base64.h"
 #include "base/blowfish.h"
@@ -119,14 +120,18 @@ TEST(Blowfish, AgreesWithTheLibraryForEveryKeyLength) {
   }
 }
 
-// Deciphering takes four bytes at a time: texts cut into pieces of every size
-// around that, the register running on from piece to piece.
+// Deciphering takes four bytes at a time, and a long text is cut into parts
+// deciphered on several processors: texts cut into pieces of every size
+// around both, the register running on from piece to piece.
 TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
+  struct Case {
+    std::size_t textSize;
+    std::vector<std::size_t> pieceSizes;
+  };
+  const Case cases[] = {{1001, {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}}, {300007, {300007, 131073, 65536}}};
   std::mt19937 random(29);
   const std::string key = RandomBytes(random, 20);
   const std::string chaining = RandomBytes(random, TBlowfish::BlockSize);
-  const std::string plain = RandomBytes(random, 1001);
-  const std::string cipher = LibraryCipher(GCRY_CIPHER_MODE_CFB8, key, chaining, plain, true);
   TBlowfish::Block initial{};
   std::copy(chaining.begin(), chaining.end(), initial.begin());
   TBlowfish ours(key);
@@ -140,9 +145,13 @@ TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
     }
     return output;
   };
-  for (const std::size_t piece : {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}) {
-    EXPECT_EQ(piecewise(plain, piece, true), cipher) << "pieces of " << piece;
-    EXPECT_EQ(piecewise(cipher, piece, false), plain) << "pieces of " << piece;
+  for (const Case& test : cases) {
+    const std::string plain = RandomBytes(random, test.textSize);
+    const std::string cipher = LibraryCipher(GCRY_CIPHER_MODE_CFB8, key, chaining, plain, true);
+    for (const std::size_t piece : test.pieceSizes) {
+      EXPECT_EQ(piecewise(plain, piece, true), cipher) << test.textSize << " bytes in pieces of " << piece;
+      EXPECT_EQ(piecewise(cipher, piece, false), plain) << test.textSize << " bytes in pieces of " << piece;
+    }
   }
 }
 
