@@ -45,6 +45,7 @@ public:
   void Burn() noexcept;
   bool IsKeyed() const { return keyed_; }
 
+  /// The key schedule: the P-array and the four S-boxes.
   struct Schedule {
     std::array<std::uint32_t, 18> P;
     std::array<std::array<std::uint32_t, 256>, 4> S;
