@@ -89,6 +89,7 @@ void TDataStream::Close() {
     cipher_->Burn();
     cipher_.reset();
   }
+  textsAhead_.clear();  // deciphered texts do not outlive the stream's use
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;

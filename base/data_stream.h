@@ -68,9 +68,10 @@ public:
   /// on the disk. Throws EDataStreamWriteError when it cannot.
   void FlushToDisk();
 
-  /// Burns the cipher and closes the file; nothing when already closed. A
-  /// written file whose buffered bytes cannot be written out throws
-  /// EDataStreamWriteError, after the handle has been closed all the same.
+  /// Burns the cipher, drops the texts read ahead and closes the file;
+  /// nothing when already closed. A written file whose buffered bytes cannot
+  /// be written out throws EDataStreamWriteError, after the handle has been
+  /// closed all the same.
   void Close();
 
   bool IsOpen() const { return file_ != nullptr; }
