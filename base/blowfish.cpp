@@ -65,6 +65,12 @@ inline void EncryptLanes(const Schedule& key, std::array<std::uint64_t, Lanes>& 
   blocks = {BlockOf(key, first), BlockOf(key, second), BlockOf(key, third), BlockOf(key, fourth)};
 }
 
+inline std::uint64_t ValueOf(const TBlowfish::Block& block) {
+  std::uint64_t value = 0;
+  for (const std::uint8_t byte : block) value = value << 8 | byte;
+  return value;
+}
+
 inline std::uint8_t TopByte(std::uint64_t block) { return static_cast<std::uint8_t>(block >> 56); }
 
 inline std::uint64_t Shifted(std::uint64_t chaining, std::uint8_t cipherByte) { return chaining << 8 | cipherByte; }
@@ -158,16 +164,13 @@ void TBlowfish::RequireKey() const {
 
 void TBlowfish::EncryptBlock(Block& block) const {
   RequireKey();
-  std::uint64_t value = 0;
-  for (const std::uint8_t byte : block) value = value << 8 | byte;
-  value = Encrypt(schedule_, value);
+  std::uint64_t value = Encrypt(schedule_, ValueOf(block));
   for (std::size_t i = BlockSize; i-- > 0; value >>= 8) block[i] = static_cast<std::uint8_t>(value);
 }
 
 void TBlowfish::SetChaining(const Block& chaining) {
   RequireKey();
-  register_ = 0;
-  for (const std::uint8_t byte : chaining) register_ = register_ << 8 | byte;
+  register_ = ValueOf(chaining);
 }
 
 void TBlowfish::EncryptFeedback(std::string& bytes) {

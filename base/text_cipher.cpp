@@ -13,30 +13,22 @@ std::string DigestOf(std::string_view passPhrase) {
   return std::string(reinterpret_cast<const char*>(digest.data()), digest.size());
 }
 
-// Overwrites a buffer in a way the optimiser may not drop as a dead store.
-void WipeBlock(TBlowfish::Block& block) noexcept {
-  volatile std::uint8_t* bytes = block.data();
-  for (std::size_t i = 0; i < block.size(); ++i) bytes[i] = 0;
-}
-
-TBlowfish::Block InitialChaining(const TBlowfish& cipher) {
-  TBlowfish::Block block{};
-  cipher.EncryptBlock(block);
-  return block;
-}
-
 }  // namespace
 
 TTextCipher::TTextCipher(std::string_view passPhrase)
-    : feedback_(DigestOf(passPhrase)), initialChaining_(InitialChaining(feedback_)) {
+    : feedback_(DigestOf(passPhrase)) {
   Reset();
 }
 
 TTextCipher::~TTextCipher() { Burn(); }
 
+// The initial chaining value is one block encryption: made anew on every
+// reset, it needs no copy of its own to keep and to wipe.
 void TTextCipher::Reset() {
   RequireKey();
-  feedback_.SetChaining(initialChaining_);
+  TBlowfish::Block chaining{};
+  feedback_.EncryptBlock(chaining);
+  feedback_.SetChaining(chaining);
 }
 
 std::string TTextCipher::EncryptString(std::string_view plain) {
@@ -60,7 +52,6 @@ void TTextCipher::DecryptBytes(std::string& bytes) {
 
 void TTextCipher::Burn() noexcept {
   feedback_.Burn();
-  WipeBlock(initialChaining_);
 }
 
 void TTextCipher::RequireKey() const {

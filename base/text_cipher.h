@@ -47,5 +47,4 @@ private:
   void RequireKey() const;
 
   TBlowfish feedback_;
-  TBlowfish::Block initialChaining_{};
 };
