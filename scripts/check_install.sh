@@ -9,7 +9,7 @@ prefix=$(mktemp -d /tmp/merv-install.XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for program in mervmodul-instance mervsim kllog vyrnak; do
+for program in mervmodul-instance mervsim mervfleet kllog vyrnak; do
   [ -x "$prefix/bin/$program" ] || { echo "missing bin/$program" >&2; exit 1; }
   [ -f "$prefix/share/man/man1/$program.1" ] || { echo "missing man page of $program" >&2; exit 1; }
 done

@@ -13,6 +13,8 @@
 #include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/register_emulator.h"
+#include "tools/mervsim/register_range.h"
+#include "tools/mervsim/register_setup.h"
 #include "tools/mervsim/sim_options.h"
 #include "tools/mervsim/sim_transport.h"
 #include "tools/mervsim/wire_log.h"
@@ -24,25 +26,6 @@ constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 /// A frame whose bytes stop coming for this long is dropped (as on the plain line).
 constexpr int RegisterQuietMs = 500;
-
-TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& catalogue) {
-  TEmulatorSettings settings;
-  settings.Enq = catalogue.EnqByte();
-  settings.Dtx = catalogue.DtxByte();
-  settings.Drq = catalogue.DrqByte();
-  settings.ModelCode = static_cast<std::uint8_t>(
-      options.ModelCode.value_or(DefaultModelCode(options.ModelName, catalogue.CmFamily)));
-  settings.KeyStatus = options.KeyStatus;
-  return settings;
-}
-
-std::string Describe(const TSimOptions& options, const TEmulatorSettings& settings, const TRegisterData& data) {
-  const TSoubor* plu = data.Catalogue().Table(3);
-  return options.ModelName + ", model code " + std::to_string(settings.ModelCode) + ", key status " +
-         TWireLog::Hex(std::string(1, static_cast<char>(settings.KeyStatus))) + "h, " +
-         std::to_string(plu != nullptr ? plu->Rows.size() : 0) + " PLU, " +
-         std::to_string(data.Ledger().Receipts().size()) + " receipts";
-}
 
 TLineSettings LineOf(const TSimOptions& options) {
   return {options.TcpPort, options.LinkPath, options.Once, options.LineSpeed};
@@ -61,20 +44,14 @@ int RunCardReader(const TSimOptions& options) {
 
 int Run(const TSimOptions& options) {
   if (options.CardReader) return RunCardReader(options);
+  if (options.TcpRange) return RunRegisterRange(options);
   TRegisterData data(options.ModelName);
-  data.FillDemoTables(options.PluCount);
-  if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
-  data.FillDemoSales();
-  for (const auto& sale : options.Sales) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> items;
-    for (const auto& item : sale.Items) items.emplace_back(item.Code, item.Quantity);
-    data.Sell(items);
-  }
+  FillRegisterData(data, options);
 
   const TEmulatorSettings settings = EmulatorSettings(options, data.Catalogue());
   TFaultInjector faults(options.Faults);
   TWireLog log(options.LogPath);
-  log.Note(Cp1250ToUtf8(Describe(options, settings, data)));
+  log.Note(Cp1250ToUtf8(DescribeRegister(options, settings, data)));
   TRegisterEmulator emulator(data, settings, faults, log);
 
   InstallStopSignals();
@@ -82,7 +59,7 @@ int Run(const TSimOptions& options) {
   THayesModem modem(emulator, options.Modem, log, RegisterQuietMs);
   if (options.Modem.Enabled) server.UseModem(modem);
   std::cout << "mervsim listening on " << server.Open() << std::endl;
-  std::cerr << "mervsim: " << Cp1250ToUtf8(Describe(options, settings, data)) << std::endl;
+  std::cerr << "mervsim: " << Cp1250ToUtf8(DescribeRegister(options, settings, data)) << std::endl;
   server.Serve();
   return ExitDone;
 }

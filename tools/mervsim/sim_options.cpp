@@ -26,6 +26,15 @@ Line:
   --tcp PORT          listen on 127.0.0.1:PORT; 0 picks a free port. On ports
                       14000 to 14009 every FFh byte is doubled on the wire in
                       both directions, as the register's network adapter does.
+  --tcp-range FIRST:COUNT
+                      play COUNT registers at once, one on each port from
+                      FIRST on, each with tables and a journal of its own
+                      (made alike from the options); a register serves its
+                      connections one after another. The ready line is
+                      "mervsim listening on tcp 127.0.0.1:FIRST-LAST".
+                      With --log FILE each register logs to FILE.PORT.
+  --faulty N          with --tcp-range: the fault options apply to the last
+                      N registers of the range only (default: to all).
   --pty               create a pseudo-terminal and serve its master side; the
                       program opens the slave device printed at the start. A
                       connection lasts while the slave is open.
@@ -140,6 +149,8 @@ the line cannot be served.
 namespace {
 
 constexpr int MaxPluCount = 30000;
+constexpr int HighestPort = 65535;
+constexpr int MaxRangeCount = 10000;
 
 struct TKeyName {
   std::string_view Name;
@@ -264,6 +275,27 @@ TStatusReplyRule ParseStatusReply(std::string_view value) {
   return rule;
 }
 
+TTcpRange ParseTcpRange(std::string_view value) {
+  const auto parts = SplitColons(value);
+  if (parts.size() != 2) Refuse("--tcp-range: \"" + std::string(value) + "\" is not FIRST:COUNT");
+  TTcpRange range;
+  range.First = Number(parts[0], "--tcp-range", 1, HighestPort);
+  range.Count = Number(parts[1], "--tcp-range", 1, std::min(MaxRangeCount, HighestPort - range.First + 1));
+  return range;
+}
+
+void CheckTcpRange(TSimOptions& options, std::optional<int> faulty) {
+  if (!options.TcpRange) {
+    if (faulty) Refuse("--faulty needs --tcp-range");
+    return;
+  }
+  if (options.TcpPort || options.Pty) Refuse("--tcp-range goes without --tcp and --pty");
+  if (options.Modem.Enabled || options.CardReader) Refuse("--tcp-range plays registers only, without a modem");
+  if (options.Once) Refuse("--once goes with one register, not with --tcp-range");
+  if (faulty && *faulty > options.TcpRange->Count) Refuse("--faulty: more registers than the range has");
+  options.TcpRange->Faulty = faulty;
+}
+
 // Splits "--name=value" and takes the value of "--name value" from the next argument.
 class ArgumentReader {
 public:
@@ -358,6 +390,7 @@ bool ParseCardOption(const std::string& name, ArgumentReader& reader, TSimOption
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   TSimOptions options;
   std::string key = "R";
+  std::optional<int> faulty;
   ArgumentReader reader(arguments);
   while (reader.Next()) {
     const std::string& name = reader.Name();
@@ -377,6 +410,10 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.Sales.push_back(ParseSale(reader.Value()));
     } else if (name == "--tcp") {
       options.TcpPort = Number(reader.Value(), name, 0, 65535);
+    } else if (name == "--tcp-range") {
+      options.TcpRange = ParseTcpRange(reader.Value());
+    } else if (name == "--faulty") {
+      faulty = Number(reader.Value(), name, 0, MaxRangeCount);
     } else if (name == "--pty") {
       reader.NoValue();
       options.Pty = true;
@@ -414,7 +451,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
     }
   }
   if (options.Help) return options;
-  if (options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
+  CheckTcpRange(options, faulty);
+  if (!options.TcpRange && options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
   if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");
   if (options.Modem.Enabled && !options.Pty) Refuse("--modem needs --pty");
   options.KeyStatus = KeyStatusOf(options.ModelName, key);

@@ -25,6 +25,14 @@ struct TSaleOrder {
   std::vector<TItem> Items;
 };
 
+/// Registers on consecutive TCP ports (--tcp-range FIRST:COUNT).
+struct TTcpRange {
+  int First = 0;
+  int Count = 0;
+  /// The last Faulty registers of the range show the fault options; all when none.
+  std::optional<int> Faulty;
+};
+
 struct TSimOptions {
   bool Help = false;
   /// The model's name as the model catalogue knows it.
@@ -39,6 +47,7 @@ struct TSimOptions {
   std::vector<TSaleOrder> Sales;
   /// TCP port on 127.0.0.1 (0: a free one); none: no TCP listener.
   std::optional<int> TcpPort;
+  std::optional<TTcpRange> TcpRange;
   bool Pty = false;
   std::string LinkPath;
   bool Once = false;

@@ -1,0 +1,140 @@
+// Children on Windows: CreateProcess with the standard handles on NUL, a
+// process group of its own (so that Ctrl+Break can be sent to it alone), and
+// an environment block made of this process's with the given variables put
+// over it.
+#include "tools/mervfleet/child_process.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+struct TChildHandle {
+  PROCESS_INFORMATION Info{};
+};
+
+namespace {
+
+constexpr DWORD ReapAfterKillMs = 5000;
+/// Windows has no signal that wakes a wait for "any child": waits are sliced.
+constexpr auto AwaitSlice = std::chrono::milliseconds(50);
+
+[[noreturn]] void ThrowLastError(const std::string& step) {
+  throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), step);
+}
+
+// Quotes an argument the way the C runtime splits a command line.
+std::string Quoted(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+std::string CommandLine(const TChildStart& start) {
+  std::string line = Quoted(start.Program);
+  for (const auto& argument : start.Arguments) line += " " + Quoted(argument);
+  return line;
+}
+
+bool SameName(const std::string& variable, const std::string& name) {
+  if (variable.size() <= name.size() || variable[name.size()] != '=') return false;
+  return std::equal(name.begin(), name.end(), variable.begin(),
+                    [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) ==
+                                                std::toupper(static_cast<unsigned char>(b)); });
+}
+
+// "NAME=value\0...\0\0"
+std::string EnvironmentBlock(const TChildStart& start) {
+  std::string block;
+  LPCH strings = ::GetEnvironmentStringsA();
+  for (LPCH entry = strings; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+    const std::string variable = entry;
+    const bool replaced = std::any_of(start.Environment.begin(), start.Environment.end(),
+                                      [&](const auto& pair) { return SameName(variable, pair.first); });
+    if (!replaced) block += variable + '\0';
+  }
+  if (strings != nullptr) ::FreeEnvironmentStringsA(strings);
+  for (const auto& [name, value] : start.Environment) block += name + "=" + value + '\0';
+  return block + '\0';
+}
+
+HANDLE OpenNul(DWORD access) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return ::CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandle) {
+  HANDLE input = OpenNul(GENERIC_READ);
+  HANDLE output = OpenNul(GENERIC_WRITE);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  std::string commandLine = CommandLine(start);
+  std::string environment = EnvironmentBlock(start);
+  const BOOL started = ::CreateProcessA(
+      start.Program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+      environment.data(), start.WorkingFolder.empty() ? nullptr : start.WorkingFolder.c_str(), &startup,
+      &handle_->Info);
+  const DWORD failure = ::GetLastError();
+  if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
+  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
+  if (!started) {
+    ::SetLastError(failure);
+    ThrowLastError("start " + start.Program);
+  }
+}
+
+TChildProcess::~TChildProcess() {
+  if (!end_ && handle_) {
+    Kill();
+    ::WaitForSingleObject(handle_->Info.hProcess, ReapAfterKillMs);
+  }
+}
+
+void TChildProcess::HandleDeleter::operator()(TChildHandle* handle) const noexcept {
+  if (handle->Info.hProcess != nullptr) ::CloseHandle(handle->Info.hProcess);
+  if (handle->Info.hThread != nullptr) ::CloseHandle(handle->Info.hThread);
+  delete handle;
+}
+
+std::optional<TChildEnd> TChildProcess::Poll() {
+  if (end_) return end_;
+  if (::WaitForSingleObject(handle_->Info.hProcess, 0) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  ::GetExitCodeProcess(handle_->Info.hProcess, &code);
+  end_ = TChildEnd{static_cast<int>(code), 0};
+  return end_;
+}
+
+void TChildProcess::RequestStop() {
+  if (!end_) ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, handle_->Info.dwProcessId);
+}
+
+void TChildProcess::Kill() {
+  if (!end_) ::TerminateProcess(handle_->Info.hProcess, 1);
+}
+
+long TChildProcess::Id() const { return static_cast<long>(handle_->Info.dwProcessId); }
+
+void PrepareChildProcesses() {}
+
+void AwaitChildEvent(std::chrono::milliseconds limit) { std::this_thread::sleep_for(std::min(limit, AwaitSlice)); }

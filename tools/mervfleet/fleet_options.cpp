@@ -1,0 +1,147 @@
+#include "tools/mervfleet/fleet_options.h"
+
+#include <array>
+#include <charconv>
+#include <stdexcept>
+
+const std::string_view FleetHelpText =
+    R"(Usage: mervfleet --registers FILE [options] -- ACTIVITY [/PARAM=value ...]
+
+Runs one command of the module against many registers, each through the
+module as a process of its own in the register's line folder, and writes one
+table of outcomes.
+
+FILE is CSV with a header line: name,line,model[,folder] (other columns are
+ignored).
+  name    letters, digits, ".", "_", "-"; "{name}" in a parameter value is
+          replaced by it (/FILE={name}.txt gives each register its own file)
+  line    tcp:HOST:PORT or com:N[:SPEED] (SPEED as /BR= takes it, default
+          19200); modem:N:NUMBER lines are refused for now
+  model   the /ECR= code (465, 579E, ...)
+  folder  the line folder; default DIR/<name>. "error.dat", the log and
+          the files of a bare /FILE= name go there.
+
+Options:
+  --registers FILE  the registers file
+  --jobs N          registers under way at the same time, at most (default
+                    32); never two on the same line or in the same folder
+  --retries K       further attempts of a register that ended with a line
+                    failure (04, 05, 09, 31, 33 to 36); default 2
+  --pause SECONDS   wait before such an attempt (default 5)
+  --limit SECONDS   an attempt still running after this long is asked to stop
+                    (SIGTERM), and ended 30 s later (default 3600)
+  --out DIR         results.csv, results.json and the default line folders
+                    (default: the current folder)
+  --module PATH     the module (default: mervmodul beside mervfleet, else
+                    ../lib/mervmodul/mervmodul)
+  --copy-module     run a copy of the module in each line folder, for a module
+                    that does not take its program folder from
+                    MERV_PROGRAM_DIR
+  --help            this text
+
+The command must not name the line or the model (/COM=, /BR=, /IPADDR=,
+/IPPORT=, /ECR=, /MODEM, /DIALTONE=, /DIALPULS=): the registers file does.
+
+SIGINT or SIGTERM: no further register is started, those under way finish
+their command, and the results of all are written (registers not started
+with "not started"). A second signal passes the stop on to the modules under
+way, which end their command the way they end it on a stop.
+
+Exit status: 0 when every register ended with 0, 1 otherwise, 2 for a wrong
+command line or registers file.
+)";
+
+namespace {
+
+constexpr std::array<std::string_view, 8> LineParameterKeys = {"/COM=",   "/BR=",       "/IPADDR=",  "/IPPORT=",
+                                                               "/ECR=",   "/MODEM",     "/DIALTONE=", "/DIALPULS="};
+constexpr std::array<std::string_view, 3> RefusedActivities = {"DOSMODE", "MODEMDIAL", "MODEMHANGUP"};
+constexpr std::string_view NamePlaceholder = "{name}";
+constexpr int MostJobs = 4096;
+
+[[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }
+
+int Number(const std::string& text, std::string_view option, int lowest, int highest) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < lowest || value > highest) {
+    Refuse(std::string(option) + ": \"" + text + "\" is not a number from " + std::to_string(lowest) + " to " +
+           std::to_string(highest));
+  }
+  return value;
+}
+
+void CheckCommand(const TFleetOptions& options) {
+  if (options.Activity.empty() || options.Activity.front() == '/') Refuse("the command after \"--\" needs an activity");
+  for (const auto refused : RefusedActivities) {
+    if (options.Activity == refused) Refuse("the activity " + options.Activity + " cannot be run by mervfleet");
+  }
+  for (const auto& parameter : options.Parameters) {
+    for (const auto key : LineParameterKeys) {
+      if (parameter.rfind(key, 0) == 0) Refuse(parameter + ": the registers file gives the line and the model");
+    }
+  }
+}
+
+std::string ReplacedName(std::string text, const std::string& name) {
+  for (auto at = text.find(NamePlaceholder); at != std::string::npos; at = text.find(NamePlaceholder, at)) {
+    text.replace(at, NamePlaceholder.size(), name);
+    at += name.size();
+  }
+  return text;
+}
+
+}  // namespace
+
+TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
+  TFleetOptions options;
+  std::size_t index = 0;
+  const auto value = [&](const std::string& option) -> std::string {
+    if (index >= arguments.size()) Refuse(option + " needs a value");
+    return arguments[index++];
+  };
+  bool commandGiven = false;
+  while (index < arguments.size()) {
+    const std::string option = arguments[index++];
+    if (option == "--") {
+      commandGiven = true;
+      break;
+    }
+    if (option == "--help" || option == "-h") {
+      options.Help = true;
+    } else if (option == "--registers") {
+      options.RegistersFile = value(option);
+    } else if (option == "--jobs") {
+      options.Jobs = Number(value(option), option, 1, MostJobs);
+    } else if (option == "--retries") {
+      options.Retries = Number(value(option), option, 0, 100);
+    } else if (option == "--pause") {
+      options.PauseSeconds = Number(value(option), option, 0, 86400);
+    } else if (option == "--limit") {
+      options.LimitSeconds = Number(value(option), option, 1, 7 * 86400);
+    } else if (option == "--out") {
+      options.OutFolder = value(option);
+    } else if (option == "--module") {
+      options.Module = value(option);
+    } else if (option == "--copy-module") {
+      options.CopyModule = true;
+    } else {
+      Refuse("unknown option \"" + option + "\" (see --help)");
+    }
+  }
+  if (options.Help) return options;
+  if (options.RegistersFile.empty()) Refuse("--registers FILE is needed");
+  if (!commandGiven || index >= arguments.size()) Refuse("the command comes after \"--\": -- ACTIVITY /PARAM=...");
+  options.Activity = arguments[index++];
+  options.Parameters.assign(arguments.begin() + static_cast<std::ptrdiff_t>(index), arguments.end());
+  CheckCommand(options);
+  return options;
+}
+
+std::vector<std::string> ModuleArguments(const TFleetOptions& options, const std::string& name,
+                                         const std::vector<std::string>& lineParameters) {
+  std::vector<std::string> arguments{options.Activity};
+  for (const auto& parameter : options.Parameters) arguments.push_back(ReplacedName(parameter, name));
+  arguments.insert(arguments.end(), lineParameters.begin(), lineParameters.end());
+  return arguments;
+}

@@ -1,0 +1,85 @@
+#include "tools/mervfleet/fleet_results.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tools/mervfleet/csv_fields.h"
+
+namespace {
+
+constexpr const char* CsvHeader = "name,line,error,meaning,attempts,seconds,files\n";
+constexpr char FileSeparator = ';';
+
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", seconds);
+  return text;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      quoted += escape;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+std::string JoinedFiles(const std::vector<std::string>& files) {
+  std::string joined;
+  for (const auto& file : files) {
+    if (!joined.empty()) joined += FileSeparator;
+    joined += file;
+  }
+  return joined;
+}
+
+std::string PathIn(const std::string& folder, const char* name) {
+  return (std::filesystem::path(folder) / name).string();
+}
+
+}  // namespace
+
+std::string CsvRow(const TRegisterOutcome& outcome) {
+  return CsvLine({outcome.Name, outcome.Line, outcome.ErrorNumber ? std::to_string(*outcome.ErrorNumber) : "",
+                  outcome.Meaning, std::to_string(outcome.Attempts), SecondsText(outcome.Seconds),
+                  JoinedFiles(outcome.Files)}) +
+         "\n";
+}
+
+std::string JsonObject(const TRegisterOutcome& outcome) {
+  std::string files = "[";
+  for (const auto& file : outcome.Files) files += (files.size() > 1 ? "," : "") + JsonString(file);
+  files += "]";
+  return "{\"name\":" + JsonString(outcome.Name) + ",\"line\":" + JsonString(outcome.Line) +
+         ",\"error\":" + (outcome.ErrorNumber ? std::to_string(*outcome.ErrorNumber) : "null") +
+         ",\"meaning\":" + JsonString(outcome.Meaning) + ",\"attempts\":" + std::to_string(outcome.Attempts) +
+         ",\"seconds\":" + SecondsText(outcome.Seconds) + ",\"files\":" + files + "}";
+}
+
+TFleetResults::TFleetResults(const std::string& folder)
+    : csv_(PathIn(folder, "results.csv")), json_(PathIn(folder, "results.json")) {
+  csv_.Write(CsvHeader);
+  json_.Write("[");
+}
+
+void TFleetResults::Add(const TRegisterOutcome& outcome) {
+  csv_.Write(CsvRow(outcome));
+  json_.Write(std::string(rows_ == 0 ? "\n" : ",\n") + JsonObject(outcome));
+  ++rows_;
+}
+
+void TFleetResults::Commit() {
+  json_.Write(rows_ == 0 ? "]\n" : "\n]\n");
+  csv_.Commit();
+  json_.Commit();
+}

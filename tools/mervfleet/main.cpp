@@ -1,0 +1,102 @@
+// mervfleet: runs one command of the module against many registers, each
+// through the module as a process of its own in the register's line folder,
+// at most N at a time, and writes one table of outcomes; see FleetHelpText
+// (fleet_options.cpp).
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/platform.h"
+#include "base/stop_request.h"
+#include "tools/mervfleet/child_process.h"
+#include "tools/mervfleet/fleet_options.h"
+#include "tools/mervfleet/fleet_results.h"
+#include "tools/mervfleet/fleet_scheduler.h"
+#include "tools/mervfleet/progress_line.h"
+#include "tools/mervfleet/registers_file.h"
+#include "tools/mervfleet/small_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int ExitAllDone = 0;
+constexpr int ExitSomeFailed = 1;
+constexpr int ExitUsage = 2;
+/// A module larger than this is no module.
+constexpr std::size_t LargestModule = 256 * 1024 * 1024;
+
+#ifdef _WIN32
+constexpr const char* ModuleName = "mervmodul.exe";
+#else
+constexpr const char* ModuleName = "mervmodul";
+#endif
+
+// The module named by --module, else the one beside this program (a build
+// folder, the Windows zip), else the one of this program's installation.
+std::string FindModule(const std::string& given) {
+  if (!given.empty()) {
+    if (!fs::is_regular_file(given)) throw std::invalid_argument("--module: " + given + " is no file");
+    return fs::absolute(given).string();
+  }
+  const fs::path folder = fs::path(ExecutablePath()).parent_path();
+  for (const fs::path& candidate : {folder / ModuleName, folder / ".." / "lib" / "mervmodul" / ModuleName}) {
+    if (fs::is_regular_file(candidate)) return candidate.lexically_normal().string();
+  }
+  throw std::invalid_argument("the module is neither beside mervfleet nor in ../lib/mervmodul/: give --module PATH");
+}
+
+TRunSetup SetupFor(const TFleetOptions& options) {
+  TRunSetup setup;
+  setup.Options = &options;
+  setup.Module = FindModule(options.Module);
+  if (options.CopyModule) {
+    auto bytes = ReadSmallFile(setup.Module, LargestModule);
+    if (!bytes) throw std::invalid_argument("the module " + setup.Module + " cannot be read");
+    setup.ModuleBytes = std::move(*bytes);
+  }
+  return setup;
+}
+
+int Run(const TFleetOptions& options, const TRunSetup& setup, int total) {
+  fs::create_directories(options.OutFolder);
+  TRegistersFile registers(options.RegistersFile, options.OutFolder);
+  TFleetResults results(options.OutFolder);
+  TProgressLine progress(StandardErrorIsTerminal());
+  InstallStopRequestHandlers();
+  PrepareChildProcesses();
+  TFleetScheduler scheduler(setup, registers, total, results, progress);
+  const bool allDone = scheduler.Run();
+  results.Commit();
+  return allDone ? ExitAllDone : ExitSomeFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TFleetOptions options;
+  TRunSetup setup;
+  int total = 0;
+  try {
+    options = ParseFleetOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.Help) {
+      std::cout << FleetHelpText;
+      return ExitAllDone;
+    }
+    setup = SetupFor(options);
+    // The whole file is checked before the first register starts.
+    total = TRegistersFile(options.RegistersFile, options.OutFolder).CountRest();
+  } catch (const std::invalid_argument& failure) {
+    std::cerr << "mervfleet: " << failure.what() << "\n";
+    return ExitUsage;
+  }
+  setup.Options = &options;
+  try {
+    return Run(options, setup, total);
+  } catch (const std::exception& failure) {
+    std::cerr << "mervfleet: " << failure.what() << "\n";
+    return ExitSomeFailed;
+  }
+}

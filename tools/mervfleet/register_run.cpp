@@ -1,0 +1,207 @@
+#include "tools/mervfleet/register_run.h"
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+
+#include "base/code_page.h"
+#include "base/error_numbers.h"
+#include "base/kom_error.h"
+#include "base/platform.h"
+#include "app/command_turn.h"
+#include "base/safe_output_file.h"
+#include "tools/mervfleet/small_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* OutcomeFileName = "error.dat";
+constexpr const char* LogFileName = "KL.log";
+constexpr const char* ProgramFolderVariable = "MERV_PROGRAM_DIR";
+/// An attempt asked to stop that is still running this long after is killed.
+constexpr auto KillGrace = std::chrono::seconds(30);
+/// A file's time stamp comes from a coarser clock than the attempt's start:
+/// a file written at once may look this much older.
+constexpr auto FileClockSlack = std::chrono::milliseconds(50);
+constexpr std::size_t LongestOutcomeFile = 256;
+
+constexpr std::array<ErrorNumber, 8> LineFailures = {
+    ErrorNumber::NoAnswer,  ErrorNumber::LineFailure, ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
+    ErrorNumber::ModemSilent, ErrorNumber::LineBusy,  ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
+
+/// Parameters whose value names a file the module may write.
+constexpr std::array<std::string_view, 2> FileParameters = {"/FILE=", "/ZURNAL="};
+
+std::string ModuleFileName() {
+#ifdef _WIN32
+  return "mervmodul.exe";
+#else
+  return "mervmodul";
+#endif
+}
+
+// The number on the first line of the outcome file (" 0", "31"); none when
+// the file is missing or says no number.
+std::optional<int> ReadOutcomeNumber(const fs::path& file) {
+  const auto read = ReadSmallFile(file.string(), LongestOutcomeFile);
+  if (!read) return std::nullopt;
+  const std::string& text = *read;
+  const auto first = text.find_first_not_of(' ');
+  const auto end = text.find_first_of("\r\n");
+  if (first == std::string::npos || end == std::string::npos || first >= end) return std::nullopt;
+  const std::string digits = text.substr(first, end - first);
+  if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::stoi(digits);
+}
+
+// Where the module puts a path value of a command: a value without a
+// backslash lies in the program folder, one with a backslash is relative to
+// the working folder; both are the line folder here.
+fs::path TargetOf(std::string value, const fs::path& folder) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  const fs::path path(NativePathFromCommand(value));
+  return path.is_absolute() ? path : folder / path;
+}
+
+bool IsWithin(const fs::path& file, const fs::path& folder) {
+  const fs::path relative = file.lexically_normal().lexically_relative(folder.lexically_normal());
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+}  // namespace
+
+std::string ErrorMeaning(int number) {
+  if (number == 0) return "ok";
+  const std::string message = FormatError(number);
+  const std::string text = message.substr(message.find(':') + 1);
+  return text.empty() ? "failure without a number of its own" : Cp1250ToUtf8(text);
+}
+
+TRegisterRun::TRegisterRun(TRegisterEntry entry) : entry_(std::move(entry)) {}
+
+void TRegisterRun::StartAttempt(const TRunSetup& setup) {
+  const fs::path folder = fs::absolute(entry_.Folder);
+  fs::create_directories(folder);
+  if (!RemoveFileIfPresent((folder / OutcomeFileName).string())) {
+    throw std::system_error(std::make_error_code(std::errc::permission_denied),
+                            "cannot remove the earlier " + (folder / OutcomeFileName).string());
+  }
+  TChildStart start;
+  start.Program = setup.Module;
+  if (setup.Options->CopyModule) {
+    start.Program = (folder / ModuleFileName()).string();
+    std::error_code error;
+    if (fs::file_size(start.Program, error) != setup.ModuleBytes.size() || error) {
+      WriteFileSafely(start.Program, setup.ModuleBytes);
+      fs::permissions(start.Program, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+    }
+  }
+  std::vector<std::string> lineParameters = entry_.Line.ModuleParameters();
+  lineParameters.push_back("/ECR=" + entry_.Model);
+  arguments_ = ModuleArguments(*setup.Options, entry_.Name, lineParameters);
+  start.Arguments = arguments_;
+  start.WorkingFolder = folder.string();
+  start.Environment = {{ProgramFolderVariable, (folder / "").string()}};
+  attemptStart_ = TFleetClock::now();
+  attemptFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
+  if (!firstStart_) firstStart_ = attemptStart_;
+  ++attempts_;
+  stopAskedAt_.reset();
+  child_ = std::make_unique<TChildProcess>(start);
+}
+
+bool TRegisterRun::CheckAttempt(const TRunSetup& setup) {
+  if (!child_) return false;
+  if (const auto end = child_->Poll()) {
+    lastEnd_ = TFleetClock::now();
+    child_.reset();
+    ReadOutcome(*end);
+    return true;
+  }
+  const auto now = TFleetClock::now();
+  if (!stopAskedAt_ && now >= attemptStart_ + std::chrono::seconds(setup.Options->LimitSeconds)) {
+    PassStopOn();
+  } else if (stopAskedAt_ && now >= *stopAskedAt_ + KillGrace) {
+    child_->Kill();
+  }
+  return false;
+}
+
+void TRegisterRun::PassStopOn() {
+  if (!child_ || stopAskedAt_) return;
+  child_->RequestStop();
+  stopAskedAt_ = TFleetClock::now();
+}
+
+TFleetClock::time_point TRegisterRun::NextDeadline(const TRunSetup& setup) const {
+  if (stopAskedAt_) return *stopAskedAt_ + KillGrace;
+  return attemptStart_ + std::chrono::seconds(setup.Options->LimitSeconds);
+}
+
+bool TRegisterRun::EndedWithLineFailure() const {
+  return errorNumber_ && std::any_of(LineFailures.begin(), LineFailures.end(),
+                                     [this](ErrorNumber number) { return NumberOf(number) == *errorNumber_; });
+}
+
+void TRegisterRun::NoteStartFailure(const std::string& why) {
+  child_.reset();
+  errorNumber_.reset();
+  failure_ = "not started: " + why;
+  files_.clear();
+  lastEnd_ = TFleetClock::now();
+}
+
+TRegisterOutcome TRegisterRun::Outcome(const std::string& notStartedWhy) const {
+  TRegisterOutcome outcome;
+  outcome.Name = entry_.Name;
+  outcome.Line = entry_.Line.Text();
+  outcome.ErrorNumber = errorNumber_;
+  outcome.Meaning = errorNumber_ ? ErrorMeaning(*errorNumber_) : failure_;
+  if (attempts_ == 0 && !notStartedWhy.empty()) outcome.Meaning = "not started: " + notStartedWhy;
+  outcome.Attempts = attempts_;
+  if (firstStart_) outcome.Seconds = std::chrono::duration<double>(lastEnd_ - *firstStart_).count();
+  outcome.Files = files_;
+  return outcome;
+}
+
+void TRegisterRun::ReadOutcome(const TChildEnd& end) {
+  const fs::path folder = fs::absolute(entry_.Folder);
+  errorNumber_ = ReadOutcomeNumber(folder / OutcomeFileName);
+  failure_.clear();
+  if (!errorNumber_) {
+    failure_ = "no outcome: the module ended with " + end.Describe();
+    if (stopAskedAt_) failure_ += " after it was asked to stop";
+  }
+  files_ = FilesWritten();
+}
+
+// The files of the line folder changed since the attempt started (but the
+// module's own), and the files named by /FILE= and /ZURNAL= outside it.
+std::vector<std::string> TRegisterRun::FilesWritten() const {
+  const fs::path folder = fs::absolute(entry_.Folder);
+  const auto changed = [this](const fs::path& file) {
+    std::error_code error;
+    return fs::is_regular_file(file, error) && fs::last_write_time(file, error) >= attemptFileTime_ && !error;
+  };
+  std::vector<std::string> files;
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (name == OutcomeFileName || name == LogFileName || name == CommandLockFileName || name == ModuleFileName() ||
+        name.front() == '.') {
+      continue;
+    }
+    if (changed(entry->path())) files.push_back(name);
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& parameter : arguments_) {
+    for (const auto key : FileParameters) {
+      if (parameter.rfind(key, 0) != 0) continue;
+      const fs::path target = TargetOf(parameter.substr(key.size()), folder);
+      if (!IsWithin(target, folder) && changed(target)) files.push_back(target.lexically_normal().string());
+    }
+  }
+  return files;
+}

@@ -1,0 +1,119 @@
+#include "tools/mervfleet/registers_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "model/model_list.h"
+#include "tools/mervfleet/csv_fields.h"
+
+namespace {
+
+constexpr std::size_t LongestLine = 64 * 1024;
+constexpr std::size_t LongestName = 64;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+         c == '-';
+}
+
+bool IsValidName(std::string_view name) {
+  return !name.empty() && name.size() <= LongestName && name.front() != '.' &&
+         std::all_of(name.begin(), name.end(), IsNameCharacter);
+}
+
+std::size_t ColumnOf(const std::vector<std::string>& header, std::string_view name) {
+  return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+}
+
+}  // namespace
+
+TRegistersFile::TRegistersFile(const std::string& path, const std::string& outFolder)
+    : path_(path), outFolder_(outFolder) {
+  // Only a regular file: a FIFO or a device could block or never end.
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error) Refuse(error.message());
+  if (!std::filesystem::is_regular_file(status)) Refuse("not a regular file");
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) Refuse(std::strerror(errno));
+  std::string header;
+  if (!ReadLine(header)) Refuse("the file is empty; its first line names the columns");
+  if (header.rfind(ByteOrderMark, 0) == 0) header.erase(0, ByteOrderMark.size());
+  const auto names = SplitCsvLine(header);
+  columns_ = names.size();
+  nameColumn_ = ColumnOf(names, "name");
+  lineColumn_ = ColumnOf(names, "line");
+  modelColumn_ = ColumnOf(names, "model");
+  if (const auto folder = ColumnOf(names, "folder"); folder < columns_) folderColumn_ = folder;
+  if (std::max({nameColumn_, lineColumn_, modelColumn_}) >= columns_) {
+    Refuse("the header needs the columns name, line and model (and may have folder)");
+  }
+}
+
+TRegistersFile::~TRegistersFile() = default;
+
+std::optional<TRegisterEntry> TRegistersFile::Next() {
+  std::string line;
+  while (ReadLine(line)) {
+    if (line.find_first_not_of(" \t") != std::string::npos) return EntryOf(line);
+  }
+  return std::nullopt;
+}
+
+int TRegistersFile::CountRest() {
+  int count = 0;
+  while (Next()) ++count;
+  return count;
+}
+
+TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
+  std::vector<std::string> fields;
+  try {
+    fields = SplitCsvLine(line);
+  } catch (const std::invalid_argument& failure) {
+    Refuse(failure.what());
+  }
+  if (fields.size() != columns_) {
+    Refuse(std::to_string(fields.size()) + " fields where the header has " + std::to_string(columns_));
+  }
+  TRegisterEntry entry;
+  entry.FileLine = lineNumber_;
+  entry.Name = fields[nameColumn_];
+  if (!IsValidName(entry.Name)) {
+    Refuse("name \"" + entry.Name + "\" is not 1 to 64 letters, digits, \".\", \"_\" or \"-\" (not starting with \".\")");
+  }
+  try {
+    entry.Line = TRegisterLine::Parse(fields[lineColumn_]);
+  } catch (const std::invalid_argument& failure) {
+    Refuse(failure.what());
+  }
+  entry.Model = fields[modelColumn_];
+  if (ModelNameOfCode(entry.Model).empty()) Refuse("model \"" + entry.Model + "\" is no /ECR= code of the module");
+  entry.Folder = folderColumn_ && !fields[*folderColumn_].empty()
+                     ? fields[*folderColumn_]
+                     : (std::filesystem::path(outFolder_) / entry.Name).string();
+  return entry;
+}
+
+// One line without its end; false at the end of the file.
+bool TRegistersFile::ReadLine(std::string& line) {
+  line.clear();
+  for (int c; (c = std::fgetc(file_.get())) != EOF;) {
+    if (c == '\n') break;
+    if (line.size() == LongestLine) Refuse("a line longer than 64 KiB");
+    line += static_cast<char>(c);
+  }
+  if (std::ferror(file_.get())) Refuse(std::strerror(errno));
+  if (line.empty() && std::feof(file_.get())) return false;
+  ++lineNumber_;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+void TRegistersFile::Refuse(const std::string& why) const {
+  throw std::invalid_argument(path_ + ":" + std::to_string(lineNumber_) + ": " + why);
+}

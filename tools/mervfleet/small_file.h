@@ -1,0 +1,11 @@
+#pragma once
+// Reading a small file whole, up to a bound: the outcome file of a module
+// and, with --copy-module, the module itself. The one place where mervfleet
+// reads a file other than the registers file.
+#include <cstddef>
+#include <optional>
+#include <string>
+
+/// The first `limit` bytes of the regular file at `path` (all of it when it
+/// is shorter); none when it is missing, not a regular file or unreadable.
+std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit);
