@@ -289,7 +289,7 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   registers += "refused,tcp:127.0.0.1:" + std::to_string(RefusedPort()) + ",465\n";
   WriteFileBytes(dir / "registers.csv", registers);
   const auto result = RunProcess(MERVFLEET_EXE, {"--registers", (dir / "registers.csv").string(), "--out",
-                                                 (dir / "out").string(), "--module", MERVMODUL_EXE, "--copy-module", "--retries", "1",
+                                                 (dir / "out").string(), "--module", MERVMODUL_EXE, "--retries", "1",
                                                  "--pause", "0", "--", "R03", "/FILE={name}.txt", "/TO=300"},
                                  {{"XDG_CONFIG_HOME", (dir / "config").string()}});
   EXPECT_EQ(result.exitStatus, 1) << result.standardError;
@@ -312,6 +312,20 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   EXPECT_EQ(ReadFileBytes(dir / "out/refused/refused.txt"), "");
 }
 
+TEST(RealModuleFleet, CopiesTheModuleIntoTheLineFolderWhenAsked) {
+  RegisterRange range(1, {"--plu-count", "5"});
+  TempDir dir;
+  WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
+  const auto result = RunProcess(MERVFLEET_EXE, {"--registers", (dir / "registers.csv").string(), "--out",
+                                                 (dir / "out").string(), "--module", MERVMODUL_EXE, "--copy-module",
+                                                 "--", "R03", "/FILE={name}.txt"},
+                                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+  EXPECT_EQ(ReadFileBytes(dir / "out/r/mervmodul"), ReadFileBytes(MERVMODUL_EXE));
+  EXPECT_EQ(ResultRows(dir / "out" / "results.csv").at("r").files, "r.txt");
+  EXPECT_EQ(LinesOf(ReadFileBytes(dir / "out/r/r.txt")).size(), 5u);
+}
+
 TEST(RealModuleFleet, SigtermHalfWayLeavesNoRegisterWithoutARowAndNoModuleRunning) {
   RegisterRange range(6, {"--plu-count", "30", "--line-speed", "9600"});
   TempDir dir;
@@ -321,7 +335,7 @@ TEST(RealModuleFleet, SigtermHalfWayLeavesNoRegisterWithoutARowAndNoModuleRunnin
   TChildStart start;
   start.Program = MERVFLEET_EXE;
   start.Arguments = {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(), "--jobs", "2",
-                     "--module", MERVMODUL_EXE, "--copy-module", "--", "R03", "/FILE={name}.txt"};
+                     "--module", MERVMODUL_EXE, "--", "R03", "/FILE={name}.txt"};
   start.Environment = {{"XDG_CONFIG_HOME", (dir / "config").string()}};
   PrepareChildProcesses();
   TChildProcess fleet(start);

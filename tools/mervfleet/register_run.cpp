@@ -8,6 +8,7 @@
 #include "base/error_numbers.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
+#include "base/process_values.h"
 #include "app/command_turn.h"
 #include "base/safe_output_file.h"
 #include "tools/mervfleet/small_file.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr const char* OutcomeFileName = "error.dat";
 constexpr const char* LogFileName = "KL.log";
-constexpr const char* ProgramFolderVariable = "MERV_PROGRAM_DIR";
 /// An attempt asked to stop that is still running this long after is killed.
 constexpr auto KillGrace = std::chrono::seconds(30);
 /// A file's time stamp comes from a coarser clock than the attempt's start:
@@ -103,7 +103,7 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   arguments_ = ModuleArguments(*setup.Options, entry_.Name, lineParameters);
   start.Arguments = arguments_;
   start.WorkingFolder = folder.string();
-  start.Environment = {{ProgramFolderVariable, (folder / "").string()}};
+  start.Environment = {{ProgramDirVariable, (folder / "").string()}};
   attemptStart_ = TFleetClock::now();
   attemptFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
   if (!firstStart_) firstStart_ = attemptStart_;

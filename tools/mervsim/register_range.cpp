@@ -55,8 +55,9 @@ int RunRegisterRange(const TSimOptions& options) {
   }
   std::cout << "mervsim listening on tcp 127.0.0.1:" << range.First << "-" << range.First + range.Count - 1
             << std::endl;
-  std::cerr << "mervsim: " << range.Count << " registers, " << range.Count - firstFaulty << " of them faulty"
-            << std::endl;
+  std::cerr << "mervsim: " << range.Count << " registers";
+  if (range.Faulty) std::cerr << ", the last " << *range.Faulty << " with the fault options";
+  std::cerr << std::endl;
   std::vector<std::thread> servers;
   servers.reserve(registers.size());
   for (int index = 0; index < range.Count; ++index) {
