@@ -60,17 +60,17 @@ TEST(FleetRegisterLine, GivesTheModuleParametersAndTheKeyOfTheLine) {
     EXPECT_EQ(line.ExclusiveKey(), c.key) << c.text;
     EXPECT_EQ(line.Text(), c.text);
   }
-  for (const std::string bad : {"", "tcp:host", "tcp:host:0", "tcp:host:65536", "tcp::4001", "tcp:a/b:4001",
-                                "tcp: host:4001", "com:0", "com:256", "com:1:x", "com:1:2:3", "udp:1:2",
-                                "modem:1:5551234", "TCP:127.0.0.1:4001"}) {
+  for (const std::string bad :
+       {"", "tcp:host", "tcp:host:0", "tcp:host:65536", "tcp::4001", "tcp:a/b:4001", "tcp: host:4001", "com:0",
+        "com:256", "com:1:x", "com:1:2:3", "udp:1:2", "modem:1:5551234", "TCP:127.0.0.1:4001"}) {
     EXPECT_THROW(TRegisterLine::Parse(bad), std::invalid_argument) << bad;
   }
 }
 
 TEST(FleetOptions, ReadsTheOptionsAndTheCommandAfterTheDashes) {
-  const auto options = ParseFleetOptions({"--registers", "r.csv", "--jobs", "8", "--retries", "0", "--pause", "1",
-                                          "--limit", "60", "--out", "o", "--copy-module", "--", "R03",
-                                          "/FILE={name}-plu.txt", "/TO=2000"});
+  const auto options =
+      ParseFleetOptions({"--registers", "r.csv", "--jobs", "8", "--retries", "0", "--pause", "1", "--limit", "60",
+                         "--out", "o", "--copy-module", "--", "R03", "/FILE={name}-plu.txt", "/TO=2000"});
   EXPECT_EQ(options.RegistersFile, "r.csv");
   EXPECT_EQ(options.Jobs, 8);
   EXPECT_EQ(options.Retries, 0);
@@ -92,11 +92,11 @@ TEST(FleetOptions, ReadsTheOptionsAndTheCommandAfterTheDashes) {
 
 TEST(FleetOptions, RefusesWhatCannotBeRun) {
   const std::vector<Fields> refused = {
-      {"--", "R03"},                                          // no registers file
-      {"--registers", "r.csv"},                               // no command
-      {"--registers", "r.csv", "--"},                         // no activity
-      {"--registers", "r.csv", "--", "/FILE=x"},              // a parameter is no activity
-      {"--registers", "r.csv", "--jobs", "0", "--", "R03"},   // no job
+      {"--", "R03"},                                         // no registers file
+      {"--registers", "r.csv"},                              // no command
+      {"--registers", "r.csv", "--"},                        // no activity
+      {"--registers", "r.csv", "--", "/FILE=x"},             // a parameter is no activity
+      {"--registers", "r.csv", "--jobs", "0", "--", "R03"},  // no job
       {"--registers", "r.csv", "--jobs", "x", "--", "R03"},
       {"--registers", "r.csv", "--retries", "-1", "--", "R03"},
       {"--registers", "r.csv", "--jobs"},                     // value missing
@@ -122,12 +122,12 @@ std::string WrittenRegisters(const TempDir& dir, const std::string& text) {
 
 TEST(FleetRegistersFile, ReadsRegistersByTheHeaderAndSkipsBlankLines) {
   TempDir dir;
-  const auto path = WrittenRegisters(
-      dir, "\xEF\xBB\xBFhost,model,line,name,folder\r\n"
-           "a,465,tcp:127.0.0.1:4001,shop-1,\r\n"
-           "\r\n"
-           "b,579E,com:2,shop_2,\"lines,2\"\n"
-           "c,465,com:3:4,s3.x,\n");
+  const auto path = WrittenRegisters(dir,
+                                     "\xEF\xBB\xBFhost,model,line,name,folder\r\n"
+                                     "a,465,tcp:127.0.0.1:4001,shop-1,\r\n"
+                                     "\r\n"
+                                     "b,579E,com:2,shop_2,\"lines,2\"\n"
+                                     "c,465,com:3:4,s3.x,\n");
   TRegistersFile registers(path, "out");
   const auto first = registers.Next();
   ASSERT_TRUE(first);
@@ -151,8 +151,8 @@ TEST(FleetRegistersFile, NamesTheLineOfEveryFault) {
   };
   const std::vector<Case> cases = {
       {"", ":0: "},
-      {"name,line\nx,tcp:h:1\n", ":1: "},                     // no model column
-      {"name,line,model\nx,tcp:h:1\n", ":2: "},               // a field short
+      {"name,line\nx,tcp:h:1\n", ":1: "},        // no model column
+      {"name,line,model\nx,tcp:h:1\n", ":2: "},  // a field short
       {"name,line,model\nok,tcp:h:1,465\n.hidden,tcp:h:2,465\n", ":3: "},
       {"name,line,model\nok,tcp:h:1,465\na/b,tcp:h:2,465\n", ":3: "},
       {"name,line,model\nok,tcp:h:1,465\n\nx,tcp:h:2,999\n", ":4: "},
@@ -178,7 +178,14 @@ TEST(FleetRegistersFile, NamesTheLineOfEveryFault) {
 TEST(FleetResults, WritesOneRowPerRegisterInBothFilesOnlyWhenCommitted) {
   TempDir dir;
   TRegisterOutcome done{"a", "tcp:h:1", 0, "ok", 1, 2.5, {"a.txt"}};
-  TRegisterOutcome failed{"b,\"q\"", "com:1", 4, "pokladna bez odpov\xC4\x9B" "di", 3, 12.345, {}};
+  TRegisterOutcome failed{"b,\"q\"",
+                          "com:1",
+                          4,
+                          "pokladna bez odpov\xC4\x9B"
+                          "di",
+                          3,
+                          12.345,
+                          {}};
   TRegisterOutcome notStarted{"c", "com:2", std::nullopt, "not started: the run was stopped", 0, 0, {}};
   {
     TFleetResults results(dir.path().string());
@@ -189,13 +196,15 @@ TEST(FleetResults, WritesOneRowPerRegisterInBothFilesOnlyWhenCommitted) {
   EXPECT_EQ(ReadFileBytes(dir / "results.csv"),
             "name,line,error,meaning,attempts,seconds,files\n"
             "a,tcp:h:1,0,ok,1,2.50,a.txt\n"
-            "\"b,\"\"q\"\"\",com:1,4,pokladna bez odpov\xC4\x9B" "di,3,12.35,\n"
+            "\"b,\"\"q\"\"\",com:1,4,pokladna bez odpov\xC4\x9B"
+            "di,3,12.35,\n"
             "c,com:2,,not started: the run was stopped,0,0.00,\n");
   EXPECT_EQ(ReadFileBytes(dir / "results.json"),
             "[\n"
             "{\"name\":\"a\",\"line\":\"tcp:h:1\",\"error\":0,\"meaning\":\"ok\",\"attempts\":1,\"seconds\":2.50,"
             "\"files\":[\"a.txt\"]},\n"
-            "{\"name\":\"b,\\\"q\\\"\",\"line\":\"com:1\",\"error\":4,\"meaning\":\"pokladna bez odpov\xC4\x9B" "di\","
+            "{\"name\":\"b,\\\"q\\\"\",\"line\":\"com:1\",\"error\":4,\"meaning\":\"pokladna bez odpov\xC4\x9B"
+            "di\","
             "\"attempts\":3,\"seconds\":12.35,\"files\":[]},\n"
             "{\"name\":\"c\",\"line\":\"com:2\",\"error\":null,\"meaning\":\"not started: the run was stopped\","
             "\"attempts\":0,\"seconds\":0.00,\"files\":[]}\n"

@@ -4,11 +4,10 @@
 // module against registers played by mervsim --tcp-range, stopped with
 // SIGTERM half-way.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -92,8 +91,9 @@ protected:
   ProcessResult Run(const std::string& registers, const std::vector<std::string>& options,
                     const std::string& sleepSeconds = "0.2") {
     WriteFileBytes(dir_ / "registers.csv", "name,line,model\n" + registers);
-    std::vector<std::string> arguments{"--registers", (dir_ / "registers.csv").string(), "--out",
-                                       (dir_ / "out").string(), "--module", (dir_ / "module.sh").string()};
+    std::vector<std::string> arguments{"--registers", (dir_ / "registers.csv").string(),
+                                       "--out",       (dir_ / "out").string(),
+                                       "--module",    (dir_ / "module.sh").string()};
     arguments.insert(arguments.end(), options.begin(), options.end());
     return RunProcess(MERVFLEET_EXE, arguments,
                       {{"FLEET_LOG", (dir_ / "module.log").string()}, {"FLEET_SLEEP", sleepSeconds}});
@@ -104,7 +104,8 @@ protected:
 
 TEST_F(StandInFleet, RunsAtMostNAtATimeNeverTwoOnOneLineEachInItsOwnFolder) {
   std::string registers;
-  for (int i = 1; i <= 6; ++i) registers += "t" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(4000 + i) + ",465\n";
+  for (int i = 1; i <= 6; ++i)
+    registers += "t" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(4000 + i) + ",465\n";
   registers += "c1,com:1,465\nc2,com:1:5,465\n";
   const auto result = Run(registers, {"--jobs", "3", "--", "R03", "/FILE={name}", "/TO=100"});
   ASSERT_EQ(result.exitStatus, 0) << result.standardError;
@@ -149,14 +150,13 @@ TEST_F(StandInFleet, RetriesOnlyTheLineFailures) {
   std::string registers;
   const std::vector<std::pair<std::string, std::string>> expected = {
       // name, attempts with --retries 2
-      {"fail4-a", "3"},  {"fail5-a", "3"},  {"fail9-a", "3"},  {"fail31-a", "3"}, {"fail33-a", "3"},
-      {"fail36-a", "3"}, {"fail7-a", "1"},  {"fail10-a", "1"}, {"fail21-a", "1"}, {"fail37-a", "1"},
-      {"ok-a", "1"},
+      {"fail4-a", "3"}, {"fail5-a", "3"},  {"fail9-a", "3"},  {"fail31-a", "3"}, {"fail33-a", "3"}, {"fail36-a", "3"},
+      {"fail7-a", "1"}, {"fail10-a", "1"}, {"fail21-a", "1"}, {"fail37-a", "1"}, {"ok-a", "1"},
   };
   int port = 5000;
   for (const auto& [name, attempts] : expected) registers += name + ",tcp:h:" + std::to_string(++port) + ",465\n";
-  const auto result = Run(registers, {"--jobs", "16", "--retries", "2", "--pause", "0", "--", "R03", "/FILE={name}"},
-                          "0");
+  const auto result =
+      Run(registers, {"--jobs", "16", "--retries", "2", "--pause", "0", "--", "R03", "/FILE={name}"}, "0");
   EXPECT_EQ(result.exitStatus, 1) << result.standardError;
   const auto rows = ResultRows(dir_ / "out" / "results.csv");
   ASSERT_EQ(rows.size(), expected.size());
@@ -165,7 +165,9 @@ TEST_F(StandInFleet, RetriesOnlyTheLineFailures) {
     const std::string number = name == "ok-a" ? "0" : name.substr(4, name.find('-') - 4);
     EXPECT_EQ(rows.at(name).error, number) << name;
   }
-  EXPECT_EQ(rows.at("fail4-a").meaning, "pokladna bez odpov\xC4\x9B" "di");
+  EXPECT_EQ(rows.at("fail4-a").meaning,
+            "pokladna bez odpov\xC4\x9B"
+            "di");
   EXPECT_EQ(rows.at("ok-a").meaning, "ok");
 }
 
@@ -185,23 +187,33 @@ TEST_F(StandInFleet, RefusesAWrongRegistersFileBeforeAnyRegisterRuns) {
   EXPECT_NE(result.standardError.find("registers.csv:3: model \"999\""), std::string::npos) << result.standardError;
   EXPECT_FALSE(fs::exists(dir_ / "module.log"));
   EXPECT_EQ(RunProcess(MERVFLEET_EXE, {"--registers", (dir_ / "registers.csv").string(), "--module",
-                                       (dir_ / "none").string(), "--", "R03"}).exitStatus,
+                                       (dir_ / "none").string(), "--", "R03"})
+                .exitStatus,
             2);
 }
 
+// A file of 10,000 registers: checked whole, then read as the run goes; after
+// the stop the rest of it is read for the rows of the registers not started.
 TEST_F(StandInFleet, AStopLetsTheRegistersUnderWayFinishAndWritesARowForEveryRegister) {
+  constexpr std::size_t Registers = 10000;
   std::string registers;
-  for (int i = 1; i <= 8; ++i) registers += "r" + std::to_string(i) + ",tcp:h:" + std::to_string(i) + ",465\n";
+  for (std::size_t i = 1; i <= Registers; ++i)
+    registers += "r" + std::to_string(i) + ",tcp:h:" + std::to_string(i % 60000 + 1) + ",465\n";
   WriteFileBytes(dir_ / "registers.csv", "name,line,model\n" + registers);
   TChildStart start;
   start.Program = MERVFLEET_EXE;
-  start.Arguments = {"--registers", (dir_ / "registers.csv").string(), "--out", (dir_ / "out").string(),
-                     "--jobs", "2", "--module", (dir_ / "module.sh").string(), "--", "R03", "/FILE={name}"};
+  start.Arguments = {"--registers", (dir_ / "registers.csv").string(),
+                     "--out",       (dir_ / "out").string(),
+                     "--jobs",      "2",
+                     "--module",    (dir_ / "module.sh").string(),
+                     "--",          "R03",
+                     "/FILE={name}"};
   start.Environment = {{"FLEET_LOG", (dir_ / "module.log").string()}, {"FLEET_SLEEP", "1"}};
   PrepareChildProcesses();
   TChildProcess fleet(start);
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!fs::exists(dir_ / "module.log") && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  while (!fs::exists(dir_ / "module.log") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
   std::this_thread::sleep_for(300ms);
   fleet.RequestStop();
   std::optional<TChildEnd> ending;
@@ -210,7 +222,7 @@ TEST_F(StandInFleet, AStopLetsTheRegistersUnderWayFinishAndWritesARowForEveryReg
   EXPECT_EQ(ending->ExitStatus, 1);
 
   const auto rows = ResultRows(dir_ / "out" / "results.csv");
-  ASSERT_EQ(rows.size(), 8u);
+  ASSERT_EQ(rows.size(), Registers);
   std::set<std::string> started, ended;
   for (const auto& note : Notes(dir_ / "module.log")) (note.start ? started : ended).insert(note.name);
   EXPECT_EQ(started, ended) << "a module was cut off or outlived mervfleet";
@@ -284,14 +296,16 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   RegisterRange range(4, {"--plu-count", std::to_string(PluCount), "--faulty", "1", "--silent-after", "0"});
   TempDir dir;
   std::string registers = "name,line,model\n";
-  for (int i = 0; i < 3; ++i) registers += "good" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(range.Port(i)) + ",465\n";
+  for (int i = 0; i < 3; ++i)
+    registers += "good" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(range.Port(i)) + ",465\n";
   registers += "silent,tcp:127.0.0.1:" + std::to_string(range.Port(3)) + ",465\n";
   registers += "refused,tcp:127.0.0.1:" + std::to_string(RefusedPort()) + ",465\n";
   WriteFileBytes(dir / "registers.csv", registers);
-  const auto result = RunProcess(MERVFLEET_EXE, {"--registers", (dir / "registers.csv").string(), "--out",
-                                                 (dir / "out").string(), "--module", MERVMODUL_EXE, "--retries", "1",
-                                                 "--pause", "0", "--", "R03", "/FILE={name}.txt", "/TO=300"},
-                                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+  const auto result =
+      RunProcess(MERVFLEET_EXE,
+                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(), "--module",
+                  MERVMODUL_EXE, "--retries", "1", "--pause", "0", "--", "R03", "/FILE={name}.txt", "/TO=300"},
+                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
   EXPECT_EQ(result.exitStatus, 1) << result.standardError;
   const auto rows = ResultRows(dir / "out" / "results.csv");
   ASSERT_EQ(rows.size(), 5u);
@@ -316,9 +330,9 @@ TEST(RealModuleFleet, CopiesTheModuleIntoTheLineFolderWhenAsked) {
   RegisterRange range(1, {"--plu-count", "5"});
   TempDir dir;
   WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
-  const auto result = RunProcess(MERVFLEET_EXE, {"--registers", (dir / "registers.csv").string(), "--out",
-                                                 (dir / "out").string(), "--module", MERVMODUL_EXE, "--copy-module",
-                                                 "--", "R03", "/FILE={name}.txt"},
+  const auto result = RunProcess(MERVFLEET_EXE,
+                                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(),
+                                  "--module", MERVMODUL_EXE, "--copy-module", "--", "R03", "/FILE={name}.txt"},
                                  {{"XDG_CONFIG_HOME", (dir / "config").string()}});
   EXPECT_EQ(result.exitStatus, 0) << result.standardError;
   EXPECT_EQ(ReadFileBytes(dir / "out/r/mervmodul"), ReadFileBytes(MERVMODUL_EXE));
@@ -330,17 +344,28 @@ TEST(RealModuleFleet, SigtermHalfWayLeavesNoRegisterWithoutARowAndNoModuleRunnin
   RegisterRange range(6, {"--plu-count", "30", "--line-speed", "9600"});
   TempDir dir;
   std::string registers = "name,line,model\n";
-  for (int i = 0; i < 6; ++i) registers += "r" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(range.Port(i)) + ",465\n";
+  for (int i = 0; i < 6; ++i)
+    registers += "r" + std::to_string(i) + ",tcp:127.0.0.1:" + std::to_string(range.Port(i)) + ",465\n";
   WriteFileBytes(dir / "registers.csv", registers);
   TChildStart start;
   start.Program = MERVFLEET_EXE;
-  start.Arguments = {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(), "--jobs", "2",
-                     "--module", MERVMODUL_EXE, "--", "R03", "/FILE={name}.txt"};
+  start.Arguments = {"--registers",
+                     (dir / "registers.csv").string(),
+                     "--out",
+                     (dir / "out").string(),
+                     "--jobs",
+                     "2",
+                     "--module",
+                     MERVMODUL_EXE,
+                     "--",
+                     "R03",
+                     "/FILE={name}.txt"};
   start.Environment = {{"XDG_CONFIG_HOME", (dir / "config").string()}};
   PrepareChildProcesses();
   TChildProcess fleet(start);
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (ModulesIn(dir.path()).size() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  while (ModulesIn(dir.path()).size() < 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
   std::this_thread::sleep_for(200ms);
   ASSERT_EQ(ModulesIn(dir.path()).size(), 2u) << "two registers under way";
   fleet.RequestStop();

@@ -1,8 +1,6 @@
 // Children on POSIX: posix_spawn (no fork of a large process, no code of
 // ours between fork and exec), a working folder set by the spawn itself, and
 // a self-pipe written by the SIGCHLD handler that AwaitChildEvent polls.
-#include "tools/mervfleet/child_process.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,6 +13,8 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+
+#include "tools/mervfleet/child_process.h"
 
 extern char** environ;
 

@@ -2,8 +2,6 @@
 // process group of its own (so that Ctrl+Break can be sent to it alone), and
 // an environment block made of this process's with the given variables put
 // over it.
-#include "tools/mervfleet/child_process.h"
-
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+
+#include "tools/mervfleet/child_process.h"
 
 struct TChildHandle {
   PROCESS_INFORMATION Info{};
@@ -52,9 +52,9 @@ std::string CommandLine(const TChildStart& start) {
 
 bool SameName(const std::string& variable, const std::string& name) {
   if (variable.size() <= name.size() || variable[name.size()] != '=') return false;
-  return std::equal(name.begin(), name.end(), variable.begin(),
-                    [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) ==
-                                                std::toupper(static_cast<unsigned char>(b)); });
+  return std::equal(name.begin(), name.end(), variable.begin(), [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+  });
 }
 
 // "NAME=value\0...\0\0"
@@ -91,9 +91,8 @@ TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandl
   std::string commandLine = CommandLine(start);
   std::string environment = EnvironmentBlock(start);
   const BOOL started = ::CreateProcessA(
-      start.Program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
-      environment.data(), start.WorkingFolder.empty() ? nullptr : start.WorkingFolder.c_str(), &startup,
-      &handle_->Info);
+      start.Program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, environment.data(),
+      start.WorkingFolder.empty() ? nullptr : start.WorkingFolder.c_str(), &startup, &handle_->Info);
   const DWORD failure = ::GetLastError();
   if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
   if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);

@@ -14,8 +14,8 @@ constexpr const char* StoppedWhy = "the run was stopped";
 
 }  // namespace
 
-TFleetScheduler::TFleetScheduler(const TRunSetup& setup, TRegistersFile& registers, int total,
-                                 TFleetResults& results, TProgressLine& progress)
+TFleetScheduler::TFleetScheduler(const TRunSetup& setup, TRegistersFile& registers, int total, TFleetResults& results,
+                                 TProgressLine& progress)
     : setup_(setup), registers_(registers), results_(results), progress_(progress) {
   counts_.Total = total;
 }

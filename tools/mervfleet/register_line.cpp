@@ -28,8 +28,8 @@ int Number(std::string_view whole, std::string_view part, std::string_view what,
   int value = 0;
   const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
   if (part.empty() || error != std::errc() || end != part.data() + part.size() || value < 1 || value > highest) {
-    Refuse(whole, std::string(what) + " \"" + std::string(part) + "\" is not a number from 1 to " +
-                      std::to_string(highest));
+    Refuse(whole,
+           std::string(what) + " \"" + std::string(part) + "\" is not a number from 1 to " + std::to_string(highest));
   }
   return value;
 }
@@ -37,9 +37,8 @@ int Number(std::string_view whole, std::string_view part, std::string_view what,
 // A value that goes into a module parameter: no "/" (it would end the
 // parameter), no blanks at its ends (they would be cut), no control characters.
 void CheckParameterValue(std::string_view whole, std::string_view value, std::string_view what) {
-  const bool control = value.end() != std::find_if(value.begin(), value.end(), [](char c) {
-                         return static_cast<unsigned char>(c) < 0x20;
-                       });
+  const bool control = value.end() != std::find_if(value.begin(), value.end(),
+                                                   [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   if (value.empty() || value.find('/') != std::string_view::npos || value.front() == ' ' || value.back() == ' ' ||
       control) {
     Refuse(whole, std::string(what) + " \"" + std::string(value) + "\" cannot be given to the module");
@@ -68,8 +67,9 @@ TRegisterLine TRegisterLine::Parse(std::string_view text) {
     return line;
   }
   if (parts[0] == "modem" && parts.size() == 3) {
-    Refuse(text, "a call needs the module's resident mode to dial, run and hang up in one process; "
-                 "mervfleet does not drive it yet");
+    Refuse(text,
+           "a call needs the module's resident mode to dial, run and hang up in one process; "
+           "mervfleet does not drive it yet");
   }
   Refuse(text, "not tcp:HOST:PORT, com:N[:SPEED] or modem:N:NUMBER");
 }

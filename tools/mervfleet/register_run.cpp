@@ -4,12 +4,12 @@
 #include <array>
 #include <system_error>
 
+#include "app/command_turn.h"
 #include "base/code_page.h"
 #include "base/error_numbers.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
-#include "app/command_turn.h"
 #include "base/safe_output_file.h"
 #include "tools/mervfleet/small_file.h"
 
@@ -27,8 +27,8 @@ constexpr auto FileClockSlack = std::chrono::milliseconds(50);
 constexpr std::size_t LongestOutcomeFile = 256;
 
 constexpr std::array<ErrorNumber, 8> LineFailures = {
-    ErrorNumber::NoAnswer,  ErrorNumber::LineFailure, ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
-    ErrorNumber::ModemSilent, ErrorNumber::LineBusy,  ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
+    ErrorNumber::NoAnswer,    ErrorNumber::LineFailure, ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
+    ErrorNumber::ModemSilent, ErrorNumber::LineBusy,    ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
 
 /// Parameters whose value names a file the module may write.
 constexpr std::array<std::string_view, 2> FileParameters = {"/FILE=", "/ZURNAL="};

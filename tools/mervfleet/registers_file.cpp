@@ -16,8 +16,7 @@ constexpr std::size_t LongestName = 64;
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-         c == '-';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
 }
 
 bool IsValidName(std::string_view name) {
@@ -84,7 +83,8 @@ TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
   entry.FileLine = lineNumber_;
   entry.Name = fields[nameColumn_];
   if (!IsValidName(entry.Name)) {
-    Refuse("name \"" + entry.Name + "\" is not 1 to 64 letters, digits, \".\", \"_\" or \"-\" (not starting with \".\")");
+    Refuse("name \"" + entry.Name +
+           "\" is not 1 to 64 letters, digits, \".\", \"_\" or \"-\" (not starting with \".\")");
   }
   try {
     entry.Line = TRegisterLine::Parse(fields[lineColumn_]);

@@ -18,14 +18,13 @@ TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& c
   settings.Enq = catalogue.EnqByte();
   settings.Dtx = catalogue.DtxByte();
   settings.Drq = catalogue.DrqByte();
-  settings.ModelCode = static_cast<std::uint8_t>(
-      options.ModelCode.value_or(DefaultModelCode(options.ModelName, catalogue.CmFamily)));
+  settings.ModelCode =
+      static_cast<std::uint8_t>(options.ModelCode.value_or(DefaultModelCode(options.ModelName, catalogue.CmFamily)));
   settings.KeyStatus = options.KeyStatus;
   return settings;
 }
 
-std::string DescribeRegister(const TSimOptions& options, const TEmulatorSettings& settings,
-                             const TRegisterData& data) {
+std::string DescribeRegister(const TSimOptions& options, const TEmulatorSettings& settings, const TRegisterData& data) {
   const TSoubor* plu = data.Catalogue().Table(3);
   return options.ModelName + ", model code " + std::to_string(settings.ModelCode) + ", key status " +
          TWireLog::Hex(std::string(1, static_cast<char>(settings.KeyStatus))) + "h, " +

@@ -15,5 +15,4 @@ void FillRegisterData(TRegisterData& data, const TSimOptions& options);
 TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& catalogue);
 
 /// "ECR 465T/465TF, model code 18, key status 10h, 30000 PLU, 240 receipts" (code page 1250).
-std::string DescribeRegister(const TSimOptions& options, const TEmulatorSettings& settings,
-                             const TRegisterData& data);
+std::string DescribeRegister(const TSimOptions& options, const TEmulatorSettings& settings, const TRegisterData& data);
