@@ -5,9 +5,8 @@
 #include <system_error>
 
 #include "app/command_turn.h"
-#include "base/code_page.h"
 #include "base/error_numbers.h"
-#include "base/kom_error.h"
+#include "base/error_table.h"
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/safe_output_file.h"
@@ -73,9 +72,8 @@ bool IsWithin(const fs::path& file, const fs::path& folder) {
 
 std::string ErrorMeaning(int number) {
   if (number == 0) return "ok";
-  const std::string message = FormatError(number);
-  const std::string text = message.substr(message.find(':') + 1);
-  return text.empty() ? "failure without a number of its own" : Cp1250ToUtf8(text);
+  const TErrorEntry* entry = FindErrorEntry(number);
+  return entry != nullptr ? std::string(entry->Meaning) : "a number the module does not write";
 }
 
 TRegisterRun::TRegisterRun(TRegisterEntry entry) : entry_(std::move(entry)) {}

@@ -97,5 +97,5 @@ private:
   std::vector<std::string> files_;
 };
 
-/// The meaning of an error number of the module, in UTF-8.
+/// The meaning of an error number of the module, in English, from the error table.
 std::string ErrorMeaning(int number);
