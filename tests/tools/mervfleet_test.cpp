@@ -259,7 +259,8 @@ public:
   RegisterRange(int count, const std::vector<std::string>& options) {
     std::mt19937 random(std::random_device{}());
     for (int attempt = 0; attempt < 10 && first_ == 0; ++attempt) {
-      const int first = 20000 + static_cast<int>(random() % 30000);
+      // Below the ephemeral ports (32768 on) that outgoing connections take.
+      const int first = 10000 + static_cast<int>(random() % 20000);
       std::vector<std::string> arguments{"--tcp-range", std::to_string(first) + ":" + std::to_string(count)};
       arguments.insert(arguments.end(), options.begin(), options.end());
       auto process = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
