@@ -292,6 +292,51 @@ std::vector<std::string> ModulesIn(const fs::path& folder) {
   return found;
 }
 
+TEST(MervsimRange, WrongUsageEndsWithStatusTwoAndSaysWhy) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--tcp-range", "4001"}, "is not FIRST:COUNT"},
+      {{"--tcp-range", "0:2"}, "--tcp-range"},
+      {{"--tcp-range", "65535:2"}, "--tcp-range"},
+      {{"--tcp-range", "4001:2", "--tcp", "0"}, "without --tcp and --pty"},
+      {{"--tcp-range", "4001:2", "--once"}, "--once goes with one register"},
+      {{"--tcp-range", "4001:2", "--faulty", "3"}, "more registers than the range has"},
+      {{"--tcp", "0", "--faulty", "1"}, "--faulty needs --tcp-range"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    const auto result = RunProcess(MERVSIM_EXE, arguments);
+    EXPECT_EQ(result.exitStatus, 2) << message;
+    EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
+  }
+  const auto help = RunProcess(MERVSIM_EXE, {"--help"}).standardOutput;
+  EXPECT_NE(help.find("--tcp-range FIRST:COUNT"), std::string::npos);
+  EXPECT_NE(help.find("--faulty N"), std::string::npos);
+}
+
+// A table written to one register of a range stays in that register.
+TEST(MervsimRange, EachRegisterKeepsTablesOfItsOwn) {
+  RegisterRange range(2, {"--plu-count", "12"});
+  TempDir dir;
+  const auto run = [&](const std::string& activity, int index) {
+    RunProcess(
+        MERVMODUL_EXE,
+        {activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(range.Port(index)), "/ECR=465", "/FILE=plu.txt"},
+        {{"MERV_PROGRAM_DIR", dir.path().string()}, {"XDG_CONFIG_HOME", (dir / "config").string()}});
+    return ReadFileBytes(dir / "error.dat").substr(0, 2);
+  };
+  ASSERT_EQ(run("R03", 0), " 0");
+  auto rows = LinesOf(ReadFileBytes(dir / "plu.txt"));
+  ASSERT_EQ(rows.size(), 12u);
+  rows.resize(3);
+  std::string three;
+  for (const auto& row : rows) three += row + "\r\n";
+  WriteFileBytes(dir / "plu.txt", three);
+  ASSERT_EQ(run("W03", 0), " 0");
+  ASSERT_EQ(run("R03", 0), " 0");
+  EXPECT_EQ(LinesOf(ReadFileBytes(dir / "plu.txt")).size(), 3u);
+  ASSERT_EQ(run("R03", 1), " 0");
+  EXPECT_EQ(LinesOf(ReadFileBytes(dir / "plu.txt")).size(), 12u);
+}
+
 TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   constexpr int PluCount = 40;
   RegisterRange range(4, {"--plu-count", std::to_string(PluCount), "--faulty", "1", "--silent-after", "0"});
