@@ -171,6 +171,22 @@ TEST_F(StandInFleet, RetriesOnlyTheLineFailures) {
   EXPECT_EQ(rows.at("ok-a").meaning, "ok");
 }
 
+TEST_F(StandInFleet, ARegisterThatCannotStartGetsItsRowAndTheOthersRun) {
+  WriteFileBytes(dir_ / "plain-file", "");
+  WriteFileBytes(dir_ / "registers.csv", "name,line,model,folder\nlost,tcp:h:1,465," +
+                                             (dir_ / "plain-file" / "sub").string() + "\nfine,tcp:h:2,465,\n");
+  const auto result = RunProcess(MERVFLEET_EXE,
+                                 {"--registers", (dir_ / "registers.csv").string(), "--out", (dir_ / "out").string(),
+                                  "--module", (dir_ / "module.sh").string(), "--", "R03", "/FILE={name}"},
+                                 {{"FLEET_LOG", (dir_ / "module.log").string()}, {"FLEET_SLEEP", "0"}});
+  EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+  const auto rows = ResultRows(dir_ / "out" / "results.csv");
+  EXPECT_EQ(rows.at("lost").error, "");
+  EXPECT_EQ(rows.at("lost").attempts, "0");
+  EXPECT_EQ(rows.at("lost").meaning.rfind("not started: ", 0), 0u) << rows.at("lost").meaning;
+  EXPECT_EQ(rows.at("fine").error, "0");
+}
+
 TEST_F(StandInFleet, AnAttemptPastItsLimitIsStoppedAndHasNoOutcome) {
   const auto started = std::chrono::steady_clock::now();
   const auto result = Run("slow,tcp:h:1,465\n", {"--limit", "1", "--retries", "0", "--", "R03", "/FILE={name}"}, "20");

@@ -102,12 +102,14 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   start.Arguments = arguments_;
   start.WorkingFolder = folder.string();
   start.Environment = {{ProgramDirVariable, (folder / "").string()}};
-  attemptStart_ = TFleetClock::now();
+  const auto startedAt = TFleetClock::now();
   attemptFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
+  child_ = std::make_unique<TChildProcess>(start);
+  // Counted only once the module runs: a start that failed is no attempt.
+  attemptStart_ = startedAt;
   if (!firstStart_) firstStart_ = attemptStart_;
   ++attempts_;
   stopAskedAt_.reset();
-  child_ = std::make_unique<TChildProcess>(start);
 }
 
 bool TRegisterRun::CheckAttempt(const TRunSetup& setup) {
@@ -146,7 +148,7 @@ bool TRegisterRun::EndedWithLineFailure() const {
 void TRegisterRun::NoteStartFailure(const std::string& why) {
   child_.reset();
   errorNumber_.reset();
-  failure_ = "not started: " + why;
+  failure_ = (attempts_ == 0 ? "not started: " : "next attempt not started: ") + why;
   files_.clear();
   lastEnd_ = TFleetClock::now();
 }
