@@ -53,6 +53,7 @@ TEST(FleetRegisterLine, GivesTheModuleParametersAndTheKeyOfTheLine) {
       {"com:3", {"/COM=3", "/BR=19200"}, "com:3"},
       {"com:3:5", {"/COM=3", "/BR=5"}, "com:3"},
       {"com:255:9600", {"/COM=255", "/BR=9600"}, "com:255"},
+      {"modem:3:0,5551234", {"/COM=3", "/BR=19200", "/MODEM"}, "com:3"},
   };
   for (const auto& c : cases) {
     const auto line = TRegisterLine::Parse(c.text);
@@ -60,9 +61,11 @@ TEST(FleetRegisterLine, GivesTheModuleParametersAndTheKeyOfTheLine) {
     EXPECT_EQ(line.ExclusiveKey(), c.key) << c.text;
     EXPECT_EQ(line.Text(), c.text);
   }
+  EXPECT_EQ(TRegisterLine::Parse("modem:3:0,5551234").DialParameters(),
+            (Fields{"/COM=3", "/BR=19200", "/DIALTONE=0,5551234"}));
   for (const std::string bad :
        {"", "tcp:host", "tcp:host:0", "tcp:host:65536", "tcp::4001", "tcp:a/b:4001", "tcp: host:4001", "com:0",
-        "com:256", "com:1:x", "com:1:2:3", "udp:1:2", "modem:1:5551234", "TCP:127.0.0.1:4001"}) {
+        "com:256", "com:1:x", "com:1:2:3", "udp:1:2", "modem:1", "modem:0:555", "modem:1:a/b", "TCP:127.0.0.1:4001"}) {
     EXPECT_THROW(TRegisterLine::Parse(bad), std::invalid_argument) << bad;
   }
 }

@@ -402,6 +402,34 @@ TEST(RealModuleFleet, CopiesTheModuleIntoTheLineFolderWhenAsked) {
   EXPECT_EQ(LinesOf(ReadFileBytes(dir / "out/r/r.txt")).size(), 5u);
 }
 
+// A register on a dial-up line: dialled, read and hung up by the module's
+// resident mode in its line folder; a busy line is the dial's number.
+TEST(RealModuleFleet, DialsARegisterOnAModemLine) {
+  TempDir dir;
+  const auto link = [&](const char* name) { return (dir / name).string(); };
+  BackgroundProcess answering(
+      MERVSIM_EXE, {"--pty", "--link", link("com1"), "--modem", "connect", "--modem-s12", "5", "--plu-count", "7"});
+  BackgroundProcess busy(MERVSIM_EXE, {"--pty", "--link", link("com2"), "--modem", "busy", "--modem-s12", "5"});
+  ASSERT_NE(answering.FirstLine().find("listening on pty"), std::string::npos);
+  ASSERT_NE(busy.FirstLine().find("listening on pty"), std::string::npos);
+  WriteFileBytes(dir / "registers.csv", "name,line,model\ndialled,modem:1:5551234,465\nbusy,modem:2:5550000,465\n");
+  const auto result = RunProcess(MERVFLEET_EXE,
+                                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(),
+                                  "--module", MERVMODUL_EXE, "--retries", "0", "--", "R03", "/FILE={name}.txt"},
+                                 {{"XDG_CONFIG_HOME", (dir / "config").string()},
+                                  {"MERV_COM1", link("com1")},
+                                  {"MERV_COM2", link("com2")},
+                                  {"MERV_DOSMODE_POLL_MS", "50"}});
+  EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+  const auto rows = ResultRows(dir / "out" / "results.csv");
+  EXPECT_EQ(rows.at("dialled").error, "0") << rows.at("dialled").meaning;
+  EXPECT_EQ(rows.at("dialled").files, "dialled.txt");
+  EXPECT_EQ(LinesOf(ReadFileBytes(dir / "out/dialled/dialled.txt")).size(), 7u);
+  EXPECT_EQ(rows.at("busy").error, "34");
+  EXPECT_EQ(rows.at("busy").attempts, "1");
+  EXPECT_FALSE(fs::exists(dir / "out/dialled/mervfleet-call.txt"));
+}
+
 TEST(RealModuleFleet, SigtermHalfWayLeavesNoRegisterWithoutARowAndNoModuleRunning) {
   RegisterRange range(6, {"--plu-count", "30", "--line-speed", "9600"});
   TempDir dir;

@@ -15,8 +15,9 @@ FILE is CSV with a header line: name,line,model[,folder] (other columns are
 ignored).
   name    letters, digits, ".", "_", "-"; "{name}" in a parameter value is
           replaced by it (/FILE={name}.txt gives each register its own file)
-  line    tcp:HOST:PORT or com:N[:SPEED] (SPEED as /BR= takes it, default
-          19200); modem:N:NUMBER lines are refused for now
+  line    tcp:HOST:PORT, com:N[:SPEED] (SPEED as /BR= takes it, default
+          19200) or modem:N:NUMBER (dialled, used and hung up by the
+          module's resident mode in the line folder)
   model   the /ECR= code (465, 579E, ...)
   folder  the line folder; default DIR/<name>. "error.dat", the log and
           the files of a bare /FILE= name go there.

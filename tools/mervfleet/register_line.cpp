@@ -67,14 +67,24 @@ TRegisterLine TRegisterLine::Parse(std::string_view text) {
     return line;
   }
   if (parts[0] == "modem" && parts.size() == 3) {
-    Refuse(text,
-           "a call needs the module's resident mode to dial, run and hang up in one process; "
-           "mervfleet does not drive it yet");
+    line.kind_ = Kind::Modem;
+    line.number_ = Number(text, parts[1], "COM line", HighestComLine);
+    line.speed_ = DefaultComSpeed;
+    CheckParameterValue(text, parts[2], "number");
+    line.phoneNumber_ = std::string(parts[2]);
+    line.key_ = "com:" + std::to_string(line.number_);
+    return line;
   }
   Refuse(text, "not tcp:HOST:PORT, com:N[:SPEED] or modem:N:NUMBER");
 }
 
 std::vector<std::string> TRegisterLine::ModuleParameters() const {
   if (kind_ == Kind::Tcp) return {"/IPADDR=" + host_, "/IPPORT=" + std::to_string(number_)};
-  return {"/COM=" + std::to_string(number_), "/BR=" + speed_};
+  std::vector<std::string> parameters{"/COM=" + std::to_string(number_), "/BR=" + speed_};
+  if (kind_ == Kind::Modem) parameters.push_back("/MODEM");
+  return parameters;
+}
+
+std::vector<std::string> TRegisterLine::DialParameters() const {
+  return {"/COM=" + std::to_string(number_), "/BR=" + speed_, "/DIALTONE=" + phoneNumber_};
 }

@@ -23,7 +23,6 @@ constexpr auto KillGrace = std::chrono::seconds(30);
 /// A file's time stamp comes from a coarser clock than the attempt's start:
 /// a file written at once may look this much older.
 constexpr auto FileClockSlack = std::chrono::milliseconds(50);
-constexpr std::size_t LongestOutcomeFile = 256;
 
 constexpr std::array<ErrorNumber, 8> LineFailures = {
     ErrorNumber::NoAnswer,    ErrorNumber::LineFailure, ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
@@ -38,20 +37,6 @@ std::string ModuleFileName() {
 #else
   return "mervmodul";
 #endif
-}
-
-// The number on the first line of the outcome file (" 0", "31"); none when
-// the file is missing or says no number.
-std::optional<int> ReadOutcomeNumber(const fs::path& file) {
-  const auto read = ReadSmallFile(file.string(), LongestOutcomeFile);
-  if (!read) return std::nullopt;
-  const std::string& text = *read;
-  const auto first = text.find_first_not_of(' ');
-  const auto end = text.find_first_of("\r\n");
-  if (first == std::string::npos || end == std::string::npos || first >= end) return std::nullopt;
-  const std::string digits = text.substr(first, end - first);
-  if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-  return std::stoi(digits);
 }
 
 // Where the module puts a path value of a command: a value without a
@@ -100,11 +85,17 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   lineParameters.push_back("/ECR=" + entry_.Model);
   arguments_ = ModuleArguments(*setup.Options, entry_.Name, lineParameters);
   start.Arguments = arguments_;
+  call_.reset();
+  if (entry_.Line.LineKind() == TRegisterLine::Kind::Modem) {
+    call_ = std::make_unique<TModemCall>(folder, entry_.Line, arguments_);
+    start.Arguments = call_->ModuleArguments();
+  }
   start.WorkingFolder = folder.string();
   start.Environment = {{ProgramDirVariable, (folder / "").string()}};
   const auto startedAt = TFleetClock::now();
   attemptFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
   child_ = std::make_unique<TChildProcess>(start);
+  if (call_) call_->Begin();
   // Counted only once the module runs: a start that failed is no attempt.
   attemptStart_ = startedAt;
   if (!firstStart_) firstStart_ = attemptStart_;
@@ -120,6 +111,7 @@ bool TRegisterRun::CheckAttempt(const TRunSetup& setup) {
     ReadOutcome(*end);
     return true;
   }
+  if (call_ && !stopAskedAt_) call_->Advance();
   const auto now = TFleetClock::now();
   if (!stopAskedAt_ && now >= attemptStart_ + std::chrono::seconds(setup.Options->LimitSeconds)) {
     PassStopOn();
@@ -168,7 +160,8 @@ TRegisterOutcome TRegisterRun::Outcome(const std::string& notStartedWhy) const {
 
 void TRegisterRun::ReadOutcome(const TChildEnd& end) {
   const fs::path folder = fs::absolute(entry_.Folder);
-  errorNumber_ = ReadOutcomeNumber(folder / OutcomeFileName);
+  if (call_) call_->Conclude();
+  errorNumber_ = call_ ? call_->Outcome() : ReadOutcomeNumber((folder / OutcomeFileName).string());
   failure_.clear();
   if (!errorNumber_) {
     failure_ = "no outcome: the module ended with " + end.Describe();

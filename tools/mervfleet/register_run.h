@@ -7,6 +7,8 @@
 // "error.dat", which is removed before every attempt so that an earlier
 // outcome is never read as this one's.
 //
+// On a dial-up line an attempt is a call: see TModemCall.
+//
 // An attempt that runs past the limit is asked to stop (the module then ends
 // its command and writes its outcome); one that is still running a grace
 // time later is killed. The run owns its child process; destroying a run
@@ -20,6 +22,7 @@
 
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_options.h"
+#include "tools/mervfleet/modem_call.h"
 #include "tools/mervfleet/registers_file.h"
 
 using TFleetClock = std::chrono::steady_clock;
@@ -84,6 +87,8 @@ private:
 
   TRegisterEntry entry_;
   std::unique_ptr<TChildProcess> child_;
+  /// The call of an attempt on a dial-up line.
+  std::unique_ptr<TModemCall> call_;
   int attempts_ = 0;
   std::optional<TFleetClock::time_point> firstStart_;
   TFleetClock::time_point attemptStart_{};

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr std::size_t ReadChunk = 64 * 1024;
+constexpr std::size_t LongestOutcomeFile = 256;
 
 struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -30,4 +31,16 @@ std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t li
   }
   if (std::ferror(file.get())) return std::nullopt;
   return bytes;
+}
+
+std::optional<int> ReadOutcomeNumber(const std::string& path) {
+  const auto read = ReadSmallFile(path, LongestOutcomeFile);
+  if (!read) return std::nullopt;
+  const std::string& text = *read;
+  const auto first = text.find_first_not_of(' ');
+  const auto end = text.find_first_of("\r\n");
+  if (first == std::string::npos || end == std::string::npos || first >= end) return std::nullopt;
+  const std::string digits = text.substr(first, end - first);
+  if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::stoi(digits);
 }
