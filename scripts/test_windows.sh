@@ -43,7 +43,7 @@ done
 package=$(ls "$win"/mervmodul-*-win64.zip)
 (cd "$work" && cmake -E tar xf "$package")
 install=$(echo "$work"/mervmodul-*-win64)
-for file in mervmodul.exe kllog.exe libgcrypt-20.dll libgpg-error-0.dll readme.txt; do
+for file in mervmodul.exe kllog.exe mervfleet.exe libgcrypt-20.dll libgpg-error-0.dll readme.txt; do
   [[ -f $install/$file ]] || fail "the zip lacks $file"
 done
 plu_count=300
@@ -95,6 +95,22 @@ echo "== The log setting read from the registry"
 [[ -s $install/KL.log ]] || fail "LogSouborSifra=1 in the registry did not switch the communication log on"
 deciphered=$(cd "$install" && wine ./kllog.exe KL.log 2>/dev/null | tr -d '\r' || true)
 grep -q 'ErrorCode:  0' <<<"$deciphered" || fail "kllog.exe did not read the end of the command from KL.log"
+
+echo "== mervfleet.exe: two registers on one line, one port that refuses"
+start_sim --tcp 0
+port=$(head -1 "$work/sim.out" | sed 's/.*://')
+printf 'name,line,model\r\na,tcp:127.0.0.1:%s,465\r\nb,tcp:127.0.0.1:%s,465\r\nr,tcp:127.0.0.1:1,465\r\n' \
+  "$port" "$port" >"$install/registers.csv"
+(cd "$install" && wine ./mervfleet.exe --registers registers.csv --out fleet --retries 0 -- R03 '/FILE={name}.txt' \
+  >/dev/null 2>&1) || true
+stop_sim
+results=$(tr -d '\r' <"$install/fleet/results.csv" 2>/dev/null || true)
+for row in 'a,tcp:127.0.0.1:'"$port"',0,ok,1,' 'b,tcp:127.0.0.1:'"$port"',0,ok,1,' 'r,tcp:127.0.0.1:1,9,'; do
+  grep -q "^$row" <<<"$results" || fail "mervfleet.exe: no row '$row' in '$results'"
+done
+for name in a b; do
+  cmp -s "$reference/plu.txt" "$install/fleet/$name/$name.txt" || fail "mervfleet.exe: the table of $name differs"
+done
 
 echo "== R03 over COM1 (a pseudo-terminal)"
 rm -f "$install/plu.txt" "$install/error.dat" "$install/KL.log"
