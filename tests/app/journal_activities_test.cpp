@@ -152,19 +152,6 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
   }
 }
 
-// The register keeps its journal after a 52 (no reset was sent), and no
-// journal file of the save stays under the name: the same save runs again.
-TEST_F(JournalSaveTest, SaveThatEndedWith52CanBeRepeated) {
-  parameters_.DataFile = (folder_ / "out" / "z.txt").string();
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), 52);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), {}), 0) << "nothing left behind";
-  std::filesystem::create_directory(folder_ / "out");
-  catalogue_ = BuildCatalogue(ModelNameOfCode("465"));
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), 0);
-  EXPECT_EQ(resets_, std::vector<int>{17});
-  EXPECT_EQ(ReadFileBytes(parameters_.DataFile), TJournalFile::Read(parameters_.JournalFile, true).PlainText());
-}
-
 class JournalPrintTest : public ::testing::Test {
 protected:
   void SetUp() override {
