@@ -7,6 +7,7 @@
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "app/program.h"
 #include "app/viewer_launch.h"
 #include "base/communication_log.h"
 
@@ -65,14 +66,19 @@ void WriteDocument(const std::string& path, const std::vector<std::string>& line
 TViewerPlaces TViewerPlaces::OfThisProgram() {
   std::string temp = EnvironmentValue("TEMP");
   if (temp.empty()) temp = EnvironmentValue("TMPDIR");
-  return {::ProgramDir, std::filesystem::path(ExecutablePath()).filename().string(), temp, LastResortDocument};
+  const std::string executable = ExecutablePath();
+  return {::ProgramDir, std::filesystem::path(executable).filename().string(), temp, LastResortDocument,
+          DirectoryOfExecutable(executable)};
 }
+
+const std::string& TViewerPlaces::ViewerFolder() const { return ViewerDir.empty() ? ProgramDir : ViewerDir; }
 
 TPrintViewer::TPrintViewer(TViewerPlaces places) : places_(std::move(places)) {}
 
 TPrintViewer::Target TPrintViewer::ChooseTarget() const {
   if (CanCreate(places_.ProgramDir + ProbeNameOf(places_.ExecutableName))) {
-    return {places_.ProgramDir + ProgramFolderDocument, ProgramFolderDocument};
+    const std::string document = places_.ProgramDir + ProgramFolderDocument;
+    return {document, places_.ViewerFolder() == places_.ProgramDir ? ProgramFolderDocument : document};
   }
   std::string path = places_.TempDir;
   if (!path.empty() && path.back() != PathSeparator()) path += PathSeparator();
@@ -84,7 +90,7 @@ TPrintViewer::Target TPrintViewer::ChooseTarget() const {
 }
 
 void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
-  const std::string viewer = places_.ProgramDir + ViewerFileName();
+  const std::string viewer = places_.ViewerFolder() + ViewerFileName();
   std::error_code error;
   if (!std::filesystem::is_regular_file(viewer, error)) throw EKomError("VYRNAK.EXE not found");
   const Target target = ChooseTarget();

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
@@ -10,10 +11,12 @@
 #include "base/localized_texts.h"
 #include "base/platform.h"
 #include "base/stop_request.h"
+#include "transport/serial_ports.h"
 
 namespace {
 
-constexpr const char* VersionText = "3.04.05";
+// The build gives the version (MERV_VERSION of CMakeLists.txt).
+constexpr const char* VersionText = MERV_VERSION_TEXT;
 constexpr std::string_view CommandFileWord = "DOSMODE";
 
 void StartUp() {
@@ -24,7 +27,8 @@ void StartUp() {
   CipheredLogPath.clear();
   ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
   ApplicationTitle = "MERV Modul";
-  ProgramDir = DirectoryOfExecutable(ExecutablePath());
+  ProgramDir = ChooseProgramDir(std::getenv(ProgramDirVariable), DirectoryOfExecutable(ExecutablePath()),
+                                PathSeparator());
   ProgramCaption += std::string(" 9, verze ") + VersionText;
 }
 
@@ -45,6 +49,7 @@ constexpr const char* UsageText =
     "       mervmodul DOSMODE FILE                    run the commands of FILE\n"
     "       mervmodul                                 show the state, switch the log\n"
     "       mervmodul --help | --version\n"
+    "       mervmodul --ports                         list the serial ports and their COM numbers\n"
     "\n"
     "The outcome of a command is written to error.dat beside the executable:\n"
     "the error number (0 for success) and the interface version.\n"
@@ -57,6 +62,7 @@ std::string InformationTextFor(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1) return {};
   if (arguments[0] == "--help") return UsageText;
   if (arguments[0] == "--version") return std::string("mervmodul ") + VersionText + "\n";
+  if (arguments[0] == "--ports") return SerialPortListText(PresentSerialPorts());
   return {};
 }
 

@@ -150,7 +150,8 @@ class JournalPrintTest : public ::testing::Test {
 protected:
   void SetUp() override {
     InstallViewer(folder_.path());
-    places_ = {folder_.path().string() + "/", "mervmodul", (folder_ / "temp").string(), (folder_ / "last.tmp").string()};
+    places_ = {folder_.path().string() + "/", "mervmodul", (folder_ / "temp").string(),
+               (folder_ / "last.tmp").string(), ""};
     std::filesystem::create_directory(folder_ / "temp");
     TJournalFile file;
     file.HeaderLines = {"OBCHOD"};
@@ -179,6 +180,19 @@ TEST_F(JournalPrintTest, DocumentGoesToTheProgramFolderAndTheViewerGetsItsBareNa
   EXPECT_EQ(document[0], "TSKS1F[Courier New,7][" + Cp("Kopie účtenek") + "]");
   EXPECT_NE(std::find(document.begin(), document.end(), "[PA[DOKLAD"), document.end());
   EXPECT_FALSE(std::filesystem::exists(folder_ / "mervmodul.tmp")) << "the probe file is removed";
+}
+
+// A line folder named by MERV_PROGRAM_DIR: the viewer stays beside the
+// executable and gets the document's full path.
+TEST_F(JournalPrintTest, ViewerBesideTheExecutableGetsTheFullPathOfALineFoldersDocument) {
+  const auto line = folder_ / "line1";
+  std::filesystem::create_directory(line);
+  places_.ViewerDir = places_.ProgramDir;
+  places_.ProgramDir = (line / "").string();
+  EXPECT_EQ(Print(false), 0);
+  EXPECT_EQ(ViewerArguments(folder_.path()), (Lines{"FILE", (line / "tisk.tmp").string()}));
+  EXPECT_TRUE(std::filesystem::exists(line / "tisk.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "tisk.tmp"));
 }
 
 TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {

@@ -54,6 +54,27 @@ TEST(ProgramDir, FolderOfTheExecutableWithItsSeparator) {
   EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
 }
 
+TEST(ProgramDir, NamedFolderWinsAndEndsInASeparator) {
+  const std::string executableFolder = WithPlatformSeparators("/opt/merv/");
+  struct Case {
+    const char* named;
+    char separator;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {nullptr, '/', executableFolder},
+      {"", '/', executableFolder},
+      {"/var/lib/merv/line1", '/', "/var/lib/merv/line1/"},
+      {"/var/lib/merv/line1/", '/', "/var/lib/merv/line1/"},
+      {"C:\\ProgramData\\MERV Modul\\line1", '\\', "C:\\ProgramData\\MERV Modul\\line1\\"},
+      {"C:\\ProgramData\\MERV Modul\\line1\\", '\\', "C:\\ProgramData\\MERV Modul\\line1\\"},
+      {"C:/ProgramData/line1/", '\\', "C:/ProgramData/line1/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChooseProgramDir(c.named, executableFolder, c.separator), c.expected) << (c.named ? c.named : "null");
+  }
+}
+
 TEST(AboutDialogue, WithoutATerminalOnlyShowsTheState) {
   ProgramCaption = Cp("MERV Modul Fiskální 9, verze 3.04.05");
   std::istringstream in("a\na\n");
