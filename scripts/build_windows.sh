@@ -12,13 +12,15 @@ shift || true
 
 cmake -S . -B "$native" -DMERV_WERROR=ON >/dev/null
 cmake --build "$native" -j2 --target rescomp
+# The native folder may be given relative to the top or absolute.
+rescomp=$(cd "$native" && pwd)/rescomp
 
 # The print viewer's PDF library, cross-built once into the build folder.
 scripts/build_libharu_windows.sh "$dir"
 
 cmake -S . -B "$dir" -DMERV_WERROR=ON -DMERV_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-toolchain.cmake \
-  -DMERV_RESCOMP="$PWD/$native/rescomp" -DMERV_HPDF_ROOT="$(realpath "$dir")/libharu/install" "$@" >/dev/null
+  -DMERV_RESCOMP="$rescomp" -DMERV_HPDF_ROOT="$(realpath "$dir")/libharu/install" "$@" >/dev/null
 cmake --build "$dir" -j2
 # The zip of the Windows programs, beside the build (the MSI is made by the build).
 (cd "$dir" && cpack -G ZIP >/dev/null)

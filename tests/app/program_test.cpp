@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
 #include "base/ini_file.h"
+#include "base/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -54,24 +56,22 @@ TEST(ProgramDir, FolderOfTheExecutableWithItsSeparator) {
   EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
 }
 
-TEST(ProgramDir, NamedFolderWinsAndEndsInASeparator) {
-  const std::string executableFolder = WithPlatformSeparators("/opt/merv/");
-  struct Case {
-    const char* named;
-    char separator;
-    std::string expected;
+TEST(ProgramDir, NamedFolderWinsOverTheExecutablesFolder) {
+  const std::string executable = WithPlatformSeparators("/usr/lib/mervmodul/mervmodul");
+  const std::string here = std::filesystem::current_path().make_preferred().string() + PathSeparator();
+  const std::pair<std::string, std::string> cases[] = {
+      {"", WithPlatformSeparators("/usr/lib/mervmodul/")},
+      {WithPlatformSeparators("/var/lib/mervmodul/line1"), WithPlatformSeparators("/var/lib/mervmodul/line1/")},
+      {WithPlatformSeparators("/var/lib/mervmodul/line1/"), WithPlatformSeparators("/var/lib/mervmodul/line1/")},
+      {"line2", here + "line2" + PathSeparator()},
   };
-  const Case cases[] = {
-      {nullptr, '/', executableFolder},
-      {"", '/', executableFolder},
-      {"/var/lib/merv/line1", '/', "/var/lib/merv/line1/"},
-      {"/var/lib/merv/line1/", '/', "/var/lib/merv/line1/"},
-      {"C:\\ProgramData\\MERV Modul\\line1", '\\', "C:\\ProgramData\\MERV Modul\\line1\\"},
-      {"C:\\ProgramData\\MERV Modul\\line1\\", '\\', "C:\\ProgramData\\MERV Modul\\line1\\"},
-      {"C:/ProgramData/line1/", '\\', "C:/ProgramData/line1/"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ChooseProgramDir(c.named, executableFolder, c.separator), c.expected) << (c.named ? c.named : "null");
+  for (const auto& [named, expected] : cases) {
+    std::string folder = ProgramDirFor(executable, named);
+#ifdef _WIN32
+    // An absolute POSIX-looking path gains the current drive on Windows.
+    if (!named.empty() && named.front() == '\\') folder = folder.substr(2);
+#endif
+    EXPECT_EQ(folder, expected) << named;
   }
 }
 
