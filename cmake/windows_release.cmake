@@ -104,11 +104,12 @@ function(merv_windows_packages)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/mervmodul.wxs.in ${wxs} @ONLY)
   set(msi ${CMAKE_BINARY_DIR}/mervmodul-${MERV_VERSION}-win64.msi)
   # wixl knows no component conditions: the service's is set in the MSI's
-  # Component table afterwards.
+  # Component table afterwards. An uninstall (also the one of a major
+  # upgrade) must see the component enabled, or it would leave it behind.
   add_custom_command(
     OUTPUT ${msi}
     COMMAND ${MERV_WIXL} -a x64 -o ${msi} ${wxs}
-    COMMAND ${MERV_MSIBUILD} ${msi} -q "UPDATE Component SET Condition = 'INSTALLSERVICE = \"1\"' WHERE Component = 'ServiceHost'"
+    COMMAND ${MERV_MSIBUILD} ${msi} -q "UPDATE Component SET Condition = 'INSTALLSERVICE = \"1\" OR REMOVE ~= \"ALL\"' WHERE Component = 'ServiceHost'"
     DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${MERV_WINDOWS_DLLS} ${licence}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Building the MSI with wixl"
