@@ -9,6 +9,9 @@
 /// From now on the signals above ask the process to end.
 void InstallEndSignals();
 
+/// Asks for the end as the signals do: from a service manager's stop, or a test.
+void RequestEnd();
+
 /// True once an end has been asked for.
 bool EndRequested();
 

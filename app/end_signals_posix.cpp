@@ -42,6 +42,8 @@ void InstallEndSignals() {
   ::sigaction(SIGINT, &action, nullptr);
 }
 
+void RequestEnd() { OnEndSignal(SIGTERM); }
+
 bool EndRequested() { return endRequested != 0; }
 
 void WaitUnlessEndRequested(int ms) {

@@ -7,7 +7,7 @@
 namespace {
 
 std::atomic<bool> endRequested{false};
-HANDLE wakeEvent = nullptr;
+std::atomic<HANDLE> wakeEvent{nullptr};
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   switch (event) {
@@ -15,8 +15,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      endRequested = true;
-      if (wakeEvent != nullptr) SetEvent(wakeEvent);
+      RequestEnd();
       return TRUE;
     default:
       return FALSE;
@@ -28,6 +27,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 void InstallEndSignals() {
   if (wakeEvent == nullptr) wakeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+// The service manager's stop may come before the mode made its event: the
+// flag alone then ends the mode at its first look.
+void RequestEnd() {
+  endRequested = true;
+  if (wakeEvent != nullptr) SetEvent(wakeEvent);
 }
 
 bool EndRequested() { return endRequested; }

@@ -12,10 +12,12 @@
 #include "base/localized_texts.h"
 #include "base/platform.h"
 #include "base/stop_request.h"
+#include "transport/serial_ports.h"
 
 namespace {
 
-constexpr const char* VersionText = "3.04.05";
+// The build gives the version (MERV_VERSION of CMakeLists.txt).
+constexpr const char* VersionText = MERV_VERSION_TEXT;
 constexpr std::string_view CommandFileWord = "DOSMODE";
 
 void StartUp() {
@@ -48,6 +50,7 @@ constexpr const char* UsageText =
     "       mervmodul DOSMODE FILE                    run the commands of FILE\n"
     "       mervmodul                                 show the state, switch the log\n"
     "       mervmodul --help | --version\n"
+    "       mervmodul --ports                         list the serial ports and their COM numbers\n"
     "\n"
     "The outcome of a command is written to error.dat beside the executable:\n"
     "the error number (0 for success) and the interface version.\n"
@@ -60,6 +63,7 @@ std::string InformationTextFor(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1) return {};
   if (arguments[0] == "--help") return UsageText;
   if (arguments[0] == "--version") return std::string("mervmodul ") + VersionText + "\n";
+  if (arguments[0] == "--ports") return SerialPortListText(PresentSerialPorts());
   return {};
 }
 

@@ -17,7 +17,7 @@ inline constexpr int OutcomeNotWritten = 1;
 /// and runs it. Returns 0, or OutcomeNotWritten.
 int RunProgram(int argc, char** argv);
 
-/// The text printed for a lone "--help" or "--version" argument; empty for
+/// The text printed for a lone "--help", "--version" or "--ports" argument; empty for
 /// every other command line. No activity word begins with "-", so these
 /// cannot be reached by a command meant for the register.
 std::string InformationTextFor(const std::vector<std::string>& arguments);

@@ -1,6 +1,7 @@
 #pragma once
 // The module's one persistent store of settings: the registry key
-// "Software\Kelmora\VOR-Manager" of the current user on Windows, an INI file
+// "Software\Kelmora\VOR-Manager" on Windows (read from the current user, else
+// from the machine, HKEY_LOCAL_MACHINE; written for the current user), an INI file
 // "${XDG_CONFIG_HOME:-$HOME/.config}/Kelmora/VOR-Manager.ini" on POSIX. A
 // subkey of the registry is a section of the INI file.
 #include <string>

@@ -8,26 +8,40 @@ namespace {
 
 const std::string BaseKey = "Software\\Kelmora\\VOR-Manager\\";
 
+// A value of the current user wins; without one the machine's counts, which
+// the installer writes and a service account (without the user's key) reads.
+const HKEY ReadOrder[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+
 }  // namespace
 
 int ReadSettingInteger(std::string_view section, std::string_view name, int fallback) {
   const std::string key = BaseKey + std::string(section);
-  DWORD value = 0;
-  DWORD size = sizeof value;
-  const LONG result = RegGetValueA(HKEY_CURRENT_USER, key.c_str(), std::string(name).c_str(), RRF_RT_REG_DWORD,
-                                   nullptr, &value, &size);
-  return result == ERROR_SUCCESS ? static_cast<int>(value) : fallback;
+  for (const HKEY root : ReadOrder) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueA(root, key.c_str(), std::string(name).c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+        ERROR_SUCCESS) {
+      return static_cast<int>(value);
+    }
+  }
+  return fallback;
 }
 
 std::string ReadSettingText(std::string_view section, std::string_view name) {
   const std::string key = BaseKey + std::string(section);
-  char buffer[1024];
-  DWORD size = sizeof buffer;
-  const LONG result = RegGetValueA(HKEY_CURRENT_USER, key.c_str(), std::string(name).c_str(), RRF_RT_REG_SZ,
-                                   nullptr, buffer, &size);
-  return result == ERROR_SUCCESS && size > 0 ? std::string(buffer, size - 1) : std::string();
+  for (const HKEY root : ReadOrder) {
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    if (RegGetValueA(root, key.c_str(), std::string(name).c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) ==
+            ERROR_SUCCESS &&
+        size > 0) {
+      return std::string(buffer, size - 1);
+    }
+  }
+  return {};
 }
 
+// Written for the current user only: the machine's value is the installer's.
 void WriteSettingInteger(std::string_view section, std::string_view name, int value) {
   const std::string key = BaseKey + std::string(section);
   HKEY handle = nullptr;

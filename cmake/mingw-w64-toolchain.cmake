@@ -20,5 +20,6 @@ set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
 # Only the gcrypt DLLs travel with the executables: the C++ runtime and
-# winpthread are linked in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic")
+# winpthread are linked in (winpthread by the top CMakeLists.txt, at the end
+# of the link line: only the objects used, not its version resource).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")

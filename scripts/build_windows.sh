@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with mingw-w64 into the folder given
-# (default: build-windows). The resource compiler runs on this machine, so it
+# (default: build-windows), with libharu for the print viewer, and makes the
+# zip and the MSI. The resource compiler runs on this machine, so it
 # is built natively first, in the native build folder (default: build).
 # Extra arguments go to the cross cmake.
 set -euo pipefail
@@ -14,9 +15,12 @@ cmake --build "$native" -j2 --target rescomp
 # The native folder may be given relative to the top or absolute.
 rescomp=$(cd "$native" && pwd)/rescomp
 
+# The print viewer's PDF library, cross-built once into the build folder.
+scripts/build_libharu_windows.sh "$dir"
+
 cmake -S . -B "$dir" -DMERV_WERROR=ON -DMERV_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-toolchain.cmake \
-  -DMERV_RESCOMP="$rescomp" "$@" >/dev/null
+  -DMERV_RESCOMP="$rescomp" -DMERV_HPDF_ROOT="$(realpath "$dir")/libharu/install" "$@" >/dev/null
 cmake --build "$dir" -j2
-# The zip of the Windows programs, beside the build.
+# The zip of the Windows programs, beside the build (the MSI is made by the build).
 (cd "$dir" && cpack -G ZIP >/dev/null)

@@ -6,11 +6,14 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
           libhpdf-dev poppler-utils dpkg-dev)
 # With --windows also the Windows build (mingw-w64 cross compiler, its
-# libgcrypt, GoogleTest sources) and wine to run it; with --fuzz also clang
+# libgcrypt and zlib, GoogleTest sources, wixl and msitools for the MSI, pefile to read
+# the version resources back) and wine to run it; libharu's source is fetched
+# by scripts/build_libharu_windows.sh; with --fuzz also clang
 # and its fuzzer runtime.
 for option in "$@"; do
   case $option in
-    --windows) packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine
+                          libz-mingw-w64-dev wixl msitools python3-pefile xz-utils) ;;
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac

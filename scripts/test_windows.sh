@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Runs the Windows build under wine: every Windows test program once, then
-# mervmodul.exe against the Linux register emulator over TCP/IP and over a
-# COM port that wine maps to the emulator's pseudo-terminal, and the log
-# setting in wine's registry. The wine prefix lives in a temporary folder.
+# Runs the Windows build under wine: every Windows test program once; the
+# zip's programs (version resources, stripped) and mervmodul.exe from it
+# against the Linux register emulator over TCP/IP and over COM12, a port that
+# wine maps to the emulator's pseudo-terminal, and the log setting in wine's
+# registry; then the MSI: installed with its line service, the installed
+# module over TCP/IP, a command file run by the service, a journal
+# printed to a PDF through the installed viewer, the service stopped, and the
+# uninstall, which keeps the line's data. The wine prefix lives in a
+# temporary folder.
 # Usage: scripts/test_windows.sh [windows build folder] [native build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +35,15 @@ echo "Creating the wine prefix in $WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 wineserver -p 2>"$work/wineserver.log"
 wineboot -i >/dev/null 2>&1
+# wine's service manager gives a starting service a few seconds to call in;
+# a cold start on a loaded machine may take longer (the MSI's service). It
+# reads the limit when it starts, so the wine server is restarted once.
+wine reg add 'HKLM\System\CurrentControlSet\Control' /v ServicesPipeTimeout /t REG_DWORD /d 60000 /f >/dev/null
+wineserver -k
+wineserver -p 2>>"$work/wineserver.log"
+# The system processes start here, not inside a later pipeline whose output
+# they would hold open.
+wineboot >/dev/null 2>&1
 
 # --- The test programs, each once as a whole ------------------------------
 for program in "$win"/tests_*.exe; do
@@ -43,10 +57,27 @@ done
 package=$(ls "$win"/mervmodul-*-win64.zip)
 (cd "$work" && cmake -E tar xf "$package")
 install=$(echo "$work"/mervmodul-*-win64)
-for file in mervmodul.exe kllog.exe mervfleet.exe libgcrypt-20.dll libgpg-error-0.dll readme.txt; do
+for file in mervmodul.exe mervmodulw.exe kllog.exe mervfleet.exe vyrnak.exe readme.txt licence.txt; do
   [[ -f $install/$file ]] || fail "the zip lacks $file"
 done
 plu_count=300
+
+echo "== Version resources and stripped programs"
+version=$(cd "$install" && wine ./mervmodul.exe --version | tr -d '\r' | sed 's/^mervmodul //')
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "mervmodul.exe --version says '$version'"
+[[ $package == *"mervmodul-$version-win64.zip" ]] || fail "the zip $(basename "$package") is not named after $version"
+fixed=$(IFS=. read -r major minor patch <<<"$version"; echo "$((10#$major)).$((10#$minor)).$((10#$patch)).0")
+for program in "$install"/*.exe; do
+  IFS='|' read -r name product product_version file_version company description fixed_version count \
+    < <(/usr/bin/python3 scripts/pe_version.py "$program")
+  [[ $product == "MERV Modul" && $company == MERV && -n $description ]] ||
+    fail "$name: version resource names '$product' by '$company' ('$description')"
+  [[ $product_version == "$version" && $file_version == "$version" && $fixed_version == "$fixed" ]] ||
+    fail "$name: version $product_version/$file_version/$fixed_version, --version says $version"
+  [[ $count == 1 ]] || fail "$name: $count version resources"
+  x86_64-w64-mingw32-objdump -h "$program" | grep -q '\.debug_' && fail "$name is not stripped"
+  [[ -s $win/symbols/$name.debug ]] || fail "no symbols kept for $name"
+done
 
 # Starts the emulator with the arguments given; its ready line in $work/sim.out.
 start_sim() {
@@ -112,13 +143,17 @@ for name in a b; do
   cmp -s "$reference/plu.txt" "$install/fleet/$name/$name.txt" || fail "mervfleet.exe: the table of $name differs"
 done
 
-echo "== R03 over COM1 (a pseudo-terminal)"
+echo "== R03 over COM12 (a pseudo-terminal; \\\\.\\COM12)"
 rm -f "$install/plu.txt" "$install/error.dat" "$install/KL.log"
-start_sim --pty --link "$work/com1"
-ln -sfn "$work/com1" "$WINEPREFIX/dosdevices/com1"
-(cd "$install" && wine ./mervmodul.exe R03 /COM=1 /BR=2 /ECR=465 /FILE=plu.txt) || true
+start_sim --pty --link "$work/com12"
+ln -sfn "$work/com12" "$WINEPREFIX/dosdevices/com12"
+(cd "$install" && wine ./mervmodul.exe R03 /COM=12 /BR=2 /ECR=465 /FILE=plu.txt) || true
 stop_sim
-expect_success "R03 over COM1" && { cmp "$reference/plu.txt" "$install/plu.txt" || fail "R03 over COM1: the table differs"; }
+expect_success "R03 over COM12" && { cmp "$reference/plu.txt" "$install/plu.txt" || fail "R03 over COM12: the table differs"; }
+
+echo "== The port list from the registry"
+ports=$(cd "$install" && wine ./mervmodul.exe --ports | tr -d '\r' || true)
+grep -qx 'COM1 \\\\.\\COM1' <<<"$ports" || fail "--ports does not list wine's COM1: '$ports'"
 
 echo "== The log setting written to the registry"
 # The about mode writes the setting back: a missing value is written as 0.
@@ -129,6 +164,81 @@ grep -q 'a/N' <<<"$about" && fail "the about mode asked without a console: '$abo
 query=$(wine reg query "$key" /v LogSouborSifra 2>/dev/null | tr -d '\r' || true)
 grep -Eq 'LogSouborSifra[[:space:]]+REG_DWORD[[:space:]]+0x0' <<<"$query" ||
   fail "the about mode did not write LogSouborSifra=0 into the registry: '$query'"
+
+# --- The MSI ----------------------------------------------------------------
+msi=$(ls "$win"/mervmodul-*-win64.msi)
+[[ $msi == *"mervmodul-$version-win64.msi" ]] || fail "the MSI $(basename "$msi") is not named after $version"
+programs=$WINEPREFIX/drive_c/Program\ Files/MERV\ Modul
+line=$WINEPREFIX/drive_c/ProgramData/MERV\ Modul/line1
+service=MervModul-line1
+
+# Waits up to $1 tenths of a second for the command $2... to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+service_state() { wine sc query "$service" 2>/dev/null | tr -d '\r' | grep -Eo 'STATE +: +[0-9]+ +[A-Z_]+' | awk '{print $4}'; }
+
+echo "== MSI install, with the service of line1"
+wine msiexec /i "$(winepath -w "$msi")" /qn INSTALLSERVICE=1 || fail "msiexec /i failed"
+for file in mervmodul.exe mervmodulw.exe kllog.exe vyrnak.exe mervsvc.exe licence.txt readme.txt; do
+  [[ -f $programs/$file ]] || fail "the MSI did not install $file"
+done
+[[ -d $line ]] || fail "the MSI made no line folder"
+# wine puts a per-machine menu entry into the user's Start menu.
+find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/MERV Modul/MERV Modul.lnk' | grep -q . ||
+  fail "no Start-menu entry for the about mode"
+wait_for 100 test "$(service_state)" = RUNNING || fail "the service of line1 is '$(service_state)', not RUNNING"
+
+# The installed module, with the line folder as its program folder.
+line_windows='C:\ProgramData\MERV Modul\line1'
+installed() { (cd "$work" && MERV_PROGRAM_DIR=$line_windows wine "C:\\Program Files\\MERV Modul\\mervmodul.exe" "$@") || true; }
+expect_line_success() {
+  [[ $(head -c 4 "$line/error.dat" 2>/dev/null | od -An -tx1 | tr -d ' \n') == 20300d0a ]] && return 0
+  fail "$1: error.dat of line1 is '$(cat -A "$line/error.dat" 2>&1)'"
+  return 1
+}
+
+echo "== The installed module: R03 over TCP/IP"
+start_sim --tcp 0
+port=$(head -1 "$work/sim.out" | sed 's/.*://')
+installed R03 /IPADDR=127.0.0.1 /IPPORT="$port" /ECR=465 /FILE=plu.txt
+expect_line_success "installed R03 over TCP/IP" &&
+  { cmp "$reference/plu.txt" "$line/plu.txt" || fail "installed R03 over TCP/IP: the table differs"; }
+[[ ! -e $programs/error.dat ]] || fail "the installed module wrote error.dat beside itself"
+
+echo "== The service runs a command file of line1"
+rm -f "$line/error.dat"
+if [[ -d $line ]]; then
+  printf 'R03 /IPADDR=127.0.0.1 /IPPORT=%s /ECR=465 /FILE=service.txt\r\n' "$port" >"$line/command.tmp"
+  mv "$line/command.tmp" "$line/command.txt"
+fi
+wait_for 1200 test ! -e "$line/command.txt" || fail "the service did not take the command file"
+expect_line_success "R03 from the service" &&
+  { cmp "$reference/plu.txt" "$line/service.txt" || fail "R03 from the service: the table differs"; }
+
+echo "== The installed module prints a saved journal through the installed viewer"
+installed SAVEZUR /IPADDR=127.0.0.1 /IPPORT="$port" /ECR=465 /ZURNAL=day.zur
+stop_sim
+expect_line_success "SAVEZUR" && {
+  installed PRINTZUR /ZURNAL=day.zur /FONT=1
+  expect_line_success "PRINTZUR"
+  wait_for 600 test -s "$line/tisk.pdf" || fail "PRINTZUR: the installed vyrnak.exe wrote no tisk.pdf"
+  pdf_text=$(pdftotext "$line/tisk.pdf" - 2>/dev/null || true)
+  [[ $pdf_text == *"MERV Modul"* ]] || fail "PRINTZUR: tisk.pdf holds no page heading"
+}
+
+echo "== The service stops"
+wine sc stop "$service" >/dev/null 2>&1 || fail "sc stop $service failed"
+wait_for 300 test "$(service_state)" = STOPPED || fail "the service is '$(service_state)' after the stop"
+
+echo "== MSI uninstall keeps the line's data"
+wine msiexec /x "$(winepath -w "$msi")" /qn || fail "msiexec /x failed"
+[[ ! -e $programs/mervmodul.exe && ! -e $programs/vyrnak.exe ]] || fail "the uninstall left the programs"
+[[ -f $line/error.dat && -f $line/plu.txt && -f $line/day.zur ]] || fail "the uninstall did not keep the data of line1"
+[[ -z $(service_state) ]] || fail "the uninstall left the service ($(service_state))"
 
 if ((failures)); then
   echo "Windows tests: $failures failed"

@@ -1,7 +1,7 @@
 #pragma once
 // What happens to the finished PDF: printed on a named printer, or shown in
 // the desktop's viewer. One implementation per platform: pdf_handoff_posix.cpp
-// (lp, xdg-open), pdf_handoff_win32.cpp (the shell's "printto" and "open").
+// (lp, xdg-open), pdf_handoff_win32.cpp (the shell's "printto", "print" and "open").
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -19,6 +19,7 @@ constexpr int PrintWaitSeconds = 60;
 /// spooler has taken it. Throws EHandoffError.
 void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer);
 
-/// Starts the desktop's viewer on the PDF without waiting for it. False when
-/// there is no desktop to show it on or no viewer could be started.
+/// Starts the desktop's viewer on the PDF without waiting for it (on Windows
+/// the shell's "print" to the default printer first, else "open"). False
+/// when there is no desktop to show it on or no viewer could be started.
 bool OpenInViewer(const std::filesystem::path& pdf);

@@ -34,7 +34,15 @@ void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer
     throw EHandoffError("printing did not finish within " + std::to_string(PrintWaitSeconds) + " s");
 }
 
+// Windows prints by default: the shell's "print" verb sends the PDF to the
+// default printer through the application registered for PDFs; where none
+// registers "print", "open" shows it. ShellExecute returns a value above 32
+// when it started something.
 bool OpenInViewer(const std::filesystem::path& pdf) {
-  const auto result = ShellExecuteW(nullptr, L"open", pdf.wstring().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  const std::wstring file = pdf.wstring();
+  for (const wchar_t* verb : {L"print", L"open"}) {
+    const auto result = ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) > 32) return true;
+  }
+  return false;
 }

@@ -1,0 +1,118 @@
+# What a Windows release consists of, beyond the programs themselves:
+#  - a version resource in every shipped program (windres), from MERV_VERSION;
+#  - release copies of the programs, stripped, their symbols kept apart in
+#    symbols/*.debug (linked by .gnu_debuglink, so a debugger finds them);
+#  - the zip (cpack) and the MSI (wixl) made of the release copies.
+# Included by the top CMakeLists.txt in a Windows build.
+
+enable_language(RC)
+
+# 3.04.05 -> 3,4,5,0 (resources) and 3.4.5 (MSI): numbers without leading zeros.
+string(REPLACE "." ";" merv_version_parts "${MERV_VERSION}")
+set(merv_version_numbers)
+foreach(part IN LISTS merv_version_parts)
+  math(EXPR number "${part}")
+  list(APPEND merv_version_numbers ${number})
+endforeach()
+list(JOIN merv_version_numbers "." MERV_MSI_VERSION)
+list(APPEND merv_version_numbers 0)
+list(JOIN merv_version_numbers "," MERV_VERSION_COMMAS)
+
+set(MERV_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
+set(MERV_SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
+set(MERV_RELEASE_PROGRAMS)
+
+# Gives `target` its version resource with the file description given.
+function(merv_version_resource target description)
+  set(MERV_RC_NAME ${target})
+  set(MERV_RC_DESCRIPTION "${description}")
+  set(rc ${CMAKE_BINARY_DIR}/generated/${target}.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# A shipped program: its version resource, and its stripped release copy.
+function(merv_release_program target description)
+  merv_version_resource(${target} "${description}")
+  set(released ${MERV_RELEASE_DIR}/${target}.exe)
+  set(symbols ${MERV_SYMBOLS_DIR}/${target}.exe.debug)
+  add_custom_command(
+    OUTPUT ${released} ${symbols}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${MERV_RELEASE_DIR} ${MERV_SYMBOLS_DIR}
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${symbols}
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${symbols} $<TARGET_FILE:${target}> ${released}
+    DEPENDS ${target}
+    COMMENT "Stripping ${target}.exe, its symbols into symbols/"
+    VERBATIM)
+  set(MERV_RELEASE_PROGRAMS ${MERV_RELEASE_PROGRAMS} ${released} PARENT_SCOPE)
+endfunction()
+
+# The licence text shipped with the programs: the module's own, then those of
+# the libraries inside or beside them.
+function(merv_licence_text output)
+  set(text "MERV Modul\r\n==========\r\n\r\n")
+  file(READ ${CMAKE_SOURCE_DIR}/LICENSE own)
+  string(APPEND text "${own}\r\n")
+  if(MERV_HPDF_NOTICE)
+    file(READ ${MERV_HPDF_NOTICE} notice)
+    string(APPEND text "\r\n${notice}")
+  endif()
+  if(MERV_WINDOWS_DLLS)
+    file(READ /usr/share/common-licenses/LGPL-2.1 lgpl)
+    string(APPEND text "\r\nlibgcrypt-20.dll and libgpg-error-0.dll are under the GNU Lesser General Public License 2.1:\r\n\r\n${lgpl}")
+  endif()
+  string(REGEX REPLACE "\r?\n" "\r\n" text "${text}")
+  file(WRITE ${output} "${text}")
+endfunction()
+
+# Called once every program is defined: the zip and the MSI.
+function(merv_windows_packages)
+  set(licence ${CMAKE_BINARY_DIR}/licence.txt)
+  merv_licence_text(${licence})
+  add_custom_target(merv_release ALL DEPENDS ${MERV_RELEASE_PROGRAMS})
+
+  # The zip: the programs but the service host (which the MSI installs), the DLLs, the texts.
+  set(zip_programs ${MERV_RELEASE_PROGRAMS})
+  get_filename_component(MERV_RELEASE_DIR_NAME ${MERV_RELEASE_DIR} NAME)
+  list(FILTER zip_programs EXCLUDE REGEX "/mervsvc\\.exe$")
+  install(PROGRAMS ${zip_programs} DESTINATION .)
+  install(FILES ${MERV_WINDOWS_DLLS} ${CMAKE_BINARY_DIR}/readme.txt ${licence} DESTINATION .)
+
+  find_program(MERV_WIXL wixl)
+  find_program(MERV_MSIBUILD msibuild)
+  if(NOT MERV_WIXL OR NOT MERV_MSIBUILD)
+    message(STATUS "wixl or msibuild not found (packages wixl, msitools): no MSI")
+    return()
+  endif()
+  # wixl takes only paths relative to its working folder, the build folder
+  # (where the DLLs are copied too).
+  set(files)
+  foreach(file IN LISTS zip_programs MERV_WINDOWS_DLLS)
+    get_filename_component(name ${file} NAME)
+    file(RELATIVE_PATH source ${CMAKE_BINARY_DIR} ${file})
+    if(file IN_LIST MERV_WINDOWS_DLLS)
+      set(source ${name})
+    endif()
+    string(APPEND files "            <File Id=\"${name}\" Name=\"${name}\" Source=\"${source}\"/>\n")
+  endforeach()
+  foreach(file readme.txt licence.txt)
+    string(APPEND files "            <File Id=\"${file}\" Name=\"${file}\" Source=\"${file}\"/>\n")
+  endforeach()
+  string(REPLACE "<File Id=\"mervmodul.exe\"" "<File Id=\"mervmodul.exe\" KeyPath=\"yes\"" files "${files}")
+  set(MERV_MSI_PROGRAM_FILES "${files}")
+  set(wxs ${CMAKE_BINARY_DIR}/mervmodul.wxs)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/mervmodul.wxs.in ${wxs} @ONLY)
+  set(msi ${CMAKE_BINARY_DIR}/mervmodul-${MERV_VERSION}-win64.msi)
+  # wixl knows no component conditions: the service's is set in the MSI's
+  # Component table afterwards. An uninstall (also the one of a major
+  # upgrade) must see the component enabled, or it would leave it behind.
+  add_custom_command(
+    OUTPUT ${msi}
+    COMMAND ${MERV_WIXL} -a x64 -o ${msi} ${wxs}
+    COMMAND ${MERV_MSIBUILD} ${msi} -q "UPDATE Component SET Condition = 'INSTALLSERVICE = \"1\" OR REMOVE ~= \"ALL\"' WHERE Component = 'ServiceHost'"
+    DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${MERV_WINDOWS_DLLS} ${licence}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    COMMENT "Building the MSI with wixl"
+    VERBATIM)
+  add_custom_target(merv_msi ALL DEPENDS ${msi} merv_windows_dlls)
+endfunction()
