@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
-          libhpdf-dev poppler-utils dpkg-dev)
+          libhpdf-dev poppler-utils dpkg-dev lintian systemd)
 # With --windows also the Windows build (mingw-w64 cross compiler, its
 # libgcrypt, GoogleTest sources) and wine to run it; with --fuzz also clang
 # and its fuzzer runtime.
