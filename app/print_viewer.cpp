@@ -7,7 +7,6 @@
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
-#include "app/program.h"
 #include "app/viewer_launch.h"
 #include "base/communication_log.h"
 

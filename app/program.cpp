@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
@@ -84,20 +83,6 @@ std::string CommandFilePathOf(const std::string& commandString) {
   std::string rest = commandString.substr(CommandFileWord.size());
   if (!rest.empty() && rest.back() == '/') rest.pop_back();
   return Trimmed(rest);
-}
-
-std::string DirectoryOfExecutable(const std::string& executablePath) {
-  const auto separator = executablePath.find_last_of(PathSeparator());
-  return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
-}
-
-// A relative folder is taken against the working directory at start-up, so
-// that the folder stays the same whatever a command does later.
-std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder) {
-  if (namedFolder.empty()) return DirectoryOfExecutable(executablePath);
-  std::string folder = std::filesystem::absolute(namedFolder).make_preferred().string();
-  if (folder.back() != PathSeparator()) folder += PathSeparator();
-  return folder;
 }
 
 int RunProgram(int argc, char** argv) {

@@ -10,7 +10,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 std::string PlainLogPath;
@@ -23,7 +23,7 @@ constexpr std::string_view LineEnd = "\r\n";
 // Keying costs 521 block encryptions; the log keys once per process and only
 // resets the chaining register for each line, which gives the same output.
 TTextCipher& LogCipher() {
-  static TTextCipher cipher(PassPhrase);
+  static TTextCipher cipher(TextCipherKey);
   return cipher;
 }
 

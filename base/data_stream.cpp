@@ -7,7 +7,7 @@
 
 #include "base/base64.h"
 #include "base/durable_file.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ void TDataStream::Prepare(bool forWriting) {
   failureAtTextStart_ = false;
   readAheadBytes_ = FirstReadAheadBytes;
   if (enciphered_) {
-    cipher_ = std::make_unique<TTextCipher>(PassPhrase);
+    cipher_ = std::make_unique<TTextCipher>(TextCipherKey);
     cipher_->Reset();
   }
 }

@@ -1,6 +1,24 @@
 #include "base/process_values.h"
 
+#include <filesystem>
+
+#include "base/platform.h"
+
 std::string ProgramDir;
 std::string ProgramCaption;
 std::string ApplicationTitle;
 int ErrorCode = 0;
+
+std::string DirectoryOfExecutable(const std::string& executablePath) {
+  const auto separator = executablePath.find_last_of(PathSeparator());
+  return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
+}
+
+// A relative folder is taken against the working directory at start-up, so
+// that the folder stays the same whatever a command does later.
+std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder) {
+  if (namedFolder.empty()) return DirectoryOfExecutable(executablePath);
+  std::string folder = std::filesystem::absolute(namedFolder).make_preferred().string();
+  if (folder.back() != PathSeparator()) folder += PathSeparator();
+  return folder;
+}

@@ -20,3 +20,11 @@ extern int ErrorCode;
 
 /// Interface version written to the second line of "error.dat".
 inline constexpr const char* InterfaceVersion = "3.02F";
+
+/// The folder part of an executable path, up to and including the last separator.
+std::string DirectoryOfExecutable(const std::string& executablePath);
+
+/// The program folder: `namedFolder` (the value of ProgramDirVariable) when
+/// it is not empty, made absolute and ending in the separator; else the
+/// folder of the executable.
+std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder);

@@ -11,16 +11,14 @@
 
 namespace {
 
+// The settings of the installation, for a process without a home.
+constexpr const char* SystemSettingsFolder = "/etc/mervmodul";
+
 std::filesystem::path SettingsFilePath() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  std::filesystem::path base;
-  if (configHome != nullptr && *configHome != '\0') {
-    base = configHome;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::filesystem::path(home != nullptr ? home : ".") / ".config";
-  }
-  return base / "Kelmora" / "VOR-Manager.ini";
+  const char* home = std::getenv("HOME");
+  return SettingsFileFor(configHome == nullptr ? "" : configHome, home == nullptr ? "" : home,
+                         SystemSettingsFolder);
 }
 
 TIniFile LoadSettings() {
@@ -32,6 +30,13 @@ TIniFile LoadSettings() {
 }
 
 }  // namespace
+
+std::string SettingsFileFor(const std::string& configHome, const std::string& home, const std::string& systemFolder) {
+  const std::filesystem::path file = std::filesystem::path("Kelmora") / "VOR-Manager.ini";
+  if (!configHome.empty()) return (configHome / file).string();
+  if (home.empty() || home == "/") return (std::filesystem::path(systemFolder) / "VOR-Manager.ini").string();
+  return (std::filesystem::path(home) / ".config" / file).string();
+}
 
 int ReadSettingInteger(std::string_view section, std::string_view name, int fallback) {
   const auto value = LoadSettings().Value(section, name);

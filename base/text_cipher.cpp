@@ -4,19 +4,9 @@
 #include <stdexcept>
 
 #include "base/base64.h"
-#include "base/gcrypt_library.h"
 
-namespace {
-
-std::string DigestOf(std::string_view passPhrase) {
-  const Sha1Digest digest = ComputeSha1(passPhrase);
-  return std::string(reinterpret_cast<const char*>(digest.data()), digest.size());
-}
-
-}  // namespace
-
-TTextCipher::TTextCipher(std::string_view passPhrase)
-    : feedback_(DigestOf(passPhrase)) {
+TTextCipher::TTextCipher(std::string_view key)
+    : feedback_(key) {
   Reset();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The text cipher of the enciphered communication log and of enciphered data
-// files: Blowfish in cipher-feedback mode with 8-bit feedback, keyed with the
-// SHA-1 digest of a pass phrase (a 160-bit Blowfish key), its cipher bytes
-// carried as Base64 text.
+// files: Blowfish in cipher-feedback mode with 8-bit feedback, keyed with
+// TextCipherKey (the SHA-1 digest of a pass phrase, a 160-bit Blowfish key),
+// its cipher bytes carried as Base64 text.
 //
 // The object owns its key schedule and its 8-byte chaining register. The
 // register runs on from call to call until Reset, so texts enciphered one
@@ -16,9 +16,9 @@
 
 class TTextCipher {
 public:
-  /// Keys the cipher and resets it. Throws std::runtime_error when the
-  /// cryptographic library fails.
-  explicit TTextCipher(std::string_view passPhrase);
+  /// Keys the cipher with the Blowfish key (TextCipherKey for every file of
+  /// the module) and resets it.
+  explicit TTextCipher(std::string_view key);
   ~TTextCipher();
   TTextCipher(const TTextCipher&) = delete;
   TTextCipher& operator=(const TTextCipher&) = delete;

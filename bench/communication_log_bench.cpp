@@ -8,7 +8,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/communication_log.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 namespace {
@@ -34,7 +34,7 @@ BENCHMARK(EncipheredLogLine);
 
 void EncipherOneLineWithTheKeptCipher(benchmark::State& state) {
   const std::string text = BuildLogText("08.12.2025 18:24:00", Message, Record);
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   for (auto _ : state) benchmark::DoNotOptimize(EncipherLogLine(text, cipher));
   state.SetItemsProcessed(state.iterations());
 }
@@ -44,7 +44,7 @@ BENCHMARK(EncipherOneLineWithTheKeptCipher);
 void EncipherOneLineKeyingAnew(benchmark::State& state) {
   const std::string text = BuildLogText("08.12.2025 18:24:00", Message, Record);
   for (auto _ : state) {
-    TTextCipher cipher(PassPhrase);
+    TTextCipher cipher(TextCipherKey);
     benchmark::DoNotOptimize(EncipherLogLine(text, cipher));
   }
   state.SetItemsProcessed(state.iterations());

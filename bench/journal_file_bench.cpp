@@ -14,7 +14,7 @@
 #include "base/process_values.h"
 #include "journal/journal_file.h"
 #include "model/soubory.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 namespace {
@@ -100,7 +100,7 @@ BENCHMARK(BM_ReadJournal)->Unit(benchmark::kMillisecond);
 // The floor of both directions: the cipher alone over ten-byte pieces (one
 // Blowfish block per byte in its 8-bit feedback mode), in bytes per second.
 void BM_TextCipherPieces(benchmark::State& state) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string piece = "0123456789";
   constexpr int Pieces = 10000;
   for (auto _ : state) {

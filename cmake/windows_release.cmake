@@ -57,10 +57,6 @@ function(merv_licence_text output)
     file(READ ${MERV_HPDF_NOTICE} notice)
     string(APPEND text "\r\n${notice}")
   endif()
-  if(MERV_WINDOWS_DLLS)
-    file(READ /usr/share/common-licenses/LGPL-2.1 lgpl)
-    string(APPEND text "\r\nlibgcrypt-20.dll and libgpg-error-0.dll are under the GNU Lesser General Public License 2.1:\r\n\r\n${lgpl}")
-  endif()
   string(REGEX REPLACE "\r?\n" "\r\n" text "${text}")
   file(WRITE ${output} "${text}")
 endfunction()
@@ -71,12 +67,12 @@ function(merv_windows_packages)
   merv_licence_text(${licence})
   add_custom_target(merv_release ALL DEPENDS ${MERV_RELEASE_PROGRAMS})
 
-  # The zip: the programs but the service host (which the MSI installs), the DLLs, the texts.
+  # The zip: the programs but the service host (which the MSI installs), the texts.
   set(zip_programs ${MERV_RELEASE_PROGRAMS})
   get_filename_component(MERV_RELEASE_DIR_NAME ${MERV_RELEASE_DIR} NAME)
   list(FILTER zip_programs EXCLUDE REGEX "/mervsvc\\.exe$")
   install(PROGRAMS ${zip_programs} DESTINATION .)
-  install(FILES ${MERV_WINDOWS_DLLS} ${CMAKE_BINARY_DIR}/readme.txt ${licence} DESTINATION .)
+  install(FILES ${CMAKE_BINARY_DIR}/readme.txt ${licence} DESTINATION .)
 
   find_program(MERV_WIXL wixl)
   find_program(MERV_MSIBUILD msibuild)
@@ -84,15 +80,11 @@ function(merv_windows_packages)
     message(STATUS "wixl or msibuild not found (packages wixl, msitools): no MSI")
     return()
   endif()
-  # wixl takes only paths relative to its working folder, the build folder
-  # (where the DLLs are copied too).
+  # wixl takes only paths relative to its working folder, the build folder.
   set(files)
-  foreach(file IN LISTS zip_programs MERV_WINDOWS_DLLS)
+  foreach(file IN LISTS zip_programs)
     get_filename_component(name ${file} NAME)
     file(RELATIVE_PATH source ${CMAKE_BINARY_DIR} ${file})
-    if(file IN_LIST MERV_WINDOWS_DLLS)
-      set(source ${name})
-    endif()
     string(APPEND files "            <File Id=\"${name}\" Name=\"${name}\" Source=\"${source}\"/>\n")
   endforeach()
   foreach(file readme.txt licence.txt)
@@ -110,9 +102,9 @@ function(merv_windows_packages)
     OUTPUT ${msi}
     COMMAND ${MERV_WIXL} -a x64 -o ${msi} ${wxs}
     COMMAND ${MERV_MSIBUILD} ${msi} -q "UPDATE Component SET Condition = 'INSTALLSERVICE = \"1\" OR REMOVE ~= \"ALL\"' WHERE Component = 'ServiceHost'"
-    DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${MERV_WINDOWS_DLLS} ${licence}
+    DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${licence}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Building the MSI with wixl"
     VERBATIM)
-  add_custom_target(merv_msi ALL DEPENDS ${msi} merv_windows_dlls)
+  add_custom_target(merv_msi ALL DEPENDS ${msi})
 endfunction()

@@ -3,11 +3,11 @@
 #include <string_view>
 
 #include "base/ciphered_log_line.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static TTextCipher cipher(PassPhrase);
+  static TTextCipher cipher(TextCipherKey);
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   while (!rest.empty()) {
     const auto end = rest.find('\n');

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
-          libhpdf-dev poppler-utils dpkg-dev)
+          libhpdf-dev poppler-utils dpkg-dev lintian systemd)
 # With --windows also the Windows build (mingw-w64 cross compiler, its
 # libgcrypt and zlib, GoogleTest sources, wixl and msitools for the MSI, pefile to read
 # the version resources back) and wine to run it; libharu's source is fetched

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The whole check, as CI runs it, from scratch:
 #  1. every include follows the one-way layering;
-#  2. the Linux build and its test suite, as released;
+#  2. the Linux build and its test suite, as released; its Debian packages
+#     checked with lintian, installed into a throwaway root and used there
+#     (scripts/check_install.sh);
 #  3. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
 #     the test suite again, then every fuzz target for a few seconds;
 #  4. the Windows programs cross-built with mingw-w64, and their tests under
@@ -15,8 +17,10 @@ if $windows; then scripts/setup.sh --fuzz --windows; else scripts/setup.sh --fuz
 scripts/check_layers.sh
 
 # Line tables only: failures keep their file and line, the build is faster.
-scripts/build.sh build -DMERV_DEBUG_INFO=OFF
+# The prefix is the package's: the same build makes the Debian packages.
+scripts/build.sh build -DMERV_DEBUG_INFO=OFF -DCMAKE_INSTALL_PREFIX=/usr
 (cd build && ctest --output-on-failure -j2 --timeout 300)
+scripts/check_install.sh build
 
 # The fuzz targets need clang's instrumentation; the same build runs the
 # test suite under the sanitizers, so it is built once for both.

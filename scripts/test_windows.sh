@@ -60,6 +60,10 @@ install=$(echo "$work"/mervmodul-*-win64)
 for file in mervmodul.exe mervmodulw.exe kllog.exe mervfleet.exe vyrnak.exe readme.txt licence.txt; do
   [[ -f $install/$file ]] || fail "the zip lacks $file"
 done
+# The programs link no libgcrypt: its DLLs stay with the test programs.
+for file in libgcrypt-20.dll libgpg-error-0.dll; do
+  [[ ! -e $install/$file ]] || fail "the zip holds $file"
+done
 plu_count=300
 
 echo "== Version resources and stripped programs"

@@ -11,7 +11,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
 
@@ -73,7 +73,7 @@ TEST(FormatLogTimeStamp, UsesShortDateAndLongTimeOfTheLocale) {
 // ---- The enciphered line format ---------------------------------------------------
 
 TEST(EncipherLogLine, TwentyCharactersGiveThreePiecesTheLastEmpty) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string line = EncipherLogLine("01234567890123456789", cipher);
   // count, then twice a length of 16 (10h) with 16 Base64 characters, then "00".
   ASSERT_EQ(line.size(), 2 + 2 * (2 + 32) + 2u);
@@ -84,7 +84,7 @@ TEST(EncipherLogLine, TwentyCharactersGiveThreePiecesTheLastEmpty) {
 }
 
 TEST(EncipherLogLine, ShortTextIsOnePieceOfItsBase64Length) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string line = EncipherLogLine("123456789", cipher);
   EXPECT_EQ(line.substr(0, 4), "010C");  // nine bytes are twelve Base64 characters
   EXPECT_EQ(line.size(), 4 + 24u);
@@ -92,31 +92,31 @@ TEST(EncipherLogLine, ShortTextIsOnePieceOfItsBase64Length) {
 }
 
 TEST(EncipherLogLine, IsUpperCaseHexOfBase64Characters) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string line = EncipherLogLine(AllByteValues(), cipher);
   EXPECT_EQ(line.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-  TTextCipher reader(PassPhrase);
+  TTextCipher reader(TextCipherKey);
   EXPECT_EQ(DecipherLogLine(line, reader), AllByteValues());
 }
 
 TEST(EncipherLogLine, PieceCountWrapsAtTwoHundredFiftySixButReadsBack) {
   const std::string longText(2560, 'x');  // 257 pieces
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string line = EncipherLogLine(longText, cipher);
   EXPECT_EQ(line.substr(0, 2), "01");
   EXPECT_EQ(DecipherLogLine(line, cipher), longText);
 }
 
 TEST(EncipherLogLine, ResetPerLineEqualsKeyingAnew) {
-  TTextCipher shared(PassPhrase);
+  TTextCipher shared(TextCipherKey);
   for (const std::string text : {"Parametry rozpoznany", "", "write: 45 01 15 ", "0123456789"}) {
-    TTextCipher fresh(PassPhrase);
+    TTextCipher fresh(TextCipherKey);
     EXPECT_EQ(EncipherLogLine(text, shared), EncipherLogLine(text, fresh)) << text;
   }
 }
 
 TEST(DecipherLogLine, ReadsBackTextsOfEveryLengthAroundPieceBoundaries) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string source = AllByteValues();
   for (std::size_t length = 0; length <= 31; ++length) {
     const std::string text = source.substr(200, length);
@@ -125,7 +125,7 @@ TEST(DecipherLogLine, ReadsBackTextsOfEveryLengthAroundPieceBoundaries) {
 }
 
 TEST(DecipherLogLine, RejectsMalformedLines) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string good = EncipherLogLine("01234567890123456789x", cipher);  // three pieces
   ASSERT_EQ(good.substr(0, 2), "03");
   const std::string badBase64Piece = "01" "04" "5A6D392D";  // "Zm9-"
@@ -204,12 +204,12 @@ TEST_F(LogLineSinks, CipheredSinkWritesLinesThatDecipherToTheLogText) {
   const auto second = LogAndBracket("read: ", AllByteValues());
   const auto lines = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
   ASSERT_EQ(lines.size(), 2u);
-  TTextCipher reader(PassPhrase);
+  TTextCipher reader(TextCipherKey);
   const std::string firstText = DecipherLogLine(lines[0], reader);
   ExpectOneOf(firstText, first);
   ExpectOneOf(DecipherLogLine(lines[1], reader), second);
   // Byte for byte what a freshly keyed cipher gives for the same text.
-  TTextCipher fresh(PassPhrase);
+  TTextCipher fresh(TextCipherKey);
   EXPECT_EQ(lines[0], EncipherLogLine(firstText, fresh));
 }
 
@@ -221,7 +221,7 @@ TEST_F(LogLineSinks, BothSinksGetTheSameText) {
   const auto ciphered = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
   ASSERT_EQ(plain.size(), 1u);
   ASSERT_EQ(ciphered.size(), 1u);
-  TTextCipher reader(PassPhrase);
+  TTextCipher reader(TextCipherKey);
   const std::string deciphered = DecipherLogLine(ciphered[0], reader);
   // The stamp is read anew for each sink and may have moved on by a second.
   EXPECT_TRUE(deciphered.ends_with(" Parametry rozpoznany"));

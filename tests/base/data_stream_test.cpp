@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "test_support.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 namespace {
@@ -69,7 +69,7 @@ TEST(DataStream, EncipheredTextIsCutIntoPiecesOfTen) {
   out.Close();
   const std::string bytes = ReadFileBytes(file);
   ASSERT_EQ(LengthAt(bytes, 0), 3) << "20 characters are three pieces, the last one empty";
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   std::size_t offset = 2;
   std::vector<std::string> pieces;
   for (int i = 0; i < 3; ++i) {

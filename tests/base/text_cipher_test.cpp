@@ -11,10 +11,16 @@
 
 #include "base/base64.h"
 #include "base/blowfish.h"
-#include "base/gcrypt_library.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
+#include "gcrypt_library.h"
 
 namespace {
+
+// The module's pass phrase: seventeen bytes, printable and non-printable
+// mixed. The literal is split where a hexadecimal escape would otherwise
+// swallow the next character.
+constexpr char PassPhraseBytes[] = "M\x8A" "er\x03v-\x1F" "K\xB7" "l\x02og\x7F" "9\xE4";
+constexpr std::string_view PassPhrase{PassPhraseBytes, sizeof(PassPhraseBytes) - 1};
 
 std::string FromHex(std::string_view hex) {
   std::string bytes;
@@ -155,17 +161,28 @@ TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
   }
 }
 
+std::string KeyOf(std::string_view passPhrase) {
+  const Sha1Digest digest = ComputeSha1(passPhrase);
+  return std::string(digest.begin(), digest.end());
+}
+
 TEST(Sha1, MatchesTheStandardVector) {
-  const Sha1Digest digest = ComputeSha1("abc");
-  EXPECT_EQ(std::string(digest.begin(), digest.end()), FromHex("A9993E364706816ABA3E25717850C26C9CD0D89D"));
+  EXPECT_EQ(KeyOf("abc"), FromHex("A9993E364706816ABA3E25717850C26C9CD0D89D"));
+}
+
+// Every enciphered file ever written depends on the key: it must stay the
+// digest of the pass phrase.
+TEST(TextCipherKey, IsTheSha1OfThePassPhrase) {
+  ASSERT_EQ(PassPhrase.size(), 17u);
+  EXPECT_EQ(KeyOf(PassPhrase), std::string(TextCipherKey));
 }
 
 // Enciphers with the library's own 8-bit cipher-feedback mode under the same
 // key and initial chaining value: an implementation independent of ours.
 std::string LibraryCfb8(std::string_view passPhrase, std::string_view plain) {
   EnsureGcryptReady();
-  const Sha1Digest key = ComputeSha1(passPhrase);
-  TBlowfish blowfish(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+  const std::string key = KeyOf(passPhrase);
+  TBlowfish blowfish(key);
   TBlowfish::Block initial{};
   blowfish.EncryptBlock(initial);
   gcry_cipher_hd_t handle = nullptr;
@@ -180,15 +197,15 @@ std::string LibraryCfb8(std::string_view passPhrase, std::string_view plain) {
 
 TEST(TextCipher, AgreesWithTheLibrarysCipherFeedbackMode) {
   const std::string plain = "Otevreni portu " + AllByteValues();
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(KeyOf(PassPhrase));
   cipher.Reset();
   EXPECT_EQ(DecodeBase64(cipher.EncryptString(plain)), LibraryCfb8(PassPhrase, plain));
 }
 
 TEST(TextCipher, RoundTripsEmptyLongAndEveryByteValue) {
   const std::string texts[] = {"", "a", AllByteValues(), std::string(100000, '\xA0') + AllByteValues()};
-  TTextCipher writer(PassPhrase);
-  TTextCipher reader(PassPhrase);
+  TTextCipher writer(TextCipherKey);
+  TTextCipher reader(TextCipherKey);
   for (const auto& text : texts) {
     writer.Reset();
     reader.Reset();
@@ -197,7 +214,7 @@ TEST(TextCipher, RoundTripsEmptyLongAndEveryByteValue) {
 }
 
 TEST(TextCipher, ChainingRunsOnAcrossCallsUntilReset) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   const std::string whole = DecodeBase64(cipher.EncryptString("abcdefghij"));
   cipher.Reset();
   const std::string head = DecodeBase64(cipher.EncryptString("abcd"));
@@ -210,22 +227,22 @@ TEST(TextCipher, ChainingRunsOnAcrossCallsUntilReset) {
   EXPECT_EQ(DecodeBase64(cipher.EncryptString("abcdefghij")), whole);
 }
 
-TEST(TextCipher, DifferentPassPhrasesGiveDifferentText) {
-  TTextCipher ours(PassPhrase);
-  TTextCipher other("another pass phrase");
+TEST(TextCipher, DifferentKeysGiveDifferentText) {
+  TTextCipher ours(TextCipherKey);
+  TTextCipher other(KeyOf("another pass phrase"));
   EXPECT_NE(ours.EncryptString("Parametry rozpoznany"), other.EncryptString("Parametry rozpoznany"));
 }
 
 TEST(TextCipher, RejectsMalformedBase64WithoutMovingTheRegister) {
-  TTextCipher writer(PassPhrase);
+  TTextCipher writer(TextCipherKey);
   const std::string text = writer.EncryptString("abc");
-  TTextCipher reader(PassPhrase);
+  TTextCipher reader(TextCipherKey);
   EXPECT_THROW(reader.DecryptString("Zm9-"), std::invalid_argument);
   EXPECT_EQ(reader.DecryptString(text), "abc");
 }
 
 TEST(TextCipher, RefusesEveryOperationAfterBurn) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   cipher.Burn();
   EXPECT_THROW(cipher.Reset(), std::logic_error);
   EXPECT_THROW(cipher.EncryptString("x"), std::logic_error);

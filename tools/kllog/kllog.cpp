@@ -12,7 +12,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/code_page.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 namespace {
@@ -61,7 +61,7 @@ LineRead ReadLine(std::FILE* input, std::string& line) {
 // Prints every line it can decipher; reports the others. True when all were
 // good and all were printed.
 bool PrintLog(std::FILE* input) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   bool allGood = true;
   std::string line;
   for (std::size_t number = 1; std::cout; ++number) {

@@ -1,4 +1,4 @@
-#include "base/gcrypt_library.h"
+#include "gcrypt_library.h"
 
 #include <gcrypt.h>
 

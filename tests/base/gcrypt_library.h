@@ -1,7 +1,9 @@
 #pragma once
-// The bridge to libgcrypt, the library that supplies SHA-1: its
-// one-time initialisation and the SHA-1 digest. Every user of the library
-// calls EnsureGcryptReady before its first library call.
+// The tests' bridge to libgcrypt, an implementation of SHA-1 and Blowfish
+// independent of the module's own, to check the module's against: its
+// one-time initialisation and the SHA-1 digest. The programs themselves do
+// not link the library. Every user calls EnsureGcryptReady before its first
+// library call.
 #include <array>
 #include <cstdint>
 #include <string>
