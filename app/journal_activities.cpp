@@ -33,20 +33,16 @@ std::vector<TSoubor*> DownloadList(const TSoubory& catalogue) {
   return tables;
 }
 
-TJournalFile BuildJournalFile(const TSoubory& catalogue) {
+// The records without their lines: they are decoded while the file is
+// written.
+TJournalFile UndecodedJournalFile(const TSoubory& catalogue) {
   TJournalFile file;
   if (const TSoubor* header = catalogue.Table(TableNumber::Header)) {
     for (const auto& row : header->Rows) file.HeaderLines.push_back(row.Cell(HeaderColumn));
   }
-  const TJournalDecoder decoder(catalogue);
   const TSoubor& journal = *catalogue.Table(TableNumber::Journal);
   file.Entries.reserve(journal.Rows.size());
-  for (const auto& row : journal.Rows) {
-    TJournalEntry entry;
-    entry.Record = row.Cell(RecordColumn);
-    entry.Lines = decoder.Decode(entry.Record, true);
-    file.Entries.push_back(std::move(entry));
-  }
+  for (const auto& row : journal.Rows) file.Entries.push_back({row.Cell(RecordColumn), {}});
   return file;
 }
 
@@ -67,8 +63,8 @@ void WritePlainText(const std::string& path, const std::string& text) {
 
 void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters) {
   try {
-    const TJournalFile file = BuildJournalFile(catalogue);
-    file.Write(parameters.JournalFile, catalogue.CommandLineMode);
+    TJournalFile file = UndecodedJournalFile(catalogue);
+    file.DecodeAndWrite(TJournalDecoder(catalogue), parameters.JournalFile, catalogue.CommandLineMode);
     LogLine("Zurnal ulozen: " + parameters.JournalFile);
     if (!parameters.DataFile.empty()) WritePlainText(parameters.DataFile, file.PlainText());
   } catch (const EKomError&) {
