@@ -10,7 +10,7 @@ namespace {
 // writing ends soon after it.
 constexpr std::size_t BatchBytes = 1 << 16;
 // Batches waiting at either thread; the caller waits beyond that.
-constexpr std::size_t MaxQueuedBatches = 16;
+constexpr std::size_t MaxQueuedBatches = 64;
 // The writing thread forces the file's data to the disk after every so many
 // text bytes, so that little is left to force when the last batch is
 // written.

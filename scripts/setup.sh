@@ -3,13 +3,16 @@
 # Runs as root (or through sudo when it is there).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales
-          libhpdf-dev poppler-utils dpkg-dev)
-# With --windows also the Windows build (mingw-w64 cross compiler, its
+# What building the programs takes; the tests and benchmarks need more.
+programs=(cmake make g++ pkg-config libgcrypt20-dev libgpg-error-dev libhpdf-dev)
+packages=("${programs[@]}" libgtest-dev libgmock-dev libbenchmark-dev locales poppler-utils dpkg-dev)
+# With --demo only what the programs take (scripts/demo.sh builds nothing
+# else); with --windows also the Windows build (mingw-w64 cross compiler, its
 # libgcrypt, GoogleTest sources) and wine to run it; with --fuzz also clang
 # and its fuzzer runtime.
 for option in "$@"; do
   case $option in
+    --demo) packages=("${programs[@]}") ;;
     --windows) packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine) ;;
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
