@@ -31,7 +31,10 @@ TOverlappedTextWriter::TOverlappedTextWriter(TDataStream& stream) : stream_(stre
 TOverlappedTextWriter::~TOverlappedTextWriter() { Stop(); }
 
 void TOverlappedTextWriter::Write(std::string_view text) {
-  if (allHandedOver_) throw std::logic_error("text written after Finish");
+  if (allHandedOver_) {
+    ThrowFailure();
+    throw std::logic_error("text written after Finish");
+  }
   gathering_.Add(text);
   if (gathering_.Bytes.size() >= BatchBytes) HandOver(std::exchange(gathering_, {}));
 }
