@@ -36,20 +36,16 @@ std::vector<TSoubor*> DownloadList(const TSoubory& catalogue) {
   return tables;
 }
 
-TJournalFile BuildJournalFile(const TSoubory& catalogue) {
+// The records without their lines: they are decoded while the file is
+// written.
+TJournalFile UndecodedJournalFile(const TSoubory& catalogue) {
   TJournalFile file;
   if (const TSoubor* header = catalogue.Table(TableNumber::Header)) {
     for (const auto& row : header->Rows) file.HeaderLines.push_back(row.Cell(HeaderColumn));
   }
-  const TJournalDecoder decoder(catalogue);
   const TSoubor& journal = *catalogue.Table(TableNumber::Journal);
   file.Entries.reserve(journal.Rows.size());
-  for (const auto& row : journal.Rows) {
-    TJournalEntry entry;
-    entry.Record = row.Cell(RecordColumn);
-    entry.Lines = decoder.Decode(entry.Record, true);
-    file.Entries.push_back(std::move(entry));
-  }
+  for (const auto& row : journal.Rows) file.Entries.push_back({row.Cell(RecordColumn), {}});
   return file;
 }
 
@@ -61,15 +57,17 @@ TJournalFile BuildJournalFile(const TSoubory& catalogue) {
 // file is placed, so that a missing folder or a full disk is found first.
 void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters) {
   try {
-    const TJournalFile file = BuildJournalFile(catalogue);
+    TJournalFile file = UndecodedJournalFile(catalogue);
+    // Opened first, so that a missing folder is found before the journal
+    // file is placed.
     std::optional<TSafeOutputFile> plainText;
-    if (!parameters.DataFile.empty()) {
-      plainText.emplace(parameters.DataFile);
-      plainText->Write(file.PlainText());
-    }
-    file.Write(parameters.JournalFile, catalogue.CommandLineMode);
+    if (!parameters.DataFile.empty()) plainText.emplace(parameters.DataFile);
+    file.DecodeAndWrite(TJournalDecoder(catalogue), parameters.JournalFile, catalogue.CommandLineMode);
     try {
-      if (plainText) plainText->Commit();
+      if (plainText) {
+        plainText->Write(file.PlainText());
+        plainText->Commit();
+      }
     } catch (...) {
       RemoveFileIfPresent(parameters.JournalFile);
       throw;

@@ -49,7 +49,12 @@ std::size_t PaddingOfQuantum(std::string_view text, std::size_t pos, bool isLast
 
 std::string EncodeBase64(std::string_view bytes) {
   std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
+  AppendEncodedBase64(bytes, text);
+  return text;
+}
+
+void AppendEncodedBase64(std::string_view bytes, std::string& text) {
+  text.reserve(text.size() + (bytes.size() + 2) / 3 * 4);
   for (std::size_t pos = 0; pos < bytes.size(); pos += 3) {
     const std::size_t count = std::min<std::size_t>(3, bytes.size() - pos);
     std::uint32_t group = 0;
@@ -61,7 +66,6 @@ std::string EncodeBase64(std::string_view bytes) {
       text += i <= count ? Alphabet[(group >> (18 - 6 * i)) & 0x3F] : Padding;
     }
   }
-  return text;
 }
 
 std::string DecodeBase64(std::string_view text) {

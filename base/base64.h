@@ -7,6 +7,9 @@
 /// Four characters for every started group of three bytes; "" for "".
 std::string EncodeBase64(std::string_view bytes);
 
+/// EncodeBase64 appending to `text`.
+void AppendEncodedBase64(std::string_view bytes, std::string& text);
+
 /// The bytes of a canonical Base64 text. Throws std::invalid_argument when the
 /// length is not a multiple of four, a character is outside the alphabet,
 /// padding stands anywhere but at the end, or the unused bits of the last

@@ -1,6 +1,7 @@
 #include "base/data_stream.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -167,10 +168,19 @@ std::uint16_t TDataStream::ReadLength() {
   return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
-void TDataStream::WriteLength(std::size_t length) {
+std::array<char, 2> TDataStream::LengthField(std::size_t length) const {
   if (length > MaxLength) FailWrite("text longer than " + std::to_string(MaxLength) + " bytes");
-  const char bytes[2] = {static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
-  WriteBytes(bytes, sizeof bytes);
+  return {static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+}
+
+void TDataStream::WriteLength(std::size_t length) {
+  const auto field = LengthField(length);
+  WriteBytes(field.data(), field.size());
+}
+
+void TDataStream::AppendLength(std::size_t length, std::string& out) const {
+  const auto field = LengthField(length);
+  out.append(field.data(), field.size());
 }
 
 std::string TDataStream::ReadString() {
@@ -271,4 +281,42 @@ void TDataStream::WriteString(std::string_view text) {
     WriteLength(cipherText.size());
     WriteBytes(cipherText.data(), cipherText.size());
   }
+}
+
+void TDataStream::EncipherBatch(TTextBatch& batch) {
+  if (file_ == nullptr) return;
+  if (enciphered_) {
+    cipher_->EncryptBytes(batch.Bytes);
+    return;
+  }
+  for (char& c : batch.Bytes) {
+    c = static_cast<char>(static_cast<std::uint8_t>(c) ^ scramble_);
+    scramble_ = static_cast<std::uint8_t>(scramble_ - ScrambleStep);
+  }
+}
+
+// The records of a whole batch are put together first and written with one
+// call: the pieces are a few bytes each.
+void TDataStream::WriteEncipheredBatch(const TTextBatch& batch) {
+  if (file_ == nullptr) return;
+  std::string records;
+  records.reserve(2 * batch.Bytes.size() + 4 * batch.Lengths.size());
+  std::string_view rest(batch.Bytes);
+  for (const std::size_t length : batch.Lengths) {
+    const std::string_view text = rest.substr(0, length);
+    rest.remove_prefix(length);
+    if (!enciphered_) {
+      AppendLength(length, records);
+      records.append(text);
+      continue;
+    }
+    const std::size_t pieces = length / PieceLength + 1;
+    AppendLength(pieces, records);
+    for (std::size_t i = 0; i < pieces; ++i) {
+      const std::string_view piece = text.substr(std::min(i * PieceLength, length), PieceLength);
+      AppendLength((piece.size() + 2) / 3 * 4, records);
+      AppendEncodedBase64(piece, records);
+    }
+  }
+  WriteBytes(records.data(), records.size());
 }

@@ -20,6 +20,7 @@
 //
 // The stream owns its file handle and its cipher between Open* and Close.
 // After a failure the stream stays open; the caller closes it.
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -28,6 +29,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/text_cipher.h"
 
@@ -39,6 +41,19 @@ public:
 class EDataStreamWriteError : public std::runtime_error {
 public:
   explicit EDataStreamWriteError(const std::string& message) : std::runtime_error(message) {}
+};
+
+/// Texts gathered to be written together: their bytes one after another and
+/// the length of each.
+struct TTextBatch {
+  std::string Bytes;
+  std::vector<std::size_t> Lengths;
+
+  void Add(std::string_view text) {
+    Bytes.append(text);
+    Lengths.push_back(text.size());
+  }
+  bool Empty() const { return Lengths.empty(); }
 };
 
 class TDataStream {
@@ -68,6 +83,18 @@ public:
   /// its 16-bit length fields.
   void WriteString(std::string_view text);
 
+  /// WriteString in two halves, for texts gathered in batches: EncipherBatch
+  /// enciphers (or scrambles) a batch's bytes in place, the chaining running
+  /// on; WriteEncipheredBatch then writes its records. The file gets the
+  /// same bytes as from WriteString for each text in turn. The first half
+  /// touches only the cipher, the second only the file, so one thread may
+  /// encipher a batch while another writes the one before; every batch
+  /// passes both halves in the same order, with no WriteString between.
+  /// WriteEncipheredBatch fails as WriteString does; nothing while no file
+  /// is open.
+  void EncipherBatch(TTextBatch& batch);
+  void WriteEncipheredBatch(const TTextBatch& batch);
+
   /// Writes out what is buffered and asks the system to put the file's data
   /// on the disk. Throws EDataStreamWriteError when it cannot.
   void FlushToDisk();
@@ -94,6 +121,8 @@ private:
   void ReadAhead();
   void ReadCipherBytesOfText(std::string& cipherBytes);
   void WriteLength(std::size_t length);
+  void AppendLength(std::size_t length, std::string& out) const;
+  std::array<char, 2> LengthField(std::size_t length) const;
   [[noreturn]] void FailRead(const std::string& reason) const;
   [[noreturn]] void FailWrite(const std::string& reason) const;
 

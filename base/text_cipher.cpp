@@ -28,6 +28,11 @@ std::string TTextCipher::EncryptString(std::string_view plain) {
   return EncodeBase64(bytes);
 }
 
+void TTextCipher::EncryptBytes(std::string& bytes) {
+  RequireKey();
+  feedback_.EncryptFeedback(bytes);
+}
+
 std::string TTextCipher::DecryptString(std::string_view base64) {
   RequireKey();
   std::string bytes = DecodeBase64(base64);

@@ -30,6 +30,11 @@ public:
   /// Enciphers the bytes of `plain` and returns them as Base64 text.
   std::string EncryptString(std::string_view plain);
 
+  /// Enciphers raw bytes in place (no Base64), the register running on as
+  /// with EncryptString: the same cipher bytes as EncryptString gives for
+  /// the same bytes, in pieces or whole.
+  void EncryptBytes(std::string& bytes);
+
   /// Decodes the Base64 text and deciphers its bytes. Throws
   /// std::invalid_argument for malformed Base64; the register is then unchanged.
   std::string DecryptString(std::string_view base64);

@@ -11,6 +11,7 @@
 #include "base/code_page.h"
 #include "base/data_stream.h"
 #include "base/durable_file.h"
+#include "base/overlapped_text_writer.h"
 
 using namespace JournalFormat;
 
@@ -56,17 +57,53 @@ private:
 
 class JournalWriter {
 public:
-  explicit JournalWriter(TDataStream& stream) : stream_(stream) {}
+  explicit JournalWriter(TOverlappedTextWriter& texts) : texts_(texts) {}
 
-  void Marker(std::string_view text) { stream_.WriteString(text); }
+  void Marker(std::string_view text) { texts_.Write(text); }
   void Data(std::string_view text) {
-    stream_.WriteString(text);
-    stream_.WriteString(text);
+    texts_.Write(text);
+    texts_.Write(text);
+  }
+  void Entry(const TJournalEntry& entry) {
+    Data(entry.Record);
+    Data(entry.Lines.Main);
+    if (!entry.Lines.Second.empty()) {
+      Marker(SecondMarker);
+      Data(entry.Lines.Second);
+    }
+    if (!entry.Lines.Third.empty()) {
+      Marker(ThirdMarker);
+      Data(entry.Lines.Third);
+    }
   }
 
 private:
-  TDataStream& stream_;
+  TOverlappedTextWriter& texts_;
 };
+
+// Writes the file under a temporary name, the entries through
+// `writeEntries`, and renames it to `path` once it is on the disk.
+template <typename WriteEntries>
+void WriteInPlaceWhenComplete(const std::string& path, bool enciphered, const std::vector<std::string>& headerLines,
+                              const WriteEntries& writeEntries) {
+  TemporaryFile temporary(TemporaryNameFor(path));
+  TDataStream stream(temporary.Path(), enciphered);
+  stream.OpenWrite();
+  {
+    TOverlappedTextWriter texts(stream);
+    JournalWriter writer(texts);
+    writer.Marker(CurrentMagic);
+    writer.Data(std::to_string(headerLines.size()));
+    for (const auto& line : headerLines) writer.Data(line);
+    writeEntries(writer);
+    writer.Marker(EndMarker);
+    texts.Finish();
+  }
+  stream.Close();
+  if (!RenameWithoutReplacing(temporary.Path(), path)) JournalErrors::Raise(JournalErrors::FileExists);
+  temporary.Keep();
+  SyncFolderOf(path);
+}
 
 class JournalReader {
 public:
@@ -159,31 +196,18 @@ TJournalFile TJournalFile::Read(const std::string& path, bool enciphered) {
 }
 
 void TJournalFile::Write(const std::string& path, bool enciphered) const {
-  TemporaryFile temporary(TemporaryNameFor(path));
-  TDataStream stream(temporary.Path(), enciphered);
-  stream.OpenWrite();
-  JournalWriter writer(stream);
-  writer.Marker(CurrentMagic);
-  writer.Data(std::to_string(HeaderLines.size()));
-  for (const auto& line : HeaderLines) writer.Data(line);
-  for (const auto& entry : Entries) {
-    writer.Data(entry.Record);
-    writer.Data(entry.Lines.Main);
-    if (!entry.Lines.Second.empty()) {
-      writer.Marker(SecondMarker);
-      writer.Data(entry.Lines.Second);
+  WriteInPlaceWhenComplete(path, enciphered, HeaderLines, [this](JournalWriter& writer) {
+    for (const auto& entry : Entries) writer.Entry(entry);
+  });
+}
+
+void TJournalFile::DecodeAndWrite(const TJournalDecoder& decoder, const std::string& path, bool enciphered) {
+  WriteInPlaceWhenComplete(path, enciphered, HeaderLines, [this, &decoder](JournalWriter& writer) {
+    for (auto& entry : Entries) {
+      entry.Lines = decoder.Decode(entry.Record, true);
+      writer.Entry(entry);
     }
-    if (!entry.Lines.Third.empty()) {
-      writer.Marker(ThirdMarker);
-      writer.Data(entry.Lines.Third);
-    }
-  }
-  writer.Marker(EndMarker);
-  stream.FlushToDisk();
-  stream.Close();
-  if (!RenameWithoutReplacing(temporary.Path(), path)) JournalErrors::Raise(JournalErrors::FileExists);
-  temporary.Keep();
-  SyncFolderOf(path);
+  });
 }
 
 std::string TJournalFile::PlainText() const {

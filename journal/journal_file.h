@@ -47,7 +47,15 @@ public:
   /// of that name exists. Raises "#51" when one does (also when another
   /// writer got there first); the temporary file is removed on every
   /// failure. Other failures are thrown as they come (std::exception).
+  /// The cipher runs on a thread of its own, the writing on another (see
+  /// TOverlappedTextWriter); a failure of either is thrown as it came.
   void Write(const std::string& path, bool enciphered) const;
+
+  /// Sets every entry's lines from its record (decoded with names) and
+  /// writes the file as Write does. Each entry is decoded just before it is
+  /// handed to the writing, so the decoding overlaps the cipher instead of
+  /// coming before it. After a failure the entries are partly decoded.
+  void DecodeAndWrite(const TJournalDecoder& decoder, const std::string& path, bool enciphered);
 
   /// The decoded lines of all records, in order, each ending in CR LF.
   std::string PlainText() const;

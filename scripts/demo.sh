@@ -8,18 +8,22 @@
 # "error.dat", the files written and the end of the log read back with kllog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh build
+scripts/setup.sh --demo
+# Only the three programs it runs, in a folder of their own: no tests,
+# benchmarks or fuzz targets, line tables only.
+build=build-demo
+scripts/build.sh "$build" -DMERV_TESTS=OFF -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF \
+  --target mervmodul --target mervsim --target kllog
 
 demo=$PWD/out/demo
 rm -rf "$demo"
 mkdir -p "$demo/config/Kelmora"
-cp build/mervmodul "$demo/"
+cp "$build/mervmodul" "$demo/"
 # A settings file of the demo's own, so the user's settings stay untouched.
 printf '[Ver2]\nLogSouborSifra=1\n' >"$demo/config/Kelmora/VOR-Manager.ini"
 export XDG_CONFIG_HOME=$demo/config
 
-build/mervsim --tcp 0 --log "$demo/wire.log" >"$demo/mervsim.out" &
+"$build/mervsim" --tcp 0 --log "$demo/wire.log" >"$demo/mervsim.out" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [[ -s $demo/mervsim.out ]] && break; sleep 0.1; done
@@ -47,4 +51,4 @@ run R03 /BR=x /FILE=plu.txt
 
 echo
 echo "Communication log ($demo/KL.log), deciphered with kllog, the last 12 lines:"
-build/kllog "$demo/KL.log" | tail -12
+"$build/kllog" "$demo/KL.log" | tail -12

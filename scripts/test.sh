@@ -8,29 +8,56 @@
 #     the test suite again, then every fuzz target for a few seconds;
 #  4. the Windows programs cross-built with mingw-w64, and their tests under
 #     wine (left out with --linux-only).
-# Installs what it needs first (scripts/setup.sh).
+# Installs what it needs first (scripts/setup.sh). Every step's wall time is
+# printed when it ends and all of them once more at the end, so that each
+# run shows where its minutes went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 windows=true
 [[ ${1:-} == --linux-only ]] && windows=false
-if $windows; then scripts/setup.sh --fuzz --windows; else scripts/setup.sh --fuzz; fi
-scripts/check_layers.sh
+
+step_times=()
+timed() {
+  local name=$1 started=$SECONDS
+  shift
+  "$@"
+  step_times+=("$(printf '%5d s  %s' $((SECONDS - started)) "$name")")
+  echo "== $name: $((SECONDS - started)) s"
+}
+show_times() {
+  echo "== Time of each step:"
+  printf '%s\n' "${step_times[@]}"
+  echo "$(printf '%5d s' "$SECONDS")  in all"
+}
+trap show_times EXIT
+
+linux_tests() { (cd build && ctest --output-on-failure -j2 --timeout 300); }
+sanitizer_tests() {
+  (cd build-clang && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j2 --timeout 300)
+}
+
+if $windows; then
+  timed "packages" scripts/setup.sh --fuzz --windows
+else
+  timed "packages" scripts/setup.sh --fuzz
+fi
+timed "layers" scripts/check_layers.sh
 
 # Line tables only: failures keep their file and line, the build is faster.
 # The prefix is the package's: the same build makes the Debian packages.
-scripts/build.sh build -DMERV_DEBUG_INFO=OFF -DCMAKE_INSTALL_PREFIX=/usr
-(cd build && ctest --output-on-failure -j2 --timeout 300)
-scripts/check_install.sh build
+timed "Linux build" scripts/build.sh build -DMERV_DEBUG_INFO=OFF -DCMAKE_INSTALL_PREFIX=/usr
+timed "Linux tests" linux_tests
+timed "Debian packages" scripts/check_install.sh build
 
 # The fuzz targets need clang's instrumentation; the same build runs the
 # test suite under the sanitizers, so it is built once for both.
-scripts/build.sh build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DMERV_SANITIZE=ON -DMERV_FUZZ=ON \
-  -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF
-(cd build-clang && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j2 --timeout 300)
-MERV_FUZZ_BUILD=build-clang scripts/fuzz.sh 3
+timed "sanitizer build" scripts/build.sh build-clang -DCMAKE_CXX_COMPILER=clang++-14 -DMERV_SANITIZE=ON \
+  -DMERV_FUZZ=ON -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF
+timed "sanitizer tests" sanitizer_tests
+timed "fuzz targets" env MERV_FUZZ_BUILD=build-clang scripts/fuzz.sh 3
 
 if $windows; then
-  scripts/build_windows.sh build-windows -DMERV_DEBUG_INFO=OFF
-  scripts/test_windows.sh build-windows build
+  timed "Windows cross build" scripts/build_windows.sh build-windows -DMERV_DEBUG_INFO=OFF
+  timed "Windows tests under wine" scripts/test_windows.sh build-windows build
 fi

@@ -46,10 +46,24 @@ wineserver -p 2>>"$work/wineserver.log"
 wineboot >/dev/null 2>&1
 
 # --- The test programs, each once as a whole ------------------------------
-for program in "$win"/tests_*.exe; do
-  name=$(basename "$program")
-  echo "== $name"
-  (cd "$work" && wine "$program" --gtest_brief=1 2>&1) | tr -d '\r' || fail "$name"
+# Two at a time, one for each processor, each in a folder of its own; a
+# program's output is shown once all have ended, in order.
+programs=("$win"/tests_*.exe)
+for program in "${programs[@]}"; do
+  name=$(basename "$program" .exe)
+  mkdir -p "$work/$name"
+  while (($(jobs -rp | wc -l) >= 2)); do wait -n || true; done
+  (
+    cd "$work/$name"
+    if wine "$program" --gtest_brief=1 >"$work/$name.log" 2>&1; then echo 0; else echo $?; fi >"$work/$name.rc"
+  ) &
+done
+wait
+for program in "${programs[@]}"; do
+  name=$(basename "$program" .exe)
+  echo "== $name.exe"
+  tr -d '\r' <"$work/$name.log"
+  [[ $(cat "$work/$name.rc" 2>/dev/null) == 0 ]] || fail "$name.exe"
 done
 
 # --- The module against the emulator -------------------------------------

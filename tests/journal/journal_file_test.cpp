@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "journal/journal_format.h"
+#include "model/catalogue_builder.h"
+#include "model/soubory.h"
 #include "test_support.h"
 #include "base/data_stream.h"
 
@@ -262,6 +266,106 @@ TEST(JournalFile, OfTwoRacingWritersExactlyOneWins) {
   EXPECT_EQ(winner.HeaderLines[0], "writer " + std::to_string(std::find(results.begin(), results.end(), 0) -
                                                               results.begin()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+// The journal as the writer wrote it one text after another, before the
+// cipher had a thread of its own.
+void WriteTextByText(const TJournalFile& file, const std::filesystem::path& path, bool enciphered) {
+  TDataStream out(path.string(), enciphered);
+  out.OpenWrite();
+  const auto data = [&out](const std::string& text) {
+    out.WriteString(text);
+    out.WriteString(text);
+  };
+  out.WriteString(JournalFormat::CurrentMagic);
+  data(std::to_string(file.HeaderLines.size()));
+  for (const auto& line : file.HeaderLines) data(line);
+  for (const auto& entry : file.Entries) {
+    data(entry.Record);
+    data(entry.Lines.Main);
+    if (!entry.Lines.Second.empty()) {
+      out.WriteString(JournalFormat::SecondMarker);
+      data(entry.Lines.Second);
+    }
+    if (!entry.Lines.Third.empty()) {
+      out.WriteString(JournalFormat::ThirdMarker);
+      data(entry.Lines.Third);
+    }
+  }
+  out.WriteString(JournalFormat::EndMarker);
+  out.Close();
+}
+
+// Every record code, each with several payloads, enough records for many
+// batches of the writer.
+TJournalFile UndecodedJournalOfEveryCode() {
+  TJournalFile file;
+  file.HeaderLines = {"OBCHOD U NADRAZI", "", "DIC CZ12345678"};
+  for (int code = 0; code < 256; ++code) {
+    for (int variant = 0; variant < 12; ++variant) {
+      char record[41];
+      std::snprintf(record, sizeof record, "%02X%02X%012d%08X%016d", code, variant * 21, variant * 7919 + code,
+                    static_cast<unsigned>(code * 2654435761u), variant * 1000003);
+      file.Entries.push_back({record, {}});
+    }
+  }
+  return file;
+}
+
+std::string TextByTextBytes(const TJournalFile& file, const std::filesystem::path& path, bool enciphered) {
+  WriteTextByText(file, path, enciphered);
+  std::string bytes = ReadFileBytes(path);
+  std::filesystem::remove(path);
+  return bytes;
+}
+
+std::string WrittenBytes(const std::function<void(const std::string&)>& write, const std::filesystem::path& path) {
+  write(path.string());
+  std::string bytes = ReadFileBytes(path);
+  std::filesystem::remove(path);
+  return bytes;
+}
+
+// The decoder gives no third lines: the sample's entries add them.
+TEST(JournalFile, WritesTheBytesOfTheTextByTextWriterForEveryRecordCode) {
+  const auto catalogue = BuildCatalogue("ECR 465T/465TF");
+  const TJournalDecoder decoder(*catalogue);
+  TJournalFile decoded = UndecodedJournalOfEveryCode();
+  for (auto& entry : decoded.Entries) entry.Lines = decoder.Decode(entry.Record, true);
+  ASSERT_TRUE(std::any_of(decoded.Entries.begin(), decoded.Entries.end(),
+                          [](const TJournalEntry& e) { return !e.Lines.Second.empty(); }));
+  TJournalFile mixed = decoded;
+  for (const auto& entry : SampleJournal().Entries) mixed.Entries.push_back(entry);
+  TempDir folder;
+  for (const bool enciphered : {false, true}) {
+    SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
+    EXPECT_TRUE(WrittenBytes([&](const std::string& path) { mixed.Write(path, enciphered); }, folder / "w.zur") ==
+                TextByTextBytes(mixed, folder / "expected.zur", enciphered))
+        << "Write";
+    TJournalFile undecoded = UndecodedJournalOfEveryCode();
+    EXPECT_TRUE(WrittenBytes([&](const std::string& path) { undecoded.DecodeAndWrite(decoder, path, enciphered); },
+                             folder / "d.zur") == TextByTextBytes(decoded, folder / "expected.zur", enciphered))
+        << "DecodeAndWrite";
+    ExpectSameContent(undecoded, decoded);
+  }
+}
+
+// A line too long for the file's length fields fails on the writing thread,
+// after much of the file went through the cipher: the failure comes out of
+// Write as it was raised, and no file is left, under the name or beside it.
+TEST(JournalFile, AFailedWriteLeavesNoFile) {
+  struct Case {
+    bool enciphered;
+    std::size_t tooLong;
+  };
+  for (const Case c : {Case{false, 0x10000}, Case{true, 655350}}) {
+    SCOPED_TRACE(c.enciphered ? "enciphered" : "scrambled");
+    TempDir folder;
+    TJournalFile file = UndecodedJournalOfEveryCode();
+    file.Entries.back().Lines.Main.assign(c.tooLong, 'X');
+    EXPECT_THROW(file.Write((folder / "z.zur").string(), c.enciphered), EDataStreamWriteError);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
+  }
 }
 
 TEST(JournalFile, PlainTextHoldsTheDecodedLinesOnly) {
