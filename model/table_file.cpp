@@ -88,14 +88,10 @@ std::string MarkedCellAsDecimal(std::string_view cell) {
   return std::to_string(value);
 }
 
-std::string FileCell(const TSloupec& column, const std::string& cell) {
-  return column.Mark ? MarkedCellAsDecimal(cell) : cell;
-}
-
 std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColumn) {
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
-    line += FileCell(table.Columns[static_cast<std::size_t>(index)], row.Cell(index));
+    line += FileCellText(table.Columns[static_cast<std::size_t>(index)], row.Cell(index));
     line += CellEnd;
   }
   return line;
@@ -115,7 +111,7 @@ std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn) 
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
     const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
-    const std::string cell = FileCell(column, row.Cell(index));
+    const std::string cell = FileCellText(column, row.Cell(index));
     const int fieldWidth = table.Writable ? FixedWidthOf(column) : RawWidthOf(column);
     const auto width = static_cast<std::size_t>(fieldWidth);
     if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, fieldWidth);
@@ -297,6 +293,10 @@ void AppendRow(TSoubor& table, const std::vector<std::string>& cells, int firstC
 }  // namespace
 
 int FirstFileColumn(const TSoubor& table) { return table.Writable && !KeepsRecordNumber(table.Number) ? 1 : 0; }
+
+std::string FileCellText(const TSloupec& column, const std::string& cell) {
+  return column.Mark ? MarkedCellAsDecimal(cell) : cell;
+}
 
 void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
                const TKeyLayouts& keyLayouts, int layout) {

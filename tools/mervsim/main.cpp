@@ -13,6 +13,7 @@
 #include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/register_data.h"
 #include "tools/mervsim/register_emulator.h"
+#include "tools/mervsim/replay_mode.h"
 #include "tools/mervsim/sim_options.h"
 #include "tools/mervsim/sim_transport.h"
 #include "tools/mervsim/wire_log.h"
@@ -61,6 +62,7 @@ int RunCardReader(const TSimOptions& options) {
 
 int Run(const TSimOptions& options) {
   if (options.CardReader) return RunCardReader(options);
+  if (!options.Replay.LogPath.empty()) return RunReplay(options.Replay, LineOf(options), options.LogPath);
   TRegisterData data(options.ModelName);
   data.FillDemoTables(options.PluCount);
   if (!options.DataDir.empty()) data.LoadFolder(options.DataDir);
