@@ -5,11 +5,16 @@
 // the read.
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "base/communication_log.h"
 #include "bench/plu_sample.h"
 #include "model/table_comparison.h"
+#include "model/table_file.h"
 
 namespace {
 
@@ -34,6 +39,33 @@ void BM_ComparePluTable(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * PluRows);
 }
 
+// What "D03" does besides the read that "R03" does too: the file loaded
+// (layout 1, code page 852) and compared with the rows read. ("R03" writes
+// the whole file where "D03" writes only the differences.)
+void BM_LoadAndComparePluFile(benchmark::State& state) {
+  PlainLogPath.clear();
+  CipheredLogPath.clear();
+  const auto held = SamplePluTable();
+  held->KeyColumn = 1;
+  FillSamplePluRows(*held, PluRows, 11);
+  TKeyLayouts keyLayouts;
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("merv-comparison-bench-" + std::to_string(std::random_device()()) + ".txt"))
+                               .string();
+  SaveTable(*held, path, 852, false, keyLayouts, 1);
+  const auto file = SamplePluTable();
+  file->KeyColumn = 1;
+  std::size_t lines = 1;
+  for (auto _ : state) {
+    LoadTable(*file, path, 852, keyLayouts, FirstFileColumn(*file), 1);
+    lines = CompareTableRows(*held, file->Rows, held->Rows).size();
+  }
+  std::filesystem::remove(path);
+  if (lines != 0) throw std::logic_error("the file read back differs from the rows saved");
+  state.SetItemsProcessed(state.iterations() * PluRows);
+}
+
 }  // namespace
 
 BENCHMARK(BM_ComparePluTable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndComparePluFile)->Unit(benchmark::kMillisecond);
