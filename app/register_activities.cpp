@@ -61,7 +61,7 @@ TSoubor* TableOf(const TSoubory& catalogue, const std::string& activity, int tab
 void LoadInputFile(TSoubory& catalogue, TSoubor& table, const CommandParameters& parameters) {
   try {
     LoadTable(table, parameters.DataFile, parameters.CodePage, catalogue.KeyLayouts,
-              TableNumber::HasRecordNumbers(table.Number) ? 0 : 1, parameters.FileFormat);
+              FirstFileColumn(table), parameters.FileFormat);
   } catch (const EKomError&) {
     throw;
   } catch (const std::exception& failure) {
@@ -122,7 +122,7 @@ void CompareWithRegister(TActivityRun& run, std::vector<TRadek> fileRows, bool s
   LogLine("Porovnani: " + std::to_string(differences.size()) + " rozdilu");
   std::string text;
   for (const std::string& line : differences) text += line + "\r\n";
-  if (run.Parameters.CodePage == 852) text = ToRegisterCharset(text);
+  if (run.Parameters.CodePage == TableFileCodePage::Register) text = ToRegisterCharset(text);
   const std::string file = DifferencesFile(run);
   SaveWith([&] { WriteFileSafely(file, text); });
   if (strict && !differences.empty()) RaiseError(ErrorNumber::RegisterDiffers);

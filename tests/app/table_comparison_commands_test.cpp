@@ -69,6 +69,15 @@ TEST_F(TableComparisonCommand, AnEqualTableGivesAnEmptyDifferencesFileEvenWhenSt
   EXPECT_EQ(Run("D03", {"/FILE=missing.txt"}), " 6") << "the file is read before the register";
 }
 
+TEST_F(TableComparisonCommand, AReportComparesWithTheFileItsReadWrote) {
+  StartRegister();
+  ASSERT_EQ(Run("R70", {"/FILE=r70.txt"}), " 0");
+  ASSERT_FALSE(File("r70.txt").empty());
+  EXPECT_EQ(Run("D70", {"/FILE=r70.txt", "/STRICT"}), " 0");
+  EXPECT_EQ(File("DIFF70.txt"), "");
+  EXPECT_EQ(Run("W70", {"/FILE=r70.txt", "/VERIFY"}), " 1") << "a report is still not written";
+}
+
 TEST_F(TableComparisonCommand, AReadThatFailsIsComparedAsFarAsItWentAndReportsItsFailure) {
   StartRegister();
   const auto file = ReadPlu();

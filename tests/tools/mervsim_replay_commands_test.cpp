@@ -106,6 +106,27 @@ TEST_F(ReplayedCommand, GivesTheSameOutcomeAndFilesAsTheRecording) {
       << File("dropped-wire.log");
 }
 
+// The same over a COM line: the emulator, then the replay, on a pseudo-terminal.
+TEST_F(ReplayedCommand, ReplaysOnAPseudoTerminalToo) {
+  const std::string link = (folder_ / "com1").string();
+  const auto runOnComLine = [&](const std::vector<std::string>& simulator) {
+    BackgroundProcess line(MERVSIM_EXE, simulator);
+    EXPECT_TRUE(line.FirstLine().starts_with("mervsim listening on pty")) << line.FirstLine();
+    const auto result =
+        RunProcess(folder_ / "mervmodul", {"R03", "/COM=1", "/BR=2", "/ECR=465", "/TO=2000", "/FILE=plu.txt"},
+                   {{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_COM1", link}}, folder_.path());
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(TextLines(File("error.dat")).at(0), " 0");
+    return line.Stop();
+  };
+  EXPECT_EQ(runOnComLine({"--pty", "--link", link, "--plu-count", "5"}), 0);
+  std::filesystem::rename(folder_ / "KL.log", folder_ / "com.log");
+  std::filesystem::rename(folder_ / "plu.txt", folder_ / "recorded.txt");
+  EXPECT_EQ(runOnComLine({"--pty", "--link", link, "--replay", (folder_ / "com.log").string()}), 0);
+  EXPECT_EQ(File("plu.txt"), File("recorded.txt"));
+  EXPECT_EQ(LinesOf(File("plu.txt")).size(), 5u);
+}
+
 // The recorded frames sent again with one byte changed, as a module that
 // sends that byte differently would: the player names that frame and the
 // log line that holds the frame the module sent when the log was made.
