@@ -144,8 +144,8 @@ Replay (instead of the register):
                       reported on standard error with the frame's number, the
                       log line and both frames in hexadecimal:
                         mervsim: replay: frame 7 differs from log line 212
-                          log:    D7 06 DB 0C
-                          module: D7 15 EB 1C
+                          log:    D7 06 D1 52
+                          module: D7 15 C2 52
                       and that connection gets no more answers. At the end
                       it says how many frames went as in the log; the exit
                       status is then 3 when any frame differed.
