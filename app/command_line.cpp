@@ -56,6 +56,12 @@ std::optional<std::string_view> ValueOf(std::string_view token, std::string_view
   return token.substr(key.size() + 1);
 }
 
+// A path value without the quotes around the whole of it.
+std::string_view WithoutQuotes(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') return value.substr(1, value.size() - 2);
+  return value;
+}
+
 class TokenInterpreter {
 public:
   TokenInterpreter(TNastaveni& settings, CommandParameters& parameters)
@@ -112,7 +118,8 @@ private:
     if (auto file = ValueOf(token, "FILE=")) {
       parameters_.DataFile = NormaliseCommandPath(*file);
     } else if (auto journal = ValueOf(token, "ZURNAL=")) {
-      parameters_.JournalFile = NormaliseCommandPath(*journal);
+      // An empty name is no name (50), not the program folder.
+      parameters_.JournalFile = WithoutQuotes(*journal).empty() ? std::string() : NormaliseCommandPath(*journal);
     } else if (auto diff = ValueOf(token, "DIFF=")) {
       parameters_.DiffFile = NormaliseCommandPath(*diff);
     } else if (auto log = ValueOf(token, "LOG=")) {
@@ -181,8 +188,7 @@ void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandP
 }
 
 std::string NormaliseCommandPath(std::string_view value) {
-  std::string path(value);
-  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+  std::string path(WithoutQuotes(value));
   if (path.find('\\') == std::string::npos) path = ProgramDir + path;
   return NativePathFromCommand(path);
 }

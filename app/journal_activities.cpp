@@ -1,12 +1,15 @@
 #include "app/journal_activities.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "base/kom_error.h"
 #include "app/print_viewer.h"
 #include "base/process_values.h"
+#include "base/safe_output_file.h"
 #include "journal/journal_decoder.h"
 #include "journal/journal_file.h"
 #include "journal/journal_format.h"
@@ -50,27 +53,28 @@ TJournalFile BuildJournalFile(const TSoubory& catalogue) {
   return file;
 }
 
-// Replaces the file of that name only once the new text is complete.
-void WritePlainText(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".~mervtmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) {
-      out.close();
-      std::filesystem::remove(temporary);
-      throw std::runtime_error("cannot write " + path);
-    }
-  }
-  std::filesystem::rename(temporary, path);
-}
-
+// The decoded text goes under its name only after the journal file is in
+// place, and a failure to put it there removes that journal file again: a
+// save that ends with 52 leaves no journal file of its own under the final
+// name, so the same command can simply be run again (the register keeps its
+// journal, no reset was sent). The text is written out before the journal
+// file is placed, so that a missing folder or a full disk is found first.
 void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters) {
   try {
     const TJournalFile file = BuildJournalFile(catalogue);
+    std::optional<TSafeOutputFile> plainText;
+    if (!parameters.DataFile.empty()) {
+      plainText.emplace(parameters.DataFile);
+      plainText->Write(file.PlainText());
+    }
     file.Write(parameters.JournalFile, catalogue.CommandLineMode);
+    try {
+      if (plainText) plainText->Commit();
+    } catch (...) {
+      RemoveFileIfPresent(parameters.JournalFile);
+      throw;
+    }
     LogLine("Zurnal ulozen: " + parameters.JournalFile);
-    if (!parameters.DataFile.empty()) WritePlainText(parameters.DataFile, file.PlainText());
   } catch (const EKomError&) {
     throw;
   } catch (const std::exception& failure) {
@@ -79,15 +83,37 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
   }
 }
 
+// A plain-text journal's lines end in CR LF, LF or a lone CR; a last line
+// without its end counts too.
 std::vector<std::string> LinesOfTextFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  const std::string text = std::move(contents).str();
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
   return lines;
+}
+
+// One step of printing a file with a magic. Its numbered failures pass
+// unchanged ("#54", the viewer's); any other, a journal file that ends early
+// or cannot be read part-way among them, is "#55".
+void PreparePrint(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const EKomError&) {
+    throw;
+  } catch (const std::exception& failure) {
+    LogLine(std::string("ERROR: ") + failure.what());
+    JournalErrors::Raise(JournalErrors::PrintFailed);
+  }
 }
 
 }  // namespace
@@ -96,8 +122,10 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
                  const TransferRun& transfer) {
   const std::string& path = parameters.JournalFile;
   if (path.empty()) JournalErrors::Raise(JournalErrors::NoFileName);
-  std::error_code error;
-  if (std::filesystem::exists(path, error) || error) JournalErrors::Raise(JournalErrors::FileExists);
+  // A check that fails (a folder without search permission) finds no file:
+  // the save goes on, and its write ends with 52 when it cannot be done.
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored)) JournalErrors::Raise(JournalErrors::FileExists);
 
   TTransferRequest download{DownloadList(catalogue), false};
   transfer(download);
@@ -135,17 +163,13 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
     }
     return;
   }
-  const TJournalFile file = TJournalFile::Read(path, catalogue.CommandLineMode);
+  TJournalFile file;
+  PreparePrint([&] { file = TJournalFile::Read(path, catalogue.CommandLineMode); });
   if (receiptCopies && !file.CurrentVersion) JournalErrors::Raise(JournalErrors::BadFormat);
-  try {
+  PreparePrint([&] {
     viewer.HandOver(receiptCopies ? document.ReceiptCopies(file, catalogue.CommandLineMode)
                                   : document.Journal(file, catalogue.CommandLineMode));
-  } catch (const EKomError&) {
-    throw;
-  } catch (const std::exception& failure) {
-    LogLine(std::string("ERROR: ") + failure.what());
-    JournalErrors::Raise(JournalErrors::PrintFailed);
-  }
+  });
 }
 
 void SaveJournalToFile(TActivityRun& run) {

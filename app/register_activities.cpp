@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -85,18 +86,28 @@ void SaveWith(const std::function<void()>& save) {
 
 // Saved also after a failed transfer: the rows read before the failure are
 // worth having, and "error.dat" tells the caller the table is incomplete.
+// A read that failed before any row arrived has nothing to give: an earlier
+// file of that name stays as it was (it may be the price list the caller is
+// about to edit and send back); a missing one is still created, empty.
 // The file replaces the old one only once it is complete. A command stopped
 // by its caller (SIGTERM, Ctrl+C) ends at once and saves nothing.
-void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse) {
+void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse, bool rowsArrived) {
   ThrowIfStopRequested();
-  LogLine("Nacteno, ukladam...");
   const CommandParameters& parameters = run.Parameters;
+  std::error_code ignored;
+  if (run.TransferFailed() && !rowsArrived && std::filesystem::exists(parameters.DataFile, ignored)) {
+    LogLine("Nic nenacteno, soubor ponechan: " + parameters.DataFile);
+    return;
+  }
+  LogLine("Nacteno, ukladam...");
   SaveWith([&] {
     SaveTable(table, parameters.DataFile, parameters.CodePage, reverse, run.Catalogue->KeyLayouts,
               parameters.FileFormat);
   });
   LogLine("Ukladani dokonceno");
 }
+
+void SaveRead(TActivityRun& run, const TSoubor& table) { SaveRead(run, table, false, !table.Rows.empty()); }
 
 void SendLoaded(TActivityRun& run, TSoubor& table, bool newPlu) {
   LoadInputFile(*run.Catalogue, table, run.Parameters);
@@ -136,7 +147,7 @@ void Query(TActivityRun& run, const std::vector<std::string>& request) {
   }
   run.Transfer({{&requestTable}, true});
   run.Transfer({{run.Table}, false});
-  SaveRead(run, *run.Table, false);
+  SaveRead(run, *run.Table);
 }
 
 // "RJF": the journal row as four capital hex digits, high byte first.
@@ -182,7 +193,7 @@ void SendReset(TActivityRun& run) { run.Transfer({{run.Table}, true, true}); }
 
 void ReadTableToFile(TActivityRun& run) {
   run.Transfer({{run.Table}, false, true});
-  SaveRead(run, *run.Table, false);
+  SaveRead(run, *run.Table);
 }
 
 void QueryPlu(TActivityRun& run) { Query(run, {"1", run.Parameters.Ean, "0"}); }
@@ -193,9 +204,10 @@ void ReadJournalFromRow(TActivityRun& run) {
   TTransferRequest request{{run.Table}, false};
   request.JournalStopRow = run.Parameters.JournalRow;
   run.Transfer(request);
+  const bool rowsArrived = !run.Table->Rows.empty();
   const long long stopRow = run.Parameters.JournalRow;
   std::erase_if(run.Table->Rows, [stopRow](const TRadek& row) { return StrToInt64(row.Cell(2)) <= stopRow; });
-  SaveRead(run, *run.Table, true);
+  SaveRead(run, *run.Table, true, rowsArrived);
 }
 
 void BlockRegister(TActivityRun& run) {

@@ -77,6 +77,7 @@ void TDataStream::Prepare(bool forWriting) {
   readEnd_ = 0;
   textsAhead_.clear();
   failureAhead_.reset();
+  failureAtTextStart_ = false;
   readAheadBytes_ = FirstReadAheadBytes;
   if (enciphered_) {
     cipher_ = std::make_unique<TTextCipher>(PassPhrase);
@@ -200,14 +201,17 @@ void TDataStream::ReadAhead() {
   std::vector<std::size_t> textLengths;
   std::size_t complete = 0;
   const std::uint64_t limit = bytesRead_ + readAheadBytes_;
+  std::uint64_t textStart = bytesRead_;
   try {
     while (bytesRead_ < limit) {
+      textStart = bytesRead_;
       ReadCipherBytesOfText(cipherBytes);
       textLengths.push_back(cipherBytes.size() - complete);
       complete = cipherBytes.size();
     }
   } catch (const EDataStreamReadError& failure) {
     failureAhead_ = failure;  // reported after the texts before it
+    failureAtTextStart_ = bytesRead_ == textStart;
     cipherBytes.resize(complete);
   }
   readAheadBytes_ = std::min(2 * readAheadBytes_, MaxReadAheadBytes);
@@ -230,6 +234,22 @@ void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
       FailRead(malformed.what());
     }
   }
+}
+
+bool TDataStream::AtEnd() {
+  if (file_ == nullptr) return true;
+  if (!textsAhead_.empty()) return false;
+  if (failureAhead_) {
+    if (std::ferror(file_)) throw *failureAhead_;
+    return failureAtTextStart_;
+  }
+  if (readPosition_ < readEnd_) return false;
+  readBuffer_.resize(BufferSize);
+  readPosition_ = 0;
+  readEnd_ = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file_);
+  if (readEnd_ > 0) return false;
+  if (std::ferror(file_)) FailRead(SystemReason(errno));
+  return true;
 }
 
 void TDataStream::WriteString(std::string_view text) {

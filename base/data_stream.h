@@ -59,6 +59,10 @@ public:
   /// The next text; empty while no file is open. Throws EDataStreamReadError
   /// when the file fails or ends inside the record (message ending in ": 1").
   std::string ReadString();
+  /// Whether the file holds nothing after the texts read so far (true while
+  /// no file is open). Part of a text counts as something. Throws
+  /// EDataStreamReadError when the file cannot be read.
+  bool AtEnd();
   /// Writes one record; nothing while no file is open. Throws
   /// EDataStreamWriteError when the file fails or the text is too long for
   /// its 16-bit length fields.
@@ -105,6 +109,8 @@ private:
   std::size_t readEnd_ = 0;
   std::deque<std::string> textsAhead_;
   std::optional<EDataStreamReadError> failureAhead_;
+  /// Whether the reading ahead failed where a text would have begun.
+  bool failureAtTextStart_ = false;
   std::size_t readAheadBytes_ = 0;
 };
 

@@ -132,6 +132,7 @@ void ReadContent(TDataStream& stream, TJournalFile& file) {
     }
     file.Entries.push_back(std::move(entry));
   }
+  if (!stream.AtEnd()) JournalErrors::Raise(JournalErrors::BadFormat);
 }
 
 }  // namespace
@@ -151,15 +152,9 @@ TJournalFile TJournalFile::Read(const std::string& path, bool enciphered) {
   if (!probe.HasMagic() || probe.Enciphered != enciphered) JournalErrors::Raise(JournalErrors::BadFormat);
   TJournalFile file;
   file.CurrentVersion = probe.Kind == TJournalProbe::Version::Current;
-  try {
-    TDataStream stream(path, enciphered);
-    stream.OpenRead();
-    ReadContent(stream, file);
-  } catch (const EKomError&) {
-    throw;
-  } catch (const std::exception&) {
-    JournalErrors::Raise(JournalErrors::BadFormat);
-  }
+  TDataStream stream(path, enciphered);
+  stream.OpenRead();
+  ReadContent(stream, file);
   return file;
 }
 

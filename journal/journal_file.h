@@ -37,7 +37,9 @@ public:
 
   /// Reads a file with a magic. Raises "#53" when the file is missing and
   /// "#54" when it has no magic, is enciphered otherwise than `enciphered`
-  /// asks, is cut short or damaged, or a data line differs from its copy.
+  /// asks, a data line differs from its copy or anything follows the end
+  /// marker. A file that ends early or cannot be read part-way throws the
+  /// data stream's failure (std::exception; the printing reports it as 55).
   static TJournalFile Read(const std::string& path, bool enciphered);
 
   /// Writes the current version under `path`: into a temporary file in the

@@ -30,21 +30,22 @@ constexpr std::size_t SeparatedLineSlack = 256;
 constexpr std::size_t KeyLayoutLineLimit = 4096;
 constexpr std::size_t ReadChunk = 1 << 16;
 
-// Layout 2 width of a cell of a table that is read back. A binary column's
-// decimal value can be longer than twice its bytes (a one-byte "192" in two
-// characters), so its cell is as wide as the largest value its bytes hold:
-// 3 characters for one byte, 5 for two, 10 for four. Every other column
-// keeps its raw text width.
-int FixedWidthOf(const TSloupec& column) {
+// Layout 2 width of every cell: its column's raw text width (twice the bytes
+// of a number, the bytes of a text). Callers read these files by position.
+int RawWidthOf(const TSloupec& column) { return column.RawTextWidth(); }
+
+// Layout 2 width of a cell of a writable table holding a value that its raw
+// width cannot take. A binary column's decimal value can be longer than twice
+// its bytes (a one-byte "192" in two characters), so here its cell is as
+// wide as the largest value its bytes hold: 3 characters for one byte, 5 for
+// two, 10 for four. Every other column keeps its raw text width, so the line
+// is longer than a raw one whenever the table has a binary column, and its
+// length tells a loader which widths it was written with.
+int WidenedWidthOf(const TSloupec& column) {
   if (column.Type != ColumnType::Binary || column.Width <= 0) return column.RawTextWidth();
   constexpr double DecimalDigitsPerBit = 0.30102999566398120;  // log10(2)
   return static_cast<int>(8 * column.Width * DecimalDigitsPerBit) + 1;
 }
-
-// Every cell as wide as its raw text width: the files of report tables (never
-// read back, their layout unchanged) and files written before binary cells
-// were widened, which still load.
-int RawWidthOf(const TSloupec& column) { return column.RawTextWidth(); }
 
 using CellWidth = int (*)(const TSloupec&);
 
@@ -88,6 +89,23 @@ std::string MarkedCellAsDecimal(std::string_view cell) {
   return std::to_string(value);
 }
 
+// The widths a table is saved with in layout 2: the raw widths whenever every
+// cell fits them, so that a file comes out as it always did; the widened
+// widths only for a writable table holding a value too wide for its raw cell.
+// A report table's file is never read back: it keeps the raw widths.
+CellWidth FixedWidthsFor(const TSoubor& table, int firstColumn) {
+  if (!table.Writable) return &RawWidthOf;
+  for (const TRadek& row : table.Rows) {
+    for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
+      const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
+      const std::string& cell = row.Cell(index);
+      const std::size_t length = column.Mark ? MarkedCellAsDecimal(cell).size() : cell.size();
+      if (length > static_cast<std::size_t>(RawWidthOf(column))) return &WidenedWidthOf;
+    }
+  }
+  return &RawWidthOf;
+}
+
 std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColumn) {
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
@@ -105,14 +123,15 @@ std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColu
 // A cell wider than its field cannot be cut without losing data; a report
 // table's file is never read back, so there the whole cell is written, while
 // a writable table's file must load again and the save is refused. (Decoded
-// cells always fit: binary cells have room for their largest value.)
-std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn) {
+// cells always fit the widened widths: binary cells have room for their
+// largest value.)
+std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn, CellWidth widthOf) {
   const TRadek& row = table.Rows[static_cast<std::size_t>(rowIndex)];
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
     const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
     const std::string cell = FileCellText(column, row.Cell(index));
-    const int fieldWidth = table.Writable ? FixedWidthOf(column) : RawWidthOf(column);
+    const int fieldWidth = widthOf(column);
     const auto width = static_cast<std::size_t>(fieldWidth);
     if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, fieldWidth);
     const std::string padding(width > cell.size() ? width - cell.size() : 0, ' ');
@@ -126,11 +145,12 @@ void WriteKeyLayouts(TableFileWriter& file, const TKeyLayouts& keyLayouts) {
   for (const auto& design : keyLayouts) file.WriteLine(design->ToLine());
 }
 
+// `widthOf` gives the layout 2 widths; none for layout 1.
 void WriteRow(TableFileWriter& file, const TSoubor& table, int rowIndex, int firstColumn, int codePage,
-              int layout) {
-  const bool fixedWidth = layout == TableFileLayout::FixedWidth;
+              CellWidth widthOf) {
+  const bool fixedWidth = widthOf != nullptr;
   LogLine((fixedWidth ? "Format2 radek " : "Format1 radek ") + std::to_string(rowIndex));
-  std::string line = fixedWidth ? FixedWidthLine(table, rowIndex, firstColumn)
+  std::string line = fixedWidth ? FixedWidthLine(table, rowIndex, firstColumn, widthOf)
                                  : SeparatedLine(table, table.Rows[static_cast<std::size_t>(rowIndex)], firstColumn);
   LogLine("Kodovani");
   if (codePage == TableFileCodePage::Register) line = ToRegisterCharset(line);
@@ -142,9 +162,10 @@ void WriteRow(TableFileWriter& file, const TSoubor& table, int rowIndex, int fir
 void WriteContents(TableFileWriter& file, const TSoubor& table, int codePage, bool reverse,
                    const TKeyLayouts& keyLayouts, int layout, int firstColumn) {
   if (table.Number == TableNumber::Keyboard) WriteKeyLayouts(file, keyLayouts);
+  const CellWidth widthOf = layout == TableFileLayout::FixedWidth ? FixedWidthsFor(table, firstColumn) : nullptr;
   const int rowCount = static_cast<int>(table.Rows.size());
   for (int step = 0; step < rowCount; ++step) {
-    WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, layout);
+    WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, widthOf);
   }
 }
 
@@ -222,7 +243,7 @@ int FixedWidthLength(const TSoubor& table, int firstColumn, CellWidth widthOf) {
 
 // The cell widths a line of this length was written with, or error 22.
 CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLength) {
-  for (const CellWidth widthOf : {&FixedWidthOf, &RawWidthOf}) {
+  for (const CellWidth widthOf : {&RawWidthOf, &WidenedWidthOf}) {
     if (static_cast<int>(lineLength) == FixedWidthLength(table, firstColumn, widthOf)) return widthOf;
   }
   RaiseError(ErrorNumber::BadTableFile);
@@ -231,7 +252,7 @@ CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLe
 // The longest row line the table's columns allow in the layout.
 std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
   const auto cells = static_cast<std::size_t>(
-      std::max(FixedWidthLength(table, firstColumn, &FixedWidthOf), FixedWidthLength(table, firstColumn, &RawWidthOf)));
+      std::max(FixedWidthLength(table, firstColumn, &WidenedWidthOf), FixedWidthLength(table, firstColumn, &RawWidthOf)));
   if (layout == TableFileLayout::FixedWidth) return cells;
   const std::size_t separators = table.Columns.size() - std::min(table.Columns.size(), std::size_t{1});
   return 2 * cells + separators + SeparatedLineSlack;

@@ -5,7 +5,10 @@
 // Layout 1 (separated): the cells each followed by ";".
 // Layout 2 (fixed width): the cells without separators, each exactly as wide
 //   as its column's raw text width; text cells padded with blanks on the
-//   right, all others on the left.
+//   right, all others on the left. Only a writable table holding a binary
+//   value too long for its raw width (an address part "192" in a one-byte
+//   column) is written with its binary cells as wide as their largest value
+//   (3, 5, 10 characters); loading accepts both, the line length tells.
 // Code page 852 converts the Czech and Slovak letters to the register's
 // character set; 1250 writes the program's text unchanged.
 //

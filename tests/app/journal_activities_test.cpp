@@ -124,6 +124,12 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
        52},
       {"plain text cannot be written",
        [](JournalSaveTest& t) { t.parameters_.DataFile = (t.folder_ / "no" / "z.txt").string(); }, 52},
+      {"existence cannot be checked (a file where a folder should be): not an existing file",
+       [](JournalSaveTest& t) {
+         WriteFileBytes(t.folder_ / "file", "");
+         t.parameters_.JournalFile = (t.folder_ / "file" / "z.zur").string();
+       },
+       52},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -141,7 +147,7 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
     EXPECT_TRUE(resets_.empty());
     if (c.error == 51) {
       EXPECT_EQ(ReadFileBytes(parameters_.JournalFile), before);
-    } else if (c.error != 52 || parameters_.DataFile.empty()) {
+    } else {
       EXPECT_FALSE(std::filesystem::exists(parameters_.JournalFile));
     }
   }
@@ -244,15 +250,30 @@ TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
   EXPECT_EQ(Print(false), 53);
 }
 
-TEST_F(JournalPrintTest, PlainTextFilePrintsItsLines) {
-  WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
+// A journal file that ends early is "any other error" of the printing (55);
+// a damaged one, or one with anything after its end marker, is 54.
+TEST_F(JournalPrintTest, ShortOrExtendedJournalFiles) {
+  const std::string good = ReadFileBytes(folder_ / "z.zur");
+  for (const bool receiptCopies : {false, true}) {
+    SCOPED_TRACE(receiptCopies ? "receipt copies" : "journal");
+    WriteFileBytes(folder_ / "z.zur", good.substr(0, good.size() - 20));
+    EXPECT_EQ(Print(receiptCopies), 55) << "truncated";
+    WriteFileBytes(folder_ / "z.zur", good.substr(0, good.size() / 2));
+    EXPECT_EQ(Print(receiptCopies), 55) << "cut in half";
+    WriteFileBytes(folder_ / "z.zur", good + "junk");
+    EXPECT_EQ(Print(receiptCopies), 54) << "junk after the end marker";
+  }
+}
+
+TEST_F(JournalPrintTest, PlainTextFileSplitsLinesAtEveryLineEnd) {
+  WriteFileBytes(folder_ / "plain.txt", "crlf\r\nlf\nlone cr\rempty next\n\nlast without end");
   parameters_.JournalFile = (folder_ / "plain.txt").string();
   EXPECT_EQ(Print(false), 0);
   ViewerArguments(folder_.path());
   const Lines document = LinesOf(ReadFileBytes(folder_ / "tisk.tmp"));
-  ASSERT_GE(document.size(), 4u);
-  EXPECT_EQ(document[document.size() - 4], "[[line one]]");
-  EXPECT_EQ(document[document.size() - 3], "[[line two]]");
+  ASSERT_GE(document.size(), 8u);
+  EXPECT_EQ(Lines(document.end() - 8, document.end() - 2),
+            (Lines{"[[crlf]]", "[[lf]]", "[[lone cr]]", "[[empty next]]", "[[]]", "[[last without end]]"}));
 }
 
 }  // namespace

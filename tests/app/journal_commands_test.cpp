@@ -124,6 +124,22 @@ TEST_F(JournalCommandTest, SavedJournalReadsBackToTheRegistersRecords) {
   EXPECT_EQ(Run("SAVERESETZUR", {"/ZURNAL=z.zur"}), "51");
   EXPECT_FALSE(ResetSent());
   EXPECT_EQ(Run("SAVEZUR"), "50");
+  EXPECT_EQ(Run("SAVEZUR", {"/ZURNAL="}), "50") << "an empty name is no name, not the program folder";
+  EXPECT_EQ(Run("SAVEZUR", {"/ZURNAL=\"\""}), "50");
+}
+
+// A 52 leaves the register's journal and no journal file of the save: once
+// the folder of /FILE= exists, the same command succeeds.
+TEST_F(JournalCommandTest, SaveThatEndedWith52RunsAgain) {
+  StartRegister();
+  const std::vector<std::string> command{"/ZURNAL=z.zur", "/FILE=out\\z.txt"};
+  EXPECT_EQ(Run("SAVERESETZUR", command), "52");
+  EXPECT_EQ(FilesStartingWith("z.zur"), 0u);
+  EXPECT_FALSE(ResetSent());
+  std::filesystem::create_directory(folder_ / "out");
+  EXPECT_EQ(Run("SAVERESETZUR", command), " 0");
+  EXPECT_EQ(ReadFileBytes(folder_ / "out" / "z.txt"), TJournalFile::Read((folder_ / "z.zur").string(), true).PlainText());
+  EXPECT_TRUE(ResetSent());
 }
 
 TEST_F(JournalCommandTest, SaveWithResetClearsTheRegistersJournalAfterTheFileIsInPlace) {

@@ -31,7 +31,8 @@ protected:
   /// Runs one command against the emulator over TCP; returns the code of "error.dat".
   std::string Run(const std::string& activity, std::vector<std::string> parameters = {}) {
     std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1",
-                                       "/IPPORT=" + std::to_string(register_->Port()), "/ECR=465", "/TO=500"};
+                                       "/IPPORT=" + std::to_string(register_ ? register_->Port() : closedPort_),
+                                       "/ECR=465", "/TO=500"};
     arguments.insert(arguments.end(), parameters.begin(), parameters.end());
     const auto result = RunProcess(folder_ / "mervmodul", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}},
                                    folder_.path());
@@ -67,9 +68,17 @@ protected:
     if (register_) register_->AwaitEarlierConnections(wireLog_);
   }
 
+  /// Stops the emulator; the commands then go to its port, where nothing listens.
+  void RefuseConnections() {
+    StartRegister();
+    closedPort_ = register_->Port();
+    register_.reset();
+  }
+
   TempDir folder_;
   std::filesystem::path wireLog_ = folder_ / "wire.log";
   std::unique_ptr<SimulatedRegister> register_;
+  int closedPort_ = 0;
 };
 
 TEST_F(RegisterActivity, ReadsAndWritesBackThePluTable) {
@@ -179,6 +188,38 @@ TEST_F(RegisterActivity, ReadThatFailsPartWayIsSaved) {
   EXPECT_FALSE(std::filesystem::exists(folder_ / "plu.txt.~mervtmp"));
 }
 
+// A read that failed before any row arrived leaves an earlier file byte for
+// byte (it may be the price list the caller is about to send back) and still
+// creates a missing one, empty; "error.dat" carries the failure either way.
+TEST_F(RegisterActivity, ReadThatGotNoRowLeavesTheEarlierFile) {
+  struct Read {
+    const char* activity;
+    std::vector<std::string> parameters;
+  };
+  const std::vector<Read> reads{{"R03", {"/FILE=out.txt"}},
+                                {"PLU", {"/EAN=8590000000015", "/FILE=out.txt"}},
+                                {"RJF", {"/ROW=1", "/FILE=out.txt"}},
+                                {"OLJ", {"/ROW=1", "/FILE=out.txt"}}};
+  const std::string earlier = "8590000000015;Rohlik;250;0;1;2;1;0;0;0;0;0;0;00;\r\n";
+  for (const bool refused : {true, false}) {
+    for (const Read& read : reads) {
+      SCOPED_TRACE(std::string(read.activity) + (refused ? " refused" : " silent"));
+      if (refused) {
+        RefuseConnections();
+      } else {
+        StartRegister({"--silent-after", "0"});
+      }
+      WriteFileBytes(folder_ / "out.txt", earlier);
+      EXPECT_EQ(Run(read.activity, read.parameters), refused ? " 9" : " 5");
+      EXPECT_EQ(File("out.txt"), earlier);
+    }
+  }
+  std::filesystem::remove(folder_ / "out.txt");
+  EXPECT_EQ(Run("R03", {"/FILE=out.txt"}), " 5");
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "out.txt"));
+  EXPECT_EQ(File("out.txt"), "");
+}
+
 // An IP configuration in layout 2: binary cells wider than their hex digits.
 TEST_F(RegisterActivity, AddressTableRoundTripsInFixedWidthLayout) {
   const std::filesystem::path data = folder_ / "data";
@@ -240,12 +281,14 @@ TEST_F(RegisterActivity, JournalFromARowKeepsTheNewerRowsOldestFirst) {
 }
 
 // Faults of the register during a download and an upload: the number the
-// command ends with, and the caller's file left as it was.
+// command ends with, and the caller's file: replaced by what was read, or
+// left as it was when no row arrived.
 struct FaultCase {
   std::string name;
   std::vector<std::string> options;
   std::string downloadCode;
   std::string uploadCode;
+  bool noRowArrives = false;
 };
 
 void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
@@ -261,7 +304,11 @@ TEST_P(RegisterFault, EndsWithItsNumberAndSavesWhatWasRead) {
 
   StartRegister(fault.options);
   EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), fault.downloadCode) << "download";
-  EXPECT_NE(File("plu.txt"), original) << "the file holds what was read, also after a failure";
+  if (fault.noRowArrives) {
+    EXPECT_EQ(File("plu.txt"), original) << "nothing was read: the earlier file stays";
+  } else {
+    EXPECT_NE(File("plu.txt"), original) << "the file holds what was read, also after a failure";
+  }
   if (fault.downloadCode != " 0") {
     EXPECT_LE(LinesOf(File("plu.txt")).size(), static_cast<std::size_t>(DemoPluCount));
   }
@@ -279,18 +326,18 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"BadCheckFiveTimes", {"--bad-check", "3:5"}, "16", " 0"},
         FaultCase{"NakOnce", {"--status-reply", "record:2:15:1"}, " 0", " 0"},
         FaultCase{"NakFiveTimes", {"--status-reply", "record:2:15:5"}, " 0", "16"},
-        FaultCase{"Busy", {"--status-reply", "drq:0B", "--status-reply", "dtx:0B"}, "29", "29"},
-        FaultCase{"NotStarted", {"--status-reply", "drq:0C", "--status-reply", "dtx:0C"}, "30", "30"},
-        FaultCase{"NetworkSilent", {"--status-reply", "drq:0D", "--status-reply", "dtx:0D"}, "31", "31"},
-        FaultCase{"NetworkSilentE", {"--status-reply", "drq:0E", "--status-reply", "dtx:0E"}, "31", "31"},
-        FaultCase{"ServiceInfo", {"--status-reply", "drq:17", "--status-reply", "dtx:17"}, "28", "28"},
+        FaultCase{"Busy", {"--status-reply", "drq:0B", "--status-reply", "dtx:0B"}, "29", "29", true},
+        FaultCase{"NotStarted", {"--status-reply", "drq:0C", "--status-reply", "dtx:0C"}, "30", "30", true},
+        FaultCase{"NetworkSilent", {"--status-reply", "drq:0D", "--status-reply", "dtx:0D"}, "31", "31", true},
+        FaultCase{"NetworkSilentE", {"--status-reply", "drq:0E", "--status-reply", "dtx:0E"}, "31", "31", true},
+        FaultCase{"ServiceInfo", {"--status-reply", "drq:17", "--status-reply", "dtx:17"}, "28", "28", true},
         FaultCase{"Full", {"--status-reply", "record:2:16"}, " 0", "26"},
         FaultCase{"SortRefused", {"--status-reply", "record:2:0E"}, " 0", "56"},
         FaultCase{"EmptyRegister", {"--empty"}, " 0", " 0"},
         // Over TCP a read that ends short, with nothing or with part of a
         // frame, is a transmission failure (5); a COM line says 4 when
         // nothing at all came.
-        FaultCase{"Silent", {"--silent-after", "0"}, " 5", " 5"},
+        FaultCase{"Silent", {"--silent-after", "0"}, " 5", " 5", true},
         FaultCase{"DropAtFirstRecord", {"--drop-after", "1"}, " 5", " 5"},
         FaultCase{"DropInTheMiddle", {"--drop-after", "20"}, " 5", " 5"},
         FaultCase{"DropAtLastRecord", {"--drop-after", "40"}, " 5", " 5"}),
@@ -356,6 +403,7 @@ TEST_F(ComLineActivity, SilenceAndBadRecordsOnTheLine) {
   WriteFileBytes(folder_ / "plu.txt", "previous\r\n");
   StartComRegister({"--silent-after", "0"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), " 4") << "nothing at all came over the line";
+  EXPECT_EQ(File("plu.txt"), "previous\r\n") << "no row came: the earlier file stays";
   StartComRegister({"--bad-check", "2:5"});
   EXPECT_EQ(RunOnCom("R03", {"/FILE=plu.txt"}), "16");
   StartComRegister({"--drop-after", "10"});

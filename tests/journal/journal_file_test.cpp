@@ -146,65 +146,88 @@ TEST(JournalFile, FilesWithoutMagicProbeAsPlainText) {
   EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "plain.txt").string(), true); }), 54);
 }
 
-// Each damage of a good enciphered file, applied to its bytes.
+// Each damage of a good enciphered file, applied to its bytes, and what
+// reading it gives: 54 for a damaged or extended file, the data stream's
+// failure (10 here; the printing reports it as 55) for one that ends early.
 struct Damage {
   const char* name;
   std::function<std::string(const std::string&)> apply;
+  int error;
 };
 
-TEST(JournalFile, EveryDamageEndsReadingWith54) {
+constexpr int BadFormat = 54;
+constexpr int EndsEarly = 10;
+
+TEST(JournalFile, EveryDamageIsRefused) {
   TempDir folder;
   const auto good = folder / "good.zur";
   SampleJournal().Write(good.string(), true);
   const std::string bytes = ReadFileBytes(good);
 
   // Rewrites the file's texts with one data line changed (its copy not).
-  const auto changedText = [&](std::size_t index, bool enciphered) {
+  const auto rewritten = [&](const std::function<void(std::vector<std::string>&)>& change, bool enciphered) {
     auto texts = StreamTexts(good, true);
-    texts[index][0] = static_cast<char>(texts[index][0] ^ 1);
+    change(texts);
     const auto path = folder / "changed.zur";
     std::filesystem::remove(path);
     WriteTexts(path, enciphered, texts);
     return ReadFileBytes(path);
   };
+  const auto changedText = [&](std::size_t index, bool enciphered) {
+    return rewritten([index](auto& texts) { texts[index][0] = static_cast<char>(texts[index][0] ^ 1); }, enciphered);
+  };
   std::string hugeLine = bytes.substr(0, bytes.size() - 40);
   hugeLine += std::string("\xFF\xFF", 2) + std::string(4000, 'A');
   const std::vector<Damage> damages{
-      {"header line changed", [&](const std::string&) { return changedText(3, true); }},
-      {"record line changed", [&](const std::string&) { return changedText(7, true); }},
-      {"main line changed", [&](const std::string&) { return changedText(9, true); }},
-      {"third line changed", [&](const std::string&) { return changedText(19, true); }},
-      {"copy of a line changed", [&](const std::string&) { return changedText(10, true); }},
-      {"end marker changed", [&](const std::string&) { return changedText(35, true); }},
-      {"count changed", [&](const std::string&) { return changedText(1, true); }},
-      {"scrambled file changed", [&](const std::string&) { return changedText(9, false); }},
+      {"header line changed", [&](const std::string&) { return changedText(3, true); }, BadFormat},
+      {"record line changed", [&](const std::string&) { return changedText(7, true); }, BadFormat},
+      {"main line changed", [&](const std::string&) { return changedText(9, true); }, BadFormat},
+      {"third line changed", [&](const std::string&) { return changedText(19, true); }, BadFormat},
+      {"copy of a line changed", [&](const std::string&) { return changedText(10, true); }, BadFormat},
+      {"count changed", [&](const std::string&) { return changedText(1, true); }, BadFormat},
+      {"scrambled file changed", [&](const std::string&) { return changedText(9, false); }, BadFormat},
       {"one cipher character of a main line changed",
        [](const std::string& b) {
          std::string d = b;
          const std::size_t at = FirstCipherCharacterOfText(b, 9);
          d[at] = d[at] == 'A' ? 'B' : 'A';
          return d;
-       }},
-      {"truncated", [](const std::string& b) { return b.substr(0, b.size() / 2); }},
-      {"end missing", [](const std::string& b) { return b.substr(0, b.size() - 30); }},
-      {"huge line", [&](const std::string&) { return hugeLine; }},
+       },
+       BadFormat},
+      {"a text after the end marker",
+       [&](const std::string&) { return rewritten([](auto& texts) { texts.push_back("X"); }, true); }, BadFormat},
+      {"one byte after the end marker", [](const std::string& b) { return b + '\0'; }, BadFormat},
+      {"end marker changed: the reading runs into the file's end",
+       [&](const std::string&) { return changedText(35, true); }, EndsEarly},
+      {"truncated", [](const std::string& b) { return b.substr(0, b.size() / 2); }, EndsEarly},
+      {"end missing", [](const std::string& b) { return b.substr(0, b.size() - 30); }, EndsEarly},
+      {"huge line", [&](const std::string&) { return hugeLine; }, EndsEarly},
       {"binary junk after the magic",
        [](const std::string& b) {
          std::string junk = b.substr(0, 60);
          for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
          return junk;
-       }},
+       },
+       EndsEarly},
   };
   for (const auto& damage : damages) {
     SCOPED_TRACE(damage.name);
     const auto path = folder / "damaged.zur";
     std::filesystem::remove(path);
     WriteFileBytes(path, damage.apply(bytes));
-    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), true); }), 54);
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), true); }), damage.error);
   }
   WriteFileBytes(folder / "junk.zur", std::string(3000, '\xFF'));
   EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "junk.zur").string(), true); }), 54)
       << "binary junk has no magic";
+}
+
+TEST(JournalFile, AScrambledFileEndsAtItsEndMarker) {
+  TempDir folder;
+  const auto path = folder / "s.zur";
+  SampleJournal().Write(path.string(), false);
+  WriteFileBytes(path, ReadFileBytes(path) + "x");
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), false); }), 54);
 }
 
 TEST(JournalFile, NeverReplacesAnExistingFile) {

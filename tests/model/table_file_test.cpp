@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -164,21 +165,44 @@ TEST_F(TableFile, BinaryCellsMayBeLongerThanTheirHexWidth) {
       << "a quantity needs three decimals";
 }
 
-// A binary cell is as wide as the largest value of its bytes (3 characters
-// for one byte, 5 for two), so an address part "192" fits; files written with
-// cells of the raw width load too.
-TEST_F(TableFile, FixedWidthBinaryCellsHoldTheirLargestValue) {
+// Layout 2 keeps the raw widths (twice the bytes of a number) that callers
+// read by position, whenever every value of the table fits them. Only a
+// table holding a wider value (an address part "192" in one byte) is written
+// with binary cells as wide as their largest value, every row alike. Both
+// load back; so do files of either width whatever the values.
+TEST_F(TableFile, FixedWidthKeepsRawWidthsUnlessAValueIsWider) {
   const auto addressTable = [] {
     return MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 1},
                                 {ColumnType::Binary, 1}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}});
   };
-  auto table = addressTable();
-  table->AddRow(-1, "1|192|168|1|10|65535|");
-  const std::string line = "192168  1 1065535\r\n";
-  EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), line);
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<TSoubor>()> make;
+    std::vector<std::string> rows;
+    std::string file;
+  };
+  const std::vector<Case> cases{
+      {"department, its record number kept", [] { return DepartmentTable(1); },
+       {"7|Pecivo|0A|", "9999|Mleko|FF|"}, "   7Pecivo            0A\r\n9999Mleko             FF\r\n"},
+      {"PLU with its largest price", PluTable, {"1|8594001|Rohlik|99999999|"},
+       "       8594001Rohlik            99999999\r\n"},
+      {"addresses that fit two characters", addressTable, {"1|10|0|0|99|9999|"}, "10 0 0999999\r\n"},
+      {"an address part of 192", addressTable, {"1|192|168|1|10|80|", "2|10|0|0|1|65535|"},
+       "192168  1 10   80\r\n 10  0  0  165535\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto table = c.make();
+    for (const auto& row : c.rows) table->AddRow(-1, row);
+    EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), c.file);
+    auto loaded = c.make();
+    Load(*loaded, c.file, TableFileLayout::FixedWidth);
+    EXPECT_EQ(RowTexts(*loaded), c.rows);
+  }
   auto loaded = addressTable();
-  Load(*loaded, line + " 1 2 3 4  10\r\n", TableFileLayout::FixedWidth);
-  EXPECT_EQ(RowTexts(*loaded), (std::vector<std::string>{"1|192|168|1|10|65535|", "2|1|2|3|4|10|"}));
+  Load(*loaded, " 1 2 3 4  10\r\n  1  2  3  4   10\r\n", TableFileLayout::FixedWidth);
+  EXPECT_EQ(RowTexts(*loaded), (std::vector<std::string>{"1|1|2|3|4|10|", "2|1|2|3|4|10|"}))
+      << "the line's length tells the widths it was written with";
 }
 
 TEST_F(TableFile, PackedCellsWithHexDigitsLoadBack) {
