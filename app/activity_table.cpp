@@ -34,6 +34,7 @@ const TActivity ActivityRows[] = {
     {"EXPORTZ74", AnyCase, true, true, T::DailyPluReport, ExportDailySales, true},
     {"W", LetterAndTable, true, true, TableOfWord, SendTableFromFile, false},
     {"R", LetterAndTable, true, true, TableOfWord, ReadTableToFile, false},
+    {"D", LetterAndTable, true, true, TableOfWord, CompareTableWithFile, false},
     {"A", LetterAndTable, true, true, TableOfWord, SendTableFromFile, false},
     {"N", LetterAndReset, true, true, TableOfWord, SendReset, false},
     {"V03", Exact, true, true, NoTable, SendNewPlu, false},

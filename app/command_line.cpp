@@ -77,6 +77,10 @@ public:
       parameters_.Minimized = true;
       return;
     }
+    if (token == "/STRICT" || token == "/VERIFY") {
+      (token == "/STRICT" ? parameters_.Strict : parameters_.Verify) = true;
+      return;
+    }
     if (InterpretConnection(token) || InterpretFiles(token) || InterpretCommandValues(token)) return;
     if (token.substr(1).starts_with("MODEM")) settings_.UseModem = true;
   }
@@ -116,6 +120,8 @@ private:
     } else if (auto journal = ValueOf(token, "ZURNAL=")) {
       // An empty name is no name (50), not the program folder.
       parameters_.JournalFile = WithoutQuotes(*journal).empty() ? std::string() : NormaliseCommandPath(*journal);
+    } else if (auto diff = ValueOf(token, "DIFF=")) {
+      parameters_.DiffFile = NormaliseCommandPath(*diff);
     } else if (auto log = ValueOf(token, "LOG=")) {
       PlainLogPath = NormaliseCommandPath(*log);
     } else if (auto exportDir = ValueOf(token, "EXPORTDIR=")) {
@@ -206,6 +212,11 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
   LogLine(Quoted("Log soubor", PlainLogPath));
   LogLine(Quoted("IDNet", parameters.NetId));
   LogLine(Quoted("Zurnal radek", parameters.JournalRow));
+  if (parameters.Verify || parameters.Strict || !parameters.DiffFile.empty()) {
+    LogLine(Quoted("Diff soubor", parameters.DiffFile));
+    LogLine(Quoted("Strict", parameters.Strict ? 1 : 0));
+    LogLine(Quoted("Verify", parameters.Verify ? 1 : 0));
+  }
   if (const TActivity* activity = FindActivity(parameters.Activity); activity != nullptr && activity->ExportValues) {
     LogLine(Quoted("Prodejna", parameters.ShopId));
     LogLine(Quoted("Pokladna", parameters.RegisterId));

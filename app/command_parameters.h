@@ -20,4 +20,11 @@ struct CommandParameters {
   std::string ShopId;
   std::string RegisterId;
   std::string ExportDir;
+  /// "/DIFF=": where a comparison writes its differences; empty for
+  /// "DIFFnn.txt" in the program's folder.
+  std::string DiffFile;
+  /// "/STRICT": a comparison that finds differences ends with 60.
+  bool Strict = false;
+  /// "/VERIFY": a written table is read back and compared.
+  bool Verify = false;
 };

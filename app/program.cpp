@@ -54,6 +54,7 @@ constexpr const char* UsageText =
     "The outcome of a command is written to error.dat beside the executable:\n"
     "the error number (0 for success) and the interface version.\n"
     "Parameters: /COM= /BR= /IPADDR= /IPPORT= /ECR= /FILE= /CODE= /FORMAT= /TO= /ID= ...\n"
+    "Dnn compares table nn with /FILE= (/DIFF= /STRICT); Wnn /VERIFY reads it back.\n"
     "See mervmodul(1).\n";
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include "base/kom_error.h"
 #include "base/stop_request.h"
 #include "base/safe_output_file.h"
+#include "base/process_values.h"
 #include "model/catalogue_builder.h"
 #include "model/model_list.h"
+#include "model/table_comparison.h"
 #include "model/table_file.h"
 #include "model/table_numbers.h"
 #include "model/value_conversions.h"
@@ -30,7 +32,8 @@ TSoubor* ProgrammingTable(const TSoubory& catalogue, const std::string& activity
   if (!number || *number < 1 || *number > 99) Unknown();
   TSoubor* table = catalogue.Table(*number);
   if (table == nullptr) Unknown();
-  if (activity[0] != 'R' && !table->Writable) Unknown();
+  // Reading and comparing take every table; writing only the writable ones.
+  if (activity[0] != 'R' && activity[0] != 'D' && !table->Writable) Unknown();
   return table;
 }
 
@@ -59,7 +62,7 @@ TSoubor* TableOf(const TSoubory& catalogue, const std::string& activity, int tab
 void LoadInputFile(TSoubory& catalogue, TSoubor& table, const CommandParameters& parameters) {
   try {
     LoadTable(table, parameters.DataFile, parameters.CodePage, catalogue.KeyLayouts,
-              TableNumber::HasRecordNumbers(table.Number) ? 0 : 1, parameters.FileFormat);
+              FirstFileColumn(table), parameters.FileFormat);
   } catch (const EKomError&) {
     throw;
   } catch (const std::exception& failure) {
@@ -112,6 +115,30 @@ void SendLoaded(TActivityRun& run, TSoubor& table, bool newPlu) {
   run.Transfer({{&table}, true, true});
 }
 
+std::string DifferencesFile(const TActivityRun& run) {
+  if (!run.Parameters.DiffFile.empty()) return run.Parameters.DiffFile;
+  const std::string number = std::to_string(run.Table->Number);
+  return ProgramDir + "DIFF" + (number.size() < 2 ? "0" : "") + number + ".txt";
+}
+
+// The table is read as "Rnn" reads it, failures included; the rows read are
+// compared however the read ended, and the differences file is written. A
+// failed read keeps its own number in "error.dat"; 60 only says that a
+// comparison asked to be strict found differences.
+void CompareWithRegister(TActivityRun& run, std::vector<TRadek> fileRows, bool strict) {
+  TSoubor& table = *run.Table;
+  run.Transfer({{&table}, false, true});
+  ThrowIfStopRequested();
+  const std::vector<std::string> differences = CompareTableRows(table, fileRows, table.Rows);
+  LogLine("Porovnani: " + std::to_string(differences.size()) + " rozdilu");
+  std::string text;
+  for (const std::string& line : differences) text += line + "\r\n";
+  if (run.Parameters.CodePage == TableFileCodePage::Register) text = ToRegisterCharset(text);
+  const std::string file = DifferencesFile(run);
+  SaveWith([&] { WriteFileSafely(file, text); });
+  if (strict && !differences.empty()) RaiseError(ErrorNumber::RegisterDiffers);
+}
+
 void Query(TActivityRun& run, const std::vector<std::string>& request) {
   TSoubor& requestTable = *ExistingTable(*run.Catalogue, TableNumber::Request);
   if (requestTable.Rows.empty()) requestTable.AddRow(-1, "");
@@ -141,7 +168,21 @@ void RunRegisterActivity(TActivityRun& run, int table, ActivityStep step) {
   step(run);
 }
 
-void SendTableFromFile(TActivityRun& run) { SendLoaded(run, *run.Table, false); }
+void SendTableFromFile(TActivityRun& run) {
+  SendLoaded(run, *run.Table, false);
+  const bool verified = run.Parameters.Verify && run.Parameters.Activity[0] == 'W';
+  if (!verified || run.TransferFailed()) return;
+  std::vector<TRadek> sent = run.Table->Rows;
+  CompareWithRegister(run, std::move(sent), true);
+}
+
+void CompareTableWithFile(TActivityRun& run) {
+  TSoubor& table = *run.Table;
+  LoadInputFile(*run.Catalogue, table, run.Parameters);
+  std::vector<TRadek> fileRows = std::move(table.Rows);
+  table.Rows.clear();
+  CompareWithRegister(run, std::move(fileRows), run.Parameters.Strict);
+}
 
 void SendNewPlu(TActivityRun& run) {
   TSoubor& newPlu = run.Catalogue->NewPlu();

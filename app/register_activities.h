@@ -12,7 +12,8 @@
 void RunRegisterActivity(TActivityRun& run, int table, ActivityStep step);
 
 /// "Wnn", "Ann": loads the input file into the table, checks its order and
-/// sends it.
+/// sends it. With "/VERIFY" a "Wnn" then reads the table back and compares
+/// it with the rows sent, as "Dnn" does: any difference ends with 60.
 void SendTableFromFile(TActivityRun& run);
 /// "V03": the same with the "Nové PLU" table.
 void SendNewPlu(TActivityRun& run);
@@ -20,6 +21,10 @@ void SendNewPlu(TActivityRun& run);
 void SendReset(TActivityRun& run);
 /// "Rnn": reads the table and saves it to the data file.
 void ReadTableToFile(TActivityRun& run);
+/// "Dnn": loads the file, reads the table and writes the rows that differ
+/// to the differences file ("/DIFF=", default DIFFnn.txt in the program's
+/// folder); 60 for differences only with "/STRICT".
+void CompareTableWithFile(TActivityRun& run);
 /// "PLU": asks for one PLU and saves the answer.
 void QueryPlu(TActivityRun& run);
 /// "RJF": asks for one journal row and saves the answer.

@@ -106,7 +106,10 @@ void DecryptRun(const Schedule& key, std::uint64_t chaining, std::uint8_t* data,
 constexpr std::size_t MinPartBytes = 1 << 16;
 constexpr std::size_t MaxParts = 4;
 
+// Asking for the processors opens a system file each time; a text too short
+// to be split (every log line) does not ask.
 std::size_t PartsFor(std::size_t size) {
+  if (size < 2 * MinPartBytes) return 1;
   const std::size_t processors = std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
   return std::clamp<std::size_t>(size / MinPartBytes, 1, std::min(processors, MaxParts));
 }

@@ -60,6 +60,9 @@ enum class ErrorNumber : int {
   SortRefused = 56,
   CardInsertedBadly = 57,
   KeyNotOff = 58,
+  /// A compared or verified table differs from its file (only where the
+  /// command asks for it: /STRICT, /VERIFY).
+  RegisterDiffers = 60,
 };
 
 constexpr int NumberOf(ErrorNumber number) { return static_cast<int>(number); }

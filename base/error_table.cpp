@@ -97,6 +97,8 @@ constexpr TErrorEntry Rows[] = {
     {56, 1002, {}, "The register refuses sorting during this upload.", "The upload option (A, V or W) and the register's settings."},
     {57, 1029, {}, "The card is inserted wrongly.", "Insert the card the right way round."},
     {58, 1051, {}, "The register's key is not in the OFF position.", "Turn the key to OFF."},
+    {60, 410, {}, "The register differs from the file: Dnn with /STRICT or Wnn /VERIFY found rows that differ.",
+     "The differences file (/DIFF=, default DIFFnn.txt in the program's folder) names each row."},
 };
 
 constexpr bool RisingNumbers() {

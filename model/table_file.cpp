@@ -89,10 +89,6 @@ std::string MarkedCellAsDecimal(std::string_view cell) {
   return std::to_string(value);
 }
 
-std::string FileCell(const TSloupec& column, const std::string& cell) {
-  return column.Mark ? MarkedCellAsDecimal(cell) : cell;
-}
-
 // The widths a table is saved with in layout 2: the raw widths whenever every
 // cell fits them, so that a file comes out as it always did; the widened
 // widths only for a writable table holding a value too wide for its raw cell.
@@ -113,7 +109,7 @@ CellWidth FixedWidthsFor(const TSoubor& table, int firstColumn) {
 std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColumn) {
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
-    line += FileCell(table.Columns[static_cast<std::size_t>(index)], row.Cell(index));
+    line += FileCellText(table.Columns[static_cast<std::size_t>(index)], row.Cell(index));
     line += CellEnd;
   }
   return line;
@@ -134,7 +130,7 @@ std::string FixedWidthLine(const TSoubor& table, int rowIndex, int firstColumn, 
   std::string line;
   for (int index = firstColumn; index < static_cast<int>(table.Columns.size()); ++index) {
     const TSloupec& column = table.Columns[static_cast<std::size_t>(index)];
-    const std::string cell = FileCell(column, row.Cell(index));
+    const std::string cell = FileCellText(column, row.Cell(index));
     const int fieldWidth = widthOf(column);
     const auto width = static_cast<std::size_t>(fieldWidth);
     if (cell.size() > width && table.Writable) ThrowCellTooWide(rowIndex, index, cell, fieldWidth);
@@ -318,6 +314,10 @@ void AppendRow(TSoubor& table, const std::vector<std::string>& cells, int firstC
 }  // namespace
 
 int FirstFileColumn(const TSoubor& table) { return table.Writable && !KeepsRecordNumber(table.Number) ? 1 : 0; }
+
+std::string FileCellText(const TSloupec& column, const std::string& cell) {
+  return column.Mark ? MarkedCellAsDecimal(cell) : cell;
+}
 
 void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
                const TKeyLayouts& keyLayouts, int layout) {

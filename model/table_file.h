@@ -46,6 +46,10 @@ inline constexpr const char* KeyLayoutSectionMark = "~KLAVESYDESIGN";
 /// 1 when the file leaves out the record number of this table, else 0.
 int FirstFileColumn(const TSoubor& table);
 
+/// A cell as a table file writes it: a marked column's hex digits as their
+/// decimal value, every other cell unchanged.
+std::string FileCellText(const TSloupec& column, const std::string& cell);
+
 /// Writes the table's rows (from the last to the first when `reverse` is set)
 /// to the file at `path`, in layout 1 or 2 and code page 852 or 1250, with
 /// the key layouts before them for table 15. Each step goes to the

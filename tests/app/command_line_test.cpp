@@ -1,4 +1,6 @@
 #include "app/command_line.h"
+#include "app/activity_table.h"
+#include "app/register_activities.h"
 #include "model/model_list.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +147,31 @@ TEST_F(CommandLine, PathValuesAreNormalised) {
   EXPECT_EQ(parameters.JournalFile, "/opt/merv/z.dat");
   Parse("R03 /FILE=\" /");
   EXPECT_EQ(parameters.DataFile, "/opt/merv/\"") << "a lone quote is not a pair of quotes";
+}
+
+TEST_F(CommandLine, ComparisonValues) {
+  Parse("D03 /FILE=plu.txt /");
+  EXPECT_EQ(parameters.DiffFile, "") << "the activity names the default file";
+  EXPECT_FALSE(parameters.Strict);
+  EXPECT_FALSE(parameters.Verify);
+  Parse("D03 /DIFF=out\\d.txt /STRICTLY /VERIFYING /");
+  EXPECT_EQ(parameters.DiffFile, WithPlatformSeparators("out/d.txt"));
+  EXPECT_FALSE(parameters.Strict) << "switches are whole tokens";
+  EXPECT_FALSE(parameters.Verify);
+  Parse("W03 /DIFF=d.txt /STRICT /VERIFY /");
+  EXPECT_EQ(parameters.DiffFile, "/opt/merv/d.txt");
+  EXPECT_TRUE(parameters.Strict);
+  EXPECT_TRUE(parameters.Verify);
+}
+
+TEST(ActivityWords, DAndTwoDigitsCompareWhileDeblockAndOtherWordsKeepTheirMeaning) {
+  const TActivity* compare = FindActivity("D03");
+  ASSERT_NE(compare, nullptr);
+  EXPECT_EQ(compare->Run, &CompareTableWithFile);
+  EXPECT_TRUE(compare->NeedsLine);
+  ASSERT_NE(FindActivity("DEBLOCK"), nullptr);
+  EXPECT_EQ(FindActivity("DEBLOCK")->Run, &BlockRegister);
+  for (const char* word : {"D", "D3", "DOSMODE", "Dxy", "DE"}) EXPECT_EQ(FindActivity(word), nullptr) << word;
 }
 
 TEST_F(CommandLine, LogPathIsTakenAndNormalised) {

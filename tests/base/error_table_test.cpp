@@ -25,6 +25,7 @@ TEST(ErrorTable, EveryRowHasACzechTextAMeaningAndAdvice) {
 TEST(ErrorTable, LooksUpOnlyTheNumbersItHolds) {
   EXPECT_EQ(FindErrorEntry(1)->Number, 1);
   EXPECT_EQ(FindErrorEntry(58)->Number, 58);
+  EXPECT_EQ(FindErrorEntry(60)->Number, 60);
   for (const int number : {-1, 0, 15, 20, 24, 37, 59, 99, 100}) {
     EXPECT_EQ(FindErrorEntry(number), nullptr) << number;
     EXPECT_FALSE(ExplainError(number)) << number;
@@ -44,6 +45,7 @@ TEST(ErrorTable, MessagesOfTheOwnTextsStayAsTheyWere) {
   EXPECT_EQ(FormatError(50), Cp("#50:soubor pro uložení žurnálu není definován"));
   EXPECT_EQ(FormatError(51), Cp("#51:soubor pro uložení žurnálu již existuje"));
   EXPECT_EQ(FormatError(55), Cp("#55:neznámá chyba při přípravě tisku"));
+  EXPECT_EQ(FormatError(ErrorNumber::RegisterDiffers), Cp("#60:registr se liší od souboru"));
   EXPECT_EQ(FormatError(10, "ignored"), "#10:");
   EXPECT_EQ(FormatError(15), "#15:");
 }

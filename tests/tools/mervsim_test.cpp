@@ -278,7 +278,8 @@ TEST(MervsimCommandLine, HelpNamesEveryOption) {
   for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
                              "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
                              "--drop-after", "--log", "--help", "--sale", "tableNN.txt", "14000", "--modem",
-                             "--modem-s2", "--modem-s12", "--modem-s86"}) {
+                             "--modem-s2", "--modem-s12", "--modem-s86", "--store-wrong", "--replay",
+                             "--replay-from"}) {
     EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
   }
 }
@@ -304,11 +305,25 @@ TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
       {{"--tcp", "0", "--sale", "8590000000015:0"}, "a quantity of 0"},
       {{"--tcp", "0", "--sale", "8590000000015:1.2345"}, "0.001 to 9999.999"},
       {{"--tcp", "0", "--sale", "8590000000015,"}, "is not CODE[:QTY]"},
+      {{"--tcp", "0", "--store-wrong", "0"}, "--store-wrong"},
+      {{"--tcp", "0", "--replay-from", "5"}, "--replay-from needs --replay"},
+      {{"--tcp", "0", "--replay", "KL.log", "--replay-from", "0"}, "--replay-from"},
   };
   for (const auto& [arguments, message] : cases) {
     const auto result = RunProcess(MERVSIM_EXE, arguments);
     EXPECT_EQ(result.exitStatus, 2) << message;
     EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+  }
+}
+
+TEST(MervsimCommandLine, AReplayOfALogThatCannotBeReadEndsWithStatusOne) {
+  TempDir folder;
+  WriteFileBytes(folder / "empty.log", "12/09/26 18:20:00 Parametry rozpoznany\r\n");
+  for (const auto& log : {folder / "missing.log", folder / "empty.log"}) {
+    const auto result = RunProcess(MERVSIM_EXE, {"--tcp", "0", "--replay", log.string()});
+    EXPECT_EQ(result.exitStatus, 1) << log;
+    EXPECT_NE(result.standardError.find(log.string()), std::string::npos) << result.standardError;
     EXPECT_EQ(result.standardOutput, "");
   }
 }

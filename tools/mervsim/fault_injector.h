@@ -15,7 +15,8 @@
 //   empty          every DRQ is answered with the end frame (nothing to send);
 //   silent after   frames after the N-th of a connection get no answer;
 //   drop after     the connection is dropped after record K of a transfer
-//                  (sent in a download, received in an upload).
+//                  (sent in a download, received in an upload);
+//   store wrong    record K of an upload is accepted but stored changed.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -39,6 +40,8 @@ struct TFaultOptions {
   bool Empty = false;
   std::optional<int> SilentAfter;
   std::optional<int> DropAfter;
+  /// 0: every record is stored as received.
+  int StoreWrongRecord = 0;
 };
 
 class TFaultInjector {
@@ -59,6 +62,8 @@ public:
   bool Silent(int frameNumber) const;
   bool DropsAfter(int recordNumber) const;
   bool Empty() const { return options_.Empty; }
+  /// The number of the upload record stored wrongly, 0 for none.
+  int WronglyStoredRecord() const { return options_.StoreWrongRecord; }
 
 private:
   bool Matches(const TStatusReplyRule& rule, TFrameKind kind, int frameNumber, int recordNumber) const;

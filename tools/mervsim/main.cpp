@@ -15,6 +15,7 @@
 #include "tools/mervsim/register_emulator.h"
 #include "tools/mervsim/register_range.h"
 #include "tools/mervsim/register_setup.h"
+#include "tools/mervsim/replay_mode.h"
 #include "tools/mervsim/sim_options.h"
 #include "tools/mervsim/sim_transport.h"
 #include "tools/mervsim/wire_log.h"
@@ -45,6 +46,7 @@ int RunCardReader(const TSimOptions& options) {
 int Run(const TSimOptions& options) {
   if (options.CardReader) return RunCardReader(options);
   if (options.TcpRange) return RunRegisterRange(options);
+  if (!options.Replay.LogPath.empty()) return RunReplay(options.Replay, LineOf(options), options.LogPath);
   TRegisterData data(options.ModelName);
   FillRegisterData(data, options);
 

@@ -4,6 +4,7 @@
 #include "model/check_bytes.h"
 #include "model/table_numbers.h"
 #include "protocol/link_protocol.h"
+#include "tools/mervsim/stored_record_fault.h"
 
 namespace {
 
@@ -355,6 +356,11 @@ void TRegisterEmulator::UploadRecord(const std::string& record) {
 void TRegisterEmulator::FinishUpload() {
   state_ = State::Idle;
   if (resetIndex_ >= 0) return;
+  const auto wrong = static_cast<std::size_t>(faults_.WronglyStoredRecord());
+  if (wrong > 0 && wrong <= accepted_.size() && uploadTable_ != TableNumber::Request) {
+    const std::string change = StoreWrongly(*data_.Catalogue().Table(uploadTable_), accepted_[wrong - 1]);
+    log_.Note("record " + std::to_string(wrong) + " stored wrongly (fault option): " + change);
+  }
   data_.StoreUpload(uploadTable_, accepted_, uploadMode_);
   log_.Note("table " + std::to_string(uploadTable_) + ": " + std::to_string(accepted_.size()) + " records stored");
   if (uploadTable_ == TableNumber::Block) log_.Note(data_.Blocked() ? "register blocked" : "register released");

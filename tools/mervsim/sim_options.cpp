@@ -104,6 +104,12 @@ Faults:
                       in a download, received and not answered in an upload).
                       On a pseudo-terminal the register stops answering until
                       the slave is closed.
+  --store-wrong K     accept record K of every table written (counted from 1)
+                      and answer it as usual, but store it changed: the first
+                      letter of its first text column becomes "X" ("Y" where
+                      it was "X"), so the table reads back with that row
+                      changed (a table without text gets its last data byte
+                      changed).
 
 Card reader (instead of the register):
   --card FILE         play a chip-card reader with a 256-byte card whose
@@ -134,6 +140,28 @@ Modem (with --pty):
   --modem-s12 N       escape guard time in fiftieths of a second (default 50).
   --modem-s86 N       reason given for a call that failed (default 0).
 
+Replay (instead of the register):
+  --replay LOG        play the register's side of a conversation that
+                      mervmodul recorded in its communication log LOG (the
+                      enciphered KL.log, or a plain /LOG= file): each frame
+                      the module sends is compared with the frame the log
+                      shows it sending there, and answered with the bytes the
+                      register sent then; where the register was silent the
+                      replay is silent, and where it closed the TCP connection
+                      the replay closes it. Every opening of the line in the
+                      log is one connection. The first frame that differs is
+                      reported on standard error with the frame's number, the
+                      log line and both frames in hexadecimal:
+                        mervsim: replay: frame 7 differs from log line 212
+                          log:    D7 06 D1 52
+                          module: D7 15 C2 52
+                      and that connection gets no more answers. At the end
+                      it says how many frames went as in the log; the exit
+                      status is then 3 when any frame differed.
+  --replay-from LINE  start at the first opening of the line at or after
+                      line LINE of the log (a log holds every command run
+                      while it was on).
+
 Output:
   --log FILE          write every frame received and sent, one line each:
                       "recv E9 00 03 EA 2A", "send 12 10 F3 DB"; lines
@@ -143,7 +171,8 @@ Output:
   --help              this text.
 
 Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
-the line cannot be served.
+the line cannot be served (or the replayed log read), 3 when a replay found
+a frame that differs.
 )";
 
 namespace {
@@ -446,6 +475,12 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       options.Modem.S12 = Number(reader.Value(), name, 0, 255);
     } else if (name == "--modem-s86") {
       options.Modem.S86 = Number(reader.Value(), name, 0, 255);
+    } else if (name == "--store-wrong") {
+      options.Faults.StoreWrongRecord = Number(reader.Value(), name, 1, 1'000'000);
+    } else if (name == "--replay") {
+      options.Replay.LogPath = reader.Value();
+    } else if (name == "--replay-from") {
+      options.Replay.FromLine = static_cast<std::size_t>(Number(reader.Value(), name, 1, 2'000'000'000));
     } else if (!ParseCardOption(name, reader, options)) {
       Refuse("unknown option \"" + name + "\" (see --help)");
     }
@@ -455,6 +490,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   if (!options.TcpRange && options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
   if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");
   if (options.Modem.Enabled && !options.Pty) Refuse("--modem needs --pty");
+  if (options.Replay.FromLine > 1 && options.Replay.LogPath.empty()) Refuse("--replay-from needs --replay");
   options.KeyStatus = KeyStatusOf(options.ModelName, key);
   return options;
 }

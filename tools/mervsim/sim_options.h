@@ -14,6 +14,7 @@
 #include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
 #include "tools/mervsim/hayes_modem.h"
+#include "tools/mervsim/replay_mode.h"
 
 /// One receipt the register is told about: PLU codes and quantities.
 struct TSaleOrder {
@@ -59,6 +60,8 @@ struct TSimOptions {
   bool CardReader = false;
   TCardReaderOptions Card;
   THayesOptions Modem;
+  /// Play a recorded conversation instead of the register.
+  TReplayOptions Replay;
 };
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& arguments);
