@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "app/command_processor.h"
 #include "app/end_signals.h"
 #include "app/log_option.h"
+#include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -24,6 +24,9 @@ namespace {
 
 constexpr int WaitingText = 603;
 constexpr int ProcessingText = 604;
+// Only the first line is read, and no more of it than a command can use.
+constexpr std::size_t LongestCommandLine = 64 * 1024;
+constexpr std::uint64_t MaxCommandFileSize = ~std::uint64_t{0} >> 1;
 
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -122,11 +125,9 @@ void TDOSModeForm::RunCommandFile() {
 }
 
 std::string TDOSModeForm::ReadCommandLine() const {
-  std::ifstream in(CommandFilePath, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open the command file " + CommandFilePath);
-  std::string line;
-  std::getline(in, line);
-  if (in.bad()) throw std::runtime_error("cannot read the command file " + CommandFilePath);
+  TInputFile in(CommandFilePath, MaxCommandFileSize, InputLinks::Refuse);
+  std::string line = in.ReadUpTo(LongestCommandLine);
+  line.resize(std::min(line.find('\n'), line.size()));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "base/stop_request.h"
+
 namespace {
 
 std::atomic<bool> endRequested{false};
@@ -16,6 +18,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     case CTRL_CLOSE_EVENT:
     case CTRL_SHUTDOWN_EVENT:
       endRequested = true;
+      RequestStop();
       if (wakeEvent != nullptr) SetEvent(wakeEvent);
       return TRUE;
     default:

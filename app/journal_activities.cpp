@@ -1,10 +1,11 @@
 #include "app/journal_activities.h"
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "base/input_file.h"
 #include "base/kom_error.h"
+#include "base/safe_output_file.h"
 #include "app/print_viewer.h"
 #include "base/process_values.h"
 #include "journal/journal_decoder.h"
@@ -20,6 +21,8 @@ namespace {
 constexpr int JournalResetIndex = 17;
 constexpr int RecordColumn = 1;
 constexpr int HeaderColumn = 1;
+// A plain journal text printed again: far beyond any register's journal.
+constexpr std::uint64_t MaxTextFileSize = std::uint64_t{1} << 30;
 
 // The name tables first, then the receipt header, then the journal itself.
 // The long PLU names are not needed for the journal's lines.
@@ -51,19 +54,7 @@ TJournalFile BuildJournalFile(const TSoubory& catalogue) {
 }
 
 // Replaces the file of that name only once the new text is complete.
-void WritePlainText(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".~mervtmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) {
-      out.close();
-      std::filesystem::remove(temporary);
-      throw std::runtime_error("cannot write " + path);
-    }
-  }
-  std::filesystem::rename(temporary, path);
-}
+void WritePlainText(const std::string& path, const std::string& text) { WriteFileSafely(path, text); }
 
 void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters) {
   try {
@@ -80,8 +71,7 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
 }
 
 std::vector<std::string> LinesOfTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
+  std::istringstream in(ReadInputFile(path, MaxTextFileSize));
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

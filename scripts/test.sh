@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole check, as CI runs it, from scratch:
-#  1. every include follows the one-way layering;
+#  1. every include follows the one-way layering, and every file is opened
+#     through the file door in base/ (two greps, well under a second);
 #  2. the Linux build and its test suite, as released;
 #  3. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
 #     the test suite again, then every fuzz target for a few seconds;
@@ -13,6 +14,7 @@ windows=true
 [[ ${1:-} == --linux-only ]] && windows=false
 if $windows; then scripts/setup.sh --fuzz --windows; else scripts/setup.sh --fuzz; fi
 scripts/check_layers.sh
+scripts/check_file_door.sh
 
 # Line tables only: failures keep their file and line, the build is faster.
 scripts/build.sh build -DMERV_DEBUG_INFO=OFF
