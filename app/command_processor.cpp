@@ -127,13 +127,13 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   return FinishCommand();
 }
 
-bool RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
+CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
   // The turn's notes go to this command's log.
   ReadLogOption(ProgramDir);
   const TCommandTurn turn(ProgramDir);
   if (!turn.MayRun()) {
     TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
-    return false;
+    return CommandOutcome::NoTurn;
   }
-  return RunCommand(commandString, keepModemPort);
+  return RunCommand(commandString, keepModemPort) ? CommandOutcome::Written : CommandOutcome::NotWritten;
 }
