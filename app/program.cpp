@@ -1,6 +1,8 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
@@ -24,7 +26,8 @@ void StartUp() {
   CipheredLogPath.clear();
   ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
   ApplicationTitle = "MERV Modul";
-  ProgramDir = DirectoryOfExecutable(ExecutablePath());
+  const char* namedFolder = std::getenv(ProgramDirVariable);
+  ProgramDir = ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
   ProgramCaption += std::string(" 9, verze ") + VersionText;
 }
 
@@ -82,6 +85,15 @@ std::string CommandFilePathOf(const std::string& commandString) {
 std::string DirectoryOfExecutable(const std::string& executablePath) {
   const auto separator = executablePath.find_last_of(PathSeparator());
   return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
+}
+
+// A relative folder is taken against the working directory at start-up, so
+// that the folder stays the same whatever a command does later.
+std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder) {
+  if (namedFolder.empty()) return DirectoryOfExecutable(executablePath);
+  std::string folder = std::filesystem::absolute(namedFolder).make_preferred().string();
+  if (folder.back() != PathSeparator()) folder += PathSeparator();
+  return folder;
 }
 
 int RunProgram(int argc, char** argv) {

@@ -1,7 +1,8 @@
 #pragma once
 // The error numbers the caller of the program reads from "error.dat". Each
 // failure meant for the caller is raised with one of these names; the texts
-// belong to the numbers (FormatError).
+// belong to the numbers: base/error_table.cpp holds a row for each, and a
+// test keeps the two lists the same.
 
 enum class ErrorNumber : int {
   NoActivity = 1,
@@ -50,6 +51,12 @@ enum class ErrorNumber : int {
   NoIpAddress = 47,
   NoIpPort = 48,
   RefusedReset = 49,
+  JournalFileUnnamed = 50,
+  JournalFileExists = 51,
+  JournalSaveFailed = 52,
+  JournalFileMissing = 53,
+  JournalFileDamaged = 54,
+  PrintPreparationFailed = 55,
   SortRefused = 56,
   CardInsertedBadly = 57,
   KeyNotOff = 58,

@@ -14,7 +14,7 @@
 
 using namespace JournalFormat;
 
-void JournalErrors::Raise(std::string_view utf8Message) { throw EKomError(Utf8ToCp1250(utf8Message)); }
+void JournalErrors::Raise(ErrorNumber number) { RaiseError(number); }
 
 namespace {
 

@@ -19,6 +19,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/error_numbers.h"
+
 namespace JournalFormat {
 
 inline constexpr std::string_view CurrentMagic = "ZURNALMERVMANAGERSOUBOR2";
@@ -32,17 +34,17 @@ inline constexpr std::size_t RecordDigits = 40;
 
 }  // namespace JournalFormat
 
-// The journal's failure messages (UTF-8; raised in code page 1250).
+// The journal's failures (their texts are in the error table).
 namespace JournalErrors {
 
-inline constexpr std::string_view NoFileName = "#50:soubor pro uložení žurnálu není definován";
-inline constexpr std::string_view FileExists = "#51:soubor pro uložení žurnálu již existuje";
-inline constexpr std::string_view SaveFailed = "#52:chyba při uložení žurnálu do souboru";
-inline constexpr std::string_view FileMissing = "#53:nebyl nalezen soubor s uloženým žurnálem";
-inline constexpr std::string_view BadFormat = "#54:chybný formát souboru s uloženým žurnálem";
-inline constexpr std::string_view PrintFailed = "#55:neznámá chyba při přípravě tisku";
+inline constexpr ErrorNumber NoFileName = ErrorNumber::JournalFileUnnamed;
+inline constexpr ErrorNumber FileExists = ErrorNumber::JournalFileExists;
+inline constexpr ErrorNumber SaveFailed = ErrorNumber::JournalSaveFailed;
+inline constexpr ErrorNumber FileMissing = ErrorNumber::JournalFileMissing;
+inline constexpr ErrorNumber BadFormat = ErrorNumber::JournalFileDamaged;
+inline constexpr ErrorNumber PrintFailed = ErrorNumber::PrintPreparationFailed;
 
-/// Throws EKomError with the message in code page 1250.
-[[noreturn]] void Raise(std::string_view utf8Message);
+/// Throws EKomError with the number's message.
+[[noreturn]] void Raise(ErrorNumber number);
 
 }  // namespace JournalErrors
