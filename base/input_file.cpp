@@ -1,6 +1,8 @@
 #include "base/input_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 void TInputFile::Fail(int error, const std::string& step) const {
