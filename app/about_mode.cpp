@@ -1,11 +1,13 @@
 #include "app/about_mode.h"
 
-#include <fstream>
 #include <iostream>
+#include <sstream>
+#include <system_error>
 
 #include "app/log_option.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
+#include "base/input_file.h"
 #include "base/localized_texts.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -13,6 +15,8 @@
 namespace {
 
 constexpr int DescriptionCaptionText = 243;
+// The description is a page of text.
+constexpr std::uint64_t MaxDescriptionSize = 1u << 20;
 
 // Reads a yes/no answer; an empty line or end of input keeps `current`.
 bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question, bool current) {
@@ -26,8 +30,14 @@ bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question, 
 }
 
 void ShowDescription(std::ostream& out, const std::string& readmePath) {
-  std::ifstream readme(readmePath, std::ios::binary);
   out << "--- " << Cp1250ToUtf8(LoadText(DescriptionCaptionText)) << " ---\n";
+  std::istringstream readme;
+  try {
+    readme.str(ReadInputFile(readmePath, MaxDescriptionSize));
+  } catch (const std::system_error& failure) {
+    out << failure.what() << "\n";
+    return;
+  }
   std::string line;
   while (std::getline(readme, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -1,9 +1,10 @@
 #include "app/card_transfer.h"
 
-#include <fstream>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
+#include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "model/convert_error.h"
@@ -21,6 +22,8 @@ constexpr int ReaderSlot = 1;
 constexpr int ReaderTimeoutMs = 100;
 constexpr int WriteBlock = 8;
 constexpr int ReadBlock = 128;
+// A card holds a few kilobytes; a larger file is reported by its size.
+constexpr std::uint64_t MaxImageFileSize = 16u << 20;
 
 constexpr int ReadingText = 615;
 constexpr int WritingText = 616;
@@ -43,15 +46,14 @@ void SetReaderLine(TNastaveni& settings) {
 
 void LoadImage(const std::string& file, const TCardRange& range, TCardImage& image) {
   try {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in) throw std::runtime_error("cannot open " + file);
-    if (in.tellg() != static_cast<std::streamoff>(range.Length)) {
+    TInputFile in(file, MaxImageFileSize);
+    if (in.Size() != static_cast<std::uint64_t>(range.Length)) {
       LogLine("Soubor nema " + std::to_string(range.Length) + " bytu");
       RaiseError(ErrorNumber::BadCardImageSize);
     }
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(image.data() + range.Start), range.Length);
-    if (!in) throw std::runtime_error("cannot read " + file);
+    const std::string bytes = in.ReadUpTo(static_cast<std::size_t>(range.Length));
+    if (bytes.size() != static_cast<std::size_t>(range.Length)) throw std::runtime_error("cannot read " + file);
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(image.data() + range.Start));
   } catch (const EKomError&) {
     throw;
   } catch (const std::exception& failure) {

@@ -1,5 +1,6 @@
 #include "app/command_processor.h"
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr int WritePauseOfCommands = 1;
+constexpr int RegisterSlot = 1;
 
 void RecordFailure(const std::string& message) {
   if (ErrorCode == 0) {
@@ -45,6 +47,11 @@ void LogClosingLine(const std::string& message) {
 void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
+  // A FIFO or device written in place waits for its reader no longer than
+  // the command waits for its register.
+  if (settings.Timeout[RegisterSlot] > 0) {
+    SetInPlaceWriteLimit(std::chrono::milliseconds(settings.Timeout[RegisterSlot]));
+  }
   // The export's file name is composed before the parameters are logged, so
   // that the log shows the file the export writes.
   const TActivity* activity = FindActivity(parameters.Activity);
@@ -120,13 +127,13 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   return FinishCommand();
 }
 
-bool RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
+CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
   // The turn's notes go to this command's log.
   ReadLogOption(ProgramDir);
   const TCommandTurn turn(ProgramDir);
   if (!turn.MayRun()) {
     TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
-    return false;
+    return CommandOutcome::NoTurn;
   }
-  return RunCommand(commandString, keepModemPort);
+  return RunCommand(commandString, keepModemPort) ? CommandOutcome::Written : CommandOutcome::NotWritten;
 }

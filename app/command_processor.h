@@ -13,10 +13,16 @@
 /// standard error).
 bool RunCommand(const std::string& commandString, bool keepModemPort);
 
+/// How a command in the folder's turn ended.
+enum class CommandOutcome {
+  Written,     // it ran and "error.dat" holds its outcome
+  NotWritten,  // it ran, but "error.dat" could not be written
+  NoTurn,      // the turn never came (waited too long, or a stop): it did not run
+};
+
 /// Waits for the folder's turn, then runs the command (the command mode, and
 /// each command of the resident mode).
-/// False when no outcome could be written, also when the turn never came.
-bool RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
+CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "app/decimal_separator.h"
+#include "base/durable_file.h"
+#include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "base/platform.h"
@@ -95,14 +97,20 @@ std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator)
          Hundredths(amount, decimalSeparator) + ";" + Hundredths(quantityHundredths, decimalSeparator) + ";0";
 }
 
+// An earlier export is kept under a ".bak" name that is still free. Only a
+// regular file is moved: a FIFO or device under the name is written in place,
+// and anything else is refused when the export is written.
 void MoveAside(const std::string& file) {
-  if (!std::filesystem::exists(file)) return;
+  if (LookAtEntry(file).kind != TFileEntry::Kind::Regular) return;
   std::string backup = file + ".bak";
-  while (std::filesystem::exists(backup)) backup += ".bak";
-  std::error_code error;
-  std::filesystem::rename(file, backup, error);
-  if (error) throw std::runtime_error("Nelze prejmenovat soubor \"" + file + "\" na \"" + backup + "\"");
-  if (std::filesystem::exists(file)) throw std::runtime_error("Soubor \"" + file + "\" se nepodarilo odklidit.");
+  for (;;) {
+    while (LookAtEntry(backup).kind != TFileEntry::Kind::Missing) backup += ".bak";
+    try {
+      if (RenameWithoutReplacing(file, backup)) return;
+    } catch (const std::system_error&) {
+      throw std::runtime_error("Nelze prejmenovat soubor \"" + file + "\" na \"" + backup + "\"");
+    }
+  }
 }
 
 void ExportDailySales(TActivityRun& run) {

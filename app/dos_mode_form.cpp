@@ -3,20 +3,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "app/command_processor.h"
+#include "app/command_turn.h"
 #include "app/end_signals.h"
 #include "app/log_option.h"
+#include "base/code_page.h"
+#include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "base/local_clock.h"
+#include "base/localized_texts.h"
 #include "base/platform.h"
 #include "base/process_values.h"
-#include "base/code_page.h"
-#include "base/localized_texts.h"
-#include "base/communication_log.h"
-#include "base/local_clock.h"
+#include "base/safe_output_file.h"
+#include "base/stop_request.h"
 #include "transport/modem.h"
 #include "transport/modem_line.h"
 
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int WaitingText = 603;
 constexpr int ProcessingText = 604;
+constexpr std::uint64_t AnyFileSize = ~std::uint64_t{0} >> 1;
 
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -45,32 +47,48 @@ void LogOrTell(const std::string& message) {
   }
 }
 
-void WriteOutcome() {
+// Said in the log and where a person sees it.
+void Tell(const std::string& message) {
+  LogOrTell("ERROR: " + message);
+  std::fprintf(stderr, "MERV Modul: %s\n", message.c_str());
+}
+
+bool WriteOutcome() {
   const std::string outcomeFile = ProgramDir + "error.dat";
   try {
     WriteOutcomeFile(outcomeFile, ErrorCode);
+    return true;
   } catch (const std::exception& failure) {
     LogOrTell(std::string("creating ERROR.DAT: ") + failure.what());
     std::fprintf(stderr, "MERV Modul: cannot write %s: %s\n", outcomeFile.c_str(), failure.what());
+    return false;
   }
 }
 
-bool CommandFileExists(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+// Text of a command line: no control bytes but the tab (code page 1250
+// letters lie above 7Fh).
+bool LooksLikeText(const std::string& line) {
+  return std::none_of(line.begin(), line.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 && byte != '\t';
+  });
 }
 
 }  // namespace
 
-TDOSModeForm::TDOSModeForm(std::string commandFilePath, int komTimerInterval)
-    : CommandFilePath(std::move(commandFilePath)), komTimerInterval_(std::max(komTimerInterval, 1)) {}
+TDOSModeForm::TDOSModeForm(std::string commandFilePath, int komTimerInterval, std::chrono::milliseconds settleTime)
+    : CommandFilePath(std::move(commandFilePath)),
+      komTimerInterval_(std::max(komTimerInterval, 1)),
+      settleTime_(settleTime) {}
 
 TDOSModeForm::~TDOSModeForm() {
   if (!ModemPort) return;
   try {
     // A connected modem is told to hang up: closing the line alone leaves
-    // the call up on a modem that ignores the line's control signals.
+    // the call up on a modem that ignores the line's control signals. An end
+    // signal stopped the last command; the hang-up is its clean-up and runs
+    // (a further signal stops it in turn).
+    ClearStopRequest();
     if (ModemState == ModemStates::Connected) HangUp(true);
   } catch (const std::exception& failure) {
     LogOrTell(std::string("ERROR: ") + failure.what());
@@ -78,67 +96,141 @@ TDOSModeForm::~TDOSModeForm() {
   ModemPort.reset();
 }
 
-void TDOSModeForm::Run() {
+bool TDOSModeForm::Run() {
   while (!EndRequested()) {
     WaitUnlessEndRequested(komTimerInterval_);
-    if (EndRequested() || !KomTimerTick()) return;
+    if (EndRequested() || !KomTimerTick()) break;
   }
+  return !outcomeLost_;
 }
 
 bool TDOSModeForm::KomTimerTick() {
   ShowLabel(LoadText(WaitingText) + "\r" + CommandFilePath);
-  if (!CommandFileExists(CommandFilePath)) return true;
+  const TFileEntry entry = LookAtEntry(CommandFilePath);
+  using Kind = TFileEntry::Kind;
+  if (entry.kind != Kind::Directory) folderReported_ = false;
+  if (entry.kind == Kind::Missing) {
+    unsettled_.reset();
+    return true;
+  }
+  if (undeletable_ && entry.SameFileAs(*undeletable_)) return true;
+  undeletable_.reset();
+  if (entry.kind == Kind::Directory) {
+    if (!folderReported_) Tell("the command path " + CommandFilePath + " is a folder; it is left alone");
+    folderReported_ = true;
+    return true;
+  }
   komTimerEnabled_ = false;
-  ShowLabel(LoadText(ProcessingText));
-  RunCommandFile();
+  if (entry.kind == Kind::Regular) {
+    if (const auto line = CompleteCommandLine(entry)) RunCommandLine(*line);
+  } else {
+    RemoveForeignEntry();
+  }
   komTimerEnabled_ = true;
-  return !closeRequested_;
+  return !closeRequested_ && !outcomeLost_;
 }
 
-void TDOSModeForm::RunCommandFile() {
-  ReadLogOption(ProgramDir);
-  LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
-  std::string line;
+std::optional<std::string> TDOSModeForm::CompleteCommandLine(const TFileEntry& entry) {
+  std::string head;
   try {
-    line = ReadCommandLine();
-  } catch (const std::exception& failure) {
-    // The caller waits for the file to go and then reads "error.dat": it
-    // must not find the outcome of an earlier command there.
-    LogOrTell(std::string("ERROR: ") + failure.what());
-    ErrorCode = UnnumberedFailure;
-    WriteOutcome();
+    TInputFile in(CommandFilePath, AnyFileSize, InputLinks::Refuse);
+    head = in.ReadUpTo(LongestCommandLine + 1);
+  } catch (const std::system_error& failure) {
+    // Replaced by something else since it was looked at, or unreadable.
+    if (LookAtEntry(CommandFilePath).kind != TFileEntry::Kind::Regular) {
+      RemoveForeignEntry();
+      return std::nullopt;
+    }
+    LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
+    Answer(UnnumberedFailure, failure.what());
     DeleteCommandFile();
-    return;
+    return std::nullopt;
   }
+  const auto end = head.find_first_of("\r\n");
+  if (end == std::string::npos && head.size() <= LongestCommandLine && !Settled(entry)) return std::nullopt;
+  unsettled_.reset();
+  LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
+  const std::string line = head.substr(0, std::min(end, head.size()));
+  if (line.size() > LongestCommandLine || !LooksLikeText(line)) {
+    Answer(1, line.size() > LongestCommandLine ? "the first line is longer than 64 KiB"
+                                               : "the first line holds control bytes");
+    DeleteCommandFile();
+    return std::nullopt;
+  }
+  return line;
+}
+
+// A line without its end runs once the file has stood still: written long
+// enough ago, or seen unchanged for the settle time.
+bool TDOSModeForm::Settled(const TFileEntry& entry) {
+  const auto age = std::chrono::nanoseconds(FileClockNowNs() - entry.modifiedNs);
+  if (age >= settleTime_) return true;
+  const auto now = std::chrono::steady_clock::now();
+  if (!unsettled_ || !unsettled_->SameFileAs(entry)) {
+    unsettled_ = entry;
+    unsettledSince_ = now;
+    return false;
+  }
+  return now - unsettledSince_ >= settleTime_;
+}
+
+void TDOSModeForm::RunCommandLine(const std::string& line) {
+  ShowLabel(LoadText(ProcessingText));
+  ReadLogOption(ProgramDir);
   LogOrTell(Utf8ToCp1250("Příkaz: \"") + line + "\"");
   if (Upper(line) == "CLOSE") {
     closeRequested_ = true;
-  } else {
-    // Holds the folder's turn only while the command runs, so that commands
-    // started beside the resident process wait for it and never the reverse.
-    RunCommandInTurn(line + "/", true);
+    DeleteCommandFile();
+    return;
+  }
+  // Holds the folder's turn only while the command runs, so that commands
+  // started beside the resident process wait for it and never the reverse.
+  switch (RunCommandInTurn(line + "/", true)) {
+    case CommandOutcome::Written:
+      break;
+    case CommandOutcome::NoTurn:
+      // The caller waits for the file to go: it learns of the failure.
+      ErrorCode = UnnumberedFailure;
+      if (!WriteOutcome()) return OutcomeLost();
+      break;
+    case CommandOutcome::NotWritten:
+      return OutcomeLost();
   }
   DeleteCommandFile();
 }
 
-std::string TDOSModeForm::ReadCommandLine() const {
-  std::ifstream in(CommandFilePath, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open the command file " + CommandFilePath);
-  std::string line;
-  std::getline(in, line);
-  if (in.bad()) throw std::runtime_error("cannot read the command file " + CommandFilePath);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+// The outcome comes first: the caller reads it once the name is gone.
+void TDOSModeForm::RemoveForeignEntry() {
+  LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
+  Answer(UnnumberedFailure, CommandFilePath + " is no regular file; it is removed unread");
+  if (outcomeLost_) return;
+  // Removing the name removes a link itself, never what it leads to.
+  if (RemoveFileIfPresent(CommandFilePath)) return;
+  Tell("cannot remove " + CommandFilePath + ", which is no regular file; it is left until it changes");
+  undeletable_ = LookAtEntry(CommandFilePath);
 }
 
-void TDOSModeForm::DeleteCommandFile() const {
+void TDOSModeForm::Answer(int code, const std::string& reason) {
+  LogOrTell("ERROR: " + reason);
+  ReadLogOption(ProgramDir);
+  const TCommandTurn turn(ProgramDir);
+  ErrorCode = code;
+  LogOrTell("ErrorCode: " + ErrorCodeText(ErrorCode));
+  if (!WriteOutcome()) OutcomeLost();
+}
+
+void TDOSModeForm::DeleteCommandFile() {
+  if (outcomeLost_) return;
   LogOrTell(TimeStamped(" smazán příkazový soubor \"", CommandFilePath));
-  std::error_code error;
-  std::filesystem::remove(CommandFilePath, error);
-  if (error) {
-    LogOrTell("ERROR: cannot delete " + CommandFilePath + ": " + error.message());
-    std::fprintf(stderr, "MERV Modul: cannot delete %s: %s\n", CommandFilePath.c_str(), error.message().c_str());
-  }
+  if (RemoveFileIfPresent(CommandFilePath)) return;
+  Tell("cannot delete " + CommandFilePath + "; it is not run again until it changes");
+  undeletable_ = LookAtEntry(CommandFilePath);
+}
+
+void TDOSModeForm::OutcomeLost() {
+  outcomeLost_ = true;
+  Tell("the outcome of the command in " + CommandFilePath +
+       " could not be written; the file is left in place and the mode ends");
 }
 
 void TDOSModeForm::ShowLabel(const std::string& text) {

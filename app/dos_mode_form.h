@@ -1,21 +1,42 @@
 #pragma once
 // TDOSModeForm: the resident command-file mode without a window. It watches
-// one path: whenever a file lies there, its first line is run as a command
-// (with the modem line kept open between commands) or, when it says "CLOSE"
-// in any case, ends the mode; the file is deleted in every case, after the
+// one path: whenever a complete command file lies there, its first line is
+// run as a command (with the modem line kept open between commands) or, when
+// it says "CLOSE" in any case, ends the mode; the file is deleted after the
 // command has written "error.dat". The polling timer stands still while a
-// command runs. An end signal (app/end_signals.h) ends the mode at the next
-// tick. Destroying the form closes a modem line that is still open, hanging
-// up a connected modem first.
+// command runs. An end signal (app/end_signals.h) stops the command under
+// way and ends the mode at the next tick. Destroying the form closes a modem
+// line that is still open, hanging up a connected modem first.
+//
+// What lies at the path is looked at before anything is opened:
+// - a link, FIFO, socket or device is never opened: the name is removed
+//   (never what a link leads to) and answered with 10;
+// - a folder is reported once and left alone;
+// - a regular file runs once it is complete: its first line ends in CR or
+//   LF, or the file has not changed for SettleTime. A first line of more
+//   than LongestCommandLine bytes, or one holding control bytes, is answered
+//   with 01 and the file deleted.
+// - A file that cannot be deleted is not run again until it changes; the
+//   failure is said once.
+// - When an outcome cannot be written, the command file stays where it is
+//   and the mode ends with exit status 1, so that no earlier outcome is
+//   read as this command's.
 //
 // Status text (Label1) goes to standard error when that is a terminal.
+#include <chrono>
+#include <optional>
 #include <string>
+
+#include "base/input_file.h"
 
 class TDOSModeForm {
 public:
   static constexpr int DefaultKomTimerInterval = 1000;
+  static constexpr std::chrono::milliseconds DefaultSettleTime{2000};
+  static constexpr std::size_t LongestCommandLine = 64 * 1024;
 
-  explicit TDOSModeForm(std::string commandFilePath, int komTimerInterval = DefaultKomTimerInterval);
+  explicit TDOSModeForm(std::string commandFilePath, int komTimerInterval = DefaultKomTimerInterval,
+                        std::chrono::milliseconds settleTime = DefaultSettleTime);
   ~TDOSModeForm();
   TDOSModeForm(const TDOSModeForm&) = delete;
   TDOSModeForm& operator=(const TDOSModeForm&) = delete;
@@ -24,21 +45,36 @@ public:
   /// The status text: waiting for the file, or processing a command.
   std::string Label1;
 
-  /// Ticks KomTimer until a "CLOSE" file or an end signal.
-  void Run();
-  /// One tick of KomTimer: runs the command file when there is one. False
-  /// when the mode is to end.
+  /// Ticks KomTimer until a "CLOSE" file, an end signal or an outcome that
+  /// could not be written. False in the last case.
+  bool Run();
+  /// One tick of KomTimer: runs the command file when there is a complete
+  /// one. False when the mode is to end.
   bool KomTimerTick();
   bool KomTimerEnabled() const { return komTimerEnabled_; }
 
 private:
-  /// The first line of the command file without its line end.
-  std::string ReadCommandLine() const;
-  void RunCommandFile();
-  void DeleteCommandFile() const;
+  /// The first line when the file holds a complete one; none to wait.
+  std::optional<std::string> CompleteCommandLine(const TFileEntry& entry);
+  bool Settled(const TFileEntry& entry);
+  void RunCommandLine(const std::string& line);
+  void RemoveForeignEntry();
+  /// Writes `code` as the outcome of a command that did not run, in the
+  /// folder's turn.
+  void Answer(int code, const std::string& reason);
+  void DeleteCommandFile();
+  void OutcomeLost();
   void ShowLabel(const std::string& text);
 
   const int komTimerInterval_;
+  const std::chrono::milliseconds settleTime_;
   bool komTimerEnabled_ = true;
   bool closeRequested_ = false;
+  bool outcomeLost_ = false;
+  bool folderReported_ = false;
+  /// A file without a line end, and since when it is seen unchanged.
+  std::optional<TFileEntry> unsettled_;
+  std::chrono::steady_clock::time_point unsettledSince_;
+  /// A file that could not be deleted: not run again until it changes.
+  std::optional<TFileEntry> undeletable_;
 };

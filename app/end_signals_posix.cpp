@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/stop_request.h"
+
 namespace {
 
 volatile sig_atomic_t endRequested = 0;
@@ -18,6 +20,7 @@ int wakePipe[2] = {-1, -1};
 extern "C" void OnEndSignal(int) {
   const int savedErrno = errno;
   endRequested = 1;
+  RequestStop();
   const char byte = 1;
   [[maybe_unused]] const auto written = ::write(wakePipe[1], &byte, 1);
   errno = savedErrno;
@@ -36,10 +39,14 @@ void InstallEndSignals() {
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
   sigemptyset(&action.sa_mask);
-  // Calls under way go on: the line layers retry on EINTR anyway.
-  action.sa_flags = SA_RESTART;
+  // No SA_RESTART: a blocking call returns with EINTR, and every wait of the
+  // module also asks for the stop request, so the command under way ends
+  // within its next wait slice, writes its outcome, and the mode ends.
+  action.sa_flags = 0;
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+  // A reader that leaves a FIFO or pipe is a write failure, not the end.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 void RequestEnd() { OnEndSignal(SIGTERM); }

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "base/stop_request.h"
+
 namespace {
 
 std::atomic<bool> endRequested{false};
@@ -15,6 +17,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+      RequestStop();
       RequestEnd();
       return TRUE;
     default:

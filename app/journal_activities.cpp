@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
+#include "base/input_file.h"
 #include "base/kom_error.h"
+#include "base/safe_output_file.h"
 #include "app/print_viewer.h"
 #include "base/process_values.h"
 #include "base/safe_output_file.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr int JournalResetIndex = 17;
 constexpr int RecordColumn = 1;
 constexpr int HeaderColumn = 1;
+// A plain journal text printed again: far beyond any register's journal.
+constexpr std::uint64_t MaxTextFileSize = std::uint64_t{1} << 30;
 
 // The name tables first, then the receipt header, then the journal itself.
 // The long PLU names are not needed for the journal's lines.
@@ -84,12 +87,7 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
 // A plain-text journal's lines end in CR LF, LF or a lone CR; a last line
 // without its end counts too.
 std::vector<std::string> LinesOfTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("cannot read " + path);
-  const std::string text = std::move(contents).str();
+  const std::string text = ReadInputFile(path, MaxTextFileSize);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {

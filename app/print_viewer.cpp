@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <system_error>
 
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "base/safe_output_file.h"
 #include "app/viewer_launch.h"
 #include "base/communication_log.h"
 
@@ -22,14 +25,16 @@ constexpr const char* LastResortDocument = "C:\\mervtisk.tmp";
 constexpr const char* LastResortDocument = "/tmp/mervtisk.tmp";
 #endif
 
-// Whether a file can be created at `path`: creates it empty and removes it.
+// Whether a file can be written at `path`: a temporary file is created
+// beside it and removed again; nothing under the name itself is touched.
 bool CanCreate(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-  return true;
+  try {
+    TSafeOutputFile probe(path, LinkRule::Refuse);
+    probe.Discard();
+    return true;
+  } catch (const std::system_error&) {
+    return false;  // the document goes to the temporary folder instead
+  }
 }
 
 std::string ProbeNameOf(const std::string& executableName) {
@@ -41,22 +46,23 @@ std::string EnvironmentValue(const char* name) {
   return value == nullptr ? std::string() : std::string(value).substr(0, MaxTempLength);
 }
 
-// Written beside its final name and renamed over it when complete.
+// Written beside its final name and renamed over it when complete; a link
+// under the name (planted in a shared temporary folder) is refused.
 void WriteDocument(const std::string& path, const std::vector<std::string>& lines) {
-  const std::string temporary = path + ".~part";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) throw EKomError("Cannot create TMP file");
-  bool written = true;
-  for (const auto& line : lines) {
-    written = written && std::fwrite(line.data(), 1, line.size(), file) == line.size() &&
-              std::fwrite("\r\n", 1, 2, file) == 2;
+  std::unique_ptr<TSafeOutputFile> file;
+  try {
+    file = std::make_unique<TSafeOutputFile>(path, LinkRule::Refuse);
+  } catch (const std::system_error&) {
+    throw EKomError("Cannot create TMP file");
   }
-  written = std::fclose(file) == 0 && written;
-  std::error_code error;
-  if (written) std::filesystem::rename(temporary, path, error);
-  if (!written || error) {
-    std::filesystem::remove(temporary, error);
-    throw std::runtime_error("cannot write the print document " + path);
+  try {
+    for (const auto& line : lines) {
+      file->Write(line);
+      file->Write("\r\n");
+    }
+    file->Commit();
+  } catch (const std::system_error& failure) {
+    throw std::runtime_error("cannot write the print document " + path + ": " + failure.what());
   }
 }
 

@@ -101,11 +101,11 @@ int RunProgram(int argc, char** argv) {
       RunAboutMode();
       break;
     case ProgramMode::CommandFile:
-      RunCommandFileMode(CommandFilePathOf(commandString));
+      if (!RunCommandFileMode(CommandFilePathOf(commandString))) status = OutcomeNotWritten;
       break;
     case ProgramMode::Command:
       InstallStopRequestHandlers();
-      if (!RunCommandInTurn(commandString)) status = OutcomeNotWritten;
+      if (RunCommandInTurn(commandString) != CommandOutcome::Written) status = OutcomeNotWritten;
       break;
   }
   ShutDown();

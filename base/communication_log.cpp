@@ -1,5 +1,6 @@
 #include "base/communication_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
+#include "base/safe_output_file.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
@@ -20,6 +22,17 @@ namespace {
 
 constexpr std::string_view LineEnd = "\r\n";
 
+// One log line stays within 16 KiB of text, so that every reader of the log
+// (kllog included) takes it whole: a longer message is cut to this many
+// bytes, and so are the data bytes (three characters each in the line); the
+// cut says how long the whole was.
+constexpr std::size_t LongestLoggedMessage = 12 * 1024;
+constexpr std::size_t LongestLoggedData = 1024;
+
+std::string CutMark(std::size_t wholeLength, std::string_view unit) {
+  return "... (" + std::to_string(wholeLength) + " " + std::string(unit) + ")";
+}
+
 // Keying costs 521 block encryptions; the log keys once per process and only
 // resets the chaining register for each line, which gives the same output.
 TTextCipher& LogCipher() {
@@ -27,28 +40,17 @@ TTextCipher& LogCipher() {
   return cipher;
 }
 
-[[noreturn]] void ThrowLogFileError(int error, std::string_view path) {
-  throw std::system_error(error, std::generic_category(), "log file " + std::string(path));
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Opens for appending (creating the file when missing), writes one CR LF line
-// and closes. Buffered data reaches the file at fclose, so its result counts.
+// in one write and closes. A link under the log's name is never followed.
 void AppendLine(const std::string& path, std::string_view line) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
-  if (!file) ThrowLogFileError(errno, path);
-  // One write of the whole line: no stream buffer to allocate and copy into.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
   std::string record;
   record.reserve(line.size() + LineEnd.size());
   record.append(line).append(LineEnd);
-  if (std::fwrite(record.data(), 1, record.size(), file.get()) != record.size()) {
-    ThrowLogFileError(errno, path);
+  try {
+    AppendToFile(path, record);
+  } catch (const std::system_error& failure) {
+    throw std::system_error(failure.code(), "log file " + path);
   }
-  if (std::fclose(file.release()) != 0) ThrowLogFileError(errno, path);
 }
 
 std::string CurrentLogText(std::string_view message, std::string_view data) {
@@ -80,7 +82,18 @@ std::string FormatLogTimeStamp(const std::tm& localTime) {
 
 std::string BuildLogText(std::string_view timeStamp, std::string_view message, std::string_view data) {
   std::string text;
-  text.reserve(timeStamp.size() + 1 + message.size() + data.size() * 3);
-  text.append(timeStamp).append(" ").append(message).append(HexDump(data));
+  text.reserve(timeStamp.size() + 1 + std::min(message.size(), LongestLoggedMessage) +
+               std::min(data.size(), LongestLoggedData) * 3 + 64);
+  text.append(timeStamp.substr(0, 256)).append(" ");
+  if (message.size() > LongestLoggedMessage) {
+    text.append(message.substr(0, LongestLoggedMessage)).append(CutMark(message.size(), "znaku"));
+  } else {
+    text.append(message);
+  }
+  if (data.size() > LongestLoggedData) {
+    text.append(HexDump(data.substr(0, LongestLoggedData))).append(CutMark(data.size(), "bytu"));
+  } else {
+    text.append(HexDump(data));
+  }
   return text;
 }

@@ -25,6 +25,8 @@ void LogLine(std::string_view message, std::string_view data = {}, int delayMs =
 /// long time) of `localTime` in the current locale.
 std::string FormatLogTimeStamp(const std::tm& localTime);
 
-/// The log text of one call: the time stamp, " ", the message unchanged and
-/// HexDump of the data.
+/// The log text of one call: the time stamp, " ", the message and HexDump of
+/// the data. The line stays within 16 KiB: a message beyond 12 KiB, or data
+/// beyond 1 KiB, is cut there and followed by "... (" + its whole length +
+/// " znaku)" or " bytu)".
 std::string BuildLogText(std::string_view timeStamp, std::string_view message, std::string_view data);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "base/base64.h"
@@ -57,15 +58,22 @@ TDataStream::~TDataStream() {
 
 void TDataStream::OpenRead() {
   Close();
-  file_ = std::fopen(path_.c_str(), "rb");
-  if (file_ == nullptr) throw std::runtime_error(DataStreamReadMessage(path_, SystemReason(errno)));
+  try {
+    input_ = std::make_unique<TInputFile>(path_, MaxReadSize);
+  } catch (const std::system_error& failure) {
+    throw std::runtime_error(DataStreamReadMessage(path_, SystemReason(failure.code().value())));
+  }
+  file_ = input_->Stream();
   Prepare(false);
 }
 
 void TDataStream::OpenWrite() {
   Close();
-  file_ = std::fopen(path_.c_str(), "wb");
-  if (file_ == nullptr) throw std::runtime_error(DataStreamWriteMessage(path_, SystemReason(errno)));
+  try {
+    file_ = CreateNewFile(path_);
+  } catch (const std::system_error& failure) {
+    throw std::runtime_error(DataStreamWriteMessage(path_, SystemReason(failure.code().value())));
+  }
   Prepare(true);
 }
 
@@ -96,7 +104,7 @@ void TDataStream::Close() {
   std::FILE* file = file_;
   file_ = nullptr;
   if (!writing_) {
-    std::fclose(file);
+    input_.reset();
     return;
   }
   const bool flushed = std::fflush(file) == 0;

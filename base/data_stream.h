@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/input_file.h"
 #include "base/text_cipher.h"
 
 class EDataStreamReadError : public std::runtime_error {
@@ -64,11 +65,15 @@ public:
   TDataStream(const TDataStream&) = delete;
   TDataStream& operator=(const TDataStream&) = delete;
 
-  /// Opens the existing file for reading. Throws std::runtime_error with the
-  /// read message when the file cannot be opened.
+  /// Largest file read: far beyond any register's journal.
+  static constexpr std::uint64_t MaxReadSize = std::uint64_t{1} << 32;
+
+  /// Opens the existing regular file for reading. Throws std::runtime_error
+  /// with the read message when the file cannot be opened.
   void OpenRead();
-  /// Creates the file anew, replacing any file of that name. Throws
-  /// std::runtime_error with the write message when it cannot.
+  /// Creates the file as a new one: a file or link already under the name is
+  /// never opened. Throws std::runtime_error with the write message when it
+  /// cannot.
   void OpenWrite();
 
   /// The next text; empty while no file is open. Throws EDataStreamReadError
@@ -127,6 +132,7 @@ private:
   [[noreturn]] void FailWrite(const std::string& reason) const;
 
   std::string path_;
+  std::unique_ptr<TInputFile> input_;  // owns file_ while reading
   std::FILE* file_ = nullptr;
   bool enciphered_;
   bool writing_ = false;

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <string>
 
+/// Creates a new file at `path` for writing, exclusively: a file or a link
+/// already under the name is never opened (EEXIST). Throws std::system_error.
+std::FILE* CreateNewFile(const std::string& path);
+
 /// Writes out the stream's buffer and asks the system to put the file's data
 /// on the disk. Returns 0, or the errno value of the failure.
 int SyncFileToDisk(std::FILE* file);

@@ -36,6 +36,18 @@ bool LinkThenUnlink(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::FILE* CreateNewFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "create " + path);
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    throw std::system_error(error, std::generic_category(), "fdopen " + path);
+  }
+  return file;
+}
+
 int SyncFileToDisk(std::FILE* file) {
   if (std::fflush(file) != 0) return errno;
   if (::fsync(::fileno(file)) != 0) return errno;

@@ -1,10 +1,31 @@
 #include "base/durable_file.h"
 
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
 #include <system_error>
+
+// CREATE_NEW fails on any existing name, a link included.
+std::FILE* CreateNewFile(const std::string& path) {
+  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "create " + path);
+  }
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(handle);
+    throw std::system_error(EMFILE, std::generic_category(), "create " + path);
+  }
+  std::FILE* file = ::_fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::_close(fd);
+    throw std::system_error(EMFILE, std::generic_category(), "create " + path);
+  }
+  return file;
+}
 
 int SyncFileToDisk(std::FILE* file) {
   if (std::fflush(file) != 0) return errno;

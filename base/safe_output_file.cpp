@@ -1,5 +1,6 @@
 #include "base/safe_output_file.h"
 
+#include <atomic>
 #include <filesystem>
 
 #include "base/safe_output_file_platform.h"
@@ -9,13 +10,17 @@ namespace {
 // Bytes gathered before they are handed to the system.
 constexpr std::size_t BufferLimit = 1 << 16;
 
+constexpr std::chrono::milliseconds DefaultInPlaceWriteLimit{10000};
+std::atomic<std::chrono::milliseconds::rep> inPlaceWriteLimit{DefaultInPlaceWriteLimit.count()};
+
 }  // namespace
 
 void TSafeOutputFile::HandleDeleter::operator()(Handle* handle) const noexcept {
   safe_output_platform::Release(handle);
 }
 
-TSafeOutputFile::TSafeOutputFile(const std::string& target) : handle_(safe_output_platform::Open(target)) {
+TSafeOutputFile::TSafeOutputFile(const std::string& target, LinkRule links)
+    : handle_(safe_output_platform::Open(target, links)) {
   buffer_.reserve(BufferLimit);
 }
 
@@ -26,7 +31,7 @@ TSafeOutputFile::~TSafeOutputFile() {
 void TSafeOutputFile::Write(std::string_view bytes) {
   if (buffer_.size() + bytes.size() > BufferLimit) Flush();
   if (bytes.size() >= BufferLimit) {
-    safe_output_platform::WriteAll(*handle_, bytes);
+    safe_output_platform::WriteAll(*handle_, bytes, InPlaceWriteLimit());
   } else {
     buffer_.append(bytes);
   }
@@ -34,7 +39,7 @@ void TSafeOutputFile::Write(std::string_view bytes) {
 
 void TSafeOutputFile::Flush() {
   if (buffer_.empty()) return;
-  safe_output_platform::WriteAll(*handle_, buffer_);
+  safe_output_platform::WriteAll(*handle_, buffer_, InPlaceWriteLimit());
   buffer_.clear();
 }
 
@@ -60,8 +65,8 @@ const std::string& TSafeOutputFile::WorkingPath() const { return safe_output_pla
 
 const std::string& TSafeOutputFile::FinalPath() const { return safe_output_platform::FinalPath(*handle_); }
 
-void WriteFileSafely(const std::string& target, std::string_view contents) {
-  TSafeOutputFile file(target);
+void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links) {
+  TSafeOutputFile file(target, links);
   file.Write(contents);
   file.Commit();
 }
@@ -74,3 +79,9 @@ bool RemoveFileIfPresent(const std::string& path) noexcept {
   std::filesystem::remove(path, error);
   return !error;
 }
+
+void AppendToFile(const std::string& path, std::string_view bytes) { safe_output_platform::Append(path, bytes); }
+
+std::chrono::milliseconds InPlaceWriteLimit() { return std::chrono::milliseconds(inPlaceWriteLimit.load()); }
+
+void SetInPlaceWriteLimit(std::chrono::milliseconds limit) { inPlaceWriteLimit.store(limit.count()); }

@@ -2,13 +2,23 @@
 // TSafeOutputFile: the one way the module writes a file, so that a reader
 // never finds half of it under its name.
 //
+// This file and base/input_file.h are the only door through which the module
+// opens files (scripts/check_file_door.sh keeps it so).
+//
 // Opening decides how the target is written:
-// - A target that is a symbolic link is followed (to any depth) and the file
-//   it points to is replaced in that file's own folder; the link stays a link.
-// - A target that exists and is not a regular file (a device, a FIFO) is
-//   written in place: it cannot be replaced by a file, and renaming over it
-//   would turn "/dev/full" into a regular file. A FIFO nobody reads fails at
-//   once instead of waiting for a reader.
+// - A target that is a symbolic link is resolved once: the file it names must
+//   be a regular file (not another link, not missing) in a folder this
+//   process may write, and that file is replaced in its own folder; the link
+//   stays a link. Anything else behind a link is refused. With
+//   LinkRule::Refuse (the module's own files in its folder: "error.dat",
+//   print documents) a link under the name is refused outright.
+// - A FIFO or a character device already under the name is written in place:
+//   it cannot be replaced by a file, and renaming over it would turn
+//   "/dev/full" into a regular file. It is opened and written without
+//   blocking: a FIFO nobody reads fails at once, and a reader that stops
+//   reading (or leaves) fails the write within InPlaceWriteLimit() or at a
+//   stop request, never by a signal.
+// - A socket, a folder or a block device is refused, never replaced.
 // - A regular file whose mode does not let the user write it is refused, as
 //   writing into it would have been; root is not treated as an exception.
 // - Otherwise the bytes go to a new temporary file beside the target, created
@@ -27,9 +37,16 @@
 //
 // The platform parts (opening, writing, renaming) are in
 // safe_output_file_posix.cpp and safe_output_file_win32.cpp.
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
+
+/// What a symbolic link under an output's name may lead to.
+enum class LinkRule {
+  FollowOnce,  // resolved once to a writable regular file, else refused
+  Refuse,      // never written through
+};
 
 /// The platform's open file of a TSafeOutputFile.
 struct TSafeOutputHandle;
@@ -37,7 +54,7 @@ struct TSafeOutputHandle;
 class TSafeOutputFile {
 public:
   /// Opens the target for writing by the rules above.
-  explicit TSafeOutputFile(const std::string& target);
+  explicit TSafeOutputFile(const std::string& target, LinkRule links = LinkRule::FollowOnce);
   ~TSafeOutputFile();
   TSafeOutputFile(const TSafeOutputFile&) = delete;
   TSafeOutputFile& operator=(const TSafeOutputFile&) = delete;
@@ -75,7 +92,19 @@ private:
 };
 
 /// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
-void WriteFileSafely(const std::string& target, std::string_view contents);
+void WriteFileSafely(const std::string& target, std::string_view contents,
+                     LinkRule links = LinkRule::FollowOnce);
+
+/// Appends `bytes` to the file at `path` (created when missing) in one write:
+/// the log. A link under the name is never followed; a FIFO or a character
+/// device is written without blocking (what does not fit at once fails);
+/// anything else that is not a regular file is refused.
+void AppendToFile(const std::string& path, std::string_view bytes);
+
+/// How long a write in place (FIFO, device) may wait for its reader: the
+/// command's time-out, set by the command processor; 10 s until then.
+std::chrono::milliseconds InPlaceWriteLimit();
+void SetInPlaceWriteLimit(std::chrono::milliseconds limit);
 
 /// Removes the file (or link) named `path` when there is one; a folder or a
 /// failure to remove is left alone. True when nothing is left under the name.

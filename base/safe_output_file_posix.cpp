@@ -1,17 +1,24 @@
-// Safe output files over POSIX calls: links followed with lstat/readlink,
-// the temporary file created with O_CREAT | O_EXCL | O_NOFOLLOW under a random
-// name, then closed and renamed.
+// Safe output files over POSIX calls: a link resolved once with lstat and
+// readlink, the temporary file created with O_CREAT | O_EXCL | O_NOFOLLOW
+// under a random name, then closed and renamed; FIFOs and devices written
+// without blocking, with SIGPIPE held back while they are written.
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <random>
 #include <system_error>
 #include <vector>
 
+#include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
+#include "base/stop_request.h"
 
 struct TSafeOutputHandle {
   std::string finalPath;
@@ -24,8 +31,6 @@ namespace {
 
 using Handle = TSafeOutputHandle;
 
-// As many links as the system itself follows before it gives up (ELOOP).
-constexpr int MaxLinkDepth = 40;
 constexpr int CreateAttempts = 16;
 constexpr std::string_view TemporaryMark = ".~mervtmp";
 
@@ -54,20 +59,19 @@ std::string ReadLink(const std::string& link) {
   }
 }
 
-// The path a chain of links ends at; a relative link counts from its own
-// folder. The end need not exist (a new file is then created there).
-std::string FollowLinks(std::string path) {
-  for (int depth = 0; depth <= MaxLinkDepth; ++depth) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-      if (errno == ENOENT) return path;
-      Fail(errno, "lstat", path);
-    }
-    if (!S_ISLNK(info.st_mode)) return path;
-    const std::string next = ReadLink(path);
-    path = next.starts_with('/') ? next : FolderOf(path) + "/" + next;
-  }
-  Fail(ELOOP, "follow", path);
+std::string LinkTarget(const std::string& link) {
+  const std::string next = ReadLink(link);
+  return next.starts_with('/') ? next : FolderOf(link) + "/" + next;
+}
+
+// Resolves the link at `link` once: it must name a regular file (no further
+// link) in a folder this process may write.
+std::string ResolveLinkOnce(const std::string& link, struct stat& info) {
+  const std::string target = LinkTarget(link);
+  if (::lstat(target.c_str(), &info) != 0) Fail(errno, "link to nothing", link);
+  if (!S_ISREG(info.st_mode)) Fail(EINVAL, "link to something other than a regular file", link);
+  if (::access(FolderOf(target).c_str(), W_OK) != 0) Fail(EACCES, "link into a folder not writable", link);
+  return target;
 }
 
 bool InGroup(gid_t group) {
@@ -90,15 +94,56 @@ bool ModeLetsUserWrite(const struct stat& info) {
   return (info.st_mode & S_IWOTH) != 0;
 }
 
-// A FIFO is opened without waiting for a reader (no reader: ENXIO at once);
-// writing then blocks as usual.
+bool WritableInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode); }
+
+// A FIFO is opened without waiting for a reader (no reader: ENXIO at once)
+// and stays non-blocking: WriteAll waits for room itself, within its limit.
+// What was opened is checked again, as the name may have changed meanwhile.
 void OpenInPlace(Handle& handle) {
   handle.inPlace = true;
   handle.workingPath = handle.finalPath;
-  handle.fd = ::open(handle.finalPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  handle.fd = ::open(handle.finalPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
   if (handle.fd < 0) Fail(errno, "open", handle.finalPath);
-  const int flags = ::fcntl(handle.fd, F_GETFL);
-  if (flags < 0 || ::fcntl(handle.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) Fail(errno, "fcntl", handle.finalPath);
+  struct stat opened {};
+  if (::fstat(handle.fd, &opened) != 0) Fail(errno, "fstat", handle.finalPath);
+  if (!WritableInPlace(opened.st_mode)) Fail(EINVAL, "not a FIFO or device any more", handle.finalPath);
+}
+
+// Writes once without letting SIGPIPE end the process: the signal is blocked
+// for the call and a pending one is taken back, so a reader that left is an
+// ordinary write failure (EPIPE).
+ssize_t WriteWithoutSigpipe(int fd, std::string_view bytes) {
+  sigset_t pipeOnly, previous;
+  sigemptyset(&pipeOnly);
+  sigaddset(&pipeOnly, SIGPIPE);
+  sigset_t pending;
+  sigemptyset(&pending);
+  const bool alreadyPending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+  pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
+  const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+  const int error = errno;
+  if (written < 0 && error == EPIPE && !alreadyPending) {
+    const timespec none{0, 0};
+    while (sigtimedwait(&pipeOnly, nullptr, &none) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = error;
+  return written;
+}
+
+// Waits for room to write, in slices, so that a stop request is seen.
+void WaitForRoom(const Handle& handle, std::chrono::steady_clock::time_point deadline) {
+  constexpr std::chrono::milliseconds Slice{100};
+  for (;;) {
+    if (StopRequested()) Fail(EINTR, "write stopped", handle.workingPath);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) Fail(ETIMEDOUT, "write (no room in time)", handle.workingPath);
+    pollfd room{handle.fd, POLLOUT, 0};
+    const int ready = ::poll(&room, 1, static_cast<int>(std::min(left, Slice).count()));
+    if (ready > 0) return;
+    if (ready < 0 && errno != EINTR) Fail(errno, "poll", handle.workingPath);
+  }
 }
 
 void CreateTemporary(Handle& handle, const struct stat* replaced) {
@@ -126,16 +171,26 @@ void CloseQuietly(Handle& handle) noexcept {
 
 namespace safe_output_platform {
 
-Handle* Open(const std::string& target) {
+Handle* Open(const std::string& target, LinkRule links) {
   auto handle = std::make_unique<Handle>();
-  handle->finalPath = FollowLinks(target);
+  handle->finalPath = target;
   try {
     struct stat info {};
-    if (::stat(handle->finalPath.c_str(), &info) != 0) {
-      if (errno != ENOENT) Fail(errno, "stat", handle->finalPath);
+    if (::lstat(target.c_str(), &info) != 0) {
+      if (errno != ENOENT) Fail(errno, "lstat", target);
       CreateTemporary(*handle, nullptr);
-    } else if (!S_ISREG(info.st_mode)) {
+      return handle.release();
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (links == LinkRule::Refuse) Fail(ELOOP, "link refused", target);
+      handle->finalPath = ResolveLinkOnce(target, info);
+    }
+    if (WritableInPlace(info.st_mode)) {
       OpenInPlace(*handle);
+    } else if (S_ISDIR(info.st_mode)) {
+      Fail(EISDIR, "folder refused", target);
+    } else if (!S_ISREG(info.st_mode)) {
+      Fail(EINVAL, "socket or block device refused", target);
     } else if (!ModeLetsUserWrite(info)) {
       Fail(EACCES, "read-only file", handle->finalPath);
     } else {
@@ -148,13 +203,40 @@ Handle* Open(const std::string& target) {
   return handle.release();
 }
 
-void WriteAll(Handle& handle, std::string_view bytes) {
+void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!bytes.empty()) {
-    const ssize_t written = ::write(handle.fd, bytes.data(), bytes.size());
+    const ssize_t written = handle.inPlace ? WriteWithoutSigpipe(handle.fd, bytes)
+                                           : ::write(handle.fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && handle.inPlace && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      WaitForRoom(handle, deadline);
+      continue;
+    }
     if (written < 0) Fail(errno, "write", handle.workingPath);
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
+}
+
+void Append(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                        0666);
+  if (fd < 0) Fail(errno, "open", path);
+  Handle handle;
+  handle.fd = fd;
+  handle.workingPath = path;
+  try {
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0) Fail(errno, "fstat", path);
+    handle.inPlace = WritableInPlace(opened.st_mode);
+    if (!handle.inPlace && !S_ISREG(opened.st_mode)) Fail(EINVAL, "not a regular file", path);
+    WriteAll(handle, bytes, std::chrono::milliseconds(0));
+  } catch (...) {
+    CloseQuietly(handle);
+    throw;
+  }
+  const int closed = ::close(fd);
+  if (closed != 0 && errno != EINTR) Fail(errno, "close", path);
 }
 
 void Finish(Handle& handle) {

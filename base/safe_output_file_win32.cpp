@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
 
 struct TSafeOutputHandle {
@@ -43,10 +44,13 @@ std::string NameOf(const std::string& path) {
 
 bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// A symbolic link or junction is replaced by the path it finally leads to.
-std::string FollowLinks(const std::string& path) {
+// A symbolic link or junction is replaced by the path it finally leads to,
+// which must be an existing file (not a folder); with LinkRule::Refuse a
+// link is refused.
+std::string FollowLinks(const std::string& path, LinkRule links) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  if (links == LinkRule::Refuse) Fail(ERROR_CANT_ACCESS_FILE, "link refused", path);
   HANDLE link = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (link == INVALID_HANDLE_VALUE) Fail(GetLastError(), "follow", path);
@@ -57,6 +61,10 @@ std::string FollowLinks(const std::string& path) {
   if (length == 0 || length >= sizeof buffer) Fail(error, "follow", path);
   std::string resolved(buffer, length);
   if (resolved.rfind("\\\\?\\", 0) == 0) resolved.erase(0, 4);
+  const DWORD target = GetFileAttributesA(resolved.c_str());
+  if (target == INVALID_FILE_ATTRIBUTES || (target & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    Fail(ERROR_CANT_ACCESS_FILE, "link to something other than a file", path);
+  }
   return resolved;
 }
 
@@ -80,8 +88,10 @@ void CreateTemporary(Handle& handle) {
 // file fails here, as writing into it would.
 void OpenExisting(Handle& handle) {
   const DWORD attributes = GetFileAttributesA(handle.finalPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    Fail(ERROR_DIRECTORY, "folder refused", handle.finalPath);
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail(ERROR_ACCESS_DENIED, "read-only file", handle.finalPath);
   }
   HANDLE file = CreateFileA(handle.finalPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -110,9 +120,9 @@ void CloseQuietly(Handle& handle) noexcept {
 
 namespace safe_output_platform {
 
-Handle* Open(const std::string& target) {
+Handle* Open(const std::string& target, LinkRule links) {
   auto handle = std::make_unique<Handle>();
-  handle->finalPath = FollowLinks(target);
+  handle->finalPath = FollowLinks(target, links);
   try {
     OpenExisting(*handle);
   } catch (...) {
@@ -122,7 +132,9 @@ Handle* Open(const std::string& target) {
   return handle.release();
 }
 
-void WriteAll(Handle& handle, std::string_view bytes) {
+// A pipe or device on Windows is written with the system's own blocking
+// write; the limit applies on POSIX, where FIFOs are files.
+void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds) {
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 1u << 30 ? 1u << 30 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
@@ -131,6 +143,30 @@ void WriteAll(Handle& handle, std::string_view bytes) {
     }
     bytes.remove_prefix(written);
   }
+}
+
+void Append(const std::string& path, std::string_view bytes) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
+  }
+  Handle handle;
+  handle.workingPath = path;
+  handle.file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle.file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "open", path);
+  try {
+    const DWORD type = GetFileType(handle.file);
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
+    WriteAll(handle, bytes, std::chrono::milliseconds(0));
+  } catch (...) {
+    CloseQuietly(handle);
+    throw;
+  }
+  HANDLE file = handle.file;
+  handle.file = INVALID_HANDLE_VALUE;
+  if (!CloseHandle(file)) Fail(GetLastError(), "close", path);
 }
 
 void Finish(Handle& handle) {

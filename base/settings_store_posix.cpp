@@ -3,16 +3,18 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include <system_error>
 
 #include "base/ini_file.h"
+#include "base/input_file.h"
+#include "base/safe_output_file.h"
 
 namespace {
 
 // The settings of the installation, for a process without a home.
 constexpr const char* SystemSettingsFolder = "/etc/mervmodul";
+// A settings file holds a few entries.
+constexpr std::uint64_t MaxSettingsSize = 1u << 20;
 
 std::filesystem::path SettingsFilePath() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
@@ -22,11 +24,13 @@ std::filesystem::path SettingsFilePath() {
 }
 
 TIniFile LoadSettings() {
-  std::ifstream in(SettingsFilePath(), std::ios::binary);
-  if (!in) return TIniFile::FromText("");
-  std::ostringstream content;
-  content << in.rdbuf();
-  return TIniFile::FromText(content.str());
+  try {
+    return TIniFile::FromText(ReadInputFile(SettingsFilePath().string(), MaxSettingsSize));
+  } catch (const std::system_error&) {
+    // A settings file that is missing or cannot be read holds no settings:
+    // every value then reads as its documented default.
+    return TIniFile::FromText("");
+  }
 }
 
 }  // namespace
@@ -55,11 +59,5 @@ void WriteSettingInteger(std::string_view section, std::string_view name, int va
   settings.SetValue(section, name, std::to_string(value));
   const auto path = SettingsFilePath();
   std::filesystem::create_directories(path.parent_path());
-  const auto temporary = path.string() + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << settings.ToText();
-    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
-  }
-  std::filesystem::rename(temporary, path);
+  WriteFileSafely(path.string(), settings.ToText());
 }

@@ -15,4 +15,6 @@ void InstallStopRequestHandlers() {
   action.sa_flags = 0;  // no SA_RESTART: a blocking call returns with EINTR
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  // A reader that leaves a FIFO or pipe is a write failure (07), not the end.
+  signal(SIGPIPE, SIG_IGN);
 }

@@ -3,7 +3,10 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 #include <vector>
+
+#include "base/input_file.h"
 
 std::string PictureFolderPrefix;
 
@@ -56,20 +59,16 @@ void AppendField(std::string& line, std::string_view field) {
 
 void AppendField(std::string& line, int value) { AppendField(line, std::to_string(value)); }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// A key picture is a small image; anything larger is no picture of a key.
+constexpr std::uint64_t MaxPictureSize = 16u << 20;
 
 // The whole file, or none when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char buffer[8192];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, count);
-  if (std::ferror(file.get())) return std::nullopt;
-  return bytes;
+  try {
+    return ReadInputFile(path, MaxPictureSize);
+  } catch (const std::system_error&) {
+    return std::nullopt;  // the caller reports the picture as missing
+  }
 }
 
 }  // namespace

@@ -10,9 +10,8 @@
 #include <string_view>
 #include <system_error>
 
-#include <sys/stat.h>
-
 #include "base/communication_log.h"
+#include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "model/table_numbers.h"
@@ -29,6 +28,8 @@ constexpr std::size_t SeparatedLineSlack = 256;
 // Key layout lines carry free texts and picture names.
 constexpr std::size_t KeyLayoutLineLimit = 4096;
 constexpr std::size_t ReadChunk = 1 << 16;
+// Far beyond the largest table (30,000 PLU rows take a few megabytes).
+constexpr std::uint64_t MaxTableFileSize = std::uint64_t{1} << 30;
 
 // Layout 2 width of every cell: its column's raw text width (twice the bytes
 // of a number, the bytes of a text). Callers read these files by position.
@@ -52,11 +53,6 @@ using CellWidth = int (*)(const TSloupec&);
 bool KeepsRecordNumber(int tableNumber) {
   return TableNumber::HasRecordNumbers(tableNumber);
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 [[noreturn]] void ThrowFileError(int error, const std::string& path) {
   throw std::system_error(error, std::generic_category(), "table file " + path);
@@ -177,18 +173,7 @@ void WriteContents(TableFileWriter& file, const TSoubor& table, int codePage, bo
 // raises error 22 as soon as that is known, without reading further.
 class TableFileReader {
 public:
-  explicit TableFileReader(const std::string& path) : path_(path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!error && !std::filesystem::is_regular_file(status)) ThrowFileError(EINVAL, path + " (not a regular file)");
-    file_.reset(std::fopen(path.c_str(), "rb"));
-    if (!file_) ThrowFileError(errno, path);
-    // Windows reports no status for device names such as NUL or CON, which
-    // open as files: what was opened is checked as well.
-    struct stat opened {};
-    if (::fstat(::fileno(file_.get()), &opened) != 0) ThrowFileError(errno, path);
-    if (!S_ISREG(opened.st_mode)) ThrowFileError(EINVAL, path + " (not a regular file)");
-  }
+  explicit TableFileReader(const std::string& path) : path_(path), file_(Open(path)) {}
 
   /// The next line without its end; false at the end of the file.
   bool Next(std::string& line, std::size_t limit) {
@@ -213,14 +198,23 @@ private:
     buffer_.erase(0, start_);
     start_ = 0;
     char chunk[ReadChunk];
-    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file_.get());
-    if (count == 0 && std::ferror(file_.get())) ThrowFileError(errno, path_);
+    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file_->Stream());
+    if (count == 0 && std::ferror(file_->Stream())) ThrowFileError(errno, path_);
     buffer_.append(chunk, count);
     return count > 0;
   }
 
+  static std::unique_ptr<TInputFile> Open(const std::string& path) {
+    try {
+      return std::make_unique<TInputFile>(path, MaxTableFileSize);
+    } catch (const std::system_error& failure) {
+      const int error = failure.code().value();
+      ThrowFileError(error, error == EINVAL ? path + " (not a regular file)" : path);
+    }
+  }
+
   std::string path_;
-  FileHandle file_;
+  std::unique_ptr<TInputFile> file_;
   std::string buffer_;
   std::size_t start_ = 0;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole check, as CI runs it, from scratch:
-#  1. every include follows the one-way layering;
+#  1. every include follows the one-way layering, and every file is opened
+#     through the file door in base/ (two greps, well under a second);
 #  2. the Linux build and its test suite, as released; its Debian packages
 #     checked with lintian, installed into a throwaway root and used there
 #     (scripts/check_install.sh);
@@ -43,6 +44,7 @@ else
   timed "packages" scripts/setup.sh --fuzz
 fi
 timed "layers" scripts/check_layers.sh
+timed "file door" scripts/check_file_door.sh
 
 # Line tables only: failures keep their file and line, the build is faster.
 # The prefix is the package's: the same build makes the Debian packages.

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
+#include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
 #include "base/communication_log.h"
@@ -17,6 +18,8 @@ namespace {
 
 constexpr int CommandTimeoutMs = 1000;
 constexpr int DialTimeoutMs = 90000;
+// An initialisation script is a handful of AT commands.
+constexpr std::uint64_t MaxScriptSize = 1u << 20;
 /// S12 counts fiftieths of a second.
 constexpr int MsPerGuardUnit = 20;
 /// S12 holds a byte; a larger answer is no guard time a modem keeps.
@@ -180,8 +183,7 @@ void HangUp(bool minimized) {
 }
 
 std::string RunModemScript(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + file);
+  std::istringstream in(ReadInputFile(file, MaxScriptSize));
   TPort& port = OpenModemPort();
   std::string result;
   for (std::string line; std::getline(in, line);) {
@@ -196,6 +198,5 @@ std::string RunModemScript(const std::string& file) {
       if (static_cast<unsigned char>(c) >= 0x20) result += c;
     }
   }
-  if (in.bad()) throw std::runtime_error("cannot read " + file);
   return result;
 }

@@ -8,6 +8,7 @@
 
 #include "base/communication_log.h"
 #include "base/precise_wait.h"
+#include "base/stop_request.h"
 
 std::int32_t WritePause = 0;
 
@@ -354,23 +355,29 @@ int TPort::SendCommand(std::string_view command, int timeoutMs, [[maybe_unused]]
   } else {
     answer = echo;
   }
-  CollectAnswer(answer, timeoutMs);
-  return PortResult::Done;
+  return CollectAnswer(answer, timeoutMs) ? PortResult::Done : PortResult::NoAnswer;
 }
 
-void TPort::CollectAnswer(std::string& answer, int timeoutMs) {
-  const auto start = comLayer_.Now();
-  const auto waited = [this, &start] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(comLayer_.Now() - start).count();
+bool TPort::CollectAnswer(std::string& answer, int timeoutMs) {
+  // At least one single-byte wait, as a call with no time-out of its own
+  // still takes an answer that is already there.
+  const auto deadline = comLayer_.Now() + std::chrono::milliseconds(std::max(timeoutMs, SingleByteWaitMs));
+  const auto left = [this, &deadline] {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - comLayer_.Now()).count());
   };
   std::string byte;
-  bool came = false;
-  do {
-    came = Read(byte, 1, false, SingleByteWaitMs) == PortResult::Done;
-  } while (!came && waited() <= timeoutMs);
-  while (came) {
-    if (static_cast<unsigned char>(byte[0]) >= 0x20) answer += byte[0];
-    came = Read(byte, 1, false, SingleByteWaitMs) == PortResult::Done;
+  bool answering = false;
+  for (;;) {
+    ThrowIfStopRequested();
+    const int wait = std::min(SingleByteWaitMs, left());
+    if (wait <= 0) return !answering;
+    const bool came = Read(byte, 1, false, wait) == PortResult::Done;
+    if (came) {
+      answering = true;
+      if (static_cast<unsigned char>(byte[0]) >= 0x20) answer += byte[0];
+    } else if (answering) {
+      return true;
+    }
   }
 }
 

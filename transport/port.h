@@ -61,8 +61,9 @@ public:
   /// (COM) or the stream's (TCP, also for 0). Extra reads happen only on slot 3.
   int Read(std::string& answer, int count, bool allowExtraReads, int timeoutMs = -1);
   /// The AT-command exchange: write, read the echo, collect the printable
-  /// bytes of the answer. Returns 0 also when no answer came. Does nothing in
-  /// TCP mode. `pumpMessages` is accepted for callers' sake: there is no
+  /// bytes of the answer. Returns 0 also when no answer came, but NoAnswer
+  /// when bytes were still coming at `timeoutMs` after the echo: the answer
+  /// never ended. Does nothing in TCP mode. `pumpMessages` is accepted for callers' sake: there is no
   /// message queue to pump.
   int SendCommand(std::string_view command, int timeoutMs, bool pumpMessages, bool checkEcho,
                   std::string& answer);
@@ -98,9 +99,12 @@ private:
   int ReadCom(std::string& answer, int count, bool allowExtraReads, int timeoutMs);
   /// One sio_read of up to `count` bytes, logged; appended to `answer`.
   int ReadComOnce(std::string& answer, int count);
-  /// Reads single bytes (200 ms each) until one comes or `timeoutMs` has passed,
-  /// then until one does not come; the printable ones go to `answer`.
-  void CollectAnswer(std::string& answer, int timeoutMs);
+  /// Reads single bytes (200 ms each) until one comes, then until one does not
+  /// come; the printable ones go to `answer`. The whole collection ends
+  /// `timeoutMs` (at least one single-byte wait) after it began, even while
+  /// bytes keep coming, and a stop
+  /// request ends it too. False when it was cut while bytes still came.
+  bool CollectAnswer(std::string& answer, int timeoutMs);
 
   void PauseBeforeWrite() const;
 

@@ -8,10 +8,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
+#include "base/ciphered_log_line.h"
+#include "base/exclusive_lock_file.h"
+#include "base/text_cipher_key.h"
+#include "base/text_cipher.h"
 #include "test_support.h"
 
 #ifdef MERVSIM_EXE
@@ -89,13 +99,40 @@ protected:
     ASSERT_NE(register_->FirstLine().find("pty"), std::string::npos) << register_->FirstLine();
   }
 
-  void StartModule() {
+  /// A file without a line end settles in `settleMs` (the mode's two seconds
+  /// shortened for the tests that do not test it).
+  void StartModule(int settleMs = 300) {
     module_ = std::make_unique<ResidentModule>(
         folder_ / "mervmodul", std::vector<std::string>{"DOSMODE", commandFile_.string()},
         std::map<std::string, std::string>{{"XDG_CONFIG_HOME", folder_.path().string()},
                                            {"MERV_COM1", device_.string()},
-                                           {"MERV_DOSMODE_POLL_MS", "50"}},
+                                           {"MERV_DOSMODE_POLL_MS", "50"},
+                                           {"MERV_DOSMODE_SETTLE_MS", std::to_string(settleMs)}},
         folder_.path());
+  }
+
+  /// Switches the enciphered log on for the module started next.
+  void SwitchLogOn() {
+    std::filesystem::create_directories(folder_ / "Kelmora");
+    WriteFileBytes(folder_ / "Kelmora" / "VOR-Manager.ini", "[Ver2]\nLogSouborSifra=1\n");
+  }
+
+  /// The plain text of the enciphered log.
+  std::string LogText() const {
+    if (!std::filesystem::exists(folder_ / "KL.log")) return {};
+    TTextCipher cipher(TextCipherKey);
+    std::string text;
+    for (const auto& line : LinesOf(ReadFileBytes(folder_ / "KL.log"))) text += DecipherLogLine(line, cipher) + "\n";
+    return text;
+  }
+
+  static bool AwaitGone(const std::filesystem::path& path) {
+    const auto deadline = Clock::now() + CommandDeadline;
+    while (std::filesystem::exists(std::filesystem::symlink_status(path))) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
   }
 
   /// Writes a command file as a shop application does (under another name,
@@ -204,6 +241,163 @@ TEST_F(DosModeTest, InterruptWhileWaitingEndsTheMode) {
   RunFile("");  // the mode is up once it has taken a file
   module_->Signal(SIGINT);
   EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(30)), 0);
+}
+
+// Whatever lies at the command path that is no regular file is never opened:
+// the name is removed (never what a link names) and answered with 10; a
+// folder is left alone; the mode goes on and runs the next good command.
+TEST_F(DosModeTest, ANameThatIsNoRegularFileIsRemovedUnreadAndAnsweredWithTen) {
+  SwitchLogOn();
+  StartModule();
+  WriteFileBytes(folder_ / "secret", "XYZ /COM=1 /BR=5\r\n");
+  const std::vector<std::pair<const char*, std::function<void()>>> planted = {
+      {"link to a file", [&] { std::filesystem::create_symlink(folder_ / "secret", commandFile_); }},
+      {"dangling link", [&] { std::filesystem::create_symlink(folder_ / "nowhere", commandFile_); }},
+      {"looping link", [&] { std::filesystem::create_symlink(commandFile_, commandFile_); }},
+      {"link to a device", [&] { std::filesystem::create_symlink("/dev/zero", commandFile_); }},
+      {"FIFO", [&] { ASSERT_EQ(::mkfifo(commandFile_.c_str(), 0600), 0); }},
+  };
+  for (const auto& [what, plant] : planted) {
+    std::filesystem::remove(outcome_);
+    plant();
+    EXPECT_TRUE(AwaitGone(commandFile_)) << what;
+    EXPECT_EQ(LinesOf(ReadFileBytes(outcome_)), (std::vector<std::string>{"10", "3.02F"})) << what;
+  }
+  EXPECT_EQ(ReadFileBytes(folder_ / "secret"), "XYZ /COM=1 /BR=5\r\n");
+  EXPECT_EQ(LogText().find("XYZ"), std::string::npos) << "the linked file was never read";
+
+  std::filesystem::create_directory(commandFile_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(std::filesystem::is_directory(commandFile_)) << "a folder is left alone";
+  std::filesystem::remove(commandFile_);
+  EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5\r\n")[0], " 1");
+  EXPECT_TRUE(module_->Running());
+  const std::string log = LogText();
+  std::size_t folderReports = 0;
+  for (auto at = log.find("is a folder"); at != std::string::npos; at = log.find("is a folder", at + 1)) ++folderReports;
+  EXPECT_EQ(folderReports, 1u) << "a folder is reported once, not at every poll";
+}
+
+// The first line is read no further than 64 KiB: a longer one, or one with
+// control bytes, is answered with 01 and its file deleted.
+TEST_F(DosModeTest, ALineBeyondSixtyFourKibOrBinaryJunkEndsWithOne) {
+  StartModule();
+  EXPECT_EQ(RunFile(std::string(64 * 1024 + 1, 'R') + "\r\n")[0], " 1");
+  EXPECT_EQ(RunFile(std::string(3 << 20, 'R'))[0], " 1") << "no line end within 3 MiB";
+  EXPECT_EQ(RunFile(std::string("R03\0/COM=1\r\n", 12))[0], " 1");
+  EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5\r\n")[0], " 1");
+  EXPECT_TRUE(module_->Running());
+}
+
+// A file written in place in two pieces runs whole: the first piece, without
+// its line end, waits until the file stands still for the settle time.
+TEST_F(DosModeTest, ACommandWrittenInPiecesRunsWhole) {
+  StartModule(2000);
+  WriteFileBytes(outcome_, "untouched");
+  WriteFileBytes(commandFile_, "CLO");
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  {
+    std::ofstream rest(commandFile_, std::ios::binary | std::ios::app);
+    rest << "SE\r\n";
+  }
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(30)), 0) << "CLO was run as a command";
+  EXPECT_EQ(ReadFileBytes(outcome_), "untouched");
+}
+
+TEST_F(DosModeTest, ASecondResidentProcessOnThePathRefusesToStart) {
+  StartModule();
+  RunFile("XYZ\r\n");
+  const auto second = RunProcess(folder_ / "mervmodul", {"DOSMODE", commandFile_.string()},
+                                 {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
+  EXPECT_EQ(second.exitStatus, 1);
+  EXPECT_NE(second.standardError.find("already watches"), std::string::npos) << second.standardError;
+  EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5\r\n")[0], " 1") << "the first still serves";
+}
+
+// An outcome that cannot be written ("error.dat" is a folder here) leaves the
+// command file in place and ends the mode with status 1, rather than let a
+// caller take an earlier outcome for this command's.
+TEST_F(DosModeTest, AnOutcomeThatCannotBeWrittenLeavesTheFileAndEndsWithOne) {
+  StartModule();
+  RunFile("XYZ\r\n");
+  std::filesystem::remove(outcome_);
+  std::filesystem::create_directory(outcome_);
+  WriteFileBytes(commandFile_, "XYZ /COM=1 /BR=5\r\n");
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(30)), 1);
+  EXPECT_EQ(ReadFileBytes(commandFile_), "XYZ /COM=1 /BR=5\r\n");
+}
+
+// A command waiting for the folder's turn that gets an end signal stops
+// waiting at once, answers 10 and deletes its file; the mode ends.
+TEST_F(DosModeTest, AnEndSignalWhileWaitingForTheTurnAnswersTenAndEnds) {
+  StartModule();
+  RunFile("XYZ\r\n");
+  TExclusiveLockFile turn((folder_ / "mervmodul.lock").string());
+  ASSERT_TRUE(turn.TryLock());
+  std::filesystem::remove(outcome_);
+  WriteFileBytes(commandFile_, "XYZ /COM=1 /BR=5\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(std::filesystem::exists(commandFile_)) << "the command waits for the folder's turn";
+  module_->Signal(SIGTERM);
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(5)), 0);
+  EXPECT_EQ(LinesOf(ReadFileBytes(outcome_)), (std::vector<std::string>{"10", "3.02F"}));
+  EXPECT_FALSE(std::filesystem::exists(commandFile_));
+}
+
+// A command stopped by an end signal while it waits on its line writes its
+// outcome and the mode ends: the signal does not wait for the dial's 90 s.
+TEST_F(DosModeTest, AnEndSignalStopsARunningCommandWhichStillWritesItsOutcome) {
+  StartModem("mute");
+  StartModule();
+  WriteFileBytes(commandFile_, "MODEMDIAL /COM=1 /BR=5 /DIALTONE=5551234\r\n");
+  ASSERT_TRUE(AwaitGone(outcome_));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto signalled = Clock::now();
+  module_->Signal(SIGTERM);
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(20)), 0);
+  EXPECT_LT(Clock::now() - signalled, std::chrono::seconds(15));
+  const auto outcome = LinesOf(ReadFileBytes(outcome_));
+  ASSERT_EQ(outcome.size(), 2u);
+  EXPECT_NE(outcome[0], " 0");
+}
+
+// A command file that cannot be deleted (here a file mounted over the
+// command path: removing a mount point fails) runs once, is said once, and
+// runs again only when it has changed.
+TEST_F(DosModeTest, ACommandFileThatCannotBeDeletedRunsAgainOnlyWhenChanged) {
+  const auto source = folder_ / "mounted.txt";
+  WriteFileBytes(source, "XYZ /COM=1 /BR=5\r\n");
+  SwitchLogOn();
+  StartModule();
+  RunFile("XYZ /COM=1 /BR=5\r\n");  // the mode is up
+  WriteFileBytes(folder_ / "placeholder", "");
+  std::filesystem::rename(folder_ / "placeholder", commandFile_);
+  if (::mount(source.c_str(), commandFile_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    std::filesystem::remove(commandFile_);
+    GTEST_SKIP() << "mounting is not permitted here";
+  }
+  const auto ranXyz = [&] {
+    const std::string log = LogText();
+    const std::string mark = Cp("Příkaz: \"XYZ");
+    std::size_t count = 0;
+    for (auto at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) ++count;
+    return count;
+  };
+  const auto awaitRuns = [&](std::size_t runs) {
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (ranXyz() < runs && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // ten polls more
+    return ranXyz();
+  };
+  EXPECT_EQ(awaitRuns(2), 2u) << "run once, not at every poll";
+  WriteFileBytes(source, "XYZ /COM=1 /BR=5 /TO=100\r\n");
+  EXPECT_EQ(awaitRuns(3), 3u) << "the changed file runs once more";
+  ::umount2(commandFile_.c_str(), MNT_DETACH);
+  EXPECT_TRUE(AwaitGone(commandFile_));
+  const std::string log = LogText();
+  std::size_t said = 0;
+  for (auto at = log.find("until it changes"); at != std::string::npos; at = log.find("until it changes", at + 1)) ++said;
+  EXPECT_EQ(said, 2u) << "said once for each version of the file";
 }
 
 // Opening a modem line that is not there is a connection failure (09), as it

@@ -2,6 +2,11 @@
 // judged by "error.dat", the files written and the frames on the wire.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
@@ -417,6 +422,43 @@ TEST_F(ComLineActivity, SaveFailureAfterAFailedTransferKeepsTheFirstNumber) {
   EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 7") << "a folder cannot take the status line";
   StartComRegister({"--silent-after", "0"});
   EXPECT_EQ(RunOnCom("STS", {"/FILE=status"}), " 4") << "not 7: the transfer failed first";
+}
+
+// A table file that is a FIFO is written in place and never blocks the
+// command for good: no reader, a reader that leaves after a byte, a reader
+// that never reads all end with 07 within the command's time-out, the process
+// alive to write "error.dat". A planted link to a FIFO is refused the same way.
+TEST_F(RegisterActivity, TableFileThatIsAFifoEndsWithSevenWhateverItsReaderDoes) {
+  StartRegister({"--plu-count", "3000"});
+  const auto fifo = folder_ / "plu.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  enum class Reader { None, LeavesAfterAByte, NeverReads };
+  for (const Reader reader : {Reader::None, Reader::LeavesAfterAByte, Reader::NeverReads}) {
+    std::atomic<bool> done{false};
+    std::thread far;
+    if (reader != Reader::None) {
+      far = std::thread([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);  // waits for the module
+        char byte = 0;
+        if (reader == Reader::LeavesAfterAByte) static_cast<void>(::read(fd, &byte, 1));
+        while (reader == Reader::NeverReads && !done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::close(fd);
+      });
+    }
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("R03", {"/FILE=plu.txt"}), " 7") << static_cast<int>(reader);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+    done = true;
+    if (reader == Reader::None) continue;
+    // A reader still waiting in its open (the module never opened) is let go.
+    const int release = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    far.join();
+    if (release >= 0) ::close(release);
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  std::filesystem::create_symlink("plu.txt", folder_ / "link.txt");
+  EXPECT_EQ(Run("R03", {"/FILE=link.txt"}), " 7");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "link.txt"));
 }
 
 }  // namespace

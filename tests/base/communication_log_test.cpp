@@ -58,6 +58,23 @@ TEST(BuildLogText, JoinsStampBlankMessageAndHexData) {
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "", ""), "04.03.2025 5:06:07 ");
 }
 
+// A line stays within 16 KiB of text whatever it is given; what is cut says
+// how long the whole was. Up to the limits nothing is cut.
+TEST(BuildLogText, CutsALongMessageOrLongDataAndSaysHowLong) {
+  const std::string stamp = "04.03.2025 5:06:07";
+  const std::string atLimit(12 * 1024, 'p');
+  EXPECT_EQ(BuildLogText(stamp, atLimit, ""), stamp + " " + atLimit);
+  const std::string parameter = "/FILE=" + std::string(20'000, 'a');
+  const std::string cut = BuildLogText(stamp, parameter, "");
+  EXPECT_EQ(cut, stamp + " " + parameter.substr(0, 12 * 1024) + "... (20006 znaku)");
+
+  const std::string frame(5000, '\x45');
+  const std::string both = BuildLogText(stamp, parameter, frame);
+  EXPECT_LE(both.size(), 16u * 1024);
+  EXPECT_TRUE(both.ends_with("45 ... (5000 bytu)")) << both.substr(both.size() - 40);
+  EXPECT_EQ(BuildLogText(stamp, "read: ", std::string(1024, '\x01')).size(), stamp.size() + 7 + 3 * 1024);
+}
+
 TEST(FormatLogTimeStamp, UsesShortDateAndLongTimeOfTheLocale) {
   std::setlocale(LC_TIME, "C");
   std::tm moment{};

@@ -38,8 +38,27 @@ TEST(DataStream, BothModesReadBackWhatWasWritten) {
   TempDir folder;
   for (const bool enciphered : {false, true}) {
     SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
-    EXPECT_EQ(WriteAndReadBack(folder / "f.dat", enciphered, texts), texts);
+    EXPECT_EQ(WriteAndReadBack(folder / (enciphered ? "e.dat" : "s.dat"), enciphered, texts), texts);
   }
+}
+
+// The journal writes a new file under a fresh name: whatever is already under
+// the name, a file or a link planted there, is never opened for writing.
+TEST(DataStream, WritingNeverOpensWhatIsAlreadyUnderTheName) {
+  TempDir folder;
+  WriteFileBytes(folder / "victim", "theirs");
+  WriteFileBytes(folder / "existing.dat", "kept");
+  std::vector<std::string> names{"existing.dat"};
+#ifndef _WIN32  // links need privileges on Windows
+  std::filesystem::create_symlink(folder / "victim", folder / "planted.dat");
+  names.push_back("planted.dat");
+#endif
+  for (const auto& name : names) {
+    TDataStream out((folder / name).string(), false);
+    EXPECT_THROW(out.OpenWrite(), std::runtime_error) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(folder / "victim"), "theirs");
+  EXPECT_EQ(ReadFileBytes(folder / "existing.dat"), "kept");
 }
 
 TEST(DataStream, ScrambledTextsAreNotStoredInClearAndRunOnAcrossTexts) {

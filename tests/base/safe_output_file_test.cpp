@@ -2,7 +2,10 @@
 // what is replaced, what is written in place, what is refused, and that no
 // temporary file outlives a failure.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,11 +19,23 @@
 
 #include "base/exclusive_lock_file.h"
 #include "base/safe_output_file.h"
+#include "base/stop_request.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A UNIX socket's name at `path` (the name stays after the socket closes).
+fs::path MakeListeningSocket(const fs::path& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ADD_FAILURE() << "socket";
+  if (fd >= 0) ::close(fd);
+  return path;
+}
 
 std::set<std::string> Names(const fs::path& folder) {
   std::set<std::string> names;
@@ -36,7 +51,7 @@ struct TargetCase {
   std::set<std::string> namesAfter;                         // folder contents afterwards
 };
 
-TEST(SafeOutputFile, ReplacesTheFileALinkChainEndsAt) {
+TEST(SafeOutputFile, ReplacesAFileOrTheRegularFileALinkNames) {
   const TargetCase cases[] = {
       {"new file", [](const fs::path& d) { return d / "out.txt"; }, "out.txt", {"out.txt"}},
       {"existing file",
@@ -52,21 +67,14 @@ TEST(SafeOutputFile, ReplacesTheFileALinkChainEndsAt) {
          return d / "link.txt";
        },
        "real.txt", {"real.txt", "link.txt"}},
-      {"relative link chain",
+      {"relative link into a folder",
        [](const fs::path& d) {
          fs::create_directory(d / "sub");
          WriteFileBytes(d / "sub" / "real.txt", "old");
-         fs::create_symlink("real.txt", d / "sub" / "inner");
-         fs::create_symlink("sub/inner", d / "outer");
+         fs::create_symlink("sub/real.txt", d / "outer");
          return d / "outer";
        },
        "sub/real.txt", {"sub", "outer"}},
-      {"dangling link",
-       [](const fs::path& d) {
-         fs::create_symlink("made.txt", d / "link.txt");
-         return d / "link.txt";
-       },
-       "made.txt", {"made.txt", "link.txt"}},
   };
   for (const auto& c : cases) {
     TempDir folder;
@@ -77,8 +85,59 @@ TEST(SafeOutputFile, ReplacesTheFileALinkChainEndsAt) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / c.finalName))) << c.what;
     EXPECT_EQ(fs::is_symlink(target), wasLink) << c.what << ": a link stays a link";
     EXPECT_EQ(Names(folder.path()), c.namesAfter) << c.what;
-    if (fs::is_directory(folder / "sub")) {
-      EXPECT_EQ(Names(folder / "sub"), (std::set<std::string>{"real.txt", "inner"})) << c.what;
+  }
+}
+
+// Whatever is refused stays exactly as it was, and the folder holds no
+// temporary file afterwards.
+TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
+  struct RefusedCase {
+    const char* what;
+    std::function<fs::path(const fs::path& d)> prepare;
+    LinkRule links;
+  };
+  const RefusedCase cases[] = {
+      {"folder", [](const fs::path& d) { fs::create_directory(d / "out"); return d / "out"; }, LinkRule::FollowOnce},
+      {"socket", [](const fs::path& d) { return MakeListeningSocket(d / "out"); }, LinkRule::FollowOnce},
+      {"link to a link",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "real", "old");
+         fs::create_symlink("real", d / "inner");
+         fs::create_symlink("inner", d / "out");
+         return d / "out";
+       },
+       LinkRule::FollowOnce},
+      {"dangling link", [](const fs::path& d) { fs::create_symlink("made", d / "out"); return d / "out"; },
+       LinkRule::FollowOnce},
+      {"link to a FIFO",
+       [](const fs::path& d) {
+         ::mkfifo((d / "pipe").c_str(), 0600);
+         fs::create_symlink("pipe", d / "out");
+         return d / "out";
+       },
+       LinkRule::FollowOnce},
+      {"link to a device", [](const fs::path& d) { fs::create_symlink("/dev/null", d / "out"); return d / "out"; },
+       LinkRule::FollowOnce},
+      {"link to a folder", [](const fs::path& d) { fs::create_symlink("/tmp", d / "out"); return d / "out"; },
+       LinkRule::FollowOnce},
+      {"link where links are refused",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "real", "old");
+         fs::create_symlink("real", d / "out");
+         return d / "out";
+       },
+       LinkRule::Refuse},
+  };
+  for (const auto& c : cases) {
+    TempDir folder;
+    const fs::path target = c.prepare(folder.path());
+    const auto before = Names(folder.path());
+    const auto kind = fs::symlink_status(target).type();
+    EXPECT_THROW(WriteFileSafely(target.string(), "new", c.links), std::system_error) << c.what;
+    EXPECT_EQ(Names(folder.path()), before) << c.what;
+    EXPECT_EQ(fs::symlink_status(target).type(), kind) << c.what;
+    if (fs::exists(folder / "real")) {
+      EXPECT_EQ(ReadFileBytes(folder / "real"), "old") << c.what;
     }
   }
 }
@@ -147,6 +206,53 @@ TEST(SafeOutputFile, FifoWithoutReaderFailsAtOnce) {
     EXPECT_EQ(failure.code().value(), ENXIO);
   }
   EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
+}
+
+// A reader that opens the FIFO and leaves without reading: the write fails
+// with EPIPE and the process lives on (no SIGPIPE), within its time limit.
+TEST(SafeOutputFile, FifoWhoseReaderLeavesFailsWithoutEndingTheProcess) {
+  TempDir folder;
+  const fs::path fifo = folder / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  TSafeOutputFile file(fifo.string());
+  ::close(reader);
+  try {
+    file.Write(std::string(200'000, 'x'));
+    file.Commit();
+    FAIL() << "a FIFO without its reader was written";
+  } catch (const std::system_error& failure) {
+    EXPECT_EQ(failure.code().value(), EPIPE);
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// A reader that stays but never reads: the write gives up at the limit
+// instead of blocking, and a stop request ends the wait earlier still.
+TEST(SafeOutputFile, FifoWhoseReaderStopsReadingFailsAtTheLimitOrAStop) {
+  TempDir folder;
+  const fs::path fifo = folder / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const auto previous = InPlaceWriteLimit();
+  SetInPlaceWriteLimit(std::chrono::milliseconds(300));
+  for (const bool stop : {false, true}) {
+    if (stop) RequestStop();
+    const auto started = std::chrono::steady_clock::now();
+    try {
+      WriteFileSafely(fifo.string(), std::string(1 << 20, 'x'));
+      ADD_FAILURE() << "a megabyte went into a FIFO nobody reads";
+    } catch (const std::system_error& failure) {
+      EXPECT_EQ(failure.code().value(), stop ? EINTR : ETIMEDOUT);
+    }
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::seconds(5)) << "stop " << stop;
+    ClearStopRequest();
+  }
+  SetInPlaceWriteLimit(previous);
+  ::close(reader);
 }
 
 TEST(SafeOutputFile, PlantedNamesAreNeverOpened) {
@@ -231,6 +337,25 @@ TEST(SafeOutputFile, RemoveFileIfPresentRemovesOnlyFilesAndLinks) {
   const std::pair<const char*, bool> cases[] = {{"missing", true}, {"file", true}, {"link", true}, {"dir", false}};
   for (const auto& [name, gone] : cases) EXPECT_EQ(RemoveFileIfPresent((folder / name).string()), gone) << name;
   EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"kept", "dir"}));
+}
+
+// The log's way of writing: one append, never through a link, a device in
+// place, a FIFO nobody reads or anything else that is no file refused.
+TEST(AppendToFile, AppendsToFilesOnlyAndNeverThroughALink) {
+  TempDir folder;
+  AppendToFile((folder / "log").string(), "one\r\n");
+  AppendToFile((folder / "log").string(), "two\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "log"), "one\r\ntwo\r\n");
+  AppendToFile("/dev/null", "gone");
+
+  WriteFileBytes(folder / "secret", "theirs");
+  fs::create_symlink(folder / "secret", folder / "linked");
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+  fs::create_directory(folder / "dir");
+  for (const char* name : {"linked", "pipe", "dir"}) {
+    EXPECT_THROW(AppendToFile((folder / name).string(), "x"), std::system_error) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(folder / "secret"), "theirs");
 }
 
 TEST(ExclusiveLockFile, OneHolderAtATime) {

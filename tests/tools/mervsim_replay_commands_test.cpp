@@ -11,7 +11,7 @@
 
 #include "app/emulated_register.h"
 #include "base/ciphered_log_line.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
 #include "tools/mervsim/replay_player.h"
@@ -138,7 +138,7 @@ TEST_F(ReplayedCommand, AFrameSentWithOneByteChangedIsReportedAtItsFrameAndLogLi
   const std::string log = (folder_ / "write.log").string();
   const TReplayScript script = TReplayScript::FromFile(log);
   std::vector<std::string> logLines;
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   for (const auto& line : TextLines(File("write.log"))) logLines.push_back(DecipherLogLine(line, cipher));
 
   for (const std::size_t changedFrame : {std::size_t{1}, std::size_t{4}, std::size_t{25}}) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/ciphered_log_line.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
 #include "tools/mervsim/replay_player.h"
@@ -139,7 +139,7 @@ TEST(ReplayScript, ReadsTheEncipheredLogAsThePlainOne) {
   TempDir folder;
   const auto lines = TcpCommand();
   std::string plain, ciphered;
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   for (const auto& line : lines) {
     plain += line + "\r\n";
     ciphered += EncipherLogLine(line, cipher) + "\r\n";

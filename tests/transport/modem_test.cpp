@@ -92,6 +92,57 @@ TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
   SetModemState(ModemStates::Initial);
 }
 
+/// A modem that, once its replies are sent, sends one byte every 100 ms for
+/// ever: a line that never falls quiet.
+class TStreamingModem : public TModemDouble {
+public:
+  explicit TStreamingModem(std::string_view replies)
+      : TModemDouble(replies), scripted_(replies.size() - static_cast<std::size_t>(std::count(replies.begin(), replies.end(), '|'))) {}
+
+  int sio_read(int port, char* buffer, int length) override {
+    if (scripted_ > 0) {
+      const int count = TModemDouble::sio_read(port, buffer, length);
+      scripted_ -= static_cast<std::size_t>(count);
+      return count;
+    }
+    Pause(100);
+    buffer[0] = 'x';
+    return 1;
+  }
+
+private:
+  std::size_t scripted_;
+};
+
+// Every answer collection ends at its call's own wait even while bytes keep
+// coming: the dial at 90 s with "no answer" (33), an AT command at its second.
+TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
+  TStreamingModem modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[ModemSlot] = 1;
+  settings.BaudRate[ModemSlot] = 9600;
+  settings.PhoneNumber = "5551234";
+  ModemPort = std::make_unique<TPort>(modem);
+  ModemPort->Open(settings, ModemSlot);
+  const auto start = modem.Now();
+  EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 33);
+  const auto took = modem.Now() - start;
+  EXPECT_GE(took, std::chrono::seconds(90));
+  // The failed dial hangs up: its "+++" guard waits and ATH0's own second.
+  EXPECT_LT(took, std::chrono::seconds(90 + 3 * 1 + 1 + 2)) << "the collection ran on past its wait";
+  EXPECT_FALSE(ModemPort);
+  SetModemState(ModemStates::Initial);
+
+  TStreamingModem chatty("");
+  TPort port(chatty);
+  port.Open(settings, ModemSlot);
+  std::string answer;
+  const auto before = chatty.Now();
+  EXPECT_EQ(port.SendCommand("AT\r", 1000, false, false, answer), PortResult::NoAnswer);
+  EXPECT_LE(chatty.Now() - before, std::chrono::milliseconds(1000 + 300));
+  EXPECT_LE(answer.size(), 20u);
+}
+
 }  // namespace
 
 #ifdef MERVSIM_EXE

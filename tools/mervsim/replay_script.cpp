@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "base/ciphered_log_line.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
 namespace {
@@ -166,7 +166,7 @@ TReplayScript TReplayScript::FromLines(const std::vector<std::string>& lines, st
 
 TReplayScript TReplayScript::FromFile(const std::string& path, std::size_t fromLine) {
   std::vector<std::string> lines = SplitLines(ReadLogFile(path));
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   std::size_t skipped = 0;
   if (Enciphered(lines, cipher)) {
     for (std::string& line : lines) {

@@ -1,17 +1,19 @@
 // vyrnak: the print viewer of the module. Reads a print document (the journal
 // or copies of receipts, code page 1250), lays it out on A4 pages, writes it
 // as a PDF and then prints it, shows it or says where it is.
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "base/input_file.h"
 #include "base/platform.h"
 #include "base/settings_store.h"
 #include "tools/vyrnak/document_parser.h"
@@ -90,15 +92,12 @@ fs::path ResolveDocument(const std::string& name) {
 }
 
 std::string ReadDocument(const fs::path& path) {
-  std::error_code error;
-  const auto size = fs::file_size(path, error);
-  if (error) throw std::runtime_error("cannot read " + path.string() + ": " + error.message());
-  if (size > LargestDocument) throw std::runtime_error("cannot read " + path.string() + ": larger than 256 MB");
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in) content << in.rdbuf();
-  if (!in || in.bad()) throw std::runtime_error("cannot read " + path.string());
-  return content.str();
+  try {
+    return ReadInputFile(path.string(), LargestDocument);
+  } catch (const std::system_error& failure) {
+    const std::string reason = failure.code().value() == EFBIG ? "larger than 256 MB" : failure.code().message();
+    throw std::runtime_error("cannot read " + path.string() + ": " + reason);
+  }
 }
 
 std::string LocalTime(const char* format) {

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <string>
 #include <type_traits>
+
+#include "base/safe_output_file.h"
 
 namespace {
 
@@ -72,18 +75,23 @@ void DrawTexts(HPDF_Page page, const TFonts& fonts, const std::vector<TPlacedTex
   HPDF_Page_EndText(page);
 }
 
+// The document is made in memory and written through the module's safe
+// output: complete under its name or not at all, never through a planted
+// link, a FIFO written without blocking.
 void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file) {
-  auto partial = file;
-  partial += ".part";
-  HPDF_SaveToFile(pdf, partial.string().c_str());
-  std::error_code ignored;
-  if (failure.error != HPDF_OK) std::filesystem::remove(partial, ignored);
+  HPDF_SaveToStream(pdf);
   ThrowIfFailed(failure, ("write " + file.string()).c_str());
-  std::error_code error;
-  std::filesystem::rename(partial, file, error);
-  if (error) {
-    std::filesystem::remove(partial, ignored);
-    throw EPdfError("cannot write " + file.string() + ": " + error.message());
+  std::string bytes(HPDF_GetStreamSize(pdf), '\0');
+  HPDF_UINT32 size = static_cast<HPDF_UINT32>(bytes.size());
+  HPDF_ResetStream(pdf);
+  HPDF_ReadFromStream(pdf, reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
+  // Reading to the very end reports HPDF_STREAM_EOF, which is no failure.
+  if (failure.error != HPDF_STREAM_EOF) ThrowIfFailed(failure, ("write " + file.string()).c_str());
+  bytes.resize(size);
+  try {
+    WriteFileSafely(file.string(), bytes);
+  } catch (const std::system_error& error) {
+    throw EPdfError("cannot write " + file.string() + ": " + error.what());
   }
 }
 

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Lists every place outside the file door that opens or renames a file its
+# own way, and exits non-zero when there is any. The door is
+# base/safe_output_file* and base/input_file* (every output and input),
+# base/durable_file* (the journal's exclusive create and no-replace rename)
+# and base/exclusive_lock_file* (the folder's lock): there links, FIFOs,
+# devices, time-outs and atomic replacement are handled once.
+#
+# Exempt: the tests, the fuzz targets and benchmarks (they prepare files for
+# the code under test), the register emulator tools/mervsim, the resource
+# compiler tools/rescomp (run by the build, not by a user), and two places
+# that open devices rather than files: the serial line
+# (transport/com_layer_*) and the null device a started viewer gets as its
+# standard streams (app/viewer_launch_posix.cpp).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+door='^base/(safe_output_file|input_file|durable_file|exclusive_lock_file)(_posix|_win32|_platform)?\.(h|cpp)$'
+exempt='^(tests|fuzz|bench|tools/mervsim|tools/rescomp)/|^transport/com_layer_(posix|win32)\.cpp$|^app/viewer_launch_posix\.cpp$'
+# Comments are not code: a line whose code part (before "//") names a call.
+pattern='std::(o|i)?fstream|std::filesystem::rename|std::rename|(^|[^A-Za-z0-9_])(fopen|_wfopen|freopen|fdopen)[[:space:]]*\(|(^|[^A-Za-z0-9_.>])(::)?open[[:space:]]*\(|CreateFile[AW]?[[:space:]]*\(|(^|[^A-Za-z0-9_])(::)?rename(at2?)?[[:space:]]*\('
+
+status=0
+while IFS= read -r file; do
+  [[ -f $file ]] || continue
+  [[ $file =~ $door || $file =~ $exempt ]] && continue
+  if hits=$(sed 's|//.*$||' "$file" | grep -nE "$pattern"); then
+    while IFS= read -r hit; do echo "$file:$hit"; done <<<"$hits"
+    status=1
+  fi
+done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp')
+
+if ((status == 0)); then
+  echo "file door: every file is opened through base/"
+else
+  echo "file door: open these through base/safe_output_file.h or base/input_file.h" >&2
+fi
+exit "$status"
