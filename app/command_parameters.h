@@ -20,4 +20,8 @@ struct CommandParameters {
   std::string ShopId;
   std::string RegisterId;
   std::string ExportDir;
+  /// "/JSON": the outcome is also written as "error.json".
+  bool JsonOutcome = false;
+  /// Rows the activity's transfers moved, for "error.json".
+  std::int64_t TransferredRows = 0;
 };

@@ -5,6 +5,7 @@
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
 #include "app/command_processor.h"
+#include "app/information_options.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
 #include "base/localized_texts.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr const char* VersionText = "3.04.05";
 constexpr std::string_view CommandFileWord = "DOSMODE";
 
 void StartUp() {
@@ -25,7 +25,7 @@ void StartUp() {
   ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
   ApplicationTitle = "MERV Modul";
   ProgramDir = DirectoryOfExecutable(ExecutablePath());
-  ProgramCaption += std::string(" 9, verze ") + VersionText;
+  ProgramCaption += std::string(" 9, verze ") + ProgramVersion;
 }
 
 void ShutDown() {
@@ -40,25 +40,7 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-constexpr const char* UsageText =
-    "Usage: mervmodul ACTIVITY /PARAMETER=VALUE ...   run one command\n"
-    "       mervmodul DOSMODE FILE                    run the commands of FILE\n"
-    "       mervmodul                                 show the state, switch the log\n"
-    "       mervmodul --help | --version\n"
-    "\n"
-    "The outcome of a command is written to error.dat beside the executable:\n"
-    "the error number (0 for success) and the interface version.\n"
-    "Parameters: /COM= /BR= /IPADDR= /IPPORT= /ECR= /FILE= /CODE= /FORMAT= /TO= /ID= ...\n"
-    "See mervmodul(1).\n";
-
 }  // namespace
-
-std::string InformationTextFor(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) return {};
-  if (arguments[0] == "--help") return UsageText;
-  if (arguments[0] == "--version") return std::string("mervmodul ") + VersionText + "\n";
-  return {};
-}
 
 std::string BuildCommandString(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {};
@@ -86,10 +68,10 @@ std::string DirectoryOfExecutable(const std::string& executablePath) {
 
 int RunProgram(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const std::string information = InformationTextFor(arguments);
-  if (!information.empty()) {
-    std::fwrite(information.data(), 1, information.size(), stdout);
-    return 0;
+  if (const auto option = RunInformationOption(arguments, DirectoryOfExecutable(ExecutablePath()))) {
+    std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
+    std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);
+    return option->Status;
   }
   StartUp();
   const std::string commandString = BuildCommandString(arguments);

@@ -12,5 +12,8 @@ extern std::string ApplicationTitle;
 /// Outcome of the last command; the first error number of a command stays.
 extern int ErrorCode;
 
+/// Version of the programs, printed by their "--version".
+inline constexpr const char* ProgramVersion = "3.04.05";
+
 /// Interface version written to the second line of "error.dat".
 inline constexpr const char* InterfaceVersion = "3.02F";

@@ -132,6 +132,7 @@ Output:
                       "note connection opened from 127.0.0.1:40312" (the
                       program's address; none on a pseudo-terminal).
   --help              this text.
+  --version           the version (as the first argument).
 
 Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
 the line cannot be served.
