@@ -7,6 +7,7 @@
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "app/program.h"
 #include "app/viewer_launch.h"
 #include "base/communication_log.h"
 
@@ -60,19 +61,38 @@ void WriteDocument(const std::string& path, const std::vector<std::string>& line
   }
 }
 
+bool SameFolder(const std::string& one, const std::string& other) {
+  if (one == other) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(one, other, error) && !error;
+}
+
+// The programs folder of the installation; the build defines it on
+// platforms whose packages install the viewer apart from the module.
+std::string InstalledViewerFolder() {
+#ifdef MERV_INSTALLED_BINDIR
+  return std::string(MERV_INSTALLED_BINDIR) + PathSeparator();
+#else
+  return {};
+#endif
+}
+
 }  // namespace
 
 TViewerPlaces TViewerPlaces::OfThisProgram() {
   std::string temp = EnvironmentValue("TEMP");
   if (temp.empty()) temp = EnvironmentValue("TMPDIR");
-  return {::ProgramDir, std::filesystem::path(ExecutablePath()).filename().string(), temp, LastResortDocument};
+  const std::string executable = ExecutablePath();
+  return {::ProgramDir, std::filesystem::path(executable).filename().string(),
+          {DirectoryOfExecutable(executable), InstalledViewerFolder()}, temp, LastResortDocument};
 }
 
 TPrintViewer::TPrintViewer(TViewerPlaces places) : places_(std::move(places)) {}
 
-TPrintViewer::Target TPrintViewer::ChooseTarget() const {
+TPrintViewer::Target TPrintViewer::ChooseTarget(const std::string& viewerFolder) const {
   if (CanCreate(places_.ProgramDir + ProbeNameOf(places_.ExecutableName))) {
-    return {places_.ProgramDir + ProgramFolderDocument, ProgramFolderDocument};
+    const std::string file = places_.ProgramDir + ProgramFolderDocument;
+    return {file, SameFolder(viewerFolder, places_.ProgramDir) ? ProgramFolderDocument : file};
   }
   std::string path = places_.TempDir;
   if (!path.empty() && path.back() != PathSeparator()) path += PathSeparator();
@@ -83,11 +103,19 @@ TPrintViewer::Target TPrintViewer::ChooseTarget() const {
   return {};
 }
 
+std::string TPrintViewer::FindViewer() const {
+  for (const auto& folder : places_.ViewerFolders) {
+    if (folder.empty()) continue;
+    const std::string viewer = folder + ViewerFileName();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(viewer, error)) return viewer;
+  }
+  throw EKomError("VYRNAK.EXE not found");
+}
+
 void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
-  const std::string viewer = places_.ProgramDir + ViewerFileName();
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(viewer, error)) throw EKomError("VYRNAK.EXE not found");
-  const Target target = ChooseTarget();
+  const std::string viewer = FindViewer();
+  const Target target = ChooseTarget(DirectoryOfExecutable(viewer));
   if (target.File.empty()) throw EKomError("Cannot create TMP file");
   WriteDocument(target.File, lines);
   LogLine("Spoustim prohlizec tisku: " + target.NamePassed);

@@ -4,11 +4,17 @@
 // "FILE" and the document's name. The viewer is not waited for; the
 // document stays in place for it.
 //
+// Which viewer: the first of the viewer folders that holds one: the
+// executable's own folder (the Windows and zip layout), then the programs
+// folder of the installation (fixed at build time). Never the program folder
+// named by the environment, the working directory or PATH: a line folder is
+// data, writable by whoever writes the command files.
+//
 // Where the document goes: "tisk.tmp" in the program folder when that folder
-// is writable (the viewer gets the bare name and resolves it against its own
-// folder), else "mervtisk.tmp" in the temporary folder (TEMP, then TMPDIR)
-// unless that path holds a blank, else the fixed last resort; the viewer
-// then gets the full path.
+// is writable, else "mervtisk.tmp" in the temporary folder (TEMP, then
+// TMPDIR) unless that path holds a blank, else the fixed last resort. The
+// viewer gets the bare name when the document lies in the viewer's own
+// folder (it resolves the name against that folder), else the full path.
 #include <string>
 #include <vector>
 
@@ -17,6 +23,9 @@ struct TViewerPlaces {
   std::string ProgramDir;
   /// The executable's file name; its probe file is that name with ".tmp".
   std::string ExecutableName;
+  /// The folders searched for the viewer, in order, each ending in the
+  /// platform separator; an empty entry is skipped.
+  std::vector<std::string> ViewerFolders;
   /// The temporary folder from the environment; empty when unset.
   std::string TempDir;
   /// The document path used when nothing else is writable.
@@ -31,18 +40,21 @@ public:
   explicit TPrintViewer(TViewerPlaces places);
 
   /// Writes the document (8-bit text, CR LF line ends) and starts the
-  /// viewer. Throws EKomError "VYRNAK.EXE not found" when the viewer is not
-  /// in the program folder and "Cannot create TMP file" when no place for
-  /// the document is writable.
+  /// viewer. Throws EKomError "VYRNAK.EXE not found" when no viewer folder
+  /// holds the viewer and "Cannot create TMP file" when no place for the
+  /// document is writable.
   void HandOver(const std::vector<std::string>& lines) const;
 
-  /// The document file and the name passed to the viewer; both empty when
-  /// no place is writable.
+  /// The full path of the viewer to start; throws as HandOver does.
+  std::string FindViewer() const;
+
+  /// The document file and the name passed to a viewer in `viewerFolder`;
+  /// both empty when no place is writable.
   struct Target {
     std::string File;
     std::string NamePassed;
   };
-  Target ChooseTarget() const;
+  Target ChooseTarget(const std::string& viewerFolder) const;
 
 private:
   TViewerPlaces places_;

@@ -1,6 +1,8 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
@@ -16,6 +18,11 @@ namespace {
 
 constexpr std::string_view CommandFileWord = "DOSMODE";
 
+std::string ProgramDirOfProcess() {
+  const char* namedFolder = std::getenv(ProgramDirVariable);
+  return ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
+}
+
 void StartUp() {
   UseUserLocale();
   UsePreciseSleeps();
@@ -24,7 +31,7 @@ void StartUp() {
   CipheredLogPath.clear();
   ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
   ApplicationTitle = "MERV Modul";
-  ProgramDir = DirectoryOfExecutable(ExecutablePath());
+  ProgramDir = ProgramDirOfProcess();
   ProgramCaption += std::string(" 9, verze ") + ProgramVersion;
 }
 
@@ -66,9 +73,18 @@ std::string DirectoryOfExecutable(const std::string& executablePath) {
   return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
 }
 
+// A relative folder is taken against the working directory at start-up, so
+// that the folder stays the same whatever a command does later.
+std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder) {
+  if (namedFolder.empty()) return DirectoryOfExecutable(executablePath);
+  std::string folder = std::filesystem::absolute(namedFolder).make_preferred().string();
+  if (folder.back() != PathSeparator()) folder += PathSeparator();
+  return folder;
+}
+
 int RunProgram(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (const auto option = RunInformationOption(arguments, DirectoryOfExecutable(ExecutablePath()))) {
+  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) {
     std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
     std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);
     return option->Status;

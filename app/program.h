@@ -31,3 +31,8 @@ std::string CommandFilePathOf(const std::string& commandString);
 
 /// The folder part of an executable path, up to and including the last separator.
 std::string DirectoryOfExecutable(const std::string& executablePath);
+
+/// The program folder: `namedFolder` (the value of ProgramDirVariable) when
+/// it is not empty, made absolute and ending in the separator; else the
+/// folder of the executable.
+std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder);

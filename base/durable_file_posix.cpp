@@ -50,8 +50,10 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
 }
 
 void SyncFolderOf(const std::string& path) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
+  // Built in one go rather than assigned ".", which GCC 12 at -O3 misreads as
+  // an overlapping copy (-Wrestrict).
+  const auto parent = std::filesystem::path(path).parent_path();
+  const std::string folder = parent.empty() ? std::string(".") : parent.string();
   const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (handle < 0) return;
   static_cast<void>(::fsync(handle));

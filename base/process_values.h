@@ -3,8 +3,14 @@
 // live as long as the process.
 #include <string>
 
-/// Folder of the running executable, ending in the platform separator.
+/// The program folder, ending in the platform separator: where "error.dat",
+/// "KL.log" and relative file names live. The folder named by the environment
+/// variable ProgramDirVariable when it is set, else the executable's folder.
 extern std::string ProgramDir;
+/// The environment variable that names the program folder, so that one
+/// installed executable can serve several register lines, each with a
+/// folder of its own.
+inline constexpr const char* ProgramDirVariable = "MERV_PROGRAM_DIR";
 /// Caption of the module (code page 1250).
 extern std::string ProgramCaption;
 /// Title of the application.

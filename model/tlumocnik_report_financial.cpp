@@ -49,12 +49,7 @@ bool TTlumocnikReport70ECR40::TotalShown(int kind, int number) const {
 }
 
 std::vector<ReportField> TTlumocnikReport84::RowFields(std::string_view record) const {
-  return {
-      ReportField::Fixed(std::to_string(KindOf(record))),
-      ReportField::Fixed(std::to_string(NumberOf(record))),
-      ReportField::Fixed(DefaultRowName()),
-      ReportField::Amount(30, 37),
-  };
+  return KindNumberNameFields(record, {ReportField::Amount(30, 37)});
 }
 
 std::optional<std::string> TTlumocnikReport84::RecordIdentifier(const TSoubor& /*table*/,

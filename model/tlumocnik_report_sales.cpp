@@ -11,15 +11,8 @@ constexpr std::size_t PluCodeField = 3;
 }  // namespace
 
 std::vector<ReportField> TTlumocnikReport72::RowFields(std::string_view record) const {
-  return {
-      ReportField::Fixed(std::to_string(KindOf(record))),
-      ReportField::Fixed(std::to_string(NumberOf(record))),
-      ReportField::Fixed(DefaultRowName()),
-      ReportField::Amount(3, 10),
-      ReportField::Count(18, 19),
-      ReportField::Quantity(21, 28),
-      ReportField::Count(38, 38),
-  };
+  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Count(18, 19),
+                                       ReportField::Quantity(21, 28), ReportField::Count(38, 38)});
 }
 
 std::optional<std::string> TTlumocnikReport72::RecordIdentifier(const TSoubor& /*table*/,
@@ -60,15 +53,8 @@ std::optional<std::string> TTlumocnikReport74::RecordIdentifier(const TSoubor& t
 }
 
 std::vector<ReportField> TTlumocnikReport77::RowFields(std::string_view record) const {
-  return {
-      ReportField::Fixed(std::to_string(KindOf(record))),
-      ReportField::Fixed(std::to_string(NumberOf(record))),
-      ReportField::Fixed(DefaultRowName()),
-      ReportField::Amount(3, 10),
-      ReportField::Quantity(21, 28),
-      ReportField::Count(38, 38),
-      ReportField::Quantity(39, 46),
-  };
+  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Quantity(21, 28),
+                                       ReportField::Count(38, 38), ReportField::Quantity(39, 46)});
 }
 
 std::optional<std::string> TTlumocnikReport77::RecordIdentifier(const TSoubor& /*table*/,
@@ -77,13 +63,7 @@ std::optional<std::string> TTlumocnikReport77::RecordIdentifier(const TSoubor& /
 }
 
 std::vector<ReportField> TTlumocnikReport83::RowFields(std::string_view record) const {
-  return {
-      ReportField::Fixed(std::to_string(KindOf(record))),
-      ReportField::Fixed(std::to_string(NumberOf(record))),
-      ReportField::Fixed(DefaultRowName()),
-      ReportField::Amount(3, 10),
-      ReportField::Count(18, 19),
-  };
+  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Count(18, 19)});
 }
 
 std::optional<std::string> TTlumocnikReport83::RecordIdentifier(const TSoubor& /*table*/,

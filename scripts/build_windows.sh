@@ -11,10 +11,12 @@ shift || true
 
 cmake -S . -B "$native" -DMERV_WERROR=ON >/dev/null
 cmake --build "$native" -j2 --target rescomp
+# The native folder may be given relative to the top or absolute.
+rescomp=$(cd "$native" && pwd)/rescomp
 
 cmake -S . -B "$dir" -DMERV_WERROR=ON -DMERV_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-toolchain.cmake \
-  -DMERV_RESCOMP="$PWD/$native/rescomp" "$@" >/dev/null
+  -DMERV_RESCOMP="$rescomp" "$@" >/dev/null
 cmake --build "$dir" -j2
 # The zip of the Windows programs, beside the build.
 (cd "$dir" && cpack -G ZIP >/dev/null)

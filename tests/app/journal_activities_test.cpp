@@ -11,6 +11,7 @@
 #include "model/catalogue_builder.h"
 #include "app/print_viewer.h"
 #include "app/viewer_launch.h"
+#include "base/platform.h"
 #include "base/process_values.h"
 #include "journal/journal_file.h"
 #include "model/soubory.h"
@@ -150,7 +151,8 @@ class JournalPrintTest : public ::testing::Test {
 protected:
   void SetUp() override {
     InstallViewer(folder_.path());
-    places_ = {folder_.path().string() + "/", "mervmodul", (folder_ / "temp").string(), (folder_ / "last.tmp").string()};
+    const std::string programDir = folder_.path().string() + PathSeparator();
+    places_ = {programDir, "mervmodul", {programDir}, (folder_ / "temp").string(), (folder_ / "last.tmp").string()};
     std::filesystem::create_directory(folder_ / "temp");
     TJournalFile file;
     file.HeaderLines = {"OBCHOD"};
@@ -181,19 +183,40 @@ TEST_F(JournalPrintTest, DocumentGoesToTheProgramFolderAndTheViewerGetsItsBareNa
   EXPECT_FALSE(std::filesystem::exists(folder_ / "mervmodul.tmp")) << "the probe file is removed";
 }
 
+// The installed layout: the module in one folder, the viewer in the
+// installation's programs folder, the program folder a line folder of its own.
+TEST_F(JournalPrintTest, ViewerBesideTheModuleFirstThenTheInstallationsNeverTheProgramFolder) {
+  const auto module = folder_ / "lib";
+  const auto installed = folder_ / "bin";
+  std::filesystem::create_directories(module);
+  std::filesystem::create_directories(installed);
+  places_.ViewerFolders = {"", module.string() + PathSeparator(), installed.string() + PathSeparator()};
+  EXPECT_EQ(Print(false), 10) << "a viewer only in the program folder is not started";
+
+  InstallViewer(installed);
+  EXPECT_EQ(Print(false), 0);
+  EXPECT_EQ(ViewerArguments(installed), (Lines{"FILE", (folder_ / "tisk.tmp").string()}))
+      << "a viewer elsewhere gets the document's full path";
+
+  InstallViewer(module);
+  EXPECT_EQ(Print(false), 0);
+  EXPECT_EQ(ViewerArguments(module), (Lines{"FILE", (folder_ / "tisk.tmp").string()}));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "viewer-args.txt"));
+}
+
 TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {
   // A folder stands where the probe file would go, so that it cannot be
   // created even by root.
   std::filesystem::create_directory(folder_ / "mervmodul.tmp");
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, (folder_ / "temp" / "mervtisk.tmp").string());
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, (folder_ / "temp" / "mervtisk.tmp").string());
   places_.TempDir = (folder_ / "with blank").string();
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, places_.LastResort);
   places_.TempDir.clear();
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, places_.LastResort);
   places_.TempDir = (folder_ / "missing").string();
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().NamePassed, places_.LastResort);
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, places_.LastResort);
   std::filesystem::create_directory(places_.LastResort);
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget().File, "");
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).File, "");
   EXPECT_EQ(Print(false), 10) << "Cannot create TMP file";
 
   places_.TempDir = (folder_ / "temp").string();

@@ -43,6 +43,19 @@ TEST_F(ModuleProcess, BadBaudRateEndsWithThreeInErrorDat) {
   EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat.tmp"));
 }
 
+TEST_F(ModuleProcess, NamedProgramFolderTakesTheOutcomeAndTheLog) {
+  EnableCipheredLog();
+  TempDir line;
+  const auto result = RunProcess(exe_, {"R03", "/COM=1"},
+                                 {{"XDG_CONFIG_HOME", config_.path().string()}, {"MERV_PROGRAM_DIR", line.path().string()}},
+                                 work_.path());
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(ReadFileBytes(line / "error.dat"), " 3\r\n3.02F\r\n");
+  EXPECT_GT(std::filesystem::file_size(line / "KL.log"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "KL.log"));
+}
+
 TEST_F(ModuleProcess, EachBadValueGivesItsNumber) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"R03", "/COM=x"}, " 2"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "app/about_mode.h"
@@ -9,6 +10,7 @@
 #include "app/error_explanation.h"
 #include "app/information_options.h"
 #include "base/ini_file.h"
+#include "base/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -77,6 +79,25 @@ TEST(ProgramDir, FolderOfTheExecutableWithItsSeparator) {
   EXPECT_EQ(DirectoryOfExecutable(WithPlatformSeparators("/opt/merv/mervmodul")), WithPlatformSeparators("/opt/merv/"));
   EXPECT_EQ(DirectoryOfExecutable(WithPlatformSeparators("/mervmodul")), WithPlatformSeparators("/"));
   EXPECT_EQ(DirectoryOfExecutable("mervmodul"), "");
+}
+
+TEST(ProgramDir, NamedFolderWinsOverTheExecutablesFolder) {
+  const std::string executable = WithPlatformSeparators("/usr/lib/mervmodul/mervmodul");
+  const std::string here = std::filesystem::current_path().make_preferred().string() + PathSeparator();
+  const std::pair<std::string, std::string> cases[] = {
+      {"", WithPlatformSeparators("/usr/lib/mervmodul/")},
+      {WithPlatformSeparators("/var/lib/mervmodul/line1"), WithPlatformSeparators("/var/lib/mervmodul/line1/")},
+      {WithPlatformSeparators("/var/lib/mervmodul/line1/"), WithPlatformSeparators("/var/lib/mervmodul/line1/")},
+      {"line2", here + "line2" + PathSeparator()},
+  };
+  for (const auto& [named, expected] : cases) {
+    std::string folder = ProgramDirFor(executable, named);
+#ifdef _WIN32
+    // An absolute POSIX-looking path gains the current drive on Windows.
+    if (!named.empty() && named.front() == '\\') folder = folder.substr(2);
+#endif
+    EXPECT_EQ(folder, expected) << named;
+  }
 }
 
 TEST(AboutDialogue, WithoutATerminalOnlyShowsTheState) {

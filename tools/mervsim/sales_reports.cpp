@@ -50,12 +50,23 @@ int RateOf(const TReportContext& context, int group) {
   return 0;
 }
 
+// Kind, number, amount and count: the head of most sales records.
+TReportRecord AmountCountRecord(int kind, int number, const TSum& sum) {
+  TReportRecord record;
+  record.Kind(kind, number).Signed(AmountFirst, AmountLast, sum.Amount).Unsigned(CountFirst, CountLast, sum.Count);
+  return record;
+}
+
 std::string Payments(int kind, int number, const TSum& sum) {
-  return TReportRecord()
-      .Kind(kind, number)
-      .Signed(AmountFirst, AmountLast, sum.Amount)
-      .Unsigned(CountFirst, CountLast, sum.Count)
-      .Signed(TotalFirst, TotalLast, sum.Amount)
+  return AmountCountRecord(kind, number, sum).Signed(TotalFirst, TotalLast, sum.Amount).Finish();
+}
+
+// The department records and the operators' PLU records: amount, count,
+// quantity and group.
+std::string SalesLineRecord(int kind, int number, const TSum& sum) {
+  return AmountCountRecord(kind, number, sum)
+      .Signed(QuantityFirst, QuantityLast, sum.Quantity)
+      .Unsigned(GroupByte, GroupByte, static_cast<std::uint64_t>(sum.Group))
       .Finish();
 }
 
@@ -127,15 +138,7 @@ std::vector<std::string> Departments(const std::vector<TReceipt>& receipts) {
     }
   }
   std::vector<std::string> out;
-  for (const auto& [department, sum] : sums) {
-    out.push_back(TReportRecord()
-                      .Kind(department, 0)
-                      .Signed(AmountFirst, AmountLast, sum.Amount)
-                      .Unsigned(CountFirst, CountLast, sum.Count)
-                      .Signed(QuantityFirst, QuantityLast, sum.Quantity)
-                      .Unsigned(GroupByte, GroupByte, static_cast<std::uint64_t>(sum.Group))
-                      .Finish());
-  }
+  for (const auto& [department, sum] : sums) out.push_back(SalesLineRecord(department, 0, sum));
   return out;
 }
 
@@ -179,13 +182,7 @@ std::vector<std::string> OperatorPlus(const std::vector<TReceipt>& receipts) {
     int place = 0;
     for (const auto& [number, sum] : plus) {
       if (++place > MaxNumberInKind) break;
-      out.push_back(TReportRecord()
-                        .Kind(person, place)
-                        .Signed(AmountFirst, AmountLast, sum.Amount)
-                        .Unsigned(CountFirst, CountLast, sum.Count)
-                        .Signed(QuantityFirst, QuantityLast, sum.Quantity)
-                        .Unsigned(GroupByte, GroupByte, static_cast<std::uint64_t>(sum.Group))
-                        .Finish());
+      out.push_back(SalesLineRecord(person, place, sum));
     }
   }
   return out;
@@ -218,13 +215,7 @@ std::vector<std::string> Hours(const std::vector<TReceipt>& receipts) {
     ++sums[receipt.Stamp.Hour].Count;
   }
   std::vector<std::string> out;
-  for (const auto& [hour, sum] : sums) {
-    out.push_back(TReportRecord()
-                      .Kind(hour, 0)
-                      .Signed(AmountFirst, AmountLast, sum.Amount)
-                      .Unsigned(CountFirst, CountLast, sum.Count)
-                      .Finish());
-  }
+  for (const auto& [hour, sum] : sums) out.push_back(AmountCountRecord(hour, 0, sum).Finish());
   return out;
 }
 
