@@ -45,6 +45,7 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
     request.OptionA = letter == 'A';
   }
   TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, request);
+  for (const TSoubor* table : request.Tables) Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
   transferFailed_ = transferFailed_ || outcome.Failed();
   return outcome;
 }

@@ -32,15 +32,14 @@ std::int32_t IntegerOrError(std::string_view text, ErrorNumber errorNumber) {
   return *value;
 }
 
+constexpr TBaudRateCode BaudRateCodeRows[] = {{1, 9600}, {2, 19200}, {3, 38400}, {4, 57600}, {5, 115200}};
+
 std::int32_t BaudRateOf(std::string_view value) {
-  switch (IntegerOrError(value, ErrorNumber::NoBaudRate)) {
-    case 1: return 9600;
-    case 2: return 19200;
-    case 3: return 38400;
-    case 4: return 57600;
-    case 5: return 115200;
-    default: return *ToInteger(value);
+  const std::int32_t number = IntegerOrError(value, ErrorNumber::NoBaudRate);
+  for (const auto& row : BaudRateCodeRows) {
+    if (row.Code == number) return row.BitsPerSecond;
   }
+  return number;
 }
 
 std::string Trimmed(std::string_view token) {
@@ -50,10 +49,22 @@ std::string Trimmed(std::string_view token) {
   return std::string(token.substr(first, last - first + 1));
 }
 
-// The value of a "/KEY=" token, or nullopt when the token has another key.
-std::optional<std::string_view> ValueOf(std::string_view token, std::string_view key) {
-  if (token.size() < key.size() + 1 || token.substr(1, key.size()) != key) return std::nullopt;
-  return token.substr(key.size() + 1);
+// The value of a token for a row of the parameter table, or nullopt when the
+// token is another parameter's. A switch has the empty value.
+std::optional<std::string_view> ValueFor(std::string_view token, const TCommandParameter& row) {
+  const std::string_view name = token.substr(1);
+  switch (row.Form) {
+    case ParameterForm::Value:
+      if (name.size() <= row.Key.size() || name.substr(0, row.Key.size()) != row.Key || name[row.Key.size()] != '=') {
+        return std::nullopt;
+      }
+      return name.substr(row.Key.size() + 1);
+    case ParameterForm::Switch:
+      return name == row.Key ? std::optional<std::string_view>("") : std::nullopt;
+    case ParameterForm::SwitchPrefix:
+      return name.starts_with(row.Key) ? std::optional<std::string_view>("") : std::nullopt;
+  }
+  return std::nullopt;
 }
 
 // A path value without the quotes around the whole of it.
@@ -61,6 +72,99 @@ std::string_view WithoutQuotes(std::string_view value) {
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') return value.substr(1, value.size() - 2);
   return value;
 }
+
+using S = TNastaveni;
+using P = CommandParameters;
+
+std::string Number(long long value) { return std::to_string(value); }
+
+// Key, form, value, meaning, how it is applied, its default. Tried in this
+// order; the first row whose key matches takes the token.
+const TCommandParameter ParameterRows[] = {
+    {"MIN", ParameterForm::Switch, "", "no progress on a terminal (the transfer window minimised)",
+     [](std::string_view, S&, P& p) { p.Minimized = true; }},
+    {"COM", ParameterForm::Value, "n", "COM line number (device: `mervmodul --ports`); error 2",
+     [](std::string_view v, S& s, P&) {
+       s.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(v, ErrorNumber::NoComPort) & 0xFF);
+     }},
+    {"BR", ParameterForm::Value, "code", "line speed: a speed code below or the speed in bit/s; error 3",
+     [](std::string_view v, S& s, P&) { s.BaudRate[1] = BaudRateOf(v); }},
+    {"PAR", ParameterForm::Value, "N|O|E|M|S", "parity of the COM line (first character counts)",
+     [](std::string_view v, S& s, P&) {
+       // An empty parity value keeps the default rather than storing nothing.
+       if (!v.empty()) s.Parity[1] = v[0];
+     },
+     [] { return std::string(1, S::CommandDefaults().Parity[1]); }},
+    {"IPADDR", ParameterForm::Value, "address", "the register over TCP/IP at this address instead of a COM line; error 47",
+     [](std::string_view v, S& s, P&) {
+       s.IpAddress = std::string(v);
+       s.UseTcp = true;
+     }},
+    {"IPPORT", ParameterForm::Value, "port", "TCP port of the register; error 48",
+     [](std::string_view v, S& s, P&) {
+       s.UseTcp = true;
+       s.IpPort = IntegerOrError(v, ErrorNumber::NoIpPort);
+     }},
+    {"TO", ParameterForm::Value, "ms", "time-out in milliseconds for an answer and for the TCP connect; error 18",
+     [](std::string_view v, S& s, P&) { s.Timeout[1] = IntegerOrError(v, ErrorNumber::BadTimeout); },
+     [] { return Number(S::CommandDefaults().Timeout[1]); }},
+    {"DIALTONE", ParameterForm::Value, "number", "MODEMDIAL: dial this number with tones",
+     [](std::string_view v, S& s, P&) {
+       s.PhoneNumber = std::string(v);
+       s.ToneDialling = true;
+     }},
+    {"DIALPULS", ParameterForm::Value, "number", "MODEMDIAL: dial this number with pulses",
+     [](std::string_view v, S& s, P&) {
+       s.PhoneNumber = std::string(v);
+       s.ToneDialling = false;
+     }},
+    {"FILE", ParameterForm::Value, "path", "the table, report or card file (a bare name lies in the program's folder)",
+     [](std::string_view v, S&, P& p) { p.DataFile = NormaliseCommandPath(v); }},
+    {"ZURNAL", ParameterForm::Value, "path", "the journal file of SAVEZUR, SAVERESETZUR, PRINTZUR, PRINTUCT",
+     [](std::string_view v, S&, P& p) { p.JournalFile = NormaliseCommandPath(v); }},
+    {"LOG", ParameterForm::Value, "path", "a plain-text communication log of the parsing of this command",
+     [](std::string_view v, S&, P&) { PlainLogPath = NormaliseCommandPath(v); }},
+    {"EXPORTDIR", ParameterForm::Value, "folder", "EXPORTZ74: the folder of the export (default: the program's folder)",
+     [](std::string_view v, S&, P& p) { p.ExportDir = NativePathFromCommand(std::string(v)); }},
+    {"EAN", ParameterForm::Value, "code", "PLU: the EAN of the PLU asked for",
+     [](std::string_view v, S&, P& p) { p.Ean = std::string(v); }},
+    {"FONT", ParameterForm::Value, "0|1|2", "PRINTZUR, PRINTUCT: print size, 0 small (5 pt), 1 (7 pt), 2 large (9 pt)",
+     [](std::string_view v, S&, P& p) { p.FontSize = ToInteger(v).value_or(0); },
+     [] { return Number(P{}.FontSize); }},
+    {"ID", ParameterForm::Value, "0..255", "network identity of the register in a register network; error 19",
+     [](std::string_view v, S&, P& p) { p.NetId = IntegerOrError(v, ErrorNumber::BadNetId); },
+     [] { return Number(P{}.NetId); }},
+    {"ECR", ParameterForm::Value, "code", "model code, one of the codes below; error 23",
+     [](std::string_view v, S&, P& p) {
+       if (ModelNameOfCode(v).empty()) RaiseError(ErrorNumber::BadModelCode);
+       p.ModelCode = std::string(v);
+     }},
+    {"FORMAT", ParameterForm::Value, "1|2", "layout of a table file: 1 separated, 2 fixed width; error 32",
+     [](std::string_view v, S&, P& p) {
+       const auto number = ToInteger(v);
+       if (!number || (*number != 1 && *number != 2)) RaiseError(ErrorNumber::BadFileFormat);
+       p.FileFormat = *number;
+     },
+     [] { return Number(P{}.FileFormat); }},
+    {"CODE", ParameterForm::Value, "852|1250", "code page of the files written and read; error 25",
+     [](std::string_view v, S&, P& p) {
+       const auto number = ToInteger(v);
+       if (!number || (*number != 852 && *number != 1250)) RaiseError(ErrorNumber::BadCodePage);
+       p.CodePage = *number;
+     },
+     [] { return Number(P{}.CodePage); }},
+    {"ROW", ParameterForm::Value, "row", "OLJ, RJF: the journal row to start from or to ask for; error 38",
+     [](std::string_view v, S&, P& p) { p.JournalRow = IntegerOrError(v, ErrorNumber::BadJournalRow); },
+     [] { return Number(P{}.JournalRow); }},
+    {"PRODEJNA", ParameterForm::Value, "shop", "EXPORTZ74: the shop's number in the export's name",
+     [](std::string_view v, S&, P& p) { p.ShopId = std::string(v); }},
+    {"POKLADNA", ParameterForm::Value, "register", "EXPORTZ74: the register's number in the export's name",
+     [](std::string_view v, S&, P& p) { p.RegisterId = std::string(v); }},
+    {"JSON", ParameterForm::Switch, "", "also write the outcome as error.json beside error.dat",
+     [](std::string_view, S&, P& p) { p.JsonOutcome = true; }},
+    {"MODEM", ParameterForm::SwitchPrefix, "", "the register is behind a Hayes modem on the COM line (any key beginning MODEM)",
+     [](std::string_view, S& s, P&) { s.UseModem = true; }},
+};
 
 class TokenInterpreter {
 public:
@@ -73,95 +177,15 @@ public:
       parameters_.Activity = std::string(token);
       return;
     }
-    if (token == "/MIN") {
-      parameters_.Minimized = true;
-      return;
+    for (const auto& row : ParameterRows) {
+      if (const auto value = ValueFor(token, row)) {
+        row.Apply(*value, settings_, parameters_);
+        return;
+      }
     }
-    if (token == "/STRICT" || token == "/VERIFY") {
-      (token == "/STRICT" ? parameters_.Strict : parameters_.Verify) = true;
-      return;
-    }
-    if (InterpretConnection(token) || InterpretFiles(token) || InterpretCommandValues(token)) return;
-    if (token.substr(1).starts_with("MODEM")) settings_.UseModem = true;
   }
 
 private:
-  bool InterpretConnection(std::string_view token) {
-    if (auto value = ValueOf(token, "COM=")) {
-      settings_.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(*value, ErrorNumber::NoComPort) & 0xFF);
-    } else if (auto baud = ValueOf(token, "BR=")) {
-      settings_.BaudRate[1] = BaudRateOf(*baud);
-    } else if (auto parity = ValueOf(token, "PAR=")) {
-      // An empty parity value keeps the default rather than storing nothing.
-      if (!parity->empty()) settings_.Parity[1] = (*parity)[0];
-    } else if (auto address = ValueOf(token, "IPADDR=")) {
-      settings_.IpAddress = std::string(*address);
-      settings_.UseTcp = true;
-    } else if (auto port = ValueOf(token, "IPPORT=")) {
-      settings_.UseTcp = true;
-      settings_.IpPort = IntegerOrError(*port, ErrorNumber::NoIpPort);
-    } else if (auto timeout = ValueOf(token, "TO=")) {
-      settings_.Timeout[1] = IntegerOrError(*timeout, ErrorNumber::BadTimeout);
-    } else if (auto phone = ValueOf(token, "DIALTONE=")) {
-      settings_.PhoneNumber = std::string(*phone);
-      settings_.ToneDialling = true;
-    } else if (auto pulse = ValueOf(token, "DIALPULS=")) {
-      settings_.PhoneNumber = std::string(*pulse);
-      settings_.ToneDialling = false;
-    } else {
-      return false;
-    }
-    return true;
-  }
-
-  bool InterpretFiles(std::string_view token) {
-    if (auto file = ValueOf(token, "FILE=")) {
-      parameters_.DataFile = NormaliseCommandPath(*file);
-    } else if (auto journal = ValueOf(token, "ZURNAL=")) {
-      // An empty name is no name (50), not the program folder.
-      parameters_.JournalFile = WithoutQuotes(*journal).empty() ? std::string() : NormaliseCommandPath(*journal);
-    } else if (auto diff = ValueOf(token, "DIFF=")) {
-      parameters_.DiffFile = NormaliseCommandPath(*diff);
-    } else if (auto log = ValueOf(token, "LOG=")) {
-      PlainLogPath = NormaliseCommandPath(*log);
-    } else if (auto exportDir = ValueOf(token, "EXPORTDIR=")) {
-      parameters_.ExportDir = NativePathFromCommand(std::string(*exportDir));
-    } else {
-      return false;
-    }
-    return true;
-  }
-
-  bool InterpretCommandValues(std::string_view token) {
-    if (auto ean = ValueOf(token, "EAN=")) {
-      parameters_.Ean = std::string(*ean);
-    } else if (auto font = ValueOf(token, "FONT=")) {
-      parameters_.FontSize = ToInteger(*font).value_or(0);
-    } else if (auto id = ValueOf(token, "ID=")) {
-      parameters_.NetId = IntegerOrError(*id, ErrorNumber::BadNetId);
-    } else if (auto model = ValueOf(token, "ECR=")) {
-      if (ModelNameOfCode(*model).empty()) RaiseError(ErrorNumber::BadModelCode);
-      parameters_.ModelCode = std::string(*model);
-    } else if (auto format = ValueOf(token, "FORMAT=")) {
-      const auto number = ToInteger(*format);
-      if (!number || (*number != 1 && *number != 2)) RaiseError(ErrorNumber::BadFileFormat);
-      parameters_.FileFormat = *number;
-    } else if (auto code = ValueOf(token, "CODE=")) {
-      const auto number = ToInteger(*code);
-      if (!number || (*number != 852 && *number != 1250)) RaiseError(ErrorNumber::BadCodePage);
-      parameters_.CodePage = *number;
-    } else if (auto row = ValueOf(token, "ROW=")) {
-      parameters_.JournalRow = IntegerOrError(*row, ErrorNumber::BadJournalRow);
-    } else if (auto shop = ValueOf(token, "PRODEJNA=")) {
-      parameters_.ShopId = std::string(*shop);
-    } else if (auto registerId = ValueOf(token, "POKLADNA=")) {
-      parameters_.RegisterId = std::string(*registerId);
-    } else {
-      return false;
-    }
-    return true;
-  }
-
   TNastaveni& settings_;
   CommandParameters& parameters_;
 };
@@ -173,6 +197,10 @@ std::string Quoted(std::string_view label, std::string_view value) {
 std::string Quoted(std::string_view label, long long value) { return Quoted(label, std::to_string(value)); }
 
 }  // namespace
+
+std::span<const TCommandParameter> ParameterTable() { return ParameterRows; }
+
+std::span<const TBaudRateCode> BaudRateCodes() { return BaudRateCodeRows; }
 
 void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandParameters& parameters) {
   TokenInterpreter interpreter(settings, parameters);

@@ -27,4 +27,8 @@ struct CommandParameters {
   bool Strict = false;
   /// "/VERIFY": a written table is read back and compared.
   bool Verify = false;
+  /// "/JSON": the outcome is also written as "error.json".
+  bool JsonOutcome = false;
+  /// Rows the activity's transfers moved, for "error.json".
+  std::int64_t TransferredRows = 0;
 };

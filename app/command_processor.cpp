@@ -11,6 +11,8 @@
 #include "app/daily_sales_export.h"
 #include "app/log_option.h"
 #include "app/modem_activities.h"
+#include "app/outcome_json.h"
+#include "base/code_page.h"
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
@@ -25,11 +27,15 @@ namespace {
 constexpr int WritePauseOfCommands = 1;
 constexpr int RegisterSlot = 1;
 
+// The message of the failure that set ErrorCode, for "error.json".
+std::string FirstFailureMessage;
+
 void RecordFailure(const std::string& message) {
   if (ErrorCode == 0) {
     const int number = ErrorNumberOf(message);
     // "#00" would read as success: a failure always counts.
     ErrorCode = number != 0 ? number : UnnumberedFailure;
+    FirstFailureMessage = message;
   }
 }
 
@@ -79,9 +85,55 @@ void TellStandardError(const std::string& text) {
 }
 
 std::string OutcomeFile() { return ProgramDir + "error.dat"; }
+std::string JsonOutcomeFile() { return ProgramDir + "error.json"; }
 
-bool FinishCommand() {
+// A new log begins before the command writes its first line; a log that
+// cannot be renamed goes on growing, and the command runs all the same.
+void KeepLogWithinItsLimit() {
+  ReadLogOption(ProgramDir);
+  try {
+    KeepCipheredLogWithin(CipheredLogLimit());
+  } catch (const std::exception& failure) {
+    LogClosingLine(std::string("KL.log neprejmenovan: ") + failure.what());
+  }
+}
+
+// The failure's text without its "#nn:", in UTF-8; the table's text when
+// ErrorCode came from elsewhere (a transfer's own record).
+std::string OutcomeText() {
+  if (ErrorCode == 0) return {};
+  std::string message = FirstFailureMessage;
+  if (ErrorNumberOf(message) != ErrorCode) message = FormatError(ErrorCode);
+  if (message.size() >= 4 && message[0] == '#' && message[3] == ':') message.erase(0, 4);
+  return Cp1250ToUtf8(message);
+}
+
+struct TCommandStart {
+  std::chrono::system_clock::time_point Time = std::chrono::system_clock::now();
+  std::chrono::steady_clock::time_point Steady = std::chrono::steady_clock::now();
+};
+
+// "error.json" goes before "error.dat", so a caller that waits for
+// "error.dat" finds both. A failure here is logged; "error.dat" still follows.
+void WriteJsonOutcome(const CommandParameters& parameters, const TCommandStart& start) {
+  const auto elapsed = std::chrono::steady_clock::now() - start.Steady;
+  const TOutcomeRecord record{ErrorCode,
+                              OutcomeText(),
+                              parameters.Activity,
+                              parameters.TransferredRows,
+                              parameters.DataFile,
+                              start.Time,
+                              std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
+  try {
+    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record));
+  } catch (const std::exception& failure) {
+    LogClosingLine(std::string("creating error.json: ") + failure.what());
+  }
+}
+
+bool FinishCommand(const CommandParameters& parameters, const TCommandStart& start) {
   LogClosingLine("ErrorCode: " + ErrorCodeText(ErrorCode));
+  if (parameters.JsonOutcome) WriteJsonOutcome(parameters, start);
   bool written = true;
   try {
     WriteOutcomeFile(OutcomeFile(), ErrorCode);
@@ -112,9 +164,13 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   // Whatever happens from here, the caller must not read an earlier
   // command's outcome as this one's.
   RemoveFileIfPresent(OutcomeFile());
+  RemoveFileIfPresent(JsonOutcomeFile());
+  const TCommandStart start;
   std::optional<TNastaveni> settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;
   ErrorCode = 0;
+  FirstFailureMessage.clear();
+  KeepLogWithinItsLimit();
   WritePause = WritePauseOfCommands;
   try {
     RunCommandSteps(commandString, *settings, parameters);
@@ -124,7 +180,7 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   }
   if (!keepModemPort) CloseModemLine();
   settings.reset();
-  return FinishCommand();
+  return FinishCommand(parameters, start);
 }
 
 CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort) {

@@ -1,5 +1,8 @@
 #include "app/log_option.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/communication_log.h"
 #include "base/settings_store.h"
 
@@ -7,6 +10,8 @@ namespace {
 
 constexpr const char* LogOptionSection = "Ver2";
 constexpr const char* LogOptionName = "LogSouborSifra";
+constexpr const char* LogLimitName = "LogMaxMB";
+constexpr std::uintmax_t BytesPerMegabyte = 1024 * 1024;
 
 }  // namespace
 
@@ -19,3 +24,18 @@ void ReadLogOption(const std::string& dir) {
 }
 
 void WriteLogOption(bool on) { WriteSettingInteger(LogOptionSection, LogOptionName, on ? 1 : 0); }
+
+std::uintmax_t CipheredLogLimit() {
+  const int megabytes = ReadSettingInteger(LogOptionSection, LogLimitName, 0);
+  return megabytes > 0 ? static_cast<std::uintmax_t>(megabytes) * BytesPerMegabyte : 0;
+}
+
+bool KeepCipheredLogWithin(std::uintmax_t limit) {
+  if (CipheredLogPath.empty() || limit == 0) return false;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(CipheredLogPath, error);
+  if (error || size <= limit) return false;
+  std::filesystem::rename(CipheredLogPath, CipheredLogPath + OlderLogSuffix, error);
+  if (error) throw std::system_error(error, "renaming " + CipheredLogPath);
+  return true;
+}

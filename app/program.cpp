@@ -6,6 +6,7 @@
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
 #include "app/command_processor.h"
+#include "app/information_options.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
 #include "base/localized_texts.h"
@@ -15,9 +16,12 @@
 
 namespace {
 
-// The build gives the version (MERV_VERSION of CMakeLists.txt).
-constexpr const char* VersionText = MERV_VERSION_TEXT;
 constexpr std::string_view CommandFileWord = "DOSMODE";
+
+std::string ProgramDirOfProcess() {
+  const char* namedFolder = std::getenv(ProgramDirVariable);
+  return ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
+}
 
 void StartUp() {
   UseUserLocale();
@@ -27,9 +31,8 @@ void StartUp() {
   CipheredLogPath.clear();
   ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
   ApplicationTitle = "MERV Modul";
-  const char* namedFolder = std::getenv(ProgramDirVariable);
-  ProgramDir = ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
-  ProgramCaption += std::string(" 9, verze ") + VersionText;
+  ProgramDir = ProgramDirOfProcess();
+  ProgramCaption += std::string(" 9, verze ") + ProgramVersion;
 }
 
 void ShutDown() {
@@ -44,28 +47,7 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-constexpr const char* UsageText =
-    "Usage: mervmodul ACTIVITY /PARAMETER=VALUE ...   run one command\n"
-    "       mervmodul DOSMODE FILE                    run the commands of FILE\n"
-    "       mervmodul                                 show the state, switch the log\n"
-    "       mervmodul --help | --version\n"
-    "       mervmodul --ports                         list the serial ports and their COM numbers\n"
-    "\n"
-    "The outcome of a command is written to error.dat beside the executable:\n"
-    "the error number (0 for success) and the interface version.\n"
-    "Parameters: /COM= /BR= /IPADDR= /IPPORT= /ECR= /FILE= /CODE= /FORMAT= /TO= /ID= ...\n"
-    "Dnn compares table nn with /FILE= (/DIFF= /STRICT); Wnn /VERIFY reads it back.\n"
-    "See mervmodul(1).\n";
-
 }  // namespace
-
-std::string InformationTextFor(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) return {};
-  if (arguments[0] == "--help") return UsageText;
-  if (arguments[0] == "--version") return std::string("mervmodul ") + VersionText + "\n";
-  if (arguments[0] == "--ports") return SerialPortListText(PresentSerialPorts());
-  return {};
-}
 
 std::string BuildCommandString(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {};
@@ -88,10 +70,10 @@ std::string CommandFilePathOf(const std::string& commandString) {
 
 int RunProgram(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const std::string information = InformationTextFor(arguments);
-  if (!information.empty()) {
-    std::fwrite(information.data(), 1, information.size(), stdout);
-    return 0;
+  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) {
+    std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
+    std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);
+    return option->Status;
   }
   StartUp();
   const std::string commandString = BuildCommandString(arguments);

@@ -1,7 +1,8 @@
 #pragma once
 // Process start-up and the choice of the mode. The process has one life:
 // start-up, one mode, exit with status 0, or OutcomeNotWritten when a command
-// could not write "error.dat".
+// could not write "error.dat". An option as the first argument (--help ...)
+// is answered before any of it (information_options.h).
 #include <string>
 #include <vector>
 
@@ -16,11 +17,6 @@ inline constexpr int OutcomeNotWritten = 1;
 /// Sets the process-wide values, builds the command string, chooses the mode
 /// and runs it. Returns 0, or OutcomeNotWritten.
 int RunProgram(int argc, char** argv);
-
-/// The text printed for a lone "--help", "--version" or "--ports" argument; empty for
-/// every other command line. No activity word begins with "-", so these
-/// cannot be reached by a command meant for the register.
-std::string InformationTextFor(const std::vector<std::string>& arguments);
 
 /// "PLU", "/COM=1" -> "PLU /COM=1 /"; no arguments -> "".
 std::string BuildCommandString(const std::vector<std::string>& arguments);

@@ -18,6 +18,10 @@ extern std::string ApplicationTitle;
 /// Outcome of the last command; the first error number of a command stays.
 extern int ErrorCode;
 
+/// Version of the programs, printed by their "--version"; the build gives it
+/// (MERV_VERSION of CMakeLists.txt).
+inline constexpr const char* ProgramVersion = MERV_VERSION_TEXT;
+
 /// Interface version written to the second line of "error.dat".
 inline constexpr const char* InterfaceVersion = "3.02F";
 

@@ -72,9 +72,14 @@ struct TLineFormat {
 std::optional<TLineFormat> DecodeLineMode(int mode);
 
 /// The device of COM line `port`. POSIX: environment variable MERV_COM<n>,
-/// else entry COM<n>= of section [Ports] of the settings file, else
-/// /dev/ttyS<n-1>. Windows: \\.\COM<n>.
+/// else entry COM<n>= of section [Ports] of the settings file (any device,
+/// a stable /dev/serial/by-id/ link included), else /dev/ttyS<n-1>.
+/// Windows: \\.\COM<n>.
 std::string ComDevicePath(int port);
+
+/// The device named for COM line `port` by MERV_COM<n> or [Ports]; empty
+/// when neither names one (always on Windows, where COM n is the system's).
+std::string ConfiguredComDevicePath(int port);
 
 class TComLayer {
 public:

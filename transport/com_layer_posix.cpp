@@ -413,13 +413,16 @@ private:
 
 }  // namespace
 
-std::string ComDevicePath(int port) {
+std::string ConfiguredComDevicePath(int port) {
   const std::string name = "COM" + std::to_string(port);
   const char* fromEnvironment = std::getenv(("MERV_" + name).c_str());
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-  std::string fromSettings = ReadSettingText("Ports", name);
-  if (!fromSettings.empty()) return fromSettings;
-  return "/dev/ttyS" + std::to_string(port - 1);
+  return ReadSettingText("Ports", name);
+}
+
+std::string ComDevicePath(int port) {
+  std::string configured = ConfiguredComDevicePath(port);
+  return configured.empty() ? "/dev/ttyS" + std::to_string(port - 1) : configured;
 }
 
 TComLayer& SystemComLayer() {

@@ -230,6 +230,8 @@ private:
 
 }  // namespace
 
+std::string ConfiguredComDevicePath(int) { return {}; }
+
 std::string ComDevicePath(int port) { return "\\\\.\\COM" + std::to_string(port); }
 
 TComLayer& SystemComLayer() {

@@ -143,6 +143,6 @@ TEST_F(ModuleProcess, HelpAndVersionGoToStandardOutputWithoutAnOutcomeFile) {
   }
 }
 
-TEST_F(ModuleProcess, HelpAmongOtherArgumentsIsAnOrdinaryCommand) {
-  EXPECT_EQ(Outcome({"--help", "/COM=1", "/BR=2"}), " 1\r\n3.02F\r\n");
+TEST_F(ModuleProcess, HelpAfterAnActivityIsAnOrdinaryCommand) {
+  EXPECT_EQ(Outcome({"R03", "--help", "/BR=2"}), " 2\r\n3.02F\r\n");
 }

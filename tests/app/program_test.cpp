@@ -7,6 +7,8 @@
 
 #include "app/about_mode.h"
 #include "app/command_file_mode.h"
+#include "app/error_explanation.h"
+#include "app/information_options.h"
 #include "base/ini_file.h"
 #include "base/platform.h"
 #include "test_support.h"
@@ -19,13 +21,36 @@ TEST(CommandString, ArgumentsAreJoinedWithBlanksAndEndInSlash) {
   EXPECT_EQ(BuildCommandString({}), "");
 }
 
-TEST(InformationRequest, OnlyALoneHelpOrVersionArgument) {
-  EXPECT_NE(InformationTextFor({"--help"}).find("DOSMODE"), std::string::npos);
-  EXPECT_EQ(InformationTextFor({"--version"}), "mervmodul 3.04.05\n");
-  for (const std::vector<std::string>& other : {std::vector<std::string>{}, {"--help", "/COM=1"},
-                                                {"R03", "--version"}, {"--HELP"}, {"-h"}}) {
-    EXPECT_EQ(InformationTextFor(other), "") << other.size();
+TEST(InformationOption, OnlyAnOptionAsTheFirstArgument) {
+  const auto help = RunInformationOption({"--help", "/COM=1"}, "/opt/merv/");
+  ASSERT_TRUE(help);
+  EXPECT_EQ(help->Status, 0);
+  EXPECT_NE(help->Output.find("DOSMODE"), std::string::npos);
+  EXPECT_EQ(RunInformationOption({"-h"}, "")->Output, help->Output);
+  EXPECT_EQ(RunInformationOption({"--version", "R03"}, "")->Output, "mervmodul 3.04.05\n");
+  for (const std::vector<std::string>& command : {std::vector<std::string>{}, {"R03", "--version"},
+                                                  {"/COM=1", "--help"}, {"-"}, {""}}) {
+    EXPECT_FALSE(RunInformationOption(command, "")) << command.size();
   }
+  const auto wrong = RunInformationOption({"--HELP"}, "");
+  ASSERT_TRUE(wrong);
+  EXPECT_EQ(wrong->Status, UsageFailure);
+  EXPECT_EQ(wrong->Output, "");
+  EXPECT_NE(wrong->Errors.find("unknown option '--HELP'"), std::string::npos);
+}
+
+TEST(InformationOption, ExplainReadsTheOutcomeOfTheFolderGiven) {
+  TempDir folder;
+  const std::string dir = folder.path().string() + "/";
+  EXPECT_EQ(RunInformationOption({"--explain"}, dir)->Status, 1);
+  WriteFileBytes(folder / "error.dat", "48\r\n3.02F\r\n");
+  const auto explained = RunInformationOption({"--explain"}, dir);
+  EXPECT_EQ(explained->Status, 0);
+  EXPECT_EQ(explained->Output, dir + "error.dat:\n" + ExplanationText(48));
+  WriteFileBytes(folder / "error.dat", " 0\r\n3.02F\r\n");
+  EXPECT_EQ(RunInformationOption({"--explain"}, dir)->Output, dir + "error.dat:\nError 0: the command succeeded.\n");
+  WriteFileBytes(folder / "error.dat", "");
+  EXPECT_EQ(RunInformationOption({"--explain"}, dir)->Status, 1);
 }
 
 TEST(Mode, ChosenFromTheCommandString) {

@@ -3,8 +3,12 @@
 #include <sys/wait.h>
 
 #include <cctype>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/communication_log.h"
@@ -116,10 +120,10 @@ TEST_F(Kllog, FailsOnAMissingOrUnreadableFile) {
 TEST_F(Kllog, ExplainsItsUsage) {
   const KllogRun help = Run("--help");
   EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.out.find("Usage: kllog FILE"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: kllog [-f] FILE"), std::string::npos);
   const KllogRun wrong = Run("");
   EXPECT_NE(wrong.exitStatus, 0);
-  EXPECT_NE(wrong.err.find("Usage: kllog FILE"), std::string::npos);
+  EXPECT_NE(wrong.err.find("Usage: kllog [-f] FILE"), std::string::npos);
   EXPECT_EQ(wrong.out, "");
 }
 
@@ -156,6 +160,68 @@ TEST_F(Kllog, FailsWhenItsOutputCannotBeWritten) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_NE(ReadFileBytes(err).find("cannot write the output"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Kllog, PrintsTheOlderFileFirst) {
+  const std::string older = WriteLog({"older one", "older two"});
+  std::filesystem::rename(older, older + ".1");
+  const std::string path = WriteLog({"newer"});
+  const KllogRun run = Run("'" + path + "'");
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(AfterStamp(lines[0]), "older one06 ");
+  EXPECT_EQ(AfterStamp(lines[2]), "newer06 ");
+  EXPECT_EQ(Run("-f").exitStatus, 2);
+  EXPECT_EQ(Run("-f - <'" + path + "'").exitStatus, 2);
+}
+
+// Follows the log through appended lines, a line written in two pieces and
+// the renaming of the log to ".1" with lines it got before the renaming.
+TEST_F(Kllog, FollowsAppendedLinesAcrossTheRenaming) {
+  const std::string path = WriteLog({"first"});
+  const auto out = dir_ / "followed.txt";
+  const auto pidFile = dir_ / "pid.txt";
+  const std::string command = std::string("'") + KLLOG_EXE + "' -f '" + path + "' >'" + out.string() +
+                              "' 2>&1 & echo $! >'" + pidFile.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  // The shell creates the output file in the background.
+  const auto followed = [&] { return std::filesystem::exists(out) ? Lines(ReadFileBytes(out)) : std::vector<std::string>(); };
+  const auto waitFor = [&](std::size_t lineCount) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (followed().size() < lineCount && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return followed();
+  };
+  EXPECT_EQ(waitFor(1).size(), 1u);
+
+  // The second line as the log holds it, written first without its end.
+  CipheredLogPath = (dir_ / "scratch.log").string();
+  LogLine("second", "\x06");
+  CipheredLogPath.clear();
+  const std::string second = ReadFileBytes(dir_ / "scratch.log");
+  const std::string before = ReadFileBytes(path);
+  WriteFileBytes(path, before + second.substr(0, second.size() - 10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(followed().size(), 1u) << "half a line is not printed";
+  WriteFileBytes(path, before + second);
+  EXPECT_EQ(waitFor(2).size(), 2u);
+
+  WriteLog({"third, just before the renaming"});
+  std::filesystem::rename(path, path + ".1");
+  WriteLog({"fourth, in the new file"});
+  const auto lines = waitFor(4);
+  kill(std::stoi(ReadFileBytes(pidFile)), SIGTERM);
+  ASSERT_EQ(lines.size(), 4u) << ReadFileBytes(out);
+  EXPECT_EQ(AfterStamp(lines[0]), "first06 ");
+  EXPECT_EQ(AfterStamp(lines[1]), "second06 ");
+  EXPECT_EQ(AfterStamp(lines[2]), "third, just before the renaming06 ");
+  EXPECT_EQ(AfterStamp(lines[3]), "fourth, in the new file06 ");
 }
 
 }  // namespace

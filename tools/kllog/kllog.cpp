@@ -5,20 +5,30 @@
 // says so. A line may be as long as its file; on standard input a line longer
 // than StdinLongestLine ends the reading, and so does output that cannot be
 // written.
+//
+// When the module keeps the log within a size (LogMaxMB), the older lines are
+// in FILE.1: they are printed first. With -f the reading goes on as the module
+// appends, also across the renaming of FILE to FILE.1.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "base/ciphered_log_line.h"
 #include "base/code_page.h"
 #include "base/input_file.h"
+#include "base/process_values.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
@@ -34,12 +44,22 @@ constexpr int ExitUsage = 2;
 constexpr std::size_t StdinLongestLine = 16u << 20;
 constexpr std::uint64_t AnyFileSize = ~std::uint64_t{0} >> 1;
 
+// How often -f looks for new lines.
+constexpr std::chrono::milliseconds FollowInterval{200};
+
+constexpr std::string_view OlderFileSuffix = ".1";
+
 constexpr std::string_view UsageText =
-    "Usage: kllog FILE\n"
-    "       kllog --help\n"
+    "Usage: kllog [-f] FILE\n"
+    "       kllog --help | --version\n"
     "\n"
     "Prints the plain text of an enciphered communication log (KL.log), one\n"
     "log line per output line, in UTF-8. FILE \"-\" reads standard input.\n"
+    "When FILE.1 exists (the older lines, kept when the log is limited with\n"
+    "LogMaxMB), it is printed first.\n"
+    "\n"
+    "  -f   follow: after the last line, wait for the lines the module appends\n"
+    "       and print them, also after FILE is renamed to FILE.1; Ctrl-C ends it.\n"
     "\n"
     "A line that cannot be deciphered is marked in the output with its line\n"
     "number, reported on standard error, and the other lines are still printed.\n"
@@ -68,31 +88,43 @@ LineRead ReadLine(std::FILE* input, std::string& line, std::size_t longest) {
   return line.size() > longest ? LineRead::TooLong : LineRead::Line;
 }
 
+class TLogPrinter {
+public:
+  // Deciphers and prints one line; reports it when it is malformed. False
+  // for a malformed line.
+  bool Print(std::string_view name, std::size_t number, std::string_view line) {
+    try {
+      std::cout << Cp1250ToUtf8(DecipherLogLine(line, cipher_)) << '\n';
+      return true;
+    } catch (const EMalformedLogLine& error) {
+      std::cout << "[kllog: line " << number << " not deciphered]\n";
+      std::cerr << "kllog: " << name << ": line " << number << ": malformed line: " << error.what() << '\n';
+      return false;
+    }
+  }
+
+private:
+  TTextCipher cipher_{TextCipherKey};
+};
+
 // Prints every line it can decipher; reports the others. True when all were
 // good and all were printed.
-bool PrintLog(std::FILE* input, std::size_t longest) {
-  TTextCipher cipher(TextCipherKey);
+bool PrintLog(std::FILE* input, std::size_t longest, const std::string& name, TLogPrinter& printer) {
   bool allGood = true;
   std::string line;
   for (std::size_t number = 1; std::cout; ++number) {
     const LineRead read = ReadLine(input, line, longest);
     if (read == LineRead::End) break;
     if (read == LineRead::TooLong) {
-      std::cerr << "kllog: line " << number << ": longer than " << longest << " bytes, reading stops\n";
+      std::cerr << "kllog: " << name << ": line " << number << ": longer than " << longest << " bytes, reading stops\n";
       return false;
     }
-    try {
-      std::cout << Cp1250ToUtf8(DecipherLogLine(line, cipher)) << '\n';
-    } catch (const EMalformedLogLine& error) {
-      std::cout << "[kllog: line " << number << " not deciphered]\n";
-      std::cerr << "kllog: line " << number << ": malformed line: " << error.what() << '\n';
-      allGood = false;
-    }
+    allGood = printer.Print(name, number, line) && allGood;
   }
   return allGood;
 }
 
-int PrintLogFile(const std::string& name) {
+int PrintLogFile(const std::string& name, TLogPrinter& printer) {
   const bool fromStdin = name == "-";
   std::unique_ptr<TInputFile> file;
   if (!fromStdin) {
@@ -106,7 +138,7 @@ int PrintLogFile(const std::string& name) {
   std::FILE* input = fromStdin ? stdin : file->Stream();
   const std::size_t longest =
       fromStdin ? StdinLongestLine : static_cast<std::size_t>(std::min<std::uint64_t>(file->Size(), SIZE_MAX - 1));
-  const bool allGood = PrintLog(input, longest);
+  const bool allGood = PrintLog(input, longest, name, printer);
   const bool readFailed = std::ferror(input) != 0;
   const int readError = errno;
   file.reset();
@@ -121,20 +153,123 @@ int PrintLogFile(const std::string& name) {
   return allGood ? ExitAllLinesRead : ExitBadLineOrFile;
 }
 
+bool Exists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::exists(name, error);
+}
+
+// The older file first, when there is one, then the file itself.
+int PrintLogAndOlderFile(const std::string& name, TLogPrinter& printer) {
+  const std::string older = name + std::string(OlderFileSuffix);
+  int status = ExitAllLinesRead;
+  if (name != "-" && Exists(older)) status = PrintLogFile(older, printer);
+  const int own = PrintLogFile(name, printer);
+  return status != ExitAllLinesRead ? status : own;
+}
+
+// Follows a log as the module appends to it: every interval the file is
+// opened anew and read from where the last complete line ended. The file is
+// never held open, so the module can always rename it. When its first line
+// has changed, the module has renamed it to FILE.1 and begun a new one: the
+// rest of FILE.1 is read, then the new file from its start.
+class TLogFollower {
+public:
+  TLogFollower(std::string name, TLogPrinter& printer) : name_(std::move(name)), printer_(printer) {}
+
+  [[noreturn]] void Run() {
+    for (;;) {
+      Poll();
+      std::cout.flush();
+      std::this_thread::sleep_for(FollowInterval);
+    }
+  }
+
+private:
+  void Poll() {
+    const auto current = ReadFrom(name_, offset_);
+    if (!current) return;
+    if (!firstLine_.empty() && current->FirstLine != firstLine_) {
+      const auto older = ReadFrom(name_ + std::string(OlderFileSuffix), offset_);
+      if (older && older->FirstLine == firstLine_) PrintCompleteLines(older->Rest);
+      offset_ = 0;
+      lineNumber_ = 0;
+      PrintCompleteLines(ReadFrom(name_, 0).value_or(TFilePart{}).Rest);
+    } else {
+      PrintCompleteLines(current->Rest);
+    }
+    firstLine_ = current->FirstLine;
+  }
+
+  // Prints the lines that end in "\n" and moves the offset past them; a line
+  // still being written waits for the next poll.
+  void PrintCompleteLines(const std::string& rest) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = rest.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string_view line(rest.data() + start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      printer_.Print(name_, ++lineNumber_, line);
+    }
+    offset_ += start;
+  }
+
+  struct TFilePart {
+    /// The file's first line with its "\n"; empty while it has none.
+    std::string FirstLine;
+    /// The bytes from the offset to the end.
+    std::string Rest;
+  };
+
+  static std::optional<TFilePart> ReadFrom(const std::string& name, std::size_t offset) {
+    std::string contents;
+    try {
+      contents = ReadInputFile(name, AnyFileSize);
+    } catch (const std::system_error&) {
+      return std::nullopt;
+    }
+    TFilePart part;
+    const auto firstEnd = contents.find('\n');
+    if (firstEnd != std::string::npos) part.FirstLine = contents.substr(0, firstEnd + 1);
+    if (offset < contents.size()) part.Rest = contents.substr(offset);
+    return part;
+  }
+
+  std::string name_;
+  TLogPrinter& printer_;
+  std::string firstLine_;
+  std::size_t offset_ = 0;
+  std::size_t lineNumber_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string_view first = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (first == "--help" || first == "-h")) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::string first = arguments.empty() ? std::string() : arguments[0];
+  if (first == "--help" || first == "-h") {
     std::cout << UsageText;
     return ExitAllLinesRead;
   }
-  if (argc != 2 || (first.size() > 1 && first.front() == '-')) {
+  if (first == "--version") {
+    std::cout << "kllog " << ProgramVersion << '\n';
+    return ExitAllLinesRead;
+  }
+  const bool follow = first == "-f";
+  const std::size_t fileIndex = follow ? 1 : 0;
+  if (arguments.size() != fileIndex + 1) {
+    std::cerr << UsageText;
+    return ExitUsage;
+  }
+  const std::string& name = arguments[fileIndex];
+  if ((name.size() > 1 && name.front() == '-') || (follow && name == "-")) {
     std::cerr << UsageText;
     return ExitUsage;
   }
   try {
-    return PrintLogFile(argv[1]);
+    TLogPrinter printer;
+    if (!follow) return PrintLogAndOlderFile(name, printer);
+    const std::string older = name + std::string(OlderFileSuffix);
+    if (Exists(older)) PrintLogFile(older, printer);
+    TLogFollower(name, printer).Run();
   } catch (const std::exception& error) {
     std::cerr << "kllog: " << error.what() << '\n';
     return ExitBadLineOrFile;

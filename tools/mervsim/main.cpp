@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "base/process_values.h"
 #include "tools/mervsim/card_reader_emulator.h"
 #include "tools/mervsim/fault_injector.h"
 #include "tools/mervsim/hayes_modem.h"
@@ -69,6 +70,10 @@ int Run(const TSimOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--version") {
+    std::cout << "mervsim " << ProgramVersion << "\n";
+    return ExitDone;
+  }
   UsePreciseSleeps();
   TSimOptions options;
   try {

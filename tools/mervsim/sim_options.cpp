@@ -169,6 +169,7 @@ Output:
                       "note connection opened from 127.0.0.1:40312" (the
                       program's address; none on a pseudo-terminal).
   --help              this text.
+  --version           the version (as the first argument).
 
 Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
 the line cannot be served (or the replayed log read), 3 when a replay found

@@ -15,6 +15,7 @@
 
 #include "base/input_file.h"
 #include "base/platform.h"
+#include "base/process_values.h"
 #include "base/settings_store.h"
 #include "tools/vyrnak/document_parser.h"
 #include "tools/vyrnak/page_layout.h"
@@ -32,7 +33,7 @@ constexpr std::string_view DefaultPdfName = "tisk.pdf";
 
 constexpr std::string_view UsageText =
     "Usage: vyrnak [FILE] DOCUMENT [/PDF=OUTPUT]\n"
-    "       vyrnak --help\n"
+    "       vyrnak --help | --version\n"
     "\n"
     "Turns a print document of the module (the journal or copies of receipts,\n"
     "code page 1250) into an A4 PDF. A bare DOCUMENT name is looked up in the\n"
@@ -146,6 +147,10 @@ int HandOff(const fs::path& pdf) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "--version") {
+    std::cout << "vyrnak " << ProgramVersion << '\n';
+    return ExitDone;
+  }
   try {
     const auto options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {

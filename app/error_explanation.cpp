@@ -1,0 +1,92 @@
+#include "app/error_explanation.h"
+
+#include "base/error_table.h"
+
+namespace {
+
+// A table cell of Markdown: "|" would end the cell.
+std::string MarkdownCell(std::string_view text) {
+  std::string cell;
+  for (const char c : text) {
+    if (c == '|') cell += '\\';
+    cell += c;
+  }
+  return cell;
+}
+
+// Text for roff: a backslash is written twice, a line must not begin with "." or "'".
+std::string RoffText(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out = "\\&" + out;
+  return out;
+}
+
+}  // namespace
+
+std::string ExplanationText(int number) {
+  if (number == 0) return "Error 0: the command succeeded.\n";
+  const auto explanation = ExplainError(number);
+  if (!explanation) return {};
+  std::string text = "Error " + std::to_string(number) + ": " + explanation->Meaning + "\n";
+  if (!explanation->Czech.empty()) text += "  Text (Czech): " + explanation->Czech + "\n";
+  return text + "  Check: " + explanation->Advice + "\n";
+}
+
+std::optional<int> OutcomeNumberOf(std::string_view errorDat) {
+  const auto first = errorDat.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::nullopt;
+  int number = 0;
+  std::size_t at = first;
+  for (; at < errorDat.size() && at < first + 3 && errorDat[at] >= '0' && errorDat[at] <= '9'; ++at) {
+    number = number * 10 + (errorDat[at] - '0');
+  }
+  if (at == first) return std::nullopt;
+  if (at < errorDat.size() && errorDat[at] != '\r' && errorDat[at] != '\n') return std::nullopt;
+  return number;
+}
+
+std::string ErrorDocument() {
+  std::string text =
+      "# Error numbers\n"
+      "\n"
+      "A command writes its outcome to `error.dat` beside the executable: the error\n"
+      "number on the first line (` 0` for success) and the interface version on the\n"
+      "second. `mervmodul --explain N` prints one of the rows below, and\n"
+      "`mervmodul --explain` the one of the `error.dat` beside the program. The\n"
+      "Czech text is the one the communication log shows after `ERROR: #nn:`\n"
+      "(read the log with `kllog`).\n"
+      "\n"
+      "This file is made from the error table of the program (`base/error_table.cpp`);\n"
+      "a test fails when the two differ.\n"
+      "\n"
+      "| number | Czech text | meaning | what to check |\n"
+      "|---:|---|---|---|\n";
+  for (const TErrorEntry& row : ErrorTable()) {
+    const auto explanation = ExplainError(row.Number);
+    text += "| " + std::to_string(row.Number) + " | " + MarkdownCell(explanation->Czech) + " | " +
+            MarkdownCell(explanation->Meaning) + " | " + MarkdownCell(explanation->Advice) + " |\n";
+  }
+  return text;
+}
+
+std::string ErrorManSection() {
+  std::string text =
+      ".SH ERRORS\n"
+      "The first line of\n"
+      ".I error.dat\n"
+      "holds the error number, 0 for success;\n"
+      ".B mervmodul \\-\\-explain\n"
+      ".I N\n"
+      "prints the explanation of one.\n";
+  for (const TErrorEntry& row : ErrorTable()) {
+    const auto explanation = ExplainError(row.Number);
+    text += ".TP\n.B " + std::to_string(row.Number) + "\n" + RoffText(explanation->Meaning) + "\nCheck: " +
+            RoffText(explanation->Advice) + "\n";
+  }
+  return text;
+}

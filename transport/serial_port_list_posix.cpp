@@ -1,0 +1,97 @@
+#include "transport/serial_port_list.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string_view>
+
+#include "transport/com_layer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int HighestComNumber = 255;
+
+std::string DeviceRoot() {
+  const char* root = std::getenv("MERV_DEVICE_ROOT");
+  return root == nullptr ? std::string() : std::string(root);
+}
+
+// A ttyS node exists for every port the driver might have; a real one has a
+// port type other than 0 ("unknown") in its /sys entry.
+bool IsRealSerialPort(const std::string& root, const std::string& name) {
+  std::ifstream type(root + "/sys/class/tty/" + name + "/type");
+  int portType = 0;
+  return static_cast<bool>(type >> portType) && portType != 0;
+}
+
+bool HasPrefix(const std::string& name, std::string_view prefix) { return name.starts_with(prefix); }
+
+void AddDevicesOfFolder(const std::string& root, std::vector<std::string>& found) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(root + "/dev", error)) {
+    const std::string name = entry.path().filename().string();
+    if (HasPrefix(name, "ttyUSB") || HasPrefix(name, "ttyACM") ||
+        (HasPrefix(name, "ttyS") && IsRealSerialPort(root, name))) {
+      found.push_back(entry.path().string());
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(root + "/dev/serial/by-id", error)) {
+    found.push_back(entry.path().string());
+  }
+}
+
+std::string Canonical(const std::string& path) {
+  std::error_code error;
+  const fs::path resolved = fs::canonical(path, error);
+  return error ? std::string() : resolved.string();
+}
+
+struct ComLine {
+  std::string Device;
+  bool Configured = false;
+};
+
+// The device each COM number opens: the one configured for it, else its
+// ttyS node (under the device root).
+std::map<int, ComLine> ComLines(const std::string& root) {
+  std::map<int, ComLine> lines;
+  for (int port = 1; port <= HighestComNumber; ++port) {
+    const std::string configured = ConfiguredComDevicePath(port);
+    lines[port] = configured.empty() ? ComLine{root + "/dev/ttyS" + std::to_string(port - 1), false}
+                                     : ComLine{configured, true};
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<TSerialDevice> ListSerialDevices() {
+  const std::string root = DeviceRoot();
+  std::vector<std::string> paths;
+  AddDevicesOfFolder(root, paths);
+  const auto lines = ComLines(root);
+  for (const auto& [port, line] : lines) {
+    if (line.Configured && !Canonical(line.Device).empty()) paths.push_back(line.Device);
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+
+  std::vector<TSerialDevice> devices;
+  for (const std::string& path : paths) {
+    TSerialDevice device{path, {}, {}};
+    const std::string resolved = Canonical(path);
+    std::error_code error;
+    if (fs::is_symlink(path, error)) device.Target = resolved;
+    for (const auto& [port, line] : lines) {
+      if (line.Device == path || (line.Configured && !resolved.empty() && Canonical(line.Device) == resolved)) {
+        device.ComNumbers.push_back(port);
+      }
+    }
+    devices.push_back(std::move(device));
+  }
+  return devices;
+}
