@@ -1,6 +1,6 @@
+#include "base/input_file.h"
 #include "app/information_options.h"
 
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -13,6 +13,9 @@
 #include "transport/serial_port_list.h"
 
 namespace {
+
+// "error.dat" holds a number and the interface version: a few bytes.
+constexpr std::uint64_t LongestOutcomeFile = 4096;
 
 TOptionOutcome Printed(std::string text) { return TOptionOutcome{std::move(text), {}, 0}; }
 
@@ -40,9 +43,12 @@ TOptionOutcome ExplainNumber(const std::string& argument) {
 
 TOptionOutcome ExplainOutcomeFile(const std::string& programDir) {
   const std::string path = programDir + "error.dat";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return TOptionOutcome{{}, "mervmodul: no " + path + " to explain\n", 1};
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content;
+  try {
+    content = ReadInputFile(path, LongestOutcomeFile);
+  } catch (const std::system_error&) {
+    return TOptionOutcome{{}, "mervmodul: no " + path + " to explain\n", 1};
+  }
   const auto number = OutcomeNumberOf(content);
   if (!number) return TOptionOutcome{{}, "mervmodul: " + path + " holds no error number\n", 1};
   const std::string text = ExplanationText(*number);

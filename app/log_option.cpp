@@ -1,4 +1,5 @@
 #include "app/log_option.h"
+#include "base/safe_output_file.h"
 
 #include <filesystem>
 #include <system_error>
@@ -35,7 +36,6 @@ bool KeepCipheredLogWithin(std::uintmax_t limit) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(CipheredLogPath, error);
   if (error || size <= limit) return false;
-  std::filesystem::rename(CipheredLogPath, CipheredLogPath + OlderLogSuffix, error);
-  if (error) throw std::system_error(error, "renaming " + CipheredLogPath);
+  MoveFileReplacing(CipheredLogPath, CipheredLogPath + OlderLogSuffix);
   return true;
 }

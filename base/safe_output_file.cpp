@@ -85,3 +85,9 @@ void AppendToFile(const std::string& path, std::string_view bytes) { safe_output
 std::chrono::milliseconds InPlaceWriteLimit() { return std::chrono::milliseconds(inPlaceWriteLimit.load()); }
 
 void SetInPlaceWriteLimit(std::chrono::milliseconds limit) { inPlaceWriteLimit.store(limit.count()); }
+
+void MoveFileReplacing(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::rename(from, to, error);
+  if (error) throw std::system_error(error, "renaming " + from);
+}

@@ -109,3 +109,8 @@ void SetInPlaceWriteLimit(std::chrono::milliseconds limit);
 /// Removes the file (or link) named `path` when there is one; a folder or a
 /// failure to remove is left alone. True when nothing is left under the name.
 bool RemoveFileIfPresent(const std::string& path) noexcept;
+
+/// Gives the file `from` the name `to`, replacing a file of that name (the
+/// log kept within its size: KL.log becomes KL.log.1). Failures are
+/// std::system_error naming the file.
+void MoveFileReplacing(const std::string& from, const std::string& to);

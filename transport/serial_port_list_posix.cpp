@@ -1,9 +1,11 @@
 #include "transport/serial_port_list.h"
+#include "base/input_file.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <cstdlib>
+#include <system_error>
 #include <map>
 #include <string_view>
 
@@ -23,9 +25,15 @@ std::string DeviceRoot() {
 // A ttyS node exists for every port the driver might have; a real one has a
 // port type other than 0 ("unknown") in its /sys entry.
 bool IsRealSerialPort(const std::string& root, const std::string& name) {
-  std::ifstream type(root + "/sys/class/tty/" + name + "/type");
-  int portType = 0;
-  return static_cast<bool>(type >> portType) && portType != 0;
+  // A /sys attribute says its size is a page whatever it holds.
+  constexpr std::uint64_t AttributeSize = 4096;
+  std::string text;
+  try {
+    text = ReadInputFile(root + "/sys/class/tty/" + name + "/type", AttributeSize);
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return std::atoi(text.c_str()) != 0;
 }
 
 bool HasPrefix(const std::string& name, std::string_view prefix) { return name.starts_with(prefix); }

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
+#include <memory>
+#include <system_error>
 #include <stdexcept>
 
 #include "model/model_list.h"
@@ -32,13 +36,13 @@ std::size_t ColumnOf(const std::vector<std::string>& header, std::string_view na
 
 TRegistersFile::TRegistersFile(const std::string& path, const std::string& outFolder)
     : path_(path), outFolder_(outFolder) {
-  // Only a regular file: a FIFO or a device could block or never end.
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (error) Refuse(error.message());
-  if (!std::filesystem::is_regular_file(status)) Refuse("not a regular file");
-  file_.reset(std::fopen(path.c_str(), "rb"));
-  if (!file_) Refuse(std::strerror(errno));
+  // Only a regular file (the door refuses a FIFO or a device, which could
+  // block or never end); it is read a line at a time, whatever its size.
+  try {
+    file_ = std::make_unique<TInputFile>(path, std::numeric_limits<std::uint64_t>::max() >> 1);
+  } catch (const std::system_error& failure) {
+    Refuse(failure.code().message());
+  }
   std::string header;
   if (!ReadLine(header)) Refuse("the file is empty; its first line names the columns");
   if (header.rfind(ByteOrderMark, 0) == 0) header.erase(0, ByteOrderMark.size());
@@ -102,13 +106,13 @@ TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
 // One line without its end; false at the end of the file.
 bool TRegistersFile::ReadLine(std::string& line) {
   line.clear();
-  for (int c; (c = std::fgetc(file_.get())) != EOF;) {
+  for (int c; (c = std::fgetc(file_->Stream())) != EOF;) {
     if (c == '\n') break;
     if (line.size() == LongestLine) Refuse("a line longer than 64 KiB");
     line += static_cast<char>(c);
   }
-  if (std::ferror(file_.get())) Refuse(std::strerror(errno));
-  if (line.empty() && std::feof(file_.get())) return false;
+  if (std::ferror(file_->Stream())) Refuse(std::strerror(errno));
+  if (line.empty() && std::feof(file_->Stream())) return false;
   ++lineNumber_;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;

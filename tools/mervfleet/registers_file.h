@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "base/input_file.h"
 #include "tools/mervfleet/register_line.h"
 
 struct TRegisterEntry {
@@ -57,12 +58,9 @@ private:
   [[noreturn]] void Refuse(const std::string& why) const;
   TRegisterEntry EntryOf(const std::string& line) const;
 
-  struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-  };
   std::string path_;
   std::string outFolder_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::unique_ptr<TInputFile> file_;
   int lineNumber_ = 0;
   std::size_t columns_ = 0;
   std::size_t nameColumn_ = 0;

@@ -1,36 +1,24 @@
 #include "tools/mervfleet/small_file.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+#include "base/input_file.h"
 
 namespace {
 
-constexpr std::size_t ReadChunk = 64 * 1024;
 constexpr std::size_t LongestOutcomeFile = 256;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
 
 }  // namespace
 
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
-  std::string bytes;
-  while (bytes.size() < limit) {
-    const std::size_t wanted = std::min(ReadChunk, limit - bytes.size());
-    const std::size_t start = bytes.size();
-    bytes.resize(start + wanted);
-    const std::size_t got = std::fread(bytes.data() + start, 1, wanted, file.get());
-    bytes.resize(start + got);
-    if (got < wanted) break;
+  try {
+    TInputFile file(path, std::numeric_limits<std::uint64_t>::max() >> 1);
+    return file.ReadUpTo(limit);
+  } catch (const std::system_error&) {
+    return std::nullopt;
   }
-  if (std::ferror(file.get())) return std::nullopt;
-  return bytes;
 }
 
 std::optional<int> ReadOutcomeNumber(const std::string& path) {
