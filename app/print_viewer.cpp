@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 
+#include "base/detached_start.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -124,5 +125,10 @@ void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
   if (target.File.empty()) throw EKomError("Cannot create TMP file");
   WriteDocument(target.File, lines);
   LogLine("Spoustim prohlizec tisku: " + target.NamePassed);
-  if (!StartDetached(viewer, "FILE", target.NamePassed)) LogLine("Prohlizec tisku se nepodarilo spustit");
+  // The viewer is not waited for, but a viewer that cannot be started at
+  // all (not executable, not a program) counts as not found.
+  if (!StartDetached({{viewer, "FILE", target.NamePassed}, false, true})) {
+    LogLine("Prohlizec tisku se nepodarilo spustit");
+    throw EKomError("VYRNAK.EXE not found");
+  }
 }

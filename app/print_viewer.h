@@ -41,8 +41,8 @@ public:
 
   /// Writes the document (8-bit text, CR LF line ends) and starts the
   /// viewer. Throws EKomError "VYRNAK.EXE not found" when no viewer folder
-  /// holds the viewer and "Cannot create TMP file" when no place for the
-  /// document is writable.
+  /// holds the viewer or the viewer cannot be started, and "Cannot create
+  /// TMP file" when no place for the document is writable.
   void HandOver(const std::vector<std::string>& lines) const;
 
   /// The full path of the viewer to start; throws as HandOver does.

@@ -103,7 +103,7 @@ void BM_SaveReadAndChain(benchmark::State& state) {
   std::vector<double> saves, reads, chains, savePerChain, readPerChain;
   for (auto _ : state) {
     std::string bytes = textBytes;
-    TTextCipher cipher(PassPhrase);
+    TTextCipher cipher(TextCipherKey);
     chains.push_back(SecondsOf([&] { cipher.EncryptBytes(bytes); }));
     benchmark::DoNotOptimize(bytes.data());
     saves.push_back(SecondsOf([&] { SaveOnce(*catalogue, parameters); }));

@@ -1,5 +1,7 @@
 #include "transport/tcp_socket.h"
 
+#include <stdexcept>
+
 namespace {
 
 /// The decimal digits of a group as a number without leading zeros. The
@@ -31,4 +33,41 @@ std::string NormalizeIpAddress(std::string_view address) {
     normalized += GroupNumber(text);
   }
   return normalized;
+}
+
+std::string TClientSocketBase::ErrorText(const std::string& message, int code, std::string_view api) {
+  return "Socket error: " + message + " (" + std::to_string(code) + "), on API '" + std::string(api) + "'";
+}
+
+void TClientSocketBase::Fail(int code, std::string_view api) {
+  if (events_.OnError) events_.OnError(code);
+  throw std::runtime_error(ErrorText(SystemMessage(code), code, api));
+}
+
+void TClientSocketBase::FailAndRelease(int code, std::string_view api) {
+  ReleaseUnconnected();
+  Fail(code, api);
+}
+
+void TClientSocketBase::RequireConnection(std::string_view api) {
+  if (!connected_) Fail(codes_.notConnected, api);
+}
+
+void TClientSocketBase::BeginConnect(bool open) {
+  if (open) Fail(codes_.alreadyConnected, "connect");
+  Notify(events_.OnLookup);
+}
+
+void TClientSocketBase::RequirePortInRange() {
+  if (port_ < 0 || port_ > 65535) Fail(codes_.invalidArgument, "htons");
+}
+
+void TClientSocketBase::EndConnect() {
+  connected_ = true;
+  Notify(events_.OnConnect);
+}
+
+void TClientSocketBase::MarkClosed(bool wasConnected) {
+  connected_ = false;
+  if (wasConnected) Notify(events_.OnDisconnect);
 }

@@ -62,6 +62,73 @@ public:
   virtual void Send(std::string_view data, int timeoutMs) = 0;
 };
 
+// TClientSocketBase: what the platforms' client sockets (tcp_socket_posix.cpp,
+// tcp_socket_win32.cpp) share: the address, port and events they are given,
+// the connection state and arrival time, and how a failure is reported (to
+// the error event, then thrown with the socket error text). The platform
+// class adds the system calls: connecting, closing, receiving, sending.
+class TClientSocketBase : public TClientSocket {
+public:
+  void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
+  void SetAddress(const std::string& address) override { address_ = address; }
+  void SetPort(int port) override { port_ = port; }
+  bool Active() const override { return connected_; }
+  std::chrono::steady_clock::time_point LastArrival() const override { return lastArrival_; }
+
+  /// "Socket error: <message> (<code>), on API '<api>'".
+  static std::string ErrorText(const std::string& message, int code, std::string_view api);
+
+protected:
+  /// The system's own codes for the faults the socket finds by itself.
+  struct TFaultCodes {
+    int alreadyConnected;
+    int invalidArgument;
+    int notConnected;
+  };
+
+  explicit TClientSocketBase(TFaultCodes codes) : codes_(codes) {}
+
+  /// The system's message for an error code, without a closing period.
+  virtual std::string SystemMessage(int code) const = 0;
+  /// Closes the socket of a connect that did not come about; never throws.
+  virtual void ReleaseUnconnected() noexcept = 0;
+
+  static void Notify(const std::function<void()>& event) {
+    if (event) event();
+  }
+
+  /// Reports the error to the error event, then throws it.
+  [[noreturn]] void Fail(int code, std::string_view api);
+  /// Fail() for a connect that did not come about: the socket goes first.
+  [[noreturn]] void FailAndRelease(int code, std::string_view api);
+  /// Fails unless the socket holds a connection.
+  void RequireConnection(std::string_view api);
+  /// Before a connect: fails when a socket is open already (`open`), then
+  /// tells the lookup event.
+  void BeginConnect(bool open);
+  /// Fails unless the port fits in 16 bits.
+  void RequirePortInRange();
+  /// After a connect: the socket counts as connected and says so.
+  void EndConnect();
+  /// After a close: the connection is gone, and the disconnect event is told
+  /// when there was one.
+  void MarkClosed(bool wasConnected);
+
+  const TSocketEvents& Events() const { return events_; }
+  const std::string& Address() const { return address_; }
+  int Port() const { return port_; }
+  bool Connected() const { return connected_; }
+  void SetLastArrival(std::chrono::steady_clock::time_point arrival) { lastArrival_ = arrival; }
+
+private:
+  TFaultCodes codes_;
+  TSocketEvents events_;
+  std::string address_;
+  int port_ = 0;
+  bool connected_ = false;
+  std::chrono::steady_clock::time_point lastArrival_{};
+};
+
 using ClientSocketFactory = std::function<std::unique_ptr<TClientSocket>()>;
 
 /// A new, unconnected socket of this platform.

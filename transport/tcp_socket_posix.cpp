@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <stdexcept>
 
 #include "base/stop_request.h"
 #include "transport/tcp_socket.h"
@@ -23,11 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string SocketErrorText(int code, std::string_view api) {
-  return "Socket error: " + std::string(std::strerror(code)) + " (" + std::to_string(code) +
-         "), on API '" + std::string(api) + "'";
-}
 
 /// Milliseconds left until `deadline`, for poll().
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -61,27 +55,22 @@ Clock::time_point ArrivalOf(msghdr& message) {
   return Clock::now();
 }
 
-class TPosixClientSocket final : public TClientSocket {
+class TPosixClientSocket final : public TClientSocketBase {
 public:
-  TPosixClientSocket() = default;
+  TPosixClientSocket() : TClientSocketBase({EISCONN, EINVAL, ENOTCONN}) {}
   TPosixClientSocket(const TPosixClientSocket&) = delete;
   TPosixClientSocket& operator=(const TPosixClientSocket&) = delete;
   ~TPosixClientSocket() override {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
-  void SetAddress(const std::string& address) override { address_ = address; }
-  void SetPort(int port) override { port_ = port; }
-
   void Connect(int timeoutMs) override {
-    if (fd_ >= 0) Fail(EISCONN, "connect");
-    Notify(events_.OnLookup);
+    BeginConnect(fd_ >= 0);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) != 1) Fail(EINVAL, "inet_pton");
-    if (port_ < 0 || port_ > 65535) Fail(EINVAL, "htons");
-    peer.sin_port = htons(static_cast<std::uint16_t>(port_));
+    if (::inet_pton(AF_INET, Address().c_str(), &peer.sin_addr) != 1) Fail(EINVAL, "inet_pton");
+    RequirePortInRange();
+    peer.sin_port = htons(static_cast<std::uint16_t>(Port()));
 
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) Fail(errno, "socket");
@@ -94,7 +83,7 @@ public:
     const int stamps = 1;
     ::setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &stamps, sizeof stamps);
 
-    Notify(events_.OnConnecting);
+    Notify(Events().OnConnecting);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
       if (errno != EINPROGRESS) FailAndRelease(errno, "connect");
       WaitForConnection(timeoutMs);
@@ -102,22 +91,18 @@ public:
     // Frames are small and answered; do not hold them back for coalescing.
     const int noDelay = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    connected_ = true;
-    Notify(events_.OnConnect);
+    EndConnect();
   }
-
-  bool Active() const override { return connected_; }
 
   void Close() override {
     if (fd_ < 0) return;
-    const bool wasConnected = connected_;
+    const bool wasConnected = Connected();
     const int fd = fd_;
     fd_ = -1;
-    connected_ = false;
     if (wasConnected) ::shutdown(fd, SHUT_RDWR);
     const int closed = ::close(fd);
     const int error = errno;
-    if (wasConnected) Notify(events_.OnDisconnect);
+    MarkClosed(wasConnected);
     if (closed != 0 && error != EINTR) Fail(error, "close");
   }
 
@@ -133,8 +118,6 @@ public:
       if (!WaitFor(POLLIN, deadline, "recv")) return 0;
     }
   }
-
-  Clock::time_point LastArrival() const override { return lastArrival_; }
 
   void Send(std::string_view data, int timeoutMs) override {
     RequireConnection("send");
@@ -153,21 +136,11 @@ public:
   }
 
 private:
-  static void Notify(const std::function<void()>& event) {
-    if (event) event();
-  }
+  std::string SystemMessage(int code) const override { return std::strerror(code); }
 
-  /// Reports the error to the error event, then throws it.
-  [[noreturn]] void Fail(int code, std::string_view api) {
-    if (events_.OnError) events_.OnError(code);
-    throw std::runtime_error(SocketErrorText(code, api));
-  }
-
-  /// Fail() for a connect that did not come about: the descriptor goes first.
-  [[noreturn]] void FailAndRelease(int code, std::string_view api) {
+  void ReleaseUnconnected() noexcept override {
     ::close(fd_);
     fd_ = -1;
-    Fail(code, api);
   }
 
   /// One recvmsg(); bytes it takes set the arrival time.
@@ -180,19 +153,14 @@ private:
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     const ssize_t got = ::recvmsg(fd_, &message, 0);
-    if (got > 0) lastArrival_ = ArrivalOf(message);
+    if (got > 0) SetLastArrival(ArrivalOf(message));
     return got;
-  }
-
-  void RequireConnection(std::string_view api) {
-    if (!connected_) Fail(ENOTCONN, api);
   }
 
   void WaitForConnection(int timeoutMs) {
     for (;;) {
       if (StopRequested()) {
-        ::close(fd_);
-        fd_ = -1;
+        ReleaseUnconnected();
         ThrowIfStopRequested();
       }
       pollfd watched{fd_, POLLOUT, 0};
@@ -221,12 +189,7 @@ private:
     }
   }
 
-  TSocketEvents events_;
-  std::string address_;
-  int port_ = 0;
   int fd_ = -1;
-  bool connected_ = false;
-  Clock::time_point lastArrival_{};
 };
 
 }  // namespace

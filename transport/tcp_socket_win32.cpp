@@ -22,7 +22,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string SocketErrorText(int code, std::string_view api) {
+/// The system's text for an error code, without the line end and period it
+/// ends with.
+std::string SystemErrorMessage(int code) {
   char text[512] = {};
   const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                       static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
@@ -31,7 +33,7 @@ std::string SocketErrorText(int code, std::string_view api) {
     message.pop_back();
   }
   if (message.empty()) message = "unknown error";
-  return "Socket error: " + message + " (" + std::to_string(code) + "), on API '" + std::string(api) + "'";
+  return message;
 }
 
 /// Windows Sockets is started once per process, on first use, and stays up.
@@ -40,7 +42,9 @@ void StartWindowsSockets() {
   std::call_once(started, [] {
     WSADATA data{};
     const int result = WSAStartup(MAKEWORD(2, 2), &data);
-    if (result != 0) throw std::runtime_error(SocketErrorText(result, "WSAStartup"));
+    if (result != 0) {
+      throw std::runtime_error(TClientSocketBase::ErrorText(SystemErrorMessage(result), result, "WSAStartup"));
+    }
   });
 }
 
@@ -53,34 +57,29 @@ timeval TimeValueUntil(Clock::time_point deadline) {
   return value;
 }
 
-class TWin32ClientSocket final : public TClientSocket {
+class TWin32ClientSocket final : public TClientSocketBase {
 public:
-  TWin32ClientSocket() { StartWindowsSockets(); }
+  TWin32ClientSocket() : TClientSocketBase({WSAEISCONN, WSAEINVAL, WSAENOTCONN}) { StartWindowsSockets(); }
   TWin32ClientSocket(const TWin32ClientSocket&) = delete;
   TWin32ClientSocket& operator=(const TWin32ClientSocket&) = delete;
   ~TWin32ClientSocket() override {
     if (socket_ != INVALID_SOCKET) closesocket(socket_);
   }
 
-  void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
-  void SetAddress(const std::string& address) override { address_ = address; }
-  void SetPort(int port) override { port_ = port; }
-
   void Connect(int timeoutMs) override {
-    if (socket_ != INVALID_SOCKET) Fail(WSAEISCONN, "connect");
-    Notify(events_.OnLookup);
+    BeginConnect(socket_ != INVALID_SOCKET);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
-    if (inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) != 1) Fail(WSAEINVAL, "inet_pton");
-    if (port_ < 0 || port_ > 65535) Fail(WSAEINVAL, "htons");
-    peer.sin_port = htons(static_cast<u_short>(port_));
+    if (inet_pton(AF_INET, Address().c_str(), &peer.sin_addr) != 1) Fail(WSAEINVAL, "inet_pton");
+    RequirePortInRange();
+    peer.sin_port = htons(static_cast<u_short>(Port()));
 
     socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket_ == INVALID_SOCKET) Fail(WSAGetLastError(), "socket");
     u_long nonBlocking = 1;
     if (ioctlsocket(socket_, FIONBIO, &nonBlocking) != 0) FailAndRelease(WSAGetLastError(), "ioctlsocket");
 
-    Notify(events_.OnConnecting);
+    Notify(Events().OnConnecting);
     if (::connect(socket_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
       const int error = WSAGetLastError();
       if (error != WSAEWOULDBLOCK) FailAndRelease(error, "connect");
@@ -89,22 +88,18 @@ public:
     // Frames are small and answered; do not hold them back for coalescing.
     const BOOL noDelay = TRUE;
     setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-    connected_ = true;
-    Notify(events_.OnConnect);
+    EndConnect();
   }
-
-  bool Active() const override { return connected_; }
 
   void Close() override {
     if (socket_ == INVALID_SOCKET) return;
-    const bool wasConnected = connected_;
+    const bool wasConnected = Connected();
     const SOCKET closing = socket_;
     socket_ = INVALID_SOCKET;
-    connected_ = false;
     if (wasConnected) shutdown(closing, SD_BOTH);
     const int closed = closesocket(closing);
     const int error = closed != 0 ? WSAGetLastError() : 0;
-    if (wasConnected) Notify(events_.OnDisconnect);
+    MarkClosed(wasConnected);
     if (closed != 0) Fail(error, "closesocket");
   }
 
@@ -116,15 +111,13 @@ public:
       const int got = recv(socket_, buffer, size, 0);
       // Windows keeps no arrival stamp for a stream socket: the bytes count
       // as come when they are taken.
-      if (got > 0) lastArrival_ = Clock::now();
+      if (got > 0) SetLastArrival(Clock::now());
       if (got >= 0) return got;  // 0: the peer ended the connection
       const int error = WSAGetLastError();
       if (error != WSAEWOULDBLOCK) Fail(error, "recv");
       if (!WaitFor(false, deadline, "recv")) return 0;
     }
   }
-
-  Clock::time_point LastArrival() const override { return lastArrival_; }
 
   void Send(std::string_view data, int timeoutMs) override {
     RequireConnection("send");
@@ -144,25 +137,11 @@ public:
   }
 
 private:
-  static void Notify(const std::function<void()>& event) {
-    if (event) event();
-  }
+  std::string SystemMessage(int code) const override { return SystemErrorMessage(code); }
 
-  /// Reports the error to the error event, then throws it.
-  [[noreturn]] void Fail(int code, std::string_view api) {
-    if (events_.OnError) events_.OnError(code);
-    throw std::runtime_error(SocketErrorText(code, api));
-  }
-
-  /// Fail() for a connect that did not come about: the socket goes first.
-  [[noreturn]] void FailAndRelease(int code, std::string_view api) {
+  void ReleaseUnconnected() noexcept override {
     closesocket(socket_);
     socket_ = INVALID_SOCKET;
-    Fail(code, api);
-  }
-
-  void RequireConnection(std::string_view api) {
-    if (!connected_) Fail(WSAENOTCONN, api);
   }
 
   void WaitForConnection(int timeoutMs) {
@@ -199,12 +178,7 @@ private:
     return ready > 0;
   }
 
-  TSocketEvents events_;
-  std::string address_;
-  int port_ = 0;
   SOCKET socket_ = INVALID_SOCKET;
-  bool connected_ = false;
-  Clock::time_point lastArrival_{};
 };
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "app/error_explanation.h"
 #include "base/ciphered_log_line.h"
 #include "base/error_table.h"
-#include "base/pass_phrase.h"
+#include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "model/model_list.h"
 #include "test_support.h"
@@ -222,7 +222,7 @@ TEST_F(IntegratorOptions, PortsListsConfiguredTerminalsAndStableLinks) {
 
 // Enciphered log lines as the module writes them, `count` of them.
 std::string CipheredLines(std::size_t count) {
-  TTextCipher cipher(PassPhrase);
+  TTextCipher cipher(TextCipherKey);
   std::string lines;
   for (std::size_t i = 0; i < count; ++i) {
     lines += EncipherLogLine("01/02/26 10:00:00 filler line " + std::to_string(i), cipher) + "\r\n";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "model/model_list.h"
@@ -230,14 +231,39 @@ TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {
   EXPECT_EQ(ViewerArguments(folder_.path()), (Lines{"FILE", (folder_ / "temp" / "mervtisk.tmp").string()}));
 }
 
-TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
-  std::filesystem::remove(folder_ / ViewerFileName());
-  try {
-    PrintJournal(*catalogue_, parameters_, false, TPrintViewer(places_));
-    ADD_FAILURE() << "a missing viewer must fail";
-  } catch (const std::exception& failure) {
-    EXPECT_EQ(std::string(failure.what()), "VYRNAK.EXE not found");
+// A viewer that is missing, or there but cannot be started, is "VYRNAK.EXE
+// not found" (10), never a print that seems to have worked.
+TEST_F(JournalPrintTest, AViewerThatCannotRunIsNotFound) {
+  const auto viewer = folder_ / ViewerFileName();
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+  };
+  const Case cases[] = {
+      {"missing", [&] { std::filesystem::remove(viewer); }},
+#ifndef _WIN32
+      // Windows has no execute permission to take away.
+      {"not executable",
+       [&] {
+         InstallViewer(folder_.path());
+         std::filesystem::permissions(viewer, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+       }},
+#endif
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    test.arrange();
+    try {
+      PrintJournal(*catalogue_, parameters_, false, TPrintViewer(places_));
+      ADD_FAILURE() << "a viewer that cannot run must fail";
+    } catch (const std::exception& failure) {
+      EXPECT_EQ(std::string(failure.what()), "VYRNAK.EXE not found");
+    }
+    EXPECT_EQ(Print(false), 10);
   }
+}
+
+TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
   InstallViewer(folder_.path());
   WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
   parameters_.JournalFile = (folder_ / "plain.txt").string();

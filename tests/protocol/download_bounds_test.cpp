@@ -46,24 +46,14 @@ struct RecordSource {
   }
 };
 
-class DownloadBoundsTest : public ::testing::Test {
+// The table holds 10 rows: a download takes up to 2 * 10 + 100.
+class DownloadBoundsTest : public ::testing::Test, protected TScriptedTransfer {
 protected:
-  void SetUp() override {
-    port.Open(settings, 1);
-    MakeSmallTable(table, 5);  // capacity 10: up to 2 * 10 + 100 rows
-    ErrorCode = 0;
-  }
+  void SetUp() override { ErrorCode = 0; }
   void TearDown() override {
     ClearStopRequest();
     ErrorCode = 0;
   }
-
-  TScriptedRegister peer;
-  TNastaveni settings = ComLineSettings();
-  TPort port{peer};
-  TLinkProtocol link{port, TLinkBytes{}, 0, ""};
-  TTransferView view;
-  TSoubor table;
 };
 
 TEST_F(DownloadBoundsTest, RowsBeyondTwiceTheCapacityAndAMarginEndTheDownload) {

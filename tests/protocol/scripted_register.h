@@ -12,6 +12,8 @@
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/tlumocnik_sloupce.h"
+#include "protocol/link_protocol.h"
+#include "protocol/transfer_view.h"
 #include "transport/com_layer.h"
 #include "transport/nastaveni.h"
 #include "test_support.h"
@@ -85,3 +87,19 @@ inline void MakeSmallTable(TSoubor& table, int number) {
   table.AddColumn(3, 4);
   table.Interpreter = std::make_unique<TTlumocnikSloupce>(table.Columns);
 }
+
+/// A transfer's surroundings: COM line 1 to a scripted register, opened, the
+/// link protocol over it, a transfer view, and a small table (number 5).
+struct TScriptedTransfer {
+  TScriptedTransfer() {
+    port.Open(settings, 1);
+    MakeSmallTable(table, 5);  // capacity 10
+  }
+
+  TScriptedRegister peer;
+  TNastaveni settings = ComLineSettings();
+  TPort port{peer};
+  TLinkProtocol link{port, TLinkBytes{}, 0, ""};
+  TTransferView view;
+  TSoubor table;
+};

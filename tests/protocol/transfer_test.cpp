@@ -58,23 +58,11 @@ struct SendingRegister {
   }
 };
 
-class Transfer : public ::testing::Test {
+class Transfer : public ::testing::Test, protected TScriptedTransfer {
 protected:
-  void SetUp() override {
-    port.Open(settings, 1);
-    MakeSmallTable(table, 5);
-  }
-
   void Download(TSoubor& target, TDownloadOptions options = {}) {
     DownloadTable(link, target, options, view);
   }
-
-  TScriptedRegister peer;
-  TNastaveni settings = ComLineSettings();
-  TPort port{peer};
-  TLinkProtocol link{port, TLinkBytes{}, 0, ""};
-  TTransferView view;
-  TSoubor table;
 };
 
 TEST_F(Transfer, RegisterWithNothingToSendLeavesTheTableEmpty) {

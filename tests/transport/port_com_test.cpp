@@ -89,13 +89,17 @@ void ExpectFailure(const std::function<void()>& action, const std::string& messa
   }
 }
 
+/// Line slot `slot` on COM port `comPort` at `baudRate` bit/s.
+void UseComPort(TNastaveni& settings, int slot, std::uint8_t comPort, std::int32_t baudRate) {
+  settings.ComPort[slot] = comPort;
+  settings.BaudRate[slot] = baudRate;
+}
+
 class PortCom : public ::testing::Test {
 protected:
   PortCom() {
-    settings.ComPort[1] = 2;
-    settings.BaudRate[1] = 19200;
-    settings.ComPort[3] = 4;
-    settings.BaudRate[3] = 9600;
+    UseComPort(settings, 1, 2, 19200);
+    UseComPort(settings, 3, 4, 9600);
   }
   void OpenSlot(std::uint8_t slot) {
     port.Open(settings, slot);
@@ -371,11 +375,9 @@ TEST_F(PortCom, FlushEmptiesBothDirections) {
 class PortOnPty : public ::testing::Test {
 protected:
   PortOnPty() {
-    settings.ComPort[1] = 11;
-    settings.BaudRate[1] = 19200;
+    UseComPort(settings, 1, 11, 19200);
     settings.Timeout[1] = 100;
-    settings.ComPort[3] = 11;
-    settings.BaudRate[3] = 9600;
+    UseComPort(settings, 3, 11, 9600);
     settings.Timeout[3] = 20;
   }
   LogCapture log;

@@ -1,7 +1,5 @@
 #include "tools/vyrnak/pdf_handoff.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -13,6 +11,8 @@
 #include <cstring>
 #include <thread>
 #include <vector>
+
+#include "base/detached_start.h"
 
 extern char** environ;
 
@@ -48,39 +48,6 @@ int WaitBounded(pid_t child, std::chrono::seconds limit, bool& late) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Runs the program in a grandchild of its own session, so that it outlives
-// this process and leaves no zombie; a pipe closed by the exec tells that it
-// started. False when it could not be started.
-bool StartDetached(std::vector<std::string> arguments) {
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return false;
-  auto argv = ArgumentVector(arguments);
-  const pid_t child = fork();
-  if (child < 0) {
-    close(report[0]);
-    close(report[1]);
-    return false;
-  }
-  if (child == 0) {
-    setsid();
-    const pid_t grandchild = fork();
-    if (grandchild <= 0) {
-      if (grandchild == 0) execvp(argv[0], argv.data());
-      const int failure = errno;
-      [[maybe_unused]] const auto written = write(report[1], &failure, sizeof failure);
-    }
-    _exit(0);
-  }
-  close(report[1]);
-  waitpid(child, nullptr, 0);
-  int failure = 0;
-  pollfd ready{report[0], POLLIN, 0};
-  const bool answered = poll(&ready, 1, 5000) == 1;
-  const bool failed = answered && read(report[0], &failure, sizeof failure) == static_cast<ssize_t>(sizeof failure);
-  close(report[0]);
-  return answered && !failed;
-}
-
 }  // namespace
 
 void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer) {
@@ -97,5 +64,5 @@ void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer
 
 bool OpenInViewer(const std::filesystem::path& pdf) {
   if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return false;
-  return StartDetached({"xdg-open", pdf.string()});
+  return StartDetached({{"xdg-open", pdf.string()}, true, false});
 }

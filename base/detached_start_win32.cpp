@@ -1,0 +1,20 @@
+// The shell verb "open" with an empty working folder and a normal window;
+// ShellExecute returns a value above 32 when it started the program, and a
+// lower one when the program is missing or cannot be run. The arguments go
+// unquoted, joined by blanks: the callers pass none with a blank in it.
+#include "base/detached_start.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+bool StartDetached(const TDetachedStart& start) {
+  if (start.Arguments.empty()) return false;
+  std::string parameters;
+  for (std::size_t i = 1; i < start.Arguments.size(); ++i) {
+    if (i > 1) parameters += ' ';
+    parameters += start.Arguments[i];
+  }
+  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", start.Arguments[0].c_str(),
+                                                                parameters.c_str(), nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
