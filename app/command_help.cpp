@@ -17,7 +17,8 @@ struct TActivityHelp {
 // What each word of the activity table does, in a line.
 constexpr TActivityHelp ActivityHelpRows[] = {
     {"R", "read table nn (03 PLU, 70 financial report ...) from the register to /FILE="},
-    {"W", "write table nn from /FILE= to the register"},
+    {"W", "write table nn from /FILE= to the register (/VERIFY: read it back and compare)"},
+    {"D", "read table nn and compare it with /FILE=; the differences to /DIFF= (60 with /STRICT)"},
     {"A", "write table nn from /FILE=, the register adding the rows (option A)"},
     {"V03", "write new PLU from /FILE= (sorted by PLU code; error 8 otherwise)"},
     {"N", "send reset hh (hexadecimal; some resets are refused: error 49)"},

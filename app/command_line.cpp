@@ -121,7 +121,12 @@ const TCommandParameter ParameterRows[] = {
     {"FILE", ParameterForm::Value, "path", "the table, report or card file (a bare name lies in the program's folder)",
      [](std::string_view v, S&, P& p) { p.DataFile = NormaliseCommandPath(v); }},
     {"ZURNAL", ParameterForm::Value, "path", "the journal file of SAVEZUR, SAVERESETZUR, PRINTZUR, PRINTUCT",
-     [](std::string_view v, S&, P& p) { p.JournalFile = NormaliseCommandPath(v); }},
+     [](std::string_view v, S&, P& p) {
+       // An empty name is no name (50), not the program folder.
+       p.JournalFile = WithoutQuotes(v).empty() ? std::string() : NormaliseCommandPath(v);
+     }},
+    {"DIFF", ParameterForm::Value, "path", "Dnn, Wnn /VERIFY: the differences file (default DIFFnn.txt in the program's folder)",
+     [](std::string_view v, S&, P& p) { p.DiffFile = NormaliseCommandPath(v); }},
     {"LOG", ParameterForm::Value, "path", "a plain-text communication log of the parsing of this command",
      [](std::string_view v, S&, P&) { PlainLogPath = NormaliseCommandPath(v); }},
     {"EXPORTDIR", ParameterForm::Value, "folder", "EXPORTZ74: the folder of the export (default: the program's folder)",
@@ -160,6 +165,10 @@ const TCommandParameter ParameterRows[] = {
      [](std::string_view v, S&, P& p) { p.ShopId = std::string(v); }},
     {"POKLADNA", ParameterForm::Value, "register", "EXPORTZ74: the register's number in the export's name",
      [](std::string_view v, S&, P& p) { p.RegisterId = std::string(v); }},
+    {"STRICT", ParameterForm::Switch, "", "Dnn: a comparison that finds differences ends with 60",
+     [](std::string_view, S&, P& p) { p.Strict = true; }},
+    {"VERIFY", ParameterForm::Switch, "", "Wnn: read the table back after writing it and compare; 60 on a difference",
+     [](std::string_view, S&, P& p) { p.Verify = true; }},
     {"JSON", ParameterForm::Switch, "", "also write the outcome as error.json beside error.dat",
      [](std::string_view, S&, P& p) { p.JsonOutcome = true; }},
     {"MODEM", ParameterForm::SwitchPrefix, "", "the register is behind a Hayes modem on the COM line (any key beginning MODEM)",

@@ -44,9 +44,9 @@ std::string WrittenOverlapped(const std::filesystem::path& file, bool enciphered
 
 TEST(OverlappedTextWriter, WritesTheBytesOfWritingTextByText) {
   const std::vector<std::string> texts = SampleTexts();
-  TempDir folder;
   for (const bool enciphered : {false, true}) {
     SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
+    TempDir folder;  // a data file is never written over an existing one
     const std::string expected = WrittenOneByOne(folder / "one.dat", enciphered, texts);
     ASSERT_GT(expected.size(), 200000u) << "several batches";
     const std::string written = WrittenOverlapped(folder / "overlapped.dat", enciphered, texts);

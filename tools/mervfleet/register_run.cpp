@@ -182,8 +182,9 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
   std::error_code error;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
+    // The resident mode's lock beside a command file ends in ".mervlock".
     if (name == OutcomeFileName || name == LogFileName || name == CommandLockFileName || name == ModuleFileName() ||
-        name.front() == '.') {
+        name.front() == '.' || name.ends_with(".mervlock")) {
       continue;
     }
     if (changed(entry->path())) files.push_back(name);
