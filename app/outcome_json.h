@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/json_text.h"
+
 struct TOutcomeRecord {
   int Error = 0;
   /// The failure's text (UTF-8), without its "#nn:"; empty for success.
@@ -21,9 +23,6 @@ struct TOutcomeRecord {
 /// {"error": N, "text": "...", "activity": "R03", "rows": 30000, "file": "...",
 ///  "started": "2026-12-09T18:30:00.123Z", "milliseconds": 33012} and a line end.
 std::string OutcomeJson(const TOutcomeRecord& record);
-
-/// A JSON string literal of UTF-8 text, quotes included.
-std::string JsonString(std::string_view text);
 
 /// The time in UTC as ISO 8601 with milliseconds: "2026-12-09T18:30:00.123Z".
 std::string IsoUtcTime(std::chrono::system_clock::time_point time);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/json_text.h"
 #include "tools/mervfleet/csv_fields.h"
 
 namespace {
@@ -14,24 +15,6 @@ std::string SecondsText(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", seconds);
   return text;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (byte < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-      quoted += escape;
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
 }
 
 std::string JoinedFiles(const std::vector<std::string>& files) {
