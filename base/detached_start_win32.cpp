@@ -1,18 +1,42 @@
 // The shell verb "open" with an empty working folder and a normal window;
 // ShellExecute returns a value above 32 when it started the program, and a
-// lower one when the program is missing or cannot be run. The arguments go
-// unquoted, joined by blanks: the callers pass none with a blank in it.
+// lower one when the program is missing or cannot be run. An argument with a
+// blank or a quote (a document's full path under "C:\ProgramData\MERV Modul")
+// is quoted by the rules programs split their command line with; the others
+// go as they are, so a bare document name reaches the viewer unquoted.
 #include "base/detached_start.h"
 
 #include <windows.h>
 #include <shellapi.h>
+
+namespace {
+
+std::string CommandLineArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count as such only before a quote: there they are doubled.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+}  // namespace
 
 bool StartDetached(const TDetachedStart& start) {
   if (start.Arguments.empty()) return false;
   std::string parameters;
   for (std::size_t i = 1; i < start.Arguments.size(); ++i) {
     if (i > 1) parameters += ' ';
-    parameters += start.Arguments[i];
+    parameters += CommandLineArgument(start.Arguments[i]);
   }
   const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", start.Arguments[0].c_str(),
                                                                 parameters.c_str(), nullptr, SW_SHOWNORMAL));

@@ -171,7 +171,7 @@ expect_success "R03 over COM12" && { cmp "$reference/plu.txt" "$install/plu.txt"
 
 echo "== The port list from the registry"
 ports=$(cd "$install" && wine ./mervmodul.exe --ports | tr -d '\r' || true)
-grep -qE '^COM1 +\\\.\\COM1$' <<<"$ports" || fail "--ports does not list wine's COM1: '$ports'"
+grep -qE '^COM1 +\\\\\.\\COM1$' <<<"$ports" || fail "--ports does not list wine's COM1: '$ports'"
 
 echo "== The log setting written to the registry"
 # The about mode writes the setting back: a missing value is written as 0.
