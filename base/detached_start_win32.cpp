@@ -6,37 +6,17 @@
 // go as they are, so a bare document name reaches the viewer unquoted.
 #include "base/detached_start.h"
 
+#include "base/command_line_argument.h"
+
 #include <windows.h>
 #include <shellapi.h>
-
-namespace {
-
-std::string CommandLineArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes count as such only before a quote: there they are doubled.
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
-
-}  // namespace
 
 bool StartDetached(const TDetachedStart& start) {
   if (start.Arguments.empty()) return false;
   std::string parameters;
   for (std::size_t i = 1; i < start.Arguments.size(); ++i) {
     if (i > 1) parameters += ' ';
-    parameters += CommandLineArgument(start.Arguments[i]);
+    parameters += QuotedCommandLineArgument(start.Arguments[i]);
   }
   const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", start.Arguments[0].c_str(),
                                                                 parameters.c_str(), nullptr, SW_SHOWNORMAL));

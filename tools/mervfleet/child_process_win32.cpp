@@ -12,6 +12,8 @@
 
 #include "tools/mervfleet/child_process.h"
 
+#include "base/command_line_argument.h"
+
 struct TChildHandle {
   PROCESS_INFORMATION Info{};
 };
@@ -26,27 +28,9 @@ constexpr auto AwaitSlice = std::chrono::milliseconds(50);
   throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), step);
 }
 
-// Quotes an argument the way the C runtime splits a command line.
-std::string Quoted(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
-
 std::string CommandLine(const TChildStart& start) {
-  std::string line = Quoted(start.Program);
-  for (const auto& argument : start.Arguments) line += " " + Quoted(argument);
+  std::string line = QuotedCommandLineArgument(start.Program);
+  for (const auto& argument : start.Arguments) line += " " + QuotedCommandLineArgument(argument);
   return line;
 }
 
