@@ -57,6 +57,14 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
                          const std::map<std::string, std::string>& environment = {},
                          const std::filesystem::path& workingDirectory = {});
 
+/// For a forked child (POSIX): sets the extra environment variables, enters
+/// `workingDirectory` unless it is empty (exit status 126 when it cannot),
+/// then replaces the child with the program (exit status 127 when it cannot
+/// be started). Never returns.
+[[noreturn]] void ExecInChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                              const std::map<std::string, std::string>& environment = {},
+                              const std::filesystem::path& workingDirectory = {});
+
 /// A program started in the background, standard input empty, whose first
 /// line of standard output is read at start; stopped (SIGTERM, then SIGKILL
 /// when it does not end within seconds) and reaped when the object goes.

@@ -30,6 +30,20 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
+void ExecInChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                 const std::map<std::string, std::string>& environment,
+                 const std::filesystem::path& workingDirectory) {
+  for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+  if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+  std::vector<std::string> copies = arguments;
+  std::string programText = program.string();
+  std::vector<char*> argv{programText.data()};
+  for (auto& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  execv(programText.c_str(), argv.data());
+  _exit(127);
+}
+
 ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment,
                          const std::filesystem::path& workingDirectory) {
@@ -44,16 +58,7 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    std::string programText = program.string();
-    argv.push_back(programText.data());
-    std::vector<std::string> copies = arguments;
-    for (auto& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    execv(programText.c_str(), argv.data());
-    _exit(127);
+    ExecInChild(program, arguments, environment, workingDirectory);
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -81,13 +86,7 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
-    std::vector<std::string> copies = arguments;
-    std::string programText = program.string();
-    std::vector<char*> argv{programText.data()};
-    for (auto& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    execv(programText.c_str(), argv.data());
-    _exit(127);
+    ExecInChild(program, arguments);
   }
   close(out[1]);
   for (;;) {

@@ -64,14 +64,7 @@ public:
       ::dup2(null, 0);
       ::dup2(null, 1);
       ::dup2(err, 2);
-      for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
-      std::string program = exe.string();
-      std::vector<std::string> copies = arguments;
-      std::vector<char*> argv{program.data()};
-      for (auto& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
+      ExecInChild(exe, arguments, environment);
     }
   }
   ~ModuleChild() {

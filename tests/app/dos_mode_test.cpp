@@ -44,15 +44,7 @@ public:
       dup2(nothing, 0);
       dup2(nothing, 1);
       dup2(nothing, 2);
-      for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-      if (chdir(folder.c_str()) != 0) _exit(126);
-      std::string programText = program.string();
-      std::vector<std::string> copies = arguments;
-      std::vector<char*> argv{programText.data()};
-      for (auto& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      execv(programText.c_str(), argv.data());
-      _exit(127);
+      ExecInChild(program, arguments, environment, folder);
     }
   }
   ~ResidentModule() {
