@@ -18,7 +18,7 @@
 #include "app/card_transfer.h"
 #include "base/kom_error.h"
 #include "transport/nastaveni.h"
-#include "test_support.h"
+#include "module_folder_test.h"
 
 namespace {
 
@@ -77,15 +77,7 @@ std::string StandardErrorOnTerminal(const std::filesystem::path& program, const 
     dup2(none, 0);
     dup2(none, 1);
     dup2(terminal, 2);
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    if (chdir(workingDirectory.c_str()) != 0) _exit(126);
-    std::vector<std::string> copies = arguments;
-    std::string programText = program.string();
-    std::vector<char*> argv{programText.data()};
-    for (auto& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    execv(programText.c_str(), argv.data());
-    _exit(127);
+    ExecInChild(program, arguments, environment, workingDirectory);
   }
   std::string shown;
   bool exited = false;
@@ -112,18 +104,12 @@ std::string StandardErrorOnTerminal(const std::filesystem::path& program, const 
   return shown;
 }
 
-class CardReaderTest : public ::testing::Test {
+class CardReaderTest : public ModuleFolderTest {
 protected:
-  void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
-
-  void StartReader(std::vector<std::string> options = {}) {
-    reader_.reset();
-    std::filesystem::remove(wireLog_);
-    std::vector<std::string> arguments{"--pty",  "--link", device_.string(), "--card", cardImage_.string(),
-                                       "--log", wireLog_.string()};
+  void StartReader(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> arguments{"--card", cardImage_.string()};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    reader_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
-    ASSERT_NE(reader_->FirstLine().find("pty"), std::string::npos) << reader_->FirstLine();
+    StartOnComLine(reader_, arguments);
   }
 
   std::vector<std::string> Arguments(const std::string& activity, const std::string& file) const {
@@ -131,15 +117,13 @@ protected:
   }
 
   std::map<std::string, std::string> Environment() const {
-    return {{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_COM1", device_.string()}};
+    return {{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_COM1", comDevice_.string()}};
   }
 
   /// Runs one card command; returns the code of "error.dat".
   std::string Run(const std::string& activity, const std::string& file = "card.bin") {
-    const auto result = RunProcess(folder_ / "mervmodul", Arguments(activity, file), Environment(), folder_.path());
-    EXPECT_EQ(result.exitStatus, 0);
-    const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
-    return outcome.empty() ? std::string() : outcome[0];
+    EXPECT_EQ(RunModuleOnCom(Arguments(activity, file)).exitStatus, 0);
+    return Outcome();
   }
 
   /// The bytes the reader received, one a line, once it has seen the line closed.
@@ -147,25 +131,14 @@ protected:
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
       const auto lines = LinesOf(ReadFileBytes(wireLog_));
-      if (!lines.empty() && lines.back() == "note card reader closed") {
-        std::vector<std::string> received;
-        for (const auto& line : lines) {
-          if (line.starts_with("recv ")) received.push_back(line.substr(5));
-        }
-        return received;
-      }
+      if (!lines.empty() && lines.back() == "note card reader closed") return ReceivedInWireLog();
       if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the reader did not see the line closed");
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
 
   std::string Card() const { return ReadFileBytes(cardImage_); }
-  std::string File(const std::string& name) const { return ReadFileBytes(folder_ / name); }
-
-  TempDir folder_;
-  std::filesystem::path device_ = folder_ / "com1";
   std::filesystem::path cardImage_ = folder_ / "card-image.bin";
-  std::filesystem::path wireLog_ = folder_ / "reader.log";
   std::unique_ptr<BackgroundProcess> reader_;
 };
 
@@ -229,7 +202,7 @@ TEST_F(CardReaderTest, EachReaderFaultGivesItsNumberAndKeepsTheFile) {
 
 TEST_F(CardReaderTest, TheReaderIsFreeAgainAfterAFailure) {
   StartReader({"--card-status", "absent"});
-  ASSERT_EQ(setenv("MERV_COM1", device_.string().c_str(), 1), 0);
+  ASSERT_EQ(setenv("MERV_COM1", comDevice_.string().c_str(), 1), 0);
   CommandParameters parameters;
   parameters.Activity = "PCSR";
   parameters.Minimized = true;

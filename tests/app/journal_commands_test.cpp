@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "journal/journal_file.h"
-#include "test_support.h"
+#include "module_folder_test.h"
 
 #ifdef MERVSIM_EXE
 
@@ -16,34 +16,19 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* JournalResetFrame = "D3 00 56";
 
-class JournalCommandTest : public ::testing::Test {
+class JournalCommandTest : public RegisterCommandTest {
 protected:
-  void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
-
-  void StartRegister(std::vector<std::string> options = {}) {
-    register_.reset();
-    std::filesystem::remove(wireLog_);
-    options.insert(options.end(), {"--plu-count", "40", "--log", wireLog_.string()});
-    register_ = std::make_unique<SimulatedRegister>(options);
+  void StartRegister(const std::vector<std::string>& options = {}) {
+    RegisterCommandTest::StartRegister(options, {"--plu-count", "40"});
   }
 
   std::vector<std::string> Arguments(const std::string& activity, const std::vector<std::string>& parameters) const {
-    std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1",
-                                       "/IPPORT=" + std::to_string(register_ ? register_->Port() : 1), "/ECR=465",
-                                       "/TO=500"};
-    arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    return arguments;
-  }
-
-  std::string Outcome() const {
-    const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
-    return outcome.empty() ? std::string() : outcome[0];
+    return TcpArguments(activity, parameters);
   }
 
   /// Runs one command; returns the code of "error.dat".
   std::string Run(const std::string& activity, const std::vector<std::string>& parameters = {}) {
-    const auto result = RunProcess(folder_ / "mervmodul", Arguments(activity, parameters),
-                                   {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
+    const auto result = RunModule(Arguments(activity, parameters));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, "");
     return Outcome();
@@ -60,15 +45,7 @@ protected:
     return Outcome();
   }
 
-  Lines Received() const {
-    Lines frames;
-    if (!std::filesystem::exists(wireLog_)) return frames;
-    register_->AwaitEarlierConnections(wireLog_);
-    for (const auto& line : LinesOf(ReadFileBytes(wireLog_))) {
-      if (line.starts_with("recv ")) frames.push_back(line.substr(5));
-    }
-    return frames;
-  }
+  Lines Received() const { return ReceivedFrames(); }
 
   bool ResetSent() const {
     const auto frames = Received();
@@ -102,10 +79,6 @@ protected:
     }
     return count;
   }
-
-  TempDir folder_;
-  std::filesystem::path wireLog_ = folder_ / "wire.log";
-  std::unique_ptr<SimulatedRegister> register_;
 };
 
 TEST_F(JournalCommandTest, SavedJournalReadsBackToTheRegistersRecords) {

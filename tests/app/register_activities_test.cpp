@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "test_support.h"
+#include "module_folder_test.h"
 
 #ifdef MERVSIM_EXE
 
@@ -20,43 +20,28 @@ namespace {
 
 constexpr int DemoPluCount = 40;
 
-class RegisterActivity : public ::testing::Test {
+class RegisterActivity : public RegisterCommandTest {
 protected:
-  void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
-
   /// Starts the emulator with demo data and the given fault options.
-  void StartRegister(std::vector<std::string> options = {}) {
-    register_.reset();
-    std::filesystem::remove(wireLog_);
+  void StartRegister(const std::vector<std::string>& options = {}) {
     // The options come last, so that they may change the number of PLU.
-    options.insert(options.begin(), {"--plu-count", std::to_string(DemoPluCount), "--log", wireLog_.string()});
-    register_ = std::make_unique<SimulatedRegister>(options);
+    RegisterCommandTest::StartRegister({"--plu-count", std::to_string(DemoPluCount)}, options);
   }
 
   /// Runs one command against the emulator over TCP; returns the code of "error.dat".
-  std::string Run(const std::string& activity, std::vector<std::string> parameters = {}) {
-    std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1",
-                                       "/IPPORT=" + std::to_string(register_ ? register_->Port() : closedPort_),
-                                       "/ECR=465", "/TO=500"};
-    arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    const auto result = RunProcess(folder_ / "mervmodul", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}},
-                                   folder_.path());
+  std::string Run(const std::string& activity, const std::vector<std::string>& parameters = {}) {
+    const auto result = RunModule(TcpArguments(activity, parameters, closedPort_));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, "");
-    const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
-    EXPECT_EQ(outcome.size(), 2u);
-    return outcome.empty() ? std::string() : outcome[0];
+    EXPECT_EQ(LinesOf(ReadFileBytes(folder_ / "error.dat")).size(), 2u);
+    return Outcome();
   }
 
   /// The frames the emulator received, as "E9 00 03 EA 2A".
   std::vector<std::string> Received() const {
-    std::vector<std::string> frames;
-    if (!std::filesystem::exists(wireLog_)) return frames;
+    if (!std::filesystem::exists(wireLog_)) return {};
     AwaitRegister();
-    for (const auto& line : LinesOf(ReadFileBytes(wireLog_))) {
-      if (line.starts_with("recv ")) frames.push_back(line.substr(5));
-    }
-    return frames;
+    return ReceivedInWireLog();
   }
 
   bool ReceivedFrameStartingWith(const std::string& start) const {
@@ -65,8 +50,6 @@ protected:
     }
     return false;
   }
-
-  std::string File(const std::string& name) const { return ReadFileBytes(folder_ / name); }
 
   /// Returns once the emulator has logged all it took of the commands run so far.
   virtual void AwaitRegister() const {
@@ -80,9 +63,6 @@ protected:
     register_.reset();
   }
 
-  TempDir folder_;
-  std::filesystem::path wireLog_ = folder_ / "wire.log";
-  std::unique_ptr<SimulatedRegister> register_;
   int closedPort_ = 0;
 };
 
@@ -352,23 +332,16 @@ INSTANTIATE_TEST_SUITE_P(
 // module's COM 1 pointed at it.
 class ComLineActivity : public RegisterActivity {
 protected:
-  void StartComRegister(std::vector<std::string> options = {}) {
-    comRegister_.reset();
-    std::filesystem::remove(wireLog_);
-    std::vector<std::string> arguments{"--pty", "--link", device_.string(), "--plu-count",
-                                       std::to_string(DemoPluCount), "--log", wireLog_.string()};
+  void StartComRegister(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> arguments{"--plu-count", std::to_string(DemoPluCount)};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    comRegister_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
-    ASSERT_NE(comRegister_->FirstLine().find("pty"), std::string::npos) << comRegister_->FirstLine();
+    StartOnComLine(comRegister_, arguments);
   }
 
   std::string RunOnCom(const std::string& activity, const std::vector<std::string>& parameters) {
     std::vector<std::string> arguments{activity, "/COM=1", "/BR=5", "/ECR=465", "/TO=500"};
     arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    const auto result = RunProcess(folder_ / "mervmodul", arguments,
-                                   {{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_COM1", device_.string()}},
-                                   folder_.path());
-    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(RunModuleOnCom(arguments).exitStatus, 0);
     return LinesOf(ReadFileBytes(folder_ / "error.dat")).at(0);
   }
 
@@ -387,7 +360,6 @@ protected:
     return lines.empty() ? std::string() : lines.back();
   }
 
-  std::filesystem::path device_ = folder_ / "com1";
   std::unique_ptr<BackgroundProcess> comRegister_;
 };
 
