@@ -24,6 +24,19 @@ std::string Record(const TSoubor& table, const std::string& rowText) {
   return table.Interpreter->EncodeRow(row, false);
 }
 
+struct ColumnShape {
+  std::uint8_t type;
+  int width;
+};
+
+/// Numbers `table`, gives it columns of these types and widths and a column
+/// interpreter (over the first `interpretedColumns`, -1: all).
+void Describe(TSoubor& table, int number, std::initializer_list<ColumnShape> columns, int interpretedColumns = -1) {
+  table.Number = number;
+  for (const ColumnShape& column : columns) table.AddColumn(column.type, column.width);
+  table.Interpreter = std::make_unique<TTlumocnikSloupce>(table.Columns, interpretedColumns);
+}
+
 std::string Damaged(std::string record) {
   record.back() = static_cast<char>(record.back() ^ 0x01);
   return record;
@@ -145,11 +158,7 @@ TEST_F(Transfer, ShortFinancialReportTakesOneRecordAndEndsIt) {
 
 TEST_F(Transfer, JournalFromRowStopsAtTheStopRow) {
   TSoubor journal;
-  journal.Number = 88;
-  journal.AddColumn(1, 2);
-  journal.AddColumn(4, 2);
-  journal.AddColumn(1, 2);
-  journal.Interpreter = std::make_unique<TTlumocnikSloupce>(journal.Columns);
+  Describe(journal, 88, {{1, 2}, {4, 2}, {1, 2}});
   SendingRegister reg;
   reg.records = {Record(journal, "1|AA|122|"), Record(journal, "2|AA|121|"), Record(journal, "3|AA|120|"),
                  Record(journal, "4|AA|119|")};
@@ -224,9 +233,7 @@ TEST_F(Transfer, UploadReplyRules) {
 TEST_F(Transfer, ResetsAreRefusedOnEcrAndSentOnCm) {
   TSoubor reset;
   reset.ResetMark = true;
-  reset.Number = 1;
-  reset.AddColumn(1, 2);
-  reset.Interpreter = std::make_unique<TTlumocnikSloupce>(reset.Columns);
+  Describe(reset, 1, {{1, 2}});
   reset.AddRow(-1, "1|");
   EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(link, reset, {}, view); }), 49);
   EXPECT_TRUE(peer.Written.empty());
@@ -355,18 +362,9 @@ TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
 
 TEST_F(TransferRun, StockTableTakesTheNamesOfPlu) {
   TSoubor plu;
-  plu.Number = 3;
-  plu.AddColumn(1, 2);
-  plu.AddColumn(0, 7);
-  plu.AddColumn(3, 18);
-  plu.Interpreter = std::make_unique<TTlumocnikSloupce>(plu.Columns);
+  Describe(plu, 3, {{1, 2}, {0, 7}, {3, 18}});
   TSoubor stock;
-  stock.Number = 65;
-  stock.AddColumn(1, 2);
-  stock.AddColumn(0, 7);
-  stock.AddColumn(2, 4);
-  stock.AddColumn(3, 18);
-  stock.Interpreter = std::make_unique<TTlumocnikSloupce>(stock.Columns, 3);
+  Describe(stock, 65, {{1, 2}, {0, 7}, {2, 4}, {3, 18}}, 3);
   SendingRegister pluRegister;
   pluRegister.records = {Record(plu, "1|111|Rohlik|"), Record(plu, "2|222|Chleba|")};
   SendingRegister stockRegister;
