@@ -46,6 +46,18 @@ protected:
   std::optional<TModemDouble> modem_;
 };
 
+/// The settings of a modem on COM1 at 9600 bit/s that dials 5551234, with
+/// the port opened on `line` for them.
+TNastaveni OpenModemPort(TComLayer& line) {
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[ModemSlot] = 1;
+  settings.BaudRate[ModemSlot] = 9600;
+  settings.PhoneNumber = "5551234";
+  ModemPort = std::make_unique<TPort>(line);
+  ModemPort->Open(settings, ModemSlot);
+  return settings;
+}
+
 // S12 is a byte: an answer outside 0..255 keeps the default guard time
 // instead of overflowing it into a wait without end. The wait after CONNECT
 // (two guard times) runs on the line's clock.
@@ -53,13 +65,8 @@ TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
   const std::string replies = "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer +
                               "OK|ATX3DT5551234\rCONNECT 9600|";
   TModemDouble& modem = modem_.emplace(replies);
-  TNastaveni settings = TNastaveni::CommandDefaults();
-  settings.ComPort[ModemSlot] = 1;
-  settings.BaudRate[ModemSlot] = 9600;
-  settings.PhoneNumber = "5551234";
+  TNastaveni settings = OpenModemPort(modem);
   settings.ToneDialling = true;
-  ModemPort = std::make_unique<TPort>(modem);
-  ModemPort->Open(settings, ModemSlot);
   const auto start = modem.Now();
   ASSERT_NO_THROW(Dial(settings, true));
   EXPECT_EQ(ModemState, ModemStates::Connected);
@@ -79,12 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 // answered: the dial's time-out passes on the line's clock, not in real time.
 TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
   TModemDouble modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
-  TNastaveni settings = TNastaveni::CommandDefaults();
-  settings.ComPort[ModemSlot] = 1;
-  settings.BaudRate[ModemSlot] = 9600;
-  settings.PhoneNumber = "5551234";
-  ModemPort = std::make_unique<TPort>(modem);
-  ModemPort->Open(settings, ModemSlot);
+  const TNastaveni settings = OpenModemPort(modem);
   const auto start = modem.Now();
   EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 36) << "an empty answer to the dial is another failure";
   EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
@@ -118,12 +120,7 @@ private:
 // coming: the dial at 90 s with "no answer" (33), an AT command at its second.
 TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
   TStreamingModem modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
-  TNastaveni settings = TNastaveni::CommandDefaults();
-  settings.ComPort[ModemSlot] = 1;
-  settings.BaudRate[ModemSlot] = 9600;
-  settings.PhoneNumber = "5551234";
-  ModemPort = std::make_unique<TPort>(modem);
-  ModemPort->Open(settings, ModemSlot);
+  const TNastaveni settings = OpenModemPort(modem);
   const auto start = modem.Now();
   EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 33);
   const auto took = modem.Now() - start;
