@@ -13,10 +13,43 @@ constexpr std::size_t BufferLimit = 1 << 16;
 constexpr std::chrono::milliseconds DefaultInPlaceWriteLimit{10000};
 std::atomic<std::chrono::milliseconds::rep> inPlaceWriteLimit{DefaultInPlaceWriteLimit.count()};
 
+// Closes the file and, unless it was written in place, renames it over the
+// final path.
+void FinishOutput(TSafeOutputHandle& handle) {
+  safe_output_platform::Close(handle);
+  TSafeOutputPlace& place = safe_output_platform::PlaceOf(handle);
+  if (place.inPlace) return;
+  safe_output_platform::RenameOver(place.workingPath, place.finalPath);
+  place.workingPath.clear();
+}
+
 }  // namespace
 
+namespace safe_output_platform {
+
+void Abandon(TSafeOutputHandle& handle) noexcept {
+  CloseQuietly(handle);
+  TSafeOutputPlace& place = PlaceOf(handle);
+  if (!place.inPlace && !place.workingPath.empty()) RemoveQuietly(place.workingPath);
+  place.workingPath.clear();
+}
+
+std::string RandomNamePart() {
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string part;
+  for (int word = 0; word < 2; ++word) {
+    std::uint32_t bits = RandomWord();
+    for (int digit = 0; digit < 6; ++digit, bits >>= 4) part += Digits[bits & 0xF];
+  }
+  return part;
+}
+
+}  // namespace safe_output_platform
+
 void TSafeOutputFile::HandleDeleter::operator()(Handle* handle) const noexcept {
-  safe_output_platform::Release(handle);
+  if (handle == nullptr) return;
+  safe_output_platform::Abandon(*handle);
+  safe_output_platform::Delete(handle);
 }
 
 TSafeOutputFile::TSafeOutputFile(const std::string& target, LinkRule links)
@@ -46,7 +79,7 @@ void TSafeOutputFile::Flush() {
 void TSafeOutputFile::Commit() {
   try {
     Flush();
-    safe_output_platform::Finish(*handle_);
+    FinishOutput(*handle_);
   } catch (...) {
     Discard();
     throw;
@@ -59,11 +92,13 @@ void TSafeOutputFile::Discard() noexcept {
   if (handle_) safe_output_platform::Abandon(*handle_);
 }
 
-bool TSafeOutputFile::WritesInPlace() const { return safe_output_platform::InPlace(*handle_); }
+bool TSafeOutputFile::WritesInPlace() const { return safe_output_platform::PlaceOf(*handle_).inPlace; }
 
-const std::string& TSafeOutputFile::WorkingPath() const { return safe_output_platform::WorkingPath(*handle_); }
+const std::string& TSafeOutputFile::WorkingPath() const {
+  return safe_output_platform::PlaceOf(*handle_).workingPath;
+}
 
-const std::string& TSafeOutputFile::FinalPath() const { return safe_output_platform::FinalPath(*handle_); }
+const std::string& TSafeOutputFile::FinalPath() const { return safe_output_platform::PlaceOf(*handle_).finalPath; }
 
 void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links) {
   TSafeOutputFile file(target, links);

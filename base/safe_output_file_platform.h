@@ -1,19 +1,34 @@
 #pragma once
 // The platform half of TSafeOutputFile: opening by the rules of
-// safe_output_file.h, writing, and putting the file in place. One
+// safe_output_file.h, writing, closing, renaming and removing. One
 // implementation per platform: safe_output_file_posix.cpp and
-// safe_output_file_win32.cpp. Failures are std::system_error.
+// safe_output_file_win32.cpp; the steps both share (finishing, abandoning,
+// the random name) are in safe_output_file.cpp. Failures are
+// std::system_error.
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-struct TSafeOutputHandle;
 enum class LinkRule;  // safe_output_file.h
+
+/// Where an output goes and where it is written meanwhile (the same path
+/// when it is written in place). Each platform's TSafeOutputHandle is one of
+/// these with the platform's open file.
+struct TSafeOutputPlace {
+  std::string finalPath;
+  std::string workingPath;
+  bool inPlace = false;
+};
+
+struct TSafeOutputHandle;
 
 namespace safe_output_platform {
 
 /// Opens the target (a temporary file beside it, or the target in place).
 TSafeOutputHandle* Open(const std::string& target, LinkRule links);
+
+TSafeOutputPlace& PlaceOf(TSafeOutputHandle& handle);
 
 /// Writes all bytes or throws; a write in place gives up after `limit`.
 void WriteAll(TSafeOutputHandle& handle, std::string_view bytes, std::chrono::milliseconds limit);
@@ -21,22 +36,30 @@ void WriteAll(TSafeOutputHandle& handle, std::string_view bytes, std::chrono::mi
 /// Appends in one write, by the rules of AppendToFile.
 void Append(const std::string& path, std::string_view bytes);
 
-/// Closes the file and, unless it was written in place, renames it over the
-/// final path. The temporary file is removed when
-/// any of it fails.
-void Finish(TSafeOutputHandle& handle);
+/// Closes the open file; throws when the close reports a failure.
+void Close(TSafeOutputHandle& handle);
 
-/// Closes the file and removes a temporary one; never throws.
+/// Closes the open file if there is one; never throws.
+void CloseQuietly(TSafeOutputHandle& handle) noexcept;
+
+/// Renames `from` over `to`, replacing it.
+void RenameOver(const std::string& from, const std::string& to);
+
+/// Removes a file; a failure is ignored.
+void RemoveQuietly(const std::string& path) noexcept;
+
+/// Frees the handle's memory (what is open is closed first by the caller).
+void Delete(TSafeOutputHandle* handle) noexcept;
+
+/// A word from the system's unpredictable random source.
+std::uint32_t RandomWord();
+
+/// Closes the file and removes a temporary one; never throws. Shared by both
+/// platforms (safe_output_file.cpp).
 void Abandon(TSafeOutputHandle& handle) noexcept;
 
-/// Frees the handle (closing and removing what is still open).
-void Release(TSafeOutputHandle* handle) noexcept;
-
-bool InPlace(const TSafeOutputHandle& handle);
-const std::string& WorkingPath(const TSafeOutputHandle& handle);
-const std::string& FinalPath(const TSafeOutputHandle& handle);
-
-/// A random part for a temporary file name: hexadecimal digits.
+/// A random part for a temporary file name: hexadecimal digits
+/// (safe_output_file.cpp).
 std::string RandomNamePart();
 
 }  // namespace safe_output_platform

@@ -20,11 +20,8 @@
 #include "base/safe_output_file_platform.h"
 #include "base/stop_request.h"
 
-struct TSafeOutputHandle {
-  std::string finalPath;
-  std::string workingPath;
+struct TSafeOutputHandle : TSafeOutputPlace {
   int fd = -1;
-  bool inPlace = false;
 };
 
 namespace {
@@ -162,11 +159,6 @@ void CreateTemporary(Handle& handle, const struct stat* replaced) {
   Fail(EEXIST, "create", stem);
 }
 
-void CloseQuietly(Handle& handle) noexcept {
-  if (handle.fd >= 0) ::close(handle.fd);
-  handle.fd = -1;
-}
-
 }  // namespace
 
 namespace safe_output_platform {
@@ -235,44 +227,33 @@ void Append(const std::string& path, std::string_view bytes) {
     CloseQuietly(handle);
     throw;
   }
-  const int closed = ::close(fd);
-  if (closed != 0 && errno != EINTR) Fail(errno, "close", path);
+  Close(handle);
 }
 
-void Finish(Handle& handle) {
+TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
+
+void Close(Handle& handle) {
   const int fd = handle.fd;
   handle.fd = -1;
   if (::close(fd) != 0 && errno != EINTR) Fail(errno, "close", handle.workingPath);
-  if (handle.inPlace) return;
-  if (::rename(handle.workingPath.c_str(), handle.finalPath.c_str()) != 0) Fail(errno, "rename", handle.workingPath);
-  handle.workingPath.clear();
 }
 
-void Abandon(Handle& handle) noexcept {
-  CloseQuietly(handle);
-  if (!handle.inPlace && !handle.workingPath.empty()) ::unlink(handle.workingPath.c_str());
-  handle.workingPath.clear();
+void CloseQuietly(Handle& handle) noexcept {
+  if (handle.fd >= 0) ::close(handle.fd);
+  handle.fd = -1;
 }
 
-void Release(Handle* handle) noexcept {
-  if (handle == nullptr) return;
-  Abandon(*handle);
-  delete handle;
+void RenameOver(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) Fail(errno, "rename", from);
 }
 
-bool InPlace(const Handle& handle) { return handle.inPlace; }
-const std::string& WorkingPath(const Handle& handle) { return handle.workingPath; }
-const std::string& FinalPath(const Handle& handle) { return handle.finalPath; }
+void RemoveQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
-std::string RandomNamePart() {
+void Delete(Handle* handle) noexcept { delete handle; }
+
+std::uint32_t RandomWord() {
   static std::random_device source;  // getrandom() on Linux: unpredictable
-  static constexpr char Digits[] = "0123456789abcdef";
-  std::string part;
-  for (int word = 0; word < 2; ++word) {
-    std::uint32_t bits = source();
-    for (int digit = 0; digit < 6; ++digit, bits >>= 4) part += Digits[bits & 0xF];
-  }
-  return part;
+  return source();
 }
 
 }  // namespace safe_output_platform

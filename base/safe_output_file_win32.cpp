@@ -14,11 +14,8 @@
 #include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
 
-struct TSafeOutputHandle {
-  std::string finalPath;
-  std::string workingPath;
+struct TSafeOutputHandle : TSafeOutputPlace {
   HANDLE file = INVALID_HANDLE_VALUE;
-  bool inPlace = false;
 };
 
 namespace {
@@ -111,11 +108,6 @@ void OpenExisting(Handle& handle) {
   CreateTemporary(handle);
 }
 
-void CloseQuietly(Handle& handle) noexcept {
-  if (handle.file != INVALID_HANDLE_VALUE) CloseHandle(handle.file);
-  handle.file = INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 namespace safe_output_platform {
@@ -164,49 +156,37 @@ void Append(const std::string& path, std::string_view bytes) {
     CloseQuietly(handle);
     throw;
   }
-  HANDLE file = handle.file;
-  handle.file = INVALID_HANDLE_VALUE;
-  if (!CloseHandle(file)) Fail(GetLastError(), "close", path);
+  Close(handle);
 }
 
-void Finish(Handle& handle) {
+TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
+
+void Close(Handle& handle) {
   HANDLE file = handle.file;
   handle.file = INVALID_HANDLE_VALUE;
   if (!CloseHandle(file)) Fail(GetLastError(), "close", handle.workingPath);
-  if (handle.inPlace) return;
-  if (!MoveFileExA(handle.workingPath.c_str(), handle.finalPath.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    Fail(GetLastError(), "rename", handle.workingPath);
+}
+
+void CloseQuietly(Handle& handle) noexcept {
+  if (handle.file != INVALID_HANDLE_VALUE) CloseHandle(handle.file);
+  handle.file = INVALID_HANDLE_VALUE;
+}
+
+void RenameOver(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Fail(GetLastError(), "rename", from);
   }
-  handle.workingPath.clear();
 }
 
-void Abandon(Handle& handle) noexcept {
-  CloseQuietly(handle);
-  if (!handle.inPlace && !handle.workingPath.empty()) DeleteFileA(handle.workingPath.c_str());
-  handle.workingPath.clear();
-}
+void RemoveQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
 
-void Release(Handle* handle) noexcept {
-  if (handle == nullptr) return;
-  Abandon(*handle);
-  delete handle;
-}
-
-bool InPlace(const Handle& handle) { return handle.inPlace; }
-const std::string& WorkingPath(const Handle& handle) { return handle.workingPath; }
-const std::string& FinalPath(const Handle& handle) { return handle.finalPath; }
+void Delete(Handle* handle) noexcept { delete handle; }
 
 // rand_s draws from the system's cryptographic generator.
-std::string RandomNamePart() {
-  static constexpr char Digits[] = "0123456789abcdef";
-  std::string part;
-  for (int word = 0; word < 2; ++word) {
-    unsigned int bits = 0;
-    if (rand_s(&bits) != 0) Fail(ERROR_GEN_FAILURE, "random", "name");
-    for (int digit = 0; digit < 6; ++digit, bits >>= 4) part += Digits[bits & 0xF];
-  }
-  return part;
+std::uint32_t RandomWord() {
+  unsigned int bits = 0;
+  if (rand_s(&bits) != 0) Fail(ERROR_GEN_FAILURE, "random", "name");
+  return bits;
 }
 
 }  // namespace safe_output_platform
