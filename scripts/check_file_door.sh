@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 door='^base/(safe_output_file|input_file|durable_file|exclusive_lock_file)(_posix|_win32|_platform)?\.(h|cpp)$'
-exempt='^(tests|fuzz|bench|tools/mervsim|tools/rescomp)/|^transport/com_layer_(posix|win32)\.cpp$|^app/viewer_launch_posix\.cpp$|^tools/mervfleet/child_process_win32\.cpp$'
+exempt='^(tests|fuzz|bench|tools/mervsim|tools/rescomp)/|^transport/system_com_layer_(posix|win32)\.cpp$|^app/viewer_launch_posix\.cpp$|^tools/mervfleet/child_process_win32\.cpp$'
 # Comments are not code: a line whose code part (before "//") names a call.
 pattern='std::(o|i)?fstream|std::filesystem::rename|std::rename|(^|[^A-Za-z0-9_])(fopen|_wfopen|freopen|fdopen)[[:space:]]*\(|(^|[^A-Za-z0-9_.>])(::)?open[[:space:]]*\(|CreateFile[AW]?[[:space:]]*\(|(^|[^A-Za-z0-9_])(::)?rename(at2?)?[[:space:]]*\('
 

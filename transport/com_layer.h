@@ -5,8 +5,8 @@
 // otherwise, reads and writes return a byte count or a negative code.
 //
 // SystemComLayer() is the process-wide real layer: termios on POSIX
-// (com_layer_posix.cpp), the Win32 communications API on Windows
-// (com_layer_win32.cpp). It owns the open lines and closes any still open at
+// (system_com_layer_posix.cpp), the Win32 communications API on Windows
+// (system_com_layer_win32.cpp). It owns the open lines and closes any still open at
 // process end. Tests hand the port an in-memory layer instead.
 //
 // Like the rest of the module the layer is single-threaded: one caller at a time.

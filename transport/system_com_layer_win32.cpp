@@ -13,15 +13,12 @@
 #include <map>
 
 #include "transport/com_layer.h"
+#include "transport/system_com_layer.h"
 
 namespace {
 
-struct OpenLine {
+struct OpenLine : TComLineSettings {
   HANDLE handle = INVALID_HANDLE_VALUE;
-  std::int32_t bitsPerSecond = 9600;
-  std::int32_t writeTotalMs = 0;
-  std::int32_t readTotalMs = 0;
-  std::int32_t readIntervalMs = 0;
 };
 
 bool ApplyTimeouts(const OpenLine& line) {
@@ -92,44 +89,40 @@ bool DrainOutput(const OpenLine& line) {
   return true;
 }
 
-class TWin32ComLayer final : public TComLayer {
+class TWin32ComLayer final : public TSystemComLayer<OpenLine> {
 public:
   TWin32ComLayer() = default;
   TWin32ComLayer(const TWin32ComLayer&) = delete;
   TWin32ComLayer& operator=(const TWin32ComLayer&) = delete;
   ~TWin32ComLayer() override {
-    for (const auto& entry : lines_) {
+    for (const auto& entry : OpenLines()) {
       PurgeComm(entry.second.handle, PURGE_TXABORT | PURGE_TXCLEAR);
       CloseHandle(entry.second.handle);
     }
   }
 
-  int sio_open(int port) override {
-    if (port < 1 || port > 255) return ComResult::BadPort;
-    if (lines_.count(port) != 0) return ComResult::OpenFailed;
+protected:
+  std::optional<OpenLine> OpenDevice(int port) override {
     const std::string device = ComDevicePath(port);
     const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return ComResult::OpenFailed;
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     OpenLine line;
     line.handle = handle;
     if (!SetDefaults(handle) || !ApplyTimeouts(line)) {
       CloseHandle(handle);
-      return ComResult::OpenFailed;
+      return std::nullopt;
     }
-    lines_[port] = line;
-    return ComResult::Ok;
+    return line;
   }
 
-  int sio_ioctl(int port, int baudCode, int mode) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
+  int SetLineFormat(OpenLine& line, int baudCode, int mode) override {
     const std::int32_t speed = BaudRateOfCode(baudCode);
     const auto format = DecodeLineMode(mode);
     if (speed == 0 || !format) return ComResult::BadParameter;
     DCB control{};
     control.DCBlength = sizeof control;
-    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    if (!GetCommState(line.handle, &control)) return ComResult::SystemFailure;
     control.BaudRate = static_cast<DWORD>(speed);
     control.ByteSize = static_cast<BYTE>(format->DataBits);
     control.Parity = ParityOf(format->Parity);
@@ -140,92 +133,55 @@ public:
       // With five data bits a UART sends one and a half stop bits for "two".
       control.StopBits = control.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
     }
-    if (!SetCommState(line->handle, &control)) return ComResult::SystemFailure;
-    line->bitsPerSecond = speed;
+    if (!SetCommState(line.handle, &control)) return ComResult::SystemFailure;
+    line.bitsPerSecond = speed;
     return ComResult::Ok;
   }
 
-  int sio_flowctrl(int port, int mode) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (mode < 0 || mode > 15) return ComResult::BadParameter;
+  int SetFlow(OpenLine& line, int mode) override {
     DCB control{};
     control.DCBlength = sizeof control;
-    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    if (!GetCommState(line.handle, &control)) return ComResult::SystemFailure;
     control.fOutxCtsFlow = (mode & ComFlow::Cts) != 0 ? TRUE : FALSE;
     control.fRtsControl = (mode & ComFlow::Rts) != 0 ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     control.fOutX = (mode & ComFlow::TxXon) != 0 ? TRUE : FALSE;
     control.fInX = (mode & ComFlow::RxXon) != 0 ? TRUE : FALSE;
-    return SetCommState(line->handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+    return SetCommState(line.handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
   }
 
-  int sio_SetWriteTimeouts(int port, std::int32_t totalMs) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    line->writeTotalMs = totalMs;
-    return ApplyTimeouts(*line) ? ComResult::Ok : ComResult::SystemFailure;
+  int UseTimeouts(const OpenLine& line) override {
+    return ApplyTimeouts(line) ? ComResult::Ok : ComResult::SystemFailure;
   }
 
-  int sio_write(int port, const char* data, int length) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (length < 0 || (length > 0 && data == nullptr)) return ComResult::BadParameter;
+  int Write(OpenLine& line, const char* data, int length) override {
     DWORD written = 0;
-    if (!WriteFile(line->handle, data, static_cast<DWORD>(length), &written, nullptr)) {
+    if (!WriteFile(line.handle, data, static_cast<DWORD>(length), &written, nullptr)) {
       return ComResult::SystemFailure;
     }
     if (written < static_cast<DWORD>(length)) return ComResult::WriteTimeout;
     return static_cast<int>(written);
   }
 
-  int sio_SetReadTimeouts(int port, std::int32_t totalMs, std::int32_t intervalMs) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    line->readTotalMs = totalMs;
-    line->readIntervalMs = intervalMs;
-    return ApplyTimeouts(*line) ? ComResult::Ok : ComResult::SystemFailure;
-  }
-
-  int sio_read(int port, char* buffer, int length) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (length < 0 || (length > 0 && buffer == nullptr)) return ComResult::BadParameter;
+  int Read(OpenLine& line, char* buffer, int length) override {
     DWORD got = 0;
-    if (!ReadFile(line->handle, buffer, static_cast<DWORD>(length), &got, nullptr)) {
+    if (!ReadFile(line.handle, buffer, static_cast<DWORD>(length), &got, nullptr)) {
       return ComResult::SystemFailure;
     }
     return static_cast<int>(got);
   }
 
-  int sio_flush(int port, int selector) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (selector != ComFlush::Input && selector != ComFlush::Output && selector != ComFlush::Both) {
-      return ComResult::BadParameter;
-    }
-    if (selector != ComFlush::Input && !DrainOutput(*line)) return ComResult::SystemFailure;
-    if (selector != ComFlush::Output && !PurgeComm(line->handle, PURGE_RXABORT | PURGE_RXCLEAR)) {
+  int Flush(OpenLine& line, int selector) override {
+    if (selector != ComFlush::Input && !DrainOutput(line)) return ComResult::SystemFailure;
+    if (selector != ComFlush::Output && !PurgeComm(line.handle, PURGE_RXABORT | PURGE_RXCLEAR)) {
       return ComResult::SystemFailure;
     }
     return ComResult::Ok;
   }
 
-  int sio_close(int port) override {
-    const auto found = lines_.find(port);
-    if (found == lines_.end()) return ComResult::BadPort;
-    const OpenLine line = found->second;
-    lines_.erase(found);
+  int CloseDevice(const OpenLine& line) override {
     static_cast<void>(DrainOutput(line));
     return CloseHandle(line.handle) ? ComResult::Ok : ComResult::SystemFailure;
   }
-
-private:
-  OpenLine* Find(int port) {
-    const auto found = lines_.find(port);
-    return found == lines_.end() ? nullptr : &found->second;
-  }
-
-  std::map<int, OpenLine> lines_;
 };
 
 }  // namespace

@@ -29,18 +29,15 @@
 #include "base/settings_store.h"
 #include "base/stop_request.h"
 #include "transport/com_layer.h"
+#include "transport/system_com_layer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Deadline = std::optional<Clock::time_point>;
 
-struct OpenLine {
+struct OpenLine : TComLineSettings {
   int fd = -1;
-  std::int32_t bitsPerSecond = 9600;
-  std::int32_t writeTotalMs = 0;
-  std::int32_t readTotalMs = 0;
-  std::int32_t readIntervalMs = 0;
 };
 
 Deadline DeadlineAfter(std::int32_t milliseconds) {
@@ -249,111 +246,88 @@ void ReleaseHandshake(int fd) {
   static_cast<void>(::tcsetattr(fd, TCSANOW, &attributes));
 }
 
-class TPosixComLayer final : public TComLayer {
+class TPosixComLayer final : public TSystemComLayer<OpenLine> {
 public:
   TPosixComLayer() = default;
   TPosixComLayer(const TPosixComLayer&) = delete;
   TPosixComLayer& operator=(const TPosixComLayer&) = delete;
   ~TPosixComLayer() override {
-    for (const auto& entry : lines_) {
+    for (const auto& entry : OpenLines()) {
       ReleaseHandshake(entry.second.fd);
       static_cast<void>(::tcflush(entry.second.fd, TCOFLUSH));
       ::close(entry.second.fd);
     }
   }
 
-  int sio_open(int port) override {
-    if (port < 1 || port > 255) return ComResult::BadPort;
-    if (lines_.count(port) != 0) return ComResult::OpenFailed;
+protected:
+  std::optional<OpenLine> OpenDevice(int port) override {
     const std::string device = ComDevicePath(port);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return ComResult::OpenFailed;
+    if (fd < 0) return std::nullopt;
     if (!SetRawDefaults(fd) || !RaiseModemLines(fd)) {
       ::close(fd);
-      return ComResult::OpenFailed;
+      return std::nullopt;
     }
     AskForLowLatency(fd);
     AskForNoClosingWait(fd);
-    lines_[port] = OpenLine{fd};
-    return ComResult::Ok;
+    OpenLine line;
+    line.fd = fd;
+    return line;
   }
 
-  int sio_ioctl(int port, int baudCode, int mode) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
+  int SetLineFormat(OpenLine& line, int baudCode, int mode) override {
     const auto speed = SpeedConstant(BaudRateOfCode(baudCode));
     termios attributes{};
     if (!speed) return ComResult::BadParameter;
-    if (::tcgetattr(line->fd, &attributes) != 0) return ComResult::SystemFailure;
+    if (::tcgetattr(line.fd, &attributes) != 0) return ComResult::SystemFailure;
     if (!ApplyLineMode(attributes, mode)) return ComResult::BadParameter;
     ::cfsetispeed(&attributes, *speed);
     ::cfsetospeed(&attributes, *speed);
-    if (!SetLineAttributes(line->fd, attributes)) return ComResult::SystemFailure;
-    line->bitsPerSecond = BaudRateOfCode(baudCode);
+    if (!SetLineAttributes(line.fd, attributes)) return ComResult::SystemFailure;
+    line.bitsPerSecond = BaudRateOfCode(baudCode);
     return ComResult::Ok;
   }
 
-  int sio_flowctrl(int port, int mode) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (mode < 0 || mode > 15) return ComResult::BadParameter;
+  int SetFlow(OpenLine& line, int mode) override {
     if ((mode & ComFlow::Hardware) != 0 && HardwareHandshake == 0) return ComResult::BadParameter;
     termios attributes{};
-    if (::tcgetattr(line->fd, &attributes) != 0) return ComResult::SystemFailure;
+    if (::tcgetattr(line.fd, &attributes) != 0) return ComResult::SystemFailure;
     attributes.c_cflag &= ~HardwareHandshake;
     if ((mode & ComFlow::Hardware) != 0) attributes.c_cflag |= HardwareHandshake;
     attributes.c_iflag &= ~(IXON | IXOFF);
     if ((mode & ComFlow::TxXon) != 0) attributes.c_iflag |= IXON;
     if ((mode & ComFlow::RxXon) != 0) attributes.c_iflag |= IXOFF;
-    return ::tcsetattr(line->fd, TCSANOW, &attributes) == 0 ? ComResult::Ok : ComResult::SystemFailure;
+    return ::tcsetattr(line.fd, TCSANOW, &attributes) == 0 ? ComResult::Ok : ComResult::SystemFailure;
   }
 
-  int sio_SetWriteTimeouts(int port, std::int32_t totalMs) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    line->writeTotalMs = totalMs;
-    return ComResult::Ok;
-  }
+  // The time-outs are this layer's own deadlines, kept with the line.
+  int UseTimeouts(const OpenLine&) override { return ComResult::Ok; }
 
-  int sio_write(int port, const char* data, int length) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (length < 0 || (length > 0 && data == nullptr)) return ComResult::BadParameter;
-    const Deadline deadline = DeadlineAfter(line->writeTotalMs > 0 ? line->writeTotalMs : DefaultWriteTotalMs);
+  int Write(OpenLine& line, const char* data, int length) override {
+    const Deadline deadline = DeadlineAfter(line.writeTotalMs > 0 ? line.writeTotalMs : DefaultWriteTotalMs);
     int written = 0;
     while (written < length) {
-      const ssize_t sent = ::write(line->fd, data + written, static_cast<std::size_t>(length - written));
+      const ssize_t sent = ::write(line.fd, data + written, static_cast<std::size_t>(length - written));
       if (sent > 0) {
         written += static_cast<int>(sent);
         continue;
       }
       if (sent < 0 && errno == EINTR) continue;
       if (sent < 0 && !WouldBlock(errno)) return ComResult::SystemFailure;
-      const WaitOutcome outcome = WaitFor(line->fd, POLLOUT, deadline);
+      const WaitOutcome outcome = WaitFor(line.fd, POLLOUT, deadline);
       if (outcome == WaitOutcome::TimedOut) return ComResult::WriteTimeout;
       if (outcome == WaitOutcome::Failed) return ComResult::SystemFailure;
     }
     return written;
   }
 
-  int sio_SetReadTimeouts(int port, std::int32_t totalMs, std::int32_t intervalMs) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    line->readTotalMs = totalMs;
-    line->readIntervalMs = intervalMs;
-    return ComResult::Ok;
-  }
-
-  int sio_read(int port, char* buffer, int length) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (length < 0 || (length > 0 && buffer == nullptr)) return ComResult::BadParameter;
-    const bool mayWait = line->readTotalMs > 0;
-    const Deadline total = DeadlineAfter(line->readTotalMs);
+  int Read(OpenLine& line, char* buffer, int length) override {
+    const bool mayWait = line.readTotalMs > 0;
+    const Deadline total = DeadlineAfter(line.readTotalMs);
     int count = 0;
     bool pollSaidReady = false;
     while (count < length) {
-      const ssize_t got = ::read(line->fd, buffer + count, static_cast<std::size_t>(length - count));
+      const ssize_t got = ::read(line.fd, buffer + count, static_cast<std::size_t>(length - count));
       if (got > 0) {
         count += static_cast<int>(got);
         pollSaidReady = false;
@@ -365,7 +339,7 @@ public:
       // one fails with EAGAIN. Both mean "not yet". A line that poll() calls
       // ready and that still gives nothing has hung up: the other side is gone.
       if (!mayWait || (got == 0 && pollSaidReady)) break;
-      const WaitOutcome outcome = WaitFor(line->fd, POLLIN, NextByteDeadline(*line, total, count));
+      const WaitOutcome outcome = WaitFor(line.fd, POLLIN, NextByteDeadline(line, total, count));
       if (outcome == WaitOutcome::TimedOut) break;
       if (outcome == WaitOutcome::Failed) return count > 0 ? count : ComResult::SystemFailure;
       pollSaidReady = true;
@@ -373,33 +347,19 @@ public:
     return count;
   }
 
-  int sio_flush(int port, int selector) override {
-    OpenLine* line = Find(port);
-    if (line == nullptr) return ComResult::BadPort;
-    if (selector != ComFlush::Input && selector != ComFlush::Output && selector != ComFlush::Both) {
-      return ComResult::BadParameter;
-    }
-    if (selector != ComFlush::Output && ::tcflush(line->fd, TCIFLUSH) != 0) return ComResult::SystemFailure;
-    if (selector != ComFlush::Input) return DrainOutput(*line);
+  int Flush(OpenLine& line, int selector) override {
+    if (selector != ComFlush::Output && ::tcflush(line.fd, TCIFLUSH) != 0) return ComResult::SystemFailure;
+    if (selector != ComFlush::Input) return DrainOutput(line);
     return ComResult::Ok;
   }
 
-  int sio_close(int port) override {
-    const auto found = lines_.find(port);
-    if (found == lines_.end()) return ComResult::BadPort;
-    const OpenLine line = found->second;
-    lines_.erase(found);
+  int CloseDevice(const OpenLine& line) override {
     static_cast<void>(DrainOutput(line));
     ReleaseHandshake(line.fd);
     return ::close(line.fd) == 0 ? ComResult::Ok : ComResult::SystemFailure;
   }
 
 private:
-  OpenLine* Find(int port) {
-    const auto found = lines_.find(port);
-    return found == lines_.end() ? nullptr : &found->second;
-  }
-
   /// The read ends at the total deadline, or earlier when an interval
   /// time-out is set and the gap after the last byte grows beyond it.
   static Deadline NextByteDeadline(const OpenLine& line, const Deadline& total, int countSoFar) {
@@ -407,8 +367,6 @@ private:
     const auto gapEnd = Clock::now() + std::chrono::milliseconds(line.readIntervalMs);
     return total ? std::min(*total, gapEnd) : gapEnd;
   }
-
-  std::map<int, OpenLine> lines_;
 };
 
 }  // namespace
