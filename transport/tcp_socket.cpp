@@ -1,5 +1,6 @@
 #include "transport/tcp_socket.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -70,4 +71,26 @@ void TClientSocketBase::EndConnect() {
 void TClientSocketBase::MarkClosed(bool wasConnected) {
   connected_ = false;
   if (wasConnected) Notify(events_.OnDisconnect);
+}
+
+int TClientSocketBase::Receive(char* buffer, int size, int timeoutMs) {
+  RequireConnection("recv");
+  if (size <= 0) return 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  for (;;) {
+    if (const auto got = ReceiveOnce(buffer, size)) return *got;
+    if (!WaitUntilReady(false, deadline, "recv")) return 0;
+  }
+}
+
+void TClientSocketBase::Send(std::string_view data, int timeoutMs) {
+  RequireConnection("send");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  while (!data.empty()) {
+    if (const auto done = SendOnce(data)) {
+      data.remove_prefix(*done);
+      continue;
+    }
+    if (!WaitUntilReady(true, deadline, "send")) Fail(codes_.timedOut, "send");
+  }
 }

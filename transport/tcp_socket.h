@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,8 @@ public:
   void SetPort(int port) override { port_ = port; }
   bool Active() const override { return connected_; }
   std::chrono::steady_clock::time_point LastArrival() const override { return lastArrival_; }
+  int Receive(char* buffer, int size, int timeoutMs) override;
+  void Send(std::string_view data, int timeoutMs) override;
 
   /// "Socket error: <message> (<code>), on API '<api>'".
   static std::string ErrorText(const std::string& message, int code, std::string_view api);
@@ -84,6 +87,7 @@ protected:
     int alreadyConnected;
     int invalidArgument;
     int notConnected;
+    int timedOut;
   };
 
   explicit TClientSocketBase(TFaultCodes codes) : codes_(codes) {}
@@ -92,6 +96,16 @@ protected:
   virtual std::string SystemMessage(int code) const = 0;
   /// Closes the socket of a connect that did not come about; never throws.
   virtual void ReleaseUnconnected() noexcept = 0;
+  /// One receive without waiting: the bytes taken (0: the peer ended the
+  /// connection), or nothing when none are there yet. Throws on a failure.
+  virtual std::optional<int> ReceiveOnce(char* buffer, int size) = 0;
+  /// One send without waiting: the bytes the system took, or nothing when
+  /// it has no room yet. Throws on a failure.
+  virtual std::optional<std::size_t> SendOnce(std::string_view data) = 0;
+  /// True when the socket became ready to receive (or, `forSending`, to
+  /// send) before the deadline.
+  virtual bool WaitUntilReady(bool forSending, std::chrono::steady_clock::time_point deadline,
+                              std::string_view api) = 0;
 
   static void Notify(const std::function<void()>& event) {
     if (event) event();

@@ -57,7 +57,7 @@ Clock::time_point ArrivalOf(msghdr& message) {
 
 class TPosixClientSocket final : public TClientSocketBase {
 public:
-  TPosixClientSocket() : TClientSocketBase({EISCONN, EINVAL, ENOTCONN}) {}
+  TPosixClientSocket() : TClientSocketBase({EISCONN, EINVAL, ENOTCONN, ETIMEDOUT}) {}
   TPosixClientSocket(const TPosixClientSocket&) = delete;
   TPosixClientSocket& operator=(const TPosixClientSocket&) = delete;
   ~TPosixClientSocket() override {
@@ -106,41 +106,32 @@ public:
     if (closed != 0 && error != EINTR) Fail(error, "close");
   }
 
-  int Receive(char* buffer, int size, int timeoutMs) override {
-    RequireConnection("recv");
-    if (size <= 0) return 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    for (;;) {
-      const ssize_t got = ReceiveStamped(buffer, size);
-      if (got >= 0) return static_cast<int>(got);  // 0: the peer ended the connection
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "recv");
-      if (!WaitFor(POLLIN, deadline, "recv")) return 0;
-    }
-  }
-
-  void Send(std::string_view data, int timeoutMs) override {
-    RequireConnection("send");
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-      const ssize_t done = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-      if (done > 0) {
-        sent += static_cast<std::size_t>(done);
-        continue;
-      }
-      if (done < 0 && errno == EINTR) continue;
-      if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "send");
-      if (!WaitFor(POLLOUT, deadline, "send")) Fail(ETIMEDOUT, "send");
-    }
-  }
-
 private:
   std::string SystemMessage(int code) const override { return std::strerror(code); }
 
   void ReleaseUnconnected() noexcept override {
     ::close(fd_);
     fd_ = -1;
+  }
+
+  std::optional<int> ReceiveOnce(char* buffer, int size) override {
+    for (;;) {
+      const ssize_t got = ReceiveStamped(buffer, size);
+      if (got >= 0) return static_cast<int>(got);
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "recv");
+      return std::nullopt;
+    }
+  }
+
+  std::optional<std::size_t> SendOnce(std::string_view data) override {
+    for (;;) {
+      const ssize_t done = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+      if (done > 0) return static_cast<std::size_t>(done);
+      if (done < 0 && errno == EINTR) continue;
+      if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK) Fail(errno, "send");
+      return std::nullopt;
+    }
   }
 
   /// One recvmsg(); bytes it takes set the arrival time.
@@ -176,12 +167,11 @@ private:
     if (error != 0) FailAndRelease(error, "connect");
   }
 
-  /// True when the descriptor became ready for `events` before the deadline.
   // A stop request (a signal interrupts poll) ends the wait with a failure.
-  bool WaitFor(short events, Clock::time_point deadline, std::string_view api) {
+  bool WaitUntilReady(bool forSending, Clock::time_point deadline, std::string_view api) override {
     for (;;) {
       ThrowIfStopRequested();
-      pollfd watched{fd_, events, 0};
+      pollfd watched{fd_, static_cast<short>(forSending ? POLLOUT : POLLIN), 0};
       const int ready = ::poll(&watched, 1, MillisecondsUntil(deadline));
       if (ready > 0) return true;
       if (ready == 0) return false;

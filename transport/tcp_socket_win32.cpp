@@ -59,7 +59,7 @@ timeval TimeValueUntil(Clock::time_point deadline) {
 
 class TWin32ClientSocket final : public TClientSocketBase {
 public:
-  TWin32ClientSocket() : TClientSocketBase({WSAEISCONN, WSAEINVAL, WSAENOTCONN}) { StartWindowsSockets(); }
+  TWin32ClientSocket() : TClientSocketBase({WSAEISCONN, WSAEINVAL, WSAENOTCONN, WSAETIMEDOUT}) { StartWindowsSockets(); }
   TWin32ClientSocket(const TWin32ClientSocket&) = delete;
   TWin32ClientSocket& operator=(const TWin32ClientSocket&) = delete;
   ~TWin32ClientSocket() override {
@@ -103,45 +103,32 @@ public:
     if (closed != 0) Fail(error, "closesocket");
   }
 
-  int Receive(char* buffer, int size, int timeoutMs) override {
-    RequireConnection("recv");
-    if (size <= 0) return 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    for (;;) {
-      const int got = recv(socket_, buffer, size, 0);
-      // Windows keeps no arrival stamp for a stream socket: the bytes count
-      // as come when they are taken.
-      if (got > 0) SetLastArrival(Clock::now());
-      if (got >= 0) return got;  // 0: the peer ended the connection
-      const int error = WSAGetLastError();
-      if (error != WSAEWOULDBLOCK) Fail(error, "recv");
-      if (!WaitFor(false, deadline, "recv")) return 0;
-    }
-  }
-
-  void Send(std::string_view data, int timeoutMs) override {
-    RequireConnection("send");
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-      const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - sent, 1 << 30));
-      const int done = send(socket_, data.data() + sent, chunk, 0);
-      if (done > 0) {
-        sent += static_cast<std::size_t>(done);
-        continue;
-      }
-      const int error = done < 0 ? WSAGetLastError() : WSAEWOULDBLOCK;
-      if (error != WSAEWOULDBLOCK) Fail(error, "send");
-      if (!WaitFor(true, deadline, "send")) Fail(WSAETIMEDOUT, "send");
-    }
-  }
-
 private:
   std::string SystemMessage(int code) const override { return SystemErrorMessage(code); }
 
   void ReleaseUnconnected() noexcept override {
     closesocket(socket_);
     socket_ = INVALID_SOCKET;
+  }
+
+  std::optional<int> ReceiveOnce(char* buffer, int size) override {
+    const int got = recv(socket_, buffer, size, 0);
+    // Windows keeps no arrival stamp for a stream socket: the bytes count
+    // as come when they are taken.
+    if (got > 0) SetLastArrival(Clock::now());
+    if (got >= 0) return got;  // 0: the peer ended the connection
+    const int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK) Fail(error, "recv");
+    return std::nullopt;
+  }
+
+  std::optional<std::size_t> SendOnce(std::string_view data) override {
+    const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 30));
+    const int done = send(socket_, data.data(), chunk, 0);
+    if (done > 0) return static_cast<std::size_t>(done);
+    const int error = done < 0 ? WSAGetLastError() : WSAEWOULDBLOCK;
+    if (error != WSAEWOULDBLOCK) Fail(error, "send");
+    return std::nullopt;
   }
 
   void WaitForConnection(int timeoutMs) {
@@ -166,8 +153,7 @@ private:
     if (FD_ISSET(socket_, &failed)) FailAndRelease(WSAECONNREFUSED, "connect");
   }
 
-  /// True when the socket became ready (for writing when `forWriting`) before the deadline.
-  bool WaitFor(bool forWriting, Clock::time_point deadline, std::string_view api) {
+  bool WaitUntilReady(bool forWriting, Clock::time_point deadline, std::string_view api) override {
     fd_set watched;
     FD_ZERO(&watched);
     FD_SET(socket_, &watched);
