@@ -5,28 +5,10 @@
 #include <string>
 
 #include "base/kom_error.h"
+#include "protocol/card_reader_codes.h"
 #include "transport/port.h"
 
 namespace {
-
-constexpr char Greeting = '\x06';
-constexpr char Zero = '\x00';
-constexpr char AllOnes = '\xFF';
-constexpr char BusStart = '\x10';
-constexpr char BusStop = '\x11';
-constexpr char SendByte = '\x13';
-constexpr char ReadBytes = '\x14';
-constexpr char WriteBytes = '\x15';
-constexpr char StatusQuery = '\x18';
-constexpr char CardForWriting = '\xA0';
-constexpr char CardForReading = '\xA1';
-constexpr char ReaderFailureReply = '\xA5';
-
-constexpr std::uint8_t CardPresentBit = 0x40;
-constexpr std::uint8_t CommunicationErrorBit = 0x04;
-constexpr std::uint8_t CommandOrAckErrorBit = 0x08;
-constexpr std::uint8_t PulledOutBit = 0x10;
-constexpr std::uint8_t WronglyInsertedStatus = 0x31;
 
 constexpr int DrainReadMs = 100;
 constexpr auto DrainLimit = std::chrono::milliseconds(1000);
@@ -43,22 +25,23 @@ void CheckReceived(int result, const std::string& answer, int count) {
   if (result != PortResult::Done || answer.size() != static_cast<std::size_t>(count)) RaiseError(ErrorNumber::LineFailure);
 }
 
-std::string Exchange(TPort& port, char command, int replyLength) {
+std::string Exchange(TPort& port, std::uint8_t command, int replyLength) {
   std::string answer;
-  const int result = port.WriteRead(std::string_view(&command, 1), answer, replyLength);
+  const char byte = static_cast<char>(command);
+  const int result = port.WriteRead(std::string_view(&byte, 1), answer, replyLength);
   CheckReceived(result, answer, replyLength);
   return answer;
 }
 
-void Echo(TPort& port, char byte) {
-  if (Exchange(port, byte, 1)[0] != byte) RaiseError(ErrorNumber::BadCardReply);
+void Echo(TPort& port, std::uint8_t byte) {
+  if (ByteAt(Exchange(port, byte, 1), 0) != byte) RaiseError(ErrorNumber::BadCardReply);
 }
 
 /// Sends `command` for a 3-byte reply: the command, the status, and a byte
 /// that makes the last two sum to 0. Returns the status.
-std::uint8_t StatusReply(TPort& port, char command) {
+std::uint8_t StatusReply(TPort& port, std::uint8_t command) {
   const std::string reply = Exchange(port, command, 3);
-  if (reply[0] != command) RaiseError(ErrorNumber::BadCardReply);
+  if (ByteAt(reply, 0) != command) RaiseError(ErrorNumber::BadCardReply);
   if (!SumIsZero(std::string_view(reply).substr(1))) RaiseError(ErrorNumber::BadCheckBytes);
   return ByteAt(reply, 1);
 }
@@ -72,10 +55,10 @@ void DrainLine(TPort& port) {
 }
 
 void CheckReaderStatus(std::uint8_t status) {
-  if ((status & CardPresentBit) == 0) RaiseError(ErrorNumber::NoCard);
-  if ((status & CommunicationErrorBit) != 0) RaiseError(ErrorNumber::CardStatusLineFailure);
-  if ((status & CommandOrAckErrorBit) != 0) RaiseError(ErrorNumber::CardStatusCommandError);
-  if ((status & PulledOutBit) != 0) RaiseError(ErrorNumber::CardRemovedBadly);
+  if ((status & CardStatus::CardPresentBit) == 0) RaiseError(ErrorNumber::NoCard);
+  if ((status & CardStatus::CommunicationErrorBit) != 0) RaiseError(ErrorNumber::CardStatusLineFailure);
+  if ((status & CardStatus::CommandOrAckErrorBit) != 0) RaiseError(ErrorNumber::CardStatusCommandError);
+  if ((status & CardStatus::PulledOutBit) != 0) RaiseError(ErrorNumber::CardRemovedBadly);
 }
 
 void CheckRange(int start, int length) {
@@ -87,14 +70,14 @@ void CheckRange(int start, int length) {
 
 /// Selects the card for writing and sets its address to `start`.
 void AddressCard(TPort& port, int start) {
-  Echo(port, BusStart);
-  Echo(port, SendByte);
-  Echo(port, CardForWriting);
-  if (StatusReply(port, StatusQuery) == WronglyInsertedStatus) RaiseError(ErrorNumber::CardInsertedBadly);
+  Echo(port, CardByte::BusStart);
+  Echo(port, CardByte::SendByte);
+  Echo(port, CardByte::CardForWriting);
+  if (StatusReply(port, CardByte::StatusQuery) == CardStatus::WronglyInserted) RaiseError(ErrorNumber::CardInsertedBadly);
   port.Pause(StepPauseMs);
-  Echo(port, SendByte);
-  Echo(port, static_cast<char>(start));
-  StatusReply(port, StatusQuery);
+  Echo(port, CardByte::SendByte);
+  Echo(port, static_cast<std::uint8_t>(start));
+  StatusReply(port, CardByte::StatusQuery);
 }
 
 }  // namespace
@@ -107,23 +90,23 @@ bool SumIsZero(std::string_view bytes) {
 
 void StartCardExchange(TPort& port) {
   DrainLine(port);
-  Echo(port, Greeting);
-  Echo(port, Zero);
-  Echo(port, AllOnes);
-  CheckReaderStatus(StatusReply(port, Zero));
+  Echo(port, CardByte::Greeting);
+  Echo(port, CardByte::Zero);
+  Echo(port, CardByte::AllOnes);
+  CheckReaderStatus(StatusReply(port, CardByte::Zero));
 }
 
 bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool verify) {
   CheckRange(start, length);
   AddressCard(port, start);
   port.Pause(StepPauseMs);
-  Echo(port, BusStart);
-  Echo(port, SendByte);
-  Echo(port, CardForReading);
-  StatusReply(port, StatusQuery);
+  Echo(port, CardByte::BusStart);
+  Echo(port, CardByte::SendByte);
+  Echo(port, CardByte::CardForReading);
+  StatusReply(port, CardByte::StatusQuery);
   port.Pause(StepPauseMs);
-  Echo(port, ReadBytes);
-  Echo(port, static_cast<char>(length));
+  Echo(port, CardByte::ReadBytes);
+  Echo(port, static_cast<std::uint8_t>(length));
 
   std::string data;
   CheckReceived(port.Read(data, length + 1, false, BlockReadMs), data, length + 1);
@@ -135,7 +118,7 @@ bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool v
     if (verify && byte != cell) same = false;
     cell = byte;
   }
-  Echo(port, BusStop);
+  Echo(port, CardByte::BusStop);
   return same;
 }
 
@@ -143,18 +126,18 @@ void WriteCardBlock(TPort& port, const TCardImage& image, int start, int length)
   CheckRange(start, length);
   AddressCard(port, start);
   port.Pause(StepPauseMs);
-  Echo(port, WriteBytes);
-  Echo(port, static_cast<char>(length));
+  Echo(port, CardByte::WriteBytes);
+  Echo(port, static_cast<std::uint8_t>(length));
   for (int i = 0; i < length; ++i) {
-    Echo(port, static_cast<char>(image[static_cast<std::size_t>(start + i)]));
+    Echo(port, image[static_cast<std::size_t>(start + i)]);
     port.Pause(StepPauseMs);
   }
   port.Pause(WriteEndPauseMs);
-  Echo(port, BusStop);
+  Echo(port, CardByte::BusStop);
 }
 
 void EndCardExchange(TPort& port) {
-  const char reply = Exchange(port, Zero, 1)[0];
-  if (reply == ReaderFailureReply) RaiseError(ErrorNumber::CardLineFailure);
-  if (reply != Zero) RaiseError(ErrorNumber::BadCardReply);
+  const std::uint8_t reply = ByteAt(Exchange(port, CardByte::Zero, 1), 0);
+  if (reply == CardByte::FailureReply) RaiseError(ErrorNumber::CardLineFailure);
+  if (reply != CardByte::Zero) RaiseError(ErrorNumber::BadCardReply);
 }

@@ -5,19 +5,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "protocol/card_reader_codes.h"
+
 namespace {
 
-constexpr std::uint8_t Greeting = 0x06;
-constexpr std::uint8_t Zero = 0x00;
-constexpr std::uint8_t AllOnes = 0xFF;
-constexpr std::uint8_t BusStart = 0x10;
-constexpr std::uint8_t BusStop = 0x11;
-constexpr std::uint8_t SendByte = 0x13;
-constexpr std::uint8_t ReadBytes = 0x14;
-constexpr std::uint8_t WriteBytes = 0x15;
-constexpr std::uint8_t StatusQuery = 0x18;
-constexpr std::uint8_t EndFailure = 0xA5;
-constexpr std::uint8_t WronglyInsertedStatus = 0x31;
 constexpr int SessionOpen = 4;
 
 std::uint8_t Negated(std::uint8_t value) { return static_cast<std::uint8_t>(0x100 - value); }
@@ -95,30 +86,30 @@ void TCardReaderEmulator::Take(std::uint8_t byte) {
 
 void TCardReaderEmulator::TakeCommand(std::uint8_t byte) {
   switch (byte) {
-    case Zero: return TakeZero();
-    case Greeting:
+    case CardByte::Zero: return TakeZero();
+    case CardByte::Greeting:
       greeting_ = 1;
       return Echo(byte);
-    case AllOnes:
+    case CardByte::AllOnes:
       if (greeting_ == 2) greeting_ = 3;
       return Echo(byte);
-    case BusStart:
+    case CardByte::BusStart:
       afterStart_ = true;
       return Echo(byte);
-    case BusStop:
+    case CardByte::BusStop:
       Echo(byte);
       if (written_) SaveCard();
       return;
-    case SendByte:
+    case CardByte::SendByte:
       expect_ = Expect::BusByte;
       return Echo(byte);
-    case ReadBytes:
+    case CardByte::ReadBytes:
       expect_ = Expect::ReadLength;
       return Echo(byte);
-    case WriteBytes:
+    case CardByte::WriteBytes:
       expect_ = Expect::WriteLength;
       return Echo(byte);
-    case StatusQuery: return SendStatus(StatusQuery, options_.InsertedWrongly ? WronglyInsertedStatus : options_.Status);
+    case CardByte::StatusQuery: return SendStatus(CardByte::StatusQuery, options_.InsertedWrongly ? CardStatus::WronglyInserted : options_.Status);
     default: return Echo(byte);
   }
 }
@@ -128,18 +119,18 @@ void TCardReaderEmulator::TakeCommand(std::uint8_t byte) {
 void TCardReaderEmulator::TakeZero() {
   if (greeting_ == 1) {
     greeting_ = 2;
-    return Echo(Zero);
+    return Echo(CardByte::Zero);
   }
   if (greeting_ == 3) {
     greeting_ = SessionOpen;
-    return SendStatus(Zero, options_.Status);
+    return SendStatus(CardByte::Zero, options_.Status);
   }
   if (greeting_ == SessionOpen) {
     greeting_ = 0;
     if (options_.EndWithA5) log_.Note("fault: end answered A5");
-    return Send(options_.EndWithA5 ? EndFailure : Zero);
+    return Send(options_.EndWithA5 ? CardByte::FailureReply : CardByte::Zero);
   }
-  Echo(Zero);
+  Echo(CardByte::Zero);
 }
 
 void TCardReaderEmulator::TakeBusByte(std::uint8_t byte) {
