@@ -9,6 +9,7 @@
 #include "base/communication_log.h"
 #include "base/precise_wait.h"
 #include "base/stop_request.h"
+#include "transport/ff_doubling.h"
 
 std::int32_t WritePause = 0;
 
@@ -19,10 +20,7 @@ constexpr int ModemSlot = 3;
 constexpr int ExtraReadCount = 5;
 constexpr int SocketCloseAttempts = 4;
 constexpr int SingleByteWaitMs = 200;
-constexpr std::int32_t FirstDoublingPort = 14000;
-constexpr std::int32_t LastDoublingPort = 14009;
 constexpr char NotConnectedText[] = "Socket error: not connected";
-constexpr char Ff = '\xFF';
 
 [[noreturn]] void RaiseStepFailure(std::string_view step, int code) {
   throw std::runtime_error(std::string(step) + ": " + std::to_string(code));
@@ -37,16 +35,6 @@ void CheckOpenStep(std::string_view step, int result) {
   if (result == ComResult::Ok) return;
   LogLine("ERROR " + std::string(step) + ": " + std::to_string(result));
   RaiseStepFailure(step, result);
-}
-
-std::string WithDoubledFf(std::string_view data) {
-  std::string doubled;
-  doubled.reserve(data.size() * 2);
-  for (const char byte : data) {
-    doubled += byte;
-    if (byte == Ff) doubled += Ff;
-  }
-  return doubled;
 }
 
 int CheckedLength(std::string_view data) {
@@ -100,7 +88,7 @@ TPort::~TPort() {
 bool TPort::TcpMode() const { return settings_ != nullptr && settings_->UseTcp && slot_ == TcpSlot; }
 
 bool TPort::DoublesFf() const {
-  return settings_ != nullptr && settings_->IpPort >= FirstDoublingPort && settings_->IpPort <= LastDoublingPort;
+  return settings_ != nullptr && TFfDoubling::AppliesTo(settings_->IpPort);
 }
 
 int TPort::ComPortNumber() const { return openComPort_; }
@@ -244,7 +232,7 @@ void TPort::PauseBeforeWrite() const {
 
 int TPort::WriteTcp(std::string_view data) {
   if (!stream_) RaiseWith("SocketWrite: ", NotConnectedText);
-  const std::string wire = DoublesFf() ? WithDoubledFf(data) : std::string(data);
+  const std::string wire = DoublesFf() ? TFfDoubling::Double(data) : std::string(data);
   try {
     stream_->Write(wire);
   } catch (const std::exception& failure) {
@@ -296,7 +284,7 @@ int TPort::ReadTcp(std::string& answer, int count, int timeoutMs) {
         continue;
       }
       answer += byte;
-      discardNext = undouble && byte == Ff;
+      discardNext = undouble && byte == TFfDoubling::Ff;
     }
   } catch (const std::exception& failure) {
     RaiseWith("SocketRead: ", failure.what());

@@ -18,7 +18,7 @@
 #include <system_error>
 
 #include "base/precise_wait.h"
-#include "tools/mervsim/ff_doubling.h"
+#include "transport/ff_doubling.h"
 #include "tools/mervsim/hayes_modem.h"
 #include "tools/mervsim/line_pacer.h"
 #include "tools/mervsim/line_device.h"

@@ -12,6 +12,8 @@ inline constexpr int LastDoublingPort = 14009;
 
 class TFfDoubling {
 public:
+  static constexpr char Ff = '\xFF';
+
   static bool AppliesTo(int tcpPort) { return tcpPort >= FirstDoublingPort && tcpPort <= LastDoublingPort; }
 
   /// Every FFh byte twice.

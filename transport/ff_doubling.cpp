@@ -1,8 +1,4 @@
-#include "tools/mervsim/ff_doubling.h"
-
-namespace {
-constexpr char Ff = '\xFF';
-}
+#include "transport/ff_doubling.h"
 
 std::string TFfDoubling::Double(std::string_view bytes) {
   std::string doubled;
