@@ -4,6 +4,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "base/split_text.h"
+
 namespace {
 
 constexpr std::string_view DefaultComSpeed = "19200";
@@ -12,16 +14,6 @@ constexpr int HighestComLine = 255;
 
 [[noreturn]] void Refuse(std::string_view text, const std::string& why) {
   throw std::invalid_argument("line \"" + std::string(text) + "\": " + why);
-}
-
-std::vector<std::string_view> SplitColons(std::string_view text) {
-  std::vector<std::string_view> parts;
-  for (std::size_t start = 0;;) {
-    const auto colon = text.find(':', start);
-    parts.push_back(text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start));
-    if (colon == std::string_view::npos) return parts;
-    start = colon + 1;
-  }
 }
 
 int Number(std::string_view whole, std::string_view part, std::string_view what, int highest) {
@@ -48,7 +40,7 @@ void CheckParameterValue(std::string_view whole, std::string_view value, std::st
 }  // namespace
 
 TRegisterLine TRegisterLine::Parse(std::string_view text) {
-  const auto parts = SplitColons(text);
+  const auto parts = SplitText(text, ':');
   TRegisterLine line;
   line.text_ = std::string(text);
   if (parts[0] == "tcp" && parts.size() == 3) {

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "base/split_text.h"
 #include "model/model_list.h"
 #include "protocol/link_protocol.h"
 
@@ -225,16 +226,6 @@ std::uint8_t HexByte(std::string_view text, std::string_view option) {
   return static_cast<std::uint8_t>(value);
 }
 
-std::vector<std::string_view> SplitColons(std::string_view text) {
-  std::vector<std::string_view> parts;
-  for (std::size_t start = 0;;) {
-    const auto colon = text.find(':', start);
-    parts.push_back(text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start));
-    if (colon == std::string_view::npos) return parts;
-    start = colon + 1;
-  }
-}
-
 // "2", "0.250", "1.5": thousandths.
 std::int64_t SaleQuantity(std::string_view text, std::string_view whole) {
   const auto point = text.find('.');
@@ -257,7 +248,7 @@ TSaleOrder ParseSale(std::string_view value) {
   TSaleOrder order;
   for (std::size_t start = 0; start <= value.size();) {
     const auto comma = std::min(value.find(',', start), value.size());
-    const auto parts = SplitColons(value.substr(start, comma - start));
+    const auto parts = SplitText(value.substr(start, comma - start), ':');
     std::int64_t code = 0;
     const auto [end, error] = std::from_chars(parts[0].data(), parts[0].data() + parts[0].size(), code);
     if (parts.size() > 2 || parts[0].empty() || error != std::errc() || end != parts[0].data() + parts[0].size() ||
@@ -271,7 +262,7 @@ TSaleOrder ParseSale(std::string_view value) {
 }
 
 void ParseBadCheck(std::string_view value, TFaultOptions& faults) {
-  const auto parts = SplitColons(value);
+  const auto parts = SplitText(value, ':');
   if (parts.size() > 2) Refuse("--bad-check: \"" + std::string(value) + "\" is not K or K:N");
   faults.BadCheckRecord = Number(parts[0], "--bad-check", 1, 1'000'000);
   faults.BadCheckSends = parts.size() == 2 ? Number(parts[1], "--bad-check", 1, 1'000'000) : 1;
@@ -279,7 +270,7 @@ void ParseBadCheck(std::string_view value, TFaultOptions& faults) {
 
 TStatusReplyRule ParseStatusReply(std::string_view value) {
   constexpr std::string_view option = "--status-reply";
-  auto parts = SplitColons(value);
+  auto parts = SplitText(value, ':');
   TStatusReplyRule rule;
   const std::string target = Upper(parts.front());
   std::size_t next = 1;
@@ -306,7 +297,7 @@ TStatusReplyRule ParseStatusReply(std::string_view value) {
 }
 
 TTcpRange ParseTcpRange(std::string_view value) {
-  const auto parts = SplitColons(value);
+  const auto parts = SplitText(value, ':');
   if (parts.size() != 2) Refuse("--tcp-range: \"" + std::string(value) + "\" is not FIRST:COUNT");
   TTcpRange range;
   range.First = Number(parts[0], "--tcp-range", 1, HighestPort);
