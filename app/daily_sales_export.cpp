@@ -9,6 +9,7 @@
 #include "base/durable_file.h"
 #include "base/input_file.h"
 #include "base/kom_error.h"
+#include "base/local_clock.h"
 #include "base/safe_output_file.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -68,14 +69,7 @@ std::string ComposeExportFileName(const CommandParameters& parameters, const std
 }
 
 std::string ComposeExportFileName(const CommandParameters& parameters) {
-  const std::time_t now = std::time(nullptr);
-  std::tm today{};
-#ifdef _WIN32
-  localtime_s(&today, &now);
-#else
-  localtime_r(&now, &today);
-#endif
-  return ComposeExportFileName(parameters, today);
+  return ComposeExportFileName(parameters, LocalTimeNow());
 }
 
 std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator) {

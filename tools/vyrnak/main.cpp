@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/input_file.h"
+#include "base/local_clock.h"
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/settings_store.h"
@@ -102,13 +103,7 @@ std::string ReadDocument(const fs::path& path) {
 }
 
 std::string LocalTime(const char* format) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalTimeNow();
   char text[32];
   return std::strftime(text, sizeof text, format, &local) > 0 ? text : "";
 }
