@@ -17,3 +17,10 @@ std::string QuotedCommandLineArgument(const std::string& argument) {
   quoted.append(backslashes * 2, '\\');
   return quoted + "\"";
 }
+
+std::vector<char*> ArgumentPointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (auto& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}

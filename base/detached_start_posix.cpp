@@ -4,6 +4,7 @@
 // process reaps only the child. posix_spawn returns once the program has been
 // executed or its execution failed (glibc reports a failed exec as its result),
 // so the wait for the child is bounded.
+#include "base/command_line_argument.h"
 #include "base/detached_start.h"
 
 #include <fcntl.h>
@@ -19,13 +20,6 @@ namespace {
 
 constexpr int StartedStatus = 0;
 constexpr int FailedStatus = 127;
-
-std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
-  std::vector<char*> vector;
-  for (auto& argument : arguments) vector.push_back(argument.data());
-  vector.push_back(nullptr);
-  return vector;
-}
 
 /// The spawn settings: a session of its own and, when asked, quiet streams.
 /// Prepared before the fork, so that the child only spawns.
@@ -66,7 +60,7 @@ private:
 bool StartDetached(const TDetachedStart& start) {
   if (start.Arguments.empty()) return false;
   std::vector<std::string> arguments = start.Arguments;
-  const auto argv = ArgumentVector(arguments);
+  const auto argv = ArgumentPointers(arguments);
   const TSpawnSettings settings(start.QuietStreams);
   const pid_t child = ::fork();
   if (child < 0) return false;

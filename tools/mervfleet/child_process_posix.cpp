@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/command_line_argument.h"
 #include "tools/mervfleet/child_process.h"
 
 extern char** environ;
@@ -52,13 +53,6 @@ std::vector<std::string> ChildEnvironment(const TChildStart& start) {
   }
   for (const auto& [name, value] : start.Environment) variables.push_back(name + "=" + value);
   return variables;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (auto& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
 }
 
 // Frees the spawn's file actions and attributes however the start ends.
@@ -123,8 +117,8 @@ TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandl
   std::vector<std::string> arguments{start.Program};
   arguments.insert(arguments.end(), start.Arguments.begin(), start.Arguments.end());
   std::vector<std::string> environment = ChildEnvironment(start);
-  const auto argumentPointers = Pointers(arguments);
-  const auto environmentPointers = Pointers(environment);
+  const auto argumentPointers = ArgumentPointers(arguments);
+  const auto environmentPointers = ArgumentPointers(environment);
   pid_t pid = -1;
   const int result = ::posix_spawn(&pid, start.Program.c_str(), setup.Actions(), setup.Attributes(),
                                    argumentPointers.data(), environmentPointers.data());
