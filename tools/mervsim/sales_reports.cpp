@@ -39,6 +39,17 @@ struct TSum {
   }
 };
 
+/// Adds every sale line of the receipts to the sum `sumFor(receipt, line)`
+/// picks for it (none: the line is left out).
+template <typename SumFor>
+void AddEveryLine(const std::vector<TReceipt>& receipts, SumFor sumFor) {
+  for (const auto& receipt : receipts) {
+    for (const auto& line : receipt.Lines) {
+      if (TSum* sum = sumFor(receipt, line)) sum->AddLine(line);
+    }
+  }
+}
+
 std::int64_t VatOf(std::int64_t gross, int rate) {
   return (gross * rate + (PercentHundredths + rate) / 2) / (PercentHundredths + rate);
 }
@@ -130,13 +141,11 @@ std::vector<std::string> Financial(const std::vector<TReceipt>& receipts, const 
 
 std::vector<std::string> Departments(const std::vector<TReceipt>& receipts) {
   std::map<int, TSum> sums;
-  for (const auto& receipt : receipts) {
-    for (const auto& line : receipt.Lines) {
-      auto& sum = sums[line.Department];
-      sum.AddLine(line);
-      sum.Group = line.MainGroup;
-    }
-  }
+  AddEveryLine(receipts, [&](const TReceipt&, const TSaleLine& line) {
+    TSum& sum = sums[line.Department];
+    sum.Group = line.MainGroup;
+    return &sum;
+  });
   std::vector<std::string> out;
   for (const auto& [department, sum] : sums) out.push_back(SalesLineRecord(department, 0, sum));
   return out;
@@ -155,14 +164,12 @@ std::string PluSumRecord(int pluNumber, const TSum& sum, const TReportContext& c
 
 std::vector<std::string> Plus(const std::vector<TReceipt>& receipts, const TReportContext& context) {
   std::map<int, TSum> sums;
-  for (const auto& receipt : receipts) {
-    for (const auto& line : receipt.Lines) {
-      auto& sum = sums[line.PluNumber];
-      sum.AddLine(line);
-      sum.Code = line.Code;
-      sum.Group = line.Department;
-    }
-  }
+  AddEveryLine(receipts, [&](const TReceipt&, const TSaleLine& line) {
+    TSum& sum = sums[line.PluNumber];
+    sum.Code = line.Code;
+    sum.Group = line.Department;
+    return &sum;
+  });
   std::vector<std::string> out;
   for (const auto& [number, sum] : sums) out.push_back(PluSumRecord(number, sum, context));
   return out;
@@ -170,13 +177,11 @@ std::vector<std::string> Plus(const std::vector<TReceipt>& receipts, const TRepo
 
 std::vector<std::string> OperatorPlus(const std::vector<TReceipt>& receipts) {
   std::map<int, std::map<int, TSum>> sums;
-  for (const auto& receipt : receipts) {
-    for (const auto& line : receipt.Lines) {
-      auto& sum = sums[receipt.Operator][line.PluNumber];
-      sum.AddLine(line);
-      sum.Group = line.Department;
-    }
-  }
+  AddEveryLine(receipts, [&](const TReceipt& receipt, const TSaleLine& line) {
+    TSum& sum = sums[receipt.Operator][line.PluNumber];
+    sum.Group = line.Department;
+    return &sum;
+  });
   std::vector<std::string> out;
   for (const auto& [person, plus] : sums) {
     int place = 0;
@@ -289,14 +294,12 @@ std::optional<std::string> PluRecord(std::int64_t code, int pluNumber, int depar
   TSum sum;
   sum.Code = code;
   sum.Group = department;
-  for (const auto& receipt : receipts) {
-    for (const auto& line : receipt.Lines) {
-      if (line.Code != code) continue;
-      sum.AddLine(line);
-      pluNumber = line.PluNumber;
-      sum.Group = line.Department;
-    }
-  }
+  AddEveryLine(receipts, [&](const TReceipt&, const TSaleLine& line) -> TSum* {
+    if (line.Code != code) return nullptr;
+    pluNumber = line.PluNumber;
+    sum.Group = line.Department;
+    return &sum;
+  });
   if (pluNumber == 0) return std::nullopt;
   return PluSumRecord(pluNumber, sum, context);
 }
