@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "tools/mervsim/report_record.h"
+#include "tools/mervsim/record_field.h"
 
 namespace {
 
@@ -72,9 +73,5 @@ std::string TJournalRecord::Hex() const {
 }
 
 void TJournalRecord::Put(int position, const std::string& bytes) {
-  if (position < 2 || position - 1 + static_cast<int>(bytes.size()) > Length) {
-    throw std::out_of_range("journal field at byte " + std::to_string(position) + " of " +
-                            std::to_string(bytes.size()) + " bytes lies outside the record");
-  }
-  bytes_.replace(static_cast<std::size_t>(position - 1), bytes.size(), bytes);
+  PutRecordField(bytes_, position, bytes, 2, Length, "journal");
 }

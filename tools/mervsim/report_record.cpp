@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "model/check_bytes.h"
+#include "tools/mervsim/record_field.h"
 
 namespace {
 
@@ -57,9 +58,5 @@ std::string TReportRecord::Finish() const {
 }
 
 void TReportRecord::Put(int first, const std::string& bytes) {
-  if (first < 1 || first - 1 + static_cast<int>(bytes.size()) > DataLength) {
-    throw std::out_of_range("report field at byte " + std::to_string(first) + " of " +
-                            std::to_string(bytes.size()) + " bytes lies outside the record");
-  }
-  bytes_.replace(static_cast<std::size_t>(first - 1), bytes.size(), bytes);
+  PutRecordField(bytes_, first, bytes, 1, DataLength, "report");
 }
