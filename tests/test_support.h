@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,28 @@ std::string WithPlatformSeparators(std::string path);
 
 /// A byte string from byte values: Bytes({0xD3, 0x06}).
 std::string Bytes(std::initializer_list<int> values);
+
+/// Random test values from a seeded generator: the same seed, the same values.
+class RandomValues {
+public:
+  explicit RandomValues(unsigned seed) : random_(seed) {}
+
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+  /// `count` characters, each drawn from `letters`.
+  std::string Drawn(std::string_view letters, int count) {
+    std::string text;
+    const int last = static_cast<int>(letters.size()) - 1;
+    for (int i = 0; i < count; ++i) text += letters[static_cast<std::size_t>(Between(0, last))];
+    return text;
+  }
+
+  std::string Digits(int count) { return Drawn("0123456789", count); }
+  std::string HexDigits(int count) { return Drawn("0123456789ABCDEF", count); }
+
+protected:
+  std::mt19937 random_;
+};
 
 /// A fresh directory under the system's temporary folder, removed with the object.
 class TempDir {
@@ -64,6 +87,13 @@ ProcessResult RunProcess(const std::filesystem::path& program, const std::vector
 [[noreturn]] void ExecInChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                               const std::map<std::string, std::string>& environment = {},
                               const std::filesystem::path& workingDirectory = {});
+
+/// POSIX: reads up to `count` bytes from a descriptor, waiting at most
+/// `timeoutMs` in all.
+std::string ReceiveFrom(int fd, std::size_t count, int timeoutMs);
+
+/// POSIX: writes all bytes to a descriptor, or throws.
+void SendTo(int fd, std::string_view bytes);
 
 /// A program started in the background, standard input empty, whose first
 /// line of standard output is read at start; stopped (SIGTERM, then SIGKILL

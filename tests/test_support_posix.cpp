@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -29,6 +30,28 @@ std::string ReadAll(int fd) {
 }
 
 }  // namespace
+
+std::string ReceiveFrom(int fd, std::size_t count, int timeoutMs) {
+  std::string got;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (got.size() < count) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd watched{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) break;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+void SendTo(int fd, std::string_view bytes) {
+  if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    throw std::runtime_error(std::string("test peer write: ") + std::strerror(errno));
+  }
+}
 
 void ExecInChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                  const std::map<std::string, std::string>& environment,

@@ -29,9 +29,9 @@ const char* const ModelNames[] = {
 
 // Valid cells for a column, drawn from a fixed seed. Texts use letters that
 // both code pages hold, so the 852 conversion is reversible on them.
-class CellGenerator {
+class CellGenerator : private RandomValues {
 public:
-  explicit CellGenerator(unsigned seed) : random_(seed), textLetters_(TextLetters()) {}
+  explicit CellGenerator(unsigned seed) : RandomValues(seed), textLetters_(TextLetters()) {}
 
   std::string Cell(const TSloupec& column) {
     const int limit = std::min(column.TextWidth(), column.RawTextWidth());
@@ -65,21 +65,6 @@ private:
            Cp("ŠŤŽšťžĽľŔÁÄĹČÉĚÍĎŇÓÔÖŘŮÚÜÝŕáäĺčéěíďňóôöřůúüý");
   }
 
-  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-
-  std::string Digits(int count) {
-    std::string digits;
-    for (int i = 0; i < count; ++i) digits += static_cast<char>('0' + Between(0, 9));
-    return digits;
-  }
-
-  std::string HexDigits(int count) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string digits;
-    for (int i = 0; i < count; ++i) digits += Hex[Between(0, 15)];
-    return digits;
-  }
-
   // A value the column's bytes hold, written in no more than `limit` digits.
   std::string BinaryNumber(int width, int limit) {
     std::uint64_t maximum = 1;
@@ -96,16 +81,12 @@ private:
 
   // No blank at either end: separated files trim them.
   std::string Text(int limit) {
-    std::string text;
-    const int length = Between(0, limit);
-    const int lastLetter = static_cast<int>(textLetters_.size()) - 1;
-    for (int i = 0; i < length; ++i) text += textLetters_[static_cast<std::size_t>(Between(0, lastLetter))];
+    std::string text = Drawn(textLetters_, Between(0, limit));
     while (!text.empty() && text.back() == ' ') text.pop_back();
     while (!text.empty() && text.front() == ' ') text.erase(0, 1);
     return text;
   }
 
-  std::mt19937 random_;
   std::string textLetters_;
 };
 

@@ -280,9 +280,9 @@ TEST(TTlumocnik, BaseInterpreterPassesRowsAndRecordsThrough) {
 
 // Canonical cells: the texts that decoding produces, which must survive an
 // encoding and a decoding unchanged.
-class CanonicalCells {
+class CanonicalCells : private RandomValues {
 public:
-  explicit CanonicalCells(unsigned seed) : random_(seed) {}
+  explicit CanonicalCells(unsigned seed) : RandomValues(seed) {}
 
   std::string Make(std::uint8_t type, int width) {
     switch (type) {
@@ -302,14 +302,6 @@ public:
   }
 
 private:
-  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-
-  std::string Digits(int count) {
-    std::string digits;
-    for (int i = 0; i < count; ++i) digits += static_cast<char>('0' + Between(0, 9));
-    return digits;
-  }
-
   static std::string Significant(const std::string& digits) { return StripLeadingZeros(digits, 1); }
 
   std::uint64_t BinaryValue(int width) {
@@ -326,20 +318,11 @@ private:
       }
       return letters;
     }();
-    std::string text;
-    for (int i = 0; i < length; ++i) text += alphabet[static_cast<std::size_t>(Between(0, static_cast<int>(alphabet.size()) - 1))];
+    std::string text = Drawn(alphabet, length);
     while (!text.empty() && text.back() == ' ') text.back() = 'x';
     return text;
   }
 
-  std::string HexDigits(int count) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (int i = 0; i < count; ++i) text += digits[Between(0, 15)];
-    return text;
-  }
-
-  std::mt19937 random_;
 };
 
 TEST(ColumnRoundTrip, EveryTypeAndWidthKeepsItsCanonicalCells) {

@@ -121,26 +121,11 @@ public:
   Line(const Line&) = delete;
   Line& operator=(const Line&) = delete;
 
-  void Send(std::string_view bytes) const {
-    if (::write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-      throw std::runtime_error("write to the emulator failed");
-    }
-  }
+  void Send(std::string_view bytes) const { SendTo(fd_, bytes); }
 
   /// Up to `count` bytes, waiting at most `timeout` in all.
   std::string Receive(std::size_t count, std::chrono::milliseconds timeout = 3000ms) const {
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (got.size() < count) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      pollfd watched{fd_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) break;
-      char buffer[512];
-      const ssize_t n = ::read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-      if (n <= 0) break;
-      got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
+    return ReceiveFrom(fd_, count, static_cast<int>(timeout.count()));
   }
 
   /// Sends a frame and reads the four-byte reply.
