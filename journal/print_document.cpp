@@ -46,19 +46,26 @@ std::string CodeOfRecord(const std::string& record) {
   return code;
 }
 
-// "40" opens a sales receipt, every line up to its "80" belongs to it.
-void MarkSalesReceipts(std::vector<std::string>& list) {
+// Marks each line for which `opens(index)` holds as the start of a receipt
+// ("#") and every line after it up to its "80" as belonging to it ("*").
+template <typename Opens>
+void MarkReceiptsOpenedBy(std::vector<std::string>& list, Opens opens) {
   bool inside = false;
-  for (auto& entry : list) {
-    const auto code = CodeOf(entry);
-    if (code == "40") {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    auto& entry = list[i];
+    if (opens(i)) {
       entry[0] = '#';
       inside = true;
     } else if (inside) {
       entry[0] = '*';
     }
-    if (code == "80") inside = false;
+    if (CodeOf(entry) == "80") inside = false;
   }
+}
+
+// "40" opens a sales receipt, every line up to its "80" belongs to it.
+void MarkSalesReceipts(std::vector<std::string>& list) {
+  MarkReceiptsOpenedBy(list, [&](std::size_t i) { return CodeOf(list[i]) == "40"; });
 }
 
 // The last "41" before an "80" opens an account receipt, unless an "81"
@@ -79,19 +86,10 @@ void MarkAccountReceipts(std::vector<std::string>& list) {
 
 // A "43" not followed by another "4x" line opens a voided receipt.
 void MarkVoidedReceipts(std::vector<std::string>& list) {
-  bool inside = false;
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    auto& entry = list[i];
-    const auto code = CodeOf(entry);
+  MarkReceiptsOpenedBy(list, [&](std::size_t i) {
     const bool lastOrNotFollowedBy4 = i + 1 == list.size() || list[i + 1][1] != '4';
-    if (code == "43" && lastOrNotFollowedBy4) {
-      entry[0] = '#';
-      inside = true;
-    } else if (inside) {
-      entry[0] = '*';
-    }
-    if (code == "80") inside = false;
-  }
+    return CodeOf(list[i]) == "43" && lastOrNotFollowedBy4;
+  });
 }
 
 void MarkEveryVoid(std::vector<std::string>& list) {
