@@ -57,24 +57,6 @@ pause() { read -r -t "$1" -u "$never" _ || true; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$module_pid/status"; }
 descriptors() { ls "/proc/$module_pid/fd" | wc -l; }
 
-# Writes command $1 and waits until the module has deleted the file; then
-# compares "error.dat" with code $2.
-run_command() {
-  rm -f "$work/error.dat"
-  printf '%s\r\n' "$1" >"$work/command.tmp"
-  mv "$work/command.tmp" "$command_file"
-  while [[ -e $command_file ]]; do
-    kill -0 "$module_pid" 2>/dev/null || { echo "the module ended at command $i" >&2; exit 1; }
-    pause 0.002
-  done
-  local expected
-  expected=$(printf '%2d\r\n3.02F\r\n' "$2")
-  if [[ ! -f $work/error.dat || $(<"$work/error.dat") != "$expected" ]]; then
-    wrong=$((wrong + 1))
-    echo "command $i ($1): error.dat is \"$(head -1 "$work/error.dat" 2>/dev/null)\", expected $2" >&2
-  fi
-}
-
 # Waits until the module has removed the command path, then compares
 # "error.dat" with code $2 ($1 names the case).
 await_outcome() {
@@ -88,6 +70,15 @@ await_outcome() {
     wrong=$((wrong + 1))
     echo "$1: error.dat is \"$(head -1 "$work/error.dat" 2>/dev/null)\", expected $2" >&2
   fi
+}
+
+# Writes command $1 and waits until the module has deleted the file; then
+# compares "error.dat" with code $2.
+run_command() {
+  rm -f "$work/error.dat"
+  printf '%s\r\n' "$1" >"$work/command.tmp"
+  mv "$work/command.tmp" "$command_file"
+  await_outcome "command $i ($1)" "$2"
 }
 
 secret_text='R03 /FILE=secret.txt, never to be read'
