@@ -115,7 +115,18 @@ bool RemoveFileIfPresent(const std::string& path) noexcept {
   return !error;
 }
 
-void AppendToFile(const std::string& path, std::string_view bytes) { safe_output_platform::Append(path, bytes); }
+void AppendToFile(const std::string& path, std::string_view bytes) {
+  TSafeOutputHandle* handle = safe_output_platform::OpenForAppending(path);
+  try {
+    safe_output_platform::WriteAll(*handle, bytes, std::chrono::milliseconds(0));
+    safe_output_platform::Close(*handle);
+  } catch (...) {
+    safe_output_platform::CloseQuietly(*handle);
+    safe_output_platform::Delete(handle);
+    throw;
+  }
+  safe_output_platform::Delete(handle);
+}
 
 std::chrono::milliseconds InPlaceWriteLimit() { return std::chrono::milliseconds(inPlaceWriteLimit.load()); }
 

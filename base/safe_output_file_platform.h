@@ -33,8 +33,9 @@ TSafeOutputPlace& PlaceOf(TSafeOutputHandle& handle);
 /// Writes all bytes or throws; a write in place gives up after `limit`.
 void WriteAll(TSafeOutputHandle& handle, std::string_view bytes, std::chrono::milliseconds limit);
 
-/// Appends in one write, by the rules of AppendToFile.
-void Append(const std::string& path, std::string_view bytes);
+/// Opens a file for appending by the rules of AppendToFile (created when
+/// missing; a FIFO or device written in place).
+TSafeOutputHandle* OpenForAppending(const std::string& path);
 
 /// Closes the open file; throws when the close reports a failure.
 void Close(TSafeOutputHandle& handle);

@@ -210,24 +210,22 @@ void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds 
   }
 }
 
-void Append(const std::string& path, std::string_view bytes) {
+Handle* OpenForAppending(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                         0666);
   if (fd < 0) Fail(errno, "open", path);
-  Handle handle;
-  handle.fd = fd;
-  handle.workingPath = path;
-  try {
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0) Fail(errno, "fstat", path);
-    handle.inPlace = WritableInPlace(opened.st_mode);
-    if (!handle.inPlace && !S_ISREG(opened.st_mode)) Fail(EINVAL, "not a regular file", path);
-    WriteAll(handle, bytes, std::chrono::milliseconds(0));
-  } catch (...) {
-    CloseQuietly(handle);
-    throw;
-  }
-  Close(handle);
+  auto handle = std::make_unique<Handle>();
+  handle->fd = fd;
+  handle->workingPath = path;
+  handle->finalPath = path;
+  struct stat opened {};
+  const bool known = ::fstat(fd, &opened) == 0;
+  const int error = errno;
+  handle->inPlace = known && WritableInPlace(opened.st_mode);
+  if (known && (handle->inPlace || S_ISREG(opened.st_mode))) return handle.release();
+  CloseQuietly(*handle);
+  if (!known) Fail(error, "fstat", path);
+  Fail(EINVAL, "not a regular file", path);
 }
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }

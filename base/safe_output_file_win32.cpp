@@ -137,26 +137,22 @@ void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds)
   }
 }
 
-void Append(const std::string& path, std::string_view bytes) {
+Handle* OpenForAppending(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
   }
-  Handle handle;
-  handle.workingPath = path;
-  handle.file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle.file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "open", path);
-  try {
-    const DWORD type = GetFileType(handle.file);
-    if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
-    WriteAll(handle, bytes, std::chrono::milliseconds(0));
-  } catch (...) {
-    CloseQuietly(handle);
-    throw;
-  }
-  Close(handle);
+  auto handle = std::make_unique<Handle>();
+  handle->workingPath = path;
+  handle->finalPath = path;
+  handle->file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle->file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "open", path);
+  const DWORD type = GetFileType(handle->file);
+  if (type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) return handle.release();
+  CloseQuietly(*handle);
+  Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
 }
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
