@@ -21,6 +21,10 @@ struct TComLineSettings {
 template <typename Line>
 class TSystemComLayer : public TComLayer {
 public:
+  TSystemComLayer() = default;
+  TSystemComLayer(const TSystemComLayer&) = delete;
+  TSystemComLayer& operator=(const TSystemComLayer&) = delete;
+
   int sio_open(int port) final {
     if (port < 1 || port > 255) return ComResult::BadPort;
     if (lines_.count(port) != 0) return ComResult::OpenFailed;

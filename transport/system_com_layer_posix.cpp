@@ -248,9 +248,6 @@ void ReleaseHandshake(int fd) {
 
 class TPosixComLayer final : public TSystemComLayer<OpenLine> {
 public:
-  TPosixComLayer() = default;
-  TPosixComLayer(const TPosixComLayer&) = delete;
-  TPosixComLayer& operator=(const TPosixComLayer&) = delete;
   ~TPosixComLayer() override {
     for (const auto& entry : OpenLines()) {
       ReleaseHandshake(entry.second.fd);

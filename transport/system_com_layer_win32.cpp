@@ -91,9 +91,6 @@ bool DrainOutput(const OpenLine& line) {
 
 class TWin32ComLayer final : public TSystemComLayer<OpenLine> {
 public:
-  TWin32ComLayer() = default;
-  TWin32ComLayer(const TWin32ComLayer&) = delete;
-  TWin32ComLayer& operator=(const TWin32ComLayer&) = delete;
   ~TWin32ComLayer() override {
     for (const auto& entry : OpenLines()) {
       PurgeComm(entry.second.handle, PURGE_TXABORT | PURGE_TXCLEAR);
