@@ -261,16 +261,21 @@ protected:
   }
   void TearDown() override { ErrorCode = 0; }
 
+  /// A run that uploads one row of each of the two tables.
+  void PrepareUploadOfBothTables() {
+    table.AddRow(-1, "1|1|A|");
+    second.AddRow(-1, "1|2|B|");
+    dialog.Tables = {&table, &second};
+    dialog.Sending = true;
+    dialog.PrepareTransfer(TLinkBytes{});
+  }
+
   TSoubor second;
   TKomDialog dialog{view};
 };
 
 TEST_F(TransferRun, UploadRunSendsTheEndFrameAfterEachTable) {
-  table.AddRow(-1, "1|1|A|");
-  second.AddRow(-1, "1|2|B|");
-  dialog.Tables = {&table, &second};
-  dialog.Sending = true;
-  dialog.PrepareTransfer(TLinkBytes{});
+  PrepareUploadOfBothTables();
   peer.Answer = [](const std::string& written) {
     if (written == EndFrame) return std::string();
     return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x20 : 0x06}));
@@ -285,11 +290,7 @@ TEST_F(TransferRun, UploadRunSendsTheEndFrameAfterEachTable) {
 }
 
 TEST_F(TransferRun, FullRegisterSkipsTheTableAndGoesOn) {
-  table.AddRow(-1, "1|1|A|");
-  second.AddRow(-1, "1|2|B|");
-  dialog.Tables = {&table, &second};
-  dialog.Sending = true;
-  dialog.PrepareTransfer(TLinkBytes{});
+  PrepareUploadOfBothTables();
   peer.Answer = [this](const std::string& written) {
     if (written.size() == 5) return WithCheckBytes(Bytes({0xD3, 0x06}));
     return WithCheckBytes(Bytes({0xD3, written == Record(table, "1|1|A|") ? 0x16 : 0x06}));
