@@ -7,7 +7,7 @@
 #include "protocol/card_exchange.h"
 #include "scripted_register.h"
 #include "test_support.h"
-#include "tools/mervsim/card_reader_emulator.h"
+#include "tools/mervsim/card/card_reader_emulator.h"
 
 namespace {
 

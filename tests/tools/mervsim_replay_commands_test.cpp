@@ -14,8 +14,8 @@
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
-#include "tools/mervsim/replay_player.h"
-#include "tools/mervsim/replay_script.h"
+#include "tools/mervsim/replay/replay_player.h"
+#include "tools/mervsim/replay/replay_script.h"
 
 #if defined(MERVSIM_EXE) && defined(MERVMODUL_EXE)
 

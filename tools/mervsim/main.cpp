@@ -9,17 +9,17 @@
 
 #include "base/code_page.h"
 #include "base/process_values.h"
-#include "tools/mervsim/card_reader_emulator.h"
-#include "tools/mervsim/fault_injector.h"
-#include "tools/mervsim/hayes_modem.h"
-#include "tools/mervsim/register_data.h"
-#include "tools/mervsim/register_emulator.h"
-#include "tools/mervsim/register_range.h"
-#include "tools/mervsim/register_setup.h"
-#include "tools/mervsim/replay_mode.h"
+#include "tools/mervsim/card/card_reader_emulator.h"
+#include "tools/mervsim/register/fault_injector.h"
+#include "tools/mervsim/modem/hayes_modem.h"
+#include "tools/mervsim/register/register_data.h"
+#include "tools/mervsim/register/register_emulator.h"
+#include "tools/mervsim/register/register_range.h"
+#include "tools/mervsim/register/register_setup.h"
+#include "tools/mervsim/replay/replay_mode.h"
 #include "tools/mervsim/sim_options.h"
-#include "tools/mervsim/sim_transport.h"
-#include "tools/mervsim/wire_log.h"
+#include "tools/mervsim/line/sim_transport.h"
+#include "tools/mervsim/line/wire_log.h"
 
 namespace {
 

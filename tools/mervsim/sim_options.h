@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "model/model_list.h"
-#include "tools/mervsim/card_reader_emulator.h"
-#include "tools/mervsim/fault_injector.h"
-#include "tools/mervsim/hayes_modem.h"
-#include "tools/mervsim/replay_mode.h"
+#include "tools/mervsim/card/card_reader_emulator.h"
+#include "tools/mervsim/register/fault_injector.h"
+#include "tools/mervsim/modem/hayes_modem.h"
+#include "tools/mervsim/replay/replay_mode.h"
 
 /// One receipt the register is told about: PLU codes and quantities.
 struct TSaleOrder {
