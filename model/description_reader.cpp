@@ -174,7 +174,6 @@ std::optional<std::string_view> RowForModel(std::string_view row, std::string_vi
 
 // Tables whose text column heading is as wide as the text the model prints.
 bool HeadingFitsTextWidth(int tableNumber, int column) {
-  constexpr int TextColumn = 1;
   return column == TextColumn &&
          (tableNumber == TableNumber::Header || tableNumber == TableNumber::Footer || tableNumber == TableNumber::OrderName ||
           tableNumber == TableNumber::Slip);

@@ -3,13 +3,12 @@
 #include "base/localized_texts.h"
 #include "model/description_fields.h"
 #include "model/soubor.h"
+#include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
 namespace {
 
-constexpr int TextColumn = 1;
-
-// Column 1 of the row, blank-padded to the grid width.
+// The text column of the row, blank-padded to the grid width.
 std::string GridRow(const TSoubor& table, int line) {
   return FitText(table.Rows[static_cast<std::size_t>(line)].Cell(TextColumn), TPopisText::GridWidth);
 }

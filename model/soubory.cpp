@@ -55,7 +55,6 @@ constexpr int ChangeSearchKey = 64;
 // Tables the layout and the options change.
 constexpr int WaiterTables[] = {43, 7, 17, 19, 33, 42, 81, 82};
 
-constexpr int TextColumn = 1;
 constexpr int WideSlipTextWidth = 32;
 constexpr int Cm840DescriptiveTextCapacity = 151;
 constexpr int Ecr40DescriptiveTextCapacity = 57;

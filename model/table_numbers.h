@@ -3,6 +3,10 @@
 // catalogue holds every table; these are the ones some step looks up or
 // handles apart.
 
+/// The column of a text table (header, footer, slip, descriptive text) that
+/// holds the text.
+constexpr int TextColumn = 1;
+
 namespace TableNumber {
 
 constexpr int Department = 1;

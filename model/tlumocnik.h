@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+/// The text that begins every message line of CheckRecord.
+inline constexpr int RecordDataErrorText = 991;
+
 class TRadek;
 class TSoubor;
 

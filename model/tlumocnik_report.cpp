@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int RecordDataErrorText = 991;
 
 // Up to `length` characters from `start` (counted from 0); empty beyond the end.
 std::string_view Part(std::string_view text, std::size_t start, std::size_t length) {

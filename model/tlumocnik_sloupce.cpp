@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/communication_log.h"
+#include "base/hex_text.h"
 #include "base/localized_texts.h"
 #include "model/check_bytes.h"
 #include "model/convert_error.h"
@@ -13,8 +14,6 @@
 
 namespace {
 
-constexpr int RecordDataErrorText = 991;
-constexpr char HexDigits[] = "0123456789ABCDEF";
 constexpr char RegisterCaret = '\xFF';
 
 bool IsPackedDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
@@ -66,23 +65,10 @@ void EncodeText(std::string_view cell, std::size_t width, std::string& record) {
   record += ToRegisterCharset(text);
 }
 
-void AppendHexDigits(std::string_view bytes, std::string& text) {
-  for (const char byte : bytes) {
-    const auto code = static_cast<std::uint8_t>(byte);
-    text += HexDigits[code >> 4];
-    text += HexDigits[code & 0x0F];
-  }
-}
-
 // The digits of packed bytes. A half-byte above 9 (unprogrammed memory holds
 // FF) is shown as its hex digit: a programming table keeps every record, and
 // writing the row back restores the same bytes.
-std::string PackedDigits(std::string_view bytes) {
-  std::string digits;
-  digits.reserve(2 * bytes.size());
-  AppendHexDigits(bytes, digits);
-  return digits;
-}
+std::string PackedDigits(std::string_view bytes) { return BytesToHex(bytes); }
 
 void DecodePacked(std::string_view bytes, std::string& text) {
   const auto digits = PackedDigits(bytes);
@@ -184,7 +170,7 @@ void AppendDecodedCell(const TSloupec& column, std::string_view bytes, std::stri
       DecodeText(bytes, text);
       break;
     case ColumnType::Hex:
-      AppendHexDigits(bytes, text);
+      text += BytesToHex(bytes);
       break;
     default:
       break;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/hex_text.h"
 #include "model/convert_error.h"
 
 namespace {
@@ -13,8 +14,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 bool IsBlankOrNul(char c) { return c == ' ' || c == '\0'; }
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // The 44 letters as (code page 1250, code page 852) pairs:
 // Š Ť Ž š ť ž Ľ ľ Ŕ Á Ä Ĺ Č É Ě Í Ď Ň Ó Ô Ö Ř Ů Ú Ü Ý ŕ á ä ĺ č é ě í ď ň ó ô ö ř ů ú ü ý
@@ -129,13 +128,7 @@ std::int64_t PackedToInteger(std::string_view bytes, bool isSigned) {
     }
   }
   if (!valid) {
-    std::string text;
-    for (const char byte : digits) {
-      const auto code = static_cast<std::uint8_t>(byte);
-      text += HexDigits[code >> 4];
-      text += HexDigits[code & 0x0F];
-    }
-    RaiseInvalidInteger(text);
+    RaiseInvalidInteger(BytesToHex(digits));
   }
   return negative ? -value : value;
 }

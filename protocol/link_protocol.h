@@ -18,6 +18,8 @@ class TSoubor;
 inline constexpr std::uint8_t AckByte = 0x06;
 inline constexpr std::uint8_t RepeatByte = 0x15;
 inline const std::string EndFrame("\xFF\xFF\x00\x02", 4);
+/// How often a transfer sends or asks for one record before it gives up.
+inline constexpr int MaxRecordAttempts = 5;
 
 /// The command bytes of a register family.
 struct TLinkBytes {

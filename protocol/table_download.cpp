@@ -10,13 +10,13 @@
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
+#include "protocol/link_protocol.h"
 #include "model/value_conversions.h"
 #include "transport/port.h"
 
 namespace {
 
 constexpr int HeadLength = 4;
-constexpr int MaxAttempts = 5;
 
 // A register may hold more rows than the catalogue says (more memory, newer
 // firmware), so a download takes up to twice the catalogue's capacity plus
@@ -127,7 +127,7 @@ private:
       LogLine(Cz("zpracovávám záznam..."));
       std::string answer;
       if (!IsGood(record)) {
-        if (attempt == MaxAttempts) RaiseError(ErrorNumber::BadCheckBytes);
+        if (attempt == MaxRecordAttempts) RaiseError(ErrorNumber::BadCheckBytes);
         ++attempt;
         LogLine(Cz("posílám 15h - opakování..."));
         answer = AnswerFrame(link_, RepeatByte);

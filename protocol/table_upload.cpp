@@ -12,11 +12,11 @@
 #include "model/check_bytes.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
+#include "protocol/link_protocol.h"
 #include "transport/port.h"
 
 namespace {
 
-constexpr int MaxAttempts = 5;
 constexpr std::uint8_t EcrDtx = 0xD3;
 constexpr int RestartPauseMs = 7000;
 
@@ -97,7 +97,7 @@ private:
   }
 
   Verdict Judge(const std::string& reply, int attempt) {
-    const bool more = attempt < MaxAttempts;
+    const bool more = attempt < MaxRecordAttempts;
     const std::uint8_t status = ReplyByte(reply, 1);
     // A status counts only in a reply that names the DTX byte; any other
     // reply is repeated, and judged once more after the last attempt.
@@ -140,7 +140,7 @@ private:
         link_.RequestReply(reply, result, Dtx());
         return;
       } catch (const std::exception& failure) {
-        if (attempt == MaxAttempts) throw;
+        if (attempt == MaxRecordAttempts) throw;
         LogLine(std::string("Chyba: ") + failure.what());
       }
     }

@@ -23,7 +23,6 @@ inline constexpr int Failed = 5;
 }  // namespace ModemStates
 
 inline constexpr int ModemConnected = ModemStates::Connected;
-inline constexpr int ModemSlot = 3;
 inline constexpr const char* DefaultEscapeChar = "+";
 inline constexpr int DefaultGuardTime = 1000;
 

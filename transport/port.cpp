@@ -15,8 +15,6 @@ std::int32_t WritePause = 0;
 
 namespace {
 
-constexpr int TcpSlot = 1;
-constexpr int ModemSlot = 3;
 constexpr int ExtraReadCount = 5;
 constexpr int SocketCloseAttempts = 4;
 constexpr int SingleByteWaitMs = 200;

@@ -37,6 +37,10 @@ inline constexpr int NoAnswer = 2;
 inline constexpr int EchoDiffers = 3;
 }  // namespace PortResult
 
+/// The line slot that may connect over TCP/IP, and the modem's slot.
+inline constexpr int TcpSlot = 1;
+inline constexpr int ModemSlot = 3;
+
 class TPort {
 public:
   /// A closed port over the system's COM layer and sockets.

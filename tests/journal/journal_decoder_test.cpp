@@ -46,7 +46,7 @@ std::string B(std::size_t count) { return std::string(count, ' '); }
 constexpr std::string_view Stamp = "261209001530";
 const std::string Shown = "09.12.26 15:30";
 
-struct Case {
+struct DecodedCase {
   const char* What;
   std::string Record;
   bool NamesOn;
@@ -87,7 +87,7 @@ protected:
     catalogue.JournalVat().AddRow(-1, "2|500|1|");
   }
 
-  static void Check(const TSoubory& catalogue, const std::vector<Case>& cases) {
+  static void Check(const TSoubory& catalogue, const std::vector<DecodedCase>& cases) {
     const TJournalDecoder decoder(catalogue);
     for (const auto& c : cases) {
       const JournalLines lines = decoder.Decode(c.Record, c.NamesOn);

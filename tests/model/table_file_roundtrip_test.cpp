@@ -15,6 +15,7 @@
 #include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "model/table_file.h"
+#include "table_rows.h"
 #include "test_support.h"
 
 namespace {
@@ -101,12 +102,6 @@ void FillRows(TSoubor& table, CellGenerator& generator) {
       row.SetCell(static_cast<int>(column), generator.Cell(table.Columns[column]));
     }
   }
-}
-
-std::vector<std::string> RowTexts(const TSoubor& table) {
-  std::vector<std::string> texts;
-  for (const auto& row : table.Rows) texts.push_back(row.WriteRowText());
-  return texts;
 }
 
 // Puts the generated rows back, so that one failed round trip does not spoil the next.

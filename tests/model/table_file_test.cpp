@@ -15,6 +15,7 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "table_rows.h"
 #include "test_support.h"
 
 namespace {
@@ -38,12 +39,6 @@ std::unique_ptr<TSoubor> PluTable() {
 // Record number, name, flags byte: shaped like the department tables.
 std::unique_ptr<TSoubor> DepartmentTable(int number = 1) {
   return MakeTable(number, true, {{ColumnType::Binary, 2}, {ColumnType::Text, 18}, {ColumnType::Hex, 1}});
-}
-
-std::vector<std::string> RowTexts(const TSoubor& table) {
-  std::vector<std::string> texts;
-  for (const auto& row : table.Rows) texts.push_back(row.WriteRowText());
-  return texts;
 }
 
 class TableFile : public ::testing::Test {

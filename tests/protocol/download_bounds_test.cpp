@@ -12,15 +12,6 @@
 
 namespace {
 
-const std::string Ack = Bytes({0xD7, 0x06, 0xD1, 0x52});
-
-std::string Record(const TSoubor& table, int number) {
-  TRadek row(static_cast<int>(table.Columns.size()));
-  row.SetDefaults(table.Columns);
-  row.ReadRowText(std::to_string(number) + "|1|A|", table.Columns);
-  return table.Interpreter->EncodeRow(row, false);
-}
-
 /// Sends `count` valid records (negative: without end), then the end frame;
 /// calls `onAck` with the number of records acknowledged so far.
 struct RecordSource {
@@ -42,7 +33,7 @@ struct RecordSource {
 
   std::string Next() {
     if (count >= 0 && sent >= count) return EndFrame;
-    return Record(table, ++sent % 100);
+    return Record(table, std::to_string(++sent % 100) + "|1|A|");
   }
 };
 

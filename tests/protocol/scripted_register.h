@@ -103,3 +103,17 @@ struct TScriptedTransfer {
   TTransferView view;
   TSoubor table;
 };
+
+// Frames of a DRQ exchange with network 0: the command byte, and the
+// register's acknowledgement and repeat request.
+inline const std::string Drq = Bytes({0xD7});
+inline const std::string Ack = Bytes({0xD7, 0x06, 0xD1, 0x52});
+inline const std::string Repeat = Bytes({0xD7, 0x15, 0xC2, 0x52});
+
+/// The raw record of one row text of `table`.
+inline std::string Record(const TSoubor& table, const std::string& rowText) {
+  TRadek row(static_cast<int>(table.Columns.size()));
+  row.SetDefaults(table.Columns);
+  row.ReadRowText(rowText, table.Columns);
+  return table.Interpreter->EncodeRow(row, false);
+}

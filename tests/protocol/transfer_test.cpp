@@ -13,17 +13,6 @@
 
 namespace {
 
-const std::string Drq = Bytes({0xD7});
-const std::string Ack = Bytes({0xD7, 0x06, 0xD1, 0x52});
-const std::string Repeat = Bytes({0xD7, 0x15, 0xC2, 0x52});
-
-std::string Record(const TSoubor& table, const std::string& rowText) {
-  TRadek row(static_cast<int>(table.Columns.size()));
-  row.SetDefaults(table.Columns);
-  row.ReadRowText(rowText, table.Columns);
-  return table.Interpreter->EncodeRow(row, false);
-}
-
 struct ColumnShape {
   std::uint8_t type;
   int width;

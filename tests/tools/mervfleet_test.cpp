@@ -44,12 +44,12 @@ printf '%2d\r\n3.02F\r\n' "$number" > "${MERV_PROGRAM_DIR}error.dat"
 echo "end $name $(date +%s%N)" >> "$FLEET_LOG"
 )sh";
 
-struct TRow {
+struct TResultRow {
   std::string name, line, error, meaning, attempts, seconds, files;
 };
 
-std::map<std::string, TRow> ResultRows(const fs::path& csv) {
-  std::map<std::string, TRow> rows;
+std::map<std::string, TResultRow> ResultRows(const fs::path& csv) {
+  std::map<std::string, TResultRow> rows;
   const auto lines = LinesOf(ReadFileBytes(csv));
   EXPECT_FALSE(lines.empty());
   for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -366,7 +366,7 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   const auto result =
       RunProcess(MERVFLEET_EXE,
                  {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(), "--module",
-                  MERVMODUL_EXE, "--retries", "1", "--pause", "0", "--", "R03", "/FILE={name}.txt", "/TO=300"},
+                  MERVMODUL_EXE, "--retries", "1", "--pause", "1", "--", "R03", "/FILE={name}.txt", "/TO=300"},
                  {{"XDG_CONFIG_HOME", (dir / "config").string()}});
   EXPECT_EQ(result.exitStatus, 1) << result.standardError;
   const auto rows = ResultRows(dir / "out" / "results.csv");
@@ -383,7 +383,8 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   EXPECT_EQ(rows.at("silent").attempts, "2");
   EXPECT_EQ(rows.at("refused").error, "9");
   EXPECT_EQ(rows.at("refused").attempts, "2");
-  // The module writes the table file even when it could read nothing.
+  // The module writes the table file even when it could read nothing; the
+  // second attempt, a second later, leaves it as it was and still names it.
   EXPECT_EQ(rows.at("refused").files, "refused.txt");
   EXPECT_EQ(ReadFileBytes(dir / "out/refused/refused.txt"), "");
 }

@@ -78,7 +78,7 @@ private:
   std::set<int> open_;
 };
 
-void ExpectFailure(const std::function<void()>& action, const std::string& message) {
+void ExpectGeneralFailure(const std::function<void()>& action, const std::string& message) {
   try {
     action();
     ADD_FAILURE() << "no failure, expected " << message;
@@ -118,7 +118,7 @@ protected:
 
 TEST_F(PortCom, UnknownBaudRateFailsBeforeTheLibraryIsCalled) {
   settings.BaudRate[1] = 14400;
-  ExpectFailure([&] { port.Open(settings, 1); }, "Unknown baud rate.");
+  ExpectGeneralFailure([&] { port.Open(settings, 1); }, "Unknown baud rate.");
   EXPECT_TRUE(com.calls.empty());
   EXPECT_FALSE(port.Opened());
 }
@@ -155,13 +155,13 @@ TEST_F(PortCom, FlowModeIsTheCallersOrTheSlotsDefault) {
 
 TEST_F(PortCom, FailedOpenStepsAreLoggedThenRaised) {
   com.openResult = -5;
-  ExpectFailure([&] { port.Open(settings, 1); }, "sio_open: -5");
+  ExpectGeneralFailure([&] { port.Open(settings, 1); }, "sio_open: -5");
   EXPECT_EQ(log.Messages().back(), "ERROR sio_open: -5");
   EXPECT_FALSE(port.Opened());
 
   com.openResult = 0;
   com.ioctlResult = -7;
-  ExpectFailure([&] { port.Open(settings, 1); }, "sio_ioctl: -7");
+  ExpectGeneralFailure([&] { port.Open(settings, 1); }, "sio_ioctl: -7");
   EXPECT_EQ(log.Messages().back(), "ERROR sio_ioctl: -7");
   EXPECT_TRUE(port.Opened());  // the line is open; closing is the caller's choice
   port.Close();
@@ -169,7 +169,7 @@ TEST_F(PortCom, FailedOpenStepsAreLoggedThenRaised) {
 
   com.ioctlResult = 0;
   com.flowResult = -8;
-  ExpectFailure([&] { port.Open(settings, 1); }, "sio_flowctrl: -8");
+  ExpectGeneralFailure([&] { port.Open(settings, 1); }, "sio_flowctrl: -8");
   EXPECT_EQ(log.Messages().back(), "ERROR sio_flowctrl: -8");
 }
 
@@ -249,12 +249,12 @@ TEST_F(PortCom, ReadTimeOutIsTheArgumentUnlessNegative) {
 }
 
 TEST_F(PortCom, LibraryReadFailuresAreRaisedWithTheirCode) {
-  ExpectFailure([&] { port.Read(answer, 1, false); }, "sio_SetReadTimeouts: -1");  // never opened
+  ExpectGeneralFailure([&] { port.Read(answer, 1, false); }, "sio_SetReadTimeouts: -1");  // never opened
   OpenSlot(1);
   com.reads = {-4};
-  ExpectFailure([&] { port.Read(answer, 1, false); }, "sio_read: -4");
+  ExpectGeneralFailure([&] { port.Read(answer, 1, false); }, "sio_read: -4");
   com.readTimeoutsResult = -8;
-  ExpectFailure([&] { port.Read(answer, 1, false); }, "sio_SetReadTimeouts: -8");
+  ExpectGeneralFailure([&] { port.Read(answer, 1, false); }, "sio_SetReadTimeouts: -8");
   EXPECT_THROW(port.Read(answer, -1, false), std::invalid_argument);
 }
 
@@ -269,14 +269,14 @@ TEST_F(PortCom, WriteLogsTheBytesAndSendsThemUnchanged) {
 }
 
 TEST_F(PortCom, WriteTimeOutGivesResultTwoOtherErrorsRaise) {
-  ExpectFailure([&] { port.Write("x"); }, "sio_SetWriteTimeouts: -1");  // never opened
+  ExpectGeneralFailure([&] { port.Write("x"); }, "sio_SetWriteTimeouts: -1");  // never opened
   OpenSlot(1);
   com.writeResult = ComResult::WriteTimeout;
   EXPECT_EQ(port.Write("x"), PortResult::NoAnswer);
   com.writeResult = -1;
-  ExpectFailure([&] { port.Write("x"); }, "sio_write: -1");
+  ExpectGeneralFailure([&] { port.Write("x"); }, "sio_write: -1");
   com.writeTimeoutsResult = -8;
-  ExpectFailure([&] { port.Write("x"); }, "sio_SetWriteTimeouts: -8");
+  ExpectGeneralFailure([&] { port.Write("x"); }, "sio_SetWriteTimeouts: -8");
 }
 
 TEST_F(PortCom, WriteReadDoesNotReadAfterAWriteTimeOut) {
@@ -362,12 +362,12 @@ TEST_F(PortCom, SendCommandWithoutEvenAnEchoReportsNoAnswer) {
 }
 
 TEST_F(PortCom, FlushEmptiesBothDirections) {
-  ExpectFailure([&] { port.Flush(); }, "sio_flush: -1");  // never opened
+  ExpectGeneralFailure([&] { port.Flush(); }, "sio_flush: -1");  // never opened
   OpenSlot(1);
   port.Flush();
   EXPECT_EQ(com.calls, (std::vector<std::string>{"flush 2 2"}));
   com.flushResult = -8;
-  ExpectFailure([&] { port.Flush(); }, "sio_flush: -8");
+  ExpectGeneralFailure([&] { port.Flush(); }, "sio_flush: -8");
 }
 
 // --- End to end over a pseudo-terminal -------------------------------------

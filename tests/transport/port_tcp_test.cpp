@@ -20,7 +20,7 @@ TNastaveni TcpSettings(int ipPort) {
   return settings;
 }
 
-void ExpectFailure(const std::function<void()>& action, const std::string& messageStart) {
+void ExpectFailureStartingWith(const std::function<void()>& action, const std::string& messageStart) {
   try {
     action();
     ADD_FAILURE() << "no failure, expected " << messageStart;
@@ -62,7 +62,7 @@ TEST_F(PortTcp, ConnectToAClosedPortRaisesOpenTcpip) {
   const int closedPort = peer->Port();
   peer->StopListening();
   settings = TcpSettings(closedPort);
-  ExpectFailure([&] { port.Open(settings, 1); }, "Open TCPIP: Socket error: ");
+  ExpectFailureStartingWith([&] { port.Open(settings, 1); }, "Open TCPIP: Socket error: ");
   EXPECT_FALSE(port.Opened());
   const auto lines = log.Messages();
   EXPECT_EQ(CountOf(lines, "TCPIP Error:" + std::to_string(ECONNREFUSED)), 1);
@@ -159,9 +159,9 @@ TEST_F(PortTcp, PortThatIsNotOpenRaisesSocketFailures) {
   settings = TcpSettings(peer->Port());
   port.Open(settings, 1);
   port.Close();
-  ExpectFailure([&] { port.Write("x"); }, "SocketWrite: ");
-  ExpectFailure([&] { port.Read(answer, 1, false); }, "SocketRead: ");
-  ExpectFailure([&] { port.WriteRead("x", answer, 1); }, "SocketWrite: ");
+  ExpectFailureStartingWith([&] { port.Write("x"); }, "SocketWrite: ");
+  ExpectFailureStartingWith([&] { port.Read(answer, 1, false); }, "SocketRead: ");
+  ExpectFailureStartingWith([&] { port.WriteRead("x", answer, 1); }, "SocketWrite: ");
 }
 
 TEST_F(PortTcp, SendCommandAndFlushDoNothing) {
@@ -177,7 +177,7 @@ TEST_F(PortTcp, SendCommandAndFlushDoNothing) {
 TEST_F(PortTcp, ModemSlotIsAlwaysACommandLine) {
   settings = TcpSettings(peer->Port());
   settings.BaudRate[3] = 14400;
-  ExpectFailure([&] { port.Open(settings, 3); }, "Unknown baud rate.");
+  ExpectFailureStartingWith([&] { port.Open(settings, 3); }, "Unknown baud rate.");
 }
 
 // --- Scripted socket --------------------------------------------------------
@@ -270,7 +270,7 @@ TEST_F(PortOnScriptedSocket, ReadTimeOutOverridesTheStreamForOneCallOnly) {
   port.Read(answer, 1, false, 0);
   port.Read(answer, 1, false, -1);
   script.receiveFails = true;
-  ExpectFailure([&] { port.Read(answer, 1, false, 70); }, "SocketRead: connection reset");
+  ExpectFailureStartingWith([&] { port.Read(answer, 1, false, 70); }, "SocketRead: connection reset");
   script.receiveFails = false;
   port.Read(answer, 1, false);
   EXPECT_EQ(script.receiveWaits, (std::vector<int>{50, 300, 300, 70, 300}));

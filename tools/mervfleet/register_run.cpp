@@ -93,7 +93,10 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   start.WorkingFolder = folder.string();
   start.Environment = {{ProgramDirVariable, (folder / "").string()}};
   const auto startedAt = TFleetClock::now();
-  attemptFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
+  // Files count from the first attempt on: a later attempt that fails before
+  // any row leaves the file of an earlier one as it was, and it is still the
+  // register's file.
+  if (attempts_ == 0) runFileTime_ = fs::file_time_type::clock::now() - FileClockSlack;
   child_ = std::make_unique<TChildProcess>(start);
   if (call_) call_->Begin();
   // Counted only once the module runs: a start that failed is no attempt.
@@ -170,13 +173,13 @@ void TRegisterRun::ReadOutcome(const TChildEnd& end) {
   files_ = FilesWritten();
 }
 
-// The files of the line folder changed since the attempt started (but the
+// The files of the line folder changed since the first attempt started (but the
 // module's own), and the files named by /FILE= and /ZURNAL= outside it.
 std::vector<std::string> TRegisterRun::FilesWritten() const {
   const fs::path folder = fs::absolute(entry_.Folder);
   const auto changed = [this](const fs::path& file) {
     std::error_code error;
-    return fs::is_regular_file(file, error) && fs::last_write_time(file, error) >= attemptFileTime_ && !error;
+    return fs::is_regular_file(file, error) && fs::last_write_time(file, error) >= runFileTime_ && !error;
   };
   std::vector<std::string> files;
   std::error_code error;

@@ -93,7 +93,7 @@ private:
   std::optional<TFleetClock::time_point> firstStart_;
   TFleetClock::time_point attemptStart_{};
   TFleetClock::time_point lastEnd_{};
-  std::filesystem::file_time_type attemptFileTime_{};
+  std::filesystem::file_time_type runFileTime_{};
   std::optional<TFleetClock::time_point> stopAskedAt_;
   /// The module's arguments of the last attempt.
   std::vector<std::string> arguments_;

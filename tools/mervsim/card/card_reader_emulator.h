@@ -92,7 +92,6 @@ private:
   /// Greeting bytes seen in order (06h, 00h, FFh), 4 once the session is open.
   int greeting_ = 0;
   bool afterStart_ = false;
-  bool cardSelected_ = false;
   std::uint8_t address_ = 0;
   int dataLeft_ = 0;
   bool written_ = false;
