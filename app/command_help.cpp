@@ -5,6 +5,7 @@
 
 #include "app/activity_table.h"
 #include "app/command_line.h"
+#include "base/joined_text.h"
 #include "model/model_list.h"
 
 namespace {
@@ -46,8 +47,8 @@ std::string Padded(std::string text, std::size_t width) {
 }
 
 std::string ParameterSyntax(const TCommandParameter& row) {
-  std::string form = "/" + std::string(row.Key);
-  if (row.Form == ParameterForm::Value) form += "=" + std::string(row.ValueName);
+  std::string form = JoinedText({"/", row.Key});
+  if (row.Form == ParameterForm::Value) form += JoinedText({"=", row.ValueName});
   return form;
 }
 
@@ -79,7 +80,7 @@ std::string ActivityLines() {
 std::string ParameterLines() {
   std::string text = "\nParameters:\n";
   for (const TCommandParameter& row : ParameterTable()) {
-    std::string line = "  " + Padded(ParameterSyntax(row), 18) + std::string(row.Meaning);
+    std::string line = JoinedText({"  ", Padded(ParameterSyntax(row), 18), row.Meaning});
     if (row.Default != nullptr) line += " (default " + row.Default() + ")";
     text += line + "\n";
   }
@@ -89,7 +90,7 @@ std::string ParameterLines() {
 std::string SpeedLines() {
   std::string text = "\nSpeed codes of /BR=:";
   for (const TBaudRateCode& row : BaudRateCodes()) {
-    text += " " + std::to_string(row.Code) + "=" + std::to_string(row.BitsPerSecond);
+    text += JoinedText({" ", std::to_string(row.Code), "=", std::to_string(row.BitsPerSecond)});
   }
   return text + " (bit/s)\n";
 }
@@ -127,7 +128,7 @@ std::string_view ActivityDescription(std::string_view word) {
 }
 
 std::string HelpText() {
-  return UsageLines() + ActivityLines() + "  " + Padded("DOSMODE FILE", 18) +
-         "resident mode: run each command file that appears at FILE (first argument only)\n" + ParameterLines() +
-         SpeedLines() + ModelLines() + "\nSee mervmodul(1) and docs/errors.md.\n";
+  return JoinedText({UsageLines(), ActivityLines(), "  ", Padded("DOSMODE FILE", 18),
+                     "resident mode: run each command file that appears at FILE (first argument only)\n",
+                     ParameterLines(), SpeedLines(), ModelLines(), "\nSee mervmodul(1) and docs/errors.md.\n"});
 }

@@ -220,7 +220,7 @@ void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandP
       continue;
     }
     interpreter.Interpret(Trimmed(token));
-    token = "/";
+    token.assign(1, '/');
   }
 }
 

@@ -5,19 +5,20 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/activity_run.h"
 #include "app/decimal_separator.h"
+#include "base/communication_log.h"
 #include "base/durable_file.h"
 #include "base/input_file.h"
+#include "base/joined_text.h"
 #include "base/kom_error.h"
 #include "base/local_clock.h"
-#include "base/safe_output_file.h"
 #include "base/platform.h"
 #include "base/process_values.h"
-#include "app/activity_run.h"
+#include "base/safe_output_file.h"
 #include "model/convert_error.h"
 #include "model/soubory.h"
 #include "model/value_conversions.h"
-#include "base/communication_log.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ std::int64_t RoundedQuotient(Wide numerator, Wide denominator) {
 std::string Hundredths(std::int64_t value, char separator) {
   const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   const std::uint64_t cents = magnitude % 100;
-  return (value < 0 ? "-" : "") + std::to_string(magnitude / 100) + separator + (cents < 10 ? "0" : "") +
-         std::to_string(cents);
+  return JoinedText({value < 0 ? "-" : "", std::to_string(magnitude / 100), std::string_view(&separator, 1),
+                     cents < 10 ? "0" : "", std::to_string(cents)});
 }
 
 /// The integer of `text`, or 0 with the log line `complaint` + text.
@@ -57,7 +58,7 @@ std::int64_t NumberOrZero(std::string_view digits, const std::string& complaint,
   }
 }
 
-std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+std::string TwoDigits(int value) { return JoinedText({value < 10 ? "0" : "", std::to_string(value)}); }
 
 }  // namespace
 

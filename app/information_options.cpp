@@ -89,7 +89,7 @@ std::string PortListText() {
   for (const TSerialDevice& device : ListSerialDevices()) {
     std::string numbers;
     for (const int port : device.ComNumbers) numbers += (numbers.empty() ? "COM" : ",COM") + std::to_string(port);
-    if (numbers.empty()) numbers = "-";
+    if (numbers.empty()) numbers.assign(1, '-');
     if (numbers.size() < 8) numbers.append(8 - numbers.size(), ' ');
     text += numbers + " " + device.Path + (device.Target.empty() ? "" : " -> " + device.Target) + "\n";
   }

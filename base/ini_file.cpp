@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/joined_text.h"
+
 namespace {
 
 std::string Trimmed(std::string_view text) {
@@ -72,7 +74,7 @@ void TIniFile::SetValue(std::string_view section, std::string_view name, std::st
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
     return;
   }
-  lines_.push_back(Line{"[" + std::string(section) + "]", std::string(section), {}, {}});
+  lines_.push_back(Line{JoinedText({"[", section, "]"}), std::string(section), {}, {}});
   lines_.push_back(std::move(entry));
 }
 

@@ -1,5 +1,6 @@
 #include "base/kom_error.h"
 
+#include "base/joined_text.h"
 #include "base/error_table.h"
 #include "base/localized_texts.h"
 
@@ -13,7 +14,7 @@ std::string TwoDigits(int number) {
 }  // namespace
 
 std::string FormatError(int number, std::string_view argument) {
-  return "#" + TwoDigits(number) + ":" + FormatText(ErrorTextOf(number), argument);
+  return JoinedText({"#", TwoDigits(number), ":", FormatText(ErrorTextOf(number), argument)});
 }
 
 void RaiseError(ErrorNumber number, std::string_view argument) { throw EKomError(FormatError(number, argument)); }

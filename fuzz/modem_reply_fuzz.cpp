@@ -87,7 +87,7 @@ bool RunScript(bool wanted) {
 void ForgetModem() {
   ModemPort.reset();
   SetModemState(ModemStates::Initial);
-  EscapeChar = DefaultEscapeChar;
+  EscapeChar.assign(1, DefaultEscapeChar);
   GuardTime = DefaultGuardTime;
 }
 

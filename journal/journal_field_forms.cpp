@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/joined_text.h"
 #include "base/localized_texts.h"
 
 namespace {
@@ -93,8 +94,8 @@ std::string VatGroupField(const TJournalRecordText& record, int b) {
   const auto group = static_cast<int>(record.Decimal(b, b));
   if (group == 0) return "  ";
   const int base = LanguageBase();
-  if (base == EnglishLanguageBase || base == GermanLanguageBase) return "T" + VatGroupName(group);
-  return " " + VatGroupName(group);
+  if (base == EnglishLanguageBase || base == GermanLanguageBase) return JoinedText({"T", VatGroupName(group)});
+  return JoinedText({" ", VatGroupName(group)});
 }
 
 std::string NameField(std::string_view text, std::size_t width) {

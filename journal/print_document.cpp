@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "journal/journal_file.h"
 #include "base/code_page.h"
+#include "base/joined_text.h"
 #include "base/localized_texts.h"
+#include "journal/journal_file.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ std::vector<std::string> TPrintDocument::LineList(const TJournalFile& file) {
   std::vector<std::string> list;
   list.reserve(file.Entries.size());
   for (const auto& entry : file.Entries) {
-    const std::string prefix = " " + CodeOfRecord(entry.Record);
+    const std::string prefix = JoinedText({" ", CodeOfRecord(entry.Record)});
     list.push_back(prefix + entry.Lines.Main);
     if (!entry.Lines.Second.empty()) list.push_back(prefix + entry.Lines.Second);
     if (!entry.Lines.Third.empty()) list.push_back(prefix + entry.Lines.Third);
@@ -138,7 +139,7 @@ std::vector<std::string> TPrintDocument::ReceiptCells(const std::vector<std::str
         ++cells;
       }
     } else if (entry[0] == '*') {
-      lines.push_back("$" + TextOf(entry));
+      lines.push_back(JoinedText({"$", TextOf(entry)}));
     }
   }
   if (cells == 0) {

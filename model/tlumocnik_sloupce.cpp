@@ -110,8 +110,9 @@ void DecodeThousandths(std::string_view bytes, std::string& text) {
   }
   const bool negative = digits.front() != '0';
   auto value = std::string(WithoutLeadingZeros(std::string_view(digits).substr(1)));
-  if (value.empty()) value = "0";
-  text += ThousandthsText(negative ? "-" + value : value);
+  if (value.empty()) value.assign(1, '0');
+  if (negative) value.insert(value.begin(), '-');
+  text += ThousandthsText(value);
 }
 
 void DecodeText(std::string_view bytes, std::string& text) {

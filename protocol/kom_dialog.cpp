@@ -87,7 +87,7 @@ void TKomDialog::Run() {
     LogLine("Test modemoveho spojeni");
     OpenPort();
     ErrorCount = 0;
-    KeyPositionText = "?";
+    KeyPositionText.assign(1, '?');
     firstError_ = 0;
     failedTables_.clear();
     if (ownPort_) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/code_page.h"
+#include "base/joined_text.h"
 #include "base/platform.h"
 
 namespace {
@@ -19,8 +20,8 @@ long long NowMs() {
 std::string Bar(const TProgress& progress) {
   const int filled = progress.Maximum > 0 ? BarWidth * std::min(progress.Position, progress.Maximum) / progress.Maximum
                                           : 0;
-  return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-         std::string(static_cast<std::size_t>(BarWidth - filled), '.') + "]";
+  return JoinedText({"[", std::string(static_cast<std::size_t>(filled), '#'),
+                     std::string(static_cast<std::size_t>(BarWidth - filled), '.'), "]"});
 }
 
 }  // namespace

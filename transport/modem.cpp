@@ -55,7 +55,7 @@ std::optional<int> RegisterValue(TPort& port, std::string_view query) {
 }
 
 void LearnEscapeChar(TPort& port) {
-  EscapeChar = DefaultEscapeChar;
+  EscapeChar.assign(1, DefaultEscapeChar);
   const auto code = RegisterValue(port, "ATS2?\r");
   if (code && *code >= 0 && *code <= 0xFF) EscapeChar = std::string(1, static_cast<char>(*code));
 }
@@ -130,7 +130,7 @@ void HangUpAfterFailedDial() {
 }
 
 void HangUpSteps() {
-  EscapeChar = DefaultEscapeChar;
+  EscapeChar.assign(1, DefaultEscapeChar);
   GuardTime = DefaultGuardTime;
   // A modem takes "+++" as the escape only after the guard time of quiet on
   // the line; data written just before would make it part of the call.

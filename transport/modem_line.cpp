@@ -3,7 +3,7 @@
 std::unique_ptr<TPort> ModemPort;
 int ModemState = ModemStates::Initial;
 std::string ModemMessage;
-std::string EscapeChar = DefaultEscapeChar;
+std::string EscapeChar(1, DefaultEscapeChar);
 int GuardTime = DefaultGuardTime;
 
 namespace {

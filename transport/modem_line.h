@@ -23,7 +23,7 @@ inline constexpr int Failed = 5;
 }  // namespace ModemStates
 
 inline constexpr int ModemConnected = ModemStates::Connected;
-inline constexpr const char* DefaultEscapeChar = "+";
+inline constexpr char DefaultEscapeChar = '+';
 inline constexpr int DefaultGuardTime = 1000;
 
 /// The port of the modem line, or none.

@@ -157,7 +157,7 @@ protected:
   void TearDown() override {
     ModemPort.reset();
     SetModemState(ModemStates::Initial);
-    EscapeChar = DefaultEscapeChar;
+    EscapeChar.assign(1, DefaultEscapeChar);
     GuardTime = DefaultGuardTime;
   }
 

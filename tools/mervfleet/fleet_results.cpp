@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/joined_text.h"
 #include "base/json_text.h"
 #include "tools/mervfleet/csv_fields.h"
 
@@ -41,7 +42,7 @@ std::string CsvRow(const TRegisterOutcome& outcome) {
 
 std::string JsonObject(const TRegisterOutcome& outcome) {
   std::string files = "[";
-  for (const auto& file : outcome.Files) files += (files.size() > 1 ? "," : "") + JsonString(file);
+  for (const auto& file : outcome.Files) files += JoinedText({files.size() > 1 ? "," : "", JsonString(file)});
   files += "]";
   return "{\"name\":" + JsonString(outcome.Name) + ",\"line\":" + JsonString(outcome.Line) +
          ",\"error\":" + (outcome.ErrorNumber ? std::to_string(*outcome.ErrorNumber) : "null") +

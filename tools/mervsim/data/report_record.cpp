@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "base/joined_text.h"
 #include "model/check_bytes.h"
 #include "tools/mervsim/data/record_field.h"
 
@@ -43,7 +44,8 @@ TReportRecord& TReportRecord::RecordNumber(int number) {
 TReportRecord& TReportRecord::Signed(int first, int last, std::int64_t value) {
   const std::uint64_t magnitude =
       value < 0 ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
-  Put(first, std::string(1, value < 0 ? NegativeSign : '\0') + PackDecimal(magnitude, last - first));
+  const char sign = value < 0 ? NegativeSign : '\0';
+  Put(first, JoinedText({std::string_view(&sign, 1), PackDecimal(magnitude, last - first)}));
   return *this;
 }
 
