@@ -5,9 +5,11 @@
 #  2. the Linux build and its test suite, as released; its Debian packages
 #     checked with lintian, installed into a throwaway root and used there
 #     (scripts/check_install.sh);
-#  3. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
+#  3. the programs alone built once more as a packager builds them (Release,
+#     -O3, warnings as errors), as the optimiser warns about what -O2 does not;
+#  4. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
 #     the test suite again, then every fuzz target for a few seconds;
-#  4. the Windows programs cross-built with mingw-w64, and their tests under
+#  5. the Windows programs cross-built with mingw-w64, and their tests under
 #     wine (left out with --linux-only).
 # Installs what it needs first (scripts/setup.sh). Every step's wall time is
 # printed when it ends and all of them once more at the end, so that each
@@ -51,6 +53,9 @@ timed "file door" scripts/check_file_door.sh
 timed "Linux build" scripts/build.sh build -DMERV_DEBUG_INFO=OFF -DCMAKE_INSTALL_PREFIX=/usr
 timed "Linux tests" linux_tests
 timed "Debian packages" scripts/check_install.sh build
+
+timed "release build" scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DMERV_TESTS=OFF \
+  -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF
 
 # The fuzz targets need clang's instrumentation; the same build runs the
 # test suite under the sanitizers, so it is built once for both.
