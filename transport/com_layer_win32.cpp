@@ -4,6 +4,10 @@
 // left to FlushFileBuffers, which waits without limit while the handshake
 // holds the line: the output queue is polled for a short while and purged.
 // Windows drivers deliver received bytes without a latency setting to ask for.
+// The line's settings are kept here as last set and every change is made to
+// that copy: a driver may read back what its device made of them, and a
+// pseudo-terminal mapped by wine drops the parity-enable bit, so wine reports
+// an undefined parity that its own SetCommState then refuses.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -18,6 +22,7 @@ namespace {
 
 struct OpenLine {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  DCB control{};
   std::int32_t bitsPerSecond = 9600;
   std::int32_t writeTotalMs = 0;
   std::int32_t readTotalMs = 0;
@@ -38,10 +43,19 @@ bool ApplyTimeouts(const OpenLine& line) {
   return SetCommTimeouts(line.handle, &timeouts) != FALSE;
 }
 
-bool SetDefaults(HANDLE handle) {
+/// Sets `control` on the line and keeps it as the line's settings.
+bool ApplyControl(OpenLine& line, DCB control) {
+  if (!SetCommState(line.handle, &control)) return false;
+  line.control = control;
+  return true;
+}
+
+/// Sets the line's defaults and keeps them in `line.control`; the driver's
+/// state supplies only the fields not set here (its special characters).
+bool SetDefaults(OpenLine& line) {
   DCB control{};
   control.DCBlength = sizeof control;
-  if (!GetCommState(handle, &control)) return false;
+  if (!GetCommState(line.handle, &control)) return false;
   control.BaudRate = CBR_9600;
   control.ByteSize = 8;
   control.Parity = NOPARITY;
@@ -57,7 +71,7 @@ bool SetDefaults(HANDLE handle) {
   control.fInX = FALSE;
   control.fNull = FALSE;
   control.fAbortOnError = FALSE;
-  return SetCommState(handle, &control) != FALSE;
+  return ApplyControl(line, control);
 }
 
 BYTE ParityOf(char parity) {
@@ -113,7 +127,7 @@ public:
     if (handle == INVALID_HANDLE_VALUE) return ComResult::OpenFailed;
     OpenLine line;
     line.handle = handle;
-    if (!SetDefaults(handle) || !ApplyTimeouts(line)) {
+    if (!SetDefaults(line) || !ApplyTimeouts(line)) {
       CloseHandle(handle);
       return ComResult::OpenFailed;
     }
@@ -127,9 +141,7 @@ public:
     const std::int32_t speed = BaudRateOfCode(baudCode);
     const auto format = DecodeLineMode(mode);
     if (speed == 0 || !format) return ComResult::BadParameter;
-    DCB control{};
-    control.DCBlength = sizeof control;
-    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    DCB control = line->control;
     control.BaudRate = static_cast<DWORD>(speed);
     control.ByteSize = static_cast<BYTE>(format->DataBits);
     control.Parity = ParityOf(format->Parity);
@@ -140,7 +152,7 @@ public:
       // With five data bits a UART sends one and a half stop bits for "two".
       control.StopBits = control.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
     }
-    if (!SetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    if (!ApplyControl(*line, control)) return ComResult::SystemFailure;
     line->bitsPerSecond = speed;
     return ComResult::Ok;
   }
@@ -149,14 +161,12 @@ public:
     OpenLine* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
     if (mode < 0 || mode > 15) return ComResult::BadParameter;
-    DCB control{};
-    control.DCBlength = sizeof control;
-    if (!GetCommState(line->handle, &control)) return ComResult::SystemFailure;
+    DCB control = line->control;
     control.fOutxCtsFlow = (mode & ComFlow::Cts) != 0 ? TRUE : FALSE;
     control.fRtsControl = (mode & ComFlow::Rts) != 0 ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     control.fOutX = (mode & ComFlow::TxXon) != 0 ? TRUE : FALSE;
     control.fInX = (mode & ComFlow::RxXon) != 0 ? TRUE : FALSE;
-    return SetCommState(line->handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+    return ApplyControl(*line, control) ? ComResult::Ok : ComResult::SystemFailure;
   }
 
   int sio_SetWriteTimeouts(int port, std::int32_t totalMs) override {
