@@ -24,6 +24,9 @@ std::string WithPlatformSeparators(std::string path);
 /// A byte string from byte values: Bytes({0xD3, 0x06}).
 std::string Bytes(std::initializer_list<int> values);
 
+/// The 256 byte values in order, 00h to FFh.
+std::string AllByteValues();
+
 /// A fresh directory under the system's temporary folder, removed with the object.
 class TempDir {
 public:
