@@ -84,7 +84,7 @@ void TellStandardError(const std::string& text) {
   std::fprintf(stderr, "MERV Modul: %s\n", text.c_str());
 }
 
-std::string OutcomeFile() { return ProgramDir + "error.dat"; }
+std::string OutcomeFile() { return ProgramDir + OutcomeFileName; }
 std::string JsonOutcomeFile() { return ProgramDir + "error.json"; }
 
 // A new log begins before the command writes its first line; a log that

@@ -54,7 +54,7 @@ void Tell(const std::string& message) {
 }
 
 bool WriteOutcome() {
-  const std::string outcomeFile = ProgramDir + "error.dat";
+  const std::string outcomeFile = ProgramDir + OutcomeFileName;
   try {
     WriteOutcomeFile(outcomeFile, ErrorCode);
     return true;

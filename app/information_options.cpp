@@ -42,7 +42,7 @@ TOptionOutcome ExplainNumber(const std::string& argument) {
 }
 
 TOptionOutcome ExplainOutcomeFile(const std::string& programDir) {
-  const std::string path = programDir + "error.dat";
+  const std::string path = programDir + OutcomeFileName;
   std::string content;
   try {
     content = ReadInputFile(path, LongestOutcomeFile);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/communication_log.h"
+#include "base/process_values.h"
 #include "base/settings_store.h"
 
 namespace {
@@ -18,7 +19,7 @@ constexpr std::uintmax_t BytesPerMegabyte = 1024 * 1024;
 
 void ReadLogOption(const std::string& dir) {
   if (ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
-    CipheredLogPath = dir + "KL.log";
+    CipheredLogPath = dir + CipheredLogFileName;
   } else {
     CipheredLogPath.clear();
   }

@@ -11,6 +11,9 @@ extern std::string ProgramDir;
 /// installed executable can serve several register lines, each with a
 /// folder of its own.
 inline constexpr const char* ProgramDirVariable = "MERV_PROGRAM_DIR";
+/// The names of the outcome file and of the enciphered log in the program folder.
+inline constexpr const char* OutcomeFileName = "error.dat";
+inline constexpr const char* CipheredLogFileName = "KL.log";
 /// Caption of the module (code page 1250).
 extern std::string ProgramCaption;
 /// Title of the application.

@@ -23,6 +23,12 @@ std::string Bytes(std::initializer_list<int> values) {
   return bytes;
 }
 
+std::string AllByteValues() {
+  std::string bytes;
+  for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
+  return bytes;
+}
+
 TempDir::TempDir() {
   std::random_device seed;
   std::mt19937_64 random(seed());

@@ -25,6 +25,9 @@ std::string WithPlatformSeparators(std::string path);
 /// A byte string from byte values: Bytes({0xD3, 0x06}).
 std::string Bytes(std::initializer_list<int> values);
 
+/// The 256 byte values in order, 00h to FFh.
+std::string AllByteValues();
+
 /// Random test values from a seeded generator: the same seed, the same values.
 class RandomValues {
 public:

@@ -4,6 +4,10 @@
 // left to FlushFileBuffers, which waits without limit while the handshake
 // holds the line: the output queue is polled for a short while and purged.
 // Windows drivers deliver received bytes without a latency setting to ask for.
+// The line's settings are kept here as last set and every change is made to
+// that copy: a driver may read back what its device made of them, and a
+// pseudo-terminal mapped by wine drops the parity-enable bit, so wine reports
+// an undefined parity that its own SetCommState then refuses.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -19,6 +23,7 @@ namespace {
 
 struct OpenLine : TComLineSettings {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  DCB control{};
 };
 
 bool ApplyTimeouts(const OpenLine& line) {
@@ -35,10 +40,19 @@ bool ApplyTimeouts(const OpenLine& line) {
   return SetCommTimeouts(line.handle, &timeouts) != FALSE;
 }
 
-bool SetDefaults(HANDLE handle) {
+/// Sets `control` on the line and keeps it as the line's settings.
+bool ApplyControl(OpenLine& line, DCB control) {
+  if (!SetCommState(line.handle, &control)) return false;
+  line.control = control;
+  return true;
+}
+
+/// Sets the line's defaults and keeps them in `line.control`; the driver's
+/// state supplies only the fields not set here (its special characters).
+bool SetDefaults(OpenLine& line) {
   DCB control{};
   control.DCBlength = sizeof control;
-  if (!GetCommState(handle, &control)) return false;
+  if (!GetCommState(line.handle, &control)) return false;
   control.BaudRate = CBR_9600;
   control.ByteSize = 8;
   control.Parity = NOPARITY;
@@ -54,7 +68,7 @@ bool SetDefaults(HANDLE handle) {
   control.fInX = FALSE;
   control.fNull = FALSE;
   control.fAbortOnError = FALSE;
-  return SetCommState(handle, &control) != FALSE;
+  return ApplyControl(line, control);
 }
 
 BYTE ParityOf(char parity) {
@@ -106,7 +120,7 @@ protected:
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     OpenLine line;
     line.handle = handle;
-    if (!SetDefaults(handle) || !ApplyTimeouts(line)) {
+    if (!SetDefaults(line) || !ApplyTimeouts(line)) {
       CloseHandle(handle);
       return std::nullopt;
     }
@@ -117,9 +131,7 @@ protected:
     const std::int32_t speed = BaudRateOfCode(baudCode);
     const auto format = DecodeLineMode(mode);
     if (speed == 0 || !format) return ComResult::BadParameter;
-    DCB control{};
-    control.DCBlength = sizeof control;
-    if (!GetCommState(line.handle, &control)) return ComResult::SystemFailure;
+    DCB control = line.control;
     control.BaudRate = static_cast<DWORD>(speed);
     control.ByteSize = static_cast<BYTE>(format->DataBits);
     control.Parity = ParityOf(format->Parity);
@@ -130,20 +142,18 @@ protected:
       // With five data bits a UART sends one and a half stop bits for "two".
       control.StopBits = control.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
     }
-    if (!SetCommState(line.handle, &control)) return ComResult::SystemFailure;
+    if (!ApplyControl(line, control)) return ComResult::SystemFailure;
     line.bitsPerSecond = speed;
     return ComResult::Ok;
   }
 
   int SetFlow(OpenLine& line, int mode) override {
-    DCB control{};
-    control.DCBlength = sizeof control;
-    if (!GetCommState(line.handle, &control)) return ComResult::SystemFailure;
+    DCB control = line.control;
     control.fOutxCtsFlow = (mode & ComFlow::Cts) != 0 ? TRUE : FALSE;
     control.fRtsControl = (mode & ComFlow::Rts) != 0 ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     control.fOutX = (mode & ComFlow::TxXon) != 0 ? TRUE : FALSE;
     control.fInX = (mode & ComFlow::RxXon) != 0 ? TRUE : FALSE;
-    return SetCommState(line.handle, &control) ? ComResult::Ok : ComResult::SystemFailure;
+    return ApplyControl(line, control) ? ComResult::Ok : ComResult::SystemFailure;
   }
 
   int UseTimeouts(const OpenLine& line) override {

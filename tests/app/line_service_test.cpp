@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/end_signals.h"
+#include "base/stop_request.h"
 
 namespace {
 
@@ -106,6 +111,29 @@ TEST(LineService, EndsStoppedWithTheModesExitCode) {
   EXPECT_EQ(service.Status().CurrentState, State::Stopped);
   service.Started();
   EXPECT_EQ(service.Status().CurrentState, State::Stopped) << "a stopped service does not start again";
+}
+
+// The service host answers a stop with RequestEnd: the mode's wait for the
+// next command file ends at once. On Windows the command under way is left
+// to finish (the service's stop waits for it); on POSIX RequestEnd is
+// SIGTERM's own path, which also stops that command. The end cannot be taken
+// back, so it runs in a child.
+TEST(LineService, TheHostsStopEndsTheModesWaitAndStopsACommandOnlyOnPosix) {
+#ifdef _WIN32
+  constexpr bool CommandStopped = false;
+#else
+  constexpr bool CommandStopped = true;
+#endif
+  EXPECT_EXIT(
+      {
+        InstallEndSignals();
+        RequestEnd();
+        const auto before = std::chrono::steady_clock::now();
+        WaitUnlessEndRequested(60'000);
+        const bool waitCut = std::chrono::steady_clock::now() - before < std::chrono::seconds(30);
+        std::exit((StopRequested() == CommandStopped ? 0 : 1) | (EndRequested() ? 0 : 2) | (waitCut ? 0 : 4));
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -17,12 +17,6 @@
 
 namespace {
 
-std::string AllByteValues() {
-  std::string bytes;
-  for (int byte = 0; byte < 256; ++byte) bytes += static_cast<char>(byte);
-  return bytes;
-}
-
 std::vector<std::string> SplitCrLfLines(const std::string& content) {
   std::vector<std::string> lines;
   std::size_t start = 0;

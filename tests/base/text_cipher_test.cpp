@@ -13,6 +13,7 @@
 #include "base/blowfish.h"
 #include "base/text_cipher_key.h"
 #include "gcrypt_library.h"
+#include "test_support.h"
 
 namespace {
 
@@ -35,12 +36,6 @@ TBlowfish::Block BlockFromHex(std::string_view hex) {
   TBlowfish::Block block{};
   std::copy(bytes.begin(), bytes.end(), block.begin());
   return block;
-}
-
-std::string AllByteValues() {
-  std::string bytes;
-  for (int byte = 0; byte < 256; ++byte) bytes += static_cast<char>(byte);
-  return bytes;
 }
 
 // Published Blowfish vectors (Eric Young's set): fixed plain text, the key

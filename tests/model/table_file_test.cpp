@@ -31,7 +31,7 @@ std::unique_ptr<TSoubor> MakeTable(int number, bool writable, std::initializer_l
 }
 
 // Record number, EAN, name, price: the front of the PLU table.
-std::unique_ptr<TSoubor> PluTable() {
+std::unique_ptr<TSoubor> PluFileTable() {
   return MakeTable(3, true, {{ColumnType::Binary, 2}, {ColumnType::Packed, 7}, {ColumnType::Text, 18},
                              {ColumnType::Packed, 4}});
 }
@@ -67,12 +67,12 @@ TEST_F(TableFile, FirstColumnIsLeftOutOnlyForWritableTablesOutsideTheKeptSet) {
 }
 
 TEST_F(TableFile, PluSeparatedLeavesOutRecordNumberAndLoadingNumbersFromOne) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   table->AddRow(-1, "17|8594001|Rohlik|250|");
   table->AddRow(-1, "40|12|Chleba|3990|");
   EXPECT_EQ(Save(*table, TableFileLayout::Separated), "8594001;Rohlik;250;\r\n12;Chleba;3990;\r\n");
 
-  auto loaded = PluTable();
+  auto loaded = PluFileTable();
   LoadTable(*loaded, PathOf("table.txt"), TableFileCodePage::Windows, keyLayouts_, 1, TableFileLayout::Separated);
   EXPECT_EQ(RowTexts(*loaded), (std::vector<std::string>{"1|8594001|Rohlik|250|", "2|12|Chleba|3990|"}));
 }
@@ -119,13 +119,13 @@ TEST_F(TableFile, FixedWidthCellsMustPassTheirTypeCheck) {
 }
 
 TEST_F(TableFile, SeparatedLineWithoutClosingSeparatorIsAccepted) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   Load(*table, "5;Mleko;1990\r\n6;Maslo;4490;\r\n", TableFileLayout::Separated);
   EXPECT_EQ(RowTexts(*table), (std::vector<std::string>{"1|5|Mleko|1990|", "2|6|Maslo|4490|"}));
 }
 
 TEST_F(TableFile, SeparatedCellsAreTrimmedAndPricesTakeIntegerForm) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   Load(*table, std::string(" 5 ;  Mleko\0 ; 19.9 ;\n", 22), TableFileLayout::Separated);
   EXPECT_EQ(RowTexts(*table), std::vector<std::string>{"1|5|Mleko|1990|"});
 }
@@ -140,7 +140,7 @@ TEST_F(TableFile, EachBrokenRuleGivesErrorTwentyTwoAndKeepsEarlierRows) {
       {"minus in a packed number", "-9;Cukr;100;\r\n"},
   };
   for (const auto& [rule, line] : brokenLines) {
-    auto table = PluTable();
+    auto table = PluFileTable();
     table->AddRow(-1, "99|1|Stary|1|");
     try {
       Load(*table, "5;Mleko;1990;\r\n" + line + "6;Maslo;4490;\r\n", TableFileLayout::Separated);
@@ -179,7 +179,7 @@ TEST_F(TableFile, FixedWidthKeepsRawWidthsUnlessAValueIsWider) {
   const std::vector<Case> cases{
       {"department, its record number kept", [] { return DepartmentTable(1); },
        {"7|Pecivo|0A|", "9999|Mleko|FF|"}, "   7Pecivo            0A\r\n9999Mleko             FF\r\n"},
-      {"PLU with its largest price", PluTable, {"1|8594001|Rohlik|99999999|"},
+      {"PLU with its largest price", PluFileTable, {"1|8594001|Rohlik|99999999|"},
        "       8594001Rohlik            99999999\r\n"},
       {"addresses that fit two characters", addressTable, {"1|10|0|0|99|9999|"}, "10 0 0999999\r\n"},
       {"an address part of 192", addressTable, {"1|192|168|1|10|80|", "2|10|0|0|1|65535|"},
@@ -201,22 +201,22 @@ TEST_F(TableFile, FixedWidthKeepsRawWidthsUnlessAValueIsWider) {
 }
 
 TEST_F(TableFile, PackedCellsWithHexDigitsLoadBack) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   table->AddRow(-1, "1|5|Rohlik|FFFF|");
   for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
     const std::string saved = Save(*table, layout);
-    auto loaded = PluTable();
+    auto loaded = PluFileTable();
     Load(*loaded, saved, layout);
     EXPECT_EQ(RowTexts(*loaded), std::vector<std::string>{"1|5|Rohlik|FFFF|"}) << saved;
   }
 }
 
 TEST_F(TableFile, CodePage1250IsWrittenAndReadUnchanged) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   const std::string name = Cp("Žluťoučký kůň");
   table->AddRow(-1, "1|5|" + name + "|100|");
   EXPECT_EQ(Save(*table, TableFileLayout::Separated), "5;" + name + ";100;\r\n");
-  auto loaded = PluTable();
+  auto loaded = PluFileTable();
   Load(*loaded, "5;" + name + ";100;\r\n", TableFileLayout::Separated);
   EXPECT_EQ(loaded->Rows.at(0).Cell(2), name);
 }
@@ -225,20 +225,20 @@ TEST_F(TableFile, CodePage852ConvertsCzechLettersBothWays) {
   const std::string name1250 = Cp("Žluťoučký kůň");
   const std::string name852 = "\xA6lu\x9Co\x75\x9Fk\xEC k\x85\xE5";
   for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
-    auto table = PluTable();
+    auto table = PluFileTable();
     table->AddRow(-1, "1|5|" + name1250 + "|100|");
     const std::string file = Save(*table, layout, TableFileCodePage::Register);
     EXPECT_NE(file.find(name852), std::string::npos) << layout;
     EXPECT_EQ(file.find(name1250), std::string::npos) << layout;
 
-    auto loaded = PluTable();
+    auto loaded = PluFileTable();
     Load(*loaded, file, layout, TableFileCodePage::Register);
     EXPECT_EQ(loaded->Rows.at(0).Cell(2), name1250) << layout;
   }
 }
 
 TEST_F(TableFile, ReverseWritesTheLastRowFirst) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   table->AddRow(-1, "1|1|A|1|");
   table->AddRow(-1, "2|2|B|2|");
   table->AddRow(-1, "3|3|C|3|");
@@ -338,7 +338,7 @@ protected:
 };
 
 TEST_F(TableFileSaving, LogsEveryStep) {
-  auto table = PluTable();
+  auto table = PluFileTable();
   table->AddRow(-1, "1|1|A|1|");
   table->AddRow(-1, "2|2|B|2|");
   Save(*table, TableFileLayout::FixedWidth, TableFileCodePage::Register, true);
@@ -396,7 +396,7 @@ TEST_F(TableFile, LineLongerThanTheColumnsAllowGivesTwentyTwo) {
       {"fixed-width line without end", TableFileLayout::FixedWidth, std::string(1 << 20, '1'), 22},
   };
   for (const auto& c : cases) {
-    auto table = PluTable();
+    auto table = PluFileTable();
     const std::string first = c.layout == TableFileLayout::Separated
                                   ? std::string("5;Mleko;1990;\r\n")
                                   : std::string(14, '5') + "Mleko" + std::string(13, ' ') + std::string(8, '1') + "\r\n";

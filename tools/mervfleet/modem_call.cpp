@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "base/process_values.h"
 #include "base/safe_output_file.h"
 #include "tools/mervfleet/small_file.h"
 
@@ -10,7 +11,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* CommandFileName = "mervfleet-call.txt";
-constexpr const char* OutcomeFileName = "error.dat";
 enum Step : std::size_t { Dial, Command, HangUp, Close, Done };
 
 std::string Joined(const std::string& first, const std::vector<std::string>& rest) {

@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* OutcomeFileName = "error.dat";
-constexpr const char* LogFileName = "KL.log";
 /// An attempt asked to stop that is still running this long after is killed.
 constexpr auto KillGrace = std::chrono::seconds(30);
 /// A file's time stamp comes from a coarser clock than the attempt's start:
@@ -186,7 +184,7 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     // The resident mode's lock beside a command file ends in ".mervlock".
-    if (name == OutcomeFileName || name == LogFileName || name == CommandLockFileName || name == ModuleFileName() ||
+    if (name == OutcomeFileName || name == CipheredLogFileName || name == CommandLockFileName || name == ModuleFileName() ||
         name.front() == '.' || name.ends_with(".mervlock")) {
       continue;
     }
