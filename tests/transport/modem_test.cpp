@@ -46,16 +46,20 @@ protected:
   std::optional<TModemDouble> modem_;
 };
 
-/// The settings of a modem on COM1 at 9600 bit/s that dials 5551234, with
-/// the port opened on `line` for them.
-TNastaveni OpenModemPort(TComLayer& line) {
+/// The settings of a modem on COM1 at 9600 bit/s that dials 5551234.
+TNastaveni DialTestSettings() {
   TNastaveni settings = TNastaveni::CommandDefaults();
   settings.ComPort[ModemSlot] = 1;
   settings.BaudRate[ModemSlot] = 9600;
   settings.PhoneNumber = "5551234";
+  return settings;
+}
+
+/// Opens the modem's port on `line`; the port keeps `settings`, which must
+/// outlive it.
+void OpenModemPort(TComLayer& line, const TNastaveni& settings) {
   ModemPort = std::make_unique<TPort>(line);
   ModemPort->Open(settings, ModemSlot);
-  return settings;
 }
 
 // S12 is a byte: an answer outside 0..255 keeps the default guard time
@@ -65,8 +69,9 @@ TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
   const std::string replies = "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer +
                               "OK|ATX3DT5551234\rCONNECT 9600|";
   TModemDouble& modem = modem_.emplace(replies);
-  TNastaveni settings = OpenModemPort(modem);
+  TNastaveni settings = DialTestSettings();
   settings.ToneDialling = true;
+  OpenModemPort(modem, settings);
   const auto start = modem.Now();
   ASSERT_NO_THROW(Dial(settings, true));
   EXPECT_EQ(ModemState, ModemStates::Connected);
@@ -86,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
 // answered: the dial's time-out passes on the line's clock, not in real time.
 TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
   TModemDouble modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
-  const TNastaveni settings = OpenModemPort(modem);
+  const TNastaveni settings = DialTestSettings();
+  OpenModemPort(modem, settings);
   const auto start = modem.Now();
   EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 36) << "an empty answer to the dial is another failure";
   EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
@@ -120,7 +126,8 @@ private:
 // coming: the dial at 90 s with "no answer" (33), an AT command at its second.
 TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
   TStreamingModem modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
-  const TNastaveni settings = OpenModemPort(modem);
+  const TNastaveni settings = DialTestSettings();
+  OpenModemPort(modem, settings);
   const auto start = modem.Now();
   EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 33);
   const auto took = modem.Now() - start;
