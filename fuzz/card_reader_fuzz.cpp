@@ -14,9 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int length = 1 + input.Byte() % (CardSize - start);
   const bool verify = input.Byte() & 1;
   TScriptedComLine line(input.Rest());
-  TNastaveni settings = TNastaveni::CommandDefaults();
-  settings.ComPort[1] = 1;
-  settings.BaudRate[1] = 9600;
+  const TNastaveni settings = FuzzComSettings();
   TPort port(line);
   port.Open(settings, 1);
   TCardImage image{};

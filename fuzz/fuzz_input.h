@@ -23,6 +23,15 @@
 #include "model/model_list.h"
 #include "model/soubory.h"
 #include "tests/scripted_com_line.h"
+#include "transport/nastaveni.h"
+
+/// The settings of the fuzzed COM ports: slot 1, COM1 at 9600 bit/s.
+inline TNastaveni FuzzComSettings() {
+  TNastaveni settings = TNastaveni::CommandDefaults();
+  settings.ComPort[1] = 1;
+  settings.BaudRate[1] = 9600;
+  return settings;
+}
 
 /// The input as bytes, with choices taken off its front.
 class TFuzzInput {

@@ -20,9 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TSoubor* table = FuzzTable(catalogue, input.Byte());
   if (!table) return 0;
   TScriptedComLine line(input.Rest());
-  TNastaveni settings = TNastaveni::CommandDefaults();
-  settings.ComPort[1] = 1;
-  settings.BaudRate[1] = 9600;
+  const TNastaveni settings = FuzzComSettings();
   TPort port(line);
   port.Open(settings, 1);
   TLinkProtocol link(port, TLinkBytes{}, 0, catalogue.ModelName);
