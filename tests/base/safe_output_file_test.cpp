@@ -208,14 +208,23 @@ TEST(SafeOutputFile, FifoWithoutReaderFailsAtOnce) {
   EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
 }
 
-// A reader that opens the FIFO and leaves without reading: the write fails
-// with EPIPE and the process lives on (no SIGPIPE), within its time limit.
-TEST(SafeOutputFile, FifoWhoseReaderLeavesFailsWithoutEndingTheProcess) {
+// A FIFO whose reader has opened it without blocking.
+class SafeOutputFifo : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+  }
+
   TempDir folder;
   const fs::path fifo = folder / "pipe";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
+  int reader = -1;
+};
+
+// A reader that opens the FIFO and leaves without reading: the write fails
+// with EPIPE and the process lives on (no SIGPIPE), within its time limit.
+TEST_F(SafeOutputFifo, WhoseReaderLeavesFailsWithoutEndingTheProcess) {
   TSafeOutputFile file(fifo.string());
   ::close(reader);
   try {
@@ -230,12 +239,7 @@ TEST(SafeOutputFile, FifoWhoseReaderLeavesFailsWithoutEndingTheProcess) {
 
 // A reader that stays but never reads: the write gives up at the limit
 // instead of blocking, and a stop request ends the wait earlier still.
-TEST(SafeOutputFile, FifoWhoseReaderStopsReadingFailsAtTheLimitOrAStop) {
-  TempDir folder;
-  const fs::path fifo = folder / "pipe";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
+TEST_F(SafeOutputFifo, WhoseReaderStopsReadingFailsAtTheLimitOrAStop) {
   const auto previous = InPlaceWriteLimit();
   SetInPlaceWriteLimit(std::chrono::milliseconds(300));
   for (const bool stop : {false, true}) {
