@@ -12,7 +12,7 @@ scripts/setup.sh --demo
 # Only the three programs it runs, in a folder of their own: no tests,
 # benchmarks or fuzz targets, line tables only, a few sources compiled as one.
 build=build-demo
-scripts/build.sh "$build" -DCMAKE_UNITY_BUILD=ON -DMERV_TESTS=OFF -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF \
+scripts/build.sh "$build" -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 -DMERV_TESTS=OFF -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF \
   --target mervmodul --target mervsim --target kllog
 
 demo=$PWD/out/demo

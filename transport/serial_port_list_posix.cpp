@@ -10,12 +10,11 @@
 #include <string_view>
 
 #include "transport/com_layer.h"
+#include "transport/serial_ports.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int HighestComNumber = 255;
 
 std::string DeviceRoot() {
   const char* root = std::getenv("MERV_DEVICE_ROOT");

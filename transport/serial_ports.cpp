@@ -4,7 +4,6 @@
 #include <charconv>
 
 int ComNumberOfName(std::string_view name) {
-  constexpr int HighestComNumber = 255;
   if (name.size() < 4 || name.size() > 6) return 0;
   for (std::size_t i = 0; i < 3; ++i) {
     if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;

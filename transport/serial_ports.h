@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+/// The highest COM number a port can have.
+inline constexpr int HighestComNumber = 255;
+
 struct TSerialPort {
   int ComNumber = 0;
   std::string Device;  // what the COM layer opens for it
