@@ -20,7 +20,6 @@ constexpr int SoldPluRange = 400;
 constexpr int MaxLinesPerReceipt = 4;
 constexpr int OperatorCount = 4;
 constexpr int HeadWaiterCount = 2;
-constexpr int CashKey = 1;
 constexpr int CardKey = 3;
 constexpr int ProduceDepartment = 4;
 
@@ -44,7 +43,7 @@ struct TDepartment {
   int MainGroup;
 };
 
-constexpr std::array<TDepartment, 10> Departments = {{
+constexpr std::array<TDepartment, 10> DemoDepartments = {{
     {"Pečivo", 2, 1},     {"Mléčné výrobky", 2, 1}, {"Maso a uzeniny", 2, 1}, {"Ovoce a zelenina", 2, 1},
     {"Nápoje", 2, 2},     {"Alkohol", 1, 2},        {"Trvanlivé", 2, 1},      {"Cukrovinky", 2, 1},
     {"Drogerie", 1, 3},   {"Mražené", 2, 1},
@@ -86,7 +85,7 @@ std::string DemoPluName(int number) {
   return Text(product.Name) + " " + std::to_string((number - 1) / static_cast<int>(Products.size()) + 1);
 }
 
-const TDepartment& DepartmentOf(int number) { return Departments[static_cast<std::size_t>(number - 1)]; }
+const TDepartment& DepartmentOf(int number) { return DemoDepartments[static_cast<std::size_t>(number - 1)]; }
 
 std::int64_t DemoPrice(std::mt19937& random) { return 500 + static_cast<std::int64_t>(random() % 300) * 50; }
 
@@ -112,8 +111,8 @@ void FillPlu(TSoubory& catalogue, int pluCount, std::mt19937& random) {
 
 void FillDepartments(TSoubory& catalogue) {
   if (TSoubor* table = Present(catalogue, 1)) {
-    for (std::size_t i = 0; i < Departments.size(); ++i) {
-      const auto& department = Departments[i];
+    for (std::size_t i = 0; i < DemoDepartments.size(); ++i) {
+      const auto& department = DemoDepartments[i];
       table->AddRow(-1, std::to_string(i + 1) + "|" + Text(department.Name) + "|0|0|" +
                             std::to_string(department.VatGroup) + "|" + std::to_string(department.MainGroup) +
                             "|0|0|00|0|");
@@ -178,11 +177,11 @@ void AddExtras(TReceipt& receipt, std::size_t index) {
       extras.PersonalNumber = 8'501'011'234;
       break;
     case 13:
-      receipt.Payment = CashKey;
+      receipt.Payment = CashPaymentKey;
       extras.Currency = 1;
       break;
     case 15:
-      receipt.Payment = CashKey;
+      receipt.Payment = CashPaymentKey;
       extras.Tendered = (receipt.Total() / 10'000 + 1) * 10'000;
       extras.Copy = true;
       break;
@@ -274,7 +273,7 @@ std::vector<TReceipt> DemoReceipts(const TSoubor& pluTable, const TJournalStamp&
       receipt.Number = number;
       receipt.Operator = 1 + static_cast<int>(random() % OperatorCount);
       receipt.Waiter = 1 + static_cast<int>(random() % HeadWaiterCount);
-      receipt.Payment = random() % 10 < 7 ? CashKey : CardKey;
+      receipt.Payment = random() % 10 < 7 ? CashPaymentKey : CardKey;
       receipt.Stamp = day;
       receipt.Stamp.Hour = hour;
       receipt.Stamp.Minute = k * 3;

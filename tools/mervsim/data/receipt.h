@@ -23,6 +23,9 @@ struct TSaleLine {
   std::int64_t Amount() const;
 };
 
+/// The payment key of cash (row 1 of table 8).
+inline constexpr int CashPaymentKey = 1;
+
 /// What the journal of a receipt shows beyond its lines, total and payment.
 struct TReceiptExtras {
   /// VAT lines by group and the receipt number line (41).
@@ -47,7 +50,7 @@ struct TReceipt {
   int Operator = 0;
   int Waiter = 0;
   /// Payment key (row of table 8): 1 cash, 2 cheque, 3 card ...
-  int Payment = 1;
+  int Payment = CashPaymentKey;
   TJournalStamp Stamp;
   std::vector<TSaleLine> Lines;
   TReceiptExtras Extras;

@@ -14,7 +14,6 @@ constexpr int FirstReport = TableNumber::FinancialDaily;
 constexpr int LastReport = TableNumber::ShortFinancialReport;
 constexpr int PercentHundredths = 10000;
 constexpr int ExemptNumber = 25;
-constexpr int CashKey = 1;
 constexpr int MaxNumberInKind = 255;
 
 // Report fields by byte position.
@@ -127,10 +126,10 @@ std::vector<std::string> Financial(const std::vector<TReceipt>& receipts, const 
   }
   const auto payments = ByPayment(receipts);
   for (const auto& [key, sum] : payments) out.push_back(Payments(3, key, sum));
-  const auto cash = payments.find(CashKey);
+  const auto cash = payments.find(CashPaymentKey);
   out.push_back(TReportRecord().Kind(4, 1).Signed(TotalFirst, TotalLast, cash == payments.end() ? 0 : cash->second.Amount).Finish());
   for (const auto& [key, sum] : payments) {
-    if (key != CashKey && key <= 30) out.push_back(TReportRecord().Kind(4, key).Signed(TotalFirst, TotalLast, sum.Amount).Finish());
+    if (key != CashPaymentKey && key <= 30) out.push_back(TReportRecord().Kind(4, key).Signed(TotalFirst, TotalLast, sum.Amount).Finish());
   }
   const auto receiptCount = static_cast<std::uint64_t>(receipts.size());
   out.push_back(Payments(4, 31, {}));
@@ -235,7 +234,7 @@ std::vector<std::string> Drawer(const std::vector<TReceipt>& receipts) {
 
 std::vector<std::string> ShortFinancial(const std::vector<TReceipt>& receipts, const TReportContext& context) {
   const auto payments = ByPayment(receipts);
-  const auto cash = payments.find(CashKey);
+  const auto cash = payments.find(CashPaymentKey);
   return {TReportRecord()
               .Signed(3, 7, SalesTotal(receipts))
               .Signed(8, 12, context.OpenTablesTotal)
