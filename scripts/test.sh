@@ -62,7 +62,7 @@ timed "Linux build" scripts/build.sh build "${unity[@]}" -DMERV_DEBUG_INFO=OFF -
 timed "Linux tests" linux_tests
 timed "Debian packages" scripts/check_install.sh build
 
-timed "release build" scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DMERV_TESTS=OFF \
+timed "release build" scripts/build.sh build-release "${unity[@]}" -DCMAKE_BUILD_TYPE=Release -DMERV_TESTS=OFF \
   -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF
 
 # The fuzz targets need clang's instrumentation; the same build runs the
