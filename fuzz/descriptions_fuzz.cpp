@@ -35,11 +35,6 @@ TSoubory& Catalogue() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  Catalogue();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> lines = LinesOf(std::string_view(reinterpret_cast<const char*>(data), size));
   TDescriptionSource source;

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include <unistd.h>
 
@@ -53,19 +53,17 @@ private:
 };
 
 /// The catalogue of the model at `index` of the model list (modulo its size,
-/// one past the end: the default layout without a model).
+/// one past the end: the default layout without a model). The first call
+/// builds the catalogues of every model, so that only the first input pays
+/// for them and the later inputs all run at the same pace.
 inline TSoubory& FuzzCatalogue(std::uint8_t index) {
-  static std::map<std::size_t, std::unique_ptr<TSoubory>> catalogues;
-  const std::size_t slot = index % (Models.size() + 1);
-  auto& catalogue = catalogues[slot];
-  if (!catalogue) catalogue = BuildCatalogue(slot < Models.size() ? Models[slot].Name : std::string_view());
-  return *catalogue;
-}
-
-/// Builds the catalogues of every model ahead of the first input, so that
-/// the first inputs do not pay for them.
-inline void BuildFuzzCatalogues() {
-  for (std::size_t slot = 0; slot <= Models.size(); ++slot) FuzzCatalogue(static_cast<std::uint8_t>(slot));
+  static const std::vector<std::unique_ptr<TSoubory>> catalogues = [] {
+    std::vector<std::unique_ptr<TSoubory>> built;
+    for (const auto& model : Models) built.push_back(BuildCatalogue(model.Name));
+    built.push_back(BuildCatalogue(std::string_view()));
+    return built;
+  }();
+  return *catalogues[index % catalogues.size()];
 }
 
 /// A table of the catalogue chosen by `choice` among those with an interpreter.

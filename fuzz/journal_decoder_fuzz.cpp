@@ -23,11 +23,6 @@ std::string CapitalHex(std::string_view bytes) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  BuildFuzzCatalogues();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
   const std::uint8_t choices = input.Byte();

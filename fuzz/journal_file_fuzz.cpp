@@ -8,22 +8,14 @@
 
 namespace {
 
-const TFuzzScratchFile& JournalFile() {
-  static const TFuzzScratchFile file("merv_journal_fuzz");
-  return file;
-}
+const TFuzzScratchFile JournalFile("merv_journal_fuzz");
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  JournalFile();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
   const bool enciphered = input.Byte() & 1;
-  const std::string& path = JournalFile().Hold(input.Rest());
+  const std::string& path = JournalFile.Hold(input.Rest());
   TJournalFile::Probe(path);
   try {
     TJournalFile::Read(path, enciphered).PlainText();

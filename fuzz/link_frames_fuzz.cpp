@@ -9,11 +9,6 @@
 #include "transport/nastaveni.h"
 #include "transport/port.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  BuildFuzzCatalogues();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
   TSoubory& catalogue = FuzzCatalogue(input.Byte());

@@ -10,13 +10,9 @@
 // time-out and the guard times cost no real time.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
-
-#include <unistd.h>
 
 #include "base/kom_error.h"
 #include "fuzz_input.h"
@@ -32,29 +28,13 @@ constexpr std::uint8_t ToneBit = 1;
 constexpr std::uint8_t ScriptBit = 2;
 constexpr int LongestGuardTimeMs = 255 * 20;
 
-/// An initialisation script of two commands, written once per process.
-class TScriptFile {
-public:
-  TScriptFile()
-      : path_(std::filesystem::temp_directory_path() / ("merv-modem-fuzz-" + std::to_string(::getpid()) + ".txt")) {
-    std::ofstream(path_, std::ios::binary) << "ATZ\r\nAT&F&C1\n";
-  }
-  ~TScriptFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
-  }
-  TScriptFile(const TScriptFile&) = delete;
-  TScriptFile& operator=(const TScriptFile&) = delete;
+const TFuzzScratchFile ScriptFile("merv_modem_fuzz");
 
-  std::string Path() const { return path_.string(); }
-
-private:
-  std::filesystem::path path_;
-};
-
-const TScriptFile& Script() {
-  static const TScriptFile script;
-  return script;
+/// The path of an initialisation script of two commands, written once per
+/// process.
+const std::string& ScriptPath() {
+  static const std::string& path = ScriptFile.Hold("ATZ\r\nAT&F&C1\n");
+  return path;
 }
 
 TNastaveni ModemLineSettings(bool tone) {
@@ -77,7 +57,7 @@ void CheckLearntState() {
 bool RunScript(bool wanted) {
   if (!wanted) return true;
   try {
-    RunModemScript(Script().Path());
+    RunModemScript(ScriptPath());
   } catch (const std::runtime_error&) {
     return false;
   }
@@ -92,11 +72,6 @@ void ForgetModem() {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  Script();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);

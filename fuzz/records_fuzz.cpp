@@ -6,11 +6,6 @@
 #include "fuzz_input.h"
 #include "model/tlumocnik.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  BuildFuzzCatalogues();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
   TSoubory& catalogue = FuzzCatalogue(input.Byte());

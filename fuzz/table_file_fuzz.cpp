@@ -8,18 +8,9 @@
 
 namespace {
 
-const TFuzzScratchFile& TableFile() {
-  static const TFuzzScratchFile file("merv_table_fuzz");
-  return file;
-}
+const TFuzzScratchFile TableFile("merv_table_fuzz");
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  BuildFuzzCatalogues();
-  TableFile();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFuzzInput input(data, size);
@@ -29,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!table) return 0;
   const int layout = (choices & 1) ? TableFileLayout::FixedWidth : TableFileLayout::Separated;
   const int codePage = (choices & 2) ? TableFileCodePage::Windows : TableFileCodePage::Register;
-  const std::string& path = TableFile().Hold(input.Rest());
+  const std::string& path = TableFile.Hold(input.Rest());
   TKeyLayouts keyLayouts;
   try {
     LoadTable(*table, path, codePage, keyLayouts, FirstFileColumn(*table), layout);
