@@ -185,3 +185,15 @@ private:
 /// The error number of the failure `action` raises (read from its message,
 /// 10 when it carries none); 0 when it raises nothing.
 int ErrorNumberRaisedBy(const std::function<void()>& action);
+
+/// The message of the `Failure` that `action` raises; empty when it raises
+/// none. Any other failure passes through.
+template <typename Failure>
+std::string MessageRaisedBy(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Failure& failure) {
+    return failure.what();
+  }
+  return {};
+}

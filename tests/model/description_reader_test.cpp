@@ -288,12 +288,7 @@ TEST_F(DescriptionReader, SpareRegisterListsAreKeptApartAndRefilled) {
 
 TEST_F(DescriptionReader, RegisterRowWithABadNumberEndsTheReading) {
   Language({"~REGISTRY 13", "1x;1357;Chyba", "~SOUBOR 12", "Nedočteno"});
-  try {
-    Read();
-    FAIL() << "no conversion error";
-  } catch (const EConvertError& error) {
-    EXPECT_STREQ(error.what(), "'1x' is not a valid integer value");
-  }
+  EXPECT_EQ(MessageRaisedBy<EConvertError>([this] { Read(); }), "'1x' is not a valid integer value");
   EXPECT_EQ(catalogue.Table(12)->Name, "");
 }
 

@@ -53,12 +53,8 @@ TEST(TPopisKlavFunkce, MissingFieldsStayEmptyAndWhite) {
 }
 
 TEST(TPopisKlavFunkce, CodeThatIsNoNumberIsAConversionError) {
-  try {
-    TPopisKlavFunkce::FromDescription("x1;A;B;Z");
-    FAIL() << "no conversion error";
-  } catch (const EConvertError& error) {
-    EXPECT_STREQ(error.what(), "'x1' is not a valid integer value");
-  }
+  EXPECT_EQ(MessageRaisedBy<EConvertError>([] { TPopisKlavFunkce::FromDescription("x1;A;B;Z"); }),
+            "'x1' is not a valid integer value");
   EXPECT_THROW(TPopisKlavFunkce::FromDescription(";A;B;Z"), EConvertError);
 }
 

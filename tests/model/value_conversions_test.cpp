@@ -31,12 +31,8 @@ TEST(StrToInt64, ReadsDecimalWithBlanksAndSign) {
 
 TEST(StrToInt64, RejectsWhatIsNoIntegerWithTheConversionMessage) {
   for (const char* text : {"", " ", "-", "12a", "1 ", "1.5", "9223372036854775808", "-9223372036854775809"}) {
-    try {
-      StrToInt64(text);
-      ADD_FAILURE() << "accepted '" << text << "'";
-    } catch (const EConvertError& error) {
-      EXPECT_EQ(std::string(error.what()), "'" + std::string(text) + "' is not a valid integer value");
-    }
+    EXPECT_EQ(MessageRaisedBy<EConvertError>([text] { StrToInt64(text); }),
+              "'" + std::string(text) + "' is not a valid integer value");
   }
 }
 
@@ -89,12 +85,8 @@ TEST(PackedToInteger, SignedTakesAnyNonZeroFirstByteAsMinus) {
 }
 
 TEST(PackedToInteger, HalfByteAboveNineFailsNamingTheDigits) {
-  try {
-    PackedToInteger(Bytes({0x80, 0x1A, 0x00}), true);
-    FAIL() << "accepted a half-byte above 9";
-  } catch (const EConvertError& error) {
-    EXPECT_STREQ(error.what(), "'1A00' is not a valid integer value");
-  }
+  EXPECT_EQ(MessageRaisedBy<EConvertError>([] { PackedToInteger(Bytes({0x80, 0x1A, 0x00}), true); }),
+            "'1A00' is not a valid integer value");
   EXPECT_THROW(PackedToInteger(Bytes({0xF0}), false), EConvertError);
   EXPECT_THROW(PackedToInteger(Bytes({0x0F}), false), EConvertError);
 }
