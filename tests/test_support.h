@@ -182,6 +182,18 @@ private:
   TempDir dir_;
 };
 
+/// A text one character too long for a data stream's length fields: a
+/// scrambled text carries its length in 16 bits; an enciphered one goes in
+/// pieces of ten characters whose count, an empty last piece included, is
+/// 16 bits.
+struct TooLongText {
+  bool Enciphered;
+  std::size_t Length;
+
+  const char* Mode() const { return Enciphered ? "enciphered" : "scrambled"; }
+};
+inline constexpr TooLongText TooLongTexts[] = {{false, 0x10000}, {true, 655350}};
+
 /// The error number of the failure `action` raises (read from its message,
 /// 10 when it carries none); 0 when it raises nothing.
 int ErrorNumberRaisedBy(const std::function<void()>& action);

@@ -63,18 +63,14 @@ TEST(OverlappedTextWriter, WritesTheBytesOfWritingTextByText) {
 // failure reaches the caller, the cipher thread stops too, and the texts
 // handed over after it are refused.
 TEST(OverlappedTextWriter, AFailureOfTheWritingThreadReachesTheCaller) {
-  struct Case {
-    bool enciphered;
-    std::size_t tooLong;
-  };
-  for (const Case c : {Case{false, 0x10000}, Case{true, 655350}}) {
-    SCOPED_TRACE(c.enciphered ? "enciphered" : "scrambled");
+  for (const TooLongText& tooLong : TooLongTexts) {
+    SCOPED_TRACE(tooLong.Mode());
     TempDir folder;
-    TDataStream out((folder / "f.dat").string(), c.enciphered);
+    TDataStream out((folder / "f.dat").string(), tooLong.Enciphered);
     out.OpenWrite();
     TOverlappedTextWriter writer(out);
     writer.Write("before");
-    writer.Write(std::string(c.tooLong, 'a'));
+    writer.Write(std::string(tooLong.Length, 'a'));
     const auto writeOnAndFinish = [&] {
       for (int i = 0; i < 100000; ++i) writer.Write("after the failure, until it is noticed");
       writer.Finish();

@@ -354,16 +354,12 @@ TEST(JournalFile, WritesTheBytesOfTheTextByTextWriterForEveryRecordCode) {
 // after much of the file went through the cipher: the failure comes out of
 // Write as it was raised, and no file is left, under the name or beside it.
 TEST(JournalFile, AFailedWriteLeavesNoFile) {
-  struct Case {
-    bool enciphered;
-    std::size_t tooLong;
-  };
-  for (const Case c : {Case{false, 0x10000}, Case{true, 655350}}) {
-    SCOPED_TRACE(c.enciphered ? "enciphered" : "scrambled");
+  for (const TooLongText& tooLong : TooLongTexts) {
+    SCOPED_TRACE(tooLong.Mode());
     TempDir folder;
     TJournalFile file = UndecodedJournalOfEveryCode();
-    file.Entries.back().Lines.Main.assign(c.tooLong, 'X');
-    EXPECT_THROW(file.Write((folder / "z.zur").string(), c.enciphered), EDataStreamWriteError);
+    file.Entries.back().Lines.Main.assign(tooLong.Length, 'X');
+    EXPECT_THROW(file.Write((folder / "z.zur").string(), tooLong.Enciphered), EDataStreamWriteError);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
   }
 }
