@@ -61,6 +61,12 @@ protected:
   void Language(std::initializer_list<const char*> rows) { blocks.SetBlock(LanguageFirst, rows); }
   void Common(std::initializer_list<const char*> rows) { blocks.SetBlock(CommonFirst, rows); }
   void Read() { ReadDescriptions(catalogue, blocks.Source()); }
+  // The 2846X text layout after reading a common block of these rows.
+  const TPopisText28Layout& ReadTextLayout2846X(std::initializer_list<const char*> rows) {
+    Common(rows);
+    Read();
+    return catalogue.TextLayout2846X;
+  }
   // The shape the catalogue has after the layout of a model.
   void UseModel(std::string_view name) {
     catalogue.ModelName = std::string(name);
@@ -457,10 +463,8 @@ TEST_F(DescriptionReader, DefaultContentsAreNamedAndReadOncePerModel) {
 // --- 2846X text layout ----------------------------------------------------------
 
 TEST_F(DescriptionReader, TextLayout2846XNumbersEntriesAndRegistersStarts) {
-  Common({"~TISK2846X", "1;;ZÁHLAVÍ;", "1;32;****;N", "1;0;LNG305;EN", "1;;POLOŽKY;", "1;16;OBSLUHA;N", "~LCD2846X",
-          "1;16;VÍTEJTE;N", "1;20;POKLADNA;N"});
-  Read();
-  const auto& layout = catalogue.TextLayout2846X;
+  const auto& layout = ReadTextLayout2846X({"~TISK2846X", "1;;ZÁHLAVÍ;", "1;32;****;N", "1;0;LNG305;EN", "1;;POLOŽKY;",
+                                            "1;16;OBSLUHA;N", "~LCD2846X", "1;16;VÍTEJTE;N", "1;20;POKLADNA;N"});
   ASSERT_EQ(layout.Entries.size(), 7u);
   const auto& title = layout.Entries[0];
   EXPECT_EQ(title.Width, -1);
@@ -508,10 +512,8 @@ TEST_F(DescriptionReader, EndOf2846XCopiesTheLayoutForGroupsTwoToFour) {
 // memory ran out. Entries are copied once; rows after an end are copied by
 // the next end.
 TEST_F(DescriptionReader, RepeatedEndOf2846XCopiesEachEntryOnce) {
-  Common({"~TISK2846X", "1;32;****;N", "~ENDOF2846X", "~ENDOF2846X", "~ENDOF2846X", "~LCD2846X", "1;16;VÍTEJTE;N",
-          "~ENDOF2846X", "~ENDOF2846X"});
-  Read();
-  const auto& layout = catalogue.TextLayout2846X;
+  const auto& layout = ReadTextLayout2846X({"~TISK2846X", "1;32;****;N", "~ENDOF2846X", "~ENDOF2846X", "~ENDOF2846X",
+                                            "~LCD2846X", "1;16;VÍTEJTE;N", "~ENDOF2846X", "~ENDOF2846X"});
   ASSERT_EQ(layout.Entries.size(), 8u);
   for (int group = 1; group <= 4; ++group) {
     const auto inGroup = std::count_if(layout.Entries.begin(), layout.Entries.end(),
