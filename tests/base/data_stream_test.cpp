@@ -11,12 +11,18 @@
 
 namespace {
 
-std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, bool enciphered,
-                                          const std::vector<std::string>& texts) {
+/// Writes `texts` to `file` as a data stream; returns the file's bytes.
+std::string WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
   TDataStream out(file.string(), enciphered);
   out.OpenWrite();
   for (const auto& text : texts) out.WriteString(text);
   out.Close();
+  return ReadFileBytes(file);
+}
+
+std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, bool enciphered,
+                                          const std::vector<std::string>& texts) {
+  WriteTexts(file, enciphered, texts);
   TDataStream in(file.string(), enciphered);
   in.OpenRead();
   std::vector<std::string> read;
@@ -63,13 +69,7 @@ TEST(DataStream, WritingNeverOpensWhatIsAlreadyUnderTheName) {
 
 TEST(DataStream, ScrambledTextsAreNotStoredInClearAndRunOnAcrossTexts) {
   TempDir folder;
-  TDataStream out((folder / "s.dat").string(), false);
-  out.OpenWrite();
-  out.WriteString("AAAA");
-  out.WriteString("");
-  out.WriteString("AAAA");
-  out.Close();
-  const std::string bytes = ReadFileBytes(folder / "s.dat");
+  const std::string bytes = WriteTexts(folder / "s.dat", false, {"AAAA", "", "AAAA"});
   ASSERT_EQ(bytes.size(), 2u + 4 + 2 + 2 + 4);
   EXPECT_EQ(bytes.substr(0, 2), std::string("\x04\x00", 2));
   EXPECT_EQ(bytes.substr(6, 2), std::string("\x00\x00", 2)) << "an empty text is its length alone";
@@ -81,12 +81,7 @@ TEST(DataStream, ScrambledTextsAreNotStoredInClearAndRunOnAcrossTexts) {
 
 TEST(DataStream, EncipheredTextIsCutIntoPiecesOfTen) {
   TempDir folder;
-  const auto file = folder / "e.dat";
-  TDataStream out(file.string(), true);
-  out.OpenWrite();
-  out.WriteString("01234567890123456789");
-  out.Close();
-  const std::string bytes = ReadFileBytes(file);
+  const std::string bytes = WriteTexts(folder / "e.dat", true, {"01234567890123456789"});
   ASSERT_EQ(LengthAt(bytes, 0), 3) << "20 characters are three pieces, the last one empty";
   TTextCipher cipher(TextCipherKey);
   std::size_t offset = 2;
@@ -104,12 +99,7 @@ TEST(DataStream, EncipheredTextIsCutIntoPiecesOfTen) {
 TEST(DataStream, FailuresCarryTheirMessages) {
   TempDir folder;
   const auto file = folder / "cut.dat";
-  TDataStream out(file.string(), false);
-  out.OpenWrite();
-  out.WriteString("complete");
-  out.WriteString("cut short");
-  out.Close();
-  const std::string bytes = ReadFileBytes(file);
+  const std::string bytes = WriteTexts(file, false, {"complete", "cut short"});
   WriteFileBytes(file, bytes.substr(0, bytes.size() - 3));
 
   TDataStream in(file.string(), false);
@@ -174,16 +164,9 @@ TEST(DataStream, TextsReadAheadComeBeforeTheFailureThatFollowsThem) {
   const std::size_t damaged = texts.size() - 3;
   texts[damaged] = "damaged text";
   TempDir folder;
-  const auto write = [&](const std::filesystem::path& file, std::size_t count) {
-    TDataStream out(file.string(), true);
-    out.OpenWrite();
-    for (std::size_t i = 0; i < count; ++i) out.WriteString(texts[i]);
-    out.Close();
-  };
-  write(folder / "head.dat", damaged);
-  const std::size_t damagedAt = std::filesystem::file_size(folder / "head.dat");
-  write(folder / "all.dat", texts.size());
-  std::string bytes = ReadFileBytes(folder / "all.dat");
+  const std::size_t damagedAt =
+      WriteTexts(folder / "head.dat", true, {texts.begin(), texts.begin() + static_cast<std::ptrdiff_t>(damaged)}).size();
+  std::string bytes = WriteTexts(folder / "all.dat", true, texts);
   ASSERT_GT(bytes.size(), std::size_t{4} << 20) << "the file must outgrow the largest batch";
   bytes[damagedAt + 4] = '!';  // the first character of its first piece's Base64
   WriteFileBytes(folder / "all.dat", bytes);
