@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/localized_texts.h"
@@ -71,20 +72,20 @@ protected:
   }
 
   static void FillNameTables(TSoubory& catalogue) {
-    catalogue.JournalDepartments().AddRow(-1, Cp("1|Pečivo|0|0|2|1|0|0|00|0|"));
-    catalogue.JournalDepartments().AddRow(-1, Cp("2|Mléčné výrobky|0|0|2|1|0|0|00|0|"));
-    catalogue.JournalOperators().AddRow(-1, Cp("1|Novák Jan|000|0|0|1|00|00|"));
-    catalogue.JournalOperators().AddRow(-1, Cp("2|Vedoucí směny Dana|000|0|0|1|00|00|"));
-    catalogue.JournalPlu().AddRow(-1, Cp("1|8590000000015|Rohlík|100|0|1|2|"));
-    catalogue.JournalPlu().AddRow(-1, Cp("2|8590000000022|Chléb|100|0|1|2|"));
-    catalogue.JournalPlu().AddRow(-1, Cp("3|8590000000015|Rohlík^tukový|100|0|1|2|"));
-    catalogue.JournalLongNames().AddRow(-1, Cp("1|8590000000015|Rohlík tukový 43 g|"));
-    catalogue.JournalLinkPlu().AddRow(-1, Cp("1|Obal láhev|0|0|0|0|0|0|"));
-    catalogue.JournalPayments().AddRow(-1, Cp("1|HOTOVOST|0|00|0|"));
-    catalogue.JournalPayments().AddRow(-1, Cp("2|STRAVENKY SODEXO X|0|00|0|"));
-    catalogue.JournalCurrencies().AddRow(-1, Cp("1|EURO|00|2550|"));
-    catalogue.JournalVat().AddRow(-1, "1|2100|1|");
-    catalogue.JournalVat().AddRow(-1, "2|500|1|");
+    AddRows(catalogue.JournalDepartments(), {"1|Pečivo|0|0|2|1|0|0|00|0|", "2|Mléčné výrobky|0|0|2|1|0|0|00|0|"});
+    AddRows(catalogue.JournalOperators(), {"1|Novák Jan|000|0|0|1|00|00|", "2|Vedoucí směny Dana|000|0|0|1|00|00|"});
+    AddRows(catalogue.JournalPlu(), {"1|8590000000015|Rohlík|100|0|1|2|", "2|8590000000022|Chléb|100|0|1|2|",
+                                     "3|8590000000015|Rohlík^tukový|100|0|1|2|"});
+    AddRows(catalogue.JournalLongNames(), {"1|8590000000015|Rohlík tukový 43 g|"});
+    AddRows(catalogue.JournalLinkPlu(), {"1|Obal láhev|0|0|0|0|0|0|"});
+    AddRows(catalogue.JournalPayments(), {"1|HOTOVOST|0|00|0|", "2|STRAVENKY SODEXO X|0|00|0|"});
+    AddRows(catalogue.JournalCurrencies(), {"1|EURO|00|2550|"});
+    AddRows(catalogue.JournalVat(), {"1|2100|1|", "2|500|1|"});
+  }
+
+  // Appends rows written in UTF-8, converted to the register's code page.
+  static void AddRows(TSoubor& table, std::initializer_list<std::string_view> rows) {
+    for (const std::string_view row : rows) table.AddRow(-1, Cp(row));
   }
 
   static void Check(const TSoubory& catalogue, const std::vector<DecodedCase>& cases) {
