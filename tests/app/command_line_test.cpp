@@ -91,15 +91,12 @@ TEST_F(CommandLine, BaudRateCodesAndPlainSpeeds) {
 }
 
 TEST_F(CommandLine, EachBadIntegerGivesItsOwnNumber) {
-  EXPECT_EQ(ParseError("R03 /BR=x /"), 3);
-  EXPECT_EQ(ParseError("R03 /BR=2x /"), 3);
-  EXPECT_EQ(ParseError("R03 /BR= /"), 3);
-  EXPECT_EQ(ParseError("R03 /COM=one /"), 2);
-  EXPECT_EQ(ParseError("R03 /IPPORT=40a1 /"), 48);
-  EXPECT_EQ(ParseError("R03 /TO=fast /"), 18);
-  EXPECT_EQ(ParseError("R03 /ID=1.5 /"), 19);
-  EXPECT_EQ(ParseError("R03 /ROW=last /"), 38);
-  EXPECT_EQ(ParseError("R03 /COM=99999999999 /"), 2);
+  const std::pair<const char*, int> cases[] = {{"BR=x", 3},    {"BR=2x", 3},        {"BR=", 3},
+                                               {"COM=one", 2}, {"IPPORT=40a1", 48}, {"TO=fast", 18},
+                                               {"ID=1.5", 19}, {"ROW=last", 38},    {"COM=99999999999", 2}};
+  for (const auto& [parameter, number] : cases) {
+    EXPECT_EQ(ParseError(std::string("R03 /") + parameter + " /"), number) << parameter;
+  }
 }
 
 TEST_F(CommandLine, ComPortKeepsLowEightBits) {
@@ -115,9 +112,9 @@ TEST_F(CommandLine, ParityTakesOnlyTheFirstCharacter) {
 }
 
 TEST_F(CommandLine, FormatAndCodePageAcceptOnlyTheirValues) {
-  EXPECT_EQ(ParseError("R03 /FORMAT=3 /"), 32);
-  EXPECT_EQ(ParseError("R03 /FORMAT=0 /"), 32);
-  EXPECT_EQ(ParseError("R03 /FORMAT=two /"), 32);
+  for (const char* format : {"3", "0", "two"}) {
+    EXPECT_EQ(ParseError(std::string("R03 /FORMAT=") + format + " /"), 32) << format;
+  }
   EXPECT_EQ(ParseError("R03 /CODE=437 /"), 25);
   EXPECT_EQ(ParseError("R03 /FORMAT=2 /CODE=1250 /"), 0);
   EXPECT_EQ(parameters.FileFormat, 2);

@@ -48,12 +48,9 @@ TEST(ErrorNumberOf, ReadsTheTwoDigitsAfterTheHash) {
 }
 
 TEST(ErrorNumberOf, AnythingElseCountsAsTen) {
-  EXPECT_EQ(ErrorNumberOf("No such file or directory"), 10);
-  EXPECT_EQ(ErrorNumberOf(""), 10);
-  EXPECT_EQ(ErrorNumberOf("#"), 10);
-  EXPECT_EQ(ErrorNumberOf("#4"), 10);
-  EXPECT_EQ(ErrorNumberOf("#ab:text"), 10);
-  EXPECT_EQ(ErrorNumberOf(" #02:text"), 10);
+  for (const char* message : {"No such file or directory", "", "#", "#4", "#ab:text", " #02:text"}) {
+    EXPECT_EQ(ErrorNumberOf(message), 10) << '"' << message << '"';
+  }
 }
 
 }  // namespace
