@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "base/code_page.h"
+#include "base/data_stream.h"
 #include "base/platform.h"
 #include "base/kom_error.h"
 
@@ -71,6 +72,18 @@ void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
+std::string WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
+  TDataStream out(file.string(), enciphered);
+  out.OpenWrite();
+  for (const auto& text : texts) out.WriteString(text);
+  out.Close();
+  return ReadFileBytes(file);
+}
+
+std::uint16_t LengthAt(const std::string& bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
+                                    static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
+}
 
 int ErrorNumberRaisedBy(const std::function<void()>& action) {
   try {

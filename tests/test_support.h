@@ -2,6 +2,7 @@
 // Shared helpers of the test programs.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -70,6 +71,12 @@ std::vector<std::string> LinesOf(const std::string& text);
 
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, std::string_view bytes);
+
+/// Writes `texts` to `file` as a data stream, one after the other; returns
+/// the file's bytes.
+std::string WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts);
+/// The 16-bit length, low byte first, at `offset` of a data stream's bytes.
+std::uint16_t LengthAt(const std::string& bytes, std::size_t offset);
 
 struct ProcessResult {
   int exitStatus = -1;  // exit code, or -1 when the process did not exit normally

@@ -11,15 +11,6 @@
 
 namespace {
 
-/// Writes `texts` to `file` as a data stream; returns the file's bytes.
-std::string WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
-  TDataStream out(file.string(), enciphered);
-  out.OpenWrite();
-  for (const auto& text : texts) out.WriteString(text);
-  out.Close();
-  return ReadFileBytes(file);
-}
-
 std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, bool enciphered,
                                           const std::vector<std::string>& texts) {
   WriteTexts(file, enciphered, texts);
@@ -29,11 +20,6 @@ std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, boo
   for (std::size_t i = 0; i < texts.size(); ++i) read.push_back(in.ReadString());
   EXPECT_EQ(in.BytesRead(), std::filesystem::file_size(file)) << "every byte of the file read, lengths included";
   return read;
-}
-
-std::uint16_t LengthAt(const std::string& bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
-                                    static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
 }
 
 TEST(DataStream, BothModesReadBackWhatWasWritten) {

@@ -24,14 +24,6 @@ std::vector<std::string> SampleTexts() {
   return texts;
 }
 
-std::string WrittenOneByOne(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
-  TDataStream out(file.string(), enciphered);
-  out.OpenWrite();
-  for (const auto& text : texts) out.WriteString(text);
-  out.Close();
-  return ReadFileBytes(file);
-}
-
 std::string WrittenOverlapped(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
   TDataStream out(file.string(), enciphered);
   out.OpenWrite();
@@ -47,7 +39,7 @@ TEST(OverlappedTextWriter, WritesTheBytesOfWritingTextByText) {
   for (const bool enciphered : {false, true}) {
     SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
     TempDir folder;  // a data file is never written over an existing one
-    const std::string expected = WrittenOneByOne(folder / "one.dat", enciphered, texts);
+    const std::string expected = WriteTexts(folder / "one.dat", enciphered, texts);
     ASSERT_GT(expected.size(), 200000u) << "several batches";
     const std::string written = WrittenOverlapped(folder / "overlapped.dat", enciphered, texts);
     ASSERT_EQ(written.size(), expected.size());
@@ -86,7 +78,7 @@ TEST(OverlappedTextWriter, AFailureOfTheWritingThreadReachesTheCaller) {
 TEST(OverlappedTextWriter, DroppedUnfinishedItStopsBothThreads) {
   const std::vector<std::string> texts(20000, "a text on its way when the caller fails");
   TempDir folder;
-  const std::string whole = WrittenOneByOne(folder / "whole.dat", true, texts);
+  const std::string whole = WriteTexts(folder / "whole.dat", true, texts);
   TDataStream out((folder / "f.dat").string(), true);
   out.OpenWrite();
   {

@@ -39,18 +39,6 @@ std::vector<std::string> StreamTexts(const std::filesystem::path& file, bool enc
   }
 }
 
-void WriteTexts(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
-  TDataStream out(file.string(), enciphered);
-  out.OpenWrite();
-  for (const auto& text : texts) out.WriteString(text);
-  out.Close();
-}
-
-std::uint16_t LengthAt(const std::string& bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
-                                    static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
-}
-
 // Offset of the first Base64 character of the text with this index in an
 // enciphered file: it carries the top bits of the text's first byte.
 std::size_t FirstCipherCharacterOfText(const std::string& bytes, int index) {
