@@ -1,6 +1,7 @@
 #include "model/tlumocnik_sloupce.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "base/communication_log.h"
@@ -131,51 +132,46 @@ std::string_view ColumnBytes(std::string_view record, std::size_t offset, const 
   return record.substr(offset, width);
 }
 
+void EncodeBinaryCell(std::string_view cell, std::size_t width, std::string& record) {
+  EncodeBinary(StrToInt64(cell), width, record);
+}
+
+void DecodeBinary(std::string_view bytes, std::string& text) { text += UnsignedDecimal(bytes); }
+
+void DecodeHex(std::string_view bytes, std::string& text) { text += BytesToHex(bytes); }
+
+/// How a cell of one column type goes into a record and comes back out as
+/// row text.
+struct TCellCodec {
+  void (*Encode)(std::string_view cell, std::size_t width, std::string& record);
+  void (*Decode)(std::string_view bytes, std::string& text);
+};
+
+/// The codecs in the order of the ColumnType values.
+constexpr std::array<TCellCodec, 5> CellCodecs = {{
+    {EncodePacked, DecodePacked},
+    {EncodeBinaryCell, DecodeBinary},
+    {EncodeThousandths, DecodeThousandths},
+    {EncodeText, DecodeText},
+    {EncodeHex, DecodeHex},
+}};
+static_assert(ColumnType::Packed == 0 && ColumnType::Binary == 1 && ColumnType::Thousandths == 2 &&
+              ColumnType::Text == 3 && ColumnType::Hex == 4);
+
+/// The codec of the column's type; none for an unknown type, whose cells
+/// write no bytes and show no text.
+const TCellCodec* CodecOf(const TSloupec& column) {
+  return column.Type < CellCodecs.size() ? &CellCodecs[column.Type] : nullptr;
+}
+
 }  // namespace
 
 void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record) {
-  const auto width = WidthOf(column);
-  switch (column.Type) {
-    case ColumnType::Packed:
-      EncodePacked(cell, width, record);
-      break;
-    case ColumnType::Binary:
-      EncodeBinary(StrToInt64(cell), width, record);
-      break;
-    case ColumnType::Thousandths:
-      EncodeThousandths(cell, width, record);
-      break;
-    case ColumnType::Text:
-      EncodeText(cell, width, record);
-      break;
-    case ColumnType::Hex:
-      EncodeHex(cell, width, record);
-      break;
-    default:
-      break;
-  }
+  if (const TCellCodec* codec = CodecOf(column)) codec->Encode(cell, WidthOf(column), record);
 }
 
 void AppendDecodedCell(const TSloupec& column, std::string_view bytes, std::string& text) {
-  switch (column.Type) {
-    case ColumnType::Packed:
-      DecodePacked(bytes, text);
-      break;
-    case ColumnType::Binary:
-      text += UnsignedDecimal(bytes);
-      break;
-    case ColumnType::Thousandths:
-      DecodeThousandths(bytes, text);
-      break;
-    case ColumnType::Text:
-      DecodeText(bytes, text);
-      break;
-    case ColumnType::Hex:
-      text += BytesToHex(bytes);
-      break;
-    default:
-      break;
-  }
+  if (const TCellCodec* codec = CodecOf(column)) codec->Decode(bytes, text);
 }
 
 TTlumocnikSloupce::TTlumocnikSloupce(const std::vector<TSloupec>& columns, int columnCount)
