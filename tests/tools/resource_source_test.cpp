@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -27,88 +28,72 @@ std::string ReadError(std::string_view content, std::string_view fileName = "t.t
   return {};
 }
 
-TEST(ResourceSourceTexts, NumbersAreAddedToTheBase) {
-  const auto strings = Read("%texts 12000\n134=OK\n156=Kč\n");
-  ASSERT_EQ(strings.size(), 2u);
-  EXPECT_EQ(strings.at(12134), "OK");
-  EXPECT_EQ(strings.at(12156), Cp("Kč"));
+// The test name of a case: its Name.
+template <typename Case>
+std::string NameOfCase(const ::testing::TestParamInfo<Case>& tested) {
+  return tested.param.Name;
 }
 
-TEST(ResourceSourceTexts, TextIsEverythingAfterTheFirstEqualsSign) {
-  const auto strings = Read("%texts 0\n1=a=b\n2=trailing  \n3=\n4=ends with colon:");
-  EXPECT_EQ(strings.at(1), "a=b");
-  EXPECT_EQ(strings.at(2), "trailing  ");
-  EXPECT_EQ(strings.at(3), "");
-  EXPECT_EQ(strings.at(4), "ends with colon:");
+// A source and every string it defines (written in UTF-8; the reader keeps
+// them in the register's code page).
+struct SourceCase {
+  const char* Name;
+  const char* Source;
+  ResourceStrings Strings;
+};
+
+class ResourceSourceReading : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(ResourceSourceReading, DefinesExactlyTheseStrings) {
+  ResourceStrings expected;
+  for (const auto& [identifier, text] : GetParam().Strings) expected[identifier] = Cp(text);
+  EXPECT_EQ(Read(GetParam().Source), expected);
 }
 
-TEST(ResourceSourceTexts, CommentsAndEmptyLinesAreSkipped) {
-  const auto strings = Read("%% head\n\n%texts 100\n\n%% 1=not a text\n1=one\n\n2=two\n");
-  ASSERT_EQ(strings.size(), 2u);
-  EXPECT_EQ(strings.at(101), "one");
-  EXPECT_EQ(strings.at(102), "two");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ResourceSourceReading,
+    ::testing::Values(
+        SourceCase{"NumbersAreAddedToTheBase", "%texts 12000\n134=OK\n156=Kč\n", {{12134, "OK"}, {12156, "Kč"}}},
+        SourceCase{"TextIsEverythingAfterTheFirstEqualsSign",
+                   "%texts 0\n1=a=b\n2=trailing  \n3=\n4=ends with colon:",
+                   {{1, "a=b"}, {2, "trailing  "}, {3, ""}, {4, "ends with colon:"}}},
+        SourceCase{"CommentsAndEmptyLinesAreSkipped",
+                   "%% head\n\n%texts 100\n\n%% 1=not a text\n1=one\n\n2=two\n",
+                   {{101, "one"}, {102, "two"}}},
+        SourceCase{"LaterDirectiveChangesTheBase", "%texts 1000\n1=a\n%texts 2000\n1=b\n", {{1001, "a"}, {2001, "b"}}},
+        SourceCase{"UnmappableCharactersBecomeQuestionMarks", "%texts 0\n1=ñ中\n", {{1, "??"}}},
+        SourceCase{"HighestIdentifierIsTaken", "%texts 65000\n535=last\n", {{65535, "last"}}},
+        SourceCase{"OnlyCommentsDefineNothing", "%% only comments\n\n", {}},
+        SourceCase{"EmptySourceDefinesNothing", "", {}}),
+    NameOfCase<SourceCase>);
 
-TEST(ResourceSourceTexts, LaterDirectiveChangesTheBase) {
-  const auto strings = Read("%texts 1000\n1=a\n%texts 2000\n1=b\n");
-  EXPECT_EQ(strings.at(1001), "a");
-  EXPECT_EQ(strings.at(2001), "b");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, ResourceSourceReading,
+    ::testing::Values(
+        SourceCase{"EachLineIsTheNextIdentifierAndFirstHoldsTheCount",
+                   "%block 2000\nfirst\nsecond\n",
+                   {{2000, "2"}, {2001, "first"}, {2002, "second"}}},
+        SourceCase{"EmptyLinesCountButDefineNoString", "%block 10\nA\n\n\nB\n\n", {{10, "5"}, {11, "A"}, {14, "B"}}},
+        SourceCase{"FinalLineWithoutNewlineCountsOnce", "%block 10\nA\nB", {{10, "2"}, {11, "A"}, {12, "B"}}},
+        SourceCase{"FinalLineWithNewlineCountsOnce", "%block 10\nA\nB\n", {{10, "2"}, {11, "A"}, {12, "B"}}},
+        SourceCase{"EmptyBlocksReadZero",
+                   "%block 2000\n%block 14000\n%% comment inside\n%block 29000",
+                   {{2000, "0"}, {14000, "0"}, {29000, "0"}}},
+        SourceCase{"CommentLinesAreNotCounted", "%block 10\nA\n%% note\nB\n", {{10, "2"}, {11, "A"}, {12, "B"}}},
+        SourceCase{"BlockAndTextsSectionsAlternate",
+                   "%block 10\nA\n%texts 100\n1=x\n%block 20\n\nB\n",
+                   {{10, "1"}, {11, "A"}, {101, "x"}, {20, "2"}, {22, "B"}}},
+        SourceCase{"BlockTextsAreUnescapedAndConverted", "%block 10\nčást\\tdva\n", {{10, "1"}, {11, "část\tdva"}}}),
+    NameOfCase<SourceCase>);
 
-TEST(ResourceSourceTexts, UnmappableCharactersBecomeQuestionMarks) {
-  EXPECT_EQ(Read("%texts 0\n1=ñ中\n").at(1), "??");
-}
-
-TEST(ResourceSourceBlocks, EachLineIsTheNextIdentifierAndFirstHoldsTheCount) {
-  const auto strings = Read("%block 2000\nfirst\nsecond\n");
-  ASSERT_EQ(strings.size(), 3u);
-  EXPECT_EQ(strings.at(2000), "2");
-  EXPECT_EQ(strings.at(2001), "first");
-  EXPECT_EQ(strings.at(2002), "second");
-}
-
-TEST(ResourceSourceBlocks, EmptyLinesCountButDefineNoString) {
-  const auto strings = Read("%block 10\nA\n\n\nB\n\n");
-  EXPECT_EQ(strings.at(10), "5");
-  EXPECT_EQ(strings.at(11), "A");
-  EXPECT_FALSE(strings.contains(12));
-  EXPECT_FALSE(strings.contains(13));
-  EXPECT_EQ(strings.at(14), "B");
-  EXPECT_FALSE(strings.contains(15));
-}
-
-TEST(ResourceSourceBlocks, FinalLineWithoutNewlineCountsOnce) {
-  EXPECT_EQ(Read("%block 10\nA\nB").at(10), "2");
-  EXPECT_EQ(Read("%block 10\nA\nB\n").at(10), "2");
-}
-
-TEST(ResourceSourceBlocks, EmptyBlocksReadZero) {
-  const auto strings = Read("%block 2000\n%block 14000\n%% comment inside\n%block 29000");
-  ASSERT_EQ(strings.size(), 3u);
-  EXPECT_EQ(strings.at(2000), "0");
-  EXPECT_EQ(strings.at(14000), "0");
-  EXPECT_EQ(strings.at(29000), "0");
-}
-
-TEST(ResourceSourceBlocks, CommentLinesAreNotCounted) {
-  const auto strings = Read("%block 10\nA\n%% note\nB\n");
-  EXPECT_EQ(strings.at(10), "2");
-  EXPECT_EQ(strings.at(12), "B");
-}
-
-TEST(ResourceSourceBlocks, BlockAndTextsSectionsAlternate) {
-  const auto strings = Read("%block 10\nA\n%texts 100\n1=x\n%block 20\n\nB\n");
-  EXPECT_EQ(strings.at(10), "1");
-  EXPECT_EQ(strings.at(11), "A");
-  EXPECT_EQ(strings.at(101), "x");
-  EXPECT_EQ(strings.at(20), "2");
-  EXPECT_EQ(strings.at(22), "B");
-}
-
-TEST(ResourceSourceBlocks, BlockTextsAreUnescapedAndConverted) {
-  const auto strings = Read("%block 10\nčást\\tdva\n");
-  EXPECT_EQ(strings.at(11), Cp("část\tdva"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, ResourceSourceReading,
+    ::testing::Values(SourceCase{"TextLinesAreUnescaped", "%texts 0\n1=line\\r\\nnext\n", {{1, "line\r\nnext"}}},
+                      SourceCase{"CrLfSourcesReadLikeLf",
+                                 "%% c\r\n%texts 100\r\n1=one\r\n\r\n%block 10\r\nA\r\n\r\nB\r\n",
+                                 {{101, "one"}, {10, "3"}, {11, "A"}, {13, "B"}}},
+                      SourceCase{"OnlyOneCarriageReturnIsALineEnd", "%texts 0\r\n1=x\r\r\n", {{1, "x\r"}}}),
+    NameOfCase<SourceCase>);
 
 TEST(ResourceSourceEscapes, KnownEscapesAreReplaced) {
   EXPECT_EQ(UnescapeResourceText("a\\nb\\rc\\td\\\\e"), "a\nb\rc\td\\e");
@@ -120,22 +105,6 @@ TEST(ResourceSourceEscapes, UnknownEscapesAndATrailingBackslashStay) {
   EXPECT_EQ(UnescapeResourceText("C:\\kom\\q"), "C:\\kom\\q");
   EXPECT_EQ(UnescapeResourceText("end\\"), "end\\");
   EXPECT_EQ(UnescapeResourceText("\\\""), "\\\"");
-}
-
-TEST(ResourceSourceEscapes, TextLinesAreUnescaped) {
-  EXPECT_EQ(Read("%texts 0\n1=line\\r\\nnext\n").at(1), "line\r\nnext");
-}
-
-TEST(ResourceSourceLineEnds, CrLfSourcesReadLikeLf) {
-  const auto strings = Read("%% c\r\n%texts 100\r\n1=one\r\n\r\n%block 10\r\nA\r\n\r\nB\r\n");
-  EXPECT_EQ(strings.at(101), "one");
-  EXPECT_EQ(strings.at(10), "3");
-  EXPECT_EQ(strings.at(11), "A");
-  EXPECT_EQ(strings.at(13), "B");
-}
-
-TEST(ResourceSourceLineEnds, OnlyOneCarriageReturnIsALineEnd) {
-  EXPECT_EQ(Read("%texts 0\r\n1=x\r\r\n").at(1), "x\r");
 }
 
 TEST(ResourceSourceErrors, DuplicateIdentifierNamesFileAndLine) {
@@ -156,38 +125,40 @@ TEST(ResourceSourceErrors, DuplicateAcrossFilesNamesTheSecondFile) {
   EXPECT_EQ(strings.at(12156), Cp("Kč"));
 }
 
-TEST(ResourceSourceErrors, TextCollidingWithABlockIsADuplicate) {
-  EXPECT_NE(ReadError("%block 100\nA\n%texts 100\n1=x\n").find(":4:"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 0\n100=x\n%block 100\n").find("defined twice"), std::string::npos);
+// Sources the reader refuses, and a part of the message each refusal gives.
+struct RefusalCase {
+  const char* Name;
+  std::vector<const char*> Sources;
+  const char* Said;
+};
+
+class ResourceSourceRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ResourceSourceRefusal, NamesWhatIsWrong) {
+  for (const char* source : GetParam().Sources) {
+    EXPECT_NE(ReadError(source).find(GetParam().Said), std::string::npos) << source;
+  }
 }
 
-TEST(ResourceSourceErrors, IdentifiersOutsideSixteenBitsAreRefused) {
-  EXPECT_EQ(Read("%texts 65000\n535=last\n").at(65535), "last");
-  EXPECT_NE(ReadError("%texts 65000\n536=x\n").find("t.txt:2:"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 0\n-1=x\n").find("out of range"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 2147483647\n1=x\n").find("out of range"), std::string::npos);
-  EXPECT_NE(ReadError("%texts -2147483648\n-1=x\n").find("out of range"), std::string::npos);
-  // The 32-bit sum of these two would wrap around to 65535.
-  EXPECT_NE(ReadError("%texts -2147483648\n-2147418113=x\n").find("out of range"), std::string::npos);
-  EXPECT_NE(ReadError("%block 65535\nA\n").find("out of range"), std::string::npos);
-  EXPECT_NE(ReadError("%block 2147483647\nA\n").find("out of range"), std::string::npos);
-  EXPECT_NE(ReadError("%block 70000\n").find("out of range"), std::string::npos);
-}
-
-TEST(ResourceSourceErrors, TextBeforeAnyDirectiveIsRefused) {
-  EXPECT_NE(ReadError("%% fine\n\n1=x\n").find("t.txt:3:"), std::string::npos);
-  EXPECT_NO_THROW(Read("%% only comments\n\n"));
-  EXPECT_TRUE(Read("").empty());
-}
-
-TEST(ResourceSourceErrors, MalformedLinesAndDirectivesAreRefused) {
-  EXPECT_NE(ReadError("%texts 0\nno equals sign\n").find("t.txt:2:"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 0\nx1=a\n").find("not a number"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 0\n 1=a\n").find("not a number"), std::string::npos);
-  EXPECT_NE(ReadError("%texts\n").find("not a number"), std::string::npos);
-  EXPECT_NE(ReadError("%texts 12x\n").find("not a number"), std::string::npos);
-  EXPECT_NE(ReadError("%text 0\n").find("unknown directive"), std::string::npos);
-  EXPECT_NE(ReadError("%\n").find("t.txt:1:"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Errors, ResourceSourceRefusal,
+    ::testing::Values(
+        RefusalCase{"TextCollidingWithABlockNamesItsLine", {"%block 100\nA\n%texts 100\n1=x\n"}, ":4:"},
+        RefusalCase{"BlockCollidingWithATextIsDefinedTwice", {"%texts 0\n100=x\n%block 100\n"}, "defined twice"},
+        RefusalCase{"IdentifierAboveSixteenBitsNamesItsLine", {"%texts 65000\n536=x\n"}, "t.txt:2:"},
+        RefusalCase{"IdentifiersOutsideSixteenBitsAreOutOfRange",
+                    {"%texts 0\n-1=x\n", "%texts 2147483647\n1=x\n", "%texts -2147483648\n-1=x\n",
+                     // The 32-bit sum of these two would wrap around to 65535.
+                     "%texts -2147483648\n-2147418113=x\n", "%block 65535\nA\n", "%block 2147483647\nA\n",
+                     "%block 70000\n"},
+                    "out of range"},
+        RefusalCase{"TextBeforeAnyDirectiveNamesItsLine", {"%% fine\n\n1=x\n"}, "t.txt:3:"},
+        RefusalCase{"LineWithoutEqualsSignNamesItsLine", {"%texts 0\nno equals sign\n"}, "t.txt:2:"},
+        RefusalCase{"IdentifiersAndBasesThatAreNoNumbers",
+                    {"%texts 0\nx1=a\n", "%texts 0\n 1=a\n", "%texts\n", "%texts 12x\n"},
+                    "not a number"},
+        RefusalCase{"UnknownDirective", {"%text 0\n"}, "unknown directive"},
+        RefusalCase{"BareDirectiveNamesItsLine", {"%\n"}, "t.txt:1:"}),
+    NameOfCase<RefusalCase>);
 
 }  // namespace
