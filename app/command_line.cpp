@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <initializer_list>
 #include <optional>
 
 #include "app/activity_table.h"
@@ -29,6 +30,14 @@ std::optional<std::int32_t> ToInteger(std::string_view text) {
 std::int32_t IntegerOrError(std::string_view text, ErrorNumber errorNumber) {
   const auto value = ToInteger(text);
   if (!value) RaiseError(errorNumber);
+  return *value;
+}
+
+// The value when it is one of the integers `allowed`; else the error.
+std::int32_t AllowedIntegerOrError(std::string_view text, std::initializer_list<std::int32_t> allowed,
+                                   ErrorNumber errorNumber) {
+  const auto value = ToInteger(text);
+  if (!value || std::find(allowed.begin(), allowed.end(), *value) == allowed.end()) RaiseError(errorNumber);
   return *value;
 }
 
@@ -145,18 +154,10 @@ const TCommandParameter ParameterRows[] = {
        p.ModelCode = std::string(v);
      }},
     {"FORMAT", ParameterForm::Value, "1|2", "layout of a table file: 1 separated, 2 fixed width; error 32",
-     [](std::string_view v, S&, P& p) {
-       const auto number = ToInteger(v);
-       if (!number || (*number != 1 && *number != 2)) RaiseError(ErrorNumber::BadFileFormat);
-       p.FileFormat = *number;
-     },
+     [](std::string_view v, S&, P& p) { p.FileFormat = AllowedIntegerOrError(v, {1, 2}, ErrorNumber::BadFileFormat); },
      [] { return Number(P{}.FileFormat); }},
     {"CODE", ParameterForm::Value, "852|1250", "code page of the files written and read; error 25",
-     [](std::string_view v, S&, P& p) {
-       const auto number = ToInteger(v);
-       if (!number || (*number != 852 && *number != 1250)) RaiseError(ErrorNumber::BadCodePage);
-       p.CodePage = *number;
-     },
+     [](std::string_view v, S&, P& p) { p.CodePage = AllowedIntegerOrError(v, {852, 1250}, ErrorNumber::BadCodePage); },
      [] { return Number(P{}.CodePage); }},
     {"ROW", ParameterForm::Value, "row", "OLJ, RJF: the journal row to start from or to ask for; error 38",
      [](std::string_view v, S&, P& p) { p.JournalRow = IntegerOrError(v, ErrorNumber::BadJournalRow); },
