@@ -155,14 +155,14 @@ int TTlumocnikReport::NumberOf(std::string_view record) {
   return record.size() < 2 ? 0 : static_cast<std::uint8_t>(record[1]);
 }
 
-std::vector<ReportField> TTlumocnikReport::KindNumberNameFields(
-    std::string_view record, std::initializer_list<ReportField> own) const {
+std::vector<ReportField> TTlumocnikReport::KindNumberNameFields(std::string_view record,
+                                                                const std::vector<ReportField>& own) const {
   std::vector<ReportField> fields = {
       ReportField::Fixed(std::to_string(KindOf(record))),
       ReportField::Fixed(std::to_string(NumberOf(record))),
       ReportField::Fixed(DefaultRowName()),
   };
-  fields.insert(fields.end(), own);
+  fields.insert(fields.end(), own.begin(), own.end());
   return fields;
 }
 

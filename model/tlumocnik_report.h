@@ -13,7 +13,6 @@
 // kept in the register's character set, as the register's own texts are, and
 // every decoded row is converted back to the program's code page. The
 // interpreter owns its row-name list; the table owns the interpreter.
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -106,8 +105,7 @@ protected:
   static std::string KindNumberNameText(std::string_view record, std::string_view registerName);
   /// The row most members begin with (kind, number, default row name), then
   /// the member's own fields.
-  std::vector<ReportField> KindNumberNameFields(std::string_view record,
-                                                std::initializer_list<ReportField> own) const;
+  std::vector<ReportField> KindNumberNameFields(std::string_view record, const std::vector<ReportField>& own) const;
 
 private:
   std::vector<TNazevRadku> rowNames_;

@@ -48,25 +48,19 @@ bool TTlumocnikReport70ECR40::TotalShown(int kind, int number) const {
   return (kind == PaymentKind && number >= 7 && number <= 14) || (kind == CounterKind && number <= 30);
 }
 
-std::vector<ReportField> TTlumocnikReport84::RowFields(std::string_view record) const {
-  return KindNumberNameFields(record, {ReportField::Amount(30, 37)});
-}
+const TFixedReportLayout DrawerReportLayout = {
+    .Fields = {ReportField::Amount(30, 37)},
+    .Naming = ReportNaming::KindNumber,
+};
 
-std::optional<std::string> TTlumocnikReport84::RecordIdentifier(const TSoubor& /*table*/,
-                                                                std::string_view record) const {
-  return KindNumberText(record);
-}
-
-std::vector<ReportField> TTlumocnikReport85::RowFields(std::string_view /*record*/) const {
-  return {
-      ReportField::Amount(3, 7),   ReportField::Amount(8, 12),  ReportField::Amount(13, 17),
-      ReportField::Count(18, 19),  ReportField::Amount(20, 24), ReportField::Count(25, 26),
-      ReportField::Amount(27, 31), ReportField::Amount(32, 36), ReportField::Count(37, 38),
-      ReportField::Amount(39, 43), ReportField::Count(44, 45),  ReportField::Count(46, 47),
-  };
-}
-
-std::optional<std::string> TTlumocnikReport85::RecordIdentifier(const TSoubor& /*table*/,
-                                                                std::string_view /*record*/) const {
-  return std::nullopt;
-}
+const TFixedReportLayout ShortFinancialReportLayout = {
+    .StartsWithKindNumberName = false,
+    .Fields =
+        {
+            ReportField::Amount(3, 7),   ReportField::Amount(8, 12),  ReportField::Amount(13, 17),
+            ReportField::Count(18, 19),  ReportField::Amount(20, 24), ReportField::Count(25, 26),
+            ReportField::Amount(27, 31), ReportField::Amount(32, 36), ReportField::Count(37, 38),
+            ReportField::Amount(39, 43), ReportField::Count(44, 45),  ReportField::Count(46, 47),
+        },
+    .Naming = ReportNaming::None,
+};

@@ -4,6 +4,7 @@
 // status (table 84) and the short financial report (table 85). Byte positions
 // below are counted from 1 in the 49-byte record.
 #include "model/tlumocnik_report.h"
+#include "model/tlumocnik_report_fixed.h"
 
 /// Financial report: kind | number | row name | amount | count | total.
 /// Amount: signed 3-11 for kind 2, else signed 3-10; empty for kind 4 numbers
@@ -32,18 +33,12 @@ protected:
 
 /// Drawer status: kind (payment group) | number | default row name |
 /// total signed 30-37. Messages name the record kind "-" number.
-class TTlumocnikReport84 : public TTlumocnikReport {
-protected:
-  std::vector<ReportField> RowFields(std::string_view record) const override;
-  std::optional<std::string> RecordIdentifier(const TSoubor& table, std::string_view record) const override;
-};
+extern const TFixedReportLayout DrawerReportLayout;
+using TTlumocnikReport84 = TTlumocnikReportFixed<DrawerReportLayout>;
 
 /// Short financial report: twelve numbers, no kind, number or name: amounts
 /// signed 3-7, 8-12, 13-17; count 18-19; amount 20-24; count 25-26; amounts
 /// 27-31, 32-36; count 37-38; amount 39-43; counts 44-45, 46-47. Messages
 /// carry no record identifier.
-class TTlumocnikReport85 : public TTlumocnikReport {
-protected:
-  std::vector<ReportField> RowFields(std::string_view record) const override;
-  std::optional<std::string> RecordIdentifier(const TSoubor& table, std::string_view record) const override;
-};
+extern const TFixedReportLayout ShortFinancialReportLayout;
+using TTlumocnikReport85 = TTlumocnikReportFixed<ShortFinancialReportLayout>;

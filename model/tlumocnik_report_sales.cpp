@@ -10,21 +10,17 @@ constexpr std::size_t PluCodeField = 3;
 
 }  // namespace
 
-std::vector<ReportField> TTlumocnikReport72::RowFields(std::string_view record) const {
-  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Count(18, 19),
-                                       ReportField::Quantity(21, 28), ReportField::Count(38, 38)});
-}
+const TFixedReportLayout DepartmentReportLayout = {
+    .Fields = {ReportField::Amount(3, 10), ReportField::Count(18, 19), ReportField::Quantity(21, 28),
+               ReportField::Count(38, 38)},
+    .Naming = ReportNaming::Kind,
+};
 
-std::optional<std::string> TTlumocnikReport72::RecordIdentifier(const TSoubor& /*table*/,
-                                                                std::string_view record) const {
-  return std::to_string(KindOf(record));
-}
-
-std::vector<ReportField> TTlumocnikReport72a::RowFields(std::string_view record) const {
-  auto fields = TTlumocnikReport72::RowFields(record);
-  fields.push_back(ReportField::Quantity(39, 46));
-  return fields;
-}
+const TFixedReportLayout DepartmentStockReportLayout = {
+    .Fields = {ReportField::Amount(3, 10), ReportField::Count(18, 19), ReportField::Quantity(21, 28),
+               ReportField::Count(38, 38), ReportField::Quantity(39, 46)},
+    .Naming = ReportNaming::Kind,
+};
 
 std::vector<ReportField> TTlumocnikReport74::RowFields(std::string_view record) const {
   const int recordNumber = KindOf(record) | NumberOf(record) << 8;
@@ -52,21 +48,13 @@ std::optional<std::string> TTlumocnikReport74::RecordIdentifier(const TSoubor& t
   }
 }
 
-std::vector<ReportField> TTlumocnikReport77::RowFields(std::string_view record) const {
-  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Quantity(21, 28),
-                                       ReportField::Count(38, 38), ReportField::Quantity(39, 46)});
-}
+const TFixedReportLayout LinkPluReportLayout = {
+    .Fields = {ReportField::Amount(3, 10), ReportField::Quantity(21, 28), ReportField::Count(38, 38),
+               ReportField::Quantity(39, 46)},
+    .Naming = ReportNaming::KindNumberDefaultName,
+};
 
-std::optional<std::string> TTlumocnikReport77::RecordIdentifier(const TSoubor& /*table*/,
-                                                                std::string_view record) const {
-  return KindNumberNameText(record, DefaultRowName());
-}
-
-std::vector<ReportField> TTlumocnikReport83::RowFields(std::string_view record) const {
-  return KindNumberNameFields(record, {ReportField::Amount(3, 10), ReportField::Count(18, 19)});
-}
-
-std::optional<std::string> TTlumocnikReport83::RecordIdentifier(const TSoubor& /*table*/,
-                                                                std::string_view record) const {
-  return KindNumberNameText(record, DefaultRowName());
-}
+const TFixedReportLayout HourlyReportLayout = {
+    .Fields = {ReportField::Amount(3, 10), ReportField::Count(18, 19)},
+    .Naming = ReportNaming::KindNumberDefaultName,
+};
