@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/localized_texts.h"
 #include "model/check_bytes.h"
@@ -76,6 +79,18 @@ std::string Check(const TSoubor& table, const std::string& record) {
 
 std::string Decode(const TTlumocnik& interpreter, const std::string& record) {
   return interpreter.DecodeRecord(record);
+}
+
+using Rows = std::vector<std::string>;
+
+// The rows a member shows for one record with every field filled, read under
+// each of these kinds and numbers in turn.
+Rows RowsUnder(const TTlumocnik& member, const Record& filled, std::initializer_list<std::pair<int, int>> kindNumbers) {
+  Rows rows;
+  for (const auto& [kind, number] : kindNumbers) {
+    rows.push_back(Decode(member, Record(filled).Byte(1, kind).Byte(2, number)));
+  }
+  return rows;
 }
 
 // --- Row names ----------------------------------------------------------
@@ -161,23 +176,15 @@ TEST(TTlumocnikReport70, SalesKindAmountTakesNineBytes) {
 }
 
 TEST(TTlumocnikReport70, PaymentKindShowsCountsFromNumberFiveAndTotalsForSevenAndEight) {
-  TTlumocnikReport70 report;
-  auto record = Record(3, 4).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, -900);
-  EXPECT_EQ(Decode(report, record), "3|4||500|||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 5)), "3|5||500|12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 7)), "3|7||500|12|-900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 8)), "3|8||500|12|-900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 9)), "3|9||500|12||");
+  const auto filled = Record(3, 4).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, -900);
+  EXPECT_EQ(RowsUnder(TTlumocnikReport70(), filled, {{3, 4}, {3, 5}, {3, 7}, {3, 8}, {3, 9}}),
+            (Rows{"3|4||500|||", "3|5||500|12||", "3|7||500|12|-900|", "3|8||500|12|-900|", "3|9||500|12||"}));
 }
 
 TEST(TTlumocnikReport70, CounterKindHidesAmountsUpToThirtyAndAtSeventyThree) {
-  TTlumocnikReport70 report;
-  auto record = Record(4, 1).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, 900);
-  EXPECT_EQ(Decode(report, record), "4|1||||900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 30)), "4|30||||900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 31)), "4|31||500|12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 73)), "4|73|||12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 75)), "4|75||500|12||");
+  const auto filled = Record(4, 1).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, 900);
+  EXPECT_EQ(RowsUnder(TTlumocnikReport70(), filled, {{4, 1}, {4, 30}, {4, 31}, {4, 73}, {4, 75}}),
+            (Rows{"4|1||||900|", "4|30||||900|", "4|31||500|12||", "4|73|||12||", "4|75||500|12||"}));
 }
 
 TEST(TTlumocnikReport70, RowsAreNamedByKindAndNumber) {
@@ -187,16 +194,11 @@ TEST(TTlumocnikReport70, RowsAreNamedByKindAndNumber) {
 }
 
 TEST(TTlumocnikReport70ECR40, HidesOtherAmountsAndShowsMoreTotals) {
-  TTlumocnikReport70ECR40 report;
-  auto record = Record(4, 73).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, 900);
-  EXPECT_EQ(Decode(report, record), "4|73||500|12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 75)), "4|75|||12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 76)), "4|76|||12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 77)), "4|77||500|12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 2)), "4|2||||900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(1, 3).Byte(2, 14)), "3|14||500|12|900|");
-  EXPECT_EQ(Decode(report, Record(record).Byte(1, 3).Byte(2, 15)), "3|15||500|12||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(1, 2).Byte(2, 1)), "2|1||50000|||");
+  const auto filled = Record(4, 73).Signed(3, 10, 500).Unsigned(18, 19, 12).Signed(30, 37, 900);
+  EXPECT_EQ(RowsUnder(TTlumocnikReport70ECR40(), filled,
+                      {{4, 73}, {4, 75}, {4, 76}, {4, 77}, {4, 2}, {3, 14}, {3, 15}, {2, 1}}),
+            (Rows{"4|73||500|12||", "4|75|||12||", "4|76|||12||", "4|77||500|12||", "4|2||||900|", "3|14||500|12|900|",
+                  "3|15||500|12||", "2|1||50000|||"}));
 }
 
 TEST(TTlumocnikReport84, ShowsTheTotalUnderTheDefaultName) {
@@ -283,12 +285,9 @@ TEST(TTlumocnikReport83, ShowsAmountAndCountPerHour) {
 TEST(TTlumocnikReport79, NumberDecidesWhichFieldsShow) {
   TTlumocnikReport79 report;
   report.AddRowName("00 07 STORNO");
-  auto record = Record(5, 1).Signed(3, 10, 100).Unsigned(18, 19, 2).Signed(30, 37, 300);
-  EXPECT_EQ(Decode(report, record), "5|1||100|2||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 2)), "5|2||100|||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 7)), "5|7|STORNO||2||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 8)), "5|8||100|2||");
-  EXPECT_EQ(Decode(report, Record(record).Byte(2, 9)), "5|9||100|2|300|");
+  const auto filled = Record(5, 1).Signed(3, 10, 100).Unsigned(18, 19, 2).Signed(30, 37, 300);
+  EXPECT_EQ(RowsUnder(report, filled, {{5, 1}, {5, 2}, {5, 7}, {5, 8}, {5, 9}}),
+            (Rows{"5|1||100|2||", "5|2||100|||", "5|7|STORNO||2||", "5|8||100|2||", "5|9||100|2|300|"}));
 }
 
 // --- Record checks ----------------------------------------------------------
