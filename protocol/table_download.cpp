@@ -81,12 +81,7 @@ public:
 private:
   static std::string Cz(std::string_view utf8) { return Utf8ToCp1250(utf8); }
 
-  void ShowStart() {
-    view_.FirstLabel = LoadTextWith(318, table_.Name);
-    view_.Records = {0, table_.Capacity};
-    view_.SecondLabel = LoadTextWith(319, "0");
-    view_.Repaint();
-  }
+  void ShowStart() { view_.ShowTableStart(LoadTextWith(318, table_.Name), LoadTextWith(319, "0"), table_.Capacity); }
 
   // True when the register has nothing to send.
   bool RequestTable() {
@@ -181,10 +176,7 @@ private:
   void ShowEnd() {
     LogLine(Cz("přijato EOF..."));
     LogLine(Cz("oznamuji konec načítání..."));
-    view_.FirstLabel = LoadTextWith(320, table_.Name);
-    view_.SecondLabel = LoadTextWith(321, std::to_string(received_));
-    view_.Records.Position = view_.Records.Maximum;
-    view_.Repaint();
+    view_.ShowTableEnd(LoadTextWith(320, table_.Name), LoadTextWith(321, std::to_string(received_)));
   }
 
   TLinkProtocol& link_;

@@ -46,17 +46,13 @@ private:
   std::uint8_t Dtx() const { return link_.Bytes().Dtx; }
 
   void ShowStart() {
-    view_.FirstLabel = LoadTextWith(table_.ResetMark ? 312 : 313, table_.Name);
-    view_.Records = {0, static_cast<int>(table_.Rows.size())};
-    view_.SecondLabel = LoadTextWith(314, "0");
-    view_.Repaint();
+    view_.ShowTableStart(LoadTextWith(table_.ResetMark ? 312 : 313, table_.Name), LoadTextWith(314, "0"),
+                         static_cast<int>(table_.Rows.size()));
   }
 
   void ShowEnd() {
-    view_.FirstLabel = LoadTextWith(table_.ResetMark ? 315 : 316, table_.Name);
-    view_.SecondLabel = LoadTextWith(317, std::to_string(sent_));
-    view_.Records.Position = view_.Records.Maximum;
-    view_.Repaint();
+    view_.ShowTableEnd(LoadTextWith(table_.ResetMark ? 315 : 316, table_.Name),
+                       LoadTextWith(317, std::to_string(sent_)));
   }
 
   void RefuseForbiddenReset() const {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "base/code_page.h"
 #include "base/joined_text.h"
@@ -25,6 +26,20 @@ std::string Bar(const TProgress& progress) {
 }
 
 }  // namespace
+
+void TTransferView::ShowTableStart(std::string heading, std::string counter, int records) {
+  FirstLabel = std::move(heading);
+  Records = {0, records};
+  SecondLabel = std::move(counter);
+  Repaint();
+}
+
+void TTransferView::ShowTableEnd(std::string heading, std::string counter) {
+  FirstLabel = std::move(heading);
+  SecondLabel = std::move(counter);
+  Records.Position = Records.Maximum;
+  Repaint();
+}
 
 TTerminalTransferView::~TTerminalTransferView() {
   if (!drawn_) return;

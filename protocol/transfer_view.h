@@ -26,6 +26,12 @@ public:
 
   /// Shows the current state; the base shows nothing.
   virtual void Repaint() {}
+
+  /// A table begins: `heading` above, `counter` below, the records' bar
+  /// empty out of `records`.
+  void ShowTableStart(std::string heading, std::string counter, int records);
+  /// A table is done: `heading` above, `counter` below, the records' bar full.
+  void ShowTableEnd(std::string heading, std::string counter);
 };
 
 /// Draws on standard error (UTF-8) at most a few times a second, and a last
