@@ -95,6 +95,7 @@ void TDataStream::Prepare(bool forWriting) {
 }
 
 void TDataStream::Close() {
+  DropBatchesAhead();  // a thread may be deciphering with the cipher burnt below
   if (cipher_) {
     cipher_->Burn();
     cipher_.reset();
@@ -202,43 +203,83 @@ std::string TDataStream::ReadString() {
     }
     return text;
   }
-  if (textsAhead_.empty()) ReadAhead();
-  if (textsAhead_.empty()) throw *failureAhead_;
+  if (textsAhead_.empty() && !TakeTextsAhead()) throw *failureAhead_;
   std::string text = std::move(textsAhead_.front());
   textsAhead_.pop_front();
   return text;
 }
 
+// Texts read ahead go through three stages: a batch is gathered from the
+// file, deciphered on other threads while the next one is gathered, and
+// handed out. Whether texts are ahead now.
+bool TDataStream::TakeTextsAhead() {
+  if (!batchDeciphering_) {
+    if (failureAhead_) return false;
+    StartDeciphering(GatherBatch());
+  }
+  batchDeciphering_->Ready.get();  // before the bytes move; rethrows what failed there
+  TBatchAhead batch = std::move(*batchDeciphering_);
+  batchDeciphering_.reset();
+  if (!batch.Failure) {
+    StartDeciphering(batchGathered_ ? std::move(*batchGathered_) : GatherBatch());
+    batchGathered_.reset();
+    if (!batchDeciphering_->Failure) batchGathered_ = GatherBatch();
+  }
+  HandOut(batch);
+  return !textsAhead_.empty();
+}
+
 // Takes whole texts from the file until the read-ahead size of file bytes is
-// reached or the file fails, then deciphers their bytes together: the
-// register runs through the texts in file order, as it did when they were
-// written.
-void TDataStream::ReadAhead() {
-  if (failureAhead_) return;
-  std::string cipherBytes;
-  std::vector<std::size_t> textLengths;
+// reached or the file fails.
+TDataStream::TBatchAhead TDataStream::GatherBatch() {
+  TBatchAhead batch;
   std::size_t complete = 0;
   const std::uint64_t limit = bytesRead_ + readAheadBytes_;
   std::uint64_t textStart = bytesRead_;
   try {
     while (bytesRead_ < limit) {
       textStart = bytesRead_;
-      ReadCipherBytesOfText(cipherBytes);
-      textLengths.push_back(cipherBytes.size() - complete);
-      complete = cipherBytes.size();
+      ReadCipherBytesOfText(batch.Bytes);
+      batch.Lengths.push_back(batch.Bytes.size() - complete);
+      complete = batch.Bytes.size();
     }
   } catch (const EDataStreamReadError& failure) {
-    failureAhead_ = failure;  // reported after the texts before it
-    failureAtTextStart_ = bytesRead_ == textStart;
-    cipherBytes.resize(complete);
+    batch.Failure = failure;
+    batch.FailureAtTextStart = bytesRead_ == textStart;
+    batch.Bytes.resize(complete);
   }
   readAheadBytes_ = std::min(2 * readAheadBytes_, MaxReadAheadBytes);
-  cipher_->DecryptBytes(cipherBytes);
-  std::size_t at = 0;
-  for (const std::size_t length : textLengths) {
-    textsAhead_.push_back(cipherBytes.substr(at, length));
-    at += length;
+  return batch;
+}
+
+// The cipher's register runs through the batches in file order, as it did
+// when they were written: a batch starts only after the one before it has
+// been deciphered. Where no thread can be had, the batch is deciphered when
+// it is taken.
+void TDataStream::StartDeciphering(TBatchAhead batch) {
+  TBatchAhead& deciphering = batchDeciphering_.emplace(std::move(batch));
+  deciphering.Ready = std::async(std::launch::async | std::launch::deferred,
+                                 [cipher = cipher_.get(), bytes = &deciphering.Bytes] { cipher->DecryptBytes(*bytes); });
+}
+
+void TDataStream::HandOut(const TBatchAhead& batch) {
+  std::string_view rest(batch.Bytes);
+  for (const std::size_t length : batch.Lengths) {
+    textsAhead_.emplace_back(rest.substr(0, length));
+    rest.remove_prefix(length);
   }
+  if (batch.Failure) {
+    failureAhead_ = batch.Failure;  // reported after the texts before it
+    failureAtTextStart_ = batch.FailureAtTextStart;
+  }
+}
+
+// A batch being deciphered is waited for, not read: its texts go with the
+// stream's use.
+void TDataStream::DropBatchesAhead() noexcept {
+  if (batchDeciphering_ && batchDeciphering_->Ready.valid()) batchDeciphering_->Ready.wait();
+  batchDeciphering_.reset();
+  batchGathered_.reset();
 }
 
 void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
@@ -257,6 +298,7 @@ void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
 bool TDataStream::AtEnd() {
   if (file_ == nullptr) return true;
   if (!textsAhead_.empty()) return false;
+  if (batchDeciphering_ && TakeTextsAhead()) return false;
   if (failureAhead_) {
     if (std::ferror(file_)) throw *failureAhead_;
     return failureAtTextStart_;

@@ -13,10 +13,12 @@
 // when the file is opened, so a file must be read in the order it was
 // written.
 //
-// An enciphered file is read ahead of the caller, whole texts at a time, so
-// that many texts are deciphered in one go (and a long run on several
-// processors). A failure met while reading ahead is reported when the
-// caller asks for the text it struck; the texts before it come first.
+// An enciphered file is read ahead of the caller in batches of whole texts,
+// so that many texts are deciphered in one go (a long run on several
+// processors); while the caller works through one batch, the next is
+// deciphered on other threads and the one after it read from the file. A failure met while reading ahead is
+// reported when the caller asks for the text it struck; the texts before it
+// come first.
 //
 // The stream owns its file handle and its cipher between Open* and Close.
 // After a failure the stream stays open; the caller closes it.
@@ -24,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <future>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -123,7 +126,20 @@ private:
   std::string_view NextBytes(std::size_t count, std::string& spill);
   void WriteBytes(const char* source, std::size_t count);
   std::uint16_t ReadLength();
-  void ReadAhead();
+  /// Texts taken from the file together and deciphered on other threads,
+  /// ready when `Ready` is.
+  struct TBatchAhead {
+    std::string Bytes;
+    std::vector<std::size_t> Lengths;
+    std::optional<EDataStreamReadError> Failure;
+    bool FailureAtTextStart = false;
+    std::future<void> Ready;
+  };
+  bool TakeTextsAhead();
+  TBatchAhead GatherBatch();
+  void StartDeciphering(TBatchAhead batch);
+  void HandOut(const TBatchAhead& batch);
+  void DropBatchesAhead() noexcept;
   void ReadCipherBytesOfText(std::string& cipherBytes);
   void WriteLength(std::size_t length);
   void AppendLength(std::size_t length, std::string& out) const;
@@ -147,6 +163,8 @@ private:
   /// Whether the reading ahead failed where a text would have begun.
   bool failureAtTextStart_ = false;
   std::size_t readAheadBytes_ = 0;
+  std::optional<TBatchAhead> batchDeciphering_;
+  std::optional<TBatchAhead> batchGathered_;
 };
 
 /// The messages of the stream's failures (code page 1250): the path and the

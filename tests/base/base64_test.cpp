@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string_view>
 #include <string>
 
 namespace {
@@ -58,6 +59,34 @@ TEST(Base64, RejectsMalformedText) {
       {"Zm9\0", 4},  // NUL
   };
   for (const auto& text : malformed) EXPECT_THROW(DecodeBase64(text), std::invalid_argument) << text;
+}
+
+// Appending keeps what the string held: after the bytes of a good text, and
+// after a failure, which may leave the quanta before the damage behind but
+// never anything of the damaged one.
+TEST(Base64, AppendingKeepsWhatWasThereAndStopsAtTheDamage) {
+  const struct {
+    std::string_view text;
+    std::string_view kept;
+    bool fails;
+  } cases[] = {
+      {"Zm9vYmFy", "<foobar", false},
+      {"Zm9vYg==", "<foob", false},
+      {"Zm9vYmE=", "<fooba", false},
+      {"Zm9vY-==", "<foo", true},
+      {"Zm9v=mFy", "<foo", true},
+      {"Zm9vYh==", "<foo", true},
+      {"Zm9=YmFy", "<", true},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = "<";
+    if (c.fails) {
+      EXPECT_THROW(AppendDecodedBase64(c.text, bytes), std::invalid_argument) << c.text;
+    } else {
+      AppendDecodedBase64(c.text, bytes);
+    }
+    EXPECT_EQ(bytes, c.kept) << c.text;
+  }
 }
 
 }  // namespace

@@ -195,4 +195,31 @@ TEST(DataStream, TextsReadAheadComeBeforeTheFailureThatFollowsThem) {
   EXPECT_THROW(in.ReadString(), EDataStreamReadError) << "the failure stays";
 }
 
+// The next batches are read and deciphered while the caller works through
+// one: asking whether the file ends, before every text of a file of many
+// batches, never loses or repeats a text, and closing in the middle (a batch
+// still being deciphered) and opening again starts from the first text.
+TEST(DataStream, ReadingAheadKeepsTheOrderAcrossBatchesAndCloses) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 30000; ++i) texts.push_back(std::to_string(i * 7919) + std::string(static_cast<std::size_t>(i % 97), 'x'));
+  TempDir folder;
+  const auto file = folder / "long.dat";
+  TDataStream out(file.string(), true);
+  out.OpenWrite();
+  for (const auto& text : texts) out.WriteString(text);
+  out.Close();
+
+  TDataStream in(file.string(), true);
+  in.OpenRead();
+  for (std::size_t i = 0; i < 1000; ++i) ASSERT_EQ(in.ReadString(), texts[i]) << "text " << i;
+  in.Close();
+  in.OpenRead();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_FALSE(in.AtEnd()) << "before text " << i;
+    ASSERT_EQ(in.ReadString(), texts[i]) << "text " << i;
+  }
+  EXPECT_TRUE(in.AtEnd());
+  EXPECT_THROW(in.ReadString(), EDataStreamReadError) << "nothing after the last text";
+}
+
 }  // namespace
