@@ -72,6 +72,19 @@ std::size_t QuickQuantum(std::string_view quantum, bool isLast, char* out) {
   RejectBase64("unused bits are not zero");
 }
 
+// Decodes every quantum of `text` into `out`: the count of bytes. Throws at
+// the first malformed quantum.
+std::size_t DecodeQuanta(std::string_view text, char* out) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text.size(); pos += 4) {
+    const bool isLast = pos + 4 == text.size();
+    const std::size_t quantum = QuickQuantum(text.substr(pos, 4), isLast, out + count);
+    if (quantum == NotQuick) RejectQuantum(text, pos, isLast);
+    count += quantum;
+  }
+  return count;
+}
+
 }  // namespace
 
 std::string EncodeBase64(std::string_view bytes) {
@@ -101,20 +114,22 @@ std::string DecodeBase64(std::string_view text) {
   return bytes;
 }
 
-// Each quantum is written straight into the grown string; the few bytes
-// that padding leaves over are cut off at the end.
+// A short text (the ten-byte pieces of enciphered files) is decoded on the
+// stack and appended once; a long one straight into the grown string.
 void AppendDecodedBase64(std::string_view text, std::string& bytes) {
   if (text.size() % 4 != 0) RejectBase64("length is not a multiple of four");
-  std::size_t size = bytes.size();
-  bytes.resize(size + text.size() / 4 * 3);
-  for (std::size_t pos = 0; pos < text.size(); pos += 4) {
-    const bool isLast = pos + 4 == text.size();
-    const std::size_t count = QuickQuantum(text.substr(pos, 4), isLast, bytes.data() + size);
-    if (count == NotQuick) {
-      bytes.resize(size);
-      RejectQuantum(text, pos, isLast);
-    }
-    size += count;
+  constexpr std::size_t ShortText = 64;
+  if (text.size() <= ShortText) {
+    char decoded[ShortText / 4 * 3];
+    bytes.append(decoded, DecodeQuanta(text, decoded));
+    return;
   }
-  bytes.resize(size);
+  const std::size_t size = bytes.size();
+  bytes.resize(size + text.size() / 4 * 3);
+  try {
+    bytes.resize(size + DecodeQuanta(text, bytes.data() + size));
+  } catch (const std::invalid_argument&) {
+    bytes.resize(size);
+    throw;
+  }
 }

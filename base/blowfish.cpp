@@ -104,15 +104,17 @@ void DecryptRun(const Schedule& key, std::uint64_t chaining, std::uint8_t* data,
 
 // A long run is deciphered in pieces, taken in turn by as many threads as
 // there are processors: a thread that gets less of a processor (the caller
-// of a read ahead works beside them) takes fewer pieces. A thread pays for
-// itself from some ten thousand blocks on; a piece is far larger than that.
-constexpr std::size_t PieceBytes = 1 << 16;
+// of a read ahead works beside them) takes fewer pieces, and the last piece
+// keeps one thread busy only briefly. A thread pays for itself from some
+// ten thousand blocks on; a run is shared from far more than that.
+constexpr std::size_t PieceBytes = 1 << 14;
+constexpr std::size_t MinSharedBytes = 1 << 17;
 constexpr std::size_t MaxWorkers = 4;
 
 // Asking for the processors opens a system file each time; a text too short
 // to be split (every log line) does not ask.
 std::size_t WorkersFor(std::size_t size, std::size_t pieces) {
-  if (size < 2 * PieceBytes) return 1;
+  if (size < MinSharedBytes) return 1;
   const std::size_t processors = std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
   return std::min({pieces, processors, MaxWorkers});
 }

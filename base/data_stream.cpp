@@ -84,7 +84,7 @@ void TDataStream::Prepare(bool forWriting) {
   bytesRead_ = 0;
   readPosition_ = 0;
   readEnd_ = 0;
-  textsAhead_.clear();
+  batchHandedOut_ = {};
   failureAhead_.reset();
   failureAtTextStart_ = false;
   readAheadBytes_ = FirstReadAheadBytes;
@@ -100,7 +100,7 @@ void TDataStream::Close() {
     cipher_->Burn();
     cipher_.reset();
   }
-  textsAhead_.clear();  // deciphered texts do not outlive the stream's use
+  batchHandedOut_ = {};  // deciphered texts do not outlive the stream's use
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
@@ -173,7 +173,13 @@ void TDataStream::WriteBytes(const char* source, std::size_t count) {
 
 std::uint16_t TDataStream::ReadLength() {
   unsigned char bytes[2];
-  ReadBytes(reinterpret_cast<char*>(bytes), sizeof bytes);
+  if (readEnd_ - readPosition_ >= sizeof bytes) {  // nearly always: straight from the buffer
+    std::memcpy(bytes, readBuffer_.data() + readPosition_, sizeof bytes);
+    readPosition_ += sizeof bytes;
+    bytesRead_ += sizeof bytes;
+  } else {
+    ReadBytes(reinterpret_cast<char*>(bytes), sizeof bytes);
+  }
   return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
@@ -203,9 +209,22 @@ std::string TDataStream::ReadString() {
     }
     return text;
   }
-  if (textsAhead_.empty() && !TakeTextsAhead()) throw *failureAhead_;
-  std::string text = std::move(textsAhead_.front());
-  textsAhead_.pop_front();
+  return std::string(NextText());
+}
+
+bool TDataStream::ReadStringEqualTo(std::string_view text) {
+  if (!enciphered_ || file_ == nullptr) return ReadString() == text;
+  return NextText() == text;
+}
+
+std::string_view TDataStream::NextText() {
+  if (!batchHandedOut_.HasText() && !TakeTextsAhead()) throw *failureAhead_;
+  return batchHandedOut_.TakeText();
+}
+
+std::string_view TDataStream::TBatchAhead::TakeText() {
+  const std::string_view text = std::string_view(Bytes).substr(BytesTaken, Lengths[TextsTaken++]);
+  BytesTaken += text.size();
   return text;
 }
 
@@ -225,14 +244,15 @@ bool TDataStream::TakeTextsAhead() {
     batchGathered_.reset();
     if (!batchDeciphering_->Failure) batchGathered_ = GatherBatch();
   }
-  HandOut(batch);
-  return !textsAhead_.empty();
+  HandOut(std::move(batch));
+  return batchHandedOut_.HasText();
 }
 
 // Takes whole texts from the file until the read-ahead size of file bytes is
 // reached or the file fails.
 TDataStream::TBatchAhead TDataStream::GatherBatch() {
   TBatchAhead batch;
+  batch.Bytes.reserve(readAheadBytes_);  // more than the cipher bytes of that many file bytes
   std::size_t complete = 0;
   const std::uint64_t limit = bytesRead_ + readAheadBytes_;
   std::uint64_t textStart = bytesRead_;
@@ -262,16 +282,12 @@ void TDataStream::StartDeciphering(TBatchAhead batch) {
                                  [cipher = cipher_.get(), bytes = &deciphering.Bytes] { cipher->DecryptBytes(*bytes); });
 }
 
-void TDataStream::HandOut(const TBatchAhead& batch) {
-  std::string_view rest(batch.Bytes);
-  for (const std::size_t length : batch.Lengths) {
-    textsAhead_.emplace_back(rest.substr(0, length));
-    rest.remove_prefix(length);
-  }
+void TDataStream::HandOut(TBatchAhead batch) {
   if (batch.Failure) {
     failureAhead_ = batch.Failure;  // reported after the texts before it
     failureAtTextStart_ = batch.FailureAtTextStart;
   }
+  batchHandedOut_ = std::move(batch);
 }
 
 // A batch being deciphered is waited for, not read: its texts go with the
@@ -297,7 +313,7 @@ void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
 
 bool TDataStream::AtEnd() {
   if (file_ == nullptr) return true;
-  if (!textsAhead_.empty()) return false;
+  if (batchHandedOut_.HasText()) return false;
   if (batchDeciphering_ && TakeTextsAhead()) return false;
   if (failureAhead_) {
     if (std::ferror(file_)) throw *failureAhead_;

@@ -25,7 +25,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <future>
 #include <memory>
 #include <optional>
@@ -82,6 +81,9 @@ public:
   /// The next text; empty while no file is open. Throws EDataStreamReadError
   /// when the file fails or ends inside the record (message ending in ": 1").
   std::string ReadString();
+  /// Reads the next text and tells whether it is `text`, without keeping a
+  /// copy of it (an enciphered stream); fails as ReadString does.
+  bool ReadStringEqualTo(std::string_view text);
   /// Whether the file holds nothing after the texts read so far (true while
   /// no file is open). Part of a text counts as something. Throws
   /// EDataStreamReadError when the file cannot be read.
@@ -127,18 +129,24 @@ private:
   void WriteBytes(const char* source, std::size_t count);
   std::uint16_t ReadLength();
   /// Texts taken from the file together and deciphered on other threads,
-  /// ready when `Ready` is.
+  /// ready when `Ready` is; then handed out one after another.
   struct TBatchAhead {
     std::string Bytes;
     std::vector<std::size_t> Lengths;
     std::optional<EDataStreamReadError> Failure;
     bool FailureAtTextStart = false;
     std::future<void> Ready;
+    std::size_t TextsTaken = 0;
+    std::size_t BytesTaken = 0;
+
+    bool HasText() const { return TextsTaken < Lengths.size(); }
+    std::string_view TakeText();
   };
+  std::string_view NextText();
   bool TakeTextsAhead();
   TBatchAhead GatherBatch();
   void StartDeciphering(TBatchAhead batch);
-  void HandOut(const TBatchAhead& batch);
+  void HandOut(TBatchAhead batch);
   void DropBatchesAhead() noexcept;
   void ReadCipherBytesOfText(std::string& cipherBytes);
   void WriteLength(std::size_t length);
@@ -158,7 +166,7 @@ private:
   std::string readBuffer_;
   std::size_t readPosition_ = 0;
   std::size_t readEnd_ = 0;
-  std::deque<std::string> textsAhead_;
+  TBatchAhead batchHandedOut_;
   std::optional<EDataStreamReadError> failureAhead_;
   /// Whether the reading ahead failed where a text would have begun.
   bool failureAtTextStart_ = false;
