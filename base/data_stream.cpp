@@ -103,6 +103,7 @@ void TDataStream::Close() {
     cipher_.reset();
   }
   batchHandedOut_ = {};  // deciphered texts do not outlive the stream's use
+  spareBytes_ = {};
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
@@ -254,6 +255,8 @@ bool TDataStream::TakeTextsAhead() {
 // reached or the file fails.
 TDataStream::TBatchAhead TDataStream::GatherBatch() {
   TBatchAhead batch;
+  batch.Bytes = std::move(spareBytes_);
+  batch.Bytes.clear();
   // Base64 makes four characters of three bytes; the last text may run over.
   batch.Bytes.reserve(readAheadBytes_ / 4 * 3 + MaxLength);
   std::size_t complete = 0;
@@ -294,6 +297,9 @@ void TDataStream::HandOut(TBatchAhead batch) {
     failureAhead_ = batch.Failure;  // reported after the texts before it
     failureAtTextStart_ = batch.FailureAtTextStart;
   }
+  // The memory of the batch handed out before holds the next batch read: a
+  // fresh block of some megabytes costs its pages' clearing every time.
+  spareBytes_ = std::move(batchHandedOut_.Bytes);
   batchHandedOut_ = std::move(batch);
 }
 

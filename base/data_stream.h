@@ -167,6 +167,7 @@ private:
   std::size_t readPosition_ = 0;
   std::size_t readEnd_ = 0;
   TBatchAhead batchHandedOut_;
+  std::string spareBytes_;
   std::optional<EDataStreamReadError> failureAhead_;
   /// Whether the reading ahead failed where a text would have begun.
   bool failureAtTextStart_ = false;
