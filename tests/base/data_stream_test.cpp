@@ -222,4 +222,25 @@ TEST(DataStream, ReadingAheadKeepsTheOrderAcrossBatchesAndCloses) {
   EXPECT_THROW(in.ReadString(), EDataStreamReadError) << "nothing after the last text";
 }
 
+// A copy is checked against its text without being kept, in both modes: the
+// answer for the text read, the stream moving on to the next, the end of
+// the file failing as ReadString fails.
+TEST(DataStream, ReadStringEqualToTellsAndMovesOn) {
+  TempDir folder;
+  for (const bool enciphered : {false, true}) {
+    const auto file = folder / (enciphered ? "e.dat" : "s.dat");
+    TDataStream out(file.string(), enciphered);
+    out.OpenWrite();
+    for (const char* text : {"abc", "abc", "", "x"}) out.WriteString(text);
+    out.Close();
+    TDataStream in(file.string(), enciphered);
+    in.OpenRead();
+    EXPECT_TRUE(in.ReadStringEqualTo("abc")) << enciphered;
+    EXPECT_FALSE(in.ReadStringEqualTo("abd")) << enciphered;
+    EXPECT_FALSE(in.ReadStringEqualTo("x")) << "the empty text, " << enciphered;
+    EXPECT_EQ(in.ReadString(), "x") << enciphered;
+    EXPECT_THROW(in.ReadStringEqualTo(""), EDataStreamReadError) << enciphered;
+  }
+}
+
 }  // namespace
