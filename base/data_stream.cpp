@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -303,10 +304,13 @@ void TDataStream::HandOut(TBatchAhead batch) {
   batchHandedOut_ = std::move(batch);
 }
 
-// A batch being deciphered is waited for, not read: its texts go with the
-// stream's use.
+// A batch being deciphered on a thread is waited for, not read: its texts go
+// with the stream's use. One left for the reading thread is not deciphered.
 void TDataStream::DropBatchesAhead() noexcept {
-  if (batchDeciphering_ && batchDeciphering_->Ready.valid()) batchDeciphering_->Ready.wait();
+  if (batchDeciphering_ && batchDeciphering_->Ready.valid() &&
+      batchDeciphering_->Ready.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) {
+    batchDeciphering_->Ready.wait();
+  }
   batchDeciphering_.reset();
   batchGathered_.reset();
 }
