@@ -16,6 +16,5 @@ void AppendEncodedBase64(std::string_view bytes, std::string& text);
 /// group are not zero.
 std::string DecodeBase64(std::string_view text);
 
-/// DecodeBase64 appending to `bytes`. On failure some bytes of `text` may
-/// have been appended already.
+/// DecodeBase64 appending to `bytes`. On failure `bytes` keeps what it held.
 void AppendDecodedBase64(std::string_view text, std::string& bytes);

@@ -1,6 +1,7 @@
 #include "base/blowfish.h"
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -101,17 +102,21 @@ void DecryptRun(const Schedule& key, std::uint64_t chaining, std::uint8_t* data,
   }
 }
 
-// A thread pays for itself from some ten thousand blocks on; the parts are
-// kept far larger than that.
-constexpr std::size_t MinPartBytes = 1 << 16;
-constexpr std::size_t MaxParts = 4;
+// A long run is deciphered in pieces, taken in turn by as many threads as
+// there are processors: a thread that gets less of a processor (the caller
+// of a read ahead works beside them) takes fewer pieces, and the last piece
+// keeps one thread busy only briefly. A thread pays for itself from some
+// ten thousand blocks on; a run is shared from far more than that.
+constexpr std::size_t PieceBytes = 1 << 14;
+constexpr std::size_t MinSharedBytes = 1 << 17;
+constexpr std::size_t MaxWorkers = 4;
 
 // Asking for the processors opens a system file each time; a text too short
 // to be split (every log line) does not ask.
-std::size_t PartsFor(std::size_t size) {
-  if (size < 2 * MinPartBytes) return 1;
+std::size_t WorkersFor(std::size_t size, std::size_t pieces) {
+  if (size < MinSharedBytes) return 1;
   const std::size_t processors = std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
-  return std::clamp<std::size_t>(size / MinPartBytes, 1, std::min(processors, MaxParts));
+  return std::min({pieces, processors, MaxWorkers});
 }
 
 std::uint32_t KeyWord(std::string_view key, std::size_t& position) {
@@ -186,28 +191,28 @@ void TBlowfish::EncryptFeedback(std::string& bytes) {
 }
 
 // The register before each byte is made of cipher bytes alone, all known
-// before deciphering starts: blocks of four bytes go through together, and a
-// long run is cut into parts deciphered on several processors at once, each
-// part starting from the eight cipher bytes before it.
+// before deciphering starts: blocks of four bytes go through together, and
+// every piece of a long run starts from the eight cipher bytes before it.
 void TBlowfish::DecryptFeedback(std::string& bytes) {
   RequireKey();
   auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
   const std::size_t size = bytes.size();
   const std::uint64_t start = register_;
   register_ = RegisterAfter(start, data, size);
-  // Part k runs from size * k / parts to size * (k + 1) / parts; every
-  // part's register is taken before any part is deciphered in place.
-  const std::size_t parts = PartsFor(size);
-  const auto boundary = [size, parts](std::size_t part) { return size * part / parts; };
+  // Every piece's register is taken before any piece is deciphered in place.
+  const std::size_t pieces = (size + PieceBytes - 1) / PieceBytes;
   std::vector<std::uint64_t> chaining;
-  for (std::size_t part = 0; part < parts; ++part) chaining.push_back(RegisterAfter(start, data, boundary(part)));
+  for (std::size_t piece = 0; piece < pieces; ++piece) chaining.push_back(RegisterAfter(start, data, piece * PieceBytes));
+  std::atomic<std::size_t> nextPiece = 0;
+  const auto decipherPieces = [&] {
+    for (std::size_t piece = nextPiece++; piece < pieces; piece = nextPiece++) {
+      const std::size_t from = piece * PieceBytes;
+      DecryptRun(schedule_, chaining[piece], data + from, std::min(PieceBytes, size - from));
+    }
+  };
   std::vector<std::jthread> helpers;  // each joined when it goes out of scope, also after a failure
-  for (std::size_t part = 1; part < parts; ++part) {
-    helpers.emplace_back([this, &chaining, &boundary, data, part] {
-      DecryptRun(schedule_, chaining[part], data + boundary(part), boundary(part + 1) - boundary(part));
-    });
-  }
-  DecryptRun(schedule_, chaining[0], data, boundary(1));
+  for (std::size_t worker = 1; worker < WorkersFor(size, pieces); ++worker) helpers.emplace_back(decipherPieces);
+  decipherPieces();
 }
 
 void TBlowfish::Burn() noexcept {

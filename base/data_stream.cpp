@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -20,9 +21,11 @@ constexpr std::size_t PieceLength = 10;
 constexpr std::size_t MaxLength = 0xFFFF;
 constexpr std::size_t BufferSize = 1 << 16;
 // Reading ahead (counted in file bytes) starts small, so that looking at the
-// first text of a file costs little, and doubles up to its limit.
+// first text of a file costs little, and doubles up to its limit. Larger
+// batches read a long journal faster (fewer hand-overs between the threads),
+// up to about this size; three batches are held at a time.
 constexpr std::size_t FirstReadAheadBytes = 1 << 12;
-constexpr std::size_t MaxReadAheadBytes = 1 << 21;
+constexpr std::size_t MaxReadAheadBytes = 1 << 23;
 constexpr std::string_view ShortTransfer = "1";
 
 std::string Formatted(std::string_view prefix, std::string_view path, std::string_view reason) {
@@ -84,7 +87,7 @@ void TDataStream::Prepare(bool forWriting) {
   bytesRead_ = 0;
   readPosition_ = 0;
   readEnd_ = 0;
-  textsAhead_.clear();
+  batchHandedOut_ = {};
   failureAhead_.reset();
   failureAtTextStart_ = false;
   readAheadBytes_ = FirstReadAheadBytes;
@@ -95,11 +98,13 @@ void TDataStream::Prepare(bool forWriting) {
 }
 
 void TDataStream::Close() {
+  DropBatchesAhead();  // a thread may be deciphering with the cipher burnt below
   if (cipher_) {
     cipher_->Burn();
     cipher_.reset();
   }
-  textsAhead_.clear();  // deciphered texts do not outlive the stream's use
+  batchHandedOut_ = {};  // deciphered texts do not outlive the stream's use
+  spareBytes_ = {};
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
@@ -172,7 +177,13 @@ void TDataStream::WriteBytes(const char* source, std::size_t count) {
 
 std::uint16_t TDataStream::ReadLength() {
   unsigned char bytes[2];
-  ReadBytes(reinterpret_cast<char*>(bytes), sizeof bytes);
+  if (readEnd_ - readPosition_ >= sizeof bytes) {  // nearly always: straight from the buffer
+    std::memcpy(bytes, readBuffer_.data() + readPosition_, sizeof bytes);
+    readPosition_ += sizeof bytes;
+    bytesRead_ += sizeof bytes;
+  } else {
+    ReadBytes(reinterpret_cast<char*>(bytes), sizeof bytes);
+  }
   return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
@@ -202,43 +213,106 @@ std::string TDataStream::ReadString() {
     }
     return text;
   }
-  if (textsAhead_.empty()) ReadAhead();
-  if (textsAhead_.empty()) throw *failureAhead_;
-  std::string text = std::move(textsAhead_.front());
-  textsAhead_.pop_front();
+  return std::string(NextText());
+}
+
+bool TDataStream::ReadStringEqualTo(std::string_view text) {
+  if (!enciphered_ || file_ == nullptr) return ReadString() == text;
+  return NextText() == text;
+}
+
+std::string_view TDataStream::NextText() {
+  if (!batchHandedOut_.HasText() && !TakeTextsAhead()) throw *failureAhead_;
+  return batchHandedOut_.TakeText();
+}
+
+std::string_view TDataStream::TBatchAhead::TakeText() {
+  const std::string_view text = std::string_view(Bytes).substr(BytesTaken, Lengths[TextsTaken++]);
+  BytesTaken += text.size();
   return text;
 }
 
+// Texts read ahead go through three stages: a batch is gathered from the
+// file, deciphered on other threads while the next one is gathered, and
+// handed out. Whether texts are ahead now.
+bool TDataStream::TakeTextsAhead() {
+  if (!batchDeciphering_) {
+    if (failureAhead_) return false;
+    StartDeciphering(GatherBatch());
+  }
+  batchDeciphering_->Ready.get();  // before the bytes move; rethrows what failed there
+  TBatchAhead batch = std::move(*batchDeciphering_);
+  batchDeciphering_.reset();
+  if (!batch.Failure) {
+    StartDeciphering(batchGathered_ ? std::move(*batchGathered_) : GatherBatch());
+    batchGathered_.reset();
+    if (!batchDeciphering_->Failure) batchGathered_ = GatherBatch();
+  }
+  HandOut(std::move(batch));
+  return batchHandedOut_.HasText();
+}
+
 // Takes whole texts from the file until the read-ahead size of file bytes is
-// reached or the file fails, then deciphers their bytes together: the
-// register runs through the texts in file order, as it did when they were
-// written.
-void TDataStream::ReadAhead() {
-  if (failureAhead_) return;
-  std::string cipherBytes;
-  std::vector<std::size_t> textLengths;
+// reached or the file fails.
+TDataStream::TBatchAhead TDataStream::GatherBatch() {
+  TBatchAhead batch;
+  batch.Bytes = std::move(spareBytes_);
+  batch.Bytes.clear();
+  // Base64 makes four characters of three bytes; the last text may run over.
+  batch.Bytes.reserve(readAheadBytes_ / 4 * 3 + MaxLength);
   std::size_t complete = 0;
   const std::uint64_t limit = bytesRead_ + readAheadBytes_;
   std::uint64_t textStart = bytesRead_;
   try {
     while (bytesRead_ < limit) {
       textStart = bytesRead_;
-      ReadCipherBytesOfText(cipherBytes);
-      textLengths.push_back(cipherBytes.size() - complete);
-      complete = cipherBytes.size();
+      ReadCipherBytesOfText(batch.Bytes);
+      batch.Lengths.push_back(batch.Bytes.size() - complete);
+      complete = batch.Bytes.size();
     }
   } catch (const EDataStreamReadError& failure) {
-    failureAhead_ = failure;  // reported after the texts before it
-    failureAtTextStart_ = bytesRead_ == textStart;
-    cipherBytes.resize(complete);
+    batch.Failure = failure;
+    batch.FailureAtTextStart = bytesRead_ == textStart;
+    batch.Bytes.resize(complete);
   }
   readAheadBytes_ = std::min(2 * readAheadBytes_, MaxReadAheadBytes);
-  cipher_->DecryptBytes(cipherBytes);
-  std::size_t at = 0;
-  for (const std::size_t length : textLengths) {
-    textsAhead_.push_back(cipherBytes.substr(at, length));
-    at += length;
+  return batch;
+}
+
+// The cipher's register runs through the batches in file order, as it did
+// when they were written: a batch starts only after the one before it has
+// been deciphered. A small batch (a whole table file, the first batches of
+// a journal), or one for which no thread can be had, is deciphered when it
+// is taken.
+void TDataStream::StartDeciphering(TBatchAhead batch) {
+  constexpr std::size_t MinBytesOnAThread = 1 << 16;
+  const std::launch policy = batch.Bytes.size() < MinBytesOnAThread ? std::launch::deferred
+                                                                     : std::launch::async | std::launch::deferred;
+  TBatchAhead& deciphering = batchDeciphering_.emplace(std::move(batch));
+  deciphering.Ready =
+      std::async(policy, [cipher = cipher_.get(), bytes = &deciphering.Bytes] { cipher->DecryptBytes(*bytes); });
+}
+
+void TDataStream::HandOut(TBatchAhead batch) {
+  if (batch.Failure) {
+    failureAhead_ = batch.Failure;  // reported after the texts before it
+    failureAtTextStart_ = batch.FailureAtTextStart;
   }
+  // The memory of the batch handed out before holds the next batch read: a
+  // fresh block of some megabytes costs its pages' clearing every time.
+  spareBytes_ = std::move(batchHandedOut_.Bytes);
+  batchHandedOut_ = std::move(batch);
+}
+
+// A batch being deciphered on a thread is waited for, not read: its texts go
+// with the stream's use. One left for the reading thread is not deciphered.
+void TDataStream::DropBatchesAhead() noexcept {
+  if (batchDeciphering_ && batchDeciphering_->Ready.valid() &&
+      batchDeciphering_->Ready.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) {
+    batchDeciphering_->Ready.wait();
+  }
+  batchDeciphering_.reset();
+  batchGathered_.reset();
 }
 
 void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
@@ -256,7 +330,8 @@ void TDataStream::ReadCipherBytesOfText(std::string& cipherBytes) {
 
 bool TDataStream::AtEnd() {
   if (file_ == nullptr) return true;
-  if (!textsAhead_.empty()) return false;
+  if (batchHandedOut_.HasText()) return false;
+  if (batchDeciphering_ && TakeTextsAhead()) return false;
   if (failureAhead_) {
     if (std::ferror(file_)) throw *failureAhead_;
     return failureAtTextStart_;

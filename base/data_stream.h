@@ -13,17 +13,19 @@
 // when the file is opened, so a file must be read in the order it was
 // written.
 //
-// An enciphered file is read ahead of the caller, whole texts at a time, so
-// that many texts are deciphered in one go (and a long run on several
-// processors). A failure met while reading ahead is reported when the
-// caller asks for the text it struck; the texts before it come first.
+// An enciphered file is read ahead of the caller in batches of whole texts,
+// so that many texts are deciphered in one go (a long run on several
+// processors); while the caller works through one batch, the next is
+// deciphered on other threads and the one after it read from the file. A failure met while reading ahead is
+// reported when the caller asks for the text it struck; the texts before it
+// come first.
 //
 // The stream owns its file handle and its cipher between Open* and Close.
 // After a failure the stream stays open; the caller closes it.
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
+#include <future>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -79,6 +81,9 @@ public:
   /// The next text; empty while no file is open. Throws EDataStreamReadError
   /// when the file fails or ends inside the record (message ending in ": 1").
   std::string ReadString();
+  /// Reads the next text and tells whether it is `text`, without keeping a
+  /// copy of it (an enciphered stream); fails as ReadString does.
+  bool ReadStringEqualTo(std::string_view text);
   /// Whether the file holds nothing after the texts read so far (true while
   /// no file is open). Part of a text counts as something. Throws
   /// EDataStreamReadError when the file cannot be read.
@@ -123,7 +128,26 @@ private:
   std::string_view NextBytes(std::size_t count, std::string& spill);
   void WriteBytes(const char* source, std::size_t count);
   std::uint16_t ReadLength();
-  void ReadAhead();
+  /// Texts taken from the file together and deciphered on other threads,
+  /// ready when `Ready` is; then handed out one after another.
+  struct TBatchAhead {
+    std::string Bytes;
+    std::vector<std::size_t> Lengths;
+    std::optional<EDataStreamReadError> Failure;
+    bool FailureAtTextStart = false;
+    std::future<void> Ready;
+    std::size_t TextsTaken = 0;
+    std::size_t BytesTaken = 0;
+
+    bool HasText() const { return TextsTaken < Lengths.size(); }
+    std::string_view TakeText();
+  };
+  std::string_view NextText();
+  bool TakeTextsAhead();
+  TBatchAhead GatherBatch();
+  void StartDeciphering(TBatchAhead batch);
+  void HandOut(TBatchAhead batch);
+  void DropBatchesAhead() noexcept;
   void ReadCipherBytesOfText(std::string& cipherBytes);
   void WriteLength(std::size_t length);
   void AppendLength(std::size_t length, std::string& out) const;
@@ -142,11 +166,14 @@ private:
   std::string readBuffer_;
   std::size_t readPosition_ = 0;
   std::size_t readEnd_ = 0;
-  std::deque<std::string> textsAhead_;
+  TBatchAhead batchHandedOut_;
+  std::string spareBytes_;
   std::optional<EDataStreamReadError> failureAhead_;
   /// Whether the reading ahead failed where a text would have begun.
   bool failureAtTextStart_ = false;
   std::size_t readAheadBytes_ = 0;
+  std::optional<TBatchAhead> batchDeciphering_;
+  std::optional<TBatchAhead> batchGathered_;
 };
 
 /// The messages of the stream's failures (code page 1250): the path and the

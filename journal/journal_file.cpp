@@ -116,7 +116,7 @@ public:
     return text;
   }
   void CheckCopy(const std::string& text) {
-    if (stream_.ReadString() != text) JournalErrors::Raise(JournalErrors::BadFormat);
+    if (!stream_.ReadStringEqualTo(text)) JournalErrors::Raise(JournalErrors::BadFormat);
   }
 
 private:

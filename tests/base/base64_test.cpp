@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string_view>
 #include <string>
 
 namespace {
@@ -58,6 +59,39 @@ TEST(Base64, RejectsMalformedText) {
       {"Zm9\0", 4},  // NUL
   };
   for (const auto& text : malformed) EXPECT_THROW(DecodeBase64(text), std::invalid_argument) << text;
+}
+
+// Appending keeps what the string held, after the bytes of a good text;
+// after a failure the string is as it was, for the ten-byte pieces of the
+// enciphered files and for a long text alike.
+TEST(Base64, AppendingKeepsWhatWasThereAndAddsNothingOnFailure) {
+  const struct {
+    std::string_view text;
+    std::string_view kept;
+    bool fails;
+  } cases[] = {
+      {"Zm9vYmFy", "<foobar", false},
+      {"Zm9vYg==", "<foob", false},
+      {"Zm9vYmE=", "<fooba", false},
+      {"Zm9vY-==", "<", true},
+      {"Zm9v=mFy", "<", true},
+      {"Zm9vYh==", "<", true},
+      {"Zm9=YmFy", "<", true},
+  };
+  const std::string longGood(80, 'A');
+  for (const auto& c : cases) {
+    for (const std::string& lead : {std::string(), longGood}) {
+      const std::string text = lead + std::string(c.text);
+      std::string bytes = "<";
+      if (c.fails) {
+        EXPECT_THROW(AppendDecodedBase64(text, bytes), std::invalid_argument) << text;
+        EXPECT_EQ(bytes, "<") << text;
+      } else {
+        AppendDecodedBase64(text, bytes);
+        EXPECT_EQ(bytes, "<" + std::string(lead.size() / 4 * 3, '\0') + std::string(c.kept.substr(1))) << text;
+      }
+    }
+  }
 }
 
 }  // namespace

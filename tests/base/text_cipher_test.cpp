@@ -121,15 +121,16 @@ TEST(Blowfish, AgreesWithTheLibraryForEveryKeyLength) {
   }
 }
 
-// Deciphering takes four bytes at a time, and a long text is cut into parts
-// deciphered on several processors: texts cut into pieces of every size
-// around both, the register running on from piece to piece.
+// Deciphering takes four bytes at a time, and a text of 128 KiB or more is
+// cut into pieces of 16 KiB deciphered on several processors: texts cut into
+// pieces of every size around these, the register running on from piece to
+// piece.
 TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
   struct Case {
     std::size_t textSize;
     std::vector<std::size_t> pieceSizes;
   };
-  const Case cases[] = {{1001, {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}}, {300007, {300007, 131073, 65536}}};
+  const Case cases[] = {{1001, {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}}, {300007, {300007, 131073, 131072, 131071, 16385, 16384}}};
   std::mt19937 random(29);
   const std::string key = RandomBytes(random, 20);
   const std::string chaining = RandomBytes(random, TBlowfish::BlockSize);
