@@ -87,6 +87,13 @@ using P = CommandParameters;
 
 std::string Number(long long value) { return std::to_string(value); }
 
+// MODEMDIAL's number, dialled with tones or with pulses.
+template <bool Tones>
+void DialNumber(std::string_view v, S& s, P&) {
+  s.PhoneNumber = std::string(v);
+  s.ToneDialling = Tones;
+}
+
 // Key, form, value, meaning, how it is applied, its default. Tried in this
 // order; the first row whose key matches takes the token.
 const TCommandParameter ParameterRows[] = {
@@ -117,16 +124,8 @@ const TCommandParameter ParameterRows[] = {
     {"TO", ParameterForm::Value, "ms", "time-out in milliseconds for an answer and for the TCP connect; error 18",
      [](std::string_view v, S& s, P&) { s.Timeout[1] = IntegerOrError(v, ErrorNumber::BadTimeout); },
      [] { return Number(S::CommandDefaults().Timeout[1]); }},
-    {"DIALTONE", ParameterForm::Value, "number", "MODEMDIAL: dial this number with tones",
-     [](std::string_view v, S& s, P&) {
-       s.PhoneNumber = std::string(v);
-       s.ToneDialling = true;
-     }},
-    {"DIALPULS", ParameterForm::Value, "number", "MODEMDIAL: dial this number with pulses",
-     [](std::string_view v, S& s, P&) {
-       s.PhoneNumber = std::string(v);
-       s.ToneDialling = false;
-     }},
+    {"DIALTONE", ParameterForm::Value, "number", "MODEMDIAL: dial this number with tones", DialNumber<true>},
+    {"DIALPULS", ParameterForm::Value, "number", "MODEMDIAL: dial this number with pulses", DialNumber<false>},
     {"FILE", ParameterForm::Value, "path", "the table, report or card file (a bare name lies in the program's folder)",
      [](std::string_view v, S&, P& p) { p.DataFile = NormaliseCommandPath(v); }},
     {"ZURNAL", ParameterForm::Value, "path", "the journal file of SAVEZUR, SAVERESETZUR, PRINTZUR, PRINTUCT",
