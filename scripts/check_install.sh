@@ -141,11 +141,13 @@ step "mervmodul on PATH"
 mkdir -p "$root/proc"
 mount -t proc proc "$root/proc" || fail "cannot mount /proc in the throwaway root"
 # The status, standard output and standard error of a command run in the root
-# from the folder given.
+# from the folder given; ended after 60 s (status 124), as a resident mode
+# started by mistake would never end.
 run_from() {
   local folder=$1; shift
   status=0
-  in_root sh -c 'cd "$1" && shift && exec "$@"' sh "$folder" "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
+  in_root timeout 60 sh -c 'cd "$1" && shift && exec "$@"' sh "$folder" "$@" >"$work/out" 2>"$work/err" </dev/null ||
+    status=$?
 }
 module_folder() { ls -A "$root/usr/lib/mervmodul"; }
 outcome_here() { if [[ -e $root/srv/shop/error.dat ]]; then echo "an outcome in /srv/shop"; fi; }
