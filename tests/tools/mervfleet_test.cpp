@@ -211,10 +211,16 @@ TEST_F(StandInFleet, AnAttemptPastItsLimitIsStoppedAndHasNoOutcome) {
 }
 
 TEST_F(StandInFleet, RefusesAWrongRegistersFileBeforeAnyRegisterRuns) {
-  const auto result = Run("good,tcp:h:1,465\nbad,tcp:h:2,999\n", {"--", "R03"});
-  EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_NE(result.standardError.find("registers.csv:3: model \"999\""), std::string::npos) << result.standardError;
-  EXPECT_FALSE(fs::exists(dir_ / "module.log"));
+  const std::pair<std::string, std::string> cases[] = {
+      {"good,tcp:h:1,465\nbad,tcp:h:2,999\n", "registers.csv:3: model \"999\""},
+      {"twin,tcp:h:1,465\nother,tcp:h:2,465\ntwin,tcp:h:3,465\n", "registers.csv:4: register name \"twin\" on lines 2 and 4"},
+  };
+  for (const auto& [registers, message] : cases) {
+    const auto result = Run(registers, {"--", "R03"});
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
+    EXPECT_FALSE(fs::exists(dir_ / "module.log"));
+  }
   EXPECT_EQ(RunProcess(MERVFLEET_EXE, {"--registers", (dir_ / "registers.csv").string(), "--module",
                                        (dir_ / "none").string(), "--", "R03"})
                 .exitStatus,

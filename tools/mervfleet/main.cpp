@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/platform.h"
+#include "base/process_values.h"
 #include "base/stop_request.h"
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_options.h"
@@ -76,13 +77,18 @@ int Run(const TFleetOptions& options, const TRunSetup& setup, int total) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   TFleetOptions options;
   TRunSetup setup;
   int total = 0;
   try {
-    options = ParseFleetOptions(std::vector<std::string>(argv + 1, argv + argc));
+    options = ParseFleetOptions(arguments);
     if (options.Help) {
       std::cout << FleetHelpText;
+      return ExitAllDone;
+    }
+    if (options.Version) {
+      std::cout << "mervfleet " << ProgramVersion << "\n";
       return ExitAllDone;
     }
     setup = SetupFor(options);
