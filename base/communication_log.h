@@ -5,6 +5,14 @@
 // Each call opens, appends one CR LF line and closes, so the log survives a
 // crash up to the last completed call. An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message).
+//
+// A call that repeats what the calls before it logged (the same message and
+// data, one line again and again or a cycle of up to 32 lines) is left out;
+// when the repetition ends, one line says how many lines were left out.
+//
+// The enciphered log may be given a bound: before a line would take it past
+// the bound, the file is renamed to its older name (path + OlderLogSuffix,
+// replacing an older one) and a new file begins.
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -17,9 +25,37 @@ extern std::string PlainLogPath;
 /// File of the enciphered log; empty means no enciphered log.
 extern std::string CipheredLogPath;
 
+/// The name ending of the one older enciphered log kept: "KL.log" becomes "KL.log.1".
+inline constexpr const char* OlderLogSuffix = ".1";
+
 /// Sleeps `delayMs` when it is positive, then writes date, time, " ", the
-/// message and the hex dump of `data` to each active sink.
+/// message and the hex dump of `data` to each active sink, unless the call
+/// only repeats the lines before it.
 void LogLine(std::string_view message, std::string_view data = {}, int delayMs = 0);
+
+/// Ends a repetition of lines: writes the line that says how many were left
+/// out, if any, and forgets the lines seen, so that the next line is written
+/// whatever it is. Called at the end of each command.
+void EndLogRepetition();
+
+/// The line that says `leftOut` lines were left out because they repeated
+/// the cycle of the last `cycleLength` lines written (1: the last line).
+std::string RepetitionNote(std::size_t cycleLength, std::uintmax_t leftOut);
+
+/// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
+/// Within one process the file never grows past it, unless one line alone is
+/// longer; lines another process appends meanwhile are noticed within every
+/// sixteenth of the bound (at most 64 KiB) this one writes, so that each
+/// further writer may add that much.
+void SetCipheredLogBound(std::uintmax_t bytes);
+std::uintmax_t CipheredLogBound();
+
+/// Renames the enciphered log to its older name when it already holds more
+/// than the bound. True when it renamed; std::system_error when renaming
+/// fails. (LogLine does the same by itself, before the line that would cross
+/// the bound; a failure there is written into the log, which goes on growing
+/// and tries again after another bound's worth of lines.)
+bool MoveCipheredLogAsideWhenOverBound();
 
 /// Date and time as log lines show them: strftime "%x %X" (short date, blank,
 /// long time) of `localTime` in the current locale.
