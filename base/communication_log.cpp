@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -153,12 +154,6 @@ void WriteToSinks(std::string_view message, std::string_view data) {
 
 // ---- Lines that repeat ------------------------------------------------------
 
-// The longest cycle of lines taken as a repetition: a modem answering with the
-// same text again and again is read a byte at a time, two lines a byte
-// ("cteni 1 bytu", "nacteno 1 bytu: ..."), so "CONNECT 9600" with its CR LF
-// is a cycle of 28 lines.
-constexpr std::size_t LongestRepeatedCycle = 32;
-
 struct TLogRecord {
   std::string Message;
   std::string Data;
@@ -171,7 +166,7 @@ struct TLogRecord {
 // make two whole rounds of a cycle; from then on every record that goes on
 // with the cycle is left out and counted. The state belongs to the sinks it
 // was seen with: other sinks begin with nothing seen.
-class TLogRepetition {
+class TRepetitionWatch {
 public:
   /// True when the call only repeats and is left out.
   bool LeftOut(std::string_view message, std::string_view data) {
@@ -230,7 +225,7 @@ private:
   // The shortest cycle that the record completes to two whole rounds; 0 for none.
   std::size_t CycleClosedBy(std::string_view message, std::string_view data) const {
     const std::size_t seen = recent_.size();
-    for (std::size_t cycle = 1; cycle <= LongestRepeatedCycle && 2 * cycle - 1 <= seen; ++cycle) {
+    for (std::size_t cycle = 1; cycle <= LongestRepeatedLogCycle && 2 * cycle - 1 <= seen; ++cycle) {
       if (!recent_[seen - cycle].Is(message, data)) continue;
       bool rounds = true;
       for (std::size_t back = 1; back < cycle && rounds; ++back) {
@@ -243,7 +238,7 @@ private:
 
   void Remember(std::string_view message, std::string_view data) {
     recent_.push_back({std::string(message), std::string(data)});
-    if (recent_.size() > 2 * LongestRepeatedCycle) recent_.pop_front();
+    if (recent_.size() > 2 * LongestRepeatedLogCycle) recent_.pop_front();
   }
 
   std::deque<TLogRecord> recent_;
@@ -254,8 +249,8 @@ private:
   std::string cipheredPath_;
 };
 
-TLogRepetition& Repetition() {
-  static TLogRepetition repetition;
+TRepetitionWatch& Repetition() {
+  static TRepetitionWatch repetition;
   return repetition;
 }
 
@@ -269,7 +264,7 @@ void WriteEndedRepetition() {
 void LogLine(std::string_view message, std::string_view data, int delayMs) {
   if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   if (PlainLogPath.empty() && CipheredLogPath.empty()) return;
-  TLogRepetition& repetition = Repetition();
+  TRepetitionWatch& repetition = Repetition();
   if (repetition.LeftOut(message, data)) return;
   try {
     WriteEndedRepetition();
@@ -288,10 +283,53 @@ void EndLogRepetition() {
   WriteEndedRepetition();
 }
 
+constexpr std::string_view OneLineRepeated = " Predchozi radek se opakoval jeste ";
+constexpr std::string_view OneLineRepeatedEnd = "x";
+constexpr std::string_view CycleRepeated = " Predchozich ";
+constexpr std::string_view CycleRepeatedMiddle = " radku se opakovalo, jeste ";
+constexpr std::string_view CycleRepeatedEnd = " radku vynechano";
+
 std::string RepetitionNote(std::size_t cycleLength, std::uintmax_t leftOut) {
-  if (cycleLength == 1) return "Predchozi radek se opakoval jeste " + std::to_string(leftOut) + "x";
-  return "Predchozich " + std::to_string(cycleLength) + " radku se opakovalo, jeste " + std::to_string(leftOut) +
-         " radku vynechano";
+  if (cycleLength == 1) {
+    return std::string(OneLineRepeated.substr(1)) + std::to_string(leftOut) + std::string(OneLineRepeatedEnd);
+  }
+  return std::string(CycleRepeated.substr(1)) + std::to_string(cycleLength) + std::string(CycleRepeatedMiddle) +
+         std::to_string(leftOut) + std::string(CycleRepeatedEnd);
+}
+
+namespace {
+
+// The number that `text` begins with, moving past it; none without digits.
+std::optional<std::uintmax_t> TakeNumber(std::string_view& text) {
+  std::uintmax_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return value;
+}
+
+bool TakeText(std::string_view& text, std::string_view expected) {
+  if (!text.starts_with(expected)) return false;
+  text.remove_prefix(expected.size());
+  return true;
+}
+
+}  // namespace
+
+std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
+  if (const auto at = line.rfind(OneLineRepeated); at != std::string_view::npos) {
+    std::string_view rest = line.substr(at + OneLineRepeated.size());
+    const auto leftOut = TakeNumber(rest);
+    if (leftOut && rest == OneLineRepeatedEnd) return TLogRepetition{1, *leftOut};
+  }
+  if (const auto at = line.rfind(CycleRepeated); at != std::string_view::npos) {
+    std::string_view rest = line.substr(at + CycleRepeated.size());
+    const auto cycle = TakeNumber(rest);
+    if (!cycle || *cycle < 2 || *cycle > LongestRepeatedLogCycle || !TakeText(rest, CycleRepeatedMiddle)) return std::nullopt;
+    const auto leftOut = TakeNumber(rest);
+    if (leftOut && rest == CycleRepeatedEnd) return TLogRepetition{static_cast<std::size_t>(*cycle), *leftOut};
+  }
+  return std::nullopt;
 }
 
 void SetCipheredLogBound(std::uintmax_t bytes) { LogSize().Bound = bytes; }

@@ -13,8 +13,10 @@
 // The enciphered log may be given a bound: before a line would take it past
 // the bound, the file is renamed to its older name (path + OlderLogSuffix,
 // replacing an older one) and a new file begins.
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,12 @@
 extern std::string PlainLogPath;
 /// File of the enciphered log; empty means no enciphered log.
 extern std::string CipheredLogPath;
+
+/// The longest cycle of lines LogLine takes as a repetition: a modem
+/// answering with the same text again and again is read a byte at a time, two
+/// lines a byte ("cteni 1 bytu", "nacteno 1 bytu: ..."), so "CONNECT 9600"
+/// with its CR LF is a cycle of 28 lines.
+inline constexpr std::size_t LongestRepeatedLogCycle = 32;
 
 /// The name ending of the one older enciphered log kept: "KL.log" becomes "KL.log.1".
 inline constexpr const char* OlderLogSuffix = ".1";
@@ -41,6 +49,16 @@ void EndLogRepetition();
 /// The line that says `leftOut` lines were left out because they repeated
 /// the cycle of the last `cycleLength` lines written (1: the last line).
 std::string RepetitionNote(std::size_t cycleLength, std::uintmax_t leftOut);
+
+struct TLogRepetition {
+  std::size_t CycleLength = 0;
+  std::uintmax_t LeftOut = 0;
+};
+
+/// What a log line (with its stamp) whose text ends in a RepetitionNote
+/// says; none for any other line. The lines left out are told back by
+/// repeating, LeftOut times, the line CycleLength lines before.
+std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
 
 /// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
 /// Within one process the file never grows past it, unless one line alone is

@@ -516,9 +516,26 @@ TEST(LogRepetition, WritesARepeatedLineOnceAndCountsTheRest) {
   }
 }
 
-TEST(LogRepetition, NotesReadAsTheLogsOtherLines) {
+// The notes read as the log's other lines, and a reader of the log (the
+// replay) finds what they say after the stamp, and only in a whole note.
+TEST(LogRepetition, NotesReadAsTheLogsOtherLinesAndBack) {
   EXPECT_EQ(RepetitionNote(1, 4), "Predchozi radek se opakoval jeste 4x");
   EXPECT_EQ(RepetitionNote(28, 123456), "Predchozich 28 radku se opakovalo, jeste 123456 radku vynechano");
+  const std::string stamp = "12/09/26 18:20:00 ";
+  for (const auto& [cycle, leftOut] : {std::pair<std::size_t, std::uintmax_t>{1, 1}, {1, 4}, {2, 7}, {32, 99999999999}}) {
+    const auto read = RepetitionOfLogLine(stamp + RepetitionNote(cycle, leftOut));
+    ASSERT_TRUE(read) << cycle;
+    EXPECT_EQ(read->CycleLength, cycle);
+    EXPECT_EQ(read->LeftOut, leftOut);
+  }
+  for (const std::string& other : std::vector<std::string>{"Predchozi radek se opakoval jeste 4x", stamp + "Predchozi radek se opakoval jeste x",
+                                  stamp + "Predchozi radek se opakoval jeste 4x!",
+                                  stamp + "Predchozich 33 radku se opakovalo, jeste 5 radku vynechano",
+                                  stamp + "Predchozich 1 radku se opakovalo, jeste 5 radku vynechano",
+                                  stamp + "Predchozich 3 radku se opakovalo, jeste 5 radku",
+                                  stamp + "write: 05 "}) {
+    EXPECT_FALSE(RepetitionOfLogLine(other)) << other;
+  }
 }
 
 
