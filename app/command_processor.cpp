@@ -50,6 +50,16 @@ void LogClosingLine(const std::string& message) {
   }
 }
 
+// A repetition still under way is counted in the command's own log, and the
+// next command's first line is written whatever this one's last lines were.
+void EndLogRepetitionOfCommand() {
+  try {
+    EndLogRepetition();
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
+  }
+}
+
 void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
@@ -146,6 +156,7 @@ bool FinishCommand(const CommandParameters& parameters, const TCommandStart& sta
   LogClosingLine("finally 13");
   if (ErrorCode != 0) SystemBeep();
   LogClosingLine("finally 14");
+  EndLogRepetitionOfCommand();
   return written;
 }
 
