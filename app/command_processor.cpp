@@ -135,7 +135,7 @@ void WriteJsonOutcome(const CommandParameters& parameters, const TCommandStart& 
                               start.Time,
                               std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
   try {
-    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record));
+    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record), LinkRule::Replace);
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("creating error.json: ") + failure.what());
   }
@@ -168,7 +168,9 @@ std::string ErrorCodeText(int code) {
 }
 
 void WriteOutcomeFile(const std::string& file, int code) {
-  WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n");
+  // A link or FIFO planted under the module's own name is replaced, never
+  // written through.
+  WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
 bool RunCommand(const std::string& commandString, bool keepModemPort) {

@@ -74,5 +74,5 @@ void TModemCall::Send(std::size_t step) {
   if (!RemoveFileIfPresent((folder_ / OutcomeFileName).string())) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied), "cannot remove error.dat");
   }
-  WriteFileSafely(commandFile_.string(), lines_[step] + "\r\n");
+  WriteFileSafely(commandFile_.string(), lines_[step] + "\r\n", LinkRule::Replace);
 }

@@ -5,13 +5,14 @@
 #include <cctype>
 #include <cstdint>
 #include <deque>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "base/ciphered_log_line.h"
 #include "base/communication_log.h"
+#include "base/input_file.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
@@ -158,17 +159,17 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// Read through the file door: a FIFO, a device or a folder under the name is
+// refused at once instead of blocking the emulator, and the size is bounded.
 std::string ReadLogFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw std::runtime_error("cannot read the log " + path);
-  const auto size = static_cast<std::uintmax_t>(in.tellg());
-  if (size > LongestLog) throw std::runtime_error("the log " + path + " is larger than 1 GiB");
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.seekg(0);
-  if (!in.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-    throw std::runtime_error("cannot read the log " + path);
+  try {
+    return ReadInputFile(path, LongestLog);
+  } catch (const std::system_error& failure) {
+    if (failure.code() == std::errc::file_too_large) {
+      throw std::runtime_error("the log " + path + " is larger than 1 GiB");
+    }
+    throw std::runtime_error("cannot read the log " + path + ": " + failure.what());
   }
-  return text;
 }
 
 bool Enciphered(const std::vector<std::string>& lines, TTextCipher& cipher) {
