@@ -17,8 +17,11 @@ constexpr std::uintmax_t BytesPerMegabyte = 1024 * 1024;
 
 }  // namespace
 
+// Settings that cannot be read keep the log on: their report, and what the
+// command does without them, then reach the log as well as standard error.
 void ReadLogOption(const std::string& dir) {
-  if (ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
+  if (SettingUnreadable(LogOptionSection, LogOptionName) ||
+      ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
     CipheredLogPath = dir + CipheredLogFileName;
   } else {
     CipheredLogPath.clear();
