@@ -201,7 +201,13 @@ TEST_F(OutcomeNumbers, AStopWhileConnectingOrDiallingIsTheStop) {
                          {"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(listener.Port()), "/ECR=465",
                           "/TO=60000", "/FILE=plu.txt"},
                          environment);
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // well into the connect's wait
+    // The lock is taken once the command runs (its stop handlers in place);
+    // a second later it is well into the connect's wait of a minute.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(folder_ / "mervmodul.lock") && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(module.StopWithin(std::chrono::seconds(20)), 0);
     EXPECT_EQ(FirstLineOf(folder_ / "error.dat"), "10") << "stopped while connecting";
   }
