@@ -29,8 +29,9 @@ void WriteSettingInteger(std::string_view section, std::string_view name, int va
 /// A text value of the store, or empty.
 std::string ReadSettingText(std::string_view section, std::string_view name);
 
-/// True when the value is there but cannot be read (reported as above);
-/// false when it was read or is missing.
+/// True when the integer value is there but cannot be read (reported as
+/// above): on POSIX the settings file cannot be read, on Windows the value is
+/// not a DWORD or may not be read. False when it was read or is missing.
 bool SettingUnreadable(std::string_view section, std::string_view name);
 
 /// Says that the store cannot be read and why (`failure` names the file or

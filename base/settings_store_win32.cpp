@@ -59,10 +59,10 @@ std::string ReadSettingText(std::string_view section, std::string_view name) {
   return std::string(buffer, size - 1);
 }
 
-// Whatever type the value has: only a value that cannot be read at all counts.
 bool SettingUnreadable(std::string_view section, std::string_view name) {
+  DWORD value = 0;
   DWORD size = 0;
-  return ReadValue(section, name, RRF_RT_ANY, nullptr, 0, &size) == ValueFound::Unreadable;
+  return ReadValue(section, name, RRF_RT_REG_DWORD, &value, sizeof value, &size) == ValueFound::Unreadable;
 }
 
 // Written for the current user only: the machine's value is the installer's.
