@@ -1,6 +1,7 @@
 #include "base/settings_store.h"
 
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <set>
 
@@ -14,7 +15,13 @@ void ReportUnreadableSettings(const std::string& failure) {
   struct EndOfReport {
     ~EndOfReport() { reporting = false; }
   } endOfReport;
-  LogLine("Nastaveni nelze precist, plati vychozi hodnoty: " + failure);
+  try {
+    LogLine("Nastaveni nelze precist, plati vychozi hodnoty: " + failure);
+  } catch (const std::exception& logFailure) {
+    // Settings are read where nothing expects a failure of the log (before a
+    // command, between commands): it is told here and the report goes on.
+    std::fprintf(stderr, "MERV Modul: log: %s\n", logFailure.what());
+  }
 
   static std::mutex toldLock;
   static std::set<std::string> told;

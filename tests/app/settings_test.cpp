@@ -67,4 +67,15 @@ TEST_F(UnreadableSettings, ACommandSaysSoOnStandardErrorAndInTheLog) {
 #endif
 }
 
+// The report goes to the log where nothing expects the log to fail: a log
+// that cannot be written still ends the command with its outcome, no crash.
+TEST_F(UnreadableSettings, WithALogThatCannotBeWrittenTheCommandStillEnds) {
+  WriteFileBytes(SettingsFile(), Oversized());
+  fs::create_directory(folder_ / "KL.log");
+  const auto result = Run({"R03", "/COM=1", "/BR=2"});
+  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+  EXPECT_EQ(ReadFileBytes(folder_ / "error.dat"), "10\r\n3.02F\r\n");
+  EXPECT_NE(result.standardError.find("settings not read"), std::string::npos) << result.standardError;
+}
+
 }  // namespace
