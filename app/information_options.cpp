@@ -19,10 +19,6 @@ constexpr std::uint64_t LongestOutcomeFile = 4096;
 
 TOptionOutcome Printed(std::string text) { return TOptionOutcome{std::move(text), {}, 0}; }
 
-TOptionOutcome UsageError(const std::string& message) {
-  return TOptionOutcome{{}, "mervmodul: " + message + "\nTry 'mervmodul --help'.\n", UsageFailure};
-}
-
 std::optional<int> WholeNumber(const std::string& text) {
   if (text.empty() || text.size() > 3) return std::nullopt;
   int number = 0;
@@ -107,6 +103,10 @@ std::string PortListText() {
          "A device without a COM number is given one in section [Ports] of the settings\n"
          "file, for example COM3=/dev/serial/by-id/... (stable when the adapter is\n"
          "plugged elsewhere). Opening a device needs the group dialout.\n";
+}
+
+TOptionOutcome UsageError(const std::string& message) {
+  return TOptionOutcome{{}, "mervmodul: " + message + "\nTry 'mervmodul --help'.\n", UsageFailure};
 }
 
 std::optional<TOptionOutcome> RunInformationOption(const std::vector<std::string>& given,
