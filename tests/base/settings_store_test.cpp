@@ -112,12 +112,14 @@ TEST(SettingsFile, OneThatCannotBeReadIsReportedAndNeverReplaced) {
 
     EXPECT_NE(told.find(settings.File().string()), std::string::npos) << told;
     EXPECT_EQ(told.find('\n'), told.size() - 1) << "one line for one failure: " << told;
+    // The same report for each read: the log writes it once and counts the
+    // other two.
+    EndLogRepetition();
     const auto messages = log.Messages();
-    EXPECT_EQ(messages.size(), 3u) << "a log line for each read";
-    for (const std::string& message : messages) {
-      EXPECT_TRUE(message.starts_with("Nastaveni nelze precist")) << message;
-      EXPECT_NE(message.find(settings.File().string()), std::string::npos) << message;
-    }
+    ASSERT_EQ(messages.size(), 2u) << "the report and its count";
+    EXPECT_TRUE(messages[0].starts_with("Nastaveni nelze precist")) << messages[0];
+    EXPECT_NE(messages[0].find(settings.File().string()), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[1], RepetitionNote(1, 2));
   }
 }
 
