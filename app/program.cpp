@@ -69,7 +69,7 @@ std::string CommandFilePathOf(const std::string& commandString) {
 }
 
 int RunProgram(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) {
     std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
     std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);

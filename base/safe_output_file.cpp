@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/safe_output_file_platform.h"
+#include "base/file_name.h"
 
 namespace {
 
@@ -106,7 +107,13 @@ void WriteFileSafely(const std::string& target, std::string_view contents, LinkR
   file.Commit();
 }
 
-bool RemoveFileIfPresent(const std::string& path) noexcept {
+bool RemoveFileIfPresent(const std::string& name) noexcept {
+  std::filesystem::path path;
+  try {
+    path = PathFromName(name);
+  } catch (const std::exception&) {
+    return false;  // a name no file can have: there is nothing to remove
+  }
   std::error_code error;
   const auto status = std::filesystem::symlink_status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) return true;
@@ -134,6 +141,6 @@ void SetInPlaceWriteLimit(std::chrono::milliseconds limit) { inPlaceWriteLimit.s
 
 void MoveFileReplacing(const std::string& from, const std::string& to) {
   std::error_code error;
-  std::filesystem::rename(from, to, error);
+  std::filesystem::rename(PathFromName(from), PathFromName(to), error);
   if (error) throw std::system_error(error, "renaming " + from);
 }

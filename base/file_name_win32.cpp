@@ -1,0 +1,65 @@
+#include "base/file_name.h"
+
+#include <windows.h>
+
+#include <system_error>
+
+#include "base/wide_name_win32.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+std::wstring WideName(std::string_view name) {
+  if (name.empty()) return {};
+  const int size = static_cast<int>(name.size());
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, nullptr, 0);
+  if (length <= 0) {
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                            "name not representable " + std::string(name));
+  }
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string NameFromWide(std::wstring_view wide) {
+  std::string out;
+  out.reserve(wide.size());
+  for (std::size_t index = 0; index < wide.size(); ++index) {
+    const wchar_t unit = wide[index];
+    if (IsHighSurrogate(unit) && index + 1 < wide.size() && IsLowSurrogate(wide[index + 1])) {
+      const char32_t high = unit - 0xD800, low = wide[index + 1] - 0xDC00;
+      AppendUtf8(out, 0x10000 + ((high << 10) | low));
+      ++index;
+    } else {
+      AppendUtf8(out, static_cast<char32_t>(unit));
+    }
+  }
+  return out;
+}
+
+std::filesystem::path PathFromName(const std::string& name) { return std::filesystem::path(WideName(name)); }
+
+std::string NameFromPath(const std::filesystem::path& path) { return NameFromWide(path.native()); }
