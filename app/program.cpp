@@ -68,8 +68,7 @@ std::string CommandFilePathOf(const std::string& commandString) {
   return Trimmed(rest);
 }
 
-int RunProgram(int argc, char** argv) {
-  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+int RunProgram(const std::vector<std::string>& arguments) {
   if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) {
     std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
     std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);

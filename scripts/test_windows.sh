@@ -271,13 +271,21 @@ check_arp_entry() {
   grep -qE 'NoModify +REG_DWORD +0x1$' <<<"$entry" || fail "$1: the entry offers Modify"
   grep -qE 'HelpLink +REG_SZ +.*MERV Modul\\readme\.txt$' <<<"$entry" || fail "$1: no README as help link"
   grep -qE 'InstallLocation +REG_SZ +.*MERV Modul\\$' <<<"$entry" || fail "$1: no install location"
-  grep -qE 'DisplayIcon +REG_SZ +.+' <<<"$entry" || fail "$1: no icon"
+  # The icon is the product's, published where Programs and Features looks.
+  wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+    grep -qE 'ProductIcon +REG_SZ +.*\\mervmodul\.ico$' || fail "$1: no icon"
 }
 echo "== Programs and Features"
 check_arp_entry "the first install" "$version"
 
 echo "== The line's service runs under its own virtual account"
-account=$(wine sc qc "$service" 2>/dev/null | tr -d '\r' | awk -F': ' '/SERVICE_START_NAME/ {print $2}')
+# wine's sc has no "qc": the service's account is read where the service
+# manager keeps it.
+service_account() {
+  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$1" /v ObjectName 2>/dev/null | tr -d '\r' |
+    sed -n 's/.*ObjectName *REG_SZ *//p'
+}
+account=$(service_account "$service")
 [[ $account == 'NT SERVICE\MervModul-line1' ]] || fail "the service's account is '$account'"
 # The line folder's permissions name the account by its service SID: S-1-5-80-
 # and the SHA-1 of the upper-case name in UTF-16LE, as five little-endian words.
@@ -376,7 +384,7 @@ mkdir -p "$line2"
 wine sc create "$service2" start= demand obj= "NT SERVICE\\$service2" \
   binPath= "\"C:\\Program Files\\MERV Modul\\mervsvc.exe\" \"C:\\ProgramData\\MERV Modul\\line2\"" >/dev/null 2>&1 ||
   fail "sc create $service2 failed"
-account2=$(wine sc qc "$service2" 2>/dev/null | tr -d '\r' | awk -F': ' '/SERVICE_START_NAME/ {print $2}')
+account2=$(service_account "$service2")
 [[ $account2 == "NT SERVICE\\$service2" ]] || fail "the second line's account is '$account2'"
 wine sc start "$service2" >/dev/null 2>&1 || fail "sc start $service2 failed"
 service2_is() { [[ $(wine sc query "$service2" 2>/dev/null | tr -d '\r' | grep -Eo 'STATE +: +[0-9]+ +[A-Z_]+' | awk '{print $4}') == "$1" ]]; }
