@@ -255,18 +255,17 @@ wait_for 100 service_is RUNNING || fail "the service of line1 is '$(service_stat
 # Programs and Features: the MSI's entries in the registry's uninstall list.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 arp_entries() { wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r'; }
-# The values of the one "MERV Modul" entry; fails when there is none or more.
+# The values of the "MERV Modul" entries, and how many there are.
 arp_entry() {
-  local entries count
-  entries=$(arp_entries)
-  count=$(grep -cE 'DisplayName +REG_SZ +MERV Modul$' <<<"$entries" || true)
-  [[ $count == 1 ]] || { fail "$1: $count entries named MERV Modul in Programs and Features"; return 1; }
-  awk '/^HKEY/ { block = "" } { block = block $0 "\n" } /DisplayName +REG_SZ +MERV Modul$/ { found = 1 }
-       /^$/ { if (found) { printf "%s", block; exit } }' <<<"$entries"
+  awk '/^HKEY/ { if (found) exit; block = "" } { block = block $0 "\n" }
+       /DisplayName +REG_SZ +MERV Modul$/ { found = 1 } END { if (found) printf "%s", block }' <<<"$1"
 }
 check_arp_entry() {
-  local entry
-  entry=$(arp_entry "$1") || return 0
+  local entries count entry
+  entries=$(arp_entries)
+  count=$(grep -cE 'DisplayName +REG_SZ +MERV Modul$' <<<"$entries" || true)
+  [[ $count == 1 ]] || { fail "$1: $count entries named MERV Modul in Programs and Features"; return 0; }
+  entry=$(arp_entry "$entries")
   grep -qE "DisplayVersion +REG_SZ +$2$" <<<"$entry" || fail "$1: the entry's version is not $2: $entry"
   grep -qE 'NoModify +REG_DWORD +0x1$' <<<"$entry" || fail "$1: the entry offers Modify"
   grep -qE 'HelpLink +REG_SZ +.*MERV Modul\\readme\.txt$' <<<"$entry" || fail "$1: no README as help link"
