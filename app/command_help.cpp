@@ -95,6 +95,17 @@ std::string SpeedLines() {
   return text + " (bit/s)\n";
 }
 
+// Where the manual and the table of every error number are.
+std::string DocumentLines() {
+#ifdef MERV_INSTALLED_DOCDIR
+  // The package installs the documents compressed, as Debian wants them.
+  return "\nSee mervmodul(1). Every error number is explained by `mervmodul --explain N`\n"
+         "and in " MERV_INSTALLED_DOCDIR "/errors.md.gz (docs/errors.md of the sources).\n";
+#else
+  return "\nSee mervmodul(1) and docs/errors.md.\n";
+#endif
+}
+
 std::string ModelLines() {
   std::string text = "\nModel codes of /ECR=:\n";
   for (const TModel& model : Models) {
@@ -130,5 +141,5 @@ std::string_view ActivityDescription(std::string_view word) {
 std::string HelpText() {
   return JoinedText({UsageLines(), ActivityLines(), "  ", Padded("DOSMODE FILE", 18),
                      "resident mode: run each command file that appears at FILE (first argument only)\n",
-                     ParameterLines(), SpeedLines(), ModelLines(), "\nSee mervmodul(1) and docs/errors.md.\n"});
+                     ParameterLines(), SpeedLines(), ModelLines(), DocumentLines()});
 }

@@ -72,6 +72,16 @@ std::string TablesOf(std::string_view modelName) {
   return text;
 }
 
+// "--explain=N" says the same as "--explain N".
+std::vector<std::string> WithJoinedValueApart(const std::vector<std::string>& arguments) {
+  const std::string& first = arguments[0];
+  const auto equals = first.find('=');
+  if (first.rfind("--", 0) != 0 || equals == std::string::npos) return arguments;
+  std::vector<std::string> apart{first.substr(0, equals), first.substr(equals + 1)};
+  apart.insert(apart.end(), arguments.begin() + 1, arguments.end());
+  return apart;
+}
+
 }  // namespace
 
 std::string ModelListText() {
@@ -96,10 +106,12 @@ std::string PortListText() {
   return text + SerialPortListNote();
 }
 
-std::optional<TOptionOutcome> RunInformationOption(const std::vector<std::string>& arguments,
+std::optional<TOptionOutcome> RunInformationOption(const std::vector<std::string>& given,
                                                    const std::string& programDir) {
-  if (arguments.empty() || arguments[0].size() < 2 || arguments[0][0] != '-') return std::nullopt;
+  if (given.empty() || given[0].size() < 2 || given[0][0] != '-') return std::nullopt;
+  const std::vector<std::string> arguments = WithJoinedValueApart(given);
   const std::string& option = arguments[0];
+  if (arguments.size() > given.size() && option != "--explain") return UsageError(option + " takes no value");
   if (option == "-h" || option == "--help") return Printed(HelpText());
   if (option == "--version") return Printed(std::string("mervmodul ") + ProgramVersion + "\n");
   if (option == "--explain") return Explain(arguments, programDir);

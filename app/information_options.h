@@ -1,6 +1,6 @@
 #pragma once
 // The options a person gives as the first argument: -h, --help, --version,
-// --explain [N], --list-models, --ports. They print to standard output with
+// --explain [N] (or --explain=N), --list-models, --ports. They print to standard output with
 // status 0 and never run a command or write "error.dat"; a wrong option goes
 // to standard error with status 2. No activity word begins with "-", so no
 // command meant for a register can be taken for one.

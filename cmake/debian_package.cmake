@@ -3,11 +3,13 @@
 #
 # Two packages: mervmodul (the module, its print viewer and log reader, the
 # service) for every shop machine, mervmodul-sim (the register emulator) for
-# test machines. The module sits in lib/mervmodul/, off PATH: a register line
-# runs it through the launcher that mervmodul-instance writes into the line's
-# folder, or as the service mervmodul@LINE; either names the line's folder as
-# the program folder. Manual pages, changelogs and the copyright file are
-# made in the build folder, compressed as Debian wants them.
+# test machines. The module sits in lib/mervmodul/: a register line runs it
+# through the launcher that mervmodul-instance writes into the line's folder,
+# or as the service mervmodul@LINE; either names the line's folder as the
+# program folder. The mervmodul on PATH runs it only with such a folder, or
+# for what writes no file (packaging/mervmodul.in). Manual pages, changelogs,
+# the copyright file and the documents are made in the build folder,
+# compressed as Debian wants them.
 include(GNUInstallDirs)
 
 set(MERV_PACKAGE_VERSION ${MERV_VERSION})
@@ -29,10 +31,17 @@ function(merv_gzip source output out_var)
   set(${out_var} ${${out_var}} PARENT_SCOPE)
 endfunction()
 
-# The manual pages, changelog and copyright file of one package.
+# The manual pages, changelog and copyright file of one package, and the
+# documents of docs/ named after DOCUMENTS.
 function(merv_package_documents component package)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "PAGES;DOCUMENTS")
   set(made)
-  foreach(page IN LISTS ARGN)
+  foreach(document IN LISTS arg_DOCUMENTS)
+    merv_gzip(${CMAKE_SOURCE_DIR}/docs/${document} ${MERV_PACKAGE_DIR}/${package}/${document}.gz made)
+    install(FILES ${MERV_PACKAGE_DIR}/${package}/${document}.gz
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+  endforeach()
+  foreach(page IN LISTS arg_PAGES)
     merv_gzip(${CMAKE_SOURCE_DIR}/man/${page}.1 ${MERV_PACKAGE_DIR}/${page}.1.gz made)
     install(FILES ${MERV_PACKAGE_DIR}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
   endforeach()
@@ -50,15 +59,23 @@ endfunction()
 
 # --- mervmodul
 install(TARGETS mervmodul RUNTIME DESTINATION lib/mervmodul COMPONENT module)
+set(MERV_MODULE_DIR ${CMAKE_INSTALL_PREFIX}/lib/mervmodul)
+configure_file(packaging/mervmodul.in ${MERV_PACKAGE_DIR}/bin/mervmodul @ONLY)
+install(PROGRAMS ${MERV_PACKAGE_DIR}/bin/mervmodul DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT module)
 install(PROGRAMS scripts/mervmodul-instance DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT module)
 install(TARGETS kllog vyrnak mervfleet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT module)
 install(FILES packaging/mervmodul@.service DESTINATION lib/systemd/system COMPONENT module)
 install(FILES packaging/mervmodul.sysusers DESTINATION lib/sysusers.d RENAME mervmodul.conf COMPONENT module)
-merv_package_documents(module mervmodul mervmodul mervmodul-instance kllog vyrnak mervfleet)
+# errors.md, which `mervmodul --help` names, and usage.md; an example of the
+# settings file, with every entry the programs read.
+merv_package_documents(module mervmodul PAGES mervmodul mervmodul-instance kllog vyrnak mervfleet
+                       DOCUMENTS errors.md usage.md)
+install(FILES packaging/VOR-Manager.ini DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mervmodul/examples
+        COMPONENT module)
 
 # --- mervmodul-sim
 install(TARGETS mervsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sim)
-merv_package_documents(sim mervmodul-sim mervsim)
+merv_package_documents(sim mervmodul-sim PAGES mervsim)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -77,8 +94,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 
 set(CPACK_DEBIAN_MODULE_PACKAGE_NAME mervmodul)
-set(CPACK_DEBIAN_MODULE_PACKAGE_RECOMMENDS "cups-client, xdg-utils")
-set(CPACK_DEBIAN_MODULE_PACKAGE_SUGGESTS "mervmodul-sim")
+# lp prints on the shop's printer; xdg-open shows the PDF on a desktop only,
+# which a shop server has not.
+set(CPACK_DEBIAN_MODULE_PACKAGE_RECOMMENDS "cups-client")
+set(CPACK_DEBIAN_MODULE_PACKAGE_SUGGESTS "mervmodul-sim, xdg-utils")
 set(CPACK_DEBIAN_MODULE_PACKAGE_CONTROL_EXTRA
     ${CMAKE_SOURCE_DIR}/packaging/debian/postinst ${CMAKE_SOURCE_DIR}/packaging/debian/prerm
     ${CMAKE_SOURCE_DIR}/packaging/debian/postrm)
@@ -89,7 +108,8 @@ application starts the module with one command (read or write a
 programming table such as the PLU list, read a report, reset, download or
 print the electronic journal) and reads the outcome from error.dat.
 .
-This package holds the module, the print viewer vyrnak (the journal and
+This package holds the module (the command mervmodul runs it for a line
+folder), the print viewer vyrnak (the journal and
 receipt copies as PDF, printed with lp or opened on the desktop), the log
 reader kllog, mervmodul-instance, which gives each register line a folder
 of its own, and the service mervmodul@LINE for the resident command-file

@@ -1,8 +1,6 @@
 #include "protocol/table_upload.h"
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "base/code_page.h"
 #include "base/communication_log.h"
@@ -126,8 +124,9 @@ private:
   }
 
   // The "V" variant of the PLU upload: the register may ask to start again.
+  // The pause goes by the line's clock, as the port's other waits do.
   void RestartPluUpload() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(RestartPauseMs));
+    link_.Port().Pause(RestartPauseMs);
     for (int attempt = 1;; ++attempt) {
       try {
         LogLine("posilam DTX...");

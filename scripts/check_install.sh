@@ -8,13 +8,18 @@
 #  3. there, makes a line folder with mervmodul-instance, saves a journal
 #     from mervsim through it and prints it to a PDF with the installed
 #     viewer;
-#  4. upgrades the module and shows the line folder running the new version;
-#  5. checks the service unit with systemd-analyze verify and its exposure
+#  4. runs mervmodul from PATH: without a line folder it refuses a command
+#     and writes nothing beside the module, with one (MERV_PROGRAM_DIR, or
+#     mervfleet's) it runs it; checks the installed documents and puts the
+#     example settings file to use;
+#  5. upgrades the module and shows the line folder running the new version;
+#  6. checks the service unit with systemd-analyze verify and its exposure
 #     with systemd-analyze security (at most 4.0).
 # Needs root (dpkg --root and chroot). Takes about a minute when the
 # programs are built, most of it lintian and the upgrade.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+source=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d /tmp/merv-install.XXXXXX)
 sim_pid=
 stop_sim() {
@@ -23,7 +28,8 @@ stop_sim() {
 }
 cleanup() {
   stop_sim
-  rm -rf "$work"
+  if mountpoint -q "$work/root/proc" 2>/dev/null; then umount "$work/root/proc"; fi
+  rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 fail() { echo "check_install: $*" >&2; exit 1; }
@@ -127,6 +133,96 @@ printf ' 3\r\n3.02F\r\n' | cmp -s - "$root/srv/shop/it's line2/error.dat" || fai
 [[ $(head -c 2 "$line/error.dat") == " 0" ]] || fail "the second line's outcome reached the first"
 [[ ! -e $root/usr/lib/mervmodul/error.dat ]] || fail "an outcome beside the installed module"
 if in_root mervmodul-instance 2>/dev/null; then fail "mervmodul-instance without a folder was accepted"; fi
+
+step "mervmodul on PATH"
+# With /proc the programs know where they lie, as on a shop's machine: the
+# module's own folder is then its program folder, and mervfleet finds the
+# module beside itself.
+mkdir -p "$root/proc"
+mount -t proc proc "$root/proc" || fail "cannot mount /proc in the throwaway root"
+# The status, standard output and standard error of a command run in the root
+# from the folder given; ended after 60 s (status 124), as a resident mode
+# started by mistake would never end.
+run_from() {
+  local folder=$1; shift
+  status=0
+  in_root timeout 60 sh -c 'cd "$1" && shift && exec "$@"' sh "$folder" "$@" >"$work/out" 2>"$work/err" </dev/null ||
+    status=$?
+}
+module_folder() { ls -A "$root/usr/lib/mervmodul"; }
+outcome_here() { if [[ -e $root/srv/shop/error.dat ]]; then echo "an outcome in /srv/shop"; fi; }
+[[ $(module_folder) == mervmodul ]] || fail "the module's folder holds more than the module: $(module_folder)"
+# No line folder: a command is refused with the way to one, also in a line
+# folder, where its own launcher is named.
+for folder in /srv/shop /srv/shop/line1; do
+  for command in "R03 /BR=x" "DOSMODE /srv/shop/command.txt"; do
+    read -ra words <<<"$command"
+    run_from "$folder" mervmodul "${words[@]}"
+    [[ $status == 2 ]] || fail "mervmodul $command from PATH in $folder: status $status, not 2"
+    grep -q 'mervmodul-instance DIR' "$work/err" || fail "mervmodul $command from PATH does not name mervmodul-instance"
+    [[ ! -s $work/out ]] || fail "mervmodul $command from PATH wrote to standard output"
+  done
+done
+grep -q '\./mervmodul ACTIVITY' "$work/err" || fail "mervmodul from PATH in a line folder does not name its launcher"
+run_from /srv/shop mervmodul R03 /BR=x
+! grep -q '\./mervmodul ACTIVITY' "$work/err" || fail "mervmodul from PATH names a launcher where there is none"
+# The options write nothing but their answer.
+run_from /srv/shop mervmodul --version
+[[ $status == 0 && $(cat "$work/out") == "mervmodul $(dpkg-deb -f "$module_deb" Version)" ]] ||
+  fail "mervmodul --version from PATH: status $status, '$(cat "$work/out")'"
+run_from /srv/shop mervmodul --explain 4
+[[ $status == 0 && -s $work/out ]] || fail "mervmodul --explain 4 from PATH: status $status"
+run_from /srv/shop/it\'s\ line2 mervmodul --explain
+[[ $status == 0 && $(head -n 1 "$work/out") == "/srv/shop/it's line2/error.dat:" ]] ||
+  fail "mervmodul --explain from PATH did not explain the current folder's error.dat: status $status, $(cat "$work/out" "$work/err")"
+run_from /srv/shop mervmodul --explain
+[[ $status == 1 ]] || fail "mervmodul --explain from PATH without an error.dat here: status $status, not 1"
+run_from /srv/shop mervmodul --help
+[[ $status == 0 ]] || fail "mervmodul --help from PATH: status $status"
+# The document --help names is installed, and is the one of the sources.
+documents=$root/usr/share/doc/mervmodul
+grep -q "/usr/share/doc/mervmodul/errors.md.gz" "$work/out" || fail "--help does not name the installed errors.md.gz"
+for document in errors.md usage.md; do
+  zcat "$documents/$document.gz" | cmp -s - "$source/docs/$document" || fail "$document is not installed as it is in docs/"
+done
+# The about mode writes only the user's settings.
+run_from /srv/shop mervmodul
+[[ $status == 0 ]] || fail "mervmodul from PATH without arguments: status $status"
+grep -q 'souboru: ne' "$work/out" || fail "the about mode from PATH did not show the log setting: $(cat "$work/out")"
+[[ $(module_folder) == mervmodul ]] || fail "mervmodul from PATH wrote beside the module: $(module_folder)"
+[[ -z $(outcome_here) ]] || fail "mervmodul from PATH wrote an outcome into the current folder"
+
+step "The example settings file"
+example=$documents/examples/VOR-Manager.ini
+[[ -f $example ]] || fail "no example settings file"
+for entry in '\[Ver2\]' 'LogSouborSifra=0' 'LogMaxMB=100' '\[Ports\]' ';COM1=/dev/[^ ]*' '\[Tisk\]' ';Tiskarna=[^ ]*'; do
+  grep -qx "$entry" "$example" || fail "the example settings file has no line '$entry'"
+done
+# Put to use with the log switched on and COM1 named: the about mode reads the
+# switch and keeps every other line, --ports shows COM1, a command in a line
+# folder named to the PATH command writes its outcome and log there.
+settings=$root/srv/config/Kelmora/VOR-Manager.ini
+mkdir -p "${settings%/*}"
+sed 's/^LogSouborSifra=0$/LogSouborSifra=1/; s|^;COM1=.*|COM1=/dev/null|' "$example" >"$settings"
+cp "$settings" "$work/settings.ini"
+run_from /srv/shop mervmodul
+grep -q 'souboru: ano' "$work/out" || fail "the example's LogSouborSifra=1 did not switch the log on: $(cat "$work/out")"
+cmp -s "$settings" "$work/settings.ini" || fail "the about mode changed the example settings: $(diff "$work/settings.ini" "$settings")"
+run_from /srv/shop mervmodul --ports
+grep -Eq '^COM1 +/dev/null$' "$work/out" || fail "the example's [Ports] COM1 is not listed: $(cat "$work/out")"
+mkdir -p "$root/srv/shop/named"
+run_from /srv/shop env MERV_PROGRAM_DIR=/srv/shop/named mervmodul R03 /BR=x
+[[ $status == 0 ]] || fail "mervmodul from PATH with MERV_PROGRAM_DIR: status $status"
+printf ' 3\r\n3.02F\r\n' | cmp -s - "$root/srv/shop/named/error.dat" || fail "no outcome in the folder MERV_PROGRAM_DIR names"
+[[ -s $root/srv/shop/named/KL.log ]] || fail "no log in the folder MERV_PROGRAM_DIR names"
+in_root kllog /srv/shop/named/KL.log >"$work/out" || fail "kllog could not read the log"
+rm "$settings"
+# mervfleet beside the PATH command runs the module in each register's folder.
+printf 'name,line,model\nr1,tcp:127.0.0.1:1,465\n' >"$root/srv/shop/registers.csv"
+run_from /srv/shop mervfleet --registers registers.csv --retries 0 --out /srv/shop/fleet -- STS /FILE=stav.txt
+[[ -s $root/srv/shop/fleet/r1/error.dat && $(head -c 2 "$root/srv/shop/fleet/r1/error.dat") != " 0" ]] ||
+  fail "mervfleet did not run the module in the register's folder: $(cat "$work/out" "$work/err")"
+[[ $(module_folder) == mervmodul && -z $(outcome_here) ]] || fail "a command wrote beside the module or here"
 
 step "An upgrade reaches the line folder"
 old=$(in_root /srv/shop/line1/mervmodul --version)

@@ -270,14 +270,33 @@ TEST_F(DosModeTest, ANameThatIsNoRegularFileIsRemovedUnreadAndAnsweredWithTen) {
   EXPECT_EQ(folderReports, 1u) << "a folder is reported once, not at every poll";
 }
 
-// The first line is read no further than 64 KiB: a longer one, or one with
-// control bytes, is answered with 01 and its file deleted.
-TEST_F(DosModeTest, ALineBeyondSixtyFourKibOrBinaryJunkEndsWithOne) {
+// The first line is read no further than 64 KiB: a longer one is answered
+// with 01 and its file deleted.
+TEST_F(DosModeTest, ALineBeyondSixtyFourKibEndsWithOne) {
   StartModule();
   EXPECT_EQ(RunFile(std::string(64 * 1024 + 1, 'R') + "\r\n")[0], " 1");
   EXPECT_EQ(RunFile(std::string(3 << 20, 'R'))[0], " 1") << "no line end within 3 MiB";
-  EXPECT_EQ(RunFile(std::string("R03\0/COM=1\r\n", 12))[0], " 1");
   EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5\r\n")[0], " 1");
+  EXPECT_TRUE(module_->Running());
+}
+
+// A tab is text: the line runs (and fails on its line, which is not there:
+// 09). Any other control byte in its place makes the line binary junk,
+// answered with 01 without running.
+TEST_F(DosModeTest, ATabBetweenParametersRunsAndOtherControlBytesEndWithOne) {
+  StartModule();
+  const auto lineWith = [](char between) {
+    return "R03 /COM=1 /BR=5 /ECR=465 /TO=100 /FILE=plu.txt" + std::string(1, between) + "/MIN\r\n";
+  };
+  const std::vector<std::pair<char, std::string>> cases = {
+      {'\t', " 9"},   {'\0', " 1"},   {'\x01', " 1"}, {'\x08', " 1"}, {'\x0B', " 1"},
+      {'\x0C', " 1"}, {'\x1A', " 1"}, {'\x1B', " 1"}, {'\x1F', " 1"},
+  };
+  for (const auto& [between, outcome] : cases) {
+    const auto lines = RunFile(lineWith(between));
+    ASSERT_FALSE(lines.empty()) << "byte " << int(between);
+    EXPECT_EQ(lines[0], outcome) << "byte " << int(between);
+  }
   EXPECT_TRUE(module_->Running());
 }
 

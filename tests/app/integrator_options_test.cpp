@@ -112,6 +112,9 @@ TEST_F(IntegratorOptions, ExplainWithoutANumberReadsTheOutcomeBesideTheProgram) 
   } wrong[] = {{{"--explain", "abc"}, "not 'abc'"},
                {{"--explain", "15"}, "not one this program writes"},
                {{"--explain", "1", "2"}, "at most one"},
+               {{"--explain=abc"}, "not 'abc'"},
+               {{"--explain=1", "2"}, "at most one"},
+               {{"--version=2"}, "--version takes no value"},
                {{"--bogus"}, "unknown option '--bogus'"},
                {{"-x", "/COM=1"}, "unknown option '-x'"}};
   for (const auto& [arguments, said] : wrong) {

@@ -154,6 +154,24 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
   }
 }
 
+#ifndef _WIN32
+// A plain text that opens but cannot be written (a full disk) ends with 52
+// after the journal file has been placed: that file is removed again, so
+// that the caller's retry saves instead of finding it there (51).
+TEST_F(JournalSaveTest, APlainTextThatCannotBeWrittenLeavesNothingInTheWayOfARetry) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  parameters_.DataFile = "/dev/full";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), 52);
+  EXPECT_FALSE(std::filesystem::exists(parameters_.JournalFile));
+  EXPECT_TRUE(resets_.empty());
+
+  parameters_.DataFile = (folder_ / "z.txt").string();
+  ASSERT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), 0) << "the retry saves";
+  EXPECT_EQ(resets_, std::vector<int>{17});
+  EXPECT_EQ(ReadFileBytes(parameters_.DataFile), TJournalFile::Read(parameters_.JournalFile, true).PlainText());
+}
+#endif
+
 class JournalPrintTest : public ::testing::Test {
 protected:
   void SetUp() override {

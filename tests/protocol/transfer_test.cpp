@@ -2,6 +2,9 @@
 // against a register scripted in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
 #include "base/process_values.h"
@@ -36,13 +39,17 @@ std::string Damaged(std::string record) {
 struct SendingRegister {
   std::vector<std::string> records;
   std::vector<std::string> damagedCopies;  // sent instead of a record while left
+  /// How many damaged copies of record i go before the record itself.
+  std::vector<int> damagedCopiesOf;
   std::string drqReply = WithCheckBytes(Bytes({0xD7, 0x10}));
   std::size_t next = 0;
+  int damagedOfNext = 0;
 
   std::string operator()(const std::string& written) {
     if (written.size() == 5 && static_cast<std::uint8_t>(written[0]) == 0xD7) return drqReply + Current();
     if (written == Ack) {
       ++next;
+      damagedOfNext = 0;
       return Current();
     }
     if (written == Repeat) return Current();
@@ -55,6 +62,10 @@ struct SendingRegister {
       std::string copy = damagedCopies.back();
       damagedCopies.pop_back();
       return copy;
+    }
+    if (next < damagedCopiesOf.size() && damagedOfNext < damagedCopiesOf[next]) {
+      ++damagedOfNext;
+      return Damaged(records[next]);
     }
     return records[next];
   }
@@ -114,6 +125,39 @@ TEST_F(Transfer, BadRecordIsRequestedAgainFiveTimesAtMost) {
   reg.damagedCopies.assign(5, Damaged(good));
   peer.Answer = std::ref(reg);
   EXPECT_EQ(ErrorNumberRaisedBy([&] { Download(table); }), 16);
+}
+
+// The five attempts are each record's own: bad copies of the records before
+// it do not count against a record, however many there were in all.
+TEST_F(Transfer, EveryRecordHasItsOwnFiveAttempts) {
+  struct Case {
+    const char* name;
+    std::vector<int> damagedCopiesOf;
+    int error;
+    std::size_t rowsKept;
+  };
+  const std::vector<Case> cases{
+      {"four bad copies of each of three records", {4, 4, 4}, 0, 3},
+      {"one bad copy of each of five records", {1, 1, 1, 1, 1}, 0, 5},
+      {"a good record between bad copies", {2, 0, 3}, 0, 3},
+      {"five bad copies of the third record", {4, 4, 5}, 16, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SendingRegister reg;
+    for (std::size_t i = 0; i < c.damagedCopiesOf.size(); ++i) {
+      reg.records.push_back(Record(table, std::to_string(i + 1) + "|" + std::to_string(i + 1) + "|A|"));
+    }
+    reg.damagedCopiesOf = c.damagedCopiesOf;
+    peer.Written.clear();
+    peer.Answer = std::ref(reg);
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Download(table); }), c.error);
+    EXPECT_EQ(table.Rows.size(), c.rowsKept);
+    int badCopies = 0;
+    for (const int copies : c.damagedCopiesOf) badCopies += copies;
+    // The bad copy that fails the table is not asked for again.
+    EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), Repeat), badCopies - (c.error != 0 ? 1 : 0));
+  }
 }
 
 TEST_F(Transfer, ShortRecordIsRequestedAgain) {
@@ -217,6 +261,59 @@ TEST_F(Transfer, UploadReplyRules) {
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0x00, 0x06}))), 14);
   EXPECT_EQ(uploadAnswered(WithCheckBytes(Bytes({0xD7, 0x0E}))), 14);
   EXPECT_EQ(uploadAnswered(""), 4);
+}
+
+/// A scripted register on a line with a clock of its own: a pause of the
+/// line moves the clock on instead of waiting, and every frame written is
+/// noted with the time it came.
+class TClockedRegister : public TScriptedRegister {
+public:
+  std::vector<std::chrono::milliseconds> WrittenAt;
+
+  int sio_write(int port, const char* data, int length) override {
+    WrittenAt.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(now_.time_since_epoch()));
+    return TScriptedRegister::sio_write(port, data, length);
+  }
+  std::chrono::steady_clock::time_point Now() const override { return now_; }
+  void Pause(int ms) override { now_ += std::chrono::milliseconds(std::max(ms, 0)); }
+
+private:
+  std::chrono::steady_clock::time_point now_{};
+};
+
+// With option "V" a register that answers a PLU record with "network not
+// started" (0Ch) gets seven seconds before the upload starts again with a
+// DTX of its own; the register answers the restart at once, so only the
+// pause keeps the restart from coming early.
+TEST(PluUploadWithOptionV, WaitsItsFullPauseBeforeTheRestart) {
+  TClockedRegister line;
+  const TNastaveni settings = ComLineSettings();
+  TPort port(line);
+  port.Open(settings, 1);
+  TLinkProtocol link(port, TLinkBytes{}, 0, "");
+  TTransferView view;
+  TSoubor plu;
+  MakeSmallTable(plu, 3);
+  plu.AddRow(-1, "1|10|A|");
+  const std::string record = Record(plu, "1|10|A|");
+  bool refused = false;
+  line.Answer = [&](const std::string& written) {
+    if (written == record && !refused) {
+      refused = true;
+      return WithCheckBytes(Bytes({0xD3, 0x0C}));
+    }
+    return WithCheckBytes(Bytes({0xD3, 0x06}));
+  };
+  EXPECT_TRUE(UploadTable(link, plu, {{true, false}, false}, view));
+  // The DTX, the refused record, the restart, the record again.
+  ASSERT_EQ(line.Written.size(), 4u);
+  EXPECT_EQ(line.Written[1], record);
+  EXPECT_EQ(line.Written[2], CommandFrame(0xD3, 0, 0x03));
+  EXPECT_EQ(line.Written[3], record);
+  const auto pause = line.WrittenAt[2] - line.WrittenAt[1];
+  EXPECT_GE(pause, std::chrono::milliseconds(7000)) << "the restart came before the pause was over";
+  EXPECT_LT(pause, std::chrono::milliseconds(8000));
+  EXPECT_EQ(plu.Rows[0].Accepted, 1);
 }
 
 TEST_F(Transfer, ResetsAreRefusedOnEcrAndSentOnCm) {

@@ -116,6 +116,17 @@ TEST(FleetOptions, RefusesWhatCannotBeRun) {
     EXPECT_THROW(ParseFleetOptions(arguments), std::invalid_argument) << shown;
   }
   EXPECT_TRUE(ParseFleetOptions({"--help"}).Help);
+  EXPECT_TRUE(ParseFleetOptions({"--version", "--fast"}).Version) << "answered whatever follows";
+  EXPECT_THROW(ParseFleetOptions({"--copy-module=yes", "--registers", "r.csv", "--", "R03"}), std::invalid_argument);
+}
+
+TEST(FleetOptions, TakesAValueJoinedWithAnEqualsSign) {
+  const auto options = ParseFleetOptions({"--registers=r.csv", "--jobs=8", "--out=a=b", "--", "R03", "--x=y"});
+  EXPECT_EQ(options.RegistersFile, "r.csv");
+  EXPECT_EQ(options.Jobs, 8);
+  EXPECT_EQ(options.OutFolder, "a=b");
+  EXPECT_EQ(options.Activity, "R03");
+  EXPECT_EQ(options.Parameters, Fields{"--x=y"}) << "the command is taken as it is";
 }
 
 std::string WrittenRegisters(const TempDir& dir, const std::string& text) {
@@ -162,6 +173,9 @@ TEST(FleetRegistersFile, NamesTheLineOfEveryFault) {
       {"name,line,model\nx,tcp:h:1:2,465\n", ":2: "},
       {"name,line,model\n\"x,tcp:h:1,465\n", ":2: "},
       {"name,line,model\n" + std::string(70, 'n') + ",tcp:h:1,465\n", ":2: "},
+      {"name,line,model\nshop1,tcp:h:1,465\nshop2,tcp:h:2,465\n\nshop1,tcp:h:3,465\n",
+       ":5: register name \"shop1\" on lines 2 and 5"},
+      {"name,line,model\nShop,tcp:h:1,465\nSHOP,com:1,465\n", ":3: register name \"SHOP\" on lines 2 and 3"},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -171,6 +171,19 @@ TEST_F(StandInFleet, RetriesOnlyTheLineFailures) {
   EXPECT_EQ(rows.at("ok-a").meaning, "ok");
 }
 
+// The pause before another attempt is in seconds: the second attempt starts
+// no earlier than a second after the first one ended.
+TEST_F(StandInFleet, TheNextAttemptWaitsThePauseInSeconds) {
+  const auto result = Run("fail4-a,tcp:h:1,465\n", {"--retries", "1", "--pause", "1", "--", "R03", "/FILE={name}"}, "0");
+  EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+  const auto notes = Notes(dir_ / "module.log");
+  ASSERT_EQ(notes.size(), 4u);
+  ASSERT_FALSE(notes[1].start);
+  ASSERT_TRUE(notes[2].start);
+  EXPECT_GE(std::chrono::nanoseconds(notes[2].at - notes[1].at), 1s);
+  EXPECT_EQ(ResultRows(dir_ / "out" / "results.csv").at("fail4-a").attempts, "2");
+}
+
 TEST_F(StandInFleet, ARegisterThatCannotStartGetsItsRowAndTheOthersRun) {
   WriteFileBytes(dir_ / "plain-file", "");
   WriteFileBytes(dir_ / "registers.csv", "name,line,model,folder\nlost,tcp:h:1,465," +
@@ -198,10 +211,16 @@ TEST_F(StandInFleet, AnAttemptPastItsLimitIsStoppedAndHasNoOutcome) {
 }
 
 TEST_F(StandInFleet, RefusesAWrongRegistersFileBeforeAnyRegisterRuns) {
-  const auto result = Run("good,tcp:h:1,465\nbad,tcp:h:2,999\n", {"--", "R03"});
-  EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_NE(result.standardError.find("registers.csv:3: model \"999\""), std::string::npos) << result.standardError;
-  EXPECT_FALSE(fs::exists(dir_ / "module.log"));
+  const std::pair<std::string, std::string> cases[] = {
+      {"good,tcp:h:1,465\nbad,tcp:h:2,999\n", "registers.csv:3: model \"999\""},
+      {"twin,tcp:h:1,465\nother,tcp:h:2,465\ntwin,tcp:h:3,465\n", "registers.csv:4: register name \"twin\" on lines 2 and 4"},
+  };
+  for (const auto& [registers, message] : cases) {
+    const auto result = Run(registers, {"--", "R03"});
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
+    EXPECT_FALSE(fs::exists(dir_ / "module.log"));
+  }
   EXPECT_EQ(RunProcess(MERVFLEET_EXE, {"--registers", (dir_ / "registers.csv").string(), "--module",
                                        (dir_ / "none").string(), "--", "R03"})
                 .exitStatus,

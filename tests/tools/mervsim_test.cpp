@@ -313,11 +313,23 @@ TEST(MervsimCommandLine, AReplayOfALogThatCannotBeReadEndsWithStatusOne) {
   }
 }
 
-TEST(MervsimCommandLine, PortInUseEndsWithStatusOne) {
+// The ready line comes only once the port is bound: a port in use gives the
+// failure alone, whatever is played on it.
+TEST(MervsimCommandLine, PortInUseEndsWithStatusOneWithoutTheReadyLine) {
   SimProcess first({"--tcp", "0", "--plu-count", "0"});
-  const auto result = RunProcess(MERVSIM_EXE, {"--tcp", std::to_string(first.Port()), "--plu-count", "0"});
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_NE(result.standardError.find("bind"), std::string::npos) << result.standardError;
+  const std::string port = std::to_string(first.Port());
+  TempDir folder;
+  const std::vector<std::string> cases[] = {
+      {"--tcp", port, "--plu-count", "0"},
+      {"--tcp-range", port + ":1", "--plu-count", "0"},
+      {"--tcp", port, "--card", (folder / "card.bin").string()},
+  };
+  for (const auto& arguments : cases) {
+    const auto result = RunProcess(MERVSIM_EXE, arguments);
+    EXPECT_EQ(result.exitStatus, 1) << arguments[0];
+    EXPECT_NE(result.standardError.find("bind"), std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "") << arguments[0];
+  }
 }
 
 // ---------------------------------------------------------------- link basics

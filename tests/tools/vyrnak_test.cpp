@@ -105,15 +105,50 @@ TEST_F(VyrnakTest, ReceiptDocumentWithoutReceiptsPrintsItsHeading) {
   EXPECT_EQ(PdfPages(dir_ / "tisk.pdf"), 1);
 }
 
-TEST_F(VyrnakTest, BareNameIsTheDocumentBesideTheViewer) {
-  fs::copy_file(VYRNAK_EXE, dir_ / "vyrnak");
-  Document(JournalDocument(2, {}, {"jediná řádka"}));
-  const auto result =
-      RunProcess(dir_ / "vyrnak", {"FILE", "tisk.tmp"},
-                 {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-                 fs::temp_directory_path());
-  ASSERT_EQ(result.exitStatus, 0) << result.standardError;
-  EXPECT_NE(PdfText(dir_ / "tisk.pdf").find("jediná řádka"), std::string::npos);
+// A relative name is the document where the user is; only when there is
+// none there, the one beside the viewer (where the module puts "tisk.tmp").
+TEST_F(VyrnakTest, ARelativeNameIsLookedUpInTheCurrentFolderThenBesideTheViewer) {
+  const struct {
+    const char* what;
+    std::vector<std::string> inCurrentFolder;
+    std::vector<std::string> besideViewer;
+    std::string name;
+    std::string pdfFolder;  // empty: no PDF, the call fails
+  } cases[] = {
+      {"only beside the viewer", {}, {"tisk.tmp"}, "tisk.tmp", "bin"},
+      {"in both places", {"tisk.tmp"}, {"tisk.tmp"}, "tisk.tmp", "work"},
+      {"a relative path", {"day/tisk.tmp"}, {}, "day/tisk.tmp", "work/day"},
+      {"a relative path beside the viewer", {}, {"day/tisk.tmp"}, "day/tisk.tmp", "bin/day"},
+      {"in neither", {}, {}, "tisk.tmp", ""},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "work");
+    fs::copy_file(VYRNAK_EXE, dir / "bin" / "vyrnak");
+    const auto place = [&](const std::string& folder, const std::vector<std::string>& names) {
+      for (const auto& name : names) {
+        fs::create_directories((dir / folder / name).parent_path());
+        WriteFileBytes(dir / folder / name, JournalDocument(1, {}, {"řádka z " + folder}));
+      }
+    };
+    place("work", c.inCurrentFolder);
+    place("bin", c.besideViewer);
+    const auto result =
+        RunProcess(dir / "bin" / "vyrnak", {"FILE", c.name},
+                   {{"XDG_CONFIG_HOME", (dir / "config").string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+                   dir / "work");
+    if (c.pdfFolder.empty()) {
+      EXPECT_EQ(result.exitStatus, 1) << c.what;
+      EXPECT_NE(result.standardError.find("neither in the current folder nor in " + (dir / "bin").string()),
+                std::string::npos)
+          << result.standardError;
+      continue;
+    }
+    ASSERT_EQ(result.exitStatus, 0) << c.what << ": " << result.standardError;
+    const std::string from = c.pdfFolder.substr(0, c.pdfFolder.find('/'));
+    EXPECT_NE(PdfText(dir / c.pdfFolder / "tisk.pdf").find("řádka z " + from), std::string::npos) << c.what;
+  }
 }
 
 TEST_F(VyrnakTest, OptionNamesThePdf) {

@@ -3,12 +3,13 @@
 // that cannot be deciphered is marked in its place in the output, reported on
 // standard error with its number, and reading goes on; the exit status then
 // says so. A line may be as long as its file; on standard input a line longer
-// than StdinLongestLine ends the reading, and so does output that cannot be
+// than LongestLogLine ends the reading, and so does output that cannot be
 // written.
 //
 // When the module keeps the log within a size (LogMaxMB), the older lines are
 // in FILE.1: they are printed first. With -f the reading goes on as the module
-// appends, also across the renaming of FILE to FILE.1.
+// appends, also across the renaming of FILE to FILE.1, a cut or a new file
+// (see TLogFollower).
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,7 +19,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <string_view>
@@ -31,6 +32,7 @@
 #include "base/process_values.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
+#include "tools/kllog/log_follower.h"
 
 namespace {
 
@@ -39,15 +41,10 @@ constexpr int ExitBadLineOrFile = 1;
 constexpr int ExitUsage = 2;
 
 // A file is read whatever its size, a line as long as the file. Standard
-// input has no size: a line beyond this (far beyond the module's longest,
-// 16 KiB of text, once enciphered and encoded) is no log line.
-constexpr std::size_t StdinLongestLine = 16u << 20;
-constexpr std::uint64_t AnyFileSize = ~std::uint64_t{0} >> 1;
+// input has no size: there a line beyond LongestLogLine ends the reading.
 
 // How often -f looks for new lines.
 constexpr std::chrono::milliseconds FollowInterval{200};
-
-constexpr std::string_view OlderFileSuffix = ".1";
 
 constexpr std::string_view UsageText =
     "Usage: kllog [-f] FILE\n"
@@ -59,7 +56,9 @@ constexpr std::string_view UsageText =
     "LogMaxMB), it is printed first.\n"
     "\n"
     "  -f   follow: after the last line, wait for the lines the module appends\n"
-    "       and print them, also after FILE is renamed to FILE.1; Ctrl-C ends it.\n"
+    "       and print them, also after FILE is renamed to FILE.1, cut back or\n"
+    "       replaced by a new file (then read from its start); only what was\n"
+    "       added is read. Ctrl-C ends it.\n"
     "\n"
     "A line that cannot be deciphered is marked in the output with its line\n"
     "number, reported on standard error, and the other lines are still printed.\n"
@@ -129,7 +128,7 @@ int PrintLogFile(const std::string& name, TLogPrinter& printer) {
   std::unique_ptr<TInputFile> file;
   if (!fromStdin) {
     try {
-      file = std::make_unique<TInputFile>(name, AnyFileSize);
+      file = std::make_unique<TInputFile>(name, AnyLogSize);
     } catch (const std::system_error& failure) {
       std::cerr << "kllog: cannot open " << name << ": " << failure.code().message() << '\n';
       return ExitBadLineOrFile;
@@ -137,7 +136,7 @@ int PrintLogFile(const std::string& name, TLogPrinter& printer) {
   }
   std::FILE* input = fromStdin ? stdin : file->Stream();
   const std::size_t longest =
-      fromStdin ? StdinLongestLine : static_cast<std::size_t>(std::min<std::uint64_t>(file->Size(), SIZE_MAX - 1));
+      fromStdin ? LongestLogLine : static_cast<std::size_t>(std::min<std::uint64_t>(file->Size(), SIZE_MAX - 1));
   const bool allGood = PrintLog(input, longest, name, printer);
   const bool readFailed = std::ferror(input) != 0;
   const int readError = errno;
@@ -160,116 +159,51 @@ bool Exists(const std::string& name) {
 
 // The older file first, when there is one, then the file itself.
 int PrintLogAndOlderFile(const std::string& name, TLogPrinter& printer) {
-  const std::string older = name + std::string(OlderFileSuffix);
+  const std::string older = name + std::string(TLogFollower::OlderFileSuffix);
   int status = ExitAllLinesRead;
   if (name != "-" && Exists(older)) status = PrintLogFile(older, printer);
   const int own = PrintLogFile(name, printer);
   return status != ExitAllLinesRead ? status : own;
 }
 
-// Follows a log as the module appends to it: every interval the file is
-// opened anew and read from where the last complete line ended. The file is
-// never held open, so the module can always rename it. When its first line
-// has changed, the module has renamed it to FILE.1 and begun a new one: the
-// rest of FILE.1 is read, then the new file from its start.
-class TLogFollower {
-public:
-  TLogFollower(std::string name, TLogPrinter& printer) : name_(std::move(name)), printer_(printer) {}
-
-  [[noreturn]] void Run() {
-    for (;;) {
-      Poll();
-      std::cout.flush();
-      std::this_thread::sleep_for(FollowInterval);
-    }
+// Prints the log's lines as the module appends them, looking every interval;
+// Ctrl-C ends it.
+[[noreturn]] void FollowLog(const std::string& name, TLogPrinter& printer) {
+  TLogFollower follower(name, [&](std::size_t number, std::string_view line) { printer.Print(name, number, line); });
+  for (;;) {
+    follower.Poll();
+    if (!std::cout.flush()) throw std::runtime_error("cannot write the output");
+    std::this_thread::sleep_for(FollowInterval);
   }
-
-private:
-  void Poll() {
-    const auto current = ReadFrom(name_, offset_);
-    if (!current) return;
-    if (!firstLine_.empty() && current->FirstLine != firstLine_) {
-      const auto older = ReadFrom(name_ + std::string(OlderFileSuffix), offset_);
-      if (older && older->FirstLine == firstLine_) PrintCompleteLines(older->Rest);
-      offset_ = 0;
-      lineNumber_ = 0;
-      PrintCompleteLines(ReadFrom(name_, 0).value_or(TFilePart{}).Rest);
-    } else {
-      PrintCompleteLines(current->Rest);
-    }
-    firstLine_ = current->FirstLine;
-  }
-
-  // Prints the lines that end in "\n" and moves the offset past them; a line
-  // still being written waits for the next poll.
-  void PrintCompleteLines(const std::string& rest) {
-    std::size_t start = 0;
-    for (std::size_t end; (end = rest.find('\n', start)) != std::string::npos; start = end + 1) {
-      std::string_view line(rest.data() + start, end - start);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      printer_.Print(name_, ++lineNumber_, line);
-    }
-    offset_ += start;
-  }
-
-  struct TFilePart {
-    /// The file's first line with its "\n"; empty while it has none.
-    std::string FirstLine;
-    /// The bytes from the offset to the end.
-    std::string Rest;
-  };
-
-  static std::optional<TFilePart> ReadFrom(const std::string& name, std::size_t offset) {
-    std::string contents;
-    try {
-      contents = ReadInputFile(name, AnyFileSize);
-    } catch (const std::system_error&) {
-      return std::nullopt;
-    }
-    TFilePart part;
-    const auto firstEnd = contents.find('\n');
-    if (firstEnd != std::string::npos) part.FirstLine = contents.substr(0, firstEnd + 1);
-    if (offset < contents.size()) part.Rest = contents.substr(offset);
-    return part;
-  }
-
-  std::string name_;
-  TLogPrinter& printer_;
-  std::string firstLine_;
-  std::size_t offset_ = 0;
-  std::size_t lineNumber_ = 0;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const std::string first = arguments.empty() ? std::string() : arguments[0];
-  if (first == "--help" || first == "-h") {
+  // The help and the version are answered whatever follows them.
+  const bool follow = !arguments.empty() && arguments[0] == "-f";
+  const std::size_t fileIndex = follow ? 1 : 0;
+  const std::string given = arguments.size() > fileIndex ? arguments[fileIndex] : std::string();
+  if (given == "--help" || given == "-h") {
     std::cout << UsageText;
     return ExitAllLinesRead;
   }
-  if (first == "--version") {
+  if (given == "--version") {
     std::cout << "kllog " << ProgramVersion << '\n';
     return ExitAllLinesRead;
   }
-  const bool follow = first == "-f";
-  const std::size_t fileIndex = follow ? 1 : 0;
-  if (arguments.size() != fileIndex + 1) {
-    std::cerr << UsageText;
-    return ExitUsage;
-  }
-  const std::string& name = arguments[fileIndex];
-  if ((name.size() > 1 && name.front() == '-') || (follow && name == "-")) {
+  const bool nameIsOption = given.size() > 1 && given.front() == '-';
+  if (arguments.size() != fileIndex + 1 || nameIsOption || (follow && given == "-")) {
     std::cerr << UsageText;
     return ExitUsage;
   }
   try {
     TLogPrinter printer;
-    if (!follow) return PrintLogAndOlderFile(name, printer);
-    const std::string older = name + std::string(OlderFileSuffix);
+    if (!follow) return PrintLogAndOlderFile(given, printer);
+    const std::string older = given + std::string(TLogFollower::OlderFileSuffix);
     if (Exists(older)) PrintLogFile(older, printer);
-    TLogFollower(name, printer).Run();
+    FollowLog(given, printer);
   } catch (const std::exception& error) {
     std::cerr << "kllog: " << error.what() << '\n';
     return ExitBadLineOrFile;

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 
 const std::string_view FleetHelpText =
     R"(Usage: mervfleet --registers FILE [options] -- ACTIVITY [/PARAM=value ...]
+       mervfleet --help | --version
 
 Runs one command of the module against many registers, each through the
 module as a process of its own in the register's line folder, and writes one
@@ -13,8 +15,9 @@ table of outcomes.
 
 FILE is CSV with a header line: name,line,model[,folder] (other columns are
 ignored).
-  name    letters, digits, ".", "_", "-"; "{name}" in a parameter value is
-          replaced by it (/FILE={name}.txt gives each register its own file)
+  name    letters, digits, ".", "_", "-", each name once (letter case
+          aside); "{name}" in a parameter value is replaced by it
+          (/FILE={name}.txt gives each register its own file)
   line    tcp:HOST:PORT, com:N[:SPEED] (SPEED as /BR= takes it, default
           19200) or modem:N:NUMBER (dialled, used and hung up by the
           module's resident mode in the line folder)
@@ -39,6 +42,9 @@ Options:
                     that does not take its program folder from
                     MERV_PROGRAM_DIR
   --help            this text
+  --version         the version
+
+An option's value may also be joined to it with "=": --jobs=8.
 
 The command must not name the line or the model (/COM=, /BR=, /IPADDR=,
 /IPPORT=, /ECR=, /MODEM, /DIALTONE=, /DIALPULS=): the registers file does.
@@ -92,49 +98,92 @@ std::string ReplacedName(std::string text, const std::string& name) {
   return text;
 }
 
+// Splits "--name=value" and takes the value of "--name value" from the next
+// argument; after "--" the arguments are taken as they are.
+class ArgumentReader {
+public:
+  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+  bool Next() {
+    if (index_ >= arguments_.size()) return false;
+    const std::string& argument = arguments_[index_++];
+    const auto equals = argument.find('=');
+    if (!afterDashes_ && argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name_ = argument.substr(0, equals);
+      inlineValue_ = argument.substr(equals + 1);
+    } else {
+      name_ = argument;
+      inlineValue_.reset();
+    }
+    afterDashes_ = afterDashes_ || argument == "--";
+    return true;
+  }
+  const std::string& Name() const { return name_; }
+  std::string Value() {
+    if (inlineValue_) return *inlineValue_;
+    if (index_ >= arguments_.size()) Refuse(name_ + " needs a value");
+    return arguments_[index_++];
+  }
+  void NoValue() const {
+    if (inlineValue_) Refuse(name_ + " takes no value");
+  }
+  /// The arguments not read yet.
+  std::vector<std::string> Rest() const {
+    return {arguments_.begin() + static_cast<std::ptrdiff_t>(index_), arguments_.end()};
+  }
+
+private:
+  const std::vector<std::string>& arguments_;
+  std::size_t index_ = 0;
+  std::string name_;
+  std::optional<std::string> inlineValue_;
+  bool afterDashes_ = false;
+};
+
 }  // namespace
 
 TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
   TFleetOptions options;
-  std::size_t index = 0;
-  const auto value = [&](const std::string& option) -> std::string {
-    if (index >= arguments.size()) Refuse(option + " needs a value");
-    return arguments[index++];
-  };
-  bool commandGiven = false;
-  while (index < arguments.size()) {
-    const std::string option = arguments[index++];
-    if (option == "--") {
-      commandGiven = true;
-      break;
-    }
-    if (option == "--help" || option == "-h") {
+  ArgumentReader reader(arguments);
+  while (reader.Next()) {
+    const std::string& name = reader.Name();
+    if (name == "--") break;
+    // The help and the version are answered whatever follows them.
+    if (name == "--help" || name == "-h") {
+      reader.NoValue();
       options.Help = true;
-    } else if (option == "--registers") {
-      options.RegistersFile = value(option);
-    } else if (option == "--jobs") {
-      options.Jobs = Number(value(option), option, 1, MostJobs);
-    } else if (option == "--retries") {
-      options.Retries = Number(value(option), option, 0, 100);
-    } else if (option == "--pause") {
-      options.PauseSeconds = Number(value(option), option, 0, 86400);
-    } else if (option == "--limit") {
-      options.LimitSeconds = Number(value(option), option, 1, 7 * 86400);
-    } else if (option == "--out") {
-      options.OutFolder = value(option);
-    } else if (option == "--module") {
-      options.Module = value(option);
-    } else if (option == "--copy-module") {
+      return options;
+    }
+    if (name == "--version") {
+      reader.NoValue();
+      options.Version = true;
+      return options;
+    }
+    if (name == "--registers") {
+      options.RegistersFile = reader.Value();
+    } else if (name == "--jobs") {
+      options.Jobs = Number(reader.Value(), name, 1, MostJobs);
+    } else if (name == "--retries") {
+      options.Retries = Number(reader.Value(), name, 0, 100);
+    } else if (name == "--pause") {
+      options.PauseSeconds = Number(reader.Value(), name, 0, 86400);
+    } else if (name == "--limit") {
+      options.LimitSeconds = Number(reader.Value(), name, 1, 7 * 86400);
+    } else if (name == "--out") {
+      options.OutFolder = reader.Value();
+    } else if (name == "--module") {
+      options.Module = reader.Value();
+    } else if (name == "--copy-module") {
+      reader.NoValue();
       options.CopyModule = true;
     } else {
-      Refuse("unknown option \"" + option + "\" (see --help)");
+      Refuse("unknown option \"" + name + "\" (see --help)");
     }
   }
-  if (options.Help) return options;
   if (options.RegistersFile.empty()) Refuse("--registers FILE is needed");
-  if (!commandGiven || index >= arguments.size()) Refuse("the command comes after \"--\": -- ACTIVITY /PARAM=...");
-  options.Activity = arguments[index++];
-  options.Parameters.assign(arguments.begin() + static_cast<std::ptrdiff_t>(index), arguments.end());
+  if (reader.Name() != "--" || !reader.Next()) Refuse("the command comes after \"--\": -- ACTIVITY /PARAM=...");
+  options.Activity = reader.Name();
+  options.Parameters = reader.Rest();
   CheckCommand(options);
   return options;
 }

@@ -1,14 +1,15 @@
 #pragma once
 // The command line of mervfleet. ParseFleetOptions reads the arguments
 // (without the program name) and raises std::invalid_argument with a message
-// for the user on anything it cannot use; FleetHelpText is what "--help"
-// prints.
+// for the user on anything it cannot use ("--name=value" is taken as
+// "--name value"); FleetHelpText is what "--help" prints.
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct TFleetOptions {
   bool Help = false;
+  bool Version = false;
   std::string RegistersFile;
   /// Registers run at the same time, at most.
   int Jobs = 32;

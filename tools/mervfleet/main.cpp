@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/platform.h"
+#include "base/process_values.h"
 #include "base/stop_request.h"
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_options.h"
@@ -34,15 +35,17 @@ constexpr const char* ModuleName = "mervmodul.exe";
 constexpr const char* ModuleName = "mervmodul";
 #endif
 
-// The module named by --module, else the one beside this program (a build
-// folder, the Windows zip), else the one of this program's installation.
+// The module named by --module, else the one of this program's
+// installation, else the one beside this program (a build folder, the
+// Windows zip). The installed module comes first: beside an installed
+// mervfleet lies the launcher on PATH, which --copy-module must not copy.
 std::string FindModule(const std::string& given) {
   if (!given.empty()) {
     if (!fs::is_regular_file(given)) throw std::invalid_argument("--module: " + given + " is no file");
     return fs::absolute(given).string();
   }
   const fs::path folder = fs::path(ExecutablePath()).parent_path();
-  for (const fs::path& candidate : {folder / ModuleName, folder / ".." / "lib" / "mervmodul" / ModuleName}) {
+  for (const fs::path& candidate : {folder / ".." / "lib" / "mervmodul" / ModuleName, folder / ModuleName}) {
     if (fs::is_regular_file(candidate)) return candidate.lexically_normal().string();
   }
   throw std::invalid_argument("the module is neither beside mervfleet nor in ../lib/mervmodul/: give --module PATH");
@@ -76,13 +79,18 @@ int Run(const TFleetOptions& options, const TRunSetup& setup, int total) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   TFleetOptions options;
   TRunSetup setup;
   int total = 0;
   try {
-    options = ParseFleetOptions(std::vector<std::string>(argv + 1, argv + argc));
+    options = ParseFleetOptions(arguments);
     if (options.Help) {
       std::cout << FleetHelpText;
+      return ExitAllDone;
+    }
+    if (options.Version) {
+      std::cout << "mervfleet " << ProgramVersion << "\n";
       return ExitAllDone;
     }
     setup = SetupFor(options);

@@ -1,6 +1,7 @@
 #include "tools/mervfleet/registers_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <cstdint>
@@ -62,7 +63,10 @@ TRegistersFile::~TRegistersFile() = default;
 std::optional<TRegisterEntry> TRegistersFile::Next() {
   std::string line;
   while (ReadLine(line)) {
-    if (line.find_first_not_of(" \t") != std::string::npos) return EntryOf(line);
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    TRegisterEntry entry = EntryOf(line);
+    CheckNameIsNew(entry);
+    return entry;
   }
   return std::nullopt;
 }
@@ -101,6 +105,16 @@ TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
                      ? fields[*folderColumn_]
                      : (std::filesystem::path(outFolder_) / entry.Name).string();
   return entry;
+}
+
+void TRegistersFile::CheckNameIsNew(const TRegisterEntry& entry) {
+  std::string key = entry.Name;
+  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const auto [seen, isNew] = nameLines_.emplace(key, entry.FileLine);
+  if (!isNew) {
+    Refuse("register name \"" + entry.Name + "\" on lines " + std::to_string(seen->second) + " and " +
+           std::to_string(entry.FileLine) + " (each register needs a name of its own)");
+  }
 }
 
 // One line without its end; false at the end of the file.

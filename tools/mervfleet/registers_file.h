@@ -13,11 +13,14 @@
 //   model   an /ECR= code of the module (465, 579E, ...)
 //   folder  the register's line folder; empty: OUT/<name>
 //
-// The same name twice is allowed: the two run one after the other in the same
-// folder (they share the exclusive key of the folder).
+// A name comes once: a file that gives it again (or again in other letter
+// case, which names the same folder on Windows) is refused, naming both
+// lines, since the two rows would share a line folder and a row of the
+// results.
 //
 // Reading is through a plain stream of the C library; the file is only read.
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,7 +49,8 @@ public:
   TRegistersFile& operator=(const TRegistersFile&) = delete;
 
   /// The next register; none at the end of the file. Throws
-  /// std::invalid_argument ("FILE:LINE: why") for a line that is not one.
+  /// std::invalid_argument ("FILE:LINE: why") for a line that is not one or
+  /// that repeats a name.
   std::optional<TRegisterEntry> Next();
 
   /// Reads the rest of the file, checking every line; returns how many
@@ -57,6 +61,7 @@ private:
   bool ReadLine(std::string& line);
   [[noreturn]] void Refuse(const std::string& why) const;
   TRegisterEntry EntryOf(const std::string& line) const;
+  void CheckNameIsNew(const TRegisterEntry& entry);
 
   std::string path_;
   std::string outFolder_;
@@ -67,4 +72,6 @@ private:
   std::size_t lineColumn_ = 0;
   std::size_t modelColumn_ = 0;
   std::optional<std::size_t> folderColumn_;
+  /// Each name read so far, in lower case, with its line.
+  std::map<std::string, int> nameLines_;
 };

@@ -38,7 +38,7 @@ int RunCardReader(const TSimOptions& options) {
   TCardReaderEmulator reader(options.Card, log);
   InstallStopSignals();
   TSimServer server(reader, LineOf(options));
-  std::cout << "mervsim listening on " << server.Open() << std::endl;
+  AnnounceListening(server.Open());
   std::cerr << "mervsim: card reader, card image " << options.Card.ImagePath << std::endl;
   server.Serve();
   return ExitDone;
@@ -61,7 +61,7 @@ int Run(const TSimOptions& options) {
   TSimServer server(emulator, LineOf(options));
   THayesModem modem(emulator, options.Modem, log, RegisterQuietMs);
   if (options.Modem.Enabled) server.UseModem(modem);
-  std::cout << "mervsim listening on " << server.Open() << std::endl;
+  AnnounceListening(server.Open());
   std::cerr << "mervsim: " << Cp1250ToUtf8(DescribeRegister(options, settings, data)) << std::endl;
   server.Serve();
   return ExitDone;
@@ -70,10 +70,6 @@ int Run(const TSimOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string(argv[1]) == "--version") {
-    std::cout << "mervsim " << ProgramVersion << "\n";
-    return ExitDone;
-  }
   UsePreciseSleeps();
   TSimOptions options;
   try {
@@ -84,6 +80,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::cout << SimHelpText;
+    return ExitDone;
+  }
+  if (options.Version) {
+    std::cout << "mervsim " << ProgramVersion << "\n";
     return ExitDone;
   }
   try {

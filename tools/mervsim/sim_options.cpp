@@ -11,6 +11,7 @@
 #include "protocol/link_protocol.h"
 
 const std::string_view SimHelpText = R"(Usage: mervsim (--tcp PORT | --pty [--link PATH]) [options]
+       mervsim --help | --version
 
 mervsim plays an electronic cash register on a TCP port of 127.0.0.1 or on a
 pseudo-terminal, so that mervmodul can be run and tested without a register.
@@ -170,7 +171,9 @@ Output:
                       "note connection opened from 127.0.0.1:40312" (the
                       program's address; none on a pseudo-terminal).
   --help              this text.
-  --version           the version (as the first argument).
+  --version           the version.
+
+An option's value may also be joined to it with "=": --tcp=0.
 
 Exit status: 0 after a signal or --once, 2 for a wrong command line, 1 when
 the line cannot be served (or the replayed log read), 3 when a replay found
@@ -415,9 +418,14 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   ArgumentReader reader(arguments);
   while (reader.Next()) {
     const std::string& name = reader.Name();
-    if (name == "--help" || name == "-h") {
-      options.Help = true;
-    } else if (name == "--model") {
+    // The help and the version are answered whatever follows them.
+    if (name == "--help" || name == "-h" || name == "--version") {
+      reader.NoValue();
+      options.Help = name != "--version";
+      options.Version = name == "--version";
+      return options;
+    }
+    if (name == "--model") {
       options.ModelName = ModelNameOf(reader.Value());
     } else if (name == "--model-code") {
       options.ModelCode = Number(reader.Value(), name, 0, 255);
@@ -477,7 +485,6 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       Refuse("unknown option \"" + name + "\" (see --help)");
     }
   }
-  if (options.Help) return options;
   CheckTcpRange(options, faulty);
   if (!options.TcpRange && options.TcpPort.has_value() == options.Pty) Refuse("give either --tcp PORT or --pty");
   if (!options.LinkPath.empty() && !options.Pty) Refuse("--link needs --pty");

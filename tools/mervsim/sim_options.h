@@ -36,6 +36,7 @@ struct TTcpRange {
 
 struct TSimOptions {
   bool Help = false;
+  bool Version = false;
   /// The model's name as the model catalogue knows it.
   std::string ModelName = std::string(::ModelName::Ecr465);
   /// Byte 0 of the ENQ reply; none: the first code the model answers with.

@@ -9,7 +9,7 @@ constexpr std::string_view FontLinePrefix = "TSKS1F[";
 constexpr int DeepestNesting = 8;
 constexpr int LargestFontSize = 72;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsControl(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -55,7 +55,7 @@ void ParseFontLine(std::string_view line, TPrintDocument& document) {
     throw EMalformedDocument("line 1: the font line is not \"TSKS1F[font,size][title]\"");
   document.fontName = std::string(line.substr(0, comma));
   const auto size = line.substr(comma + 1, close - comma - 1);
-  if (size.empty() || size.size() > 2 || !std::all_of(size.begin(), size.end(), IsDigit))
+  if (size.empty() || size.size() > 2 || !std::all_of(size.begin(), size.end(), IsDecimalDigit))
     throw EMalformedDocument("line 1: font size \"" + std::string(size) + "\" is not a number");
   document.fontSize = std::stoi(std::string(size));
   if (document.fontSize < 1 || document.fontSize > LargestFontSize)
@@ -104,7 +104,7 @@ void TDocumentParser::Expect(std::string_view word, std::string_view what) {
 int TDocumentParser::ReadDigits(std::size_t count, std::string_view what) {
   int value = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!IsDigit(Peek())) Fail("expected " + std::string(what));
+    if (!IsDecimalDigit(Peek())) Fail("expected " + std::string(what));
     value = value * 10 + (Peek() - '0');
     ++position_;
   }

@@ -37,9 +37,9 @@ constexpr std::string_view UsageText =
     "       vyrnak --help | --version\n"
     "\n"
     "Turns a print document of the module (the journal or copies of receipts,\n"
-    "code page 1250) into an A4 PDF. A bare DOCUMENT name is looked up in the\n"
-    "folder of vyrnak itself. The PDF is written as tisk.pdf next to the\n"
-    "document, or as OUTPUT.\n"
+    "code page 1250) into an A4 PDF. A relative DOCUMENT is looked up in the\n"
+    "current folder, then in the folder of vyrnak itself. The PDF is written\n"
+    "as tisk.pdf next to the document, or as OUTPUT.\n"
     "\n"
     "Then, in this order:\n"
     "  - when the settings file names a printer, it is printed there with lp\n"
@@ -59,6 +59,7 @@ public:
 
 struct TOptions {
   bool help = false;
+  bool version = false;
   std::string document;
   std::string pdf;
 };
@@ -67,8 +68,14 @@ TOptions ParseArguments(const std::vector<std::string>& arguments) {
   TOptions options;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const auto& argument = arguments[i];
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
+    // The help and the version are answered whatever follows them.
+    if (argument == "--help" || argument == "-h" || argument == "--version") {
+      options.help = argument != "--version";
+      options.version = argument == "--version";
+      return options;
+    }
+    if (argument.starts_with("--")) {
+      throw EUsage("unknown option \"" + argument + "\" (see vyrnak --help)");
     } else if (argument.size() > 5 && (argument.starts_with("/PDF=") || argument.starts_with("/pdf="))) {
       options.pdf = NativePathFromCommand(argument.substr(5));
     } else if ((argument == "FILE" || argument == "file") && i + 1 < arguments.size() && options.document.empty()) {
@@ -79,18 +86,25 @@ TOptions ParseArguments(const std::vector<std::string>& arguments) {
       throw EUsage("unexpected argument \"" + argument + "\" (see vyrnak --help)");
     }
   }
-  if (!options.help && options.document.empty()) throw EUsage("no document given (see vyrnak --help)");
+  if (options.document.empty()) throw EUsage("no document given (see vyrnak --help)");
   return options;
 }
 
-// The module passes only the bare name when the document lies in its own
-// folder, which is vyrnak's folder too; it starts vyrnak in no particular
-// working directory.
+bool Exists(const fs::path& path) { return LookAtEntry(path.string()).kind != TFileEntry::Kind::Missing; }
+
+// A relative name is looked up where the user is, then in vyrnak's own
+// folder: the module passes only the bare name when the document lies in its
+// own folder, which is vyrnak's folder too, and starts vyrnak in no
+// particular working directory.
 fs::path ResolveDocument(const std::string& name) {
   const fs::path path(NativePathFromCommand(name));
-  if (path.has_parent_path()) return path;
+  if (path.has_root_path() || Exists(path)) return path;
   const fs::path own = ExecutablePath();
-  return own.empty() ? path : own.parent_path() / path;
+  if (own.empty()) return path;
+  const fs::path beside = own.parent_path() / path;
+  if (Exists(beside)) return beside;
+  throw std::runtime_error("cannot read " + path.string() + ": neither in the current folder nor in " +
+                           own.parent_path().string());
 }
 
 std::string ReadDocument(const fs::path& path) {
@@ -142,14 +156,14 @@ int HandOff(const fs::path& pdf) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string_view(argv[1]) == "--version") {
-    std::cout << "vyrnak " << ProgramVersion << '\n';
-    return ExitDone;
-  }
   try {
     const auto options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
       std::cout << UsageText;
+      return ExitDone;
+    }
+    if (options.version) {
+      std::cout << "vyrnak " << ProgramVersion << '\n';
       return ExitDone;
     }
     return HandOff(MakePdf(options));

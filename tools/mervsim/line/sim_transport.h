@@ -51,6 +51,11 @@ private:
   std::unique_ptr<Line> line_;
 };
 
+/// The ready line on standard output, "mervsim listening on WHERE", printed
+/// only once the line is open (a port that cannot be bound prints only the
+/// failure).
+void AnnounceListening(const std::string& where);
+
 /// From now on SIGTERM and SIGINT end Serve(); a peer that went away while
 /// the emulator writes is no signal.
 void InstallStopSignals();

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cerrno>
+#include <iostream>
 #include <string_view>
 #include <system_error>
 
@@ -313,6 +314,8 @@ TSimServer::TSimServer(TLineDevice& emulator, TLineSettings settings)
 TSimServer::~TSimServer() = default;
 
 std::string TSimServer::Open() { return line_->Open(); }
+
+void AnnounceListening(const std::string& where) { std::cout << "mervsim listening on " << where << std::endl; }
 
 void TSimServer::UseModem(THayesModem& modem) { line_->UseModem(modem); }
 

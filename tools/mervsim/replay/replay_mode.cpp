@@ -13,7 +13,7 @@ int RunReplay(const TReplayOptions& replay, const TLineSettings& line, const std
   TReplayPlayer player(script, log, std::cerr);
   InstallStopSignals();
   TSimServer server(player, line);
-  std::cout << "mervsim listening on " << server.Open() << std::endl;
+  AnnounceListening(server.Open());
   std::cerr << "mervsim: replaying " << script.ModuleFrames() << " frames of " << replay.LogPath << " from line "
             << script.Steps().front().LogLine;
   if (script.SkippedLines() > 0) std::cerr << " (" << script.SkippedLines() << " lines could not be deciphered)";
