@@ -64,7 +64,7 @@ void LoadImage(const std::string& file, const TCardRange& range, TCardImage& ima
 
 void SaveImage(const std::string& file, const TCardRange& range, const TCardImage& image) {
   try {
-    TSafeOutputFile out(file);
+    TSafeOutputFile out(file, LinkRule::FollowOnce);
     out.Write(std::string_view(reinterpret_cast<const char*>(image.data() + range.Start),
                                static_cast<std::size_t>(range.Length)));
     out.Commit();

@@ -50,6 +50,16 @@ void LogClosingLine(const std::string& message) {
   }
 }
 
+// A repetition still under way is counted in the command's own log, and the
+// next command's first line is written whatever this one's last lines were.
+void EndLogRepetitionOfCommand() {
+  try {
+    EndLogRepetition();
+  } catch (const std::exception& failure) {
+    RecordFailure(failure.what());
+  }
+}
+
 void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
@@ -125,7 +135,7 @@ void WriteJsonOutcome(const CommandParameters& parameters, const TCommandStart& 
                               start.Time,
                               std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
   try {
-    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record));
+    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record), LinkRule::Replace);
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("creating error.json: ") + failure.what());
   }
@@ -146,6 +156,7 @@ bool FinishCommand(const CommandParameters& parameters, const TCommandStart& sta
   LogClosingLine("finally 13");
   if (ErrorCode != 0) SystemBeep();
   LogClosingLine("finally 14");
+  EndLogRepetitionOfCommand();
   return written;
 }
 
@@ -157,7 +168,9 @@ std::string ErrorCodeText(int code) {
 }
 
 void WriteOutcomeFile(const std::string& file, int code) {
-  WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n");
+  // A link or FIFO planted under the module's own name is replaced, never
+  // written through.
+  WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
 bool RunCommand(const std::string& commandString, bool keepModemPort) {

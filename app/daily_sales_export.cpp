@@ -92,14 +92,36 @@ std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator)
          Hundredths(amount, decimalSeparator) + ";" + Hundredths(quantityHundredths, decimalSeparator) + ";0";
 }
 
-// An earlier export is kept under a ".bak" name that is still free. Only a
-// regular file is moved: a FIFO or device under the name is written in place,
-// and anything else is refused when the export is written.
+// The longest file name the file systems take (NAME_MAX, NTFS's 255).
+constexpr std::size_t LongestFileName = 255;
+
+std::string FileNameOf(const std::string& path) {
+  const auto separator = path.find_last_of(PathSeparator());
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// Each export of a day moves the earlier one aside with one ".bak" more;
+// once the name would exceed what the file system takes, the export is
+// refused, naming the files to clear.
+[[noreturn]] void RefuseTooManyBackups(const std::string& file) {
+  const std::string text = "Nelze odlozit soubor \"" + file + "\": jmena " + FileNameOf(file) +
+                           ".bak... dosahla delky " + std::to_string(LongestFileName) +
+                           " znaku; smazte nebo presunte soubory " + file + ".bak*";
+  LogLine(text);
+  throw EKomError(FormatError(ErrorNumber::OutputFileFailure) + " (" + text + ")");
+}
+
+// An earlier export is kept under a ".bak" name that is still free. A regular
+// file or a link under the name is moved (a link itself, never what it leads
+// to); anything else is replaced or refused when the export is written.
 void MoveAside(const std::string& file) {
-  if (LookAtEntry(file).kind != TFileEntry::Kind::Regular) return;
+  using Kind = TFileEntry::Kind;
+  const Kind kind = LookAtEntry(file).kind;
+  if (kind != Kind::Regular && kind != Kind::Link) return;
   std::string backup = file + ".bak";
   for (;;) {
-    while (LookAtEntry(backup).kind != TFileEntry::Kind::Missing) backup += ".bak";
+    while (LookAtEntry(backup).kind != Kind::Missing) backup += ".bak";
+    if (FileNameOf(backup).size() > LongestFileName) RefuseTooManyBackups(file);
     try {
       if (RenameWithoutReplacing(file, backup)) return;
     } catch (const std::system_error&) {
@@ -117,7 +139,9 @@ void ExportDailySales(TActivityRun& run) {
 
   LogLine("Vytvarim soubor " + file);
   const char separator = DecimalSeparator();
-  TSafeOutputFile out(file);
+  // The day's name is the module's own: whatever is planted under it
+  // (a link, a FIFO) is replaced, never followed.
+  TSafeOutputFile out(file, LinkRule::Replace);
   for (int row = 0; row < static_cast<int>(table->Rows.size()); ++row) {
     out.Write(DailySalesLine(*table, row, separator) + "\r\n");
   }

@@ -65,7 +65,7 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
     // Opened first, so that a missing folder is found before the journal
     // file is placed.
     std::optional<TSafeOutputFile> plainText;
-    if (!parameters.DataFile.empty()) plainText.emplace(parameters.DataFile);
+    if (!parameters.DataFile.empty()) plainText.emplace(parameters.DataFile, LinkRule::FollowOnce);
     file.DecodeAndWrite(TJournalDecoder(catalogue), parameters.JournalFile, catalogue.CommandLineMode);
     try {
       if (plainText) {

@@ -1,8 +1,4 @@
 #include "app/log_option.h"
-#include "base/safe_output_file.h"
-
-#include <filesystem>
-#include <system_error>
 
 #include "base/communication_log.h"
 #include "base/process_values.h"
@@ -14,6 +10,8 @@ constexpr const char* LogOptionSection = "Ver2";
 constexpr const char* LogOptionName = "LogSouborSifra";
 constexpr const char* LogLimitName = "LogMaxMB";
 constexpr std::uintmax_t BytesPerMegabyte = 1024 * 1024;
+// A new installation has no entry: its log must not fill the disk either.
+constexpr int DefaultLogLimitMegabytes = 100;
 
 }  // namespace
 
@@ -28,15 +26,11 @@ void ReadLogOption(const std::string& dir) {
 void WriteLogOption(bool on) { WriteSettingInteger(LogOptionSection, LogOptionName, on ? 1 : 0); }
 
 std::uintmax_t CipheredLogLimit() {
-  const int megabytes = ReadSettingInteger(LogOptionSection, LogLimitName, 0);
+  const int megabytes = ReadSettingInteger(LogOptionSection, LogLimitName, DefaultLogLimitMegabytes);
   return megabytes > 0 ? static_cast<std::uintmax_t>(megabytes) * BytesPerMegabyte : 0;
 }
 
 bool KeepCipheredLogWithin(std::uintmax_t limit) {
-  if (CipheredLogPath.empty() || limit == 0) return false;
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(CipheredLogPath, error);
-  if (error || size <= limit) return false;
-  MoveFileReplacing(CipheredLogPath, CipheredLogPath + OlderLogSuffix);
-  return true;
+  SetCipheredLogBound(limit);
+  return MoveCipheredLogAsideWhenOverBound();
 }

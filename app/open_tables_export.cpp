@@ -148,7 +148,7 @@ void ExportOpenTables(TActivityRun& run) {
   if (request.Rows.empty()) request.AddRow(-1, "");
 
   LogLine("Vytvarim soubor " + parameters.DataFile);
-  TSafeOutputFile out(parameters.DataFile);
+  TSafeOutputFile out(parameters.DataFile, LinkRule::FollowOnce);
   LogLine("Prochazim stoly");
   for (const TRadek& open : openTables.Rows) {
     const std::string header = InCodePage(OpenTableHeaderLine(open, names), parameters.CodePage);

@@ -27,10 +27,11 @@ constexpr const char* LastResortDocument = "/tmp/mervtisk.tmp";
 #endif
 
 // Whether a file can be written at `path`: a temporary file is created
-// beside it and removed again; nothing under the name itself is touched.
+// beside it and removed again; nothing under the name itself is touched (a
+// link planted there does not divert the document).
 bool CanCreate(const std::string& path) {
   try {
-    TSafeOutputFile probe(path, LinkRule::Refuse);
+    TSafeOutputFile probe(path, LinkRule::Replace);
     probe.Discard();
     return true;
   } catch (const std::system_error&) {
@@ -47,23 +48,29 @@ std::string EnvironmentValue(const char* name) {
   return value == nullptr ? std::string() : std::string(value).substr(0, MaxTempLength);
 }
 
-// Written beside its final name and renamed over it when complete; a link
-// under the name (planted in a shared temporary folder) is refused.
-void WriteDocument(const std::string& path, const std::vector<std::string>& lines) {
-  std::unique_ptr<TSafeOutputFile> file;
+std::string DocumentText(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// Written beside its final name and renamed over it when complete. In the
+// program folder a link or FIFO under the name is replaced, never followed;
+// in a shared folder (the temporary folder, the last resort), whose names
+// anyone may plant, the name gets a random part and is taken only where
+// nothing was. Returns the document's path.
+std::string WriteDocument(const TPrintViewer::Target& target, const std::vector<std::string>& lines) {
+  const std::string text = DocumentText(lines);
   try {
-    file = std::make_unique<TSafeOutputFile>(path, LinkRule::Refuse);
-  } catch (const std::system_error&) {
-    throw EKomError("Cannot create TMP file");
-  }
-  try {
-    for (const auto& line : lines) {
-      file->Write(line);
-      file->Write("\r\n");
+    if (!target.Shared) {
+      WriteFileSafely(target.File, text, LinkRule::Replace);
+      return target.File;
     }
-    file->Commit();
+    const auto extension = target.File.rfind('.');
+    return WriteNewFileUniquely(target.File.substr(0, extension), target.File.substr(extension), text);
   } catch (const std::system_error& failure) {
-    throw std::runtime_error("cannot write the print document " + path + ": " + failure.what());
+    LogLine("Tiskovy dokument " + target.File + " nelze zapsat: " + failure.what());
+    throw EKomError("Cannot create TMP file");
   }
 }
 
@@ -104,8 +111,10 @@ TPrintViewer::Target TPrintViewer::ChooseTarget(const std::string& viewerFolder)
   if (!path.empty() && path.back() != PathSeparator()) path += PathSeparator();
   path += TemporaryDocument;
   if (places_.TempDir.empty() || path.find(' ') != std::string::npos) path = places_.LastResort;
-  if (CanCreate(path)) return {path, path};
-  if (path != places_.LastResort && CanCreate(places_.LastResort)) return {places_.LastResort, places_.LastResort};
+  if (CanCreate(path)) return {path, path, true};
+  if (path != places_.LastResort && CanCreate(places_.LastResort)) {
+    return {places_.LastResort, places_.LastResort, true};
+  }
   return {};
 }
 
@@ -123,11 +132,12 @@ void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
   const std::string viewer = FindViewer();
   const Target target = ChooseTarget(DirectoryOfExecutable(viewer));
   if (target.File.empty()) throw EKomError("Cannot create TMP file");
-  WriteDocument(target.File, lines);
-  LogLine("Spoustim prohlizec tisku: " + target.NamePassed);
+  const std::string written = WriteDocument(target, lines);
+  const std::string namePassed = target.Shared ? written : target.NamePassed;
+  LogLine("Spoustim prohlizec tisku: " + namePassed);
   // The viewer is not waited for, but a viewer that cannot be started at
   // all (not executable, not a program) counts as not found.
-  if (!StartDetached({{viewer, "FILE", target.NamePassed}, false, true})) {
+  if (!StartDetached({{viewer, "FILE", namePassed}, false, true})) {
     LogLine("Prohlizec tisku se nepodarilo spustit");
     throw EKomError("VYRNAK.EXE not found");
   }

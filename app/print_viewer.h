@@ -12,7 +12,9 @@
 //
 // Where the document goes: "tisk.tmp" in the program folder when that folder
 // is writable, else "mervtisk.tmp" in the temporary folder (TEMP, then
-// TMPDIR) unless that path holds a blank, else the fixed last resort. The
+// TMPDIR) unless that path holds a blank, else the fixed last resort. Those
+// two are shared folders: there the name gets a random part before ".tmp"
+// ("mervtisk3fa9c1d2e07b.tmp") and is created where nothing was. The
 // viewer gets the bare name when the document lies in the viewer's own
 // folder (it resolves the name against that folder), else the full path.
 #include <string>
@@ -49,10 +51,12 @@ public:
   std::string FindViewer() const;
 
   /// The document file and the name passed to a viewer in `viewerFolder`;
-  /// both empty when no place is writable.
+  /// both empty when no place is writable. In a shared folder both are the
+  /// pattern whose written name gets a random part.
   struct Target {
     std::string File;
     std::string NamePassed;
+    bool Shared = false;
   };
   Target ChooseTarget(const std::string& viewerFolder) const;
 

@@ -135,7 +135,9 @@ void CompareWithRegister(TActivityRun& run, std::vector<TRadek> fileRows, bool s
   for (const std::string& line : differences) text += line + "\r\n";
   if (run.Parameters.CodePage == TableFileCodePage::Register) text = ToRegisterCharset(text);
   const std::string file = DifferencesFile(run);
-  SaveWith([&] { WriteFileSafely(file, text); });
+  // /DIFF= is the caller's name; DIFFnn.txt is the module's own.
+  const LinkRule links = run.Parameters.DiffFile.empty() ? LinkRule::Replace : LinkRule::FollowOnce;
+  SaveWith([&] { WriteFileSafely(file, text, links); });
   if (strict && !differences.empty()) RaiseError(ErrorNumber::RegisterDiffers);
 }
 
@@ -219,5 +221,5 @@ void BlockRegister(TActivityRun& run) {
 void SaveKeyPosition(TActivityRun& run) {
   const std::string result = run.Transfer({{run.Table}, false, true}).KeyPositionText;
   const std::string& file = run.Parameters.DataFile;
-  SaveWith([&] { WriteFileSafely(file, result + "\r\n"); });
+  SaveWith([&] { WriteFileSafely(file, result + "\r\n", LinkRule::FollowOnce); });
 }

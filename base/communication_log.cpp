@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <deque>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
@@ -57,14 +61,294 @@ std::string CurrentLogText(std::string_view message, std::string_view data) {
   return BuildLogText(FormatLogTimeStamp(LocalTimeNow()), message, data);
 }
 
+// ---- The bound of the enciphered log -----------------------------------------
+
+// The size is kept as a running count of the bytes this process appended, so
+// that a line costs no look at the file. The file itself is looked at when
+// its name changes, before a renaming (another process may have renamed it
+// already, leaving a smaller file), and after every this many bytes written
+// (another process may have appended meanwhile): a sixteenth of the bound,
+// at most 64 KiB, which is what another writer may add past the bound.
+constexpr std::uintmax_t MostBytesBetweenLooks = 64 * 1024;
+constexpr std::uintmax_t LooksPerBound = 16;
+
+struct TCipheredLogSize {
+  std::uintmax_t Bound = 0;
+  std::string Path;
+  std::uintmax_t Bytes = 0;
+  std::uintmax_t SinceLooked = 0;
+  // After a renaming failed: the bytes the file held then, which it may
+  // hold beyond the bound before the next try.
+  std::uintmax_t Allowance = 0;
+};
+
+TCipheredLogSize& LogSize() {
+  static TCipheredLogSize size;
+  return size;
+}
+
+// A missing file is empty; one that cannot be looked at counts as empty too,
+// as appending to it will say what is wrong with it.
+void LookAtLogFile(TCipheredLogSize& size) {
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(CipheredLogPath, error);
+  if (size.Path != CipheredLogPath) size.Allowance = 0;
+  size.Path = CipheredLogPath;
+  size.Bytes = error ? 0 : bytes;
+  size.SinceLooked = 0;
+}
+
+bool OverBound(const TCipheredLogSize& size, std::uintmax_t adding) {
+  return size.Bytes > 0 && size.Bytes + adding > size.Bound + size.Allowance;
+}
+
+void MoveLogAside(TCipheredLogSize& size) {
+  MoveFileReplacing(CipheredLogPath, CipheredLogPath + OlderLogSuffix);
+  size.Bytes = 0;
+  size.Allowance = 0;
+}
+
+std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+void AppendCipheredLine(std::string_view text) {
+  AppendLine(CipheredLogPath, EncipherLogLine(text, LogCipher()));
+}
+
+// Before `adding` bytes go into the enciphered log: a log they would take past
+// its bound is renamed first. When it cannot be, the log says so and goes on;
+// the next try comes after another bound's worth of lines.
+void MakeRoomInCipheredLog(std::uintmax_t adding) {
+  TCipheredLogSize& size = LogSize();
+  if (size.Bound == 0) return;
+  const std::uintmax_t betweenLooks = std::min(MostBytesBetweenLooks, size.Bound / LooksPerBound);
+  if (size.Path != CipheredLogPath || size.SinceLooked >= betweenLooks) LookAtLogFile(size);
+  if (!OverBound(size, adding)) return;
+  if (size.SinceLooked > 0) LookAtLogFile(size);
+  if (!OverBound(size, adding)) return;
+  try {
+    MoveLogAside(size);
+  } catch (const std::system_error& failure) {
+    size.Allowance = size.Bytes;
+    AppendCipheredLine(CurrentLogText(FileNameOf(CipheredLogPath) + " neprejmenovan: " + failure.what(), {}));
+  }
+}
+
+void CountCipheredBytes(std::uintmax_t added) {
+  TCipheredLogSize& size = LogSize();
+  size.Bytes += added;
+  size.SinceLooked += added;
+}
+
+void WriteCipheredSink(std::string_view message, std::string_view data) {
+  const std::string line = EncipherLogLine(CurrentLogText(message, data), LogCipher());
+  const std::uintmax_t bytes = line.size() + LineEnd.size();
+  MakeRoomInCipheredLog(bytes);
+  AppendLine(CipheredLogPath, line);
+  CountCipheredBytes(bytes);
+}
+
+void WriteToSinks(std::string_view message, std::string_view data) {
+  if (!PlainLogPath.empty()) AppendLine(PlainLogPath, CurrentLogText(message, data));
+  if (!CipheredLogPath.empty()) WriteCipheredSink(message, data);
+}
+
+// ---- Lines that repeat ------------------------------------------------------
+
+struct TLogRecord {
+  std::string Message;
+  std::string Data;
+  bool Is(std::string_view message, std::string_view data) const { return Message == message && Data == data; }
+  bool operator==(const TLogRecord&) const = default;
+};
+
+// The calls seen since the last line that was not a repetition, and the
+// repetition under way. A record repeats when it and the records before it
+// make two whole rounds of a cycle; from then on every record that goes on
+// with the cycle is left out and counted. The state belongs to the sinks it
+// was seen with: other sinks begin with nothing seen.
+class TRepetitionWatch {
+public:
+  /// True when the call only repeats and is left out.
+  bool LeftOut(std::string_view message, std::string_view data) {
+    KeepToTheSinks();
+    if (cycle_ > 0) {
+      if (recent_[recent_.size() - cycle_].Is(message, data)) {
+        ++leftOut_;
+        Remember(message, data);
+        return true;
+      }
+      EndRun();
+    }
+    if (message.size() > LongestLoggedMessage || data.size() > LongestLoggedData) {
+      recent_.clear();
+      return false;
+    }
+    const std::size_t cycle = CycleClosedBy(message, data);
+    Remember(message, data);
+    if (cycle == 0) return false;
+    cycle_ = cycle;
+    leftOut_ = 1;
+    return true;
+  }
+
+  /// The note of a repetition that has ended (empty when none), given once.
+  std::string TakeEndedNote() { return std::exchange(endedNote_, std::string()); }
+
+  /// Ends a repetition under way and forgets what was seen.
+  void EndAll() {
+    KeepToTheSinks();
+    EndRun();
+    recent_.clear();
+  }
+
+  /// Forgets everything, as after a line that could not be written.
+  void Forget() {
+    EndRun();
+    recent_.clear();
+    endedNote_.clear();
+  }
+
+private:
+  void KeepToTheSinks() {
+    if (plainPath_ == PlainLogPath && cipheredPath_ == CipheredLogPath) return;
+    Forget();
+    plainPath_ = PlainLogPath;
+    cipheredPath_ = CipheredLogPath;
+  }
+
+  void EndRun() {
+    if (cycle_ > 0) endedNote_ = RepetitionNote(cycle_, leftOut_);
+    cycle_ = 0;
+    leftOut_ = 0;
+  }
+
+  // The shortest cycle that the record completes to two whole rounds; 0 for none.
+  std::size_t CycleClosedBy(std::string_view message, std::string_view data) const {
+    const std::size_t seen = recent_.size();
+    for (std::size_t cycle = 1; cycle <= LongestRepeatedLogCycle && 2 * cycle - 1 <= seen; ++cycle) {
+      if (!recent_[seen - cycle].Is(message, data)) continue;
+      bool rounds = true;
+      for (std::size_t back = 1; back < cycle && rounds; ++back) {
+        rounds = recent_[seen - back] == recent_[seen - back - cycle];
+      }
+      if (rounds) return cycle;
+    }
+    return 0;
+  }
+
+  void Remember(std::string_view message, std::string_view data) {
+    recent_.push_back({std::string(message), std::string(data)});
+    if (recent_.size() > 2 * LongestRepeatedLogCycle) recent_.pop_front();
+  }
+
+  std::deque<TLogRecord> recent_;
+  std::size_t cycle_ = 0;
+  std::uintmax_t leftOut_ = 0;
+  std::string endedNote_;
+  std::string plainPath_;
+  std::string cipheredPath_;
+};
+
+TRepetitionWatch& Repetition() {
+  static TRepetitionWatch repetition;
+  return repetition;
+}
+
+void WriteEndedRepetition() {
+  const std::string note = Repetition().TakeEndedNote();
+  if (!note.empty()) WriteToSinks(note, {});
+}
+
 }  // namespace
 
 void LogLine(std::string_view message, std::string_view data, int delayMs) {
   if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-  if (!PlainLogPath.empty()) AppendLine(PlainLogPath, CurrentLogText(message, data));
-  if (!CipheredLogPath.empty()) {
-    AppendLine(CipheredLogPath, EncipherLogLine(CurrentLogText(message, data), LogCipher()));
+  if (PlainLogPath.empty() && CipheredLogPath.empty()) return;
+  TRepetitionWatch& repetition = Repetition();
+  if (repetition.LeftOut(message, data)) return;
+  try {
+    WriteEndedRepetition();
+    WriteToSinks(message, data);
+  } catch (...) {
+    // A line that did not reach the log must not make its repetition look
+    // like one.
+    repetition.Forget();
+    throw;
   }
+}
+
+void EndLogRepetition() {
+  if (PlainLogPath.empty() && CipheredLogPath.empty()) return;
+  Repetition().EndAll();
+  WriteEndedRepetition();
+}
+
+constexpr std::string_view OneLineRepeated = " Predchozi radek se opakoval jeste ";
+constexpr std::string_view OneLineRepeatedEnd = "x";
+constexpr std::string_view CycleRepeated = " Predchozich ";
+constexpr std::string_view CycleRepeatedMiddle = " radku se opakovalo, jeste ";
+constexpr std::string_view CycleRepeatedEnd = " radku vynechano";
+
+std::string RepetitionNote(std::size_t cycleLength, std::uintmax_t leftOut) {
+  if (cycleLength == 1) {
+    return std::string(OneLineRepeated.substr(1)) + std::to_string(leftOut) + std::string(OneLineRepeatedEnd);
+  }
+  return std::string(CycleRepeated.substr(1)) + std::to_string(cycleLength) + std::string(CycleRepeatedMiddle) +
+         std::to_string(leftOut) + std::string(CycleRepeatedEnd);
+}
+
+namespace {
+
+// The number that `text` begins with, moving past it; none without digits.
+std::optional<std::uintmax_t> TakeNumber(std::string_view& text) {
+  std::uintmax_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return value;
+}
+
+bool TakeText(std::string_view& text, std::string_view expected) {
+  if (!text.starts_with(expected)) return false;
+  text.remove_prefix(expected.size());
+  return true;
+}
+
+}  // namespace
+
+std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
+  if (const auto at = line.rfind(OneLineRepeated); at != std::string_view::npos) {
+    std::string_view rest = line.substr(at + OneLineRepeated.size());
+    const auto leftOut = TakeNumber(rest);
+    if (leftOut && rest == OneLineRepeatedEnd) return TLogRepetition{1, *leftOut};
+  }
+  if (const auto at = line.rfind(CycleRepeated); at != std::string_view::npos) {
+    std::string_view rest = line.substr(at + CycleRepeated.size());
+    const auto cycle = TakeNumber(rest);
+    if (!cycle || *cycle < 2 || *cycle > LongestRepeatedLogCycle || !TakeText(rest, CycleRepeatedMiddle)) return std::nullopt;
+    const auto leftOut = TakeNumber(rest);
+    if (leftOut && rest == CycleRepeatedEnd) return TLogRepetition{static_cast<std::size_t>(*cycle), *leftOut};
+  }
+  return std::nullopt;
+}
+
+void SetCipheredLogBound(std::uintmax_t bytes) { LogSize().Bound = bytes; }
+
+std::uintmax_t CipheredLogBound() { return LogSize().Bound; }
+
+bool MoveCipheredLogAsideWhenOverBound() {
+  TCipheredLogSize& size = LogSize();
+  if (CipheredLogPath.empty() || size.Bound == 0) return false;
+  LookAtLogFile(size);
+  if (size.Bytes <= size.Bound) return false;
+  try {
+    MoveLogAside(size);
+  } catch (const std::system_error&) {
+    // The caller says so in the log; the lines that follow do not try again.
+    size.Allowance = size.Bytes;
+    throw;
+  }
+  return true;
 }
 
 std::string FormatLogTimeStamp(const std::tm& localTime) {

@@ -5,8 +5,18 @@
 // Each call opens, appends one CR LF line and closes, so the log survives a
 // crash up to the last completed call. An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message).
+//
+// A call that repeats what the calls before it logged (the same message and
+// data, one line again and again or a cycle of up to 32 lines) is left out;
+// when the repetition ends, one line says how many lines were left out.
+//
+// The enciphered log may be given a bound: before a line would take it past
+// the bound, the file is renamed to its older name (path + OlderLogSuffix,
+// replacing an older one) and a new file begins.
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +27,53 @@ extern std::string PlainLogPath;
 /// File of the enciphered log; empty means no enciphered log.
 extern std::string CipheredLogPath;
 
+/// The longest cycle of lines LogLine takes as a repetition: a modem
+/// answering with the same text again and again is read a byte at a time, two
+/// lines a byte ("cteni 1 bytu", "nacteno 1 bytu: ..."), so "CONNECT 9600"
+/// with its CR LF is a cycle of 28 lines.
+inline constexpr std::size_t LongestRepeatedLogCycle = 32;
+
+/// The name ending of the one older enciphered log kept: "KL.log" becomes "KL.log.1".
+inline constexpr const char* OlderLogSuffix = ".1";
+
 /// Sleeps `delayMs` when it is positive, then writes date, time, " ", the
-/// message and the hex dump of `data` to each active sink.
+/// message and the hex dump of `data` to each active sink, unless the call
+/// only repeats the lines before it.
 void LogLine(std::string_view message, std::string_view data = {}, int delayMs = 0);
+
+/// Ends a repetition of lines: writes the line that says how many were left
+/// out, if any, and forgets the lines seen, so that the next line is written
+/// whatever it is. Called at the end of each command.
+void EndLogRepetition();
+
+/// The line that says `leftOut` lines were left out because they repeated
+/// the cycle of the last `cycleLength` lines written (1: the last line).
+std::string RepetitionNote(std::size_t cycleLength, std::uintmax_t leftOut);
+
+struct TLogRepetition {
+  std::size_t CycleLength = 0;
+  std::uintmax_t LeftOut = 0;
+};
+
+/// What a log line (with its stamp) whose text ends in a RepetitionNote
+/// says; none for any other line. The lines left out are told back by
+/// repeating, LeftOut times, the line CycleLength lines before.
+std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
+
+/// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
+/// Within one process the file never grows past it, unless one line alone is
+/// longer; lines another process appends meanwhile are noticed within every
+/// sixteenth of the bound (at most 64 KiB) this one writes, so that each
+/// further writer may add that much.
+void SetCipheredLogBound(std::uintmax_t bytes);
+std::uintmax_t CipheredLogBound();
+
+/// Renames the enciphered log to its older name when it already holds more
+/// than the bound. True when it renamed; std::system_error when renaming
+/// fails. (LogLine does the same by itself, before the line that would cross
+/// the bound; a failure there is written into the log, which goes on growing
+/// and tries again after another bound's worth of lines.)
+bool MoveCipheredLogAsideWhenOverBound();
 
 /// Date and time as log lines show them: strftime "%x %X" (short date, blank,
 /// long time) of `localTime` in the current locale.

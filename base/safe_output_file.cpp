@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "base/durable_file.h"
 #include "base/safe_output_file_platform.h"
 #include "base/file_name.h"
 
@@ -88,6 +89,26 @@ void TSafeOutputFile::Commit() {
   committed_ = true;
 }
 
+bool TSafeOutputFile::CommitAsNew() {
+  try {
+    Flush();
+    safe_output_platform::Close(*handle_);
+    TSafeOutputPlace& place = safe_output_platform::PlaceOf(*handle_);
+    if (place.inPlace || !RenameWithoutReplacing(place.workingPath, place.finalPath)) {
+      Discard();
+      return false;
+    }
+    place.workingPath.clear();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  committed_ = true;
+  return true;
+}
+
+void TSafeOutputFile::MakeExecutable() { safe_output_platform::MakeExecutable(*handle_); }
+
 void TSafeOutputFile::Discard() noexcept {
   buffer_.clear();
   if (handle_) safe_output_platform::Abandon(*handle_);
@@ -105,6 +126,17 @@ void WriteFileSafely(const std::string& target, std::string_view contents, LinkR
   TSafeOutputFile file(target, links);
   file.Write(contents);
   file.Commit();
+}
+
+std::string WriteNewFileUniquely(const std::string& stem, const std::string& extension, std::string_view contents) {
+  constexpr int Attempts = 16;
+  for (int attempt = 0; attempt < Attempts; ++attempt) {
+    const std::string target = stem + safe_output_platform::RandomNamePart() + extension;
+    TSafeOutputFile file(target, LinkRule::Replace);
+    file.Write(contents);
+    if (file.CommitAsNew()) return target;
+  }
+  throw std::system_error(std::make_error_code(std::errc::file_exists), "create " + stem + "*" + extension);
 }
 
 bool RemoveFileIfPresent(const std::string& name) noexcept {

@@ -5,14 +5,26 @@
 // This file and base/input_file.h are the only door through which the module
 // opens files (scripts/check_file_door.sh keeps it so).
 //
-// Opening decides how the target is written:
-// - A target that is a symbolic link is resolved once: the file it names must
-//   be a regular file (not another link, not missing) in a folder this
-//   process may write, and that file is replaced in its own folder; the link
-//   stays a link. Anything else behind a link is refused. With
-//   LinkRule::Refuse (the module's own files in its folder: "error.dat",
-//   print documents) a link under the name is refused outright.
-// - A FIFO or a character device already under the name is written in place:
+// Opening decides how the target is written. What a symbolic link under the
+// name means is the caller's choice (LinkRule), and the choice is made in
+// every call that may meet a link:
+// - LinkRule::Refuse, the default: a link under the name fails the open.
+// - LinkRule::Replace, for the names the module chooses itself ("error.dat",
+//   "error.json", print documents, the day's export, a fleet's copy of the
+//   module): a link, a FIFO or a character device under the name is replaced
+//   by the new file through the temporary file and the rename, never
+//   followed or written into.
+// - LinkRule::FollowOnce, only for a target the caller was given by name
+//   (/FILE=, /ZURNAL=, /DIFF=, /EXPORTDIR=, /PDF=, --results): the link is
+//   resolved once; the file it names must be a regular file (not another
+//   link, not missing) in a folder this process may write, and that file is
+//   replaced in its own folder; the link stays a link. A link, or the file
+//   behind it, in a sticky, world-writable folder (/tmp) that belongs
+//   neither to the folder's owner nor to this process's user is refused:
+//   the kernel's protected_symlinks rule, applied here because the door
+//   resolves links itself. Anything else behind a link is refused.
+// - A FIFO or a character device already under the name (other than with
+//   LinkRule::Replace) is written in place:
 //   it cannot be replaced by a file, and renaming over it would turn
 //   "/dev/full" into a regular file. It is opened and written without
 //   blocking: a FIFO nobody reads fails at once, and a reader that stops
@@ -28,7 +40,8 @@
 //   existing one keeps that file's permission bits. The bytes are not forced
 //   to the disk first (fsync): a 30,000-row table would then take a second
 //   instead of a few milliseconds, and the file's readers are processes, for
-//   which the rename alone makes the file appear whole.
+//   which the rename alone makes the file appear whole. The rename replaces
+//   the name, so a file with a second name (a hard link) is never written.
 //
 // Until Commit succeeds the target is untouched (in place: written only as far
 // as the bytes went). Every failure removes the temporary file; so does the
@@ -42,10 +55,11 @@
 #include <string>
 #include <string_view>
 
-/// What a symbolic link under an output's name may lead to.
+/// What a symbolic link under an output's name may lead to (see above).
 enum class LinkRule {
+  Refuse,      // a link fails the open
+  Replace,     // a link, FIFO or device is replaced, never followed
   FollowOnce,  // resolved once to a writable regular file, else refused
-  Refuse,      // never written through
 };
 
 /// The platform's open file of a TSafeOutputFile.
@@ -54,7 +68,7 @@ struct TSafeOutputHandle;
 class TSafeOutputFile {
 public:
   /// Opens the target for writing by the rules above.
-  explicit TSafeOutputFile(const std::string& target, LinkRule links = LinkRule::FollowOnce);
+  explicit TSafeOutputFile(const std::string& target, LinkRule links = LinkRule::Refuse);
   ~TSafeOutputFile();
   TSafeOutputFile(const TSafeOutputFile&) = delete;
   TSafeOutputFile& operator=(const TSafeOutputFile&) = delete;
@@ -64,6 +78,14 @@ public:
 
   /// Writes out what is buffered and puts the file under the target's name.
   void Commit();
+
+  /// Like Commit, but only when nothing is under the target's name by then:
+  /// false (the file discarded) when something is.
+  bool CommitAsNew();
+
+  /// Lets the owner, the group and others run the file (a program's copy);
+  /// before Commit, so that it appears runnable. Nothing on Windows.
+  void MakeExecutable();
 
   /// Closes and removes the temporary file, leaving the target as it was.
   /// Never throws: it runs while another failure is on its way out.
@@ -92,13 +114,20 @@ private:
 };
 
 /// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
-void WriteFileSafely(const std::string& target, std::string_view contents,
-                     LinkRule links = LinkRule::FollowOnce);
+void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links = LinkRule::Refuse);
+
+/// Writes `contents` as a new file named `stem`, a random part and
+/// `extension`, where nothing was before (for a shared folder, whose names
+/// anyone may plant), and returns its path.
+std::string WriteNewFileUniquely(const std::string& stem, const std::string& extension, std::string_view contents);
 
 /// Appends `bytes` to the file at `path` (created when missing) in one write:
 /// the log. A link under the name is never followed; a FIFO or a character
 /// device is written without blocking (what does not fit at once fails);
-/// anything else that is not a regular file is refused.
+/// anything else that is not a regular file is refused. A regular file with
+/// a second name (a hard link, which may be someone else's file) is not
+/// appended to: its name here is removed and a new file begun, so the log's
+/// readers go on with a file of its own.
 void AppendToFile(const std::string& path, std::string_view bytes);
 
 /// How long a write in place (FIFO, device) may wait for its reader: the

@@ -37,6 +37,9 @@ void WriteAll(TSafeOutputHandle& handle, std::string_view bytes, std::chrono::mi
 /// missing; a FIFO or device written in place).
 TSafeOutputHandle* OpenForAppending(const std::string& path);
 
+/// Makes the open file runnable by everyone (nothing where there is no such bit).
+void MakeExecutable(TSafeOutputHandle& handle);
+
 /// Closes the open file; throws when the close reports a failure.
 void Close(TSafeOutputHandle& handle);
 

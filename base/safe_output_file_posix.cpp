@@ -1,7 +1,8 @@
-// Safe output files over POSIX calls: a link resolved once with lstat and
-// readlink, the temporary file created with O_CREAT | O_EXCL | O_NOFOLLOW
-// under a random name, then closed and renamed; FIFOs and devices written
-// without blocking, with SIGPIPE held back while they are written.
+// Safe output files over POSIX calls: a link refused, replaced, or resolved
+// once with lstat and readlink under the kernel's protected_symlinks rule;
+// the temporary file created with O_CREAT | O_EXCL | O_NOFOLLOW under a
+// random name, then closed and renamed; FIFOs and devices written without
+// blocking, with SIGPIPE held back while they are written.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -61,11 +62,28 @@ std::string LinkTarget(const std::string& link) {
   return next.starts_with('/') ? next : FolderOf(link) + "/" + next;
 }
 
+// The kernel's protected_symlinks rule, applied here because links are
+// resolved in user space: an entry (`info`) in a sticky, world-writable
+// folder (/tmp) counts only when it belongs to this process's user or to the
+// folder's owner; anyone may plant a name there.
+void RefuseIfPlantedInSharedFolder(const std::string& path, const struct stat& info, const char* what) {
+  const std::string folder = FolderOf(path);
+  struct stat folderInfo {};
+  if (::stat(folder.c_str(), &folderInfo) != 0) Fail(errno, "stat", folder);
+  const bool shared = (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
+  if (shared && info.st_uid != folderInfo.st_uid && info.st_uid != ::geteuid()) {
+    Fail(EACCES, std::string(what) + " of another user in a shared folder refused:", path);
+  }
+}
+
 // Resolves the link at `link` once: it must name a regular file (no further
-// link) in a folder this process may write.
+// link) in a folder this process may write, and neither the link nor that
+// file may be another user's name in a shared folder.
 std::string ResolveLinkOnce(const std::string& link, struct stat& info) {
+  RefuseIfPlantedInSharedFolder(link, info, "link");
   const std::string target = LinkTarget(link);
   if (::lstat(target.c_str(), &info) != 0) Fail(errno, "link to nothing", link);
+  RefuseIfPlantedInSharedFolder(target, info, "file behind a link");
   if (!S_ISREG(info.st_mode)) Fail(EINVAL, "link to something other than a regular file", link);
   if (::access(FolderOf(target).c_str(), W_OK) != 0) Fail(EACCES, "link into a folder not writable", link);
   return target;
@@ -152,8 +170,9 @@ void CreateTemporary(Handle& handle, const struct stat* replaced) {
     if (fd < 0) Fail(errno, "create", candidate);
     handle.fd = fd;
     handle.workingPath = candidate;
-    // A replaced file keeps its permission bits; a new one gets the umask's.
-    if (replaced != nullptr && ::fchmod(fd, replaced->st_mode & 07777) != 0) Fail(errno, "chmod", candidate);
+    // A replaced file keeps its permission bits (not set-user-ID, set-group-ID
+    // or sticky: the contents are new); a new one gets the umask's.
+    if (replaced != nullptr && ::fchmod(fd, replaced->st_mode & 0777) != 0) Fail(errno, "chmod", candidate);
     return;
   }
   Fail(EEXIST, "create", stem);
@@ -170,6 +189,11 @@ Handle* Open(const std::string& target, LinkRule links) {
     struct stat info {};
     if (::lstat(target.c_str(), &info) != 0) {
       if (errno != ENOENT) Fail(errno, "lstat", target);
+      CreateTemporary(*handle, nullptr);
+      return handle.release();
+    }
+    const bool replaceable = S_ISLNK(info.st_mode) || WritableInPlace(info.st_mode);
+    if (links == LinkRule::Replace && replaceable) {
       CreateTemporary(*handle, nullptr);
       return handle.release();
     }
@@ -211,24 +235,44 @@ void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds 
 }
 
 Handle* OpenForAppending(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                        0666);
-  if (fd < 0) Fail(errno, "open", path);
-  auto handle = std::make_unique<Handle>();
-  handle->fd = fd;
-  handle->workingPath = path;
-  handle->finalPath = path;
-  struct stat opened {};
-  const bool known = ::fstat(fd, &opened) == 0;
-  const int error = errno;
-  handle->inPlace = known && WritableInPlace(opened.st_mode);
-  if (known && (handle->inPlace || S_ISREG(opened.st_mode))) return handle.release();
-  CloseQuietly(*handle);
-  if (!known) Fail(error, "fstat", path);
-  Fail(EINVAL, "not a regular file", path);
+  constexpr int Flags = O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+  bool fresh = false;  // after a file with a second name was dropped, only a new file will do
+  for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
+    const int fd = ::open(path.c_str(), fresh ? Flags | O_EXCL : Flags, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      fresh = false;  // someone else began it meanwhile: look at theirs
+      continue;
+    }
+    if (fd < 0) Fail(errno, "open", path);
+    auto handle = std::make_unique<Handle>();
+    handle->fd = fd;
+    handle->workingPath = path;
+    handle->finalPath = path;
+    struct stat opened {};
+    const bool known = ::fstat(fd, &opened) == 0;
+    const int error = errno;
+    handle->inPlace = known && WritableInPlace(opened.st_mode);
+    if (known && S_ISREG(opened.st_mode) && opened.st_nlink > 1) {
+      // A second name (a hard link) may be someone else's file: this name is
+      // dropped and begun afresh; the other name keeps what it holds.
+      CloseQuietly(*handle);
+      if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(errno, "unlink", path);
+      fresh = true;
+      continue;
+    }
+    if (known && (handle->inPlace || S_ISREG(opened.st_mode))) return handle.release();
+    CloseQuietly(*handle);
+    if (!known) Fail(error, "fstat", path);
+    Fail(EINVAL, "not a regular file", path);
+  }
+  Fail(EEXIST, "create", path);
 }
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
+
+void MakeExecutable(Handle& handle) {
+  if (::fchmod(handle.fd, 0755) != 0) Fail(errno, "chmod", handle.workingPath);
+}
 
 void Close(Handle& handle) {
   const int fd = handle.fd;

@@ -1,4 +1,5 @@
-// Safe output files over the Win32 file API: reparse points followed with
+// Safe output files over the Win32 file API: reparse points (symbolic links,
+// junctions) refused, replaced, or followed once with
 // GetFinalPathNameByHandle, devices and pipes told apart by GetFileType, the
 // temporary file created with CREATE_NEW under a random name, then closed and
 // moved over the target with MoveFileEx.
@@ -41,12 +42,17 @@ std::string NameOf(const std::string& path) {
 
 bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+bool IsReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 // A symbolic link or junction is replaced by the path it finally leads to,
 // which must be an existing file (not a folder); with LinkRule::Refuse a
-// link is refused.
+// link is refused. Windows has no sticky shared folders: who made a link
+// is not asked.
 std::string FollowLinks(const std::string& path, LinkRule links) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  if (!IsReparsePoint(path)) return path;
   if (links == LinkRule::Refuse) Fail(ERROR_CANT_ACCESS_FILE, "link refused", path);
   HANDLE link = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -114,8 +120,14 @@ namespace safe_output_platform {
 
 Handle* Open(const std::string& target, LinkRule links) {
   auto handle = std::make_unique<Handle>();
-  handle->finalPath = FollowLinks(target, links);
   try {
+    // MoveFileEx over a link replaces the link itself.
+    if (links == LinkRule::Replace && IsReparsePoint(target)) {
+      handle->finalPath = target;
+      CreateTemporary(*handle);
+      return handle.release();
+    }
+    handle->finalPath = FollowLinks(target, links);
     OpenExisting(*handle);
   } catch (...) {
     Abandon(*handle);
@@ -137,25 +149,47 @@ void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds)
   }
 }
 
+// A disk file with a second name (a hard link) is not appended to: the name
+// is deleted and a new file begun, as on POSIX.
 Handle* OpenForAppending(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+  DWORD disposition = OPEN_ALWAYS;
+  for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
+    }
+    auto handle = std::make_unique<Handle>();
+    handle->workingPath = path;
+    handle->finalPath = path;
+    handle->file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle->file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_EXISTS) Fail(error, "open", path);
+      disposition = OPEN_ALWAYS;  // someone else began it meanwhile: look at theirs
+      continue;
+    }
+    const DWORD type = GetFileType(handle->file);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle->file, &information) &&
+        information.nNumberOfLinks > 1) {
+      CloseQuietly(*handle);
+      if (!DeleteFileA(path.c_str()) && !NotFound(GetLastError())) Fail(GetLastError(), "delete", path);
+      disposition = CREATE_NEW;
+      continue;
+    }
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) return handle.release();
+    CloseQuietly(*handle);
     Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
   }
-  auto handle = std::make_unique<Handle>();
-  handle->workingPath = path;
-  handle->finalPath = path;
-  handle->file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle->file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "open", path);
-  const DWORD type = GetFileType(handle->file);
-  if (type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) return handle.release();
-  CloseQuietly(*handle);
-  Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
+  Fail(ERROR_FILE_EXISTS, "create", path);
 }
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
+
+// A Windows program runs by its name's extension; there is no bit to set.
+void MakeExecutable(Handle&) {}
 
 void Close(Handle& handle) {
   HANDLE file = handle.file;

@@ -59,5 +59,6 @@ void WriteSettingInteger(std::string_view section, std::string_view name, int va
   settings.SetValue(section, name, std::to_string(value));
   const auto path = SettingsFilePath();
   std::filesystem::create_directories(path.parent_path());
-  WriteFileSafely(path.string(), settings.ToText());
+  // The user's own settings file may be a link (a dotfiles folder).
+  WriteFileSafely(path.string(), settings.ToText(), LinkRule::FollowOnce);
 }

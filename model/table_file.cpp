@@ -64,7 +64,8 @@ bool KeepsRecordNumber(int tableNumber) {
 // only when complete; each line ends in CR LF.
 class TableFileWriter {
 public:
-  explicit TableFileWriter(const std::string& target) : file_(target) {}
+  // The table file is the one the caller named (/FILE=): a link there is followed once.
+  explicit TableFileWriter(const std::string& target) : file_(target, LinkRule::FollowOnce) {}
 
   void WriteLine(std::string_view line) {
     file_.Write(line);

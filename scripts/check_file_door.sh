@@ -13,6 +13,12 @@
 # (transport/com_layer_*) and the null device a started viewer or a fleet's
 # module gets as its standard streams (app/viewer_launch_posix.cpp,
 # tools/mervfleet/child_process_win32.cpp).
+#
+# It also fails when a source file (outside the door and the exempt ones)
+# calls the door's writing functions and is not named in scripts/outputs.tsv,
+# the list of outputs that tests/file_door_walk.sh walks: a new output is
+# added there, with the rule it follows and a command that makes it, or the
+# check fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,8 +37,26 @@ while IFS= read -r file; do
   fi
 done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp')
 
+writers='(^|[^A-Za-z0-9_])(TSafeOutputFile|WriteFileSafely|WriteNewFileUniquely|AppendToFile|CreateNewFile|MoveFileReplacing|RenameWithoutReplacing|TExclusiveLockFile)([^A-Za-z0-9_]|$)'
+listed=$(grep -v '^#' scripts/outputs.tsv | cut -f4 | tr ',' '\n' | sort -u)
+while IFS= read -r file; do
+  [[ -f $file ]] || continue
+  [[ $file =~ $door || $file =~ $exempt ]] && continue
+  sed 's|//.*$||' "$file" | grep -qE "$writers" || continue
+  if ! grep -qxF "$file" <<<"$listed"; then
+    echo "$file: writes a file but is not in scripts/outputs.tsv (name the output, its rule and a command)"
+    status=1
+  fi
+done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp')
+# Each source file the list names must exist, so that the list stays true.
+while IFS= read -r file; do
+  [[ -z $file || -f $file ]] && continue
+  echo "scripts/outputs.tsv names $file, which does not exist"
+  status=1
+done <<<"$listed"
+
 if ((status == 0)); then
-  echo "file door: every file is opened through base/"
+  echo "file door: every file is opened through base/, every output is in scripts/outputs.tsv"
 else
   echo "file door: open these through base/safe_output_file.h or base/input_file.h" >&2
 fi

@@ -291,6 +291,25 @@ TEST_F(CommandOutcomeTest, SavingFollowsLinksWritesDevicesInPlaceAndRefusesReadO
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
+// Links planted at the module's own outcome files while a command waits for
+// a silent register are replaced by the outcome, never written through.
+TEST_F(CommandOutcomeTest, LinksPlantedAtTheOutcomeFilesDuringACommandAreReplacedNotWrittenThrough) {
+  InstallExe();
+  SimulatedRegister sim({"--silent-after", "0"});
+  TempDir other;
+  WriteFileBytes(other / "victim", "theirs");
+  auto module = Start({"STS", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(sim.Port()), "/ECR=465",
+                       "/FILE=stav.txt", "/JSON", "/TO=1500"});
+  ASSERT_TRUE(Eventually([&] { return fs::exists(folder_ / "mervmodul.lock"); }));
+  fs::create_symlink(other / "victim", folder_ / "error.dat");
+  fs::create_symlink(other / "victim", folder_ / "error.json");
+  EXPECT_EQ(module->Wait(), 0);
+  EXPECT_EQ(ReadFileBytes(other / "victim"), "theirs");
+  EXPECT_FALSE(fs::is_symlink(folder_ / "error.dat"));
+  EXPECT_FALSE(fs::is_symlink(folder_ / "error.json"));
+  EXPECT_EQ(Outcome(), " 5\r\n3.02F\r\n");
+}
+
 TEST_F(CommandOutcomeTest, InputFilesWithoutBoundsAreRefusedBeforeAnyTransfer) {
   InstallExe();
   ASSERT_EQ(::mkfifo((work_ / "pipe").c_str(), 0600), 0);

@@ -9,6 +9,7 @@
 
 #include "app/daily_sales_export.h"
 #include "app/decimal_separator.h"
+#include "base/kom_error.h"
 #include "base/process_values.h"
 #include "emulated_register.h"
 #include "model/catalogue_builder.h"
@@ -110,6 +111,40 @@ TEST(DailySalesExportTest, EarlierFilesMoveAsideAlongABakChain) {
   EXPECT_EQ(ReadFileBytes(file + ".bak"), "first");
   EXPECT_EQ(ReadFileBytes(file + ".bak.bak"), "second");
   EXPECT_EQ(ReadFileBytes(file + ".bak.bak.bak"), "third");
+}
+
+// A link at the day's name is moved aside itself, never followed; once the
+// ".bak" names reach the longest file name (59 exports of one day), the
+// export is refused with 07, naming the file and what to clear.
+TEST(DailySalesExportTest, ALinkMovesAsideAsItIsAndAFullBakChainIsRefusedWithWhatToClear) {
+  TempDir folder;
+  WriteFileBytes(folder / "victim", "theirs");
+  const std::string file = (folder / "20240101_7_8.csv").string();
+  std::filesystem::create_symlink(folder / "victim", file);
+  MoveAside(file);
+  EXPECT_TRUE(std::filesystem::is_symlink(file + ".bak"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(file)));
+  EXPECT_EQ(ReadFileBytes(folder / "victim"), "theirs");
+
+  std::string last = file + ".bak";
+  int backups = 1;
+  while (std::filesystem::path(last + ".bak").filename().string().size() <= 255) {
+    last += ".bak";
+    WriteFileBytes(last, "old");
+    ++backups;
+  }
+  EXPECT_EQ(backups, 59);
+  WriteFileBytes(file, "today");
+  try {
+    MoveAside(file);
+    ADD_FAILURE() << "a chain at the name limit was not refused";
+  } catch (const EKomError& refusal) {
+    const std::string message = refusal.what();
+    EXPECT_EQ(ErrorNumberOf(message), 7);
+    EXPECT_NE(message.find(file), std::string::npos) << message;
+    EXPECT_NE(message.find(".bak*"), std::string::npos) << message;
+  }
+  EXPECT_EQ(ReadFileBytes(file), "today");
 }
 
 #ifdef MERVSIM_EXE

@@ -260,7 +260,7 @@ TEST_F(IntegratorOptions, LogMaxMBRenamesTheLogAtTheStartOfACommand) {
 }
 
 TEST_F(IntegratorOptions, WithoutALimitTheLogOnlyGrows) {
-  WriteSettings("[Ver2]\nLogSouborSifra=1\n");
+  WriteSettings("[Ver2]\nLogSouborSifra=1\nLogMaxMB=0\n");
   const std::string old = CipheredLines(5000);
   WriteFileBytes(folder_ / "KL.log", old);
   EXPECT_EQ(Run({"R03", "/COM=1"}).exitStatus, 0);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <clocale>
+#include <fstream>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -266,5 +268,275 @@ TEST_F(LogLineSinks, WriteFailureThrows) {
   CipheredLogPath = "/dev/full";
   EXPECT_THROW(LogLine("x"), std::runtime_error);
 }
+
+// The enciphered log holds the same lines and notes as the plain one.
+TEST_F(LogLineSinks, BothSinksLeaveOutTheSameRepetition) {
+  PlainLogPath = (dir_ / "plain.log").string();
+  CipheredLogPath = (dir_ / "KL.log").string();
+  for (int i = 0; i < 5; ++i) LogLine("nacteno    1 bytu: ", "\r");
+  LogLine("ErrorCode:  0");
+  const auto plain = SplitCrLfLines(ReadFileBytes(PlainLogPath));
+  const auto ciphered = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
+  ASSERT_EQ(plain.size(), 3u);
+  ASSERT_EQ(ciphered.size(), 3u);
+  TTextCipher reader(TextCipherKey);
+  const std::vector<std::string> endings = {" nacteno    1 bytu: 0D ", " " + RepetitionNote(1, 4), " ErrorCode:  0"};
+  for (std::size_t i = 0; i < endings.size(); ++i) {
+    EXPECT_TRUE(plain[i].ends_with(endings[i])) << plain[i];
+    EXPECT_TRUE(DecipherLogLine(ciphered[i], reader).ends_with(endings[i])) << i;
+  }
+}
+
+// A line that could not be written is no line to repeat: the same call
+// afterwards is written.
+TEST_F(LogLineSinks, ALineThatFailedIsWrittenWhenItComesAgain) {
+  const std::string missing = (dir_ / "missing" / "plain.log").string();
+  PlainLogPath = missing;
+  EXPECT_THROW(LogLine("posilam ENQ..."), std::runtime_error);
+  std::filesystem::create_directory(dir_ / "missing");
+  LogLine("posilam ENQ...");
+  const auto lines = SplitCrLfLines(ReadFileBytes(missing));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0].ends_with(" posilam ENQ..."));
+}
+
+// ---- The bound of the enciphered log -------------------------------------------
+
+class BoundedLog : public LogLineSinks {
+protected:
+  void SetUp() override { CipheredLogPath = Log().string(); }
+  void TearDown() override {
+    SetCipheredLogBound(0);
+    LogLineSinks::TearDown();
+  }
+
+  std::filesystem::path Log() const { return dir_ / "KL.log"; }
+  std::filesystem::path Older() const { return dir_ / "KL.log.1"; }
+
+  static std::uintmax_t SizeOf(const std::filesystem::path& file) {
+    return std::filesystem::exists(file) ? std::filesystem::file_size(file) : 0;
+  }
+
+  /// The deciphered lines of a log file, without their stamps (everything up
+  /// to "line ").
+  static std::vector<std::string> Numbered(const std::filesystem::path& file) {
+    std::vector<std::string> texts;
+    if (!std::filesystem::exists(file)) return texts;
+    TTextCipher reader(TextCipherKey);
+    for (const auto& line : SplitCrLfLines(ReadFileBytes(file))) {
+      const std::string text = DecipherLogLine(line, reader);
+      const auto at = text.find("line ");
+      texts.push_back(at == std::string::npos ? text : text.substr(at));
+    }
+    return texts;
+  }
+
+  /// Logs "line <from>" to "line <to - 1>", checking the bound after each.
+  void LogNumbered(int from, int to, std::uintmax_t within) {
+    for (int i = from; i < to; ++i) {
+      LogLine("line " + std::to_string(i));
+      ASSERT_LE(SizeOf(Log()), within) << "after line " << i;
+      ASSERT_LE(SizeOf(Older()), within) << "after line " << i;
+    }
+  }
+};
+
+// The file is renamed before the line that would take it past the bound, as
+// often as it fills; no line is lost between the two files.
+TEST_F(BoundedLog, NeverGrowsPastTheBoundWhileLinesAreWritten) {
+  constexpr std::uintmax_t Bound = 8 * 1024;
+  SetCipheredLogBound(Bound);
+  LogNumbered(0, 600, Bound);
+  const auto older = Numbered(Older());
+  const auto newer = Numbered(Log());
+  ASSERT_FALSE(older.empty());
+  ASSERT_FALSE(newer.empty());
+  EXPECT_GT(SizeOf(Older()) + SizeOf(Log()), Bound) << "both files hold about a bound's worth";
+  EXPECT_EQ(newer.back(), "line 599");
+  const int first = std::stoi(older.front().substr(5));
+  for (std::size_t i = 0; i < older.size() + newer.size(); ++i) {
+    const auto& text = i < older.size() ? older[i] : newer[i - older.size()];
+    EXPECT_EQ(text, "line " + std::to_string(first + static_cast<int>(i)));
+  }
+}
+
+// A log over its bound before the first line (the bound was lowered) is
+// renamed before that line; without a bound it only grows.
+TEST_F(BoundedLog, ALogAlreadyOverItsBoundIsRenamedFirst) {
+  WriteFileBytes(Log(), std::string(5000, 'x') + "\r\n");
+  LogLine("line 0");
+  EXPECT_GT(SizeOf(Log()), 5000u);
+  EXPECT_FALSE(std::filesystem::exists(Older()));
+
+  SetCipheredLogBound(4096);
+  EXPECT_TRUE(MoveCipheredLogAsideWhenOverBound());
+  EXPECT_FALSE(MoveCipheredLogAsideWhenOverBound()) << "nothing left to move";
+  LogLine("line 1");
+  EXPECT_EQ(Numbered(Log()), std::vector<std::string>{"line 1"});
+  EXPECT_GT(SizeOf(Older()), 5000u);
+}
+
+// Another process (a second command, kllog) renamed the log meanwhile: the
+// new, small file is not renamed again when this process's count says full;
+// it appended meanwhile: its lines are counted before the bound is reached.
+TEST_F(BoundedLog, NoticesWhatAnotherProcessDidMeanwhile) {
+  constexpr std::uintmax_t Bound = 8 * 1024;
+  SetCipheredLogBound(Bound);
+  LogNumbered(0, 60, Bound);
+  ASSERT_FALSE(std::filesystem::exists(Older()));
+  std::filesystem::rename(Log(), Older());
+  const std::string renamedByOther = ReadFileBytes(Older());
+  LogNumbered(60, 100, Bound);
+  EXPECT_EQ(ReadFileBytes(Older()), renamedByOther) << "the other process's renaming was noticed";
+  EXPECT_EQ(Numbered(Log()).front(), "line 60");
+
+  TTextCipher cipher(TextCipherKey);
+  std::string other;
+  while (other.size() < Bound / 4) other += EncipherLogLine("01/02/26 10:00:00 other process", cipher) + "\r\n";
+  std::ofstream(Log(), std::ios::binary | std::ios::app) << other;
+  LogNumbered(100, 400, Bound);
+  EXPECT_NE(ReadFileBytes(Older()), renamedByOther);
+}
+
+// When the log cannot be renamed, it says so and goes on; the renaming is
+// tried again after another bound's worth of lines.
+TEST_F(BoundedLog, ALogThatCannotBeRenamedSaysSoAndGoesOn) {
+  constexpr std::uintmax_t Bound = 4 * 1024;
+  SetCipheredLogBound(Bound);
+  std::filesystem::create_directory(Older());  // a folder is not replaced by a file
+  for (int i = 0; i < 100; ++i) LogLine("line " + std::to_string(i));
+  const auto lines = Numbered(Log());
+  const auto notes = std::count_if(lines.begin(), lines.end(), [](const std::string& text) {
+    return text.find("KL.log neprejmenovan: ") != std::string::npos;
+  });
+  EXPECT_GE(notes, 1);
+  EXPECT_LE(static_cast<std::uintmax_t>(notes), SizeOf(Log()) / Bound + 1) << "not one try a line";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "line 99"), 1);
+}
+
+// ---- Lines that repeat ---------------------------------------------------------
+
+struct LoggedCall {
+  std::string Message;
+  std::string Data;
+};
+
+// A call of EndLogRepetition in a list of calls.
+const LoggedCall EndOfCommand{"<end>", ""};
+
+std::vector<LoggedCall> Rounds(const std::vector<LoggedCall>& cycle, std::size_t calls) {
+  std::vector<LoggedCall> all;
+  for (std::size_t i = 0; i < calls; ++i) all.push_back(cycle[i % cycle.size()]);
+  return all;
+}
+
+std::vector<LoggedCall> DistinctCalls(std::size_t count) {
+  std::vector<LoggedCall> calls;
+  for (std::size_t i = 0; i < count; ++i) calls.push_back({"line " + std::to_string(i), ""});
+  return calls;
+}
+
+std::vector<LoggedCall> operator+(std::vector<LoggedCall> first, const std::vector<LoggedCall>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+struct RepetitionCase {
+  const char* name;
+  std::vector<LoggedCall> calls;
+  // The messages written (message and hex dump), RepetitionNote's among them.
+  std::vector<std::string> written;
+};
+
+std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+std::vector<std::string> Texts(const std::vector<LoggedCall>& calls) {
+  std::vector<std::string> texts;
+  for (const auto& call : calls) texts.push_back(call.Message + HexDump(call.Data));
+  return texts;
+}
+
+std::vector<RepetitionCase> RepetitionCases() {
+  const LoggedCall a{"posilam ENQ...", ""};
+  const LoggedCall b{"Cinnost komunikace", ""};
+  const LoggedCall ask{"cteni 1 bytu", ""};
+  const LoggedCall gotX{"nacteno    1 bytu: ", "X"};
+  const LoggedCall gotY{"nacteno    1 bytu: ", "Y"};
+  const auto cycle32 = DistinctCalls(32);
+  const auto cycle33 = DistinctCalls(33);
+  return {
+      {"OneLineAgainAndAgain", {a, a, a, a, a, b}, {a.Message, RepetitionNote(1, 4), b.Message}},
+      {"CountedAtTheEndOfTheCommand", {a, a, a, EndOfCommand}, {a.Message, RepetitionNote(1, 2)}},
+      {"NothingBeforeTheEndIsRepeatedAfterIt",
+       {a, EndOfCommand, a, a},
+       {a.Message, a.Message, RepetitionNote(1, 1)}},
+      {"TwiceIsOneLeftOut", {b, a, a, b}, {b.Message, a.Message, RepetitionNote(1, 1), b.Message}},
+      {"DataTellLinesApart",
+       {ask, gotX, ask, gotY, ask, gotX},
+       Texts({ask, gotX, ask, gotY, ask, gotX})},
+      {"MessageAloneIsNotTheMessageWithData", {{"x", ""}, {"x", "x"}, {"x", ""}}, {"x", "x78 ", "x"}},
+      {"CycleOfTwoLines",
+       Rounds({ask, gotX}, 9) + std::vector<LoggedCall>{b},
+       Texts({ask, gotX, ask}) + std::vector<std::string>{RepetitionNote(2, 6), b.Message}},
+      {"CycleBrokenWithinARound",
+       Rounds({ask, gotX}, 6) + std::vector<LoggedCall>{ask, gotY},
+       Texts({ask, gotX, ask}) + std::vector<std::string>{RepetitionNote(2, 4), "nacteno    1 bytu: 59 "}},
+      {"LongestCycle", Rounds(cycle32, 70) + std::vector<LoggedCall>{EndOfCommand},
+       Texts(Rounds(cycle32, 63)) + std::vector<std::string>{RepetitionNote(32, 7)}},
+      {"CycleTooLongForARepetition", Rounds(cycle33, 70), Texts(Rounds(cycle33, 70))},
+      {"OneLineInsideACycleCountsFirst",
+       {b, a, a, a, b, a, a, a},
+       {b.Message, a.Message, RepetitionNote(1, 2), b.Message, a.Message, RepetitionNote(1, 2)}},
+  };
+}
+
+void Play(const std::vector<LoggedCall>& calls) {
+  for (const auto& call : calls) {
+    if (call.Message == EndOfCommand.Message) {
+      EndLogRepetition();
+    } else {
+      LogLine(call.Message, call.Data);
+    }
+  }
+  EndLogRepetition();
+}
+
+// Lines left out are those that go on with what the lines before them
+// repeated twice already; the note says exactly how many, so that the whole
+// can be told back, and comes before the next line or at the end of the
+// command.
+TEST(LogRepetition, WritesARepeatedLineOnceAndCountsTheRest) {
+  for (const auto& example : RepetitionCases()) {
+    const LogCapture log;
+    Play(example.calls);
+    EXPECT_EQ(log.Messages(), example.written) << example.name;
+  }
+}
+
+// The notes read as the log's other lines, and a reader of the log (the
+// replay) finds what they say after the stamp, and only in a whole note.
+TEST(LogRepetition, NotesReadAsTheLogsOtherLinesAndBack) {
+  EXPECT_EQ(RepetitionNote(1, 4), "Predchozi radek se opakoval jeste 4x");
+  EXPECT_EQ(RepetitionNote(28, 123456), "Predchozich 28 radku se opakovalo, jeste 123456 radku vynechano");
+  const std::string stamp = "12/09/26 18:20:00 ";
+  for (const auto& [cycle, leftOut] : {std::pair<std::size_t, std::uintmax_t>{1, 1}, {1, 4}, {2, 7}, {32, 99999999999}}) {
+    const auto read = RepetitionOfLogLine(stamp + RepetitionNote(cycle, leftOut));
+    ASSERT_TRUE(read) << cycle;
+    EXPECT_EQ(read->CycleLength, cycle);
+    EXPECT_EQ(read->LeftOut, leftOut);
+  }
+  for (const std::string& other : std::vector<std::string>{"Predchozi radek se opakoval jeste 4x", stamp + "Predchozi radek se opakoval jeste x",
+                                  stamp + "Predchozi radek se opakoval jeste 4x!",
+                                  stamp + "Predchozich 33 radku se opakovalo, jeste 5 radku vynechano",
+                                  stamp + "Predchozich 1 radku se opakovalo, jeste 5 radku vynechano",
+                                  stamp + "Predchozich 3 radku se opakovalo, jeste 5 radku",
+                                  stamp + "write: 05 "}) {
+    EXPECT_FALSE(RepetitionOfLogLine(other)) << other;
+  }
+}
+
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST(SafeOutputFile, ReplacesAFileOrTheRegularFileALinkNames) {
     TempDir folder;
     const fs::path target = c.prepare(folder.path());
     const bool wasLink = fs::is_symlink(target);
-    WriteFileSafely(target.string(), "new\r\n");
+    WriteFileSafely(target.string(), "new\r\n", LinkRule::FollowOnce);
     EXPECT_EQ(ReadFileBytes(folder / c.finalName), "new\r\n") << c.what;
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / c.finalName))) << c.what;
     EXPECT_EQ(fs::is_symlink(target), wasLink) << c.what << ": a link stays a link";
@@ -120,13 +120,15 @@ TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
        LinkRule::FollowOnce},
       {"link to a folder", [](const fs::path& d) { fs::create_symlink("/tmp", d / "out"); return d / "out"; },
        LinkRule::FollowOnce},
-      {"link where links are refused",
+      {"link where links are refused (the default)",
        [](const fs::path& d) {
          WriteFileBytes(d / "real", "old");
          fs::create_symlink("real", d / "out");
          return d / "out";
        },
        LinkRule::Refuse},
+      {"folder where links are replaced",
+       [](const fs::path& d) { fs::create_directory(d / "out"); return d / "out"; }, LinkRule::Replace},
   };
   for (const auto& c : cases) {
     TempDir folder;
@@ -343,6 +345,101 @@ TEST(SafeOutputFile, RemoveFileIfPresentRemovesOnlyFilesAndLinks) {
   EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"kept", "dir"}));
 }
 
+// The names the module chooses itself: whatever is planted under them (a
+// link to someone's file, a FIFO, a device, a second name of someone's file)
+// gives way to the new file, and what it led to stays as it was.
+TEST(SafeOutputFile, ReplaceRuleReplacesWhatIsPlantedNeverWritingThroughIt) {
+  const std::pair<const char*, std::function<void(const fs::path&)>> plants[] = {
+      {"link to a file", [](const fs::path& d) { fs::create_symlink(d / "victim", d / "error.dat"); }},
+      {"link to nothing", [](const fs::path& d) { fs::create_symlink(d / "made", d / "error.dat"); }},
+      {"link to a folder", [](const fs::path& d) { fs::create_symlink(d, d / "error.dat"); }},
+      {"link to a device", [](const fs::path& d) { fs::create_symlink("/dev/null", d / "error.dat"); }},
+      {"FIFO", [](const fs::path& d) { ASSERT_EQ(::mkfifo((d / "error.dat").c_str(), 0600), 0); }},
+      {"hard link", [](const fs::path& d) { fs::create_hard_link(d / "victim", d / "error.dat"); }},
+  };
+  for (const auto& [what, plant] : plants) {
+    TempDir folder;
+    WriteFileBytes(folder / "victim", "theirs");
+    plant(folder.path());
+    WriteFileSafely((folder / "error.dat").string(), " 5\r\n", LinkRule::Replace);
+    EXPECT_EQ(fs::symlink_status(folder / "error.dat").type(), fs::file_type::regular) << what;
+    EXPECT_EQ(ReadFileBytes(folder / "error.dat"), " 5\r\n") << what;
+    EXPECT_EQ(ReadFileBytes(folder / "victim"), "theirs") << what;
+    EXPECT_FALSE(fs::exists(folder / "made")) << what;
+    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"error.dat", "victim"})) << what;
+  }
+}
+
+// The kernel's protected_symlinks rule, applied by the door: in a sticky,
+// world-writable folder a link counts only when it is this user's or the
+// folder owner's; elsewhere a caller's link is followed once.
+TEST(SafeOutputFile, FollowOnceRefusesAnotherUsersLinkInAStickySharedFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+  constexpr uid_t Other = 65534;  // nobody
+  struct Case {
+    const char* what;
+    mode_t folderMode;
+    uid_t linkOwner;
+    uid_t fileOwner;
+    bool followed;
+  };
+  const Case cases[] = {
+      {"another user's link in a sticky shared folder", 01777, Other, 0, false},
+      {"my link to another user's file there", 01777, 0, Other, false},
+      {"my link to my file there", 01777, 0, 0, true},
+      {"another user's link in a shared folder without the sticky bit", 0777, Other, 0, true},
+      {"another user's link in a sticky folder only I may write", 01755, Other, 0, true},
+  };
+  for (const auto& c : cases) {
+    TempDir folder;
+    const fs::path shared = folder / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+    WriteFileBytes(shared / "victim", "theirs");
+    ASSERT_EQ(::chown((shared / "victim").c_str(), c.fileOwner, 0), 0);
+    fs::create_symlink(shared / "victim", shared / "out.txt");
+    ASSERT_EQ(::lchown((shared / "out.txt").c_str(), c.linkOwner, 0), 0);
+    if (c.followed) {
+      WriteFileSafely((shared / "out.txt").string(), "new", LinkRule::FollowOnce);
+      EXPECT_EQ(ReadFileBytes(shared / "victim"), "new") << c.what;
+    } else {
+      EXPECT_THROW(WriteFileSafely((shared / "out.txt").string(), "new", LinkRule::FollowOnce), std::system_error)
+          << c.what;
+      EXPECT_EQ(ReadFileBytes(shared / "victim"), "theirs") << c.what;
+    }
+    EXPECT_TRUE(fs::is_symlink(shared / "out.txt")) << c.what;
+  }
+}
+
+// A shared folder's names may be planted: a unique name is made where
+// nothing was, and a name taken meanwhile is not replaced.
+TEST(SafeOutputFile, UniqueFilesNeverReplaceAndCommitAsNewLeavesATakenName) {
+  TempDir folder;
+  const std::string stem = (folder / "mervtisk").string();
+  const std::string first = WriteNewFileUniquely(stem, ".tmp", "one");
+  const std::string second = WriteNewFileUniquely(stem, ".tmp", "two");
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first.starts_with(stem) && first.ends_with(".tmp")) << first;
+  EXPECT_EQ(ReadFileBytes(first), "one");
+  EXPECT_EQ(ReadFileBytes(second), "two");
+
+  WriteFileBytes(folder / "taken", "theirs");
+  TSafeOutputFile file((folder / "taken").string(), LinkRule::Replace);
+  file.Write("mine");
+  EXPECT_FALSE(file.CommitAsNew());
+  EXPECT_EQ(ReadFileBytes(folder / "taken"), "theirs");
+  EXPECT_EQ(Names(folder.path()).size(), 3u) << "no temporary file is left";
+}
+
+TEST(SafeOutputFile, MakeExecutableGivesTheCopyItsModeBeforeItAppears) {
+  TempDir folder;
+  TSafeOutputFile copy((folder / "mervmodul").string(), LinkRule::Replace);
+  copy.Write("#!/bin/sh\n");
+  copy.MakeExecutable();
+  copy.Commit();
+  EXPECT_EQ(fs::status(folder / "mervmodul").permissions(), static_cast<fs::perms>(0755));
+}
+
 // The log's way of writing: one append, never through a link, a device in
 // place, a FIFO nobody reads or anything else that is no file refused.
 TEST(AppendToFile, AppendsToFilesOnlyAndNeverThroughALink) {
@@ -360,6 +457,20 @@ TEST(AppendToFile, AppendsToFilesOnlyAndNeverThroughALink) {
     EXPECT_THROW(AppendToFile((folder / name).string(), "x"), std::system_error) << name;
   }
   EXPECT_EQ(ReadFileBytes(folder / "secret"), "theirs");
+}
+
+// A log with a second name may be someone else's file: it is not appended
+// to; the log begins afresh under its own name and the other file stays.
+TEST(AppendToFile, ALogWithASecondNameIsBegunAfreshNotAppendedTo) {
+  TempDir folder;
+  WriteFileBytes(folder / "victim", "theirs");
+  fs::create_hard_link(folder / "victim", folder / "KL.log");
+  AppendToFile((folder / "KL.log").string(), "line\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "victim"), "theirs");
+  EXPECT_EQ(ReadFileBytes(folder / "KL.log"), "line\r\n");
+  EXPECT_EQ(fs::hard_link_count(folder / "KL.log"), 1u);
+  AppendToFile((folder / "KL.log").string(), "more\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "KL.log"), "line\r\nmore\r\n");
 }
 
 TEST(ExclusiveLockFile, OneHolderAtATime) {

@@ -74,13 +74,16 @@ TEST(TRadek, WritingOutsideTheRowLogsAndChangesNothing) {
     row.SetCell(0, "a");
     row.SetCell(2, "b");
     row.SetCell(-1, "c");
+    EndLogRepetition();
     log = capture.Text();
   }
   EXPECT_EQ(row.WriteRowText(), "a||");
-  const std::string line = "ZADAVANO DO SLOUPCE, KTERY NEEXISTUJE!!!\r\n";
+  const std::string line = " ZADAVANO DO SLOUPCE, KTERY NEEXISTUJE!!!\r\n";
   const auto first = log.find(line);
   ASSERT_NE(first, std::string::npos);
-  EXPECT_NE(log.find(line, first + 1), std::string::npos) << "both bad writes are logged";
+  EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+  EXPECT_NE(log.find(" " + RepetitionNote(1, 1) + "\r\n", first), std::string::npos)
+      << "both bad writes are logged, the second as a repetition";
 }
 
 TEST(TRadek, RowTextWithoutClosingBarLeavesTheRestAtDefault) {

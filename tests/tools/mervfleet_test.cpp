@@ -422,6 +422,27 @@ TEST(RealModuleFleet, CopiesTheModuleIntoTheLineFolderWhenAsked) {
   EXPECT_EQ(LinesOf(ReadFileBytes(dir / "out/r/r.txt")).size(), 5u);
 }
 
+// A link planted where the copy goes (to a file of the module's size, so
+// that it would pass for the copy) is replaced by a copy, never written
+// through or run.
+TEST(RealModuleFleet, ALinkWhereTheCopyGoesIsReplacedNotWrittenThrough) {
+  RegisterRange range(1, {"--plu-count", "5"});
+  TempDir dir;
+  std::filesystem::create_directories(dir / "out/r");
+  const std::string planted(std::filesystem::file_size(MERVMODUL_EXE), 'x');
+  WriteFileBytes(dir / "victim", planted);
+  std::filesystem::create_symlink(dir / "victim", dir / "out/r/mervmodul");
+  WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
+  const auto result = RunProcess(MERVFLEET_EXE,
+                                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(),
+                                  "--module", MERVMODUL_EXE, "--copy-module", "--", "STS", "/FILE={name}.txt"},
+                                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+  EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+  EXPECT_EQ(ReadFileBytes(dir / "victim"), planted);
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/r/mervmodul"));
+  EXPECT_EQ(ReadFileBytes(dir / "out/r/mervmodul"), ReadFileBytes(MERVMODUL_EXE));
+}
+
 // A register on a dial-up line: dialled, read and hung up by the module's
 // resident mode in its line folder; a busy line is the dial's number.
 TEST(RealModuleFleet, DialsARegisterOnAModemLine) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ciphered_log_line.h"
+#include "base/communication_log.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
@@ -125,6 +126,29 @@ TEST(ReplayScript, StartsAtTheFirstOpeningFromTheLineAsked) {
     EXPECT_EQ(script.ModuleFrames(), from <= 3 ? 6u : 3u);
   }
   EXPECT_TRUE(TReplayScript::FromLines(lines, 20).Steps().empty());
+}
+
+// A register that sent ENQ polls unanswered, as the module logs them with
+// the repetition left out: the same steps as the lines written out.
+TEST(ReplayScript, LinesLeftOutAsRepeatedAreTakenAsWritten) {
+  const std::vector<std::string> poll = {At(0, "write: 05 "), At(0, "cteni 1 bytu"), At(0, "nacteno    0 bytu: ")};
+  std::vector<std::string> whole = {At(0, "Otevreni portu 3")};
+  for (int i = 0; i < 5; ++i) whole.insert(whole.end(), poll.begin(), poll.end());
+  whole.push_back(At(1, "write: 06 "));
+  std::vector<std::string> collapsed(whole.begin(), whole.begin() + 6);
+  collapsed.push_back(At(1, RepetitionNote(3, 10)));
+  collapsed.push_back(At(1, "write: 06 "));
+  const auto expected = TReplayScript::FromLines(whole).Steps();
+  const auto steps = TReplayScript::FromLines(collapsed).Steps();
+  ASSERT_EQ(steps.size(), expected.size());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(steps[i].What, expected[i].What) << i;
+    EXPECT_EQ(steps[i].Bytes, expected[i].Bytes) << i;
+  }
+  EXPECT_EQ(steps.back().LogLine, 8u);
+
+  // A note that goes back beyond the first line is left alone.
+  EXPECT_EQ(TReplayScript::FromLines({At(0, "Otevreni portu 3"), At(0, RepetitionNote(3, 1000))}).Steps().size(), 1u);
 }
 
 TEST(ReplayScript, HexDumpStopsAtTheFirstWordThatIsNoByte) {

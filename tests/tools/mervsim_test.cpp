@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -305,7 +306,9 @@ TEST(MervsimCommandLine, WrongUsageEndsWithStatusTwoAndSaysWhy) {
 TEST(MervsimCommandLine, AReplayOfALogThatCannotBeReadEndsWithStatusOne) {
   TempDir folder;
   WriteFileBytes(folder / "empty.log", "12/09/26 18:20:00 Parametry rozpoznany\r\n");
-  for (const auto& log : {folder / "missing.log", folder / "empty.log"}) {
+  // A FIFO nobody writes would hold an open that waits: it is refused at once.
+  ASSERT_EQ(::mkfifo((folder / "fifo.log").c_str(), 0600), 0);
+  for (const auto& log : {folder / "missing.log", folder / "empty.log", folder / "fifo.log"}) {
     const auto result = RunProcess(MERVSIM_EXE, {"--tcp", "0", "--replay", log.string()});
     EXPECT_EQ(result.exitStatus, 1) << log;
     EXPECT_NE(result.standardError.find(log.string()), std::string::npos) << result.standardError;

@@ -2,10 +2,12 @@
 // and against a scripted socket for the branches a real one rarely takes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <thread>
 
+#include "base/communication_log.h"
 #include "port_test_support.h"
 #include "transport/port.h"
 
@@ -238,9 +240,13 @@ TEST_F(PortOnScriptedSocket, CloseTriesFourTimesAndLogsEachOutcome) {
   script.closesThatLeaveActive = 10;
   log.Clear();
   port.Close();
+  // The four tries are one cycle of two lines repeated: written twice less
+  // one line, the other five counted.
   const auto lines = log.Messages();
-  EXPECT_EQ(CountOf(lines, "ClientSocket Close"), 4);
-  EXPECT_EQ(CountOf(lines, "ClientSocket active"), 4);
+  const std::vector<std::string> tries = {"ClientSocket Close", "ClientSocket active", "ClientSocket Close",
+                                          RepetitionNote(2, 5)};
+  EXPECT_NE(std::search(lines.begin(), lines.end(), tries.begin(), tries.end()), lines.end());
+  EXPECT_EQ(CountOf(lines, "ClientSocket Close"), 2);
   EXPECT_EQ(lines.back(), "TCPIP closed - delay 0 ms");
 }
 

@@ -52,7 +52,7 @@ std::string JsonObject(const TRegisterOutcome& outcome) {
 }
 
 TFleetResults::TFleetResults(const std::string& folder)
-    : csv_(PathIn(folder, "results.csv")), json_(PathIn(folder, "results.json")) {
+    : csv_(PathIn(folder, "results.csv"), LinkRule::Replace), json_(PathIn(folder, "results.json"), LinkRule::Replace) {
   csv_.Write(CsvHeader);
   json_.Write("[");
 }

@@ -75,5 +75,5 @@ void TModemCall::Send(std::size_t step) {
   if (!RemoveFileIfPresent(NameFromPath(folder_ / OutcomeFileName))) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied), "cannot remove error.dat");
   }
-  WriteFileSafely(NameFromPath(commandFile_), lines_[step] + "\r\n");
+  WriteFileSafely(NameFromPath(commandFile_), lines_[step] + "\r\n", LinkRule::Replace);
 }

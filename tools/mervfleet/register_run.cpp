@@ -8,6 +8,7 @@
 #include "base/file_name.h"
 #include "base/error_numbers.h"
 #include "base/error_table.h"
+#include "base/input_file.h"
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/safe_output_file.h"
@@ -73,11 +74,15 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   start.Program = setup.Module;
   if (setup.Options->CopyModule) {
     start.Program = NameFromPath(folder / ModuleFileName());
-    std::error_code error;
-    if (fs::file_size(PathFromName(start.Program), error) != setup.ModuleBytes.size() || error) {
-      WriteFileSafely(start.Program, setup.ModuleBytes);
-      fs::permissions(PathFromName(start.Program), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                         fs::perms::others_read | fs::perms::others_exec);
+    // Only a regular file of the module's size counts as the copy: a link
+    // planted under the name is replaced by a copy of the module, which is
+    // made runnable before it appears under its name.
+    const TFileEntry present = LookAtEntry(start.Program);
+    if (present.kind != TFileEntry::Kind::Regular || present.size != setup.ModuleBytes.size()) {
+      TSafeOutputFile copy(start.Program, LinkRule::Replace);
+      copy.Write(setup.ModuleBytes);
+      copy.MakeExecutable();
+      copy.Commit();
     }
   }
   std::vector<std::string> lineParameters = entry_.Line.ModuleParameters();

@@ -133,8 +133,11 @@ Modem (with --pty):
                       S-register queries (ATS2?, ATS12?, ATS86?), ATDT/ATDP
                       answered with ANSWER: connect ("CONNECT 9600", then the
                       register is on the line), busy, no-carrier,
-                      no-dialtone, silence (no answer to the dial) or mute
-                      (no answer to anything, not even an echo). On line,
+                      no-dialtone, silence (no answer to the dial), mute
+                      (no answer to anything, not even an echo) or flood
+                      (the dial is answered with pseudo-random bytes without
+                      end, as fast as the line takes them, until the line
+                      closes). On line,
                       "+++" between guard times of quiet returns to command
                       mode (ATH0 ends the call, ATO goes back on line); the
                       call also ends when the line is closed.

@@ -134,7 +134,7 @@ fs::path MakePdf(const TOptions& options) {
   }
   const auto pages = TPageLayout(LocalTime("%d.%m.%Y"), LocalTime("%H:%M")).LayOut(parsed);
   const fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : PathFromName(options.pdf);
-  TPdfWriter::Write(pages, pdf);
+  TPdfWriter::Write(pages, pdf, options.pdf.empty() ? LinkRule::Replace : LinkRule::FollowOnce);
   return pdf;
 }
 

@@ -79,7 +79,8 @@ void DrawTexts(HPDF_Page page, const TFonts& fonts, const std::vector<TPlacedTex
 // The document is made in memory and written through the module's safe
 // output: complete under its name or not at all, never through a planted
 // link, a FIFO written without blocking.
-void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file) {
+void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file,
+                      LinkRule links) {
   HPDF_SaveToStream(pdf);
   ThrowIfFailed(failure, ("write " + NameFromPath(file)).c_str());
   std::string bytes(HPDF_GetStreamSize(pdf), '\0');
@@ -90,7 +91,7 @@ void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::f
   if (failure.error != HPDF_STREAM_EOF) ThrowIfFailed(failure, ("write " + NameFromPath(file)).c_str());
   bytes.resize(size);
   try {
-    WriteFileSafely(NameFromPath(file), bytes);
+    WriteFileSafely(NameFromPath(file), bytes, links);
   } catch (const std::system_error& error) {
     throw EPdfError("cannot write " + NameFromPath(file) + ": " + error.what());
   }
@@ -98,7 +99,7 @@ void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::f
 
 }  // namespace
 
-void TPdfWriter::Write(const std::vector<TLaidOutPage>& pages, const std::filesystem::path& file) {
+void TPdfWriter::Write(const std::vector<TLaidOutPage>& pages, const std::filesystem::path& file, LinkRule links) {
   TLibraryFailure failure;
   const std::unique_ptr<std::remove_pointer_t<HPDF_Doc>, void (*)(HPDF_Doc)> pdf(HPDF_New(RememberFailure, &failure),
                                                                                  HPDF_Free);
@@ -115,5 +116,5 @@ void TPdfWriter::Write(const std::vector<TLaidOutPage>& pages, const std::filesy
     DrawTexts(page, fonts, laidOut.texts);
     ThrowIfFailed(failure, "draw a page");
   }
-  SaveCompleteFile(pdf.get(), failure, file);
+  SaveCompleteFile(pdf.get(), failure, file, links);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/safe_output_file.h"
 #include "tools/vyrnak/page_layout.h"
 
 /// The PDF could not be made or saved; the message says why.
@@ -18,6 +19,8 @@ public:
 
 class TPdfWriter {
 public:
-  /// Throws EPdfError.
-  static void Write(const std::vector<TLaidOutPage>& pages, const std::filesystem::path& file);
+  /// Throws EPdfError. `links` says what a link under the name means: the
+  /// default name beside the document is replaced, a name given with /PDF=
+  /// followed once (safe_output_file.h).
+  static void Write(const std::vector<TLaidOutPage>& pages, const std::filesystem::path& file, LinkRule links);
 };

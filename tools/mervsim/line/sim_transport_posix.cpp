@@ -34,6 +34,8 @@ constexpr int QuietMs = 500;
 constexpr int ReopenPollMs = 50;
 constexpr int ListenBacklog = 4;
 constexpr std::size_t ReadChunk = 4096;
+/// A flooding modem writes this much each time the line has room.
+constexpr std::size_t FloodChunk = 256;
 
 int stopPipe[2] = {-1, -1};
 volatile sig_atomic_t stopRequested = 0;
@@ -64,12 +66,14 @@ private:
   int fd_;
 };
 
-enum class Wake { Data, Quiet, Hangup, Stop };
+enum class Wake { Data, Quiet, Hangup, Stop, Room };
 
-// Waits for bytes on `fd` or a stop signal; `timeoutMs` < 0 waits for ever.
-Wake WaitFor(int fd, int timeoutMs) {
+// Waits for bytes on `fd` or a stop signal, and with `forRoom` also for room
+// to write on `fd`; `timeoutMs` < 0 waits for ever.
+Wake WaitFor(int fd, int timeoutMs, bool forRoom = false) {
   if (stopRequested) return Wake::Stop;
-  std::array<pollfd, 2> watched = {{{fd, POLLIN, 0}, {stopPipe[0], POLLIN, 0}}};
+  const short events = forRoom ? POLLIN | POLLOUT : POLLIN;
+  std::array<pollfd, 2> watched = {{{fd, events, 0}, {stopPipe[0], POLLIN, 0}}};
   const int ready = ::poll(watched.data(), watched.size(), timeoutMs);
   if (ready < 0) {
     if (errno == EINTR) return stopRequested ? Wake::Stop : Wake::Quiet;
@@ -77,8 +81,22 @@ Wake WaitFor(int fd, int timeoutMs) {
   }
   if (stopRequested || (watched[1].revents & POLLIN) != 0) return Wake::Stop;
   if (ready == 0) return Wake::Quiet;
-  if ((watched[0].revents & POLLIN) != 0) return Wake::Data;
+  const short seen = watched[0].revents;
+  if ((seen & POLLIN) != 0) return Wake::Data;
+  if ((seen & POLLOUT) != 0 && (seen & (POLLHUP | POLLERR)) == 0) return Wake::Room;
   return Wake::Hangup;
+}
+
+// Writes what the line takes at once and drops the rest: a flood must never
+// block the emulator (a full pseudo-terminal whose other side has closed
+// takes nothing, for ever). False when the line has gone.
+bool WriteWithoutWaiting(int fd, std::string_view bytes) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+  const int error = errno;
+  ::fcntl(fd, F_SETFL, flags);
+  return written >= 0 || error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
 }  // namespace
@@ -233,6 +251,8 @@ private:
         case Wake::Data:
           open = TakeBytes(fd, doublesFf, undoubling);
           break;
+        case Wake::Room:  // not asked for
+          break;
       }
     }
     emulator_.EndConnection();
@@ -243,13 +263,16 @@ private:
   void ServeModemLine(int fd) {
     modem_->LineOpened();
     for (bool open = true; open;) {
-      switch (WaitFor(fd, modem_->MsUntilDue())) {
+      switch (WaitFor(fd, modem_->MsUntilDue(), modem_->Floods())) {
         case Wake::Stop:
         case Wake::Hangup:
           open = false;
           break;
         case Wake::Quiet:
           open = WriteAll(fd, modem_->Tick());
+          break;
+        case Wake::Room:
+          open = WriteWithoutWaiting(fd, modem_->FloodBytes(FloodChunk));
           break;
         case Wake::Data: {
           std::array<char, ReadChunk> buffer{};

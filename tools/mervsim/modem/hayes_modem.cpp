@@ -55,8 +55,9 @@ TDialAnswer DialAnswerOf(std::string_view name) {
   if (name == "no-dialtone") return TDialAnswer::NoDialtone;
   if (name == "silence") return TDialAnswer::Silence;
   if (name == "mute") return TDialAnswer::Mute;
+  if (name == "flood") return TDialAnswer::Flood;
   throw std::invalid_argument("--modem: \"" + std::string(name) +
-                              "\" is none of connect, busy, no-carrier, no-dialtone, silence, mute");
+                              "\" is none of connect, busy, no-carrier, no-dialtone, silence, mute, flood");
 }
 
 THayesModem::THayesModem(TRegisterEmulator& emulator, const THayesOptions& options, TWireLog& log,
@@ -70,6 +71,7 @@ char THayesModem::Escape() const { return static_cast<char>(registers_.at(Escape
 
 void THayesModem::LineOpened() {
   mode_ = Mode::Command;
+  flooding_ = false;
   commandLine_.clear();
   pendingEscapes_ = 0;
   log_.Note("modem line opened");
@@ -77,6 +79,7 @@ void THayesModem::LineOpened() {
 
 void THayesModem::LineClosed() {
   if (inCall_) EndCall("carrier dropped, the line was closed");
+  StopFlood("the line was closed");
   mode_ = Mode::Command;
   log_.Note("modem line closed");
 }
@@ -185,6 +188,7 @@ std::string THayesModem::Execute(const std::string& line) {
     } else if (command == 'H') {
       DigitsAt(upper, at);
       if (inCall_) EndCall("ATH");
+      StopFlood("ATH");
     } else if (command == 'O') {
       DigitsAt(upper, at);
       if (inCall_) {
@@ -216,11 +220,32 @@ std::string THayesModem::Dial(std::string_view number) {
       return Result("NO CARRIER");
     case TDialAnswer::NoDialtone:
       return Result("NO DIALTONE");
+    case TDialAnswer::Flood:
+      log_.Note("modem floods the line");
+      flooding_ = true;
+      return {};
     case TDialAnswer::Silence:
     case TDialAnswer::Mute:
       return {};
   }
   return {};
+}
+
+void THayesModem::StopFlood(const std::string& why) {
+  if (!flooding_) return;
+  flooding_ = false;
+  log_.Note("modem flood ended: " + why);
+}
+
+// A linear congruential generator's high bytes: its period is far longer than
+// any run of lines a log could take for a repetition.
+std::string THayesModem::FloodBytes(std::size_t count) {
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) {
+    floodState_ = floodState_ * 1103515245u + 12345u;
+    byte = static_cast<char>(floodState_ >> 16);
+  }
+  return bytes;
 }
 
 void THayesModem::StartCall(std::string_view number) {

@@ -9,10 +9,13 @@
 // of quiet before and after) returns to command mode with the call still up,
 // where ATH ends it and ATO goes back on line. The call ends also when the
 // line closes (the carrier drops) or when the register drops the connection
-// (a fault option), which the modem reports as "NO CARRIER".
+// (a fault option), which the modem reports as "NO CARRIER". A flooding modem
+// answers the dial with bytes that never end and never make a result code,
+// as fast as the line takes them, until ATH or the line closes.
 //
 // It borrows the emulator and the wire log; its notes begin "modem".
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -20,7 +23,7 @@
 class TRegisterEmulator;
 class TWireLog;
 
-enum class TDialAnswer { Connect, Busy, NoCarrier, NoDialtone, Silence, Mute };
+enum class TDialAnswer { Connect, Busy, NoCarrier, NoDialtone, Silence, Mute, Flood };
 
 struct THayesOptions {
   bool Enabled = false;
@@ -34,7 +37,8 @@ struct THayesOptions {
 };
 
 /// "connect", "busy", "no-carrier", "no-dialtone", "silence" (the dial gets
-/// no answer), "mute" (the modem says nothing at all). Raises
+/// no answer), "mute" (the modem says nothing at all), "flood" (the dial is
+/// answered with bytes without end). Raises
 /// std::invalid_argument for anything else.
 TDialAnswer DialAnswerOf(std::string_view name);
 
@@ -55,6 +59,13 @@ public:
   /// Milliseconds until Tick has something to do; -1 for never.
   int MsUntilDue(Clock::time_point now = Clock::now()) const;
 
+  /// True while the modem floods the line: the next bytes are FloodBytes,
+  /// to be written whenever the line has room for them.
+  bool Floods() const { return flooding_; }
+  /// The next `count` bytes of the flood: a long pseudo-random run, so that
+  /// no short stretch of it repeats.
+  std::string FloodBytes(std::size_t count);
+
   bool InCall() const { return inCall_; }
   bool OnLine() const { return mode_ == Mode::Data; }
 
@@ -67,6 +78,7 @@ private:
   std::string Dial(std::string_view number);
   void StartCall(std::string_view number);
   void EndCall(const std::string& why);
+  void StopFlood(const std::string& why);
   std::string ToRegister(std::string_view bytes);
   int GuardMs() const;
   char Escape() const;
@@ -81,4 +93,6 @@ private:
   std::string commandLine_;
   int pendingEscapes_ = 0;
   Clock::time_point lastReceived_ = Clock::time_point();
+  bool flooding_ = false;
+  std::uint32_t floodState_ = 1;
 };

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <fstream>
+#include <deque>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "base/ciphered_log_line.h"
+#include "base/communication_log.h"
+#include "base/input_file.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
@@ -107,6 +110,45 @@ private:
   std::optional<int> readStart_;
 };
 
+// The module writes a line that repeats (or a cycle of such lines) once and
+// then a note of how many lines it left out; they are taken here as if they
+// had been written, each the line one cycle before it, under the note's number.
+class RepeatedLines {
+public:
+  explicit RepeatedLines(LogReader& reader) : reader_(reader) {}
+
+  void Take(const std::string& line, std::size_t number) {
+    const auto repetition = RepetitionOfLogLine(line);
+    if (!repetition) {
+      TakeOne(line, number);
+      return;
+    }
+    if (repetition->CycleLength > recent_.size()) return;  // the log begins after the repeated lines
+    told_ += repetition->LeftOut;
+    if (told_ > MostRepeatedLines) {
+      throw std::runtime_error("the log's line " + std::to_string(number) + " repeats more than " +
+                               std::to_string(MostRepeatedLines) + " lines in all");
+    }
+    for (std::uintmax_t i = 0; i < repetition->LeftOut; ++i) {
+      TakeOne(std::string(recent_[recent_.size() - repetition->CycleLength]), number);
+    }
+  }
+
+private:
+  /// Lines told back in all: a flood of a register's bytes of 90 s, many times over.
+  static constexpr std::uintmax_t MostRepeatedLines = 50'000'000;
+
+  void TakeOne(const std::string& line, std::size_t number) {
+    reader_.Take(line, number);
+    recent_.push_back(line);
+    if (recent_.size() > LongestRepeatedLogCycle) recent_.pop_front();
+  }
+
+  LogReader& reader_;
+  std::deque<std::string> recent_;
+  std::uintmax_t told_ = 0;
+};
+
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -117,17 +159,17 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// Read through the file door: a FIFO, a device or a folder under the name is
+// refused at once instead of blocking the emulator, and the size is bounded.
 std::string ReadLogFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw std::runtime_error("cannot read the log " + path);
-  const auto size = static_cast<std::uintmax_t>(in.tellg());
-  if (size > LongestLog) throw std::runtime_error("the log " + path + " is larger than 1 GiB");
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.seekg(0);
-  if (!in.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-    throw std::runtime_error("cannot read the log " + path);
+  try {
+    return ReadInputFile(path, LongestLog);
+  } catch (const std::system_error& failure) {
+    if (failure.code() == std::errc::file_too_large) {
+      throw std::runtime_error("the log " + path + " is larger than 1 GiB");
+    }
+    throw std::runtime_error("cannot read the log " + path + ": " + failure.what());
   }
-  return text;
 }
 
 bool Enciphered(const std::vector<std::string>& lines, TTextCipher& cipher) {
@@ -157,7 +199,8 @@ std::string BytesOfHexDump(std::string_view text) {
 TReplayScript TReplayScript::FromLines(const std::vector<std::string>& lines, std::size_t fromLine) {
   TReplayScript script;
   LogReader reader(script.steps_);
-  for (std::size_t index = 0; index < lines.size(); ++index) reader.Take(lines[index], index + 1);
+  RepeatedLines repeated(reader);
+  for (std::size_t index = 0; index < lines.size(); ++index) repeated.Take(lines[index], index + 1);
   const auto first = std::find_if(script.steps_.begin(), script.steps_.end(), [fromLine](const TReplayStep& step) {
     return step.What == TReplayStep::Kind::LineOpened && step.LogLine >= fromLine;
   });

@@ -12,7 +12,10 @@
 // ("TimeOut" of the logged parameters; the time stamps have whole seconds)
 // means the register closed the connection: a LineClosed step follows it.
 // The total of a modem line's extra reads ("celk.nact.") repeats bytes
-// already logged and is left out. Every step keeps its log line number.
+// already logged and is left out. Lines the module left out because they
+// repeated the lines before them (its note "Predchozi radek se opakoval
+// jeste Nx" or "Predchozich P radku ...") are taken as if they had been
+// written. Every step keeps its log line number.
 #include <cstddef>
 #include <string>
 #include <string_view>
