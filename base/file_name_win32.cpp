@@ -44,6 +44,11 @@ std::wstring WideName(std::string_view name) {
   return wide;
 }
 
+bool ConvertsToWide(std::string_view name) noexcept {
+  return name.empty() ||
+         MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0) > 0;
+}
+
 std::string NameFromWide(std::wstring_view wide) {
   std::string out;
   out.reserve(wide.size());

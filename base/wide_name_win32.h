@@ -10,6 +10,10 @@
 /// naming the name when it is not UTF-8.
 std::wstring WideName(std::string_view name);
 
+/// True when WideName converts the name (it is UTF-8): for the lookups that
+/// report a name that cannot exist as missing rather than fail.
+bool ConvertsToWide(std::string_view name) noexcept;
+
 /// The UTF-8 of UTF-16 text. A lone surrogate (a name Windows allows but
 /// Unicode does not) is kept as its three-byte form, which is not UTF-8, so
 /// that WideName refuses it later instead of opening another name.
