@@ -19,5 +19,8 @@ void RunActivity(TNastaveni& settings, CommandParameters& parameters) {
     return;
   }
   LogLine("Cinnost komunikace");
+  // The export's folder is the caller's: a missing one is known before the
+  // register is read.
+  if (activity.ExportValues) RequireOutputFolder(parameters.DataFile);
   RunRegisterActivity(run, activity.Table, activity.Run);
 }

@@ -1,7 +1,11 @@
 #include "app/activity_run.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
+#include "base/communication_log.h"
+#include "base/kom_error.h"
 #include "base/localized_texts.h"
 #include "model/convert_error.h"
 #include "model/value_conversions.h"
@@ -48,6 +52,15 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
   for (const TSoubor* table : request.Tables) Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
   transferFailed_ = transferFailed_ || outcome.Failed();
   return outcome;
+}
+
+void RequireOutputFolder(const std::string& file) {
+  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  if (folder.empty()) return;  // the working folder
+  std::error_code error;
+  if (std::filesystem::is_directory(folder, error)) return;
+  LogLine("Slozka vystupniho souboru neexistuje: " + folder.string());
+  RaiseError(ErrorNumber::OutputFileFailure);
 }
 
 // The two characters after the activity letter as a number: decimal as the

@@ -5,6 +5,7 @@
 // dispatch creates one per command; it lives as long as the activity.
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -57,6 +58,11 @@ private:
 inline constexpr int NoTable = 0;
 /// The programming table or the reset that the activity word names.
 inline constexpr int TableOfWord = -1;
+
+/// Raises error 07 when the folder that `file` is to be written in does not
+/// exist (or is no folder), so that an activity finds out before it spends
+/// the time of reading the register.
+void RequireOutputFolder(const std::string& file);
 
 /// The step of an activity.
 using ActivityStep = void (*)(TActivityRun& run);

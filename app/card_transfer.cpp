@@ -6,6 +6,7 @@
 
 #include "base/input_file.h"
 #include "base/kom_error.h"
+#include "base/stop_request.h"
 #include "base/safe_output_file.h"
 #include "model/convert_error.h"
 #include "base/localized_texts.h"
@@ -79,6 +80,7 @@ void OpenReader(TPort& port, const TNastaveni& settings) {
     port.Open(settings, ReaderSlot, ComFlow::None);
   } catch (const std::exception& failure) {
     LogLine(std::string("ERROR: ") + failure.what());
+    ThrowIfStopRequested();  // a stopped connect is the stop, not error 09
     RaiseError(ErrorNumber::ConnectFailure);
   }
   // A TCP connection that did not come about leaves the port closed: there

@@ -19,10 +19,6 @@ constexpr std::uint64_t LongestOutcomeFile = 4096;
 
 TOptionOutcome Printed(std::string text) { return TOptionOutcome{std::move(text), {}, 0}; }
 
-TOptionOutcome UsageError(const std::string& message) {
-  return TOptionOutcome{{}, "mervmodul: " + message + "\nTry 'mervmodul --help'.\n", UsageFailure};
-}
-
 std::optional<int> WholeNumber(const std::string& text) {
   if (text.empty() || text.size() > 3) return std::nullopt;
   int number = 0;
@@ -104,6 +100,10 @@ std::string PortListText() {
     text += numbers + " " + device.Path + (device.Target.empty() ? "" : " -> " + device.Target) + "\n";
   }
   return text + SerialPortListNote();
+}
+
+TOptionOutcome UsageError(const std::string& message) {
+  return TOptionOutcome{{}, "mervmodul: " + message + "\nTry 'mervmodul --help'.\n", UsageFailure};
 }
 
 std::optional<TOptionOutcome> RunInformationOption(const std::vector<std::string>& given,

@@ -18,6 +18,10 @@ struct TOptionOutcome {
 /// Exit status of a wrong option or argument.
 inline constexpr int UsageFailure = 2;
 
+/// A usage error: the message and the hint to the help on standard error,
+/// status UsageFailure.
+TOptionOutcome UsageError(const std::string& message);
+
 /// The outcome of the option in the first argument; none when the first
 /// argument is no option (a command, or no argument at all). `programDir`
 /// is the folder of the "error.dat" that `--explain` alone reads.

@@ -15,8 +15,11 @@ constexpr int DefaultLogLimitMegabytes = 100;
 
 }  // namespace
 
+// Settings that cannot be read keep the log on: their report, and what the
+// command does without them, then reach the log as well as standard error.
 void ReadLogOption(const std::string& dir) {
-  if (ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
+  if (SettingUnreadable(LogOptionSection, LogOptionName) ||
+      ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
     CipheredLogPath = dir + CipheredLogFileName;
   } else {
     CipheredLogPath.clear();

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-/// Reads "LogSouborSifra" of section "Ver2": non-zero sets CipheredLogPath to
-/// dir + "KL.log", otherwise clears it.
+/// Reads "LogSouborSifra" of section "Ver2": non-zero, or settings that are
+/// there but cannot be read, set CipheredLogPath to dir + "KL.log"; otherwise
+/// it is cleared.
 void ReadLogOption(const std::string& dir);
 
 /// Writes 1 or 0 to "LogSouborSifra" of section "Ver2".

@@ -1,6 +1,7 @@
 #include "app/modem_activities.h"
 
 #include "base/kom_error.h"
+#include "base/stop_request.h"
 #include "base/communication_log.h"
 #include "transport/modem.h"
 #include "transport/modem_line.h"
@@ -14,13 +15,15 @@ bool UsesModem(const TNastaveni& settings, const CommandParameters& parameters) 
 }
 
 // A line that cannot be opened is error 09 wherever it happens; the port's
-// own message carries no number and would otherwise count as 10.
+// own message carries no number and would otherwise count as 10. A stop
+// during the opening stays the stop (10).
 void OpenModemLine() {
   auto port = std::make_unique<TPort>();
   try {
     port->Open(ModemSettings(), ModemSlot);
   } catch (const std::exception& failure) {
     LogLine(std::string("Chyba: ") + failure.what());
+    ThrowIfStopRequested();
     RaiseError(ErrorNumber::ConnectFailure);
   }
   ModemPort = std::move(port);

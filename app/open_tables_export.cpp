@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
 
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
@@ -121,6 +122,45 @@ std::string OpenTableItemLine(const TRadek& item, const TOpenTableNames& names) 
          std::to_string(ItemTotal(unitPrice, quantity)) + "|" + VatTextOf(names.Vat, vatIndex);
 }
 
+namespace {
+
+// The open tables' lines, each followed by the items of its detail, asked
+// for one table after the other.
+void WriteOpenTables(TActivityRun& run, const TOpenTableNames& names, TSoubor& request, TSoubor& detail) {
+  const CommandParameters& parameters = run.Parameters;
+  TSafeOutputFile out(parameters.DataFile, LinkRule::FollowOnce);
+  LogLine("Prochazim stoly");
+  for (const TRadek& open : run.Table->Rows) {
+    const std::string header = InCodePage(OpenTableHeaderLine(open, names), parameters.CodePage);
+    LogLine("Zapisuji stul " + header);
+    out.Write(FileLine(header));
+
+    const std::string& number = open.Cell(TableColumn);
+    LogLine("Posilam dotaz na stul " + number);
+    TRadek& asked = request.Rows.front();
+    asked.SetCell(0, "1");
+    asked.SetCell(1, "0");
+    asked.SetCell(2, number);
+    run.Transfer({{&request}, true});
+    LogLine("Dotaz na stul odeslan");
+    LogLine("Nacitam detail stolu");
+    // A failed read must not pass the previous table's items off as these.
+    detail.Rows.clear();
+    run.Transfer({{&detail}, false});
+    LogLine("Detail stolu nacten");
+
+    for (const TRadek& item : detail.Rows) {
+      if (IsEmptyItemSlot(item)) continue;
+      const std::string line = InCodePage(OpenTableItemLine(item, names), parameters.CodePage);
+      LogLine("Ukladam detail stolu " + line);
+      out.Write(FileLine(line));
+    }
+  }
+  out.Commit();
+}
+
+}  // namespace
+
 void ExportOpenTables(TActivityRun& run) {
   TSoubory& catalogue = *run.Catalogue;
   const CommandParameters& parameters = run.Parameters;
@@ -148,34 +188,13 @@ void ExportOpenTables(TActivityRun& run) {
   if (request.Rows.empty()) request.AddRow(-1, "");
 
   LogLine("Vytvarim soubor " + parameters.DataFile);
-  TSafeOutputFile out(parameters.DataFile, LinkRule::FollowOnce);
-  LogLine("Prochazim stoly");
-  for (const TRadek& open : openTables.Rows) {
-    const std::string header = InCodePage(OpenTableHeaderLine(open, names), parameters.CodePage);
-    LogLine("Zapisuji stul " + header);
-    out.Write(FileLine(header));
-
-    const std::string& number = open.Cell(TableColumn);
-    LogLine("Posilam dotaz na stul " + number);
-    TRadek& asked = request.Rows.front();
-    asked.SetCell(0, "1");
-    asked.SetCell(1, "0");
-    asked.SetCell(2, number);
-    run.Transfer({{&request}, true});
-    LogLine("Dotaz na stul odeslan");
-    LogLine("Nacitam detail stolu");
-    // A failed read must not pass the previous table's items off as these.
-    detail.Rows.clear();
-    run.Transfer({{&detail}, false});
-    LogLine("Detail stolu nacten");
-
-    for (const TRadek& item : detail.Rows) {
-      if (IsEmptyItemSlot(item)) continue;
-      const std::string line = InCodePage(OpenTableItemLine(item, names), parameters.CodePage);
-      LogLine("Ukladam detail stolu " + line);
-      out.Write(FileLine(line));
-    }
+  try {
+    WriteOpenTables(run, names, request, detail);
+  } catch (const std::system_error& failure) {
+    // The output file's failures are error 07, as for every activity's
+    // output; a value that does not convert stays the unnumbered failure.
+    LogLine(std::string("Chyba behen ukladani: ") + failure.what());
+    RaiseError(ErrorNumber::OutputFileFailure);
   }
-  out.Commit();
   LogLine("Vystupni soubor uzavren");
 }

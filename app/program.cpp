@@ -47,6 +47,13 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// Prints what an option or a usage error says; returns its exit status.
+int ShowOptionOutcome(const TOptionOutcome& outcome) {
+  std::fwrite(outcome.Output.data(), 1, outcome.Output.size(), stdout);
+  std::fwrite(outcome.Errors.data(), 1, outcome.Errors.size(), stderr);
+  return outcome.Status;
+}
+
 }  // namespace
 
 std::string BuildCommandString(const std::vector<std::string>& arguments) {
@@ -69,13 +76,14 @@ std::string CommandFilePathOf(const std::string& commandString) {
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {
-  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) {
-    std::fwrite(option->Output.data(), 1, option->Output.size(), stdout);
-    std::fwrite(option->Errors.data(), 1, option->Errors.size(), stderr);
-    return option->Status;
+  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) return ShowOptionOutcome(*option);
+  const std::string commandString = BuildCommandString(arguments);
+  // Without a path the resident mode has nothing to watch, and no outcome file
+  // would tell the caller why: a usage error, as a wrong option is.
+  if (ModeOf(commandString) == ProgramMode::CommandFile && CommandFilePathOf(commandString).empty()) {
+    return ShowOptionOutcome(UsageError(std::string(CommandFileWord) + " needs the path of the command file"));
   }
   StartUp();
-  const std::string commandString = BuildCommandString(arguments);
   int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:

@@ -15,6 +15,7 @@
 #include "base/safe_output_file.h"
 #include "base/process_values.h"
 #include "model/catalogue_builder.h"
+#include "model/convert_error.h"
 #include "model/model_list.h"
 #include "model/table_comparison.h"
 #include "model/table_file.h"
@@ -72,8 +73,18 @@ void LoadInputFile(TSoubory& catalogue, TSoubor& table, const CommandParameters&
   }
 }
 
+// A key that is no decimal number (the hex letters or the empty cell that the
+// load lets through in a packed column) is a line that does not fit the
+// table: error 22, as the load's own checks give.
 void CheckInputOrder(const TSoubor& table, bool newPlu) {
-  if (table.CheckKeyOrder(newPlu) != 0) RaiseError(ErrorNumber::UnsortedInput);
+  int order = 0;
+  try {
+    order = table.CheckKeyOrder(newPlu);
+  } catch (const EConvertError& failure) {
+    LogLine(std::string("ERROR: ") + failure.what());
+    RaiseError(ErrorNumber::BadTableFile);
+  }
+  if (order != 0) RaiseError(ErrorNumber::UnsortedInput);
 }
 
 void SaveWith(const std::function<void()>& save) {
@@ -172,8 +183,9 @@ void RunRegisterActivity(TActivityRun& run, int table, ActivityStep step) {
 }
 
 void SendTableFromFile(TActivityRun& run) {
-  SendLoaded(run, *run.Table, false);
   const bool verified = run.Parameters.Verify && run.Parameters.Activity[0] == 'W';
+  if (verified) RequireOutputFolder(DifferencesFile(run));
+  SendLoaded(run, *run.Table, false);
   if (!verified || run.TransferFailed()) return;
   std::vector<TRadek> sent = run.Table->Rows;
   CompareWithRegister(run, std::move(sent), true);
@@ -182,6 +194,7 @@ void SendTableFromFile(TActivityRun& run) {
 void CompareTableWithFile(TActivityRun& run) {
   TSoubor& table = *run.Table;
   LoadInputFile(*run.Catalogue, table, run.Parameters);
+  RequireOutputFolder(DifferencesFile(run));
   std::vector<TRadek> fileRows = std::move(table.Rows);
   table.Rows.clear();
   CompareWithRegister(run, std::move(fileRows), run.Parameters.Strict);

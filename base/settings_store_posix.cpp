@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include "base/ini_file.h"
@@ -23,14 +24,29 @@ std::filesystem::path SettingsFilePath() {
                          SystemSettingsFolder);
 }
 
-TIniFile LoadSettings() {
+struct TLoadedSettings {
+  TIniFile Ini;
+  /// Why a settings file that is there could not be read; empty when it was
+  /// read or is missing.
+  std::string Failure;
+};
+
+TLoadedSettings LoadSettings() {
   try {
-    return TIniFile::FromText(ReadInputFile(SettingsFilePath().string(), MaxSettingsSize));
-  } catch (const std::system_error&) {
-    // A settings file that is missing or cannot be read holds no settings:
-    // every value then reads as its documented default.
-    return TIniFile::FromText("");
+    return {TIniFile::FromText(ReadInputFile(SettingsFilePath().string(), MaxSettingsSize)), {}};
+  } catch (const std::system_error& failure) {
+    // A missing file holds no settings: every value reads as its default.
+    if (failure.code() == std::errc::no_such_file_or_directory) return {TIniFile::FromText(""), {}};
+    return {TIniFile::FromText(""), failure.what()};
   }
+}
+
+// The settings to read from: those of an unreadable file are reported, then
+// read as none.
+TIniFile SettingsToRead() {
+  TLoadedSettings settings = LoadSettings();
+  if (!settings.Failure.empty()) ReportUnreadableSettings(settings.Failure);
+  return std::move(settings.Ini);
 }
 
 }  // namespace
@@ -43,7 +59,7 @@ std::string SettingsFileFor(const std::string& configHome, const std::string& ho
 }
 
 int ReadSettingInteger(std::string_view section, std::string_view name, int fallback) {
-  const auto value = LoadSettings().Value(section, name);
+  const auto value = SettingsToRead().Value(section, name);
   if (!value) return fallback;
   int number = 0;
   const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), number);
@@ -51,14 +67,26 @@ int ReadSettingInteger(std::string_view section, std::string_view name, int fall
 }
 
 std::string ReadSettingText(std::string_view section, std::string_view name) {
-  return LoadSettings().Value(section, name).value_or("");
+  return SettingsToRead().Value(section, name).value_or("");
 }
 
+bool SettingUnreadable(std::string_view, std::string_view) {
+  const TLoadedSettings settings = LoadSettings();
+  if (settings.Failure.empty()) return false;
+  ReportUnreadableSettings(settings.Failure);
+  return true;
+}
+
+// A file that could not be read is not replaced: the new one would hold only
+// this entry and lose every other setting.
 void WriteSettingInteger(std::string_view section, std::string_view name, int value) {
-  auto settings = LoadSettings();
-  settings.SetValue(section, name, std::to_string(value));
+  TLoadedSettings settings = LoadSettings();
+  if (!settings.Failure.empty()) {
+    throw std::runtime_error("settings not written, the file is left as it is: " + settings.Failure);
+  }
+  settings.Ini.SetValue(section, name, std::to_string(value));
   const auto path = SettingsFilePath();
   std::filesystem::create_directories(path.parent_path());
   // The user's own settings file may be a link (a dotfiles folder).
-  WriteFileSafely(path.string(), settings.ToText(), LinkRule::FollowOnce);
+  WriteFileSafely(path.string(), settings.Ini.ToText(), LinkRule::FollowOnce);
 }

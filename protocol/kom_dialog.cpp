@@ -97,6 +97,9 @@ void TKomDialog::Run() {
         LogLine("Port otevren");
       } catch (const std::exception& failure) {
         LogLine(std::string("Chyba: ") + failure.what());
+        // A connect cut short by a stop is the stop (10), not a line that
+        // could not be opened: a caller retries the latter.
+        ThrowIfStopRequested();
         RaiseError(ErrorNumber::ConnectFailure);
       }
     }

@@ -10,6 +10,7 @@
 #include "base/input_file.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
+#include "base/stop_request.h"
 #include "base/communication_log.h"
 #include "transport/modem_form.h"
 #include "transport/modem_line.h"
@@ -161,7 +162,12 @@ void Dial(const TNastaveni& settings, bool minimized) {
     }
   }
   const std::string failure = ModemState == ModemStates::Failed ? ModemMessage : std::string();
-  if (ModemState != ModemStates::Connected) HangUpAfterFailedDial();
+  if (ModemState != ModemStates::Connected) {
+    HangUpAfterFailedDial();
+    // A dial cut short by a stop ends as the stop (10), not as the modem's
+    // failure (33, 36), which a caller would dial again.
+    ThrowIfStopRequested();
+  }
   if (!failure.empty()) throw EKomError(failure);
 }
 

@@ -16,11 +16,15 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "base/stop_request.h"
 #include "transport/tcp_socket.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often a connect under way looks for a stop request.
+constexpr auto StopCheckInterval = std::chrono::milliseconds(100);
 
 /// The system's text for an error code, without the line end and period it
 /// ends with.
@@ -131,19 +135,31 @@ private:
     return std::nullopt;
   }
 
+  // A stop request (Ctrl+C comes on a thread of its own and interrupts no
+  // select) is looked at between slices of the wait; it ends the connect as
+  // the stop.
   void WaitForConnection(int timeoutMs) {
+    const bool bounded = timeoutMs > 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     fd_set writable;
     fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket_, &writable);
-    FD_SET(socket_, &failed);
-    timeval limit{};
-    limit.tv_sec = timeoutMs / 1000;
-    limit.tv_usec = (timeoutMs % 1000) * 1000;
-    const int ready = select(0, nullptr, &writable, &failed, timeoutMs > 0 ? &limit : nullptr);
-    if (ready == SOCKET_ERROR) FailAndRelease(WSAGetLastError(), "select");
-    if (ready == 0) FailAndRelease(WSAETIMEDOUT, "connect");
+    for (;;) {
+      if (StopRequested()) {
+        ReleaseUnconnected();
+        ThrowIfStopRequested();
+      }
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(socket_, &writable);
+      FD_SET(socket_, &failed);
+      const auto sliceEnd = bounded ? std::min(deadline, Clock::now() + StopCheckInterval)
+                                    : Clock::now() + StopCheckInterval;
+      timeval limit = TimeValueUntil(sliceEnd);
+      const int ready = select(0, nullptr, &writable, &failed, &limit);
+      if (ready == SOCKET_ERROR) FailAndRelease(WSAGetLastError(), "select");
+      if (ready > 0) break;
+      if (bounded && Clock::now() >= deadline) FailAndRelease(WSAETIMEDOUT, "connect");
+    }
     int error = 0;
     int length = sizeof error;
     if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {

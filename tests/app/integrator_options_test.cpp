@@ -282,6 +282,13 @@ TEST_F(IntegratorOptions, JsonOutcomeBesideTheUnchangedErrorDat) {
   EXPECT_FALSE(fs::exists(folder_ / "error.json")) << "a command without /JSON leaves none of an earlier one";
 }
 
+TEST_F(IntegratorOptions, JsonOutcomeOfAPathThatIsNotUtf8IsStillJson) {
+  EXPECT_EQ(Run({"R03", "/COM=1", "/JSON", "/FILE=cen\xEDk\xE9.txt"}).exitStatus, 0);
+  const std::string json = ReadFileBytes(folder_ / "error.json");
+  EXPECT_NE(json.find("cen\xEF\xBF\xBDk\xEF\xBF\xBD.txt\", \"started\""), std::string::npos) << json;
+  EXPECT_EQ(json.find_first_of("\xED\xE9"), std::string::npos) << "no byte of the path is copied as it is";
+}
+
 TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsOfATransfer) {
   SimulatedRegister simulated({"--plu-count", "25"});
   const std::string port = "/IPPORT=" + std::to_string(simulated.Port());

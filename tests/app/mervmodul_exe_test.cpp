@@ -146,3 +146,16 @@ TEST_F(ModuleProcess, HelpAndVersionGoToStandardOutputWithoutAnOutcomeFile) {
 TEST_F(ModuleProcess, HelpAfterAnActivityIsAnOrdinaryCommand) {
   EXPECT_EQ(Outcome({"R03", "--help", "/BR=2"}), " 2\r\n3.02F\r\n");
 }
+
+// The resident mode without a path has nothing to watch: told as a wrong
+// option is, on standard error with status 2, and no outcome file.
+TEST_F(ModuleProcess, DosmodeWithoutAPathIsAUsageError) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"DOSMODE"}, {"DOSMODE", "  "}}) {
+    const auto result = Run(arguments);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError,
+              "mervmodul: DOSMODE needs the path of the command file\nTry 'mervmodul --help'.\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat"));
+  }
+}

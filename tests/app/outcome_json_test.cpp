@@ -15,6 +15,38 @@ TEST(OutcomeJson, StringsAreEscapedAndUtf8StaysAsItIs) {
   EXPECT_EQ(JsonString("přenosová"), "\"přenosová\"");
 }
 
+// A path on a POSIX system is bytes: what is not UTF-8 becomes U+FFFD, one
+// for each byte that starts no valid sequence, so error.json stays JSON.
+TEST(OutcomeJson, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  const auto replaced = [](std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += "\xEF\xBF\xBD";
+    return text;
+  };
+  const struct {
+    std::string text;
+    std::string quoted;
+  } cases[] = {
+      {"pl\xE9.txt", "pl" + replaced(1) + ".txt"},  // Latin-1 e acute
+      {"\x80", replaced(1)},                        // a lone continuation byte
+      {"a\xC5", "a" + replaced(1)},                 // cut off at the end
+      {"\xC5z", replaced(1) + "z"},                 // cut off by an ASCII byte
+      {"\xC0\xAF", replaced(2)},                    // overlong "/"
+      {"\xE0\x80\xAF", replaced(3)},                // overlong in three bytes
+      {"\xED\xA0\x80", replaced(3)},                // a UTF-16 surrogate
+      {"\xF4\x90\x80\x80", replaced(4)},            // beyond U+10FFFF
+      {"\xF8\x88\x80\x80\x80", replaced(5)},        // the old five-byte form
+      {"\xFF\xFE", replaced(2)},
+      {"\xC5\x99\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC5\x99\xE2\x82\xAC\xF0\x9F\x98\x80"},  // valid: kept
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // U+10FFFF, the last one
+      {"\x7F\xC2\x80", "\x7F\xC2\x80"},            // DEL and U+0080 stay
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JsonString(c.text), "\"" + c.quoted + "\"") << testing::PrintToString(c.text);
+  }
+  EXPECT_EQ(JsonString("\xE9\"\x01"), "\"" + replaced(1) + "\\\"\\u0001\"") << "escapes still apply";
+}
+
 TEST(OutcomeJson, TimeIsUtcWithMilliseconds) {
   using namespace std::chrono;
   const sys_days day = year{2026} / December / 9;

@@ -55,4 +55,22 @@ TEST(MachineSettings, TheUsersValueWinsAndIsWrittenForTheUserOnly) {
   EXPECT_EQ(machine, 1u) << "the installer's value stays";
 }
 
+// A value of the user's that cannot be read is reported and gives the
+// default; the machine's value does not stand in for it.
+TEST(MachineSettings, AValueOfTheWrongTypeIsReportedNotReplacedByTheMachines) {
+  MachineSection section;
+  section.SetMachineInteger("LogSouborSifra", 1);
+  const std::string text = "1";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, (BaseKey + section.Name()).c_str(), "LogSouborSifra", REG_SZ,
+                            text.c_str(), static_cast<DWORD>(text.size() + 1)),
+            ERROR_SUCCESS);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(SettingUnreadable(section.Name(), "LogSouborSifra"));
+  EXPECT_EQ(ReadSettingInteger(section.Name(), "LogSouborSifra", 7), 7);
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_NE(told.find("HKEY_CURRENT_USER\\" + BaseKey + section.Name() + " LogSouborSifra"), std::string::npos)
+      << told;
+  EXPECT_FALSE(SettingUnreadable(section.Name(), "Tiskarna")) << "a missing value is no failure";
+}
+
 }  // namespace
