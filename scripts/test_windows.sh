@@ -227,8 +227,10 @@ wine reg delete "$key" /v LogSouborSifra /f >/dev/null
 about=$(cd "$install" && wine ./mervmodul.exe </dev/null 2>&1 | tr -d '\r' || true)
 grep -q 'a/N' <<<"$about" && fail "the about mode asked without a console: '$about'"
 grep -q 'souboru: ne' <<<"$about" || fail "the about mode did not show the log setting: '$about'"
+# wine's reg prints its "Unable to find" on standard output: the value's
+# line is what is looked for.
 query=$(wine reg query "$key" /v LogSouborSifra 2>/dev/null | tr -d '\r' || true)
-[[ -z $query ]] || fail "the about mode wrote the log setting without an answer: '$query'"
+grep -q 'REG_DWORD' <<<"$query" && fail "the about mode wrote the log setting without an answer: '$query'"
 
 # --- The MSI ----------------------------------------------------------------
 msi=$(ls "$win"/mervmodul-*-win64.msi)
