@@ -19,10 +19,13 @@ constexpr int DescriptionCaptionText = 243;
 constexpr std::uint64_t MaxDescriptionSize = 1u << 20;
 
 // Reads a yes/no answer; an empty line or end of input keeps `current`.
-bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question, bool current) {
+// The person's answer: an empty line keeps the current state; the input
+// ending before a line is no answer at all.
+std::optional<bool> AskYesNo(std::istream& in, std::ostream& out, const std::string& question, bool current) {
   out << question << (current ? " [A/n] " : " [a/N] ") << std::flush;
   std::string answer;
-  if (!std::getline(in, answer) || answer.empty()) return current;
+  if (!std::getline(in, answer)) return std::nullopt;
+  if (answer.empty()) return current;
   const char first = answer[0];
   if (first == 'a' || first == 'A' || first == 'y' || first == 'Y') return true;
   if (first == 'n' || first == 'N') return false;
@@ -47,22 +50,25 @@ void ShowDescription(std::ostream& out, const std::string& readmePath) {
 
 }  // namespace
 
-bool RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
-                      const std::string& readmePath) {
+std::optional<bool> RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
+                                    const std::string& readmePath) {
   out << Cp1250ToUtf8(ProgramCaption) << "\n";
   out << "Zapisovat průběh komunikace do souboru: " << (logOn ? "ano" : "ne") << "\n";
-  if (!interactive) return logOn;
+  if (!interactive) return std::nullopt;
   const std::string descriptionQuestion = "Zobrazit " + Cp1250ToUtf8(LoadText(DescriptionCaptionText)) + "?";
-  if (AskYesNo(in, out, descriptionQuestion, false)) ShowDescription(out, readmePath);
+  if (AskYesNo(in, out, descriptionQuestion, false).value_or(false)) ShowDescription(out, readmePath);
   return AskYesNo(in, out, "Zapisovat průběh komunikace do souboru?", logOn);
 }
 
 void RunAboutMode() {
   ReadLogOption(ProgramDir);
-  const bool logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !CipheredLogPath.empty(),
+  const auto logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !CipheredLogPath.empty(),
                                       ProgramDir + "readme.txt");
+  // Written only when the person answered: a value written without one would
+  // shadow the machine's setting (Windows) with a state nobody chose.
+  if (!logOn) return;
   try {
-    WriteLogOption(logOn);
+    WriteLogOption(*logOn);
   } catch (const std::exception& failure) {
     std::cerr << "MERV Modul: " << failure.what() << "\n";
   }

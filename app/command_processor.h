@@ -2,7 +2,7 @@
 // The command processor: the one path of every command, whether it comes from
 // the process arguments or from a command file. It parses and checks the
 // command, runs its activity and reports the outcome in ErrorCode, in the
-// communication log and in "error.dat" beside the program. No failure escapes.
+// communication log and in "error.dat" in the program folder. No failure escapes.
 #include <string>
 
 /// Runs one command. `keepModemPort` leaves an open modem line open for the

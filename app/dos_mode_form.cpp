@@ -157,7 +157,7 @@ std::optional<std::string> TDOSModeForm::CompleteCommandLine(const TFileEntry& e
     DeleteCommandFile();
     return std::nullopt;
   }
-  return line;
+  return CommandTextFromFile(line);
 }
 
 // A line without its end runs once the file has stood still: written long

@@ -54,10 +54,12 @@ std::string ErrorDocument() {
   std::string text =
       "# Error numbers\n"
       "\n"
-      "A command writes its outcome to `error.dat` beside the executable: the error\n"
+      "A command writes its outcome to `error.dat` in the program folder of its\n"
+      "line (the executable's folder, or the line folder that `MERV_PROGRAM_DIR`\n"
+      "names: a launcher of `mervmodul-instance`, a line's service): the error\n"
       "number on the first line (` 0` for success) and the interface version on the\n"
       "second. `mervmodul --explain N` prints one of the rows below, and\n"
-      "`mervmodul --explain` the one of the `error.dat` beside the program. The\n"
+      "`mervmodul --explain` the one of the `error.dat` in the program folder. The\n"
       "Czech text is the one the communication log shows after `ERROR: #nn:`\n"
       "(read the log with `kllog`).\n"
       "\n"
@@ -67,7 +69,7 @@ std::string ErrorDocument() {
       "| number | Czech text | meaning | what to check |\n"
       "|---:|---|---|---|\n";
   for (const TErrorEntry& row : ErrorTable()) {
-    const auto explanation = ExplainError(row.Number);
+    const auto explanation = ExplainErrorOnEveryPlatform(row.Number);
     text += "| " + std::to_string(row.Number) + " | " + MarkdownCell(explanation->Czech) + " | " +
             MarkdownCell(explanation->Meaning) + " | " + MarkdownCell(explanation->Advice) + " |\n";
   }
@@ -84,7 +86,7 @@ std::string ErrorManSection() {
       ".I N\n"
       "prints the explanation of one.\n";
   for (const TErrorEntry& row : ErrorTable()) {
-    const auto explanation = ExplainError(row.Number);
+    const auto explanation = ExplainErrorOnEveryPlatform(row.Number);
     text += ".TP\n.B " + std::to_string(row.Number) + "\n" + RoffText(explanation->Meaning) + "\nCheck: " +
             RoffText(explanation->Advice) + "\n";
   }

@@ -99,10 +99,7 @@ std::string PortListText() {
     if (numbers.size() < 8) numbers.append(8 - numbers.size(), ' ');
     text += numbers + " " + device.Path + (device.Target.empty() ? "" : " -> " + device.Target) + "\n";
   }
-  return text +
-         "A device without a COM number is given one in section [Ports] of the settings\n"
-         "file, for example COM3=/dev/serial/by-id/... (stable when the adapter is\n"
-         "plugged elsewhere). Opening a device needs the group dialout.\n";
+  return text + SerialPortListNote();
 }
 
 TOptionOutcome UsageError(const std::string& message) {

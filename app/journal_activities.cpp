@@ -18,6 +18,7 @@
 #include "model/soubory.h"
 #include "model/table_numbers.h"
 #include "base/communication_log.h"
+#include "base/file_name.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
   // A check that fails (a folder without search permission) finds no file:
   // the save goes on, and its write ends with 52 when it cannot be done.
   std::error_code ignored;
-  if (std::filesystem::exists(path, ignored)) JournalErrors::Raise(JournalErrors::FileExists);
+  if (std::filesystem::exists(PathFromName(path), ignored)) JournalErrors::Raise(JournalErrors::FileExists);
 
   TTransferRequest download{DownloadList(catalogue), false};
   transfer(download);
@@ -144,7 +145,7 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
                   const TPrintViewer& viewer) {
   const std::string& path = parameters.JournalFile;
   std::error_code error;
-  if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+  if (path.empty() || !std::filesystem::is_regular_file(PathFromName(path), error)) {
     JournalErrors::Raise(JournalErrors::FileMissing);
   }
   const TPrintDocument document(parameters.FontSize, ApplicationTitle);

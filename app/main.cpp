@@ -1,6 +1,7 @@
 // Process entry: hands the arguments to the start-up, which picks the mode.
 #include "app/program.h"
+#include "base/platform.h"
 
 int main(int argc, char** argv) {
-  return RunProgram(argc, argv);
+  return RunProgram(ProgramArguments(argc, argv));
 }

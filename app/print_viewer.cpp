@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 
+#include "base/file_name.h"
 #include "base/detached_start.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
@@ -40,7 +41,7 @@ bool CanCreate(const std::string& path) {
 }
 
 std::string ProbeNameOf(const std::string& executableName) {
-  return std::filesystem::path(executableName).replace_extension(".tmp").string();
+  return NameFromPath(PathFromName(executableName).replace_extension(".tmp"));
 }
 
 std::string EnvironmentValue(const char* name) {
@@ -77,7 +78,7 @@ std::string WriteDocument(const TPrintViewer::Target& target, const std::vector<
 bool SameFolder(const std::string& one, const std::string& other) {
   if (one == other) return true;
   std::error_code error;
-  return std::filesystem::equivalent(one, other, error) && !error;
+  return std::filesystem::equivalent(PathFromName(one), PathFromName(other), error) && !error;
 }
 
 // The programs folder of the installation; the build defines it on
@@ -96,7 +97,7 @@ TViewerPlaces TViewerPlaces::OfThisProgram() {
   std::string temp = EnvironmentValue("TEMP");
   if (temp.empty()) temp = EnvironmentValue("TMPDIR");
   const std::string executable = ExecutablePath();
-  return {::ProgramDir, std::filesystem::path(executable).filename().string(),
+  return {::ProgramDir, NameFromPath(PathFromName(executable).filename()),
           {DirectoryOfExecutable(executable), InstalledViewerFolder()}, temp, LastResortDocument};
 }
 
@@ -123,7 +124,7 @@ std::string TPrintViewer::FindViewer() const {
     if (folder.empty()) continue;
     const std::string viewer = folder + ViewerFileName();
     std::error_code error;
-    if (std::filesystem::is_regular_file(viewer, error)) return viewer;
+    if (std::filesystem::is_regular_file(PathFromName(viewer), error)) return viewer;
   }
   throw EKomError("VYRNAK.EXE not found");
 }

@@ -75,8 +75,7 @@ std::string CommandFilePathOf(const std::string& commandString) {
   return Trimmed(rest);
 }
 
-int RunProgram(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+int RunProgram(const std::vector<std::string>& arguments) {
   if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) return ShowOptionOutcome(*option);
   const std::string commandString = BuildCommandString(arguments);
   // Without a path the resident mode has nothing to watch, and no outcome file

@@ -14,9 +14,10 @@ enum class ProgramMode { About, CommandFile, Command };
 /// no other way to learn that the command did not succeed.
 inline constexpr int OutcomeNotWritten = 1;
 
-/// Sets the process-wide values, builds the command string, chooses the mode
-/// and runs it. Returns 0, or OutcomeNotWritten.
-int RunProgram(int argc, char** argv);
+/// Sets the process-wide values, builds the command string from the
+/// arguments after the program's name, chooses the mode and runs it.
+/// Returns 0, or OutcomeNotWritten.
+int RunProgram(const std::vector<std::string>& arguments);
 
 /// "PLU", "/COM=1" -> "PLU /COM=1 /"; no arguments -> "".
 std::string BuildCommandString(const std::vector<std::string>& arguments);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_name.h"
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/stop_request.h"
@@ -106,7 +107,7 @@ void SaveRead(TActivityRun& run, const TSoubor& table, bool reverse, bool rowsAr
   ThrowIfStopRequested();
   const CommandParameters& parameters = run.Parameters;
   std::error_code ignored;
-  if (run.TransferFailed() && !rowsArrived && std::filesystem::exists(parameters.DataFile, ignored)) {
+  if (run.TransferFailed() && !rowsArrived && std::filesystem::exists(PathFromName(parameters.DataFile), ignored)) {
     LogLine("Nic nenacteno, soubor ponechan: " + parameters.DataFile);
     return;
   }

@@ -9,6 +9,10 @@
 /// a malformed UTF-8 sequence, become "?".
 std::string Utf8ToCp1250(std::string_view utf8);
 
+/// Appends the UTF-8 form of one code point (up to U+10FFFF; a surrogate is
+/// written in the same three-byte form, which a strict decoder refuses).
+void AppendUtf8(std::string& out, char32_t cp);
+
 /// Code page 1250 to UTF-8. The five bytes that code page 1250 leaves
 /// undefined (81h, 83h, 88h, 90h, 98h) become U+FFFD.
 std::string Cp1250ToUtf8(std::string_view cp1250);

@@ -1,3 +1,4 @@
+#include "base/file_name.h"
 #include "base/communication_log.h"
 
 #include <algorithm>
@@ -91,7 +92,7 @@ TCipheredLogSize& LogSize() {
 // as appending to it will say what is wrong with it.
 void LookAtLogFile(TCipheredLogSize& size) {
   std::error_code error;
-  const std::uintmax_t bytes = std::filesystem::file_size(CipheredLogPath, error);
+  const std::uintmax_t bytes = std::filesystem::file_size(PathFromName(CipheredLogPath), error);
   if (size.Path != CipheredLogPath) size.Allowance = 0;
   size.Path = CipheredLogPath;
   size.Bytes = error ? 0 : bytes;
@@ -108,7 +109,7 @@ void MoveLogAside(TCipheredLogSize& size) {
   size.Allowance = 0;
 }
 
-std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string FileNameOf(const std::string& path) { return NameFromPath(PathFromName(path).filename()); }
 
 void AppendCipheredLine(std::string_view text) {
   AppendLine(CipheredLogPath, EncipherLogLine(text, LogCipher()));

@@ -7,6 +7,7 @@
 #include "base/detached_start.h"
 
 #include "base/command_line_argument.h"
+#include "base/wide_name_win32.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -18,7 +19,9 @@ bool StartDetached(const TDetachedStart& start) {
     if (i > 1) parameters += ' ';
     parameters += QuotedCommandLineArgument(start.Arguments[i]);
   }
-  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", start.Arguments[0].c_str(),
-                                                                parameters.c_str(), nullptr, SW_SHOWNORMAL));
+  const std::wstring program = WideName(start.Arguments[0]);
+  const std::wstring wideParameters = WideName(parameters);
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", program.c_str(), wideParameters.c_str(), nullptr, SW_SHOWNORMAL));
   return result > 32;
 }

@@ -7,9 +7,11 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/wide_name_win32.h"
+
 // CREATE_NEW fails on any existing name, a link included.
 std::FILE* CreateNewFile(const std::string& path) {
-  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+  HANDLE handle = ::CreateFileW(WideName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "create " + path);
@@ -36,7 +38,7 @@ int SyncFileToDisk(std::FILE* file) {
 // MoveFileEx without MOVEFILE_REPLACE_EXISTING refuses an existing target;
 // MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  if (::MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
   const DWORD error = ::GetLastError();
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
   throw std::system_error(static_cast<int>(error), std::system_category(), "MoveFileEx " + to);

@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "base/error_numbers.h"
 #include "base/localized_texts.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr TErrorEntry Rows[] = {
     {8, 358, {}, "The input file is not sorted by its key column (a new PLU file must be sorted by PLU code).",
      "Sort the file by its first column and send it again."},
     {9, 359, {}, "The line could not be opened: the COM device cannot be opened or set up, or the TCP/IP connection was refused or timed out.",
-     "The device of the COM number exists and the user may open it (group dialout), no other program holds it; over TCP/IP the address, the port and the network."},
+     "The device of the COM number exists and the user may open it ({device access}), no other program holds it; over TCP/IP the address, the port and the network."},
     {10, 0, {}, "Any other failure; the log gives the text (a file system error, the print viewer missing, the log unwritable, a stopped command, an unreadable command file).",
      "The communication log (`kllog KL.log`) shows the failure's text."},
     {11, 361, {}, "The register answered the opening enquiry (ENQ) with something that is no model code.",
@@ -119,12 +120,29 @@ const TErrorEntry* FindErrorEntry(int number) {
   return found != std::end(Rows) && found->Number == number ? &*found : nullptr;
 }
 
-std::optional<TErrorExplanation> ExplainError(int number) {
+namespace {
+
+// Where the advice names what lets a user open a serial device.
+constexpr std::string_view DeviceAccessMark = "{device access}";
+
+std::optional<TErrorExplanation> Explained(int number, const std::string& deviceAccess) {
   const TErrorEntry* row = FindErrorEntry(number);
   if (row == nullptr) return std::nullopt;
   const std::string czech = row->TextId != 0 ? Cp1250ToUtf8(LoadResourceString(CzechLanguageBase + row->TextId))
                                              : std::string(row->OwnText);
-  return TErrorExplanation{number, czech, std::string(row->Meaning), std::string(row->Advice)};
+  std::string advice(row->Advice);
+  if (const auto mark = advice.find(DeviceAccessMark); mark != std::string::npos) {
+    advice.replace(mark, DeviceAccessMark.size(), deviceAccess);
+  }
+  return TErrorExplanation{number, czech, std::string(row->Meaning), advice};
+}
+
+}  // namespace
+
+std::optional<TErrorExplanation> ExplainError(int number) { return Explained(number, SerialDeviceAccessWords()); }
+
+std::optional<TErrorExplanation> ExplainErrorOnEveryPlatform(int number) {
+  return Explained(number, "Linux: the group dialout; Windows: the device manager lists the port");
 }
 
 std::string ErrorTextOf(int number) {

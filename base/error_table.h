@@ -36,8 +36,13 @@ struct TErrorExplanation {
   std::string Advice;
 };
 
-/// The explanation of a number, or none when the program never writes it.
+/// The explanation of a number, or none when the program never writes it;
+/// the advice in this platform's terms.
 std::optional<TErrorExplanation> ExplainError(int number);
+
+/// The same for the documents, which serve Linux and Windows alike: where
+/// the advice differs by platform, it names each.
+std::optional<TErrorExplanation> ExplainErrorOnEveryPlatform(int number);
 
 /// The Czech text of a number in code page 1250 in the language the process
 /// runs with, as the "#nn:" message carries it; empty for numbers without a text.

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "base/input_file.h"
+#include "base/wide_name_win32.h"
 
 namespace {
 
@@ -25,7 +26,10 @@ bool IsLinkOrFolder(DWORD attributes) {
 TFileEntry LookAtEntry(const std::string& path) {
   TFileEntry entry;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return entry;
+  // A name that is not UTF-8 names no file.
+  if (!ConvertsToWide(path) || !GetFileAttributesExW(WideName(path).c_str(), GetFileExInfoStandard, &data)) {
+    return entry;
+  }
   using Kind = TFileEntry::Kind;
   entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Kind::Link
                : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? Kind::Directory
@@ -43,7 +47,7 @@ std::int64_t FileClockNowNs() {
 
 TInputFile::TInputFile(const std::string& path, std::uint64_t maxSize, InputLinks links)
     : path_(path), maxSize_(maxSize) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WideName(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(EINVAL, "not a regular file:");
   }
@@ -51,7 +55,7 @@ TInputFile::TInputFile(const std::string& path, std::uint64_t maxSize, InputLink
     Fail(EINVAL, "not a regular file:");
   }
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == InputLinks::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(WideName(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();

@@ -9,6 +9,12 @@
 #include <clocale>
 #include <filesystem>
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+std::string CommandTextFromFile(const std::string& bytes) { return bytes; }
+
 std::string ExecutablePath() {
   std::error_code error;
   const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -16,6 +22,8 @@ std::string ExecutablePath() {
 }
 
 char PathSeparator() { return '/'; }
+
+std::string SerialDeviceAccessWords() { return "group dialout"; }
 
 std::string NativePathFromCommand(const std::string& path) {
   std::string native = path;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/platform.h"
+#include "base/file_name.h"
 
 std::string ProgramDir;
 std::string ProgramCaption;
@@ -18,7 +19,7 @@ std::string DirectoryOfExecutable(const std::string& executablePath) {
 // that the folder stays the same whatever a command does later.
 std::string ProgramDirFor(const std::string& executablePath, const std::string& namedFolder) {
   if (namedFolder.empty()) return DirectoryOfExecutable(executablePath);
-  std::string folder = std::filesystem::absolute(namedFolder).make_preferred().string();
+  std::string folder = NameFromPath(std::filesystem::absolute(PathFromName(namedFolder)).make_preferred());
   if (folder.back() != PathSeparator()) folder += PathSeparator();
   return folder;
 }

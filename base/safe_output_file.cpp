@@ -5,6 +5,7 @@
 
 #include "base/durable_file.h"
 #include "base/safe_output_file_platform.h"
+#include "base/file_name.h"
 
 namespace {
 
@@ -138,7 +139,13 @@ std::string WriteNewFileUniquely(const std::string& stem, const std::string& ext
   throw std::system_error(std::make_error_code(std::errc::file_exists), "create " + stem + "*" + extension);
 }
 
-bool RemoveFileIfPresent(const std::string& path) noexcept {
+bool RemoveFileIfPresent(const std::string& name) noexcept {
+  std::filesystem::path path;
+  try {
+    path = PathFromName(name);
+  } catch (const std::exception&) {
+    return false;  // a name no file can have: there is nothing to remove
+  }
   std::error_code error;
   const auto status = std::filesystem::symlink_status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) return true;
@@ -166,6 +173,6 @@ void SetInPlaceWriteLimit(std::chrono::milliseconds limit) { inPlaceWriteLimit.s
 
 void MoveFileReplacing(const std::string& from, const std::string& to) {
   std::error_code error;
-  std::filesystem::rename(from, to, error);
+  std::filesystem::rename(PathFromName(from), PathFromName(to), error);
   if (error) throw std::system_error(error, "renaming " + from);
 }

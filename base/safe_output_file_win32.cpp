@@ -14,6 +14,7 @@
 
 #include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
+#include "base/wide_name_win32.h"
 
 struct TSafeOutputHandle : TSafeOutputPlace {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -43,7 +44,7 @@ std::string NameOf(const std::string& path) {
 bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 bool IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WideName(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
@@ -54,17 +55,18 @@ bool IsReparsePoint(const std::string& path) {
 std::string FollowLinks(const std::string& path, LinkRule links) {
   if (!IsReparsePoint(path)) return path;
   if (links == LinkRule::Refuse) Fail(ERROR_CANT_ACCESS_FILE, "link refused", path);
-  HANDLE link = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE link = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (link == INVALID_HANDLE_VALUE) Fail(GetLastError(), "follow", path);
-  char buffer[MAX_PATH * 4];
-  const DWORD length = GetFinalPathNameByHandleA(link, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  wchar_t buffer[32768];
+  const DWORD capacity = sizeof buffer / sizeof buffer[0];
+  const DWORD length = GetFinalPathNameByHandleW(link, buffer, capacity, FILE_NAME_NORMALIZED);
   const DWORD error = GetLastError();
   CloseHandle(link);
-  if (length == 0 || length >= sizeof buffer) Fail(error, "follow", path);
-  std::string resolved(buffer, length);
+  if (length == 0 || length >= capacity) Fail(error, "follow", path);
+  std::string resolved = NameFromWide(std::wstring_view(buffer, length));
   if (resolved.rfind("\\\\?\\", 0) == 0) resolved.erase(0, 4);
-  const DWORD target = GetFileAttributesA(resolved.c_str());
+  const DWORD target = GetFileAttributesW(WideName(resolved).c_str());
   if (target == INVALID_FILE_ATTRIBUTES || (target & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(ERROR_CANT_ACCESS_FILE, "link to something other than a file", path);
   }
@@ -75,7 +77,7 @@ void CreateTemporary(Handle& handle) {
   const std::string stem = FolderOf(handle.finalPath) + "\\" + NameOf(handle.finalPath) + TemporaryMark;
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
     const std::string candidate = stem + safe_output_platform::RandomNamePart();
-    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+    HANDLE file = CreateFileW(WideName(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
     if (file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "create", candidate);
@@ -90,14 +92,14 @@ void CreateTemporary(Handle& handle) {
 // and written in place; a disk file is closed again and replaced. A read-only
 // file fails here, as writing into it would.
 void OpenExisting(Handle& handle) {
-  const DWORD attributes = GetFileAttributesA(handle.finalPath.c_str());
+  const DWORD attributes = GetFileAttributesW(WideName(handle.finalPath).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(ERROR_DIRECTORY, "folder refused", handle.finalPath);
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail(ERROR_ACCESS_DENIED, "read-only file", handle.finalPath);
   }
-  HANDLE file = CreateFileA(handle.finalPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE file = CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -154,7 +156,7 @@ void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds)
 Handle* OpenForAppending(const std::string& path) {
   DWORD disposition = OPEN_ALWAYS;
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WideName(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       Fail(ERROR_CANT_ACCESS_FILE, "not a regular file", path);
@@ -162,7 +164,7 @@ Handle* OpenForAppending(const std::string& path) {
     auto handle = std::make_unique<Handle>();
     handle->workingPath = path;
     handle->finalPath = path;
-    handle->file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    handle->file = CreateFileW(WideName(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle->file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
@@ -175,7 +177,7 @@ Handle* OpenForAppending(const std::string& path) {
     if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle->file, &information) &&
         information.nNumberOfLinks > 1) {
       CloseQuietly(*handle);
-      if (!DeleteFileA(path.c_str()) && !NotFound(GetLastError())) Fail(GetLastError(), "delete", path);
+      if (!DeleteFileW(WideName(path).c_str()) && !NotFound(GetLastError())) Fail(GetLastError(), "delete", path);
       disposition = CREATE_NEW;
       continue;
     }
@@ -203,12 +205,14 @@ void CloseQuietly(Handle& handle) noexcept {
 }
 
 void RenameOver(const std::string& from, const std::string& to) {
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     Fail(GetLastError(), "rename", from);
   }
 }
 
-void RemoveQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
+void RemoveQuietly(const std::string& path) noexcept {
+  if (ConvertsToWide(path)) DeleteFileW(WideName(path).c_str());
+}
 
 void Delete(Handle* handle) noexcept { delete handle; }
 

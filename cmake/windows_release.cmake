@@ -2,25 +2,46 @@
 #  - a version resource in every shipped program (windres), from MERV_VERSION;
 #  - release copies of the programs, stripped, their symbols kept apart in
 #    symbols/*.debug (linked by .gnu_debuglink, so a debugger finds them);
+#  - the UTF-8 manifest in every program;
 #  - the zip (cpack) and the MSI (wixl) made of the release copies.
 # Included by the top CMakeLists.txt in a Windows build.
 
 enable_language(RC)
 
-# 3.04.05 -> 3,4,5,0 (resources) and 3.4.5 (MSI): numbers without leading zeros.
+# 3.04.05 -> 3,4,5,0 for the resources' numeric version. The MSI keeps the
+# text 3.04.05, which Programs and Features shows as the programs say it
+# (Windows Installer compares it field by field as numbers).
 string(REPLACE "." ";" merv_version_parts "${MERV_VERSION}")
 set(merv_version_numbers)
 foreach(part IN LISTS merv_version_parts)
   math(EXPR number "${part}")
   list(APPEND merv_version_numbers ${number})
 endforeach()
-list(JOIN merv_version_numbers "." MERV_MSI_VERSION)
 list(APPEND merv_version_numbers 0)
 list(JOIN merv_version_numbers "," MERV_VERSION_COMMAS)
 
 set(MERV_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
+set(MERV_ICON ${CMAKE_SOURCE_DIR}/resources/mervmodul.ico)
+# The service SID of NT SERVICE\MervModul-line1, the first line's virtual
+# account: S-1-5-80- and the SHA-1 of the upper-case service name in UTF-16LE
+# as five little-endian words (scripts/test_windows.sh computes it again).
+set(MERV_LINE1_SERVICE_SID S-1-5-80-439307163-3830727935-120947096-3399022531-3238341224)
 set(MERV_SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
 set(MERV_RELEASE_PROGRAMS)
+
+# Gives every program of the build (tests too, which open files with names
+# in any language) the manifest that makes UTF-8 its code page.
+function(merv_utf8_manifest_everywhere)
+  set(rc ${CMAKE_BINARY_DIR}/generated/utf8_manifest.rc)
+  file(CONFIGURE OUTPUT ${rc} CONTENT "1 24 \"${CMAKE_SOURCE_DIR}/cmake/utf8.manifest\"\n")
+  get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_sources(${target} PRIVATE ${rc})
+    endif()
+  endforeach()
+endfunction()
 
 # Gives `target` its version resource with the file description given.
 function(merv_version_resource target description)
@@ -92,17 +113,15 @@ function(merv_windows_packages)
   endforeach()
   string(REPLACE "<File Id=\"mervmodul.exe\"" "<File Id=\"mervmodul.exe\" KeyPath=\"yes\"" files "${files}")
   set(MERV_MSI_PROGRAM_FILES "${files}")
+  configure_file(${MERV_ICON} ${CMAKE_BINARY_DIR}/mervmodul.ico COPYONLY)
   set(wxs ${CMAKE_BINARY_DIR}/mervmodul.wxs)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/mervmodul.wxs.in ${wxs} @ONLY)
   set(msi ${CMAKE_BINARY_DIR}/mervmodul-${MERV_VERSION}-win64.msi)
-  # wixl knows no component conditions: the service's is set in the MSI's
-  # Component table afterwards. An uninstall (also the one of a major
-  # upgrade) must see the component enabled, or it would leave it behind.
   add_custom_command(
     OUTPUT ${msi}
-    COMMAND ${MERV_WIXL} -a x64 -o ${msi} ${wxs}
-    COMMAND ${MERV_MSIBUILD} ${msi} -q "UPDATE Component SET Condition = 'INSTALLSERVICE = \"1\" OR REMOVE ~= \"ALL\"' WHERE Component = 'ServiceHost'"
-    DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${licence}
+    COMMAND ${CMAKE_COMMAND} -DWIXL=${MERV_WIXL} -DMSIBUILD=${MERV_MSIBUILD} -DWXS=${wxs} -DMSI=${msi}
+            -DLINE_SERVICE_SID=${MERV_LINE1_SERVICE_SID} -P ${CMAKE_SOURCE_DIR}/cmake/make_msi.cmake
+    DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${licence} ${CMAKE_SOURCE_DIR}/cmake/make_msi.cmake ${MERV_ICON}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Building the MSI with wixl"
     VERBATIM)

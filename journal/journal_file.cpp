@@ -12,6 +12,7 @@
 #include "base/data_stream.h"
 #include "base/durable_file.h"
 #include "base/overlapped_text_writer.h"
+#include "base/file_name.h"
 
 using namespace JournalFormat;
 
@@ -42,7 +43,7 @@ public:
   ~TemporaryFile() {
     if (!kept_) {
       std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
+      std::filesystem::remove(PathFromName(path_), ignored);
     }
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -184,7 +185,7 @@ TJournalProbe TJournalFile::Probe(const std::string& path) {
 
 TJournalFile TJournalFile::Read(const std::string& path, bool enciphered) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) JournalErrors::Raise(JournalErrors::FileMissing);
+  if (!std::filesystem::is_regular_file(PathFromName(path), error)) JournalErrors::Raise(JournalErrors::FileMissing);
   const TJournalProbe probe = Probe(path);
   if (!probe.HasMagic() || probe.Enciphered != enciphered) JournalErrors::Raise(JournalErrors::BadFormat);
   TJournalFile file;

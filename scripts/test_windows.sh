@@ -11,6 +11,7 @@
 # Usage: scripts/test_windows.sh [windows build folder] [native build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+top=$PWD
 win=$(realpath "${1:-build-windows}")
 native=$(realpath "${2:-build}")
 
@@ -97,6 +98,17 @@ for program in "$install"/*.exe; do
   [[ -s $win/symbols/$name.debug ]] || fail "no symbols kept for $name"
 done
 
+# Waits up to $1 tenths of a second for the command $2... to succeed, trying
+# it again every tenth (a try that starts a wine program takes longer).
+wait_for() {
+  local deadline=$((SECONDS + ($1 + 9) / 10))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
 # Starts the emulator with the arguments given; its ready line in $work/sim.out.
 start_sim() {
   : >"$work/sim.out"
@@ -145,6 +157,36 @@ echo "== The log setting read from the registry"
 deciphered=$(cd "$install" && wine ./kllog.exe KL.log 2>/dev/null | tr -d '\r' || true)
 grep -q 'ErrorCode:  0' <<<"$deciphered" || fail "kllog.exe did not read the end of the command from KL.log"
 
+echo "== File names in any language"
+# č and ř are letters of the Czech ANSI code page, € of the western one, ж of
+# neither: every name reaches the file system exactly as the caller gave it.
+start_sim --tcp 0
+port=$(head -1 "$work/sim.out" | sed 's/.*://')
+named='stavčř€ж.txt'
+rm -f "$install/error.dat"
+(cd "$install" && wine ./mervmodul.exe STS /IPADDR=127.0.0.1 /IPPORT="$port" /ECR=465 "/FILE=$named") || true
+expect_success "STS /FILE=$named" && { [[ -s $install/$named ]] || fail "STS wrote no '$named': $(ls "$install")"; }
+# The resident mode: a command file whose own name holds such letters, a line
+# naming its output in UTF-8, and one written in the system's ANSI code page
+# (wine's is 1252 here: E9 is é), as a shop application of old writes it.
+command_file='příkazж.txt'
+rm -f "$install/error.dat" "$install/dosž€ж.txt" "$install/café.txt"
+(cd "$install" && timeout 120 wine ./mervmodul.exe DOSMODE "$command_file" >/dev/null 2>&1) &
+resident=$!
+run_resident_line() {
+  rm -f "$install/error.dat"
+  printf '%s\r\n' "$1" >"$install/command.tmp"
+  mv "$install/command.tmp" "$install/$command_file"
+  wait_for 600 test ! -e "$install/$command_file" || fail "the resident mode did not take '$1'"
+}
+run_resident_line "STS /IPADDR=127.0.0.1 /IPPORT=$port /ECR=465 /FILE=dosž€ж.txt"
+expect_success "DOSMODE line with /FILE=dosž€ж.txt" && { [[ -s "$install/dosž€ж.txt" ]] || fail "DOSMODE wrote no 'dosž€ж.txt'"; }
+run_resident_line "$(printf 'STS /IPADDR=127.0.0.1 /IPPORT=%s /ECR=465 /FILE=caf\xe9.txt' "$port")"
+expect_success "DOSMODE line in code page 1252" && { [[ -s "$install/café.txt" ]] || fail "a line in code page 1252 wrote no 'café.txt': $(ls "$install")"; }
+printf 'CLOSE\r\n' >"$install/command.tmp" && mv "$install/command.tmp" "$install/$command_file"
+wait "$resident" || fail "the resident mode did not end at CLOSE"
+stop_sim
+
 echo "== mervfleet.exe: two registers on one line, one port that refuses"
 start_sim --tcp 0
 port=$(head -1 "$work/sim.out" | sed 's/.*://')
@@ -178,15 +220,17 @@ echo "== The port list from the registry"
 ports=$(cd "$install" && wine ./mervmodul.exe --ports | tr -d '\r' || true)
 grep -qE '^COM1 +\\\\\.\\COM1$' <<<"$ports" || fail "--ports does not list wine's COM1: '$ports'"
 
-echo "== The log setting written to the registry"
-# The about mode writes the setting back: a missing value is written as 0.
+echo "== The about mode without a console writes no setting"
+# Nobody answered: a user value written now would shadow the machine's.
 wine reg delete "$key" /v LogSouborSifra /f >/dev/null
 # Standard input is NUL, no console: it must not ask.
 about=$(cd "$install" && wine ./mervmodul.exe </dev/null 2>&1 | tr -d '\r' || true)
 grep -q 'a/N' <<<"$about" && fail "the about mode asked without a console: '$about'"
+grep -q 'souboru: ne' <<<"$about" || fail "the about mode did not show the log setting: '$about'"
+# wine's reg prints its "Unable to find" on standard output: the value's
+# line is what is looked for.
 query=$(wine reg query "$key" /v LogSouborSifra 2>/dev/null | tr -d '\r' || true)
-grep -Eq 'LogSouborSifra[[:space:]]+REG_DWORD[[:space:]]+0x0' <<<"$query" ||
-  fail "the about mode did not write LogSouborSifra=0 into the registry: '$query'"
+grep -q 'REG_DWORD' <<<"$query" && fail "the about mode wrote the log setting without an answer: '$query'"
 
 # --- The MSI ----------------------------------------------------------------
 msi=$(ls "$win"/mervmodul-*-win64.msi)
@@ -195,16 +239,6 @@ programs=$WINEPREFIX/drive_c/Program\ Files/MERV\ Modul
 line=$WINEPREFIX/drive_c/ProgramData/MERV\ Modul/line1
 service=MervModul-line1
 
-# Waits up to $1 tenths of a second for the command $2... to succeed, trying
-# it again every tenth (a try that starts a wine program takes longer).
-wait_for() {
-  local deadline=$((SECONDS + ($1 + 9) / 10))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
 service_state() { wine sc query "$service" 2>/dev/null | tr -d '\r' | grep -Eo 'STATE +: +[0-9]+ +[A-Z_]+' | awk '{print $4}'; }
 # Asked again at every try of wait_for (an argument "$(service_state)" would be asked once).
 service_is() { [[ $(service_state) == "$1" ]]; }
@@ -219,6 +253,49 @@ done
 find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/MERV Modul/MERV Modul.lnk' | grep -q . ||
   fail "no Start-menu entry for the about mode"
 wait_for 100 service_is RUNNING || fail "the service of line1 is '$(service_state)', not RUNNING"
+
+# Programs and Features: the MSI's entries in the registry's uninstall list.
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+arp_entries() { wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r'; }
+# The values of the "MERV Modul" entries, and how many there are.
+arp_entry() {
+  awk '/^HKEY/ { if (found) exit; block = "" } { block = block $0 "\n" }
+       /DisplayName +REG_SZ +MERV Modul$/ { found = 1 } END { if (found) printf "%s", block }' <<<"$1"
+}
+check_arp_entry() {
+  local entries count entry
+  entries=$(arp_entries)
+  count=$(grep -cE 'DisplayName +REG_SZ +MERV Modul$' <<<"$entries" || true)
+  [[ $count == 1 ]] || { fail "$1: $count entries named MERV Modul in Programs and Features"; return 0; }
+  entry=$(arp_entry "$entries")
+  grep -qE "DisplayVersion +REG_SZ +$2$" <<<"$entry" || fail "$1: the entry's version is not $2: $entry"
+  grep -qE 'NoModify +REG_DWORD +0x1$' <<<"$entry" || fail "$1: the entry offers Modify"
+  grep -qE 'HelpLink +REG_SZ +.*MERV Modul\\readme\.txt$' <<<"$entry" || fail "$1: no README as help link"
+  grep -qE 'InstallLocation +REG_SZ +.*MERV Modul\\$' <<<"$entry" || fail "$1: no install location"
+  # The icon is the product's, published where Programs and Features looks.
+  wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+    grep -qE 'ProductIcon +REG_SZ +.*\\mervmodul\.ico$' || fail "$1: no icon"
+}
+echo "== Programs and Features"
+check_arp_entry "the first install" "$version"
+
+echo "== The line's service runs under its own virtual account"
+# wine's sc has no "qc": the service's account is read where the service
+# manager keeps it.
+service_account() {
+  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$1" /v ObjectName 2>/dev/null | tr -d '\r' |
+    sed -n 's/.*ObjectName *REG_SZ *//p'
+}
+account=$(service_account "$service")
+[[ $account == 'NT SERVICE\MervModul-line1' ]] || fail "the service's account is '$account'"
+# The line folder's permissions name the account by its service SID: S-1-5-80-
+# and the SHA-1 of the upper-case name in UTF-16LE, as five little-endian words.
+sid=$(/usr/bin/python3 -c 'import hashlib, struct, sys
+digest = hashlib.sha1(sys.argv[1].upper().encode("utf-16-le")).digest()
+print("S-1-5-80-" + "-".join(str(word) for word in struct.unpack("<5I", digest)))' "$service")
+sddl=$(msiinfo export "$msi" MsiLockPermissionsEx 2>/dev/null | tr -d '\r' | awk -F'\t' '$2 == "LINE1DIR" {print $4}')
+[[ $sddl == *"(A;OICI;0x1301bf;;;$sid)"* ]] || fail "the line folder's permissions do not name $sid: '$sddl'"
+[[ $sddl != *";;;LS)"* && $sddl != *";;;WD)"* ]] || fail "the line folder is open to LocalSystem's or everyone's services: '$sddl'"
 
 # The installed module, with the line folder as its program folder.
 line_windows='C:\ProgramData\MERV Modul\line1'
@@ -300,6 +377,58 @@ stop_sim
 expect_line_success "R03 under way at the stop" &&
   { cmp "$reference/plu.txt" "$line/slow.txt" || fail "R03 under way at the stop: the table differs"; }
 [[ ! -e $line/command.txt ]] || fail "the service ended before it removed the command file"
+
+echo "== A second line's service, installed and removed as the README says"
+service2=MervModul-line2
+line2=$WINEPREFIX/drive_c/ProgramData/MERV\ Modul/line2
+mkdir -p "$line2"
+wine sc create "$service2" start= demand obj= "NT SERVICE\\$service2" \
+  binPath= "\"C:\\Program Files\\MERV Modul\\mervsvc.exe\" \"C:\\ProgramData\\MERV Modul\\line2\"" >/dev/null 2>&1 ||
+  fail "sc create $service2 failed"
+account2=$(service_account "$service2")
+[[ $account2 == "NT SERVICE\\$service2" ]] || fail "the second line's account is '$account2'"
+wine sc start "$service2" >/dev/null 2>&1 || fail "sc start $service2 failed"
+service2_is() { [[ $(wine sc query "$service2" 2>/dev/null | tr -d '\r' | grep -Eo 'STATE +: +[0-9]+ +[A-Z_]+' | awk '{print $4}') == "$1" ]]; }
+wait_for 300 service2_is RUNNING || fail "the service of line2 did not start"
+start_sim --tcp 0
+port=$(head -1 "$work/sim.out" | sed 's/.*://')
+printf 'STS /IPADDR=127.0.0.1 /IPPORT=%s /ECR=465 /FILE=stav.txt\r\n' "$port" >"$line2/command.tmp"
+mv "$line2/command.tmp" "$line2/command.txt"
+wait_for 600 test ! -e "$line2/command.txt" || fail "the service of line2 did not take the command file"
+stop_sim
+[[ $(head -c 4 "$line2/error.dat" 2>/dev/null | od -An -tx1 | tr -d ' \n') == 20300d0a && -s $line2/stav.txt ]] ||
+  fail "STS from the service of line2: error.dat is '$(cat -A "$line2/error.dat" 2>&1)'"
+wine sc stop "$service2" >/dev/null 2>&1 || true
+wait_for 300 service2_is STOPPED || fail "the service of line2 did not stop"
+wine sc delete "$service2" >/dev/null 2>&1 || fail "sc delete $service2 failed"
+wine sc query "$service2" >/dev/null 2>&1 && fail "sc delete left the service of line2"
+[[ -s $line2/stav.txt ]] || fail "removing the service of line2 took its data"
+
+echo "== MSI upgrades: the same version rebuilt, then a newer one; an older one is refused"
+# Packages of other versions, made the way the build makes its own.
+make_msi() {
+  sed "s/Version=\"$version\"/Version=\"$1\"/" "$win/mervmodul.wxs" >"$win/other.wxs"
+  (cd "$win" && cmake -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" -DWXS=other.wxs -DMSI="$2" \
+    -DLINE_SERVICE_SID="$sid" -P "$top/cmake/make_msi.cmake" >/dev/null 2>&1) || fail "could not make an MSI of $1"
+  rm -f "$win/other.wxs"
+}
+IFS=. read -r major minor patch <<<"$version"
+newer=$(printf '%s.%s.%02d' "$major" "$minor" $((10#$patch + 1)))
+older=0.01.00
+make_msi "$version" "$work/same.msi"
+make_msi "$newer" "$work/newer.msi"
+make_msi "$older" "$work/older.msi"
+line_files=$(cd "$line" && ls | sort)
+for step in "same:$version" "newer:$newer"; do
+  package=${step%%:*} expected=${step#*:}
+  wine msiexec /i "$(winepath -w "$work/$package.msi")" /qn || fail "msiexec /i of the $package MSI failed"
+  check_arp_entry "the $package MSI" "$expected"
+  wait_for 300 service_is RUNNING || fail "after the $package MSI the service is '$(service_state)'"
+  [[ $(cd "$line" && ls | sort) == "$line_files" ]] || fail "the $package MSI changed the line folder: $(ls "$line")"
+done
+if wine msiexec /i "$(winepath -w "$work/older.msi")" /qn; then fail "an older MSI was installed over a newer one"; fi
+check_arp_entry "after the refused downgrade" "$newer"
+msi=$work/newer.msi
 
 echo "== MSI uninstall keeps the line's data"
 wine msiexec /x "$(winepath -w "$msi")" /qn || fail "msiexec /x failed"

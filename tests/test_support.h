@@ -182,7 +182,13 @@ public:
 
 private:
   static const std::string& StampSample() {
-    static const std::string sample = FormatLogTimeStamp(std::tm{});
+    // A real date: Windows' strftime refuses a day of the month of 0.
+    static const std::string sample = [] {
+      std::tm moment{};
+      moment.tm_mday = 1;
+      moment.tm_year = 100;
+      return FormatLogTimeStamp(moment);
+    }();
     return sample;
   }
   std::string saved_;

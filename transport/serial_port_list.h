@@ -20,3 +20,7 @@ struct TSerialDevice {
 /// Every device found, sorted by path. On POSIX, MERV_DEVICE_ROOT (when set)
 /// is put in front of /dev and /sys, so that a test can show a tree of its own.
 std::vector<TSerialDevice> ListSerialDevices();
+
+/// What the user reads under the list: how a device gets a COM number and
+/// what opening it needs, in the platform's own terms.
+std::string SerialPortListNote();

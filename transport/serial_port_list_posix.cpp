@@ -102,3 +102,9 @@ std::vector<TSerialDevice> ListSerialDevices() {
   }
   return devices;
 }
+
+std::string SerialPortListNote() {
+  return "A device without a COM number is given one in section [Ports] of the settings\n"
+         "file, for example COM3=/dev/serial/by-id/... (stable when the adapter is\n"
+         "plugged elsewhere). Opening a device needs the group dialout.\n";
+}

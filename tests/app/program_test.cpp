@@ -104,7 +104,7 @@ TEST(AboutDialogue, WithoutATerminalOnlyShowsTheState) {
   ProgramCaption = Cp("MERV Modul Fiskální 9, verze 3.04.05");
   std::istringstream in("a\na\n");
   std::ostringstream out;
-  EXPECT_TRUE(RunAboutDialogue(in, out, false, true, "/nonexistent/readme.txt"));
+  EXPECT_EQ(RunAboutDialogue(in, out, false, true, "/nonexistent/readme.txt"), std::nullopt) << "nobody answered";
   EXPECT_NE(out.str().find("MERV Modul Fiskální 9, verze 3.04.05"), std::string::npos);
   EXPECT_EQ(out.str().find("?"), std::string::npos) << "no question without a terminal";
 }
@@ -114,16 +114,18 @@ TEST(AboutDialogue, AnswersSwitchTheLogAndShowTheDescription) {
   WriteFileBytes(dir / "readme.txt", Cp("Popis modulu\r\nDruhý řádek\r\n"));
   std::istringstream in("a\nn\n");
   std::ostringstream out;
-  EXPECT_FALSE(RunAboutDialogue(in, out, true, true, (dir / "readme.txt").string()));
+  EXPECT_EQ(RunAboutDialogue(in, out, true, true, (dir / "readme.txt").string()), false);
   EXPECT_NE(out.str().find("Druhý řádek\n"), std::string::npos) << out.str();
 }
 
-TEST(AboutDialogue, EmptyAnswersKeepTheCurrentState) {
+TEST(AboutDialogue, EmptyAnswersKeepTheCurrentStateAndNoAnswerChoosesNothing) {
   std::istringstream in("\n\n");
   std::ostringstream out;
-  EXPECT_TRUE(RunAboutDialogue(in, out, true, true, "/nonexistent/readme.txt"));
+  EXPECT_EQ(RunAboutDialogue(in, out, true, true, "/nonexistent/readme.txt"), true);
   std::istringstream closed("");
-  EXPECT_FALSE(RunAboutDialogue(closed, out, true, false, "/nonexistent/readme.txt"));
+  EXPECT_EQ(RunAboutDialogue(closed, out, true, false, "/nonexistent/readme.txt"), std::nullopt);
+  std::istringstream closedAfterTheFirst("n\n");
+  EXPECT_EQ(RunAboutDialogue(closedAfterTheFirst, out, true, true, "/nonexistent/readme.txt"), std::nullopt);
 }
 
 TEST(IniFile, ReadsEntriesOfASectionWithoutCase) {

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_name.h"
 #include "base/ciphered_log_line.h"
 #include "base/code_page.h"
 #include "base/input_file.h"
@@ -154,7 +155,7 @@ int PrintLogFile(const std::string& name, TLogPrinter& printer) {
 
 bool Exists(const std::string& name) {
   std::error_code error;
-  return std::filesystem::exists(name, error);
+  return std::filesystem::exists(PathFromName(name), error);
 }
 
 // The older file first, when there is one, then the file itself.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "base/file_name.h"
 #include "base/input_file.h"
 
 namespace {
@@ -19,8 +20,8 @@ TFileEntry LookThroughLink(const std::string& path) {
   const TFileEntry entry = LookAtEntry(path);
   if (entry.kind != TFileEntry::Kind::Link) return entry;
   std::error_code error;
-  const auto target = std::filesystem::canonical(path, error);
-  return error ? TFileEntry{} : LookAtEntry(target.string());
+  const auto target = std::filesystem::canonical(PathFromName(path), error);
+  return error ? TFileEntry{} : LookAtEntry(NameFromPath(target));
 }
 
 // The stream's offset in steps a long can hold, wherever long is 32 bits.

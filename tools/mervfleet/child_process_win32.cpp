@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cwchar>
 #include <system_error>
 #include <thread>
 
 #include "tools/mervfleet/child_process.h"
 
 #include "base/command_line_argument.h"
+#include "base/wide_name_win32.h"
 
 struct TChildHandle {
   PROCESS_INFORMATION Info{};
@@ -41,19 +43,20 @@ bool SameName(const std::string& variable, const std::string& name) {
   });
 }
 
-// "NAME=value\0...\0\0"
-std::string EnvironmentBlock(const TChildStart& start) {
-  std::string block;
-  LPCH strings = ::GetEnvironmentStringsA();
-  for (LPCH entry = strings; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
-    const std::string variable = entry;
+// "NAME=value\0...\0\0" in UTF-16 (CREATE_UNICODE_ENVIRONMENT): a folder
+// named in any language reaches the module as it is.
+std::wstring EnvironmentBlock(const TChildStart& start) {
+  std::wstring block;
+  LPWCH strings = ::GetEnvironmentStringsW();
+  for (LPWCH entry = strings; entry != nullptr && *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    const std::string variable = NameFromWide(entry);
     const bool replaced = std::any_of(start.Environment.begin(), start.Environment.end(),
                                       [&](const auto& pair) { return SameName(variable, pair.first); });
-    if (!replaced) block += variable + '\0';
+    if (!replaced) block += std::wstring(entry) + L'\0';
   }
-  if (strings != nullptr) ::FreeEnvironmentStringsA(strings);
-  for (const auto& [name, value] : start.Environment) block += name + "=" + value + '\0';
-  return block + '\0';
+  if (strings != nullptr) ::FreeEnvironmentStringsW(strings);
+  for (const auto& [name, value] : start.Environment) block += WideName(name + "=" + value) + L'\0';
+  return block + L'\0';
 }
 
 HANDLE OpenNul(DWORD access) {
@@ -66,17 +69,19 @@ HANDLE OpenNul(DWORD access) {
 TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandle) {
   HANDLE input = OpenNul(GENERIC_READ);
   HANDLE output = OpenNul(GENERIC_WRITE);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
   startup.hStdOutput = output;
   startup.hStdError = output;
-  std::string commandLine = CommandLine(start);
-  std::string environment = EnvironmentBlock(start);
-  const BOOL started = ::CreateProcessA(
-      start.Program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, environment.data(),
-      start.WorkingFolder.empty() ? nullptr : start.WorkingFolder.c_str(), &startup, &handle_->Info);
+  const std::wstring program = WideName(start.Program);
+  std::wstring commandLine = WideName(CommandLine(start));
+  std::wstring environment = EnvironmentBlock(start);
+  const std::wstring folder = WideName(start.WorkingFolder);
+  const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                        folder.empty() ? nullptr : folder.c_str(), &startup, &handle_->Info);
   const DWORD failure = ::GetLastError();
   if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
   if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/file_name.h"
 #include "base/joined_text.h"
 #include "base/json_text.h"
 #include "tools/mervfleet/csv_fields.h"
@@ -28,7 +29,7 @@ std::string JoinedFiles(const std::vector<std::string>& files) {
 }
 
 std::string PathIn(const std::string& folder, const char* name) {
-  return (std::filesystem::path(folder) / name).string();
+  return NameFromPath(PathFromName(folder) / PathFromName(name));
 }
 
 }  // namespace

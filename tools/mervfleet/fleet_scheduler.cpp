@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/file_name.h"
 #include "base/stop_request.h"
 
 namespace {
@@ -122,9 +123,9 @@ void TFleetScheduler::FinishTheRest() {
 }
 
 std::vector<std::string> TFleetScheduler::KeysOf(const TRegisterEntry& entry) const {
-  auto folder = std::filesystem::absolute(entry.Folder).lexically_normal();
+  auto folder = std::filesystem::absolute(PathFromName(entry.Folder)).lexically_normal();
   if (!folder.has_filename()) folder = folder.parent_path();
-  return {entry.Line.ExclusiveKey(), "folder:" + folder.string()};
+  return {entry.Line.ExclusiveKey(), "folder:" + NameFromPath(folder)};
 }
 
 bool TFleetScheduler::KeysFree(const TRegisterEntry& entry) const {

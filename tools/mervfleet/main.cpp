@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_name.h"
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/stop_request.h"
@@ -41,12 +42,12 @@ constexpr const char* ModuleName = "mervmodul";
 // mervfleet lies the launcher on PATH, which --copy-module must not copy.
 std::string FindModule(const std::string& given) {
   if (!given.empty()) {
-    if (!fs::is_regular_file(given)) throw std::invalid_argument("--module: " + given + " is no file");
-    return fs::absolute(given).string();
+    if (!fs::is_regular_file(PathFromName(given))) throw std::invalid_argument("--module: " + given + " is no file");
+    return NameFromPath(fs::absolute(PathFromName(given)));
   }
-  const fs::path folder = fs::path(ExecutablePath()).parent_path();
+  const fs::path folder = PathFromName(ExecutablePath()).parent_path();
   for (const fs::path& candidate : {folder / ".." / "lib" / "mervmodul" / ModuleName, folder / ModuleName}) {
-    if (fs::is_regular_file(candidate)) return candidate.lexically_normal().string();
+    if (fs::is_regular_file(candidate)) return NameFromPath(candidate.lexically_normal());
   }
   throw std::invalid_argument("the module is neither beside mervfleet nor in ../lib/mervmodul/: give --module PATH");
 }
@@ -64,7 +65,7 @@ TRunSetup SetupFor(const TFleetOptions& options) {
 }
 
 int Run(const TFleetOptions& options, const TRunSetup& setup, int total) {
-  fs::create_directories(options.OutFolder);
+  fs::create_directories(PathFromName(options.OutFolder));
   TRegistersFile registers(options.RegistersFile, options.OutFolder);
   TFleetResults results(options.OutFolder);
   TProgressLine progress(StandardErrorIsTerminal());

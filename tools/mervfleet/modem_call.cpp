@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "base/file_name.h"
 #include "base/process_values.h"
 #include "base/safe_output_file.h"
 #include "tools/mervfleet/small_file.h"
@@ -28,13 +29,13 @@ TModemCall::TModemCall(const fs::path& folder, const TRegisterLine& line, const 
             Joined(command.front(), std::vector<std::string>(command.begin() + 1, command.end())),
             Joined("MODEMHANGUP", {lineParameters[0], lineParameters[1]}), "CLOSE"};
   // A command file left by an earlier call would be run at once.
-  if (!RemoveFileIfPresent(commandFile_.string())) {
+  if (!RemoveFileIfPresent(NameFromPath(commandFile_))) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied),
-                            "cannot remove " + commandFile_.string());
+                            "cannot remove " + NameFromPath(commandFile_));
   }
 }
 
-std::vector<std::string> TModemCall::ModuleArguments() const { return {"DOSMODE", commandFile_.string()}; }
+std::vector<std::string> TModemCall::ModuleArguments() const { return {"DOSMODE", NameFromPath(commandFile_)}; }
 
 void TModemCall::Begin() {
   step_ = Dial;
@@ -58,7 +59,7 @@ void TModemCall::Conclude() {
 bool TModemCall::NoteOutcome() {
   std::error_code error;
   if (step_ >= Close || fs::exists(commandFile_, error)) return false;
-  const auto outcome = ReadOutcomeNumber((folder_ / OutcomeFileName).string());
+  const auto outcome = ReadOutcomeNumber(NameFromPath(folder_ / OutcomeFileName));
   if (step_ == Dial) dialOutcome_ = outcome;
   if (step_ == Command) commandOutcome_ = outcome;
   return true;
@@ -71,8 +72,8 @@ std::optional<int> TModemCall::Outcome() const {
 
 void TModemCall::Send(std::size_t step) {
   step_ = step;
-  if (!RemoveFileIfPresent((folder_ / OutcomeFileName).string())) {
+  if (!RemoveFileIfPresent(NameFromPath(folder_ / OutcomeFileName))) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied), "cannot remove error.dat");
   }
-  WriteFileSafely(commandFile_.string(), lines_[step] + "\r\n", LinkRule::Replace);
+  WriteFileSafely(NameFromPath(commandFile_), lines_[step] + "\r\n", LinkRule::Replace);
 }

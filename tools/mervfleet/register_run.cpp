@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/command_turn.h"
+#include "base/file_name.h"
 #include "base/error_numbers.h"
 #include "base/error_table.h"
 #include "base/input_file.h"
@@ -43,7 +44,7 @@ std::string ModuleFileName() {
 // the working folder; both are the line folder here.
 fs::path TargetOf(std::string value, const fs::path& folder) {
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-  const fs::path path(NativePathFromCommand(value));
+  const fs::path path = PathFromName(NativePathFromCommand(value));
   return path.is_absolute() ? path : folder / path;
 }
 
@@ -63,16 +64,16 @@ std::string ErrorMeaning(int number) {
 TRegisterRun::TRegisterRun(TRegisterEntry entry) : entry_(std::move(entry)) {}
 
 void TRegisterRun::StartAttempt(const TRunSetup& setup) {
-  const fs::path folder = fs::absolute(entry_.Folder);
+  const fs::path folder = fs::absolute(PathFromName(entry_.Folder));
   fs::create_directories(folder);
-  if (!RemoveFileIfPresent((folder / OutcomeFileName).string())) {
+  if (!RemoveFileIfPresent(NameFromPath(folder / OutcomeFileName))) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied),
-                            "cannot remove the earlier " + (folder / OutcomeFileName).string());
+                            "cannot remove the earlier " + NameFromPath(folder / OutcomeFileName));
   }
   TChildStart start;
   start.Program = setup.Module;
   if (setup.Options->CopyModule) {
-    start.Program = (folder / ModuleFileName()).string();
+    start.Program = NameFromPath(folder / ModuleFileName());
     // Only a regular file of the module's size counts as the copy: a link
     // planted under the name is replaced by a copy of the module, which is
     // made runnable before it appears under its name.
@@ -93,8 +94,8 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
     call_ = std::make_unique<TModemCall>(folder, entry_.Line, arguments_);
     start.Arguments = call_->ModuleArguments();
   }
-  start.WorkingFolder = folder.string();
-  start.Environment = {{ProgramDirVariable, (folder / "").string()}};
+  start.WorkingFolder = NameFromPath(folder);
+  start.Environment = {{ProgramDirVariable, NameFromPath(folder / "")}};
   const auto startedAt = TFleetClock::now();
   // Files count from the first attempt on: a later attempt that fails before
   // any row leaves the file of an earlier one as it was, and it is still the
@@ -165,9 +166,9 @@ TRegisterOutcome TRegisterRun::Outcome(const std::string& notStartedWhy) const {
 }
 
 void TRegisterRun::ReadOutcome(const TChildEnd& end) {
-  const fs::path folder = fs::absolute(entry_.Folder);
+  const fs::path folder = fs::absolute(PathFromName(entry_.Folder));
   if (call_) call_->Conclude();
-  errorNumber_ = call_ ? call_->Outcome() : ReadOutcomeNumber((folder / OutcomeFileName).string());
+  errorNumber_ = call_ ? call_->Outcome() : ReadOutcomeNumber(NameFromPath(folder / OutcomeFileName));
   failure_.clear();
   if (!errorNumber_) {
     failure_ = "no outcome: the module ended with " + end.Describe();
@@ -179,7 +180,7 @@ void TRegisterRun::ReadOutcome(const TChildEnd& end) {
 // The files of the line folder changed since the first attempt started (but the
 // module's own), and the files named by /FILE= and /ZURNAL= outside it.
 std::vector<std::string> TRegisterRun::FilesWritten() const {
-  const fs::path folder = fs::absolute(entry_.Folder);
+  const fs::path folder = fs::absolute(PathFromName(entry_.Folder));
   const auto changed = [this](const fs::path& file) {
     std::error_code error;
     return fs::is_regular_file(file, error) && fs::last_write_time(file, error) >= runFileTime_ && !error;
@@ -187,7 +188,7 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
   std::vector<std::string> files;
   std::error_code error;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
+    const std::string name = NameFromPath(entry->path().filename());
     // The resident mode's lock beside a command file ends in ".mervlock".
     if (name == OutcomeFileName || name == CipheredLogFileName || name == CommandLockFileName || name == ModuleFileName() ||
         name.front() == '.' || name.ends_with(".mervlock")) {
@@ -200,7 +201,7 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
     for (const auto key : FileParameters) {
       if (parameter.rfind(key, 0) != 0) continue;
       const fs::path target = TargetOf(parameter.substr(key.size()), folder);
-      if (!IsWithin(target, folder) && changed(target)) files.push_back(target.lexically_normal().string());
+      if (!IsWithin(target, folder) && changed(target)) files.push_back(NameFromPath(target.lexically_normal()));
     }
   }
   return files;

@@ -1,5 +1,7 @@
 #include "tools/mervfleet/registers_file.h"
 
+#include "base/file_name.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -103,7 +105,7 @@ TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
   if (ModelNameOfCode(entry.Model).empty()) Refuse("model \"" + entry.Model + "\" is no /ECR= code of the module");
   entry.Folder = folderColumn_ && !fields[*folderColumn_].empty()
                      ? fields[*folderColumn_]
-                     : (std::filesystem::path(outFolder_) / entry.Name).string();
+                     : NameFromPath(PathFromName(outFolder_) / PathFromName(entry.Name));
   return entry;
 }
 

@@ -16,6 +16,8 @@
 #include "app/end_signals.h"
 #include "app/line_service.h"
 #include "app/program.h"
+#include "base/file_name.h"
+#include "base/platform.h"
 #include "base/process_values.h"
 
 namespace {
@@ -71,23 +73,18 @@ DWORD WINAPI OnControl(DWORD control, DWORD, LPVOID, LPVOID) {
 
 int RunLine(const std::string& folder) {
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(PathFromName(folder), error);
   if (error) {
     std::fprintf(stderr, "mervsvc: cannot make the line folder %s: %s\n", folder.c_str(), error.message().c_str());
     return NoLineFolder;
   }
   _putenv_s(ProgramDirVariable, folder.c_str());
-  std::vector<std::string> arguments = LineModeArguments(folder, '\\');
-  arguments.insert(arguments.begin(), "mervsvc");
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   {
     const std::lock_guard lock(serviceMutex);
     lineService.Started();
     ReportStatus();
   }
-  return RunProgram(static_cast<int>(arguments.size()), argv.data());
+  return RunProgram(LineModeArguments(folder, '\\'));
 }
 
 void WINAPI ServiceMain(DWORD argc, LPSTR* argv) {
@@ -110,7 +107,7 @@ void WINAPI ServiceMain(DWORD argc, LPSTR* argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  hostArguments.assign(argv + 1, argv + argc);
+  hostArguments = ProgramArguments(argc, argv);
   SERVICE_TABLE_ENTRYA services[] = {{const_cast<char*>(""), ServiceMain}, {nullptr, nullptr}};
   if (StartServiceCtrlDispatcherA(services)) return 0;
   if (GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_name.h"
 #include "base/input_file.h"
 #include "base/local_clock.h"
 #include "base/platform.h"
@@ -90,29 +91,29 @@ TOptions ParseArguments(const std::vector<std::string>& arguments) {
   return options;
 }
 
-bool Exists(const fs::path& path) { return LookAtEntry(path.string()).kind != TFileEntry::Kind::Missing; }
+bool Exists(const fs::path& path) { return LookAtEntry(NameFromPath(path)).kind != TFileEntry::Kind::Missing; }
 
 // A relative name is looked up where the user is, then in vyrnak's own
 // folder: the module passes only the bare name when the document lies in its
 // own folder, which is vyrnak's folder too, and starts vyrnak in no
 // particular working directory.
 fs::path ResolveDocument(const std::string& name) {
-  const fs::path path(NativePathFromCommand(name));
+  const fs::path path = PathFromName(NativePathFromCommand(name));
   if (path.has_root_path() || Exists(path)) return path;
-  const fs::path own = ExecutablePath();
+  const fs::path own = PathFromName(ExecutablePath());
   if (own.empty()) return path;
   const fs::path beside = own.parent_path() / path;
   if (Exists(beside)) return beside;
-  throw std::runtime_error("cannot read " + path.string() + ": neither in the current folder nor in " +
-                           own.parent_path().string());
+  throw std::runtime_error("cannot read " + NameFromPath(path) + ": neither in the current folder nor in " +
+                           NameFromPath(own.parent_path()));
 }
 
 std::string ReadDocument(const fs::path& path) {
   try {
-    return ReadInputFile(path.string(), LargestDocument);
+    return ReadInputFile(NameFromPath(path), LargestDocument);
   } catch (const std::system_error& failure) {
     const std::string reason = failure.code().value() == EFBIG ? "larger than 256 MB" : failure.code().message();
-    throw std::runtime_error("cannot read " + path.string() + ": " + reason);
+    throw std::runtime_error("cannot read " + NameFromPath(path) + ": " + reason);
   }
 }
 
@@ -129,10 +130,10 @@ fs::path MakePdf(const TOptions& options) {
   try {
     parsed = TDocumentParser::Parse(text);
   } catch (const EMalformedDocument& error) {
-    throw EMalformedDocument(document.string() + ": malformed document: " + error.what());
+    throw EMalformedDocument(NameFromPath(document) + ": malformed document: " + error.what());
   }
   const auto pages = TPageLayout(LocalTime("%d.%m.%Y"), LocalTime("%H:%M")).LayOut(parsed);
-  const fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : fs::path(options.pdf);
+  const fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : PathFromName(options.pdf);
   TPdfWriter::Write(pages, pdf, options.pdf.empty() ? LinkRule::Replace : LinkRule::FollowOnce);
   return pdf;
 }
@@ -143,13 +144,13 @@ int HandOff(const fs::path& pdf) {
     try {
       PrintOnPrinter(pdf, printer);
     } catch (const EHandoffError& error) {
-      std::cerr << "vyrnak: " << error.what() << "; the PDF is " << pdf.string() << '\n';
+      std::cerr << "vyrnak: " << error.what() << "; the PDF is " << NameFromPath(pdf) << '\n';
       return ExitFailed;
     }
     return ExitDone;
   }
   if (OpenInViewer(pdf)) return ExitDone;
-  std::cerr << "vyrnak: PDF written to " << fs::absolute(pdf).string() << '\n';
+  std::cerr << "vyrnak: PDF written to " << NameFromPath(fs::absolute(pdf)) << '\n';
   return ExitDone;
 }
 

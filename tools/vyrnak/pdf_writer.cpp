@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 
+#include "base/file_name.h"
 #include "base/safe_output_file.h"
 
 namespace {
@@ -81,18 +82,18 @@ void DrawTexts(HPDF_Page page, const TFonts& fonts, const std::vector<TPlacedTex
 void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file,
                       LinkRule links) {
   HPDF_SaveToStream(pdf);
-  ThrowIfFailed(failure, ("write " + file.string()).c_str());
+  ThrowIfFailed(failure, ("write " + NameFromPath(file)).c_str());
   std::string bytes(HPDF_GetStreamSize(pdf), '\0');
   HPDF_UINT32 size = static_cast<HPDF_UINT32>(bytes.size());
   HPDF_ResetStream(pdf);
   HPDF_ReadFromStream(pdf, reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
   // Reading to the very end reports HPDF_STREAM_EOF, which is no failure.
-  if (failure.error != HPDF_STREAM_EOF) ThrowIfFailed(failure, ("write " + file.string()).c_str());
+  if (failure.error != HPDF_STREAM_EOF) ThrowIfFailed(failure, ("write " + NameFromPath(file)).c_str());
   bytes.resize(size);
   try {
-    WriteFileSafely(file.string(), bytes, links);
+    WriteFileSafely(NameFromPath(file), bytes, links);
   } catch (const std::system_error& error) {
-    throw EPdfError("cannot write " + file.string() + ": " + error.what());
+    throw EPdfError("cannot write " + NameFromPath(file) + ": " + error.what());
   }
 }
 

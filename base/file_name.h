@@ -1,0 +1,17 @@
+#pragma once
+// File names as the module keeps them: a std::string of the bytes the caller
+// gave (POSIX) or of UTF-8 (Windows, whose programs run with UTF-8 as their
+// code page and whose file system speaks UTF-16). These functions are the one
+// bridge between such a name and std::filesystem, whose narrow strings on
+// Windows are not UTF-8. One implementation per platform: file_name_posix.cpp,
+// file_name_win32.cpp.
+#include <filesystem>
+#include <string>
+
+/// The path of a name. On Windows a name that is not UTF-8 cannot be
+/// represented and is refused (std::system_error naming it), never mapped to
+/// another name.
+std::filesystem::path PathFromName(const std::string& name);
+
+/// The name of a path, as PathFromName takes it.
+std::string NameFromPath(const std::filesystem::path& path);

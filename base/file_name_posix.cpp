@@ -1,0 +1,5 @@
+#include "base/file_name.h"
+
+std::filesystem::path PathFromName(const std::string& name) { return std::filesystem::path(name); }
+
+std::string NameFromPath(const std::filesystem::path& path) { return path.string(); }
