@@ -44,9 +44,17 @@ settle() {
     sleep 0.1
   done
 }
+# Waits up to 5 s for the name to be gone.
+gone() {
+  local i
+  for ((i = 0; i < 50; ++i)); do
+    [[ -e $1 || -L $1 ]] || return 0
+    sleep 0.1
+  done
+}
 # A path as the module's parameters take it: "/" separates parameters.
 at() { printf '%s' "${1//\//\\}"; }
-export -f settle at
+export -f settle gone at
 
 # The files the plants lead to: root's (rw-r--r--) and nobody's, which the
 # mode lets anyone write.
