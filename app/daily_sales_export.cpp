@@ -7,6 +7,7 @@
 
 #include "app/activity_run.h"
 #include "app/decimal_separator.h"
+#include "base/file_name.h"
 #include "base/communication_log.h"
 #include "base/durable_file.h"
 #include "base/input_file.h"
@@ -94,11 +95,6 @@ std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator)
 
 // The longest file name the file systems take (NAME_MAX, NTFS's 255).
 constexpr std::size_t LongestFileName = 255;
-
-std::string FileNameOf(const std::string& path) {
-  const auto separator = path.find_last_of(PathSeparator());
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
 
 // Each export of a day moves the earlier one aside with one ".bak" more;
 // once the name would exceed what the file system takes, the export is

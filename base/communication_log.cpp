@@ -109,8 +109,6 @@ void MoveLogAside(TCipheredLogSize& size) {
   size.Allowance = 0;
 }
 
-std::string FileNameOf(const std::string& path) { return NameFromPath(PathFromName(path).filename()); }
-
 void AppendCipheredLine(std::string_view text) {
   AppendLine(CipheredLogPath, EncipherLogLine(text, LogCipher()));
 }

@@ -15,3 +15,6 @@ std::filesystem::path PathFromName(const std::string& name);
 
 /// The name of a path, as PathFromName takes it.
 std::string NameFromPath(const std::filesystem::path& path);
+
+/// The last part of a name, without its folder ("KL.log" of "/srv/line1/KL.log").
+inline std::string FileNameOf(const std::string& name) { return NameFromPath(PathFromName(name).filename()); }
