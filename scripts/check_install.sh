@@ -109,7 +109,11 @@ step "A line folder saves a journal from mervsim and prints it"
 in_root mervmodul-instance /srv/shop/line1 >/dev/null
 line=$root/srv/shop/line1
 [[ $(wc -c <"$line/mervmodul") -lt 1000 ]] || fail "the line folder holds more than a launcher"
-in_root mervsim --tcp 0 --plu-count 40 >"$work/sim.out" 2>"$work/sim.err" &
+# Started without the function: a function in the background runs in a
+# subshell of its own, and $! would be that subshell, not the emulator, which
+# the clean-up would then leave running (chroot and env exec it in place).
+chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root mervsim --tcp 0 --plu-count 40 \
+  >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
 port=$(sed 's/.*://' "$work/sim.out")
