@@ -1,0 +1,82 @@
+# -*- coding: utf-8 -*-
+# Copyright (c) 2026 MERV Modul developers; MIT licence (see LICENSE)
+"""What the modules of merv.ecr share: the options naming the line folder,
+the register's line and model and the metrics file, running commands there,
+and ending the task with the outcome's fields (a failed outcome fails the
+task with its number and meaning)."""
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+import os
+import time
+
+from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import MetricsError, update_file
+from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import (
+    LineRunner, MervError, failure_message, line_parameters)
+
+LINE_FOLDER_OPTION = dict(line_folder=dict(type="path", required=True))
+REGISTER_OPTIONS = dict(
+    line_folder=dict(type="path", required=True),
+    line=dict(type="str", required=True),
+    model=dict(type="str", required=True),
+    timeout=dict(type="int"),
+    register_name=dict(type="str"),
+    metrics_file=dict(type="path"),
+)
+
+
+def register_argument_spec(**own):
+    spec = dict(REGISTER_OPTIONS)
+    spec.update(own)
+    return spec
+
+
+class MervTask:
+    """One task against one register: its commands and how it ends."""
+
+    def __init__(self, module):
+        self.module = module
+        self.started = time.time()
+        params = module.params
+        try:
+            self.runner = LineRunner(params["line_folder"])
+            line = params.get("line")
+            self.line = line_parameters(line, params["model"], params.get("timeout")) if line else []
+        except MervError as failure:
+            module.fail_json(msg=str(failure))
+        self.register = params.get("register_name") or os.path.basename(self.runner.line_folder.rstrip("/"))
+
+    def run(self, activity, parameters):
+        try:
+            return self.runner.command(activity, list(parameters) + self.line)
+        except MervError as failure:
+            self._metrics(activity, None)
+            self.module.fail_json(msg=str(failure), error=None, line_failure=False, outcome_class="no_outcome")
+
+    def _metrics(self, activity, error):
+        path = self.module.params.get("metrics_file")
+        if not path or self.module.check_mode:
+            return
+        try:
+            update_file(path, self.register, activity, error, time.time(), time.time() - self.started)
+        except (MetricsError, IOError, OSError) as failure:
+            self.module.fail_json(msg="metrics file %s not written: %s" % (path, failure))
+
+    def fail(self, outcome, activity=None, message=None, **extra):
+        """Ends the task as failed with the outcome's number and meaning."""
+        self._metrics(activity or outcome["activity"], outcome["error"])
+        result = dict(outcome)
+        result.update(extra)
+        result["msg"] = message or failure_message(outcome)
+        self.module.fail_json(**result)
+
+    def finish(self, outcome, changed, activity=None, **extra):
+        """Ends the task: failed when the outcome is not 0, else with `changed`."""
+        if outcome["error"] != 0:
+            self.fail(outcome, activity, **extra)
+        self._metrics(activity or outcome["activity"], 0)
+        result = dict(outcome)
+        result.update(extra)
+        self.module.exit_json(changed=changed, **result)
