@@ -5,6 +5,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "tools/mervfleet/metric_series.h"
+
 const std::string_view FleetHelpText =
     R"(Usage: mervfleet --registers FILE [options] -- ACTIVITY [/PARAM=value ...]
        mervfleet --help | --version
@@ -38,6 +40,13 @@ Options:
                     (default: the current folder)
   --module PATH     the module (default: mervmodul beside mervfleet, else
                     ../lib/mervmodul/mervmodul)
+  --metrics FILE    add each register's outcome to FILE, a metrics file in
+                    Prometheus's text format (for node_exporter's textfile
+                    collector): per register and activity the last outcome,
+                    the last success, the duration, the runs by outcome class
+                    and the failures in a row. FILE is read, updated and
+                    written whole under a lock on FILE.lock, so several runs
+                    (and the Ansible collection merv.ecr) may share it.
   --copy-module     run a copy of the module in each line folder, for a module
                     that does not take its program folder from
                     MERV_PROGRAM_DIR
@@ -87,6 +96,14 @@ void CheckCommand(const TFleetOptions& options) {
     for (const auto key : LineParameterKeys) {
       if (parameter.rfind(key, 0) == 0) Refuse(parameter + ": the registers file gives the line and the model");
     }
+  }
+}
+
+void CheckMetricsLabel(const std::string& activity) {
+  try {
+    ActivityLabel(activity);
+  } catch (const std::invalid_argument& failure) {
+    Refuse(std::string("--metrics: ") + failure.what());
   }
 }
 
@@ -173,6 +190,9 @@ TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
       options.OutFolder = reader.Value();
     } else if (name == "--module") {
       options.Module = reader.Value();
+    } else if (name == "--metrics") {
+      options.MetricsFile = reader.Value();
+      if (options.MetricsFile.empty()) Refuse("--metrics needs a file");
     } else if (name == "--copy-module") {
       reader.NoValue();
       options.CopyModule = true;
@@ -185,6 +205,7 @@ TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
   options.Activity = reader.Name();
   options.Parameters = reader.Rest();
   CheckCommand(options);
+  if (!options.MetricsFile.empty()) CheckMetricsLabel(options.Activity);
   return options;
 }
 

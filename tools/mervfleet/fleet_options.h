@@ -25,6 +25,8 @@ struct TFleetOptions {
   /// Run a copy of the module in each line folder instead of the module with
   /// its program folder set by MERV_PROGRAM_DIR.
   bool CopyModule = false;
+  /// With --metrics: the Prometheus text file the outcomes are added to.
+  std::string MetricsFile;
   std::string Activity;
   /// The command's parameters, "{name}" not yet replaced.
   std::vector<std::string> Parameters;

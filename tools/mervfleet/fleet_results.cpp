@@ -51,8 +51,10 @@ std::string JsonObject(const TRegisterOutcome& outcome) {
          ",\"seconds\":" + SecondsText(outcome.Seconds) + ",\"files\":" + files + "}";
 }
 
-TFleetResults::TFleetResults(const std::string& folder)
-    : csv_(PathIn(folder, "results.csv"), LinkRule::Replace), json_(PathIn(folder, "results.json"), LinkRule::Replace) {
+TFleetResults::TFleetResults(const std::string& folder, TFleetMetrics* metrics)
+    : csv_(PathIn(folder, "results.csv"), LinkRule::Replace),
+      json_(PathIn(folder, "results.json"), LinkRule::Replace),
+      metrics_(metrics) {
   csv_.Write(CsvHeader);
   json_.Write("[");
 }
@@ -61,10 +63,12 @@ void TFleetResults::Add(const TRegisterOutcome& outcome) {
   csv_.Write(CsvRow(outcome));
   json_.Write(std::string(rows_ == 0 ? "\n" : ",\n") + JsonObject(outcome));
   ++rows_;
+  if (metrics_ != nullptr) metrics_->Add(outcome);
 }
 
 void TFleetResults::Commit() {
   json_.Write(rows_ == 0 ? "]\n" : "\n]\n");
   csv_.Commit();
   json_.Commit();
+  if (metrics_ != nullptr) metrics_->Commit();
 }

@@ -15,12 +15,15 @@
 #include <string>
 
 #include "base/safe_output_file.h"
+#include "tools/mervfleet/fleet_metrics.h"
 #include "tools/mervfleet/register_run.h"
 
 class TFleetResults {
 public:
   /// Opens both files in `folder`. Throws std::system_error when it cannot.
-  explicit TFleetResults(const std::string& folder);
+  /// With `metrics` (--metrics), each row is noted there too, and Commit
+  /// adds them to its file after the results are in place.
+  explicit TFleetResults(const std::string& folder, TFleetMetrics* metrics = nullptr);
 
   void Add(const TRegisterOutcome& outcome);
   /// Finishes both files and puts them in place.
@@ -32,6 +35,7 @@ private:
   TSafeOutputFile csv_;
   TSafeOutputFile json_;
   int rows_ = 0;
+  TFleetMetrics* metrics_;
 };
 
 /// One row of results.csv, with its line end.

@@ -4,6 +4,7 @@
 // (fleet_options.cpp).
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "base/process_values.h"
 #include "base/stop_request.h"
 #include "tools/mervfleet/child_process.h"
+#include "tools/mervfleet/fleet_metrics.h"
 #include "tools/mervfleet/fleet_options.h"
 #include "tools/mervfleet/fleet_results.h"
 #include "tools/mervfleet/fleet_scheduler.h"
@@ -67,7 +69,9 @@ TRunSetup SetupFor(const TFleetOptions& options) {
 int Run(const TFleetOptions& options, const TRunSetup& setup, int total) {
   fs::create_directories(PathFromName(options.OutFolder));
   TRegistersFile registers(options.RegistersFile, options.OutFolder);
-  TFleetResults results(options.OutFolder);
+  std::optional<TFleetMetrics> metrics;
+  if (!options.MetricsFile.empty()) metrics.emplace(options.MetricsFile, options.Activity);
+  TFleetResults results(options.OutFolder, metrics ? &*metrics : nullptr);
   TProgressLine progress(StandardErrorIsTerminal());
   InstallStopRequestHandlers();
   PrepareChildProcesses();

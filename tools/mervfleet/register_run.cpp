@@ -139,10 +139,12 @@ TFleetClock::time_point TRegisterRun::NextDeadline(const TRunSetup& setup) const
   return attemptStart_ + std::chrono::seconds(setup.Options->LimitSeconds);
 }
 
-bool TRegisterRun::EndedWithLineFailure() const {
-  return errorNumber_ && std::any_of(LineFailures.begin(), LineFailures.end(),
-                                     [this](ErrorNumber number) { return NumberOf(number) == *errorNumber_; });
+bool IsLineFailure(int number) {
+  return std::any_of(LineFailures.begin(), LineFailures.end(),
+                     [number](ErrorNumber failure) { return NumberOf(failure) == number; });
 }
+
+bool TRegisterRun::EndedWithLineFailure() const { return errorNumber_ && IsLineFailure(*errorNumber_); }
 
 void TRegisterRun::NoteStartFailure(const std::string& why) {
   child_.reset();

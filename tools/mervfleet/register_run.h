@@ -102,5 +102,8 @@ private:
   std::vector<std::string> files_;
 };
 
+/// A failure of the line (04, 05, 09, 31, 33 to 36): the numbers tried again.
+bool IsLineFailure(int number);
+
 /// The meaning of an error number of the module, in English, from the error table.
 std::string ErrorMeaning(int number);

@@ -22,20 +22,15 @@ def decode(data, code):
 
 
 def _changes(rest):
-    """key and [(heading, file value, register value)] of a "~" line."""
+    """key and [(heading, file value, register value)] of a "~" line; a
+    layout 1 cell holds no ";", so ";" separates the changes."""
     parts = rest.split(";")
-    key, changes = parts[0], []
+    changes = []
     for part in parts[1:]:
-        heading, colon, values = part.partition(": ")
-        file_value, arrow, register_value = values.partition(" -> ")
-        if not colon or not arrow:
-            # A value holding ";" belongs to the change before it.
-            if changes:
-                last = changes[-1]
-                changes[-1] = (last[0], last[1], last[2] + ";" + part)
-            continue
+        heading, _, values = part.partition(": ")
+        file_value, _, register_value = values.partition(" -> ")
         changes.append((heading, file_value, register_value))
-    return key, changes
+    return parts[0], changes
 
 
 def parse_differences(text):

@@ -83,11 +83,10 @@ def parse(text):
             number = float(value)
         except ValueError:
             continue
-        entry = series.setdefault((register, activity), new_series())
         if family == "merv_runs_total" and kind in OUTCOME_CLASSES:
-            entry["counts"][kind] = number
+            series.setdefault((register, activity), new_series())["counts"][kind] = number
         elif family in GAUGES and kind is None:
-            entry[family] = number
+            series.setdefault((register, activity), new_series())[family] = number
     return series
 
 

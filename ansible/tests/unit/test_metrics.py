@@ -1,0 +1,62 @@
+# Copyright (c) 2026 MERV Modul developers; MIT licence (see LICENSE)
+import multiprocessing
+import os
+
+import pytest
+
+from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import (
+    MetricsError, activity_label, parse, record_run, render, update_file)
+
+
+def test_runs_in_a_row_the_last_success_and_the_counts():
+    series = {}
+    record_run(series, "praha-01", "W03", 0, 1000.5, 2.0)
+    for ended, error in ((2000, 9), (3000, 5), (4000, None)):
+        record_run(series, "praha-01", "W03", error, ended, 1.0)
+    entry = series[("praha-01", "W03")]
+    assert entry["merv_consecutive_failures"] == 3 and entry["merv_last_success_timestamp_seconds"] == 1000.5
+    assert entry["merv_last_outcome"] == -1 and entry["merv_last_run_timestamp_seconds"] == 4000
+    assert entry["counts"] == {"ok": 1, "line": 2, "differs": 0, "failed": 0, "no_outcome": 1}
+    record_run(series, "praha-01", "W03", 0, 5000, 1.0)
+    assert series[("praha-01", "W03")]["merv_consecutive_failures"] == 0
+
+
+def test_render_and_parse_round_trip_and_leave_other_lines_out():
+    series = {}
+    record_run(series, "brno.3", "pcsr.16.32", 60, 1796888734.331, 0.25)
+    record_run(series, "a_1", "R70", 0, 17, 3)
+    text = render(series)
+    assert 'merv_runs_total{register="brno.3",activity="PCSR",class="differs"} 1' in text.splitlines()
+    assert 'merv_last_run_timestamp_seconds{register="brno.3",activity="PCSR"} 1796888734.331' in text.splitlines()
+    junk = 'node_load1 3\nmerv_runs_total{register="x",activity="R03",class="bogus"} 1\nmerv_other{register="y",activity="R03"} 1\n'
+    assert parse(text + junk) == series
+    assert render(parse(text)) == text
+
+
+@pytest.mark.parametrize("name", ["", "a b", 'x"y', "x" * 65, "ž"])
+def test_register_names_outside_the_bounded_set_are_refused(name):
+    with pytest.raises(MetricsError):
+        record_run({}, name, "R03", 0, 1, 1)
+
+
+@pytest.mark.parametrize("activity, label", [("R03", "R03"), ("savezur", "SAVEZUR"), ("PCSW.0.256", "PCSW")])
+def test_activity_label(activity, label):
+    assert activity_label(activity) == label
+
+
+def add_runs(path, register, count):
+    for number in range(count):
+        update_file(path, register, "W03", 0 if number % 2 else 9, 1000 + number, 0.1)
+
+
+def test_runs_of_many_processes_all_land_in_one_file(tmp_path):
+    path = str(tmp_path / "merv.prom")
+    workers = [multiprocessing.Process(target=add_runs, args=(path, "r%d" % (index % 3), 10)) for index in range(6)]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join(60)
+    series = parse(open(path).read())
+    assert sorted(series) == [("r0", "W03"), ("r1", "W03"), ("r2", "W03")]
+    assert all(entry["counts"]["ok"] == 10 and entry["counts"]["line"] == 10 for entry in series.values())
+    assert sorted(os.listdir(str(tmp_path))) == ["merv.prom", "merv.prom.lock"]
