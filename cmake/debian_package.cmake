@@ -69,7 +69,7 @@ install(FILES packaging/mervmodul.sysusers DESTINATION lib/sysusers.d RENAME mer
 # errors.md, which `mervmodul --help` names, and usage.md; an example of the
 # settings file, with every entry the programs read.
 merv_package_documents(module mervmodul PAGES mervmodul mervmodul-instance kllog vyrnak mervfleet
-                       DOCUMENTS errors.md usage.md)
+                       DOCUMENTS errors.md usage.md chains.md)
 install(FILES packaging/VOR-Manager.ini DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mervmodul/examples
         COMPONENT module)
 

@@ -6,7 +6,10 @@ set -euo pipefail
 # What building the programs takes; the tests, benchmarks and packages need more.
 programs=(cmake make g++ pkg-config libhpdf-dev)
 # libgcrypt checks the cipher in the tests; the programs do not link it.
-packages=("${programs[@]}" libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales poppler-utils dpkg-dev lintian systemd)
+# ansible-core, prometheus (promtool) and pytest build and test the Ansible
+# collection and the alert rules.
+packages=("${programs[@]}" libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales poppler-utils dpkg-dev lintian systemd
+          ansible-core prometheus python3-pytest)
 # With --demo only what the programs take (scripts/demo.sh builds nothing
 # else); with --windows also the Windows build (mingw-w64 cross compiler, its
 # libgcrypt and zlib, GoogleTest sources, wixl and msitools for the MSI, pefile

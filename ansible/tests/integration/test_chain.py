@@ -293,7 +293,7 @@ def test_journal_twice_saves_and_resets_once(chain):
     second = chain.play("journal")["Journal"]
     assert changed_hosts(first) == set(HOSTS) - {NOT_LISTENING}
     assert changed_hosts(second) == set()
-    assert failed_hosts(second) == set()
+    assert failed_hosts(second) == {NOT_LISTENING}
     for host in HOSTS[:-1]:
         assert chain.wire_notes(host, r"^note reset \d+ done") == 1, host
         assert first[host]["saved"] and first[host]["reset"] and not second[host]["saved"]
@@ -332,26 +332,30 @@ def test_the_metrics_hold_the_2_failures_and_the_18_last_successes(chain):
     assert values[("merv_runs_total", "shop01", "SAVERESETZUR", "ok")] == 1
 
 
-def test_mervfleet_writes_the_same_metrics(chain):
+def test_mervfleet_adds_to_the_modules_metrics_file(chain):
+    """mervfleet reads the file the modules wrote, keeps their series and adds its own."""
+    with open(chain.metrics) as handle:
+        before = series(handle.read())
     registers = os.path.join(chain.scratch, "registers.csv")
     with open(registers, "w") as handle:
         handle.write("name,line,model\n")
         for host in HOSTS:
             handle.write("%s,tcp:127.0.0.1:%d,465\n" % (host, chain.ports[host]))
-    metrics = os.path.join(chain.scratch, "fleet.prom")
     for _ in range(2):
         finished = subprocess.run([program("mervfleet"), "--registers", registers, "--out",
                                    os.path.join(chain.scratch, "fleet"), "--retries", "0", "--jobs", "20",
-                                   "--metrics", metrics, "--", "STS", "/FILE=stav.txt"],
+                                   "--metrics", chain.metrics, "--", "STS", "/FILE=stav.txt"],
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=chain.environment, timeout=120)
         assert finished.returncode == 1, finished.stdout
-    checked = subprocess.run(["promtool", "check", "metrics"], stdin=open(metrics, "rb"), stdout=subprocess.PIPE,
+    checked = subprocess.run(["promtool", "check", "metrics"], stdin=open(chain.metrics, "rb"), stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, timeout=60)
     assert checked.returncode == 0, checked.stdout
-    with open(metrics) as handle:
+    with open(chain.metrics) as handle:
         values = series(handle.read())
+    assert dict((key, value) for key, value in values.items() if key[2] != "STS") == before
     assert values[("merv_last_outcome", NOT_LISTENING, "STS", None)] == 9
     assert values[("merv_consecutive_failures", NOT_LISTENING, "STS", None)] == 2
+    assert values[("merv_runs_total", NOT_LISTENING, "STS", "line")] == 2
     assert values[("merv_runs_total", "shop01", "STS", "ok")] == 2
     assert all(values[("merv_last_success_timestamp_seconds", host, "STS", None)] >= chain.started
                for host in HOSTS[:-1])
