@@ -126,12 +126,12 @@ TMetricSeries TMetricSeries::Parse(std::string_view text) {
         !IsLabelValue(*activity, false)) {
       continue;
     }
-    TSeries& series = parsed.series_[{std::string(*registerName), std::string(*activity)}];
+    const TKey key{std::string(*registerName), std::string(*activity)};
     if (family == "merv_runs_total" && kind) {
       const auto at = std::find(Classes.begin(), Classes.end(), *kind);
-      if (at != Classes.end()) series.Runs[static_cast<std::size_t>(at - Classes.begin())] = *value;
-    } else if (double* field = FieldOf(series, family); field != nullptr && !kind) {
-      *field = *value;
+      if (at != Classes.end()) parsed.series_[key].Runs[static_cast<std::size_t>(at - Classes.begin())] = *value;
+    } else if (TSeries probe; FieldOf(probe, family) != nullptr && !kind) {
+      *FieldOf(parsed.series_[key], family) = *value;
     }
   }
   return parsed;

@@ -183,6 +183,9 @@ def run_table(task, module, work):
         task.fail(written, activity, differences=left, diff=diff, changed=True,
                   message="%s read back other values than were written: error 60, %s\n%s" % (
                       activity, written["meaning"], "\n".join(summary(left))))
+    if written["error"] != 0:
+        # The write may have reached the register before the failure.
+        task.fail(written, activity, differences=rows, diff=diff, changed=True)
     task.finish(written, True, activity, differences=rows, diff=diff)
 
 

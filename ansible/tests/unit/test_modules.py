@@ -191,3 +191,10 @@ def test_line_is_made_once_and_its_settings_set_once(tmp_path, capsys):
     assert second["changed"] is False
     (tmp_path / "line1" / "mervmodul").write_text("#!/bin/sh\nexec /elsewhere/mervmodul \"$@\"\n")
     assert run(merv_line, arguments, capsys)["launcher_made"] is True
+
+
+def test_a_write_that_fails_may_have_changed_the_register(line, table_file, capsys):
+    line.scenario(diff={"D03": PRICE_DIFF}, error={"W03": 5})
+    result = run(merv_table, register_arguments(line, table=3, path=table_file), capsys)
+    assert result["failed"] and result["changed"] is True and result["line_failure"] is True
+    assert [call[0] for call in calls(line)] == ["D03", "W03"]
