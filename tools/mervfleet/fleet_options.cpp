@@ -5,8 +5,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "tools/mervfleet/metric_series.h"
-
 const std::string_view FleetHelpText =
     R"(Usage: mervfleet --registers FILE [options] -- ACTIVITY [/PARAM=value ...]
        mervfleet --help | --version
@@ -96,14 +94,6 @@ void CheckCommand(const TFleetOptions& options) {
     for (const auto key : LineParameterKeys) {
       if (parameter.rfind(key, 0) == 0) Refuse(parameter + ": the registers file gives the line and the model");
     }
-  }
-}
-
-void CheckMetricsLabel(const std::string& activity) {
-  try {
-    ActivityLabel(activity);
-  } catch (const std::invalid_argument& failure) {
-    Refuse(std::string("--metrics: ") + failure.what());
   }
 }
 
@@ -205,7 +195,6 @@ TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
   options.Activity = reader.Name();
   options.Parameters = reader.Rest();
   CheckCommand(options);
-  if (!options.MetricsFile.empty()) CheckMetricsLabel(options.Activity);
   return options;
 }
 

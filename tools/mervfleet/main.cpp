@@ -18,6 +18,7 @@
 #include "tools/mervfleet/fleet_options.h"
 #include "tools/mervfleet/fleet_results.h"
 #include "tools/mervfleet/fleet_scheduler.h"
+#include "tools/mervfleet/metric_series.h"
 #include "tools/mervfleet/progress_line.h"
 #include "tools/mervfleet/registers_file.h"
 #include "tools/mervfleet/small_file.h"
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
       std::cout << "mervfleet " << ProgramVersion << "\n";
       return ExitAllDone;
     }
+    // An activity word that cannot be a metrics label is refused before any register runs.
+    if (!options.MetricsFile.empty()) ActivityLabel(options.Activity);
     setup = SetupFor(options);
     // The whole file is checked before the first register starts.
     total = TRegistersFile(options.RegistersFile, options.OutFolder).CountRest();

@@ -259,16 +259,21 @@ def test_first_apply_writes_the_18_and_fails_the_2_with_their_numbers(chain):
     assert all(writes[host] == 1 for host in HEALTHY + [STORES_WRONGLY]) and writes[NOT_LISTENING] == 0
 
 
-def test_second_apply_and_line_are_unchanged_and_write_nothing(chain):
+def test_second_apply_changes_nothing_and_the_journal_is_saved_and_reset(chain):
     before = chain.writes()
-    results = chain.play("line,table")
-    assert changed_hosts(results["Line folder"]) == set()
+    results = chain.play("table,journal")
     assert changed_hosts(results["Price list"]) == set()
-    assert all(not results["Price list"][host]["changed"] for host in HEALTHY)
+    assert failed_hosts(results["Price list"]) == {STORES_WRONGLY, NOT_LISTENING}
     assert chain.writes() == dict(before, **{STORES_WRONGLY: before[STORES_WRONGLY] + 1})
+    # A host whose price list failed leaves the play: the journal runs on the 18.
+    journal = results["Journal"]
+    assert set(journal) == changed_hosts(journal) == set(HEALTHY)
+    assert all(journal[host]["saved"] and journal[host]["reset"] for host in HEALTHY)
+    assert [chain.wire_notes(host, r"^note reset \d+ done") for host in HOSTS] == [1] * 18 + [0, 0]
+    assert os.path.getsize(os.path.join(chain.root, "shops", "shop01", "journal-2026-12-10.zur")) > 0
 
 
-def test_a_register_changed_behind_the_playbooks_back_is_mended(chain):
+def test_a_register_changed_behind_the_playbooks_back_is_mended_and_the_journal_not_saved_again(chain):
     folder = os.path.join(chain.root, "shops", MENDED, "line1")
     other = os.path.join(chain.scratch, "other.txt")
     with open(chain.price_list, "rb") as handle:
@@ -280,26 +285,19 @@ def test_a_register_changed_behind_the_playbooks_back_is_mended(chain):
         handle.write(b"\r\n".join(rows))
     assert chain.module(folder, "W03", "/FILE=" + other.replace("/", "\\"), *chain.line_of(MENDED)) == 0
     before = chain.writes()
-    results = chain.play("table")["Price list"]
-    assert changed_hosts(results) == {MENDED}, dict((host, (results[host].get("diff"), results[host].get("attempts")))
-                                                    for host in changed_hosts(results))
-    assert "99999" in results[MENDED]["diff"]["before"] and "99999" not in results[MENDED]["diff"]["after"]
-    assert chain.writes()[MENDED] == before[MENDED] + 1
+    results = chain.play("table,journal")
+    prices = results["Price list"]
+    assert changed_hosts(prices) == {MENDED}, dict((host, (prices[host].get("diff"), prices[host].get("attempts")))
+                                                   for host in changed_hosts(prices))
+    assert failed_hosts(prices) == {STORES_WRONGLY, NOT_LISTENING}
+    assert "99999" in prices[MENDED]["diff"]["before"] and "99999" not in prices[MENDED]["diff"]["after"]
+    assert chain.writes() == dict(before, **{MENDED: before[MENDED] + 1, STORES_WRONGLY: before[STORES_WRONGLY] + 1})
     wanted = chain.price_list.replace("/", "\\")
     assert chain.module(folder, "D03", "/FILE=" + wanted, "/STRICT", *chain.line_of(MENDED)) == 0
-
-
-def test_journal_twice_saves_and_resets_once(chain):
-    first = chain.play("journal")["Journal"]
-    second = chain.play("journal")["Journal"]
-    assert changed_hosts(first) == set(HOSTS) - {NOT_LISTENING}
-    assert changed_hosts(second) == set()
-    assert failed_hosts(second) == {NOT_LISTENING}
-    for host in HOSTS[:-1]:
-        assert chain.wire_notes(host, r"^note reset \d+ done") == 1, host
-        assert first[host]["saved"] and first[host]["reset"] and not second[host]["saved"]
-    journal = os.path.join(chain.root, "shops", "shop01", "journal-2026-12-10.zur")
-    assert os.path.getsize(journal) > 0
+    journal = results["Journal"]
+    assert set(journal) == set(HEALTHY) and changed_hosts(journal) == set() and failed_hosts(journal) == set()
+    assert all(not journal[host]["saved"] for host in HEALTHY)
+    assert [chain.wire_notes(host, r"^note reset \d+ done") for host in HOSTS] == [1] * 18 + [0, 0]
 
 
 def series(text):
