@@ -24,7 +24,6 @@
 
 class TModemLine;
 class TSoubor;
-class TSoubory;
 
 /// What one transfer run ended with.
 struct TTransferOutcome {

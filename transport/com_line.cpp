@@ -6,7 +6,6 @@
 #include <string>
 
 #include "base/communication_log.h"
-#include "transport/port.h"
 
 namespace {
 

@@ -14,6 +14,10 @@
 #include <string>
 #include <string_view>
 
+/// The line slot that may connect over TCP/IP, and the modem's slot.
+inline constexpr int TcpSlot = 1;
+inline constexpr int ModemSlot = 3;
+
 /// What a write or a read of a line came to.
 enum class LineResult {
   Done,

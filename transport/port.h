@@ -33,10 +33,6 @@ struct TLineOptions {
   std::chrono::milliseconds WritePause{0};
 };
 
-/// The line slot that may connect over TCP/IP, and the modem's slot.
-inline constexpr int TcpSlot = 1;
-inline constexpr int ModemSlot = 3;
-
 class TPort {
 public:
   /// A closed port over the system's COM layer and sockets.

@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 #include "base/communication_log.h"
-#include "transport/port.h"
 
 namespace {
 
