@@ -134,6 +134,10 @@ TEST_F(PortTcp, PortsFrom14000To14009DoubleFfBothWays) {
   EXPECT_EQ(answer, "\xFF");
   EXPECT_EQ(port.Read(answer, 1, false, 100ms), LineResult::Done);
   EXPECT_EQ(answer, "\x07");
+  // A malformed pair FF x: the byte after the FFh is taken for its copy.
+  peer->Send(std::string("\xFF\x03\x04", 3));
+  EXPECT_EQ(port.Read(answer, 2, false, 100ms), LineResult::Done);
+  EXPECT_EQ(answer, std::string("\xFF\x04", 2));
 }
 
 TEST_F(PortTcp, OtherPortsSendAndReadFfUnchanged) {
