@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
@@ -12,32 +13,26 @@
 #include "base/stop_request.h"
 #include "protocol/transfer_view.h"
 
-namespace {
-
-constexpr int NetIdLabelText = 255;
-
-}  // namespace
-
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
-                             const TTransferRequest& request) {
+                             const TCommandLines& lines, const TTransferRequest& request) {
   ThrowIfStopRequested();
   const auto view = MakeTransferView(parameters.Minimized);
-  TKomDialog dialog(*view);
-  dialog.NetIdLabel = LoadText(NetIdLabelText);
-  dialog.Tables = request.Tables;
-  dialog.Sending = request.Sending;
-  dialog.CommandStart = true;
-  dialog.Settings = &settings;
-  dialog.NetId = parameters.NetId;
-  dialog.PrepareTransfer(catalogue);
+  TKomRequest transfer;
+  transfer.Tables = request.Tables;
+  transfer.Sending = request.Sending;
+  transfer.CommandStart = true;
+  transfer.Settings = &settings;
+  transfer.Bytes = LinkBytesOf(catalogue.CmFamily, catalogue.CommandLineMode);
   if (request.TableActivity) {
-    dialog.ModelName = catalogue.ModelName;
-    dialog.OptionV = request.OptionV;
-    dialog.OptionA = request.OptionA;
+    transfer.ModelName = catalogue.ModelName;
+    transfer.Options = {request.OptionV, request.OptionA};
   }
-  dialog.JournalStopRow = request.JournalStopRow;
-  dialog.AllowReset17 = request.AllowReset17;
-  dialog.Unattended = true;
+  transfer.AllowReset17 = request.AllowReset17;
+  transfer.JournalStopRow = request.JournalStopRow;
+  transfer.NetId = parameters.NetId;
+  transfer.ModemLine = &lines.Modem;
+  transfer.LineOptions = lines.Options;
+  TKomDialog dialog(*view, std::move(transfer));
   dialog.ShowModal();
   return dialog.Outcome();
 }
@@ -48,7 +43,7 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
     request.OptionV = letter == 'V';
     request.OptionA = letter == 'A';
   }
-  TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, request);
+  TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, Lines, request);
   for (const TSoubor* table : request.Tables) Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
   transferFailed_ = transferFailed_ || outcome.Failed();
   return outcome;

@@ -12,7 +12,9 @@
 #include "app/command_parameters.h"
 #include "model/soubory.h"
 #include "protocol/kom_dialog.h"
+#include "transport/modem_line.h"
 #include "transport/nastaveni.h"
+#include "transport/port.h"
 
 /// One exchange through the transfer window: the tables in order, the
 /// direction, and the options of the activity.
@@ -28,16 +30,25 @@ struct TTransferRequest {
   bool AllowReset17 = false;
 };
 
+/// The lines of the run of a command: what every line it opens is given,
+/// and the modem line (the resident mode keeps it between its commands).
+struct TCommandLines {
+  TLineOptions Options;
+  TModemLine& Modem;
+};
+
 /// Runs one transfer and returns its outcome.
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
-                             const TTransferRequest& request);
+                             const TCommandLines& lines, const TTransferRequest& request);
 
 class TActivityRun {
 public:
-  TActivityRun(TNastaveni& settings, CommandParameters& parameters) : Settings(settings), Parameters(parameters) {}
+  TActivityRun(TNastaveni& settings, CommandParameters& parameters, const TCommandLines& lines)
+      : Settings(settings), Parameters(parameters), Lines(lines) {}
 
   TNastaveni& Settings;
   CommandParameters& Parameters;
+  const TCommandLines& Lines;
   /// The model catalogue of the command; none for the activities that run
   /// without it.
   std::unique_ptr<TSoubory> Catalogue;

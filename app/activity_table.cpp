@@ -17,7 +17,7 @@ namespace {
 using enum WordMatch;
 namespace T = TableNumber;
 
-void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters); }
+void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters, run.Lines.Options); }
 
 // Word, match, needs a line, with the catalogue, table, step, export values.
 const TActivity ActivityRows[] = {

@@ -144,7 +144,7 @@ void CheckCardRange(const TCardRange& range) {
   RaiseError(ErrorNumber::NoActivity);
 }
 
-void TransferCard(TNastaveni& settings, const CommandParameters& parameters) {
+void TransferCard(TNastaveni& settings, const CommandParameters& parameters, TLineOptions lineOptions) {
   const bool writing = parameters.Activity.starts_with("PCSW");
   const TCardRange range = CardRangeOf(parameters.Activity);
   CheckCardRange(range);
@@ -154,7 +154,7 @@ void TransferCard(TNastaveni& settings, const CommandParameters& parameters) {
   TCardImage image{};
   if (writing) LoadImage(parameters.DataFile, range, image);
 
-  TPort port;
+  TPort port(lineOptions);
   OpenReader(port, settings);
   StartCardExchange(port);
   if (writing) {

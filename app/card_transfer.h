@@ -9,6 +9,7 @@
 
 #include "app/command_parameters.h"
 #include "transport/nastaveni.h"
+#include "transport/port.h"
 
 struct TCardRange {
   int Start = 0;
@@ -27,4 +28,4 @@ TCardRange CardRangeOf(std::string_view activity);
 void CheckCardRange(const TCardRange& range);
 
 /// The whole activity; failures are raised as EKomError.
-void TransferCard(TNastaveni& settings, const CommandParameters& parameters);
+void TransferCard(TNastaveni& settings, const CommandParameters& parameters, TLineOptions lineOptions);

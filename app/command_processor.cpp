@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int WritePauseOfCommands = 1;
+constexpr std::chrono::milliseconds WritePauseOfCommands{1};
 constexpr int RegisterSlot = 1;
 
 // The message of the failure that set ErrorCode, for "error.json".
@@ -60,7 +60,8 @@ void EndLogRepetitionOfCommand() {
   }
 }
 
-void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters) {
+void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters,
+                     const TCommandLines& lines) {
   ReadLogOption(ProgramDir);
   ParseCommand(commandString, settings, parameters);
   // A FIFO or device written in place waits for its reader no longer than
@@ -75,19 +76,19 @@ void RunCommandSteps(const std::string& commandString, TNastaveni& settings, Com
   PlainLogPath.clear();
   LogParameters(settings, parameters);
   CheckConnectionParameters(settings, parameters);
-  PrepareModemLine(settings, parameters);
-  RunActivity(settings, parameters);
+  PrepareModemLine(settings, parameters, lines);
+  RunActivity(settings, parameters, lines);
 }
 
-void CloseModemLine() {
-  if (!ModemPort) return;
+void CloseModemLine(TModemLine& modem) {
+  if (modem.Port() == nullptr) return;
   try {
-    ModemPort->Close();
+    modem.Port()->Close();
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("ERROR: ") + failure.what());
     RecordFailure(failure.what());
   }
-  ModemPort.reset();
+  modem.Release();
 }
 
 void TellStandardError(const std::string& text) {
@@ -173,7 +174,7 @@ void WriteOutcomeFile(const std::string& file, int code) {
   WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
-bool RunCommand(const std::string& commandString, bool keepModemPort) {
+bool RunCommand(const std::string& commandString, TModemLine* keptModemLine) {
   // Whatever happens from here, the caller must not read an earlier
   // command's outcome as this one's.
   RemoveFileIfPresent(OutcomeFile());
@@ -184,19 +185,20 @@ bool RunCommand(const std::string& commandString, bool keepModemPort) {
   ErrorCode = 0;
   FirstFailureMessage.clear();
   KeepLogWithinItsLimit();
-  WritePause = WritePauseOfCommands;
+  TModemLine commandModemLine;
+  const TCommandLines lines{{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine};
   try {
-    RunCommandSteps(commandString, *settings, parameters);
+    RunCommandSteps(commandString, *settings, parameters, lines);
   } catch (const std::exception& failure) {
     LogClosingLine(std::string("ERROR: ") + failure.what());
     RecordFailure(failure.what());
   }
-  if (!keepModemPort) CloseModemLine();
+  if (keptModemLine == nullptr) CloseModemLine(commandModemLine);
   settings.reset();
   return FinishCommand(parameters, start);
 }
 
-CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort) {
+CommandOutcome RunCommandInTurn(const std::string& commandString, TModemLine* keptModemLine) {
   // The turn's notes go to this command's log.
   ReadLogOption(ProgramDir);
   const TCommandTurn turn(ProgramDir);
@@ -204,5 +206,5 @@ CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModem
     TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
     return CommandOutcome::NoTurn;
   }
-  return RunCommand(commandString, keepModemPort) ? CommandOutcome::Written : CommandOutcome::NotWritten;
+  return RunCommand(commandString, keptModemLine) ? CommandOutcome::Written : CommandOutcome::NotWritten;
 }

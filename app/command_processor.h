@@ -5,13 +5,16 @@
 // communication log and in "error.dat" in the program folder. No failure escapes.
 #include <string>
 
-/// Runs one command. `keepModemPort` leaves an open modem line open for the
-/// next command (command-file mode). The previous "error.dat" is removed
+#include "transport/modem_line.h"
+
+/// Runs one command. A `keptModemLine` is the modem line of the resident
+/// mode, left open for its next command; without one the command has a modem
+/// line of its own, closed when it ends. The previous "error.dat" is removed
 /// first, so a command that cannot finish leaves no outcome rather than a
 /// stale one. The caller holds the folder's turn (TCommandTurn) around it.
 /// Returns false when "error.dat" could not be written (then said on
 /// standard error).
-bool RunCommand(const std::string& commandString, bool keepModemPort);
+bool RunCommand(const std::string& commandString, TModemLine* keptModemLine);
 
 /// How a command in the folder's turn ended.
 enum class CommandOutcome {
@@ -22,7 +25,7 @@ enum class CommandOutcome {
 
 /// Waits for the folder's turn, then runs the command (the command mode, and
 /// each command of the resident mode).
-CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
+CommandOutcome RunCommandInTurn(const std::string& commandString, TModemLine* keptModemLine = nullptr);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);

@@ -82,18 +82,18 @@ TDOSModeForm::TDOSModeForm(std::string commandFilePath, int komTimerInterval, st
       settleTime_(settleTime) {}
 
 TDOSModeForm::~TDOSModeForm() {
-  if (!ModemPort) return;
+  if (modemLine_.Port() == nullptr) return;
   try {
     // A connected modem is told to hang up: closing the line alone leaves
     // the call up on a modem that ignores the line's control signals. An end
     // signal stopped the last command; the hang-up is its clean-up and runs
     // (a further signal stops it in turn).
     ClearStopRequest();
-    if (ModemState == ModemStates::Connected) HangUp(true);
+    if (modemLine_.State() == ModemStates::Connected) HangUp(modemLine_, true);
   } catch (const std::exception& failure) {
     LogOrTell(std::string("ERROR: ") + failure.what());
   }
-  ModemPort.reset();
+  modemLine_.Release();
 }
 
 bool TDOSModeForm::Run() {
@@ -185,7 +185,7 @@ void TDOSModeForm::RunCommandLine(const std::string& line) {
   }
   // Holds the folder's turn only while the command runs, so that commands
   // started beside the resident process wait for it and never the reverse.
-  switch (RunCommandInTurn(line + "/", true)) {
+  switch (RunCommandInTurn(line + "/", &modemLine_)) {
     case CommandOutcome::Written:
       break;
     case CommandOutcome::NoTurn:

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "base/input_file.h"
+#include "transport/modem_line.h"
 
 class TDOSModeForm {
 public:
@@ -77,4 +78,6 @@ private:
   std::chrono::steady_clock::time_point unsettledSince_;
   /// A file that could not be deleted: not run again until it changes.
   std::optional<TFileEntry> undeletable_;
+  /// The modem line, kept open from one command to the next.
+  TModemLine modemLine_;
 };

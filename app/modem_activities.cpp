@@ -17,37 +17,39 @@ bool UsesModem(const TNastaveni& settings, const CommandParameters& parameters) 
 // A line that cannot be opened is error 09 wherever it happens; the port's
 // own message carries no number and would otherwise count as 10. A stop
 // during the opening stays the stop (10).
-void OpenModemLine() {
-  auto port = std::make_unique<TPort>();
+void OpenModemLine(const TCommandLines& lines) {
+  TModemLine& modem = lines.Modem;
+  auto port = std::make_unique<TPort>(lines.Options);
   try {
-    port->Open(ModemSettings(), ModemSlot);
+    port->Open(modem.Settings(), ModemSlot);
   } catch (const std::exception& failure) {
     LogLine(std::string("Chyba: ") + failure.what());
     ThrowIfStopRequested();
     RaiseError(ErrorNumber::ConnectFailure);
   }
-  ModemPort = std::move(port);
-  SetModemState(ModemStates::Connected);
+  modem.Adopt(std::move(port));
+  modem.SetState(ModemStates::Connected);
 }
 
 }  // namespace
 
 bool IsModemActivity(const std::string& activity) { return activity == "MODEMDIAL" || activity == "MODEMHANGUP"; }
 
-void PrepareModemLine(TNastaveni& settings, const CommandParameters& parameters) {
+void PrepareModemLine(TNastaveni& settings, const CommandParameters& parameters, const TCommandLines& lines) {
   if (!UsesModem(settings, parameters)) return;
   LogLine("Nastavuji port pro modem");
   settings.ComPort[ModemSlot] = settings.ComPort[DirectSlot];
   settings.BaudRate[ModemSlot] = settings.BaudRate[DirectSlot];
   settings.Timeout[ModemSlot] = settings.Timeout[DirectSlot];
-  AdoptModemSettings(settings);
-  if (parameters.Activity == "MODEMDIAL" && ModemPort) HangUp(parameters.Minimized);
-  if (!ModemPort) OpenModemLine();
+  TModemLine& modem = lines.Modem;
+  modem.AdoptSettings(settings);
+  if (parameters.Activity == "MODEMDIAL" && modem.Port() != nullptr) HangUp(modem, parameters.Minimized);
+  if (modem.Port() == nullptr) OpenModemLine(lines);
 }
 
 void DialModem(TActivityRun& run) {
-  if (!run.Parameters.DataFile.empty()) RunModemScript(run.Parameters.DataFile);
-  Dial(run.Settings, run.Parameters.Minimized);
+  if (!run.Parameters.DataFile.empty()) RunModemScript(run.Lines.Modem, run.Parameters.DataFile);
+  Dial(run.Lines.Modem, run.Settings, run.Parameters.Minimized);
 }
 
-void HangUpModem(TActivityRun& run) { HangUp(run.Parameters.Minimized); }
+void HangUpModem(TActivityRun& run) { HangUp(run.Lines.Modem, run.Parameters.Minimized); }

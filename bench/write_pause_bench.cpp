@@ -33,12 +33,10 @@ void BM_WriteAfterPause(benchmark::State& state) {
   TNastaveni settings = TNastaveni::CommandDefaults();
   settings.ComPort[1] = 1;
   settings.BaudRate[1] = 19200;
-  TPort port(line);
+  TPort port(line, {std::chrono::milliseconds(state.range(0))});
   port.Open(settings, 1);
-  WritePause = static_cast<std::int32_t>(state.range(0));
   const std::string frame("\xD7\x06\xD1\x52", 4);
   for (auto _ : state) benchmark::DoNotOptimize(port.Write(frame));
-  WritePause = 0;
 }
 // Argument: the pause in ms; 0 shows what the write itself costs.
 BENCHMARK(BM_WriteAfterPause)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();

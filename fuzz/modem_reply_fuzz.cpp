@@ -47,28 +47,22 @@ TNastaveni ModemLineSettings(bool tone) {
 }
 
 /// What the dial learnt must be usable whatever the modem answered.
-void CheckLearntState() {
-  if (EscapeChar.size() != 1) std::abort();
-  if (GuardTime < 0 || GuardTime > LongestGuardTimeMs) std::abort();
-  if (ModemState != ModemStates::Connected || !ModemPort || !ModemPort->Opened()) std::abort();
+void CheckLearntState(const TModemLine& modem) {
+  if (modem.EscapeChar().size() != 1) std::abort();
+  const auto guardTime = modem.GuardTime().count();
+  if (guardTime < 0 || guardTime > LongestGuardTimeMs) std::abort();
+  if (modem.State() != ModemStates::Connected || modem.Port() == nullptr || !modem.Port()->Opened()) std::abort();
 }
 
 /// Runs the script when asked; false when the modem refused a line of it.
-bool RunScript(bool wanted) {
+bool RunScript(const TModemLine& modem, bool wanted) {
   if (!wanted) return true;
   try {
-    RunModemScript(ScriptPath());
+    RunModemScript(modem, ScriptPath());
   } catch (const std::runtime_error&) {
     return false;
   }
   return true;
-}
-
-void ForgetModem() {
-  ModemPort.reset();
-  SetModemState(ModemStates::Initial);
-  EscapeChar.assign(1, DefaultEscapeChar);
-  GuardTime = DefaultGuardTime;
 }
 
 }  // namespace
@@ -77,20 +71,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TFuzzInput input(data, size);
   const std::uint8_t choices = input.Byte();
   TScriptedComLine line(input.Rest(), Pause);
-  AdoptModemSettings(ModemLineSettings(choices & ToneBit));
-  ModemPort = std::make_unique<TPort>(line);
-  ModemPort->Open(ModemSettings(), ModemSlot);
-  if (RunScript(choices & ScriptBit)) {
+  TModemLine modem;
+  modem.AdoptSettings(ModemLineSettings(choices & ToneBit));
+  modem.Adopt(std::make_unique<TPort>(line));
+  modem.Port()->Open(modem.Settings(), ModemSlot);
+  if (RunScript(modem, choices & ScriptBit)) {
     try {
-      Dial(ModemSettings(), true);
-      CheckLearntState();
-      HangUp(true);
+      Dial(modem, modem.Settings(), true);
+      CheckLearntState(modem);
+      HangUp(modem, true);
     } catch (const EKomError&) {
       // A modem that answers wrongly ends the dial with #33..#36.
     }
     // Connected or not, the line ends hung up and released.
-    if (ModemPort) std::abort();
+    if (modem.Port() != nullptr) std::abort();
   }
-  ForgetModem();
   return 0;
 }

@@ -10,15 +10,6 @@
 
 namespace {
 
-constexpr std::uint8_t CmEnq = 0xE8;
-constexpr std::uint8_t EcrEnq = 0xE9;
-constexpr std::uint8_t CmDtx = 0xD2;
-constexpr std::uint8_t EcrDtxCommandLine = 0xD3;
-constexpr std::uint8_t EcrDtx = 0xD0;
-constexpr std::uint8_t CmDrq = 0xD8;
-constexpr std::uint8_t EcrDrqCommandLine = 0xD7;
-constexpr std::uint8_t EcrDrq = 0xD9;
-
 // Names of the journal name tables that have their own (user texts).
 constexpr int NewPluName = 222;
 constexpr int JournalPluName = 223;
@@ -160,18 +151,6 @@ TSoubor* TSoubory::Table(int number) const {
 TSoubor* TSoubory::Reset(int index) const {
   if (index < 0 || index >= ResetCount) return nullptr;
   return resets_[static_cast<std::size_t>(index)].get();
-}
-
-std::uint8_t TSoubory::EnqByte() const { return CmFamily ? CmEnq : EcrEnq; }
-
-std::uint8_t TSoubory::DtxByte() const {
-  if (CmFamily) return CmDtx;
-  return CommandLineMode ? EcrDtxCommandLine : EcrDtx;
-}
-
-std::uint8_t TSoubory::DrqByte() const {
-  if (CmFamily) return CmDrq;
-  return CommandLineMode ? EcrDrqCommandLine : EcrDrq;
 }
 
 std::vector<TSoubor*> TSoubory::JournalTablesCarrying(int number) const {

@@ -52,11 +52,6 @@ public:
   /// The reset entry 0..18, or none.
   TSoubor* Reset(int index) const;
 
-  /// Link command bytes of the model family.
-  std::uint8_t EnqByte() const;
-  std::uint8_t DtxByte() const;
-  std::uint8_t DrqByte() const;
-
   /// Adapts the tables to the model name (which must be set).
   void ApplyModelLayout();
   /// Adapts register lists, key functions and option texts to the model

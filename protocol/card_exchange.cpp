@@ -10,25 +10,25 @@
 
 namespace {
 
-constexpr int DrainReadMs = 100;
+constexpr std::chrono::milliseconds DrainRead{100};
 constexpr auto DrainLimit = std::chrono::milliseconds(1000);
-constexpr int BlockReadMs = 5000;
-constexpr int StepPauseMs = 1;
-constexpr int WriteEndPauseMs = 10;
+constexpr std::chrono::milliseconds BlockRead{5000};
+constexpr std::chrono::milliseconds StepPause{1};
+constexpr std::chrono::milliseconds WriteEndPause{10};
 
 std::uint8_t ByteAt(const std::string& bytes, std::size_t index) { return static_cast<std::uint8_t>(bytes[index]); }
 
 /// Raises the failure of a port result; a COM read that ended before all
 /// bytes came is a broken transmission as well.
-void CheckReceived(int result, const std::string& answer, int count) {
-  if (result == PortResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
-  if (result != PortResult::Done || answer.size() != static_cast<std::size_t>(count)) RaiseError(ErrorNumber::LineFailure);
+void CheckReceived(LineResult result, const std::string& answer, int count) {
+  if (result == LineResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
+  if (result != LineResult::Done || answer.size() != static_cast<std::size_t>(count)) RaiseError(ErrorNumber::LineFailure);
 }
 
 std::string Exchange(TPort& port, std::uint8_t command, int replyLength) {
   std::string answer;
   const char byte = static_cast<char>(command);
-  const int result = port.WriteRead(std::string_view(&byte, 1), answer, replyLength);
+  const LineResult result = port.WriteRead(std::string_view(&byte, 1), answer, replyLength);
   CheckReceived(result, answer, replyLength);
   return answer;
 }
@@ -49,7 +49,7 @@ std::uint8_t StatusReply(TPort& port, std::uint8_t command) {
 void DrainLine(TPort& port) {
   const auto start = port.Now();
   std::string stray;
-  while (port.Read(stray, 1, false, DrainReadMs) == PortResult::Done && !stray.empty() &&
+  while (port.Read(stray, 1, false, DrainRead) == LineResult::Done && !stray.empty() &&
          port.Now() - start <= DrainLimit) {
   }
 }
@@ -74,7 +74,7 @@ void AddressCard(TPort& port, int start) {
   Echo(port, CardByte::SendByte);
   Echo(port, CardByte::CardForWriting);
   if (StatusReply(port, CardByte::StatusQuery) == CardStatus::WronglyInserted) RaiseError(ErrorNumber::CardInsertedBadly);
-  port.Pause(StepPauseMs);
+  port.Pause(StepPause);
   Echo(port, CardByte::SendByte);
   Echo(port, static_cast<std::uint8_t>(start));
   StatusReply(port, CardByte::StatusQuery);
@@ -99,17 +99,17 @@ void StartCardExchange(TPort& port) {
 bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool verify) {
   CheckRange(start, length);
   AddressCard(port, start);
-  port.Pause(StepPauseMs);
+  port.Pause(StepPause);
   Echo(port, CardByte::BusStart);
   Echo(port, CardByte::SendByte);
   Echo(port, CardByte::CardForReading);
   StatusReply(port, CardByte::StatusQuery);
-  port.Pause(StepPauseMs);
+  port.Pause(StepPause);
   Echo(port, CardByte::ReadBytes);
   Echo(port, static_cast<std::uint8_t>(length));
 
   std::string data;
-  CheckReceived(port.Read(data, length + 1, false, BlockReadMs), data, length + 1);
+  CheckReceived(port.Read(data, length + 1, false, BlockRead), data, length + 1);
   if (!SumIsZero(data)) RaiseError(ErrorNumber::BadCheckBytes);
   bool same = true;
   for (int i = 0; i < length; ++i) {
@@ -125,14 +125,14 @@ bool ReadCardBlock(TPort& port, TCardImage& image, int start, int length, bool v
 void WriteCardBlock(TPort& port, const TCardImage& image, int start, int length) {
   CheckRange(start, length);
   AddressCard(port, start);
-  port.Pause(StepPauseMs);
+  port.Pause(StepPause);
   Echo(port, CardByte::WriteBytes);
   Echo(port, static_cast<std::uint8_t>(length));
   for (int i = 0; i < length; ++i) {
     Echo(port, image[static_cast<std::size_t>(start + i)]);
-    port.Pause(StepPauseMs);
+    port.Pause(StepPause);
   }
-  port.Pause(WriteEndPauseMs);
+  port.Pause(WriteEndPause);
   Echo(port, CardByte::BusStop);
 }
 

@@ -11,9 +11,7 @@
 #include "base/localized_texts.h"
 #include "base/process_values.h"
 #include "base/stop_request.h"
-#include "model/model_list.h"
 #include "model/soubor.h"
-#include "model/soubory.h"
 #include "model/table_numbers.h"
 #include "protocol/table_download.h"
 #include "protocol/table_upload.h"
@@ -30,36 +28,28 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 }  // namespace
 
-TKomDialog::TKomDialog(TTransferView& view)
-    : MakePort([] { return std::make_unique<TPort>(); }), view_(view) {}
+TKomDialog::TKomDialog(TTransferView& view, TKomRequest request) : view_(view), request_(std::move(request)) {
+  ShowDirection();
+}
 
 TKomDialog::~TKomDialog() = default;
 
-void TKomDialog::PrepareTransfer(const TSoubory& catalogue) {
-  PrepareTransfer(TLinkBytes{catalogue.EnqByte(), catalogue.DtxByte(), catalogue.DrqByte(),
-                             HighestEnqCode(catalogue.CmFamily), catalogue.CmFamily});
-}
-
-void TKomDialog::PrepareTransfer(const TLinkBytes& bytes) {
-  Bytes = bytes;
-  Running = Finished = OptionV = OptionA = AllowReset17 = Unattended = false;
-  JournalStopRow = -1;
-  const bool reset = !Tables.empty() && Tables.front()->ResetMark;
-  const bool several = Tables.size() > 1;
+void TKomDialog::ShowDirection() {
+  const bool reset = !request_.Tables.empty() && request_.Tables.front()->ResetMark;
+  const bool several = request_.Tables.size() > 1;
   int caption = 339, first = 340, one = 341, many = 342;
-  if (Sending && reset) {
+  if (request_.Sending && reset) {
     caption = 328, first = 330, one = 331, many = 332;
-  } else if (Sending) {
+  } else if (request_.Sending) {
     caption = 334, first = 335, one = 336, many = 337;
   }
   view_.Caption = LoadText(caption);
-  view_.Description = LoadText(CommandStart ? 329 : first) + LoadText(several ? many : one);
+  view_.Description = LoadText(request_.CommandStart ? 329 : first) + LoadText(several ? many : one);
   view_.FirstLabel.clear();
   view_.SecondLabel.clear();
   view_.ErrorLabel.clear();
-  view_.Tables = {0, static_cast<int>(Tables.size())};
+  view_.Tables = {0, static_cast<int>(request_.Tables.size())};
   view_.Records = {0, 0};
-  if (Settings != nullptr && !Settings->UseNetId) NetId = 0;
 }
 
 int TKomDialog::ShowModal() {
@@ -68,26 +58,27 @@ int TKomDialog::ShowModal() {
 }
 
 void TKomDialog::OpenPort() {
-  if (UsingModemLine()) {
+  if (request_.ModemLine != nullptr && request_.ModemLine->InUse()) {
     LogLine("Komunikace pres modem");
-    port_ = ModemPort.get();
-    runSettings_ = &ModemSettings();
+    port_ = request_.ModemLine->Port();
+    runSettings_ = &request_.ModemLine->Settings();
     return;
   }
-  runSettings_ = Settings;
+  runSettings_ = request_.Settings;
   LogLine(runSettings_->UseTcp ? "Komunikace pres TCPIP" : "Komunikace pres COM port");
-  ownPort_ = MakePort();
+  ownPort_ = request_.MakePort ? request_.MakePort() : std::make_unique<TPort>(request_.LineOptions);
   port_ = ownPort_.get();
 }
 
 void TKomDialog::Run() {
-  if (Running) return;
+  if (running_) return;
   try {
     LogLine("Zahahuji komunikaci");
     LogLine("Test modemoveho spojeni");
     OpenPort();
-    ErrorCount = 0;
-    KeyPositionText.assign(1, '?');
+    finished_ = false;
+    errorCount_ = 0;
+    keyPositionText_.assign(1, '?');
     firstError_ = 0;
     failedTables_.clear();
     if (ownPort_) {
@@ -106,11 +97,8 @@ void TKomDialog::Run() {
     LogLine("Vyprazdnuji buffery portu");
     port_->Flush();
     LogLine("Komunikace pripravena");
-    // The network ID is the position of a 0..255 control, which holds any
-    // value given to it within that range.
-    const auto netId = static_cast<std::uint8_t>(std::clamp(NetId, 0, MaxNetId));
-    TLinkProtocol link(*port_, Bytes, netId, ModelName);
-    Running = true;
+    TLinkProtocol link(*port_, request_.Bytes, NetIdOnTheLine(), request_.ModelName);
+    running_ = true;
     TransferTables(link);
   } catch (const std::exception& failure) {
     LogLine(std::string("Odchycena chyba v komunikaci z modulu: ") + failure.what());
@@ -119,8 +107,8 @@ void TKomDialog::Run() {
   if (port_ != nullptr && port_->Opened()) port_->Flush();
   ownPort_.reset();
   port_ = nullptr;
-  Running = false;
-  if (!Sending) FillStockNamesFromPlu();
+  running_ = false;
+  if (!request_.Sending) FillStockNamesFromPlu();
 }
 
 void TKomDialog::RecordFailure(const std::string& message) {
@@ -130,20 +118,28 @@ void TKomDialog::RecordFailure(const std::string& message) {
   if (ErrorCode == 0) ErrorCode = recorded;
 }
 
-TTransferOutcome TKomDialog::Outcome() const { return {KeyPositionText, firstError_, failedTables_}; }
+TTransferOutcome TKomDialog::Outcome() const { return {keyPositionText_, firstError_, failedTables_}; }
+
+// The network ID is the position of a 0..255 control, which holds any value
+// given to it within that range; without the settings' network ID it is 0.
+std::uint8_t TKomDialog::NetIdOnTheLine() const {
+  if (request_.Settings != nullptr && !request_.Settings->UseNetId) return 0;
+  return static_cast<std::uint8_t>(std::clamp(request_.NetId, 0, MaxNetId));
+}
 
 void TKomDialog::TransferTables(TLinkProtocol& link) {
-  for (std::size_t index = 0; Running; ++index) {
+  const auto& tables = request_.Tables;
+  for (std::size_t index = 0; running_; ++index) {
     ThrowIfStopRequested();
     Sleep(PauseBetweenTablesMs + (lastTableFailedOnTcp_ ? PauseAfterTcpFailureMs : 0));
     lastTableFailedOnTcp_ = false;
-    if (index < Tables.size()) TransferTable(link, *Tables[index]);
-    KeyPositionText = link.KeyPositionText();
-    if (ErrorCount > 0) view_.ErrorLabel = LoadText(322) + " " + std::to_string(ErrorCount);
+    if (index < tables.size()) TransferTable(link, *tables[index]);
+    keyPositionText_ = link.KeyPositionText();
+    if (errorCount_ > 0) view_.ErrorLabel = LoadText(322) + " " + std::to_string(errorCount_);
     ++view_.Tables.Position;
-    if (index + 1 >= Tables.size()) {
-      Running = false;
-      Finished = true;
+    if (index + 1 >= tables.size()) {
+      running_ = false;
+      finished_ = true;
     }
     view_.Repaint();
   }
@@ -152,19 +148,19 @@ void TKomDialog::TransferTables(TLinkProtocol& link) {
 void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
   bool endFrameOwed = false;
   try {
-    if (Sending) {
-      endFrameOwed = UploadTable(link, table, {{OptionV, OptionA}, AllowReset17}, view_);
+    if (request_.Sending) {
+      endFrameOwed = UploadTable(link, table, {request_.Options, request_.AllowReset17}, view_);
     } else {
-      DownloadTable(link, table, {ReadTimeoutOfRecords(), JournalStopRow, runSettings_->UseNetId}, view_);
+      DownloadTable(link, table, {ReadTimeoutOfRecords(), request_.JournalStopRow, runSettings_->UseNetId}, view_);
     }
   } catch (const std::exception& failure) {
     const std::string message = failure.what();
     // A reply that gave the key position counts even when the table failed.
-    KeyPositionText = link.KeyPositionText();
+    keyPositionText_ = link.KeyPositionText();
     failedTables_.push_back(table.Number);
     RecoverPort();
     if (ErrorNumberOf(message) != NumberOf(ErrorNumber::RegisterFull)) {
-      ++ErrorCount;
+      ++errorCount_;
       throw EKomError(message);
     }
     // A full register does not stop the run, but the caller must learn that
@@ -179,8 +175,11 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
   }
 }
 
-int TKomDialog::ReadTimeoutOfRecords() const {
-  return port_ == ModemPort.get() ? runSettings_->Timeout[ModemSlot] : -1;
+LineWait TKomDialog::ReadTimeoutOfRecords() const {
+  const bool throughModem = request_.ModemLine != nullptr && port_ == request_.ModemLine->Port();
+  const std::int32_t timeout = runSettings_->Timeout[ModemSlot];
+  // A negative slot time-out leaves the read to the line's own, as for a port of the run's own.
+  return throughModem && timeout >= 0 ? LineWait(std::chrono::milliseconds(timeout)) : std::nullopt;
 }
 
 // After a failed table: a TCP connection is made anew (the register may have
@@ -210,7 +209,7 @@ void TKomDialog::RecoverPort() {
 void TKomDialog::FillStockNamesFromPlu() {
   TSoubor* plu = nullptr;
   TSoubor* stock = nullptr;
-  for (TSoubor* table : Tables) {
+  for (TSoubor* table : request_.Tables) {
     if (table->ResetMark) continue;
     if (table->Number == TableNumber::Plu) plu = table;
     if (table->Number == TableNumber::PluStock) stock = table;

@@ -15,10 +15,22 @@
 namespace {
 
 constexpr int ReplyLength = 4;
-constexpr int ResetCodeOffset = 69;
-constexpr std::uint8_t PluUploadCode = 0x61;
-constexpr std::uint8_t PluUploadCodeV = 0x03;
-constexpr std::uint8_t PluUploadCodeA = 0x63;
+
+// Where each key position's bit sits, for the "ECR 39T" and for the others.
+struct TKeyBit {
+  int Position;
+  const char* Ecr39;
+  const char* Other;
+};
+constexpr std::array<TKeyBit, 7> KeyBits = {{
+    {1, "Z", nullptr},
+    {2, "X", "Z"},
+    {3, "REG", "XT"},
+    {4, "OFF", "R"},
+    {5, "P", "OFF"},
+    {6, "S", "P"},
+    {7, nullptr, "S"},
+}};
 
 }  // namespace
 
@@ -44,38 +56,34 @@ bool ModelCodeFits(std::string_view modelName, int code, bool cmFamily) {
 
 std::optional<std::string> KeyPosition(std::string_view modelName, std::uint8_t status) {
   const bool ecr39 = modelName == ModelName::Ecr39;
-  switch (status) {
-    case 0x02: return ecr39 ? std::optional<std::string>("Z") : std::nullopt;
-    case 0x04: return ecr39 ? "X" : "Z";
-    case 0x08: return ecr39 ? "REG" : "XT";
-    case 0x10: return ecr39 ? "OFF" : "R";
-    case 0x20: return ecr39 ? "P" : "OFF";
-    case 0x40: return ecr39 ? "S" : "P";
-    case 0x80: return ecr39 ? std::nullopt : std::optional<std::string>("S");
-    default: return std::nullopt;
+  for (const auto& key : KeyBits) {
+    if (status != KeyPositionBit(key.Position)) continue;
+    const char* name = ecr39 ? key.Ecr39 : key.Other;
+    return name != nullptr ? std::optional<std::string>(name) : std::nullopt;
   }
+  return std::nullopt;
 }
 
 std::uint8_t TableCode(const TSoubor& table, std::uint8_t command, const TLinkBytes& bytes,
                        const TUploadOptions& options) {
-  if (table.ResetMark) return static_cast<std::uint8_t>(table.Number + ResetCodeOffset);
+  if (table.ResetMark) return static_cast<std::uint8_t>(table.Number + LinkTableCode::FirstReset);
   if (table.Number == TableNumber::Plu && command == bytes.Dtx) {
-    if (options.OptionA) return PluUploadCodeA;
-    return options.OptionV ? PluUploadCodeV : PluUploadCode;
+    if (options.OptionA) return LinkTableCode::PluAdd;
+    return options.OptionV ? LinkTableCode::PluNew : LinkTableCode::PluReplace;
   }
   return DecimalToBcd(std::to_string(table.Number));
 }
 
-void RaisePortResult(int portResult) {
-  if (portResult == PortResult::ShortRead) RaiseError(ErrorNumber::LineFailure);
-  if (portResult == PortResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
+void RaisePortResult(LineResult portResult) {
+  if (portResult == LineResult::ShortRead) RaiseError(ErrorNumber::LineFailure);
+  if (portResult == LineResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
 }
 
 TLinkProtocol::TLinkProtocol(TPort& port, const TLinkBytes& bytes, std::uint8_t netId, std::string modelName)
     : port_(port), bytes_(bytes), netId_(netId), modelName_(std::move(modelName)) {}
 
-int TLinkProtocol::Exchange(std::string_view frame, std::string& reply) {
-  return port_.WriteRead(frame, reply, ReplyLength, -1);
+LineResult TLinkProtocol::Exchange(std::string_view frame, std::string& reply) {
+  return port_.WriteRead(frame, reply, ReplyLength);
 }
 
 int TLinkProtocol::Handshake(int tableNumber) {
@@ -85,7 +93,7 @@ int TLinkProtocol::Handshake(int tableNumber) {
   if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(ErrorNumber::BadCheckBytes);
   const int code = ReplyByte(reply, 0);
   if (code == 0 || code > bytes_.MaxModelCode) {
-    if (code == bytes_.Enq && ReplyByte(reply, 1) == 0x0B && netId_ > 0) RaiseError(ErrorNumber::RegisterNotReady);
+    if (code == bytes_.Enq && ReplyByte(reply, 1) == LinkStatus::NetworkBusy && netId_ > 0) RaiseError(ErrorNumber::RegisterNotReady);
     RaiseError(ErrorNumber::BadEnqReply);
   }
   if (!ModelCodeFits(modelName_, code, bytes_.CmFamily)) RaiseError(ErrorNumber::ModelMismatch);
@@ -98,16 +106,16 @@ bool TLinkProtocol::SkipsTable(int tableNumber, int modelCode) {
 
 void TLinkProtocol::RaiseNetworkStatus(std::uint8_t status) const {
   switch (status) {
-    case 0x17: RaiseError(ErrorNumber::ServiceInfoError);
-    case 0x0B: RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(netId_));
-    case 0x0C: RaiseError(ErrorNumber::NetworkNotStarted);
-    case 0x0D:
-    case 0x0E: RaiseError(ErrorNumber::NetworkSilent);
+    case LinkStatus::ServiceError: RaiseError(ErrorNumber::ServiceInfoError);
+    case LinkStatus::NetworkBusy: RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(netId_));
+    case LinkStatus::NetworkNotStarted: RaiseError(ErrorNumber::NetworkNotStarted);
+    case LinkStatus::NetworkSilent:
+    case LinkStatus::NetworkSilentOrSortRefused: RaiseError(ErrorNumber::NetworkSilent);
     default: return;
   }
 }
 
-bool TLinkProtocol::RequestReply(const std::string& reply, int portResult, std::uint8_t sentByte) {
+bool TLinkProtocol::RequestReply(const std::string& reply, LineResult portResult, std::uint8_t sentByte) {
   RaisePortResult(portResult);
   const bool drq = sentByte == bytes_.Drq;
   if (drq && reply == EndFrame) return true;

@@ -12,24 +12,14 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/link_bytes.h"
+#include "transport/line_backend.h"
+
 class TPort;
 class TSoubor;
 
-inline constexpr std::uint8_t AckByte = 0x06;
-inline constexpr std::uint8_t RepeatByte = 0x15;
-inline const std::string EndFrame("\xFF\xFF\x00\x02", 4);
 /// How often a transfer sends or asks for one record before it gives up.
 inline constexpr int MaxRecordAttempts = 5;
-
-/// The command bytes of a register family.
-struct TLinkBytes {
-  std::uint8_t Enq = 0xE9;
-  std::uint8_t Dtx = 0xD3;
-  std::uint8_t Drq = 0xD7;
-  /// Highest model code an ENQ reply may carry: 8 for the CM family, 23 otherwise.
-  int MaxModelCode = 23;
-  bool CmFamily = false;
-};
 
 /// The decimal digits of a text taken as hexadecimal digits of one byte
 /// ("15" -> 15h); characters before the last two are shifted out.
@@ -60,9 +50,9 @@ inline std::uint8_t ReplyByte(const std::string& reply, std::size_t index) {
   return index < reply.size() ? static_cast<std::uint8_t>(reply[index]) : 0;
 }
 
-/// Turns a port result of a frame exchange into #05 (short read) or #04
-/// (nothing came); 0 passes.
-void RaisePortResult(int portResult);
+/// Turns a line result of a frame exchange into #05 (short read) or #04
+/// (nothing came); Done passes.
+void RaisePortResult(LineResult portResult);
 
 class TLinkProtocol {
 public:
@@ -76,10 +66,10 @@ public:
 
   /// Checks the reply to a DTX or DRQ with the byte sent; true when a DRQ is
   /// answered with the end frame (the register has nothing to send).
-  bool RequestReply(const std::string& reply, int portResult, std::uint8_t sentByte);
+  bool RequestReply(const std::string& reply, LineResult portResult, std::uint8_t sentByte);
 
   /// Sends a frame and reads the four-byte reply with the slot's time-out.
-  int Exchange(std::string_view frame, std::string& reply);
+  LineResult Exchange(std::string_view frame, std::string& reply);
 
   TPort& Port() { return port_; }
   const TLinkBytes& Bytes() const { return bytes_; }

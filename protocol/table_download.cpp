@@ -41,7 +41,7 @@ bool EndsWithZeroRecord(int number) {
 bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDownloadOptions& options) {
   if (!options.UseNetId || !EndsWithZeroRecord(table.Number)) return false;
   const auto body = record.substr(0, record.size() - 2);
-  return std::all_of(body.begin(), body.end(), [](char c) { return c == '\x30'; });
+  return std::all_of(body.begin(), body.end(), [](char c) { return c == ZeroRecordByte; });
 }
 
 
@@ -87,7 +87,7 @@ private:
   bool RequestTable() {
     LogLine("posilam DRQ...");
     std::string reply;
-    const int result = link_.Exchange(CommandFrame(link_.Bytes().Drq, link_.NetId(),
+    const LineResult result = link_.Exchange(CommandFrame(link_.Bytes().Drq, link_.NetId(),
                                                    TableCode(table_, link_.Bytes().Drq, link_.Bytes())),
                                       reply);
     return link_.RequestReply(reply, result, link_.Bytes().Drq);
@@ -95,8 +95,8 @@ private:
 
   std::string ReadPart(int count) {
     std::string part;
-    const int result = link_.Port().Read(part, count, true, options_.ReadTimeoutMs);
-    if (result != PortResult::Done) {
+    const LineResult result = link_.Port().Read(part, count, true, options_.ReadWait);
+    if (result != LineResult::Done) {
       LogLine(Cz("chyba při načítání..."));
       RaisePortResult(result);
     }
@@ -125,13 +125,13 @@ private:
         if (attempt == MaxRecordAttempts) RaiseError(ErrorNumber::BadCheckBytes);
         ++attempt;
         LogLine(Cz("posílám 15h - opakování..."));
-        answer = AnswerFrame(link_, RepeatByte);
+        answer = AnswerFrame(link_, LinkStatus::Repeat);
       } else {
         attempt = 1;
         if (received_ >= RowLimit(table_)) EndTooLongTable();
         stop = TakeRecord(record);
         LogLine(stop ? Cz("posílám EOF...") : Cz("posílám ACK..."));
-        answer = stop ? EndFrame : AnswerFrame(link_, AckByte);
+        answer = stop ? EndFrame : AnswerFrame(link_, LinkStatus::Ack);
       }
       RaisePortResult(link_.Port().Write(answer));
       LogLine(Cz("odesláno..."));

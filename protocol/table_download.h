@@ -9,8 +9,8 @@
 class TSoubor;
 
 struct TDownloadOptions {
-  /// Time-out of a record read: the modem slot's through the modem, else -1.
-  int ReadTimeoutMs = -1;
+  /// Time-out of a record read: the modem slot's through the modem, else the line's own.
+  LineWait ReadWait;
   /// Table 88 stops at the first row whose journal row is not above this.
   int JournalStopRow = -1;
   /// In a register network a record of 30h bytes ends tables 3, 65, 74, 75.

@@ -1,5 +1,6 @@
 #include "protocol/table_upload.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "base/code_page.h"
@@ -15,8 +16,7 @@
 
 namespace {
 
-constexpr std::uint8_t EcrDtx = 0xD3;
-constexpr int RestartPauseMs = 7000;
+constexpr std::chrono::milliseconds RestartPause{7000};
 
 enum class Verdict { Accepted, Again };
 
@@ -54,7 +54,7 @@ private:
   }
 
   void RefuseForbiddenReset() const {
-    if (!table_.ResetMark || Dtx() != EcrDtx) return;
+    if (!table_.ResetMark || Dtx() != LinkCommand::EcrDtxCommandLine) return;
     const int reset = table_.Number;
     if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
       throw std::runtime_error(FormatError(ErrorNumber::RefusedReset));
@@ -65,7 +65,7 @@ private:
     LogLine("posilam DTX...");
     RefuseForbiddenReset();
     std::string reply;
-    const int result =
+    const LineResult result =
         link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), settings_.Options)),
                        reply);
     RaisePortResult(result);
@@ -96,42 +96,41 @@ private:
     // A status counts only in a reply that names the DTX byte; any other
     // reply is repeated, and judged once more after the last attempt.
     const bool fromDtx = ReplyByte(reply, 0) == Dtx();
-    constexpr std::uint8_t NoStatus = 0x00;
-    switch (fromDtx ? status : NoStatus) {
-      case RepeatByte:
+    switch (fromDtx ? status : LinkStatus::None) {
+      case LinkStatus::Repeat:
         if (!more) RaiseError(ErrorNumber::BadCheckBytes);
         return Verdict::Again;
-      case 0x0B:
+      case LinkStatus::NetworkBusy:
         if (!more) RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(link_.NetId()));
         return Verdict::Again;
-      case 0x0C:
-      case 0x0D:
-        if (!more) RaiseError(status == 0x0C ? ErrorNumber::NetworkNotStarted : ErrorNumber::NetworkSilent);
+      case LinkStatus::NetworkNotStarted:
+      case LinkStatus::NetworkSilent:
+        if (!more) RaiseError(status == LinkStatus::NetworkNotStarted ? ErrorNumber::NetworkNotStarted : ErrorNumber::NetworkSilent);
         if (table_.Number == TableNumber::Plu && settings_.Options.OptionV) RestartPluUpload();
         return Verdict::Again;
-      case 0x0E:
+      case LinkStatus::NetworkSilentOrSortRefused:
         RaiseError(ErrorNumber::SortRefused);
-      case 0x16:
+      case LinkStatus::TableFull:
         RaiseError(settings_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
       default:
         break;
     }
-    if (fromDtx && status == AckByte && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
+    if (fromDtx && status == LinkStatus::Ack && VerifyCheckBytes(reply) && reply.size() == 4) return Verdict::Accepted;
     if (more) return Verdict::Again;
-    if (fromDtx && status == 0x17) RaiseError(ErrorNumber::ServiceInfoError);
-    if (fromDtx && status == AckByte) RaiseError(ErrorNumber::BadCheckBytes);
+    if (fromDtx && status == LinkStatus::ServiceError) RaiseError(ErrorNumber::ServiceInfoError);
+    if (fromDtx && status == LinkStatus::Ack) RaiseError(ErrorNumber::BadCheckBytes);
     RaiseError(ErrorNumber::NoDataAck);
   }
 
   // The "V" variant of the PLU upload: the register may ask to start again.
   // The pause goes by the line's clock, as the port's other waits do.
   void RestartPluUpload() {
-    link_.Port().Pause(RestartPauseMs);
+    link_.Port().Pause(RestartPause);
     for (int attempt = 1;; ++attempt) {
       try {
         LogLine("posilam DTX...");
         std::string reply;
-        const int result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), 0x03), reply);
+        const LineResult result = link_.Exchange(CommandFrame(Dtx(), link_.NetId(), LinkTableCode::PluNew), reply);
         link_.RequestReply(reply, result, Dtx());
         return;
       } catch (const std::exception& failure) {

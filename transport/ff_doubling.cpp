@@ -16,7 +16,7 @@ std::string TFfDoubling::Undouble(std::string_view piece) {
   for (const char byte : piece) {
     if (copyExpected_) {
       copyExpected_ = false;
-      if (byte == Ff) continue;
+      continue;
     }
     bytes += byte;
     copyExpected_ = byte == Ff;

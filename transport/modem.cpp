@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -17,12 +18,12 @@
 
 namespace {
 
-constexpr int CommandTimeoutMs = 1000;
-constexpr int DialTimeoutMs = 90000;
+constexpr std::chrono::milliseconds CommandTimeout{1000};
+constexpr std::chrono::milliseconds DialTimeout{90000};
 // An initialisation script is a handful of AT commands.
 constexpr std::uint64_t MaxScriptSize = 1u << 20;
 /// S12 counts fiftieths of a second.
-constexpr int MsPerGuardUnit = 20;
+constexpr std::chrono::milliseconds GuardUnit{20};
 /// S12 holds a byte; a larger answer is no guard time a modem keeps.
 constexpr int MaxGuardUnits = 255;
 constexpr int DiallingText = 473;
@@ -49,121 +50,122 @@ std::optional<int> DecimalNumber(std::string_view text) {
 /// exchange failed, the answer does not end in "OK" or holds no number.
 std::optional<int> RegisterValue(TPort& port, std::string_view query) {
   std::string answer;
-  if (port.SendCommand(query, CommandTimeoutMs, false, true, answer) != PortResult::Done) return std::nullopt;
+  if (port.SendCommand(query, CommandTimeout, false, true, answer) != LineResult::Done) return std::nullopt;
   const std::string upper = Upper(answer);
   if (upper.size() < 2 || !upper.ends_with("OK")) return std::nullopt;
   return DecimalNumber(std::string_view(answer).substr(0, answer.size() - 2));
 }
 
-void LearnEscapeChar(TPort& port) {
-  EscapeChar.assign(1, DefaultEscapeChar);
+void LearnEscapeChar(TModemLine& modem, TPort& port) {
+  modem.SetEscapeChar(DefaultEscapeChar);
   const auto code = RegisterValue(port, "ATS2?\r");
-  if (code && *code >= 0 && *code <= 0xFF) EscapeChar = std::string(1, static_cast<char>(*code));
+  if (code && *code >= 0 && *code <= 0xFF) modem.SetEscapeChar(static_cast<char>(*code));
 }
 
-void LearnGuardTime(TPort& port) {
-  GuardTime = DefaultGuardTime;
+void LearnGuardTime(TModemLine& modem, TPort& port) {
+  modem.SetGuardTime(DefaultGuardTime);
   const auto units = RegisterValue(port, "ATS12?\r");
-  if (units && *units >= 0 && *units <= MaxGuardUnits) GuardTime = *units * MsPerGuardUnit;
+  if (units && *units >= 0 && *units <= MaxGuardUnits) modem.SetGuardTime(*units * GuardUnit);
 }
 
 std::string OtherFailureText(const std::string& detail) { return FormatError(OtherFailure) + " " + detail; }
 
 std::string NoCarrierText(TPort& port) {
   std::string reason;
-  if (port.SendCommand("ATS86?\r", CommandTimeoutMs, false, true, reason) != PortResult::Done) {
+  if (port.SendCommand("ATS86?\r", CommandTimeout, false, true, reason) != LineResult::Done) {
     return FormatError(NoCarrier);
   }
   return FormatError(NoCarrier) + " " + reason;
 }
 
-void JudgeDialAnswer(TPort& port, const std::string& answer) {
+void JudgeDialAnswer(TModemLine& modem, TPort& port, const std::string& answer) {
   const std::string upper = Upper(answer);
   if (upper.starts_with("CONNECT")) {
-    port.Pause(2 * GuardTime);
-    SetModemState(ModemStates::Connected);
+    port.Pause(2 * modem.GuardTime());
+    modem.SetState(ModemStates::Connected);
   } else if (upper == "BUSY") {
-    SetModemState(ModemStates::Failed, FormatError(Busy));
+    modem.SetState(ModemStates::Failed, FormatError(Busy));
   } else if (upper == "NO CARRIER") {
-    SetModemState(ModemStates::Failed, NoCarrierText(port));
+    modem.SetState(ModemStates::Failed, NoCarrierText(port));
   } else {
-    SetModemState(ModemStates::Failed, OtherFailureText(answer));
+    modem.SetState(ModemStates::Failed, OtherFailureText(answer));
   }
 }
 
-TPort& OpenModemPort() {
-  if (!ModemPort || !ModemPort->Opened()) throw std::runtime_error("the modem line is not open");
-  return *ModemPort;
+TPort& OpenModemPort(const TModemLine& modem) {
+  if (modem.Port() == nullptr || !modem.Port()->Opened()) throw std::runtime_error("the modem line is not open");
+  return *modem.Port();
 }
 
 // Steps of the dial that talk to the modem; a failed exchange sets the failed
 // state and returns early, a raised failure is left to the caller.
-void DialSteps(const TNastaveni& settings) {
+void DialSteps(TModemLine& modem, const TNastaveni& settings) {
   LogLine("Vytacim modem");
-  SetModemState(ModemStates::Dialling);
-  TPort& port = OpenModemPort();
+  modem.SetState(ModemStates::Dialling);
+  TPort& port = OpenModemPort(modem);
   LogLine("posilam AT");
   std::string answer;
-  if (port.SendCommand("AT\r", CommandTimeoutMs, false, true, answer) != PortResult::Done ||
+  if (port.SendCommand("AT\r", CommandTimeout, false, true, answer) != LineResult::Done ||
       Upper(answer) != "OK") {
-    SetModemState(ModemStates::Failed, FormatError(NotAnswering));
+    modem.SetState(ModemStates::Failed, FormatError(NotAnswering));
     return;
   }
-  port.SendCommand("AT&B1\r", CommandTimeoutMs, false, false, answer);
-  LearnEscapeChar(port);
-  LearnGuardTime(port);
+  port.SendCommand("AT&B1\r", CommandTimeout, false, false, answer);
+  LearnEscapeChar(modem, port);
+  LearnGuardTime(modem, port);
   const std::string dial = std::string(settings.ToneDialling ? "ATX3DT" : "ATX3DP") + settings.PhoneNumber + "\r";
-  if (port.SendCommand(dial, DialTimeoutMs, false, true, answer) != PortResult::Done) {
-    SetModemState(ModemStates::Failed, FormatError(NotAnswering));
+  if (port.SendCommand(dial, DialTimeout, false, true, answer) != LineResult::Done) {
+    modem.SetState(ModemStates::Failed, FormatError(NotAnswering));
     return;
   }
-  JudgeDialAnswer(port, answer);
+  JudgeDialAnswer(modem, port, answer);
 }
 
 // A failed dial hangs up; a failure of that hang-up is logged, and the dial's
 // own failure is the one the caller learns.
-void HangUpAfterFailedDial() {
+void HangUpAfterFailedDial(TModemLine& modem) {
   try {
-    HangUp(true);
+    HangUp(modem, true);
   } catch (const std::exception& failure) {
     LogLine(std::string("ERROR: ") + failure.what());
   }
 }
 
-void HangUpSteps() {
-  EscapeChar.assign(1, DefaultEscapeChar);
-  GuardTime = DefaultGuardTime;
+void HangUpSteps(TModemLine& modem) {
+  modem.ForgetModemValues();
+  TPort& port = *modem.Port();
+  const std::string& escape = modem.EscapeChar();
   // A modem takes "+++" as the escape only after the guard time of quiet on
   // the line; data written just before would make it part of the call.
-  ModemPort->Pause(GuardTime);
-  ModemPort->Write(EscapeChar + EscapeChar + EscapeChar);
-  ModemPort->Pause(3 * GuardTime);
+  port.Pause(modem.GuardTime());
+  port.Write(escape + escape + escape);
+  port.Pause(3 * modem.GuardTime());
   std::string answer;
-  ModemPort->SendCommand("ATH0\r", CommandTimeoutMs, true, false, answer);
-  ModemPort->Flush();
-  SetModemState(ModemStates::HungUp);
+  port.SendCommand("ATH0\r", CommandTimeout, true, false, answer);
+  port.Flush();
+  modem.SetState(ModemStates::HungUp);
 }
 
-void ReleaseModemPort() {
-  std::unique_ptr<TPort> port = std::move(ModemPort);
+void ReleaseModemPort(TModemLine& modem) {
+  std::unique_ptr<TPort> port = modem.Release();
   port->Close();
 }
 
 }  // namespace
 
-void Dial(const TNastaveni& settings, bool minimized) {
+void Dial(TModemLine& modem, const TNastaveni& settings, bool minimized) {
   {
     TModemForm form(minimized);
     form.Show(LoadText(DiallingText));
     try {
-      DialSteps(settings);
+      DialSteps(modem, settings);
     } catch (const std::exception& failure) {
-      SetModemState(ModemStates::Failed, OtherFailureText(failure.what()));
+      modem.SetState(ModemStates::Failed, OtherFailureText(failure.what()));
     }
   }
-  const std::string failure = ModemState == ModemStates::Failed ? ModemMessage : std::string();
-  if (ModemState != ModemStates::Connected) {
-    HangUpAfterFailedDial();
+  const std::string failure = modem.State() == ModemStates::Failed ? modem.Message() : std::string();
+  if (modem.State() != ModemStates::Connected) {
+    HangUpAfterFailedDial(modem);
     // A dial cut short by a stop ends as the stop (10), not as the modem's
     // failure (33, 36), which a caller would dial again.
     ThrowIfStopRequested();
@@ -171,31 +173,31 @@ void Dial(const TNastaveni& settings, bool minimized) {
   if (!failure.empty()) throw EKomError(failure);
 }
 
-void HangUp(bool minimized) {
-  if (!ModemPort) return;
+void HangUp(TModemLine& modem, bool minimized) {
+  if (modem.Port() == nullptr) return;
   TModemForm form(minimized);
   form.Show(LoadText(HangingUpText));
   try {
-    HangUpSteps();
+    HangUpSteps(modem);
   } catch (const std::exception&) {
     // A line that fails while hanging up is of no further use: it is closed
     // and released all the same, and the failure goes to the caller.
     form.Hide();
-    ReleaseModemPort();
+    ReleaseModemPort(modem);
     throw;
   }
   form.Hide();
-  ReleaseModemPort();
+  ReleaseModemPort(modem);
 }
 
-std::string RunModemScript(const std::string& file) {
+std::string RunModemScript(const TModemLine& modem, const std::string& file) {
   std::istringstream in(ReadInputFile(file, MaxScriptSize));
-  TPort& port = OpenModemPort();
+  TPort& port = OpenModemPort(modem);
   std::string result;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string answer;
-    if (port.SendCommand(line + "\r", CommandTimeoutMs, false, false, answer) != PortResult::Done ||
+    if (port.SendCommand(line + "\r", CommandTimeout, false, false, answer) != LineResult::Done ||
         Upper(answer).find("OK") == std::string::npos) {
       throw std::runtime_error(FormatError(OtherFailure));
     }

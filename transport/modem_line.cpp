@@ -1,30 +1,18 @@
 #include "transport/modem_line.h"
 
-std::unique_ptr<TPort> ModemPort;
-int ModemState = ModemStates::Initial;
-std::string ModemMessage;
-std::string EscapeChar(1, DefaultEscapeChar);
-int GuardTime = DefaultGuardTime;
-
-namespace {
-
-TNastaveni& SettingsCopy() {
-  static TNastaveni copy = TNastaveni::CommandDefaults();
-  return copy;
+void TModemLine::SetState(int state, const std::string& message) {
+  state_ = state;
+  message_ = message;
 }
 
-}  // namespace
-
-void SetModemState(int state, const std::string& message) {
-  ModemState = state;
-  ModemMessage = message;
+void TModemLine::ForgetModemValues() {
+  escapeChar_.assign(1, DefaultEscapeChar);
+  guardTime_ = DefaultGuardTime;
 }
 
-const TNastaveni& ModemSettings() { return SettingsCopy(); }
-
-void AdoptModemSettings(const TNastaveni& settings) {
-  SettingsCopy() = settings;
-  if (ModemPort) ModemPort->SetSettings(SettingsCopy());
+void TModemLine::AdoptSettings(const TNastaveni& settings) {
+  settings_ = settings;
+  if (port_) port_->SetSettings(settings_);
 }
 
-bool UsingModemLine() { return ModemState == ModemConnected && ModemPort && ModemPort->Opened(); }
+bool TModemLine::InUse() const { return state_ == ModemStates::Connected && port_ && port_->Opened(); }

@@ -1,13 +1,16 @@
 #pragma once
-// The process-wide state of the dial-up modem: the open modem line, what the
-// modem is doing, what it said when dialling failed, the escape character
-// and guard time learnt from it, and the settings the line runs with.
+// TModemLine: the dial-up modem's line as the run of a command (or the
+// resident mode, across its commands) holds it: the open port of the modem
+// slot, what the modem is doing, what it said when dialling failed, the
+// escape character and guard time learnt from it, and the settings the line
+// runs with.
 //
-// Ownership: the process owns all of it. The command processor creates and
-// closes ModemPort; outside the command-file mode it never outlives a
-// command. The line's settings are the process's own copy of the last modem
-// command's settings, so that the open port and the transfer window never
-// point at settings a finished command has destroyed.
+// Ownership: whoever runs the commands creates the modem line and passes it
+// down; the line owns its port. The line's settings are its own copy of the
+// last modem command's settings, so that the open port and the transfer
+// window never point at settings a finished command has destroyed; the
+// object therefore neither moves nor copies.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -22,30 +25,52 @@ inline constexpr int Connected = 3;
 inline constexpr int Failed = 5;
 }  // namespace ModemStates
 
-inline constexpr int ModemConnected = ModemStates::Connected;
 inline constexpr char DefaultEscapeChar = '+';
-inline constexpr int DefaultGuardTime = 1000;
+inline constexpr std::chrono::milliseconds DefaultGuardTime{1000};
 
-/// The port of the modem line, or none.
-extern std::unique_ptr<TPort> ModemPort;
-/// One of ModemStates.
-extern int ModemState;
-/// The failure that goes with ModemStates::Failed; empty otherwise.
-extern std::string ModemMessage;
-/// The modem's escape character (one character).
-extern std::string EscapeChar;
-/// The modem's escape guard time in milliseconds.
-extern int GuardTime;
+class TModemLine {
+public:
+  TModemLine() = default;
+  TModemLine(const TModemLine&) = delete;
+  TModemLine& operator=(const TModemLine&) = delete;
 
-void SetModemState(int state, const std::string& message = {});
+  /// The port of the modem line, or none.
+  TPort* Port() const { return port_.get(); }
+  /// Takes `port` (opened on the modem line's settings, or about to be) as
+  /// the line's port.
+  void Adopt(std::unique_ptr<TPort> port) { port_ = std::move(port); }
+  /// Gives the port up; the line has none afterwards.
+  std::unique_ptr<TPort> Release() { return std::move(port_); }
 
-/// The settings the modem line runs with: a copy of the last modem command's
-/// settings, kept for the life of the process. Its address never changes.
-const TNastaveni& ModemSettings();
+  /// One of ModemStates.
+  int State() const { return state_; }
+  /// The failure that goes with ModemStates::Failed; empty otherwise.
+  const std::string& Message() const { return message_; }
+  void SetState(int state, const std::string& message = {});
 
-/// Copies `settings` into ModemSettings() and points an existing ModemPort
-/// at that copy.
-void AdoptModemSettings(const TNastaveni& settings);
+  /// The modem's escape character (one character).
+  const std::string& EscapeChar() const { return escapeChar_; }
+  void SetEscapeChar(char escape) { escapeChar_.assign(1, escape); }
+  /// The quiet before and after the escape sequence.
+  std::chrono::milliseconds GuardTime() const { return guardTime_; }
+  void SetGuardTime(std::chrono::milliseconds guardTime) { guardTime_ = guardTime; }
+  /// Forgets what was learnt from the modem.
+  void ForgetModemValues();
 
-/// True when transfers go through the open modem line.
-bool UsingModemLine();
+  /// The settings the modem line runs with: a copy of the last modem
+  /// command's settings. Its address never changes.
+  const TNastaveni& Settings() const { return settings_; }
+  /// Copies `settings` into Settings() and points an existing port at that copy.
+  void AdoptSettings(const TNastaveni& settings);
+
+  /// True when transfers go through the open modem line.
+  bool InUse() const;
+
+private:
+  std::unique_ptr<TPort> port_;
+  int state_ = ModemStates::Initial;
+  std::string message_;
+  std::string escapeChar_ = std::string(1, DefaultEscapeChar);
+  std::chrono::milliseconds guardTime_ = DefaultGuardTime;
+  TNastaveni settings_ = TNastaveni::CommandDefaults();
+};

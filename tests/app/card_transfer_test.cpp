@@ -211,7 +211,7 @@ TEST_F(CardReaderTest, TheReaderIsFreeAgainAfterAFailure) {
     TNastaveni settings = TNastaveni::CommandDefaults();
     settings.ComPort[1] = 1;
     settings.BaudRate[1] = 9600;
-    EXPECT_EQ(ErrorNumberRaisedBy([&] { TransferCard(settings, parameters); }), 42)
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { TransferCard(settings, parameters, {}); }), 42)
         << "attempt " << attempt << ": a port left open would give 09";
   }
   unsetenv("MERV_COM1");

@@ -208,25 +208,6 @@ TEST(TSoubory, KeyFunctionSetStartsWithItsDefaults) {
   EXPECT_TRUE(catalogue.ModelName.empty());
 }
 
-// --- Link command bytes ----------------------------------------------------------
-
-TEST(TSoubory, CommandBytesFollowTheFamilyAndTheMode) {
-  TSoubory catalogue;
-  EXPECT_EQ(catalogue.EnqByte(), 0xE9);
-  EXPECT_EQ(catalogue.DtxByte(), 0xD0);
-  EXPECT_EQ(catalogue.DrqByte(), 0xD9);
-  catalogue.CommandLineMode = true;
-  EXPECT_EQ(catalogue.EnqByte(), 0xE9);
-  EXPECT_EQ(catalogue.DtxByte(), 0xD3);
-  EXPECT_EQ(catalogue.DrqByte(), 0xD7);
-  catalogue.ModelName = "CM-1846S";
-  catalogue.ApplyModelLayout();
-  EXPECT_TRUE(catalogue.CmFamily);
-  EXPECT_EQ(catalogue.EnqByte(), 0xE8);
-  EXPECT_EQ(catalogue.DtxByte(), 0xD2);
-  EXPECT_EQ(catalogue.DrqByte(), 0xD8);
-}
-
 // --- Model layout and options --------------------------------------------------
 
 TEST(TSoubory, LayoutAndOptionsNeedAModelName) {

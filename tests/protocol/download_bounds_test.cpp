@@ -66,17 +66,17 @@ TEST_F(DownloadBoundsTest, RowsBeyondTwiceTheCapacityAndAMarginEndTheDownload) {
 }
 
 TEST_F(DownloadBoundsTest, StopRequestEndsTheRunWithTenAndAsksNoMore) {
-  TKomDialog dialog(view);
-  dialog.Settings = &settings;
-  dialog.MakePort = [&] { return std::make_unique<TPort>(peer); };
-  dialog.Tables = {&table};
-  dialog.PrepareTransfer(TLinkBytes{});
+  TKomRequest request;
+  request.Settings = &settings;
+  request.MakePort = [&] { return std::make_unique<TPort>(peer); };
+  request.Tables = {&table};
+  TKomDialog dialog(view, std::move(request));
   peer.Answer = RecordSource{table, -1, [](int acknowledged) {
                                if (acknowledged == 3) RequestStop();
                              }};
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 10);
-  EXPECT_FALSE(dialog.Finished);
+  EXPECT_FALSE(dialog.Finished());
   EXPECT_EQ(table.Rows.size(), 3u) << "no record is taken after the request";
   const auto opens = std::count_if(peer.Written.begin(), peer.Written.end(), [](const std::string& frame) {
     return frame.size() == 5 && static_cast<std::uint8_t>(frame[0]) == 0xD7;
@@ -87,11 +87,11 @@ TEST_F(DownloadBoundsTest, StopRequestEndsTheRunWithTenAndAsksNoMore) {
 TEST_F(DownloadBoundsTest, StopRequestBeforeATransferStartsNothing) {
   RequestStop();
   EXPECT_EQ(ErrorNumberRaisedBy(ThrowIfStopRequested), 10);
-  TKomDialog dialog(view);
-  dialog.Settings = &settings;
-  dialog.MakePort = [&] { return std::make_unique<TPort>(peer); };
-  dialog.Tables = {&table};
-  dialog.PrepareTransfer(TLinkBytes{});
+  TKomRequest request;
+  request.Settings = &settings;
+  request.MakePort = [&] { return std::make_unique<TPort>(peer); };
+  request.Tables = {&table};
+  TKomDialog dialog(view, std::move(request));
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 10);
   EXPECT_TRUE(peer.Written.empty());

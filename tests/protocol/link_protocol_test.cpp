@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/kom_error.h"
+#include "model/soubory.h"
 #include "scripted_register.h"
 #include "test_support.h"
 
@@ -26,6 +27,28 @@ TEST(Frame, CommandFramesAndAcknowledgements) {
   EXPECT_EQ(WithCheckBytes(Bytes({0xD7, 0x06})), Bytes({0xD7, 0x06, 0xD1, 0x52}));
   EXPECT_EQ(WithCheckBytes(Bytes({0xD7, 0x15})), Bytes({0xD7, 0x15, 0xC2, 0x52}));
   EXPECT_EQ(WithCheckBytes(Bytes({0xFF, 0xFF})), EndFrame);
+}
+
+// The ECR family's DTX is D0h in the program's window and D3h in the
+// command-line mode, the one the module runs in.
+TEST(Frame, CommandBytesFollowTheFamilyAndTheMode) {
+  TSoubory catalogue;
+  const auto bytesOf = [&catalogue] { return LinkBytesOf(catalogue.CmFamily, catalogue.CommandLineMode); };
+  EXPECT_EQ(bytesOf().Enq, 0xE9);
+  EXPECT_EQ(bytesOf().Dtx, 0xD0);
+  EXPECT_EQ(bytesOf().Drq, 0xD9);
+  catalogue.CommandLineMode = true;
+  EXPECT_EQ(bytesOf().Enq, 0xE9);
+  EXPECT_EQ(bytesOf().Dtx, 0xD3);
+  EXPECT_EQ(bytesOf().Drq, 0xD7);
+  EXPECT_EQ(bytesOf().MaxModelCode, 23);
+  catalogue.ModelName = "CM-1846S";
+  catalogue.ApplyModelLayout();
+  EXPECT_TRUE(catalogue.CmFamily);
+  EXPECT_EQ(bytesOf().Enq, 0xE8);
+  EXPECT_EQ(bytesOf().Dtx, 0xD2);
+  EXPECT_EQ(bytesOf().Drq, 0xD8);
+  EXPECT_EQ(bytesOf().MaxModelCode, 8);
 }
 
 TEST(Frame, DecimalToBcdTakesDigitsAsNibbles) {
@@ -104,7 +127,7 @@ TEST_F(LinkProtocol, RequestReplyChecksInOrder) {
   auto link = Link(7);
   const std::uint8_t drq = 0xD7;
   auto errorOf = [&](const std::string& reply, std::uint8_t sent = 0xD7) {
-    return ErrorNumberRaisedBy([&] { link.RequestReply(reply, 0, sent); });
+    return ErrorNumberRaisedBy([&] { link.RequestReply(reply, LineResult::Done, sent); });
   };
   EXPECT_EQ(errorOf(Bytes({drq, 0x0B, 0x00, 0x00})), 29) << "status before check bytes";
   EXPECT_EQ(errorOf(Bytes({drq, 0x17, 0, 0})), 28);
@@ -115,19 +138,19 @@ TEST_F(LinkProtocol, RequestReplyChecksInOrder) {
   EXPECT_EQ(errorOf(WithCheckBytes(Bytes({drq, 0x11}))), 17);
   EXPECT_EQ(errorOf(Bytes({drq, 0x10, 0, 0})), 16);
   EXPECT_EQ(errorOf(Bytes({drq})), 16) << "a short reply never reads past its end";
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", 1, drq); }), 5);
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", 2, drq); }), 4);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", LineResult::ShortRead, drq); }), 5);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply("", LineResult::NoAnswer, drq); }), 4);
 }
 
 TEST_F(LinkProtocol, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
   auto link = Link();
   EXPECT_EQ(link.KeyPositionText(), "?");
-  EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x03 + 1})), 0, 0xD7));
+  EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x03 + 1})), LineResult::Done, 0xD7));
   EXPECT_EQ(link.KeyPositionText(), "Z");
-  EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x06})), 0, 0xD7));
+  EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x06})), LineResult::Done, 0xD7));
   EXPECT_EQ(link.KeyPositionText(), "Z") << "two bits map to no position";
-  EXPECT_TRUE(link.RequestReply(EndFrame, 0, 0xD7));
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply(EndFrame, 0, 0xD3); }), 12) << "only a DRQ may get the end frame";
+  EXPECT_TRUE(link.RequestReply(EndFrame, LineResult::Done, 0xD7));
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply(EndFrame, LineResult::Done, 0xD3); }), 12) << "only a DRQ may get the end frame";
 }
 
 }  // namespace

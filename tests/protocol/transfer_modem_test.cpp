@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "base/process_values.h"
 #include "model/catalogue_builder.h"
@@ -29,13 +30,7 @@ protected:
     ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1);
   }
 
-  void TearDown() override {
-    ModemPort.reset();
-    SetModemState(ModemStates::Initial);
-    EscapeChar.assign(1, DefaultEscapeChar);
-    GuardTime = DefaultGuardTime;
-    ErrorCode = 0;
-  }
+  void TearDown() override { ErrorCode = 0; }
 
   /// The emulator's modem answers the dial; the register behind it sends at
   /// `bitsPerSecond`, each answer only after the frame it answers has come
@@ -58,29 +53,31 @@ protected:
     settings.Timeout[ModemSlot] = modemSlotMs;
     settings.PhoneNumber = "5551234";
     settings.ToneDialling = true;
-    AdoptModemSettings(settings);
-    ModemPort = std::make_unique<TPort>();
-    ModemPort->Open(ModemSettings(), ModemSlot);
-    SetModemState(ModemStates::Connected);
-    Dial(ModemSettings(), true);
-    ASSERT_TRUE(UsingModemLine());
+    modemLine_.AdoptSettings(settings);
+    modemLine_.Adopt(std::make_unique<TPort>());
+    modemLine_.Port()->Open(modemLine_.Settings(), ModemSlot);
+    modemLine_.SetState(ModemStates::Connected);
+    Dial(modemLine_, modemLine_.Settings(), true);
+    ASSERT_TRUE(modemLine_.InUse());
   }
 
   void Download(int number) {
-    dialog_.Tables = {catalogue_->Table(number)};
-    dialog_.Settings = &commandSettings_;
-    dialog_.Unattended = true;
-    dialog_.PrepareTransfer(*catalogue_);
-    dialog_.ShowModal();
+    TKomRequest request;
+    request.Tables = {catalogue_->Table(number)};
+    request.Settings = &commandSettings_;
+    request.Bytes = LinkBytesOf(catalogue_->CmFamily, catalogue_->CommandLineMode);
+    request.ModemLine = &modemLine_;
+    dialog_.emplace(view_, std::move(request)).ShowModal();
   }
 
   TempDir folder_;
   std::filesystem::path device_ = folder_ / "modem";
   std::unique_ptr<BackgroundProcess> modem_;
+  TModemLine modemLine_;
   std::unique_ptr<TSoubory> catalogue_ = BuildCatalogue("ECR 465T/465TF");
   TNastaveni commandSettings_ = TNastaveni::CommandDefaults();
   TTransferView view_;
-  TKomDialog dialog_{view_};
+  std::optional<TKomDialog> dialog_;
 };
 
 // Records through the modem are read with the modem slot's time-out: a
@@ -93,7 +90,7 @@ TEST_F(TransferOverModem, RecordsAreReadWithTheModemSlotsTimeOut) {
   DialWithTimeOuts(5, 3000);
   Download(3);
   EXPECT_EQ(ErrorCode, 0);
-  EXPECT_TRUE(dialog_.Finished);
+  EXPECT_TRUE(dialog_->Finished());
   EXPECT_EQ(catalogue_->Table(3)->Rows.size(), 2u);
 }
 

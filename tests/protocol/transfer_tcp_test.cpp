@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,12 +52,11 @@ protected:
   }
 
   void Download(const std::vector<int>& numbers) {
-    dialog_.Tables.clear();
-    for (const int number : numbers) dialog_.Tables.push_back(catalogue_->Table(number));
-    dialog_.Settings = &settings_;
-    dialog_.Unattended = true;
-    dialog_.PrepareTransfer(*catalogue_);
-    dialog_.ShowModal();
+    TKomRequest request;
+    for (const int number : numbers) request.Tables.push_back(catalogue_->Table(number));
+    request.Settings = &settings_;
+    request.Bytes = LinkBytesOf(catalogue_->CmFamily, catalogue_->CommandLineMode);
+    dialog_.emplace(view_, std::move(request)).ShowModal();
   }
 
   std::vector<std::string> WireLines(std::string_view start) const {
@@ -76,14 +76,14 @@ protected:
   std::unique_ptr<TSoubory> catalogue_;
   TNastaveni settings_;
   TTransferView view_;
-  TKomDialog dialog_{view_};
+  std::optional<TKomDialog> dialog_;
 };
 
 TEST_F(TransferOverTcp, ThreeTablesComeOverOneConnection) {
   Start({});
   Download({1, 2, 6});
   EXPECT_EQ(ErrorCode, 0);
-  EXPECT_TRUE(dialog_.Finished);
+  EXPECT_TRUE(dialog_->Finished());
   EXPECT_EQ(WireLines("recv D7 00 ").size(), 3u) << ReadFileBytes(wireLog_);
   EXPECT_FALSE(catalogue_->Table(6)->Rows.empty());
 }
@@ -99,8 +99,8 @@ TEST_F(TransferOverTcp, FailedSecondTableReconnectsThenEndsTheRun) {
   Start({"--status-reply", "frame:" + std::to_string(firstTableFrames + 1) + ":0B"});
   Download({1, 2, 6});
   EXPECT_EQ(ErrorCode, 29);
-  EXPECT_EQ(dialog_.ErrorCount, 1);
-  EXPECT_FALSE(dialog_.Finished);
+  EXPECT_EQ(dialog_->ErrorCount(), 1);
+  EXPECT_FALSE(dialog_->Finished());
   EXPECT_EQ(ConnectionsMade(), 2u) << "the connection is made anew after the failure";
   const auto requests = WireLines("recv D7 00 ");
   ASSERT_EQ(requests.size(), 2u) << "the third table is not asked for";

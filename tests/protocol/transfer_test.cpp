@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
@@ -196,7 +197,7 @@ TEST_F(Transfer, JournalFromRowStopsAtTheStopRow) {
   reg.records = {Record(journal, "1|AA|122|"), Record(journal, "2|AA|121|"), Record(journal, "3|AA|120|"),
                  Record(journal, "4|AA|119|")};
   peer.Answer = std::ref(reg);
-  Download(journal, {-1, 120, true});
+  Download(journal, {std::nullopt, 120, true});
   EXPECT_EQ(journal.Rows.size(), 3u);
   EXPECT_EQ(peer.Written.back(), EndFrame);
   EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), Ack), 2);
@@ -215,7 +216,7 @@ TEST_F(Transfer, NetworkEndRecordEndsTheTableUnstored) {
   reg = SendingRegister();
   reg.records = {Record(table, "1|1|A|"), end};
   peer.Answer = std::ref(reg);
-  Download(table, {-1, -1, false});
+  Download(table, {std::nullopt, -1, false});
   EXPECT_EQ(table.Rows.size(), 2u) << "outside a network the record is data";
 }
 
@@ -334,6 +335,16 @@ TEST_F(Transfer, ResetsAreRefusedOnEcrAndSentOnCm) {
 
   peer.Answer = [](const std::string&) { return WithCheckBytes(Bytes({0xD2, 0x06})); };
   EXPECT_EQ(ErrorNumberRaisedBy([&] { UploadTable(cmLink, reset, {}, view); }), 27);
+
+  // The refusal belongs to the ECR family's command-line DTX (D3h); the
+  // window's DTX (D0h) sends the reset.
+  TLinkProtocol windowLink(port, LinkBytesOf(false, false), 0, "");
+  peer.Written.clear();
+  peer.Answer = [](const std::string& written) {
+    return written.size() == 5 ? EndFrame : WithCheckBytes(Bytes({0xD0, 0x06}));
+  };
+  EXPECT_FALSE(UploadTable(windowLink, reset, {}, view));
+  EXPECT_EQ(peer.Written[0], CommandFrame(0xD0, 0, 0x46));
 }
 
 class TransferRun : public Transfer {
@@ -342,59 +353,66 @@ protected:
     MakeSmallTable(table, 5);
     MakeSmallTable(second, 6);
     ErrorCode = 0;
-    dialog.Settings = &settings;
-    dialog.MakePort = [this] { return std::make_unique<TPort>(peer); };
   }
   void TearDown() override { ErrorCode = 0; }
 
+  /// A request over the scripted register, with the ECR family's bytes.
+  TKomRequest Request(std::vector<TSoubor*> tables, bool sending = false) {
+    TKomRequest request;
+    request.Tables = std::move(tables);
+    request.Sending = sending;
+    request.Settings = &settings;
+    request.MakePort = [this] { return std::make_unique<TPort>(peer); };
+    return request;
+  }
+
+  TKomDialog& Prepare(TKomRequest request) { return dialog_.emplace(view, std::move(request)); }
+
   /// A run that uploads one row of each of the two tables.
-  void PrepareUploadOfBothTables() {
+  TKomDialog& PrepareUploadOfBothTables() {
     table.AddRow(-1, "1|1|A|");
     second.AddRow(-1, "1|2|B|");
-    dialog.Tables = {&table, &second};
-    dialog.Sending = true;
-    dialog.PrepareTransfer(TLinkBytes{});
+    return Prepare(Request({&table, &second}, true));
   }
 
   TSoubor second;
-  TKomDialog dialog{view};
+  std::optional<TKomDialog> dialog_;
 };
 
 TEST_F(TransferRun, UploadRunSendsTheEndFrameAfterEachTable) {
-  PrepareUploadOfBothTables();
+  TKomDialog& dialog = PrepareUploadOfBothTables();
   peer.Answer = [](const std::string& written) {
     if (written == EndFrame) return std::string();
     return WithCheckBytes(Bytes({0xD3, written.size() == 5 ? 0x20 : 0x06}));
   };
   dialog.ShowModal();
-  EXPECT_TRUE(dialog.Finished);
-  EXPECT_EQ(dialog.ErrorCount, 0);
+  EXPECT_TRUE(dialog.Finished());
+  EXPECT_EQ(dialog.ErrorCount(), 0);
   EXPECT_EQ(ErrorCode, 0);
   EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), EndFrame), 2);
-  EXPECT_EQ(dialog.KeyPositionText, "OFF");
+  EXPECT_EQ(dialog.KeyPositionText(), "OFF");
   EXPECT_EQ(view.Caption, LoadText(334));
 }
 
 TEST_F(TransferRun, FullRegisterSkipsTheTableAndGoesOn) {
-  PrepareUploadOfBothTables();
+  TKomDialog& dialog = PrepareUploadOfBothTables();
   peer.Answer = [this](const std::string& written) {
     if (written.size() == 5) return WithCheckBytes(Bytes({0xD3, 0x06}));
     return WithCheckBytes(Bytes({0xD3, written == Record(table, "1|1|A|") ? 0x16 : 0x06}));
   };
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 26) << "the run goes on, but the caller learns of the rows left out";
-  EXPECT_EQ(dialog.ErrorCount, 0);
-  EXPECT_TRUE(dialog.Finished);
+  EXPECT_EQ(dialog.ErrorCount(), 0);
+  EXPECT_TRUE(dialog.Finished());
   EXPECT_EQ(second.Rows[0].Accepted, 1);
 }
 
 TEST_F(TransferRun, FailureEndsTheRunAndKeepsTheFirstNumber) {
-  dialog.Tables = {&table, &second};
-  dialog.PrepareTransfer(TLinkBytes{});
+  TKomDialog& dialog = Prepare(Request({&table, &second}));
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 4);
-  EXPECT_EQ(dialog.ErrorCount, 1);
-  EXPECT_FALSE(dialog.Finished);
+  EXPECT_EQ(dialog.ErrorCount(), 1);
+  EXPECT_FALSE(dialog.Finished());
   EXPECT_EQ(peer.Written.size(), 1u) << "the second table is not asked for";
 
   ErrorCode = 7;
@@ -403,24 +421,22 @@ TEST_F(TransferRun, FailureEndsTheRunAndKeepsTheFirstNumber) {
 }
 
 TEST_F(TransferRun, KeyPositionOfTheReplySurvivesAFailedTable) {
-  dialog.Tables = {&table};
-  dialog.PrepareTransfer(TLinkBytes{});
+  TKomDialog& dialog = Prepare(Request({&table}));
   peer.Answer = [](const std::string& written) {
     return written.size() == 5 ? WithCheckBytes(Bytes({0xD7, 0x10})) : std::string();
   };
   dialog.ShowModal();
   EXPECT_EQ(ErrorCode, 4) << "no record came after the DRQ reply";
-  EXPECT_EQ(dialog.KeyPositionText, "R");
+  EXPECT_EQ(dialog.KeyPositionText(), "R");
 }
 
 TEST_F(TransferRun, NetworkIdStaysWithinTheRangeOfItsControl) {
   settings.UseNetId = true;
   for (const auto& [given, sent] : std::vector<std::pair<int, int>>{{44, 44}, {300, 255}, {-5, 0}}) {
     peer.Written.clear();
-    dialog.Tables = {&table};
-    dialog.PrepareTransfer(TLinkBytes{});
-    dialog.NetId = given;
-    dialog.ShowModal();
+    TKomRequest request = Request({&table});
+    request.NetId = given;
+    Prepare(std::move(request)).ShowModal();
     ASSERT_FALSE(peer.Written.empty());
     EXPECT_EQ(static_cast<std::uint8_t>(peer.Written[0][1]), sent) << "ID " << given;
   }
@@ -436,11 +452,9 @@ TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
       TScriptedRegister line;
       line.OutputStuck = writesTimeOut;
       ErrorCode = 0;
-      dialog.MakePort = [&line] { return std::make_unique<TPort>(line); };
-      dialog.Tables = {&table};
-      dialog.Sending = sending;
-      dialog.PrepareTransfer(TLinkBytes{});
-      dialog.ShowModal();
+      TKomRequest request = Request({&table}, sending);
+      request.MakePort = [&line] { return std::make_unique<TPort>(line); };
+      Prepare(std::move(request)).ShowModal();
       EXPECT_EQ(ErrorCode, 4) << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
       EXPECT_EQ(line.Closes, 1);
     }
@@ -462,9 +476,7 @@ TEST_F(TransferRun, StockTableTakesTheNamesOfPlu) {
     if (written.size() == 5 && written[2] == '\x65') firstTable = false;
     return firstTable ? pluRegister(written) : stockRegister(written);
   };
-  dialog.Tables = {&plu, &stock};
-  dialog.PrepareTransfer(TLinkBytes{});
-  dialog.ShowModal();
+  Prepare(Request({&plu, &stock})).ShowModal();
   ASSERT_EQ(stock.Rows.size(), 2u);
   EXPECT_EQ(stock.Rows[0].Cell(3), "Chleba");
   EXPECT_EQ(stock.Rows[1].Cell(3), "");

@@ -57,8 +57,8 @@ std::string Framed(std::initializer_list<int> bytes) {
 }
 
 std::string Command(std::uint8_t command, std::uint8_t tableCode) { return CommandFrame(command, 0, tableCode); }
-std::string Ack(std::uint8_t drq = EcrDrq) { return Framed({drq, AckByte}); }
-std::string Repeat(std::uint8_t drq = EcrDrq) { return Framed({drq, RepeatByte}); }
+std::string Ack(std::uint8_t drq = EcrDrq) { return Framed({drq, LinkStatus::Ack}); }
+std::string Repeat(std::uint8_t drq = EcrDrq) { return Framed({drq, LinkStatus::Repeat}); }
 
 std::uint8_t At(const std::string& bytes, std::size_t index) {
   return index < bytes.size() ? static_cast<std::uint8_t>(bytes[index]) : 0;
@@ -216,7 +216,7 @@ protected:
   /// DTX for the table code, every record answered with ACK, then the end frame.
   static void UploadAll(const Line& line, std::uint8_t tableCode, const std::vector<std::string>& records) {
     ASSERT_EQ(line.Ask(Command(EcrDtx, tableCode)), Framed({EcrDtx, KeyR}));
-    for (const auto& record : records) ASSERT_EQ(line.Ask(record), Framed({EcrDtx, AckByte}));
+    for (const auto& record : records) ASSERT_EQ(line.Ask(record), Framed({EcrDtx, LinkStatus::Ack}));
     line.Send(EndFrame);
   }
 
@@ -422,8 +422,8 @@ TEST_F(Mervsim, UploadIsAcknowledgedRecordByRecordAndReplacesTheTable) {
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x61)), Framed({EcrDtx, KeyR}));
   std::string damaged = records[0];
   damaged[5] = static_cast<char>(damaged[5] ^ 0x01);
-  EXPECT_EQ(line->Ask(damaged), Framed({EcrDtx, RepeatByte})) << "check bytes wrong: send it again";
-  for (const auto& record : records) EXPECT_EQ(line->Ask(record), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(line->Ask(damaged), Framed({EcrDtx, LinkStatus::Repeat})) << "check bytes wrong: send it again";
+  for (const auto& record : records) EXPECT_EQ(line->Ask(record), Framed({EcrDtx, LinkStatus::Ack}));
   line->Send(EndFrame);
   EXPECT_EQ(DownloadAll(*line, 0x03, PluRecordLength), records);
   const auto lines = LogLines();
@@ -450,7 +450,7 @@ TEST_F(Mervsim, AFullTableAnswers16AndAnUnfinishedUploadChangesNothing) {
   const auto line = Connect();
   const std::string password = Encode(12, "1|1234|");
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, KeyR}));
-  EXPECT_EQ(line->Ask(password), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(line->Ask(password), Framed({EcrDtx, LinkStatus::Ack}));
   EXPECT_EQ(line->Ask(Encode(12, "2|5678|")), Framed({EcrDtx, 0x16})) << "table 12 holds one record";
   // A new command instead of the end frame: the records are dropped.
   EXPECT_TRUE(DownloadAll(*line, 0x12, 6).empty());
@@ -461,12 +461,12 @@ TEST_F(Mervsim, ResetAnswersTheEndFrameAndClearsItsReport) {
   const auto line = Connect();
   EXPECT_FALSE(DownloadAll(*line, 0x72, ReportRecordLength).empty());
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x4A)), EndFrame) << "reset 5, the daily department report";
-  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, LinkStatus::Ack}));
   EXPECT_TRUE(DownloadAll(*line, 0x72, ReportRecordLength).empty());
   EXPECT_FALSE(DownloadAll(*line, 0x73, ReportRecordLength).empty()) << "the periodic report stays";
   EXPECT_FALSE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x56)), EndFrame) << "reset 17, the journal";
-  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, LinkStatus::Ack}));
   EXPECT_TRUE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
 }
 
@@ -635,7 +635,7 @@ TEST_F(Mervsim, ZResetWritesItsReportToTheJournalAndTheJournalResetEmptiesIt) {
   const TJournalDecoder decoder(*catalogue_);
   const auto before = DownloadAll(*line, 0x87, JournalRecordLength);
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x4A)), EndFrame) << "reset 5, the daily department report";
-  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, LinkStatus::Ack}));
   const auto after = DownloadAll(*line, 0x87, JournalRecordLength);
   ASSERT_GT(after.size(), before.size() + 2);
   const std::string heading = Cells(Decode(87, after[before.size()]))[1];
@@ -651,14 +651,14 @@ TEST_F(Mervsim, ZResetWritesItsReportToTheJournalAndTheJournalResetEmptiesIt) {
   EXPECT_EQ(newest[1].substr(0, 2), "2C");
 
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x56)), EndFrame) << "reset 17, the journal";
-  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, LinkStatus::Ack}));
   EXPECT_TRUE(DownloadAll(*line, 0x87, JournalRecordLength).empty());
   EXPECT_TRUE(DownloadAll(*line, 0x88, JournalRecordLength).empty());
   UploadAll(*line, 0x67, {Encode(67, "1|0|0001|")});
   EXPECT_TRUE(DownloadAll(*line, 0x92, JournalRecordLength).empty());
   // The next reset writes to the empty journal from row 1 on.
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x48)), EndFrame) << "reset 3, the daily financial report";
-  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, AckByte}));
+  ASSERT_EQ(line->Ask(std::string(4, '\0')), Framed({EcrDtx, LinkStatus::Ack}));
   const auto fresh = DownloadAll(*line, 0x87, JournalRecordLength);
   ASSERT_FALSE(fresh.empty());
   EXPECT_EQ(Cells(Decode(87, fresh.front()))[2], "1");
@@ -763,11 +763,11 @@ TEST_F(Mervsim, StatusReplyReplacesTheChosenReplies) {
   ASSERT_EQ(line->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));                       // 5
   const std::string first = Encode(16, "1|EUR|00|25000|");
   const std::string second = Encode(16, "2|USD|00|22000|");
-  EXPECT_EQ(line->Ask(first), Framed({EcrDtx, AckByte}));                                    // 6
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, RepeatByte}));                                // 7: record 2
+  EXPECT_EQ(line->Ask(first), Framed({EcrDtx, LinkStatus::Ack}));                                    // 6
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));                                // 7: record 2
   EXPECT_EQ(line->Ask(second), Framed({EcrDtx, 0x16}));                                      // 8: frame 8
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, RepeatByte}));                                // 9: record 2 again
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, AckByte}));                                   // 10
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));                                // 9: record 2 again
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Ack}));                                   // 10
   line->Send(EndFrame);
   EXPECT_EQ(DownloadAll(*line, 0x16, 26), (std::vector<std::string>{first, second}));
 }
@@ -805,7 +805,7 @@ TEST_F(Mervsim, DropAfterClosesTheConnectionAfterRecordK) {
   }
   const auto next = Connect();
   ASSERT_EQ(next->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));
-  EXPECT_EQ(next->Ask(Encode(16, "1|EUR|00|25000|")), Framed({EcrDtx, AckByte}));
+  EXPECT_EQ(next->Ask(Encode(16, "1|EUR|00|25000|")), Framed({EcrDtx, LinkStatus::Ack}));
   next->Send(Encode(16, "2|USD|00|22000|"));
   EXPECT_TRUE(next->ClosedByPeer()) << "an upload is dropped when record K comes in";
 }

@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 /// A modem in memory: it sends `replies`, falling silent for one read at
 /// each "|".
 class TModemDouble : public TScriptedComLine {
@@ -30,20 +32,15 @@ public:
 struct GuardAnswerCase {
   const char* name;
   std::string s12Answer;
-  int guardTime;
+  std::chrono::milliseconds guardTime;
 };
 void PrintTo(const GuardAnswerCase& answer, std::ostream* out) { *out << answer.name; }
 
 class GuardAnswerTest : public ::testing::TestWithParam<GuardAnswerCase> {
 protected:
-  void TearDown() override {
-    ModemPort.reset();
-    SetModemState(ModemStates::Initial);
-    GuardTime = DefaultGuardTime;
-  }
-
-  /// The modem outlives the port, which TearDown releases.
+  /// The modem outlives the line, which is destroyed first.
   std::optional<TModemDouble> modem_;
+  TModemLine line_;
 };
 
 /// The settings of a modem on COM1 at 9600 bit/s that dials 5551234.
@@ -55,11 +52,11 @@ TNastaveni DialTestSettings() {
   return settings;
 }
 
-/// Opens the modem's port on `line`; the port keeps `settings`, which must
+/// Opens the port of `modem` on `line`; the port keeps `settings`, which must
 /// outlive it.
-void OpenModemPort(TComLayer& line, const TNastaveni& settings) {
-  ModemPort = std::make_unique<TPort>(line);
-  ModemPort->Open(settings, ModemSlot);
+void OpenModemPort(TModemLine& modem, TComLayer& line, const TNastaveni& settings) {
+  modem.Adopt(std::make_unique<TPort>(line));
+  modem.Port()->Open(settings, ModemSlot);
 }
 
 // S12 is a byte: an answer outside 0..255 keeps the default guard time
@@ -71,17 +68,17 @@ TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
   TModemDouble& modem = modem_.emplace(replies);
   TNastaveni settings = DialTestSettings();
   settings.ToneDialling = true;
-  OpenModemPort(modem, settings);
+  OpenModemPort(line_, modem, settings);
   const auto start = modem.Now();
-  ASSERT_NO_THROW(Dial(settings, true));
-  EXPECT_EQ(ModemState, ModemStates::Connected);
-  EXPECT_EQ(GuardTime, GetParam().guardTime);
-  EXPECT_GE(modem.Now() - start, std::chrono::milliseconds(2 * GetParam().guardTime));
+  ASSERT_NO_THROW(Dial(line_, settings, true));
+  EXPECT_EQ(line_.State(), ModemStates::Connected);
+  EXPECT_EQ(line_.GuardTime(), GetParam().guardTime);
+  EXPECT_GE(modem.Now() - start, 2 * GetParam().guardTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     S12Answers, GuardAnswerTest,
-    ::testing::Values(GuardAnswerCase{"Largest", "255", 255 * 20}, GuardAnswerCase{"Zero", "000", 0},
+    ::testing::Values(GuardAnswerCase{"Largest", "255", 255 * 20ms}, GuardAnswerCase{"Zero", "000", 0ms},
                       GuardAnswerCase{"OneTooMany", "256", DefaultGuardTime},
                       GuardAnswerCase{"Overflowing", "999999999", DefaultGuardTime},
                       GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
@@ -92,12 +89,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
   TModemDouble modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
   const TNastaveni settings = DialTestSettings();
-  OpenModemPort(modem, settings);
+  TModemLine line;
+  OpenModemPort(line, modem, settings);
   const auto start = modem.Now();
-  EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 36) << "an empty answer to the dial is another failure";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 36) << "an empty answer to the dial is another failure";
   EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
-  EXPECT_FALSE(ModemPort);
-  SetModemState(ModemStates::Initial);
+  EXPECT_EQ(line.Port(), nullptr);
 }
 
 /// A modem that, once its replies are sent, sends one byte every 100 ms for
@@ -127,22 +124,22 @@ private:
 TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
   TStreamingModem modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
   const TNastaveni settings = DialTestSettings();
-  OpenModemPort(modem, settings);
+  TModemLine line;
+  OpenModemPort(line, modem, settings);
   const auto start = modem.Now();
-  EXPECT_EQ(ErrorNumberRaisedBy([&settings] { Dial(settings, true); }), 33);
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 33);
   const auto took = modem.Now() - start;
   EXPECT_GE(took, std::chrono::seconds(90));
   // The failed dial hangs up: its "+++" guard waits and ATH0's own second.
   EXPECT_LT(took, std::chrono::seconds(90 + 3 * 1 + 1 + 2)) << "the collection ran on past its wait";
-  EXPECT_FALSE(ModemPort);
-  SetModemState(ModemStates::Initial);
+  EXPECT_EQ(line.Port(), nullptr);
 
   TStreamingModem chatty("");
   TPort port(chatty);
   port.Open(settings, ModemSlot);
   std::string answer;
   const auto before = chatty.Now();
-  EXPECT_EQ(port.SendCommand("AT\r", 1000, false, false, answer), PortResult::NoAnswer);
+  EXPECT_EQ(port.SendCommand("AT\r", 1000ms, false, false, answer), LineResult::NoAnswer);
   EXPECT_LE(chatty.Now() - before, std::chrono::milliseconds(1000 + 300));
   EXPECT_LE(answer.size(), 20u);
 }
@@ -161,13 +158,6 @@ class ModemTest : public ::testing::Test {
 protected:
   void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
 
-  void TearDown() override {
-    ModemPort.reset();
-    SetModemState(ModemStates::Initial);
-    EscapeChar.assign(1, DefaultEscapeChar);
-    GuardTime = DefaultGuardTime;
-  }
-
   void StartModem(const std::string& answer, std::vector<std::string> options = {}) {
     std::vector<std::string> arguments{"--pty", "--link", device_.string(), "--plu-count", "5",
                                        "--log", wireLog_.string(), "--modem", answer};
@@ -184,17 +174,17 @@ protected:
     settings.Timeout[ModemSlot] = 1000;
     settings.PhoneNumber = "5551234";
     settings.ToneDialling = true;
-    AdoptModemSettings(settings);
-    ModemPort = std::make_unique<TPort>();
-    ModemPort->Open(ModemSettings(), ModemSlot);
-    SetModemState(ModemStates::Connected);
+    line_.AdoptSettings(settings);
+    line_.Adopt(std::make_unique<TPort>());
+    line_.Port()->Open(line_.Settings(), ModemSlot);
+    line_.SetState(ModemStates::Connected);
   }
 
   /// Dials; returns the failure's message, empty on success.
   std::string DialModem() {
     OpenLine();
     try {
-      Dial(ModemSettings(), true);
+      Dial(line_, line_.Settings(), true);
     } catch (const EKomError& failure) {
       return failure.what();
     }
@@ -224,24 +214,25 @@ protected:
   std::filesystem::path device_ = folder_ / "modem";
   std::filesystem::path wireLog_ = folder_ / "wire.log";
   std::unique_ptr<BackgroundProcess> modem_;
+  TModemLine line_;
 };
 
 TEST_F(ModemTest, ConnectedDialLeavesTheLineOpenUntilTheHangUp) {
   StartModem("connect", ShortGuard);
   EXPECT_EQ(DialModem(), "");
-  EXPECT_EQ(ModemState, ModemStates::Connected);
-  ASSERT_TRUE(ModemPort);
-  EXPECT_TRUE(ModemPort->Opened());
-  EXPECT_TRUE(UsingModemLine());
-  EXPECT_EQ(EscapeChar, "+");
-  EXPECT_EQ(GuardTime, 100) << "S12 of 5 fiftieths";
+  EXPECT_EQ(line_.State(), ModemStates::Connected);
+  ASSERT_NE(line_.Port(), nullptr);
+  EXPECT_TRUE(line_.Port()->Opened());
+  EXPECT_TRUE(line_.InUse());
+  EXPECT_EQ(line_.EscapeChar(), "+");
+  EXPECT_EQ(line_.GuardTime(), 100ms) << "S12 of 5 fiftieths";
   const auto messages = log_.Messages();
   EXPECT_TRUE(ContainsRun(messages, {"Vytacim modem", "posilam AT"}));
 
-  HangUp(true);
-  EXPECT_FALSE(ModemPort);
-  EXPECT_EQ(ModemState, ModemStates::HungUp);
-  EXPECT_EQ(GuardTime, DefaultGuardTime);
+  HangUp(line_, true);
+  EXPECT_EQ(line_.Port(), nullptr);
+  EXPECT_EQ(line_.State(), ModemStates::HungUp);
+  EXPECT_EQ(line_.GuardTime(), DefaultGuardTime);
   const auto notes = NotesUntil("modem call ended");
   ASSERT_GE(notes.size(), 2u);
   EXPECT_EQ(notes[notes.size() - 2], "modem escape: command mode, the call stays up");
@@ -265,8 +256,8 @@ TEST_P(FailedDialTest, EndsWithItsNumberAndHangsUp) {
   const std::string message = DialModem();
   EXPECT_EQ(ErrorNumberOf(message), param.number) << message;
   EXPECT_TRUE(message.ends_with(param.messageEnd)) << message;
-  EXPECT_FALSE(ModemPort) << "a failed dial hangs up and releases the line";
-  EXPECT_EQ(ModemState, ModemStates::HungUp);
+  EXPECT_EQ(line_.Port(), nullptr) << "a failed dial hangs up and releases the line";
+  EXPECT_EQ(line_.State(), ModemStates::HungUp);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -282,7 +273,7 @@ struct RegisterAnswerCase {
   const char* name;
   std::vector<std::string> options;
   std::string escapeChar;
-  int guardTime;
+  std::chrono::milliseconds guardTime;
 };
 void PrintTo(const RegisterAnswerCase& answer, std::ostream* out) { *out << answer.name; }
 
@@ -291,36 +282,36 @@ class ModemRegisterTest : public ModemTest, public ::testing::WithParamInterface
 TEST_P(ModemRegisterTest, EscapeAndGuardTimeComeFromTheModem) {
   StartModem("connect", GetParam().options);
   ASSERT_EQ(DialModem(), "");
-  EXPECT_EQ(EscapeChar, GetParam().escapeChar);
-  EXPECT_EQ(GuardTime, GetParam().guardTime);
+  EXPECT_EQ(line_.EscapeChar(), GetParam().escapeChar);
+  EXPECT_EQ(line_.GuardTime(), GetParam().guardTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Registers, ModemRegisterTest,
-    ::testing::Values(RegisterAnswerCase{"Plus", {"--modem-s2", "43", "--modem-s12", "5"}, "+", 100},
-                      RegisterAnswerCase{"Minus", {"--modem-s2", "45", "--modem-s12", "5"}, "-", 100},
-                      RegisterAnswerCase{"NoGuardTime", {"--modem-s12", "0"}, "+", 0}),
+    ::testing::Values(RegisterAnswerCase{"Plus", {"--modem-s2", "43", "--modem-s12", "5"}, "+", 100ms},
+                      RegisterAnswerCase{"Minus", {"--modem-s2", "45", "--modem-s12", "5"}, "-", 100ms},
+                      RegisterAnswerCase{"NoGuardTime", {"--modem-s12", "0"}, "+", 0ms}),
     [](const ::testing::TestParamInfo<RegisterAnswerCase>& param) { return param.param.name; });
 
 TEST_F(ModemTest, ScriptCollectsEveryAnswerWithItsEcho) {
   StartModem("connect");
   OpenLine();
   WriteFileBytes(folder_ / "init.txt", "ATZ\r\nAT&D2 S7=60\r\nATS7?\r\n");
-  EXPECT_EQ(RunModemScript((folder_ / "init.txt").string()), "ATZOK,AT&D2 S7=60OK,ATS7?060OK");
+  EXPECT_EQ(RunModemScript(line_, (folder_ / "init.txt").string()), "ATZOK,AT&D2 S7=60OK,ATS7?060OK");
 }
 
 TEST_F(ModemTest, ScriptFailures) {
   StartModem("mute");
   OpenLine();
   WriteFileBytes(folder_ / "init.txt", "ATZ\r\n");
-  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript((folder_ / "init.txt").string()); }), 36);
-  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript((folder_ / "missing.txt").string()); }), 10);
+  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript(line_, (folder_ / "init.txt").string()); }), 36);
+  EXPECT_EQ(ErrorNumberRaisedBy([this] { RunModemScript(line_, (folder_ / "missing.txt").string()); }), 10);
 }
 
 TEST_F(ModemTest, HangUpWithoutLineDoesNothing) {
-  HangUp(true);
-  EXPECT_FALSE(ModemPort);
-  EXPECT_EQ(ModemState, ModemStates::Initial);
+  HangUp(line_, true);
+  EXPECT_EQ(line_.Port(), nullptr);
+  EXPECT_EQ(line_.State(), ModemStates::Initial);
   EXPECT_TRUE(log_.Messages().empty());
 }
 

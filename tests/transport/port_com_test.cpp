@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 /// A serial layer in memory. Each sio_read takes the next scripted answer
 /// (bytes, or a negative code); with the script empty nothing arrives.
 /// Calls on a line that is not open answer BadPort, as the library does.
@@ -101,8 +103,9 @@ protected:
     UseComPort(settings, 1, 2, 19200);
     UseComPort(settings, 3, 4, 9600);
   }
-  void OpenSlot(std::uint8_t slot) {
-    port.Open(settings, slot);
+  void OpenSlot(std::uint8_t slot) { OpenSlot(port, slot); }
+  void OpenSlot(TPort& line, std::uint8_t slot) {
+    line.Open(settings, slot);
     com.calls.clear();
     log.Clear();
   }
@@ -193,7 +196,7 @@ TEST_F(PortCom, CloseReleasesTheLineOnceAndDestroyCloses) {
 TEST_F(PortCom, ShortReadOnTheRegisterLineMakesNoExtraReads) {
   OpenSlot(1);
   com.reads = {std::string("\x01\x02\x03")};
-  EXPECT_EQ(port.Read(answer, 4, true), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 4, true), LineResult::Done);
   EXPECT_EQ(answer, "\x01\x02\x03");
   EXPECT_EQ(com.calls, (std::vector<std::string>{"readtimeouts 2 4000 0", "read 2 4"}));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"cteni 4 bytu", "nacteno    3 bytu: 01 02 03 "}));
@@ -202,7 +205,7 @@ TEST_F(PortCom, ShortReadOnTheRegisterLineMakesNoExtraReads) {
 TEST_F(PortCom, ShortReadOnTheModemLineAsksFiveMoreTimes) {
   OpenSlot(3);
   com.reads = {std::string("\x01\x02\x03")};
-  EXPECT_EQ(port.Read(answer, 4, true, 100), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 4, true, 100ms), LineResult::Done);
   EXPECT_EQ(answer, "\x01\x02\x03");
   EXPECT_EQ(com.CountOf("read 4 1"), 5);
   const auto lines = log.Messages();
@@ -214,7 +217,7 @@ TEST_F(PortCom, ShortReadOnTheModemLineAsksFiveMoreTimes) {
 TEST_F(PortCom, ExtraReadsStopOnceTheFrameIsComplete) {
   OpenSlot(3);
   com.reads = {std::string("\x01"), std::string("\x02"), std::string("\x03\x04")};
-  EXPECT_EQ(port.Read(answer, 4, true), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 4, true), LineResult::Done);
   EXPECT_EQ(answer, "\x01\x02\x03\x04");
   EXPECT_EQ(com.calls, (std::vector<std::string>{"readtimeouts 4 12000 0", "read 4 4", "read 4 3", "read 4 2"}));
   const auto lines = log.Messages();
@@ -225,24 +228,24 @@ TEST_F(PortCom, ExtraReadsStopOnceTheFrameIsComplete) {
 TEST_F(PortCom, ModemLineMakesNoExtraReadsWhenNotAllowedOrWhenNothingCame) {
   OpenSlot(3);
   com.reads = {std::string("\x01")};
-  EXPECT_EQ(port.Read(answer, 4, false), PortResult::Done);
-  EXPECT_EQ(port.Read(answer, 4, true), PortResult::NoAnswer);
+  EXPECT_EQ(port.Read(answer, 4, false), LineResult::Done);
+  EXPECT_EQ(port.Read(answer, 4, true), LineResult::NoAnswer);
   EXPECT_EQ(com.CountOf("read 4 4"), 2);
   EXPECT_EQ(com.calls.size(), 4u);
 }
 
 TEST_F(PortCom, NothingReceivedGivesResultTwo) {
   OpenSlot(1);
-  EXPECT_EQ(port.Read(answer, 4, true), PortResult::NoAnswer);
+  EXPECT_EQ(port.Read(answer, 4, true), LineResult::NoAnswer);
   EXPECT_TRUE(answer.empty());
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"cteni 4 bytu", "nacteno    0 bytu: "}));
 }
 
 TEST_F(PortCom, ReadTimeOutIsTheArgumentUnlessNegative) {
   OpenSlot(1);
-  port.Read(answer, 1, false, 0);
-  port.Read(answer, 1, false, 150);
-  port.Read(answer, 1, false, -5);
+  port.Read(answer, 1, false, 0ms);
+  port.Read(answer, 1, false, 150ms);
+  port.Read(answer, 1, false, -5ms);
   EXPECT_EQ(com.CountOf("readtimeouts 2 0 0"), 1);
   EXPECT_EQ(com.CountOf("readtimeouts 2 150 0"), 1);
   EXPECT_EQ(com.CountOf("readtimeouts 2 4000 0"), 1);
@@ -262,7 +265,7 @@ TEST_F(PortCom, LibraryReadFailuresAreRaisedWithTheirCode) {
 
 TEST_F(PortCom, WriteLogsTheBytesAndSendsThemUnchanged) {
   OpenSlot(1);
-  EXPECT_EQ(port.Write(std::string("\x01\xFF\x02", 3)), PortResult::Done);
+  EXPECT_EQ(port.Write(std::string("\x01\xFF\x02", 3)), LineResult::Done);
   EXPECT_EQ(com.written, std::string("\x01\xFF\x02", 3));
   EXPECT_EQ(com.calls.front(), "writetimeouts 2 4000");
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"write: 01 FF 02 "}));
@@ -272,7 +275,7 @@ TEST_F(PortCom, WriteTimeOutGivesResultTwoOtherErrorsRaise) {
   ExpectGeneralFailure([&] { port.Write("x"); }, "sio_SetWriteTimeouts: -1");  // never opened
   OpenSlot(1);
   com.writeResult = ComResult::WriteTimeout;
-  EXPECT_EQ(port.Write("x"), PortResult::NoAnswer);
+  EXPECT_EQ(port.Write("x"), LineResult::NoAnswer);
   com.writeResult = -1;
   ExpectGeneralFailure([&] { port.Write("x"); }, "sio_write: -1");
   com.writeTimeoutsResult = -8;
@@ -283,12 +286,12 @@ TEST_F(PortCom, WriteReadDoesNotReadAfterAWriteTimeOut) {
   OpenSlot(1);
   com.writeResult = ComResult::WriteTimeout;
   answer = "stale";
-  EXPECT_EQ(port.WriteRead("\x05", answer, 4), PortResult::NoAnswer);
+  EXPECT_EQ(port.WriteRead("\x05", answer, 4), LineResult::NoAnswer);
   EXPECT_EQ(com.CountOf("read 2 4"), 0);
   EXPECT_TRUE(answer.empty());
   com.writeResult.reset();
   com.reads = {std::string("\x06\x00\x00\x06", 4)};
-  EXPECT_EQ(port.WriteRead("\x05", answer, 4, 70), PortResult::Done);
+  EXPECT_EQ(port.WriteRead("\x05", answer, 4, 70ms), LineResult::Done);
   EXPECT_EQ(answer, std::string("\x06\x00\x00\x06", 4));
   EXPECT_EQ(com.CountOf("readtimeouts 2 70 0"), 1);
 }
@@ -296,30 +299,28 @@ TEST_F(PortCom, WriteReadDoesNotReadAfterAWriteTimeOut) {
 TEST_F(PortCom, EveryWriteFollowsThePauseOfQuietOnTheLine) {
   // Each interval starts before the activity that opens it, so the lower bounds hold
   // however the scheduler delays the test itself.
-  OpenSlot(1);
-  WritePause = 30;
+  TPort paused{com, {30ms}};
+  OpenSlot(paused, 1);
   const auto beforeFirstWrite = std::chrono::steady_clock::now();
-  port.Write("a");
-  port.Write("b");
+  paused.Write("a");
+  paused.Write("b");
   const auto betweenWrites = std::chrono::steady_clock::now() - beforeFirstWrite;
   std::this_thread::sleep_for(std::chrono::milliseconds(25));
   const auto beforeRead = std::chrono::steady_clock::now();
-  port.Read(answer, 1, false, 0);
-  port.Write("c");
+  paused.Read(answer, 1, false, 0ms);
+  paused.Write("c");
   const auto readToWrite = std::chrono::steady_clock::now() - beforeRead;
-  WritePause = 0;
   EXPECT_GE(betweenWrites, std::chrono::milliseconds(30));
   EXPECT_GE(readToWrite, std::chrono::milliseconds(30)) << "a read is line activity too";
 }
 
 TEST_F(PortCom, TimeSpentSinceTheLineWasUsedCountsTowardsThePause) {
-  OpenSlot(1);
-  WritePause = 300;
+  TPort paused{com, {300ms}};
+  OpenSlot(paused, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(320));
   const auto start = std::chrono::steady_clock::now();
-  port.Write("a");
+  paused.Write("a");
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  WritePause = 0;
   // Paying the pause again would take the whole 300 ms after the clock started.
   EXPECT_LT(elapsed, std::chrono::milliseconds(300)) << "the line was quiet long enough already";
 }
@@ -330,7 +331,7 @@ TEST_F(PortCom, SendCommandChecksTheEchoAndKeepsThePrintableAnswer) {
   OpenSlot(3);
   com.reads = {std::string("AT\r"), std::string(), std::string("\r"), std::string("\n"), std::string("O"),
                std::string("K"), std::string("\r"), std::string("\n")};
-  EXPECT_EQ(port.SendCommand("AT\r", 1000, true, true, answer), PortResult::Done);
+  EXPECT_EQ(port.SendCommand("AT\r", 1000ms, true, true, answer), LineResult::Done);
   EXPECT_EQ(answer, "OK");
   EXPECT_EQ(com.written, "AT\r");
   EXPECT_EQ(com.CountOf("readtimeouts 4 1000 0"), 1);  // the echo
@@ -340,25 +341,25 @@ TEST_F(PortCom, SendCommandChecksTheEchoAndKeepsThePrintableAnswer) {
 TEST_F(PortCom, SendCommandWithADifferentEchoGivesResultThree) {
   OpenSlot(3);
   com.reads = {std::string("AX\r")};
-  EXPECT_EQ(port.SendCommand("AT\r", 0, false, true, answer), PortResult::EchoDiffers);
+  EXPECT_EQ(port.SendCommand("AT\r", 0ms, false, true, answer), LineResult::EchoDiffers);
 }
 
 TEST_F(PortCom, SendCommandWithoutAnAnswerStillSucceeds) {
   OpenSlot(3);
   com.reads = {std::string("AT\r")};
   answer = "old";
-  EXPECT_EQ(port.SendCommand("AT\r", 0, false, true, answer), PortResult::Done);
+  EXPECT_EQ(port.SendCommand("AT\r", 0ms, false, true, answer), LineResult::Done);
   EXPECT_EQ(answer, "");
   com.reads = {std::string("AT\r")};
-  EXPECT_EQ(port.SendCommand("AT\r", 0, false, false, answer), PortResult::Done);
+  EXPECT_EQ(port.SendCommand("AT\r", 0ms, false, false, answer), LineResult::Done);
   EXPECT_EQ(answer, "AT\r");  // unchecked, the echo opens the answer
 }
 
 TEST_F(PortCom, SendCommandWithoutEvenAnEchoReportsNoAnswer) {
   OpenSlot(3);
-  EXPECT_EQ(port.SendCommand("AT\r", 0, false, true, answer), PortResult::NoAnswer);
+  EXPECT_EQ(port.SendCommand("AT\r", 0ms, false, true, answer), LineResult::NoAnswer);
   com.writeResult = ComResult::WriteTimeout;
-  EXPECT_EQ(port.SendCommand("AT\r", 0, false, true, answer), PortResult::NoAnswer);
+  EXPECT_EQ(port.SendCommand("AT\r", 0ms, false, true, answer), LineResult::NoAnswer);
 }
 
 TEST_F(PortCom, FlushEmptiesBothDirections) {
@@ -391,10 +392,10 @@ TEST_F(PortOnPty, ExchangesFramesWithThePeer) {
   port.Open(settings, 1);
   ASSERT_TRUE(port.Opened());
   pty.Send(std::string("\x06\x00\x00", 3));
-  EXPECT_EQ(port.WriteRead("\x05\x01", answer, 4), PortResult::Done);
+  EXPECT_EQ(port.WriteRead("\x05\x01", answer, 4), LineResult::Done);
   EXPECT_EQ(pty.Receive(2), "\x05\x01");
   EXPECT_EQ(answer, std::string("\x06\x00\x00", 3));
-  EXPECT_EQ(port.Read(answer, 4, true, 20), PortResult::NoAnswer);
+  EXPECT_EQ(port.Read(answer, 4, true, 20ms), LineResult::NoAnswer);
   port.Close();
   EXPECT_FALSE(port.Opened());
 }
@@ -402,7 +403,7 @@ TEST_F(PortOnPty, ExchangesFramesWithThePeer) {
 TEST_F(PortOnPty, ModemLineReadsAgainForTheMissingBytes) {
   port.Open(settings, 3);
   pty.Send("\x01\x02\x03");
-  EXPECT_EQ(port.Read(answer, 4, true), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 4, true), LineResult::Done);
   EXPECT_EQ(answer, "\x01\x02\x03");
   const auto lines = log.Messages();
   EXPECT_EQ(CountOf(lines, "5. dodatecne cteni 1 bytu"), 1);
@@ -412,7 +413,7 @@ TEST_F(PortOnPty, ModemLineReadsAgainForTheMissingBytes) {
 TEST_F(PortOnPty, ModemCommandReadsEchoAndAnswer) {
   port.Open(settings, 3);
   pty.Send("ATI\r\r\nMERV\r\n");
-  EXPECT_EQ(port.SendCommand("ATI\r", 100, false, true, answer), PortResult::Done);
+  EXPECT_EQ(port.SendCommand("ATI\r", 100ms, false, true, answer), LineResult::Done);
   EXPECT_EQ(answer, "MERV");
   EXPECT_EQ(pty.Receive(4), "ATI\r");
   port.Flush();

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 TNastaveni TcpSettings(int ipPort) {
   TNastaveni settings = TNastaveni::CommandDefaults();
   settings.UseTcp = true;
@@ -33,10 +35,11 @@ void ExpectFailureStartingWith(const std::function<void()>& action, const std::s
 
 class PortTcp : public ::testing::Test {
 protected:
-  void Connect(int ipPort = 0) {
+  void Connect(int ipPort = 0) { Connect(port, ipPort); }
+  void Connect(TPort& line, int ipPort = 0) {
     settings = TcpSettings(ipPort != 0 ? ipPort : peer->Port());
-    port.Open(settings, 1);
-    ASSERT_TRUE(port.Opened());
+    line.Open(settings, 1);
+    ASSERT_TRUE(line.Opened());
     peer->Accept();
     log.Clear();
   }
@@ -74,45 +77,43 @@ TEST_F(PortTcp, ConnectToAClosedPortRaisesOpenTcpip) {
 TEST_F(PortTcp, ShortReadGivesResultOne) {
   Connect();
   peer->Send("\x01\x02\x03");
-  EXPECT_EQ(port.Read(answer, 4, true, 50), PortResult::ShortRead);
+  EXPECT_EQ(port.Read(answer, 4, true, 50ms), LineResult::ShortRead);
   EXPECT_EQ(answer, "\x01\x02\x03");
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"cteni 4 bytu", "nacteno    3 bytu: 01 02 03 "}));
   peer->Send("\x04\x05");
-  EXPECT_EQ(port.WriteRead("\x05", answer, 2), PortResult::Done);
+  EXPECT_EQ(port.WriteRead("\x05", answer, 2), LineResult::Done);
   EXPECT_EQ(answer, "\x04\x05");
   EXPECT_EQ(peer->Receive(1), "\x05");
 }
 
 TEST_F(PortTcp, PauseCountsFromWhenTheBytesCameInNotFromWhenTheyWereHandedOut) {
-  Connect();
+  TPort paused{TLineOptions{300ms}};
+  Connect(paused);
   peer->Send("\x01\x02\x03\x04\x05\x06\x07\x08");
-  ASSERT_EQ(port.Read(answer, 4, true, 1000), PortResult::Done);
+  ASSERT_EQ(paused.Read(answer, 4, true, 1000ms), LineResult::Done);
   // Whatever the module does before it reads the rest of the frame (logging,
   // decoding) happens while the line is already quiet.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_EQ(port.Read(answer, 4, true, 1000), PortResult::Done);
+  ASSERT_EQ(paused.Read(answer, 4, true, 1000ms), LineResult::Done);
   ASSERT_EQ(answer, "\x05\x06\x07\x08") << "the rest came with the first receive";
-  WritePause = 300;
   const auto start = std::chrono::steady_clock::now();
-  port.Write("\x06");
+  paused.Write("\x06");
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  WritePause = 0;
   // Counting from the second read would take nearly the whole 300 ms.
   EXPECT_LT(elapsed, std::chrono::milliseconds(150));
   EXPECT_EQ(peer->Receive(1), "\x06");
 }
 
 TEST_F(PortTcp, ReceivedBytesRenewThePause) {
-  Connect();
-  WritePause = 30;
-  port.Write("\x05");
+  TPort paused{TLineOptions{30ms}};
+  Connect(paused);
+  paused.Write("\x05");
   ASSERT_EQ(peer->Receive(1), "\x05");
   const auto beforeAnswer = std::chrono::steady_clock::now();
   peer->Send("\x06");
-  ASSERT_EQ(port.Read(answer, 1, true, 1000), PortResult::Done);
-  port.Write("\x06");
+  ASSERT_EQ(paused.Read(answer, 1, true, 1000ms), LineResult::Done);
+  paused.Write("\x06");
   const auto elapsed = std::chrono::steady_clock::now() - beforeAnswer;
-  WritePause = 0;
   EXPECT_GE(elapsed, std::chrono::milliseconds(30)) << "the answer is line activity";
 }
 
@@ -120,19 +121,23 @@ TEST_F(PortTcp, PortsFrom14000To14009DoubleFfBothWays) {
   peer = std::make_unique<LoopbackPeer>(14005);
   if (!peer->Listening()) GTEST_SKIP() << "127.0.0.1:14005 is taken on this machine";
   Connect(14005);
-  EXPECT_EQ(port.Write(std::string("\x01\xFF\x02", 3)), PortResult::Done);
+  EXPECT_EQ(port.Write(std::string("\x01\xFF\x02", 3)), LineResult::Done);
   EXPECT_EQ(peer->Receive(5, 200), std::string("\x01\xFF\xFF\x02", 4));
   EXPECT_EQ(log.Messages().front(), "write: 01 FF 02 ");
 
   peer->Send(std::string("\xFF\xFF\x03", 3));
-  EXPECT_EQ(port.Read(answer, 2, false, 100), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 2, false, 100ms), LineResult::Done);
   EXPECT_EQ(answer, std::string("\xFF\x03", 2));
   // An FFh that ends the frame still takes its copy off the line.
   peer->Send(std::string("\xFF\xFF\x07", 3));
-  EXPECT_EQ(port.Read(answer, 1, false, 100), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 1, false, 100ms), LineResult::Done);
   EXPECT_EQ(answer, "\xFF");
-  EXPECT_EQ(port.Read(answer, 1, false, 100), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 1, false, 100ms), LineResult::Done);
   EXPECT_EQ(answer, "\x07");
+  // A malformed pair FF x: the byte after the FFh is taken for its copy.
+  peer->Send(std::string("\xFF\x03\x04", 3));
+  EXPECT_EQ(port.Read(answer, 2, false, 100ms), LineResult::Done);
+  EXPECT_EQ(answer, std::string("\xFF\x04", 2));
 }
 
 TEST_F(PortTcp, OtherPortsSendAndReadFfUnchanged) {
@@ -142,7 +147,7 @@ TEST_F(PortTcp, OtherPortsSendAndReadFfUnchanged) {
   port.Write(std::string("\x01\xFF\x02", 3));
   EXPECT_EQ(peer->Receive(4, 100), std::string("\x01\xFF\x02", 3));
   peer->Send(std::string("\xFF\xFF\x03", 3));
-  EXPECT_EQ(port.Read(answer, 2, false, 100), PortResult::Done);
+  EXPECT_EQ(port.Read(answer, 2, false, 100ms), LineResult::Done);
   EXPECT_EQ(answer, std::string("\xFF\xFF", 2));
 }
 
@@ -169,7 +174,7 @@ TEST_F(PortTcp, PortThatIsNotOpenRaisesSocketFailures) {
 TEST_F(PortTcp, SendCommandAndFlushDoNothing) {
   Connect();
   answer = "kept";
-  EXPECT_EQ(port.SendCommand("AT\r", 100, false, true, answer), PortResult::Done);
+  EXPECT_EQ(port.SendCommand("AT\r", 100ms, false, true, answer), LineResult::Done);
   port.Flush();
   EXPECT_EQ(answer, "kept");
   EXPECT_TRUE(log.Messages().empty());
@@ -224,7 +229,7 @@ protected:
   LogCapture log;
   SocketScript script;
   TNastaveni settings = TcpSettings(15000);
-  TPort port{SystemComLayer(), [this] { return std::make_unique<TScriptedSocket>(script); }};
+  TPort port{SystemComLayer(), {}, [this] { return std::make_unique<TScriptedSocket>(script); }};
   std::string answer;
 };
 
@@ -272,11 +277,11 @@ TEST_F(PortOnScriptedSocket, OpenAgainClosesThePreviousConnectionFirst) {
 
 TEST_F(PortOnScriptedSocket, ReadTimeOutOverridesTheStreamForOneCallOnly) {
   port.Open(settings, 1);
-  port.Read(answer, 1, false, 50);
-  port.Read(answer, 1, false, 0);
-  port.Read(answer, 1, false, -1);
+  port.Read(answer, 1, false, 50ms);
+  port.Read(answer, 1, false, 0ms);
+  port.Read(answer, 1, false, -1ms);
   script.receiveFails = true;
-  ExpectFailureStartingWith([&] { port.Read(answer, 1, false, 70); }, "SocketRead: connection reset");
+  ExpectFailureStartingWith([&] { port.Read(answer, 1, false, 70ms); }, "SocketRead: connection reset");
   script.receiveFails = false;
   port.Read(answer, 1, false);
   EXPECT_EQ(script.receiveWaits, (std::vector<int>{50, 300, 300, 70, 300}));

@@ -195,10 +195,12 @@ struct TKeyName {
 };
 
 constexpr std::array<TKeyName, 7> EcrKeys = {{
-    {"Z", 0x04}, {"XT", 0x08}, {"R", 0x10}, {"OFF", 0x20}, {"P", 0x40}, {"S", 0x80}, {"REG", 0x10},
+    {"Z", KeyPositionBit(2)},   {"XT", KeyPositionBit(3)}, {"R", KeyPositionBit(4)},   {"OFF", KeyPositionBit(5)},
+    {"P", KeyPositionBit(6)},   {"S", KeyPositionBit(7)},  {"REG", KeyPositionBit(4)},
 }};
 constexpr std::array<TKeyName, 7> Ecr39Keys = {{
-    {"Z", 0x02}, {"X", 0x04}, {"REG", 0x08}, {"R", 0x08}, {"OFF", 0x10}, {"P", 0x20}, {"S", 0x40},
+    {"Z", KeyPositionBit(1)},   {"X", KeyPositionBit(2)},  {"REG", KeyPositionBit(3)}, {"R", KeyPositionBit(3)},
+    {"OFF", KeyPositionBit(4)}, {"P", KeyPositionBit(5)},  {"S", KeyPositionBit(6)},
 }};
 
 [[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/model_list.h"
+#include "protocol/link_bytes.h"
 #include "tools/mervsim/card/card_reader_emulator.h"
 #include "tools/mervsim/register/fault_injector.h"
 #include "tools/mervsim/modem/hayes_modem.h"
@@ -42,7 +43,7 @@ struct TSimOptions {
   /// Byte 0 of the ENQ reply; none: the first code the model answers with.
   std::optional<int> ModelCode;
   /// Status byte of the mode key position.
-  std::uint8_t KeyStatus = 0x10;
+  std::uint8_t KeyStatus = KeyPositionBit(4);
   std::string DataDir;
   int PluCount = 30000;
   /// Receipts sold after the demo day, in this order.

@@ -11,15 +11,11 @@ namespace {
 
 constexpr std::size_t CommandLength = 5;
 constexpr std::size_t ShortFrameLength = 4;
-constexpr std::uint8_t FirstResetCode = 0x45;
-constexpr std::uint8_t LastResetCode = 0x57;
-constexpr std::uint8_t PluReplaceCode = 0x61;
-constexpr std::uint8_t PluNewCode = 0x03;
-constexpr std::uint8_t PluAddCode = 0x63;
-constexpr std::uint8_t Accepted = AckByte;
-constexpr std::uint8_t SendAgain = RepeatByte;
-constexpr std::uint8_t TableFull = 0x16;
-constexpr std::uint8_t ServiceError = 0x17;
+using LinkTableCode::FirstReset, LinkTableCode::LastReset, LinkTableCode::PluReplace, LinkTableCode::PluNew,
+    LinkTableCode::PluAdd;
+using LinkStatus::ServiceError, LinkStatus::TableFull;
+constexpr std::uint8_t Accepted = LinkStatus::Ack;
+constexpr std::uint8_t SendAgain = LinkStatus::Repeat;
 
 struct TTarget {
   bool Known = false;
@@ -39,9 +35,9 @@ TTarget TableOfBcd(std::uint8_t code) {
 }
 
 TTarget ResolveTableCode(std::uint8_t code, bool upload) {
-  if (code >= FirstResetCode && code <= LastResetCode) return {true, true, code - FirstResetCode, TUploadMode::Replace};
-  if (upload && code == PluReplaceCode) return {true, false, TableNumber::Plu, TUploadMode::Replace};
-  if (upload && (code == PluNewCode || code == PluAddCode)) return {true, false, TableNumber::Plu, TUploadMode::MergeByKey};
+  if (code >= FirstReset && code <= LastReset) return {true, true, code - FirstReset, TUploadMode::Replace};
+  if (upload && code == PluReplace) return {true, false, TableNumber::Plu, TUploadMode::Replace};
+  if (upload && (code == PluNew || code == PluAdd)) return {true, false, TableNumber::Plu, TUploadMode::MergeByKey};
   return TableOfBcd(code);
 }
 
@@ -110,7 +106,7 @@ bool TRegisterEmulator::Step() {
 }
 
 bool TRegisterEmulator::StepIdle() {
-  if (static_cast<std::uint8_t>(buffer_[0]) == 0xFF) {
+  if (buffer_[0] == EndFrameStart) {
     if (buffer_.size() < ShortFrameLength) return false;
     if (!StartsWithEndFrame()) {
       DropGarbage("bytes that make no frame; ignored");

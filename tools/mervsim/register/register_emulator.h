@@ -30,19 +30,20 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/link_bytes.h"
 #include "tools/mervsim/register/fault_injector.h"
 #include "tools/mervsim/line/line_device.h"
 #include "tools/mervsim/register/register_data.h"
 #include "tools/mervsim/line/wire_log.h"
 
 struct TEmulatorSettings {
-  std::uint8_t Enq = 0xE9;
-  std::uint8_t Dtx = 0xD3;
-  std::uint8_t Drq = 0xD7;
+  std::uint8_t Enq = LinkCommand::EcrEnq;
+  std::uint8_t Dtx = LinkCommand::EcrDtxCommandLine;
+  std::uint8_t Drq = LinkCommand::EcrDrqCommandLine;
   /// Byte 0 of the ENQ reply.
   std::uint8_t ModelCode = 18;
   /// Byte 1 of accepted DTX and DRQ replies and of the ENQ reply.
-  std::uint8_t KeyStatus = 0x10;
+  std::uint8_t KeyStatus = KeyPositionBit(4);
 };
 
 class TRegisterEmulator : public TLineDevice {

@@ -1,6 +1,7 @@
 // mervsim register/: the emulated register: its link protocol, its tables, its set-up, its faults.
 #include "tools/mervsim/register/register_setup.h"
 
+#include "protocol/link_bytes.h"
 #include "tools/mervsim/line/wire_log.h"
 
 void FillRegisterData(TRegisterData& data, const TSimOptions& options) {
@@ -16,9 +17,10 @@ void FillRegisterData(TRegisterData& data, const TSimOptions& options) {
 
 TEmulatorSettings EmulatorSettings(const TSimOptions& options, const TSoubory& catalogue) {
   TEmulatorSettings settings;
-  settings.Enq = catalogue.EnqByte();
-  settings.Dtx = catalogue.DtxByte();
-  settings.Drq = catalogue.DrqByte();
+  const TLinkBytes bytes = LinkBytesOf(catalogue.CmFamily, catalogue.CommandLineMode);
+  settings.Enq = bytes.Enq;
+  settings.Dtx = bytes.Dtx;
+  settings.Drq = bytes.Drq;
   settings.ModelCode =
       static_cast<std::uint8_t>(options.ModelCode.value_or(DefaultModelCode(options.ModelName, catalogue.CmFamily)));
   settings.KeyStatus = options.KeyStatus;

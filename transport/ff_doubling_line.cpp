@@ -1,0 +1,31 @@
+#include "transport/ff_doubling_line.h"
+
+#include "base/communication_log.h"
+
+TFfDoublingLine::TFfDoublingLine(std::unique_ptr<TLineBackend> wire) : wire_(std::move(wire)) {}
+
+LineResult TFfDoublingLine::Write(std::string_view bytes) { return wire_->Write(TFfDoubling::Double(bytes)); }
+
+LineResult TFfDoublingLine::Read(std::string& answer, std::size_t count, [[maybe_unused]] bool allowExtraReads,
+                                 LineWait wait) {
+  LogLine("cteni " + std::to_string(count) + " bytu");
+  Receive(answer, count, wait);
+  LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
+  return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
+}
+
+// The wire is asked for no more bytes than are still missing, so nothing of
+// the next frame is taken: each byte on the wire yields at most one byte.
+std::size_t TFfDoublingLine::Receive(std::string& bytes, std::size_t count, LineWait wait) {
+  const std::size_t before = bytes.size();
+  TFfDoubling undoubling;
+  std::string piece;
+  while (bytes.size() - before < count || undoubling.CopyExpected()) {
+    const std::size_t wanted = count - (bytes.size() - before) + (undoubling.CopyExpected() ? 1 : 0);
+    piece.clear();
+    const std::size_t got = wire_->Receive(piece, wanted, wait);
+    bytes += undoubling.Undouble(piece);
+    if (got < wanted) break;
+  }
+  return bytes.size() - before;
+}
