@@ -1,9 +1,12 @@
 #pragma once
 // The command processor: the one path of every command, whether it comes from
 // the process arguments or from a command file. It parses and checks the
-// command, runs its activity and reports the outcome in ErrorCode, in the
-// communication log and in "error.dat" in the program folder. No failure escapes.
+// command in a context of its own (command_context.h), runs its activity and
+// reports the outcome in the communication log and in "error.dat" in the
+// program folder. No failure escapes.
 #include <string>
+
+#include "app/command_context.h"
 
 /// Runs one command. `keepModemPort` leaves an open modem line open for the
 /// next command (command-file mode). The previous "error.dat" is removed
@@ -11,7 +14,7 @@
 /// stale one. The caller holds the folder's turn (TCommandTurn) around it.
 /// Returns false when "error.dat" could not be written (then said on
 /// standard error).
-bool RunCommand(const std::string& commandString, bool keepModemPort);
+bool RunCommand(const TProgramSetup& setup, const std::string& commandString, bool keepModemPort);
 
 /// How a command in the folder's turn ended.
 enum class CommandOutcome {
@@ -22,7 +25,8 @@ enum class CommandOutcome {
 
 /// Waits for the folder's turn, then runs the command (the command mode, and
 /// each command of the resident mode).
-CommandOutcome RunCommandInTurn(const std::string& commandString, bool keepModemPort = false);
+CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
+                                bool keepModemPort = false);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);

@@ -2,13 +2,13 @@
 // TKomDialog: the transfer run. It takes a list of tables and a direction,
 // connects (its own COM or TCP port, or the open modem line), runs the link
 // protocol table after table, downloading or uploading, shows progress on a
-// TTransferView and records the outcome of the run (TTransferOutcome); the
-// first error number of the command is also kept in ErrorCode for
-// "error.dat". It never lets a failure escape its run and never asks
-// anything.
+// TTransferView and returns the outcome of the run (TTransferOutcome), which
+// the caller records as it needs. It never lets a failure escape its run and
+// never asks anything.
 //
 // The caller owns the table list, the catalogue owns the tables, the dialog
 // owns its port for one run (the modem line stays the command processor's).
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -78,7 +78,7 @@ private:
   void TransferTables(TLinkProtocol& link);
   void TransferTable(TLinkProtocol& link, TSoubor& table);
   void RecoverPort();
-  void RecordFailure(const std::string& message);
+  void RecordFailure(const std::exception& failure);
   int ReadTimeoutOfRecords() const;
   void FillStockNamesFromPlu();
 

@@ -67,28 +67,35 @@ void LearnGuardTime(TPort& port) {
   if (units && *units >= 0 && *units <= MaxGuardUnits) GuardTime = *units * MsPerGuardUnit;
 }
 
-std::string OtherFailureText(const std::string& detail) { return FormatError(OtherFailure) + " " + detail; }
+// A failed dial: the modem's state says it (its message is the failure's),
+// and the dial returns it to be raised once the modem has hung up.
+using TDialFailure = std::optional<EKomError>;
 
-std::string NoCarrierText(TPort& port) {
-  std::string reason;
-  if (port.SendCommand("ATS86?\r", CommandTimeoutMs, false, true, reason) != PortResult::Done) {
-    return FormatError(NoCarrier);
-  }
-  return FormatError(NoCarrier) + " " + reason;
+TDialFailure Failed(ErrorNumber number, const std::optional<std::string>& detail = std::nullopt) {
+  const std::string text = ErrorText(NumberOf(number));
+  EKomError failure(number, detail ? text + " " + *detail : text);
+  SetModemState(ModemStates::Failed, failure.what());
+  return failure;
 }
 
-void JudgeDialAnswer(TPort& port, const std::string& answer) {
+TDialFailure NoCarrierFailure(TPort& port) {
+  std::string reason;
+  if (port.SendCommand("ATS86?\r", CommandTimeoutMs, false, true, reason) != PortResult::Done) {
+    return Failed(NoCarrier);
+  }
+  return Failed(NoCarrier, reason);
+}
+
+TDialFailure JudgeDialAnswer(TPort& port, const std::string& answer) {
   const std::string upper = Upper(answer);
   if (upper.starts_with("CONNECT")) {
     port.Pause(2 * GuardTime);
     SetModemState(ModemStates::Connected);
-  } else if (upper == "BUSY") {
-    SetModemState(ModemStates::Failed, FormatError(Busy));
-  } else if (upper == "NO CARRIER") {
-    SetModemState(ModemStates::Failed, NoCarrierText(port));
-  } else {
-    SetModemState(ModemStates::Failed, OtherFailureText(answer));
+    return std::nullopt;
   }
+  if (upper == "BUSY") return Failed(Busy);
+  if (upper == "NO CARRIER") return NoCarrierFailure(port);
+  return Failed(OtherFailure, answer);
 }
 
 TPort& OpenModemPort() {
@@ -97,8 +104,8 @@ TPort& OpenModemPort() {
 }
 
 // Steps of the dial that talk to the modem; a failed exchange sets the failed
-// state and returns early, a raised failure is left to the caller.
-void DialSteps(const TNastaveni& settings) {
+// state and returns its failure, a raised failure is left to the caller.
+TDialFailure DialSteps(const TNastaveni& settings) {
   LogLine("Vytacim modem");
   SetModemState(ModemStates::Dialling);
   TPort& port = OpenModemPort();
@@ -106,18 +113,16 @@ void DialSteps(const TNastaveni& settings) {
   std::string answer;
   if (port.SendCommand("AT\r", CommandTimeoutMs, false, true, answer) != PortResult::Done ||
       Upper(answer) != "OK") {
-    SetModemState(ModemStates::Failed, FormatError(NotAnswering));
-    return;
+    return Failed(NotAnswering);
   }
   port.SendCommand("AT&B1\r", CommandTimeoutMs, false, false, answer);
   LearnEscapeChar(port);
   LearnGuardTime(port);
   const std::string dial = std::string(settings.ToneDialling ? "ATX3DT" : "ATX3DP") + settings.PhoneNumber + "\r";
   if (port.SendCommand(dial, DialTimeoutMs, false, true, answer) != PortResult::Done) {
-    SetModemState(ModemStates::Failed, FormatError(NotAnswering));
-    return;
+    return Failed(NotAnswering);
   }
-  JudgeDialAnswer(port, answer);
+  return JudgeDialAnswer(port, answer);
 }
 
 // A failed dial hangs up; a failure of that hang-up is logged, and the dial's
@@ -152,23 +157,23 @@ void ReleaseModemPort() {
 }  // namespace
 
 void Dial(const TNastaveni& settings, bool minimized) {
+  TDialFailure failure;
   {
     TModemForm form(minimized);
     form.Show(LoadText(DiallingText));
     try {
-      DialSteps(settings);
-    } catch (const std::exception& failure) {
-      SetModemState(ModemStates::Failed, OtherFailureText(failure.what()));
+      failure = DialSteps(settings);
+    } catch (const std::exception& raised) {
+      failure = Failed(OtherFailure, raised.what());
     }
   }
-  const std::string failure = ModemState == ModemStates::Failed ? ModemMessage : std::string();
   if (ModemState != ModemStates::Connected) {
     HangUpAfterFailedDial();
     // A dial cut short by a stop ends as the stop (10), not as the modem's
     // failure (33, 36), which a caller would dial again.
     ThrowIfStopRequested();
   }
-  if (!failure.empty()) throw EKomError(failure);
+  if (failure) throw *failure;
 }
 
 void HangUp(bool minimized) {
@@ -197,7 +202,7 @@ std::string RunModemScript(const std::string& file) {
     std::string answer;
     if (port.SendCommand(line + "\r", CommandTimeoutMs, false, false, answer) != PortResult::Done ||
         Upper(answer).find("OK") == std::string::npos) {
-      throw std::runtime_error(FormatError(OtherFailure));
+      RaiseError(OtherFailure);
     }
     if (!result.empty()) result += ",";
     for (const char c : answer) {

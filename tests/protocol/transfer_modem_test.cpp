@@ -25,7 +25,6 @@ constexpr int RegisterSlot = 1;
 class TransferOverModem : public ::testing::Test {
 protected:
   void SetUp() override {
-    ErrorCode = 0;
     ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1);
   }
 
@@ -34,7 +33,6 @@ protected:
     SetModemState(ModemStates::Initial);
     EscapeChar.assign(1, DefaultEscapeChar);
     GuardTime = DefaultGuardTime;
-    ErrorCode = 0;
   }
 
   /// The emulator's modem answers the dial; the register behind it sends at
@@ -92,7 +90,7 @@ TEST_F(TransferOverModem, RecordsAreReadWithTheModemSlotsTimeOut) {
   StartModem(2400);
   DialWithTimeOuts(5, 3000);
   Download(3);
-  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(dialog_.Outcome().FirstError, 0);
   EXPECT_TRUE(dialog_.Finished);
   EXPECT_EQ(catalogue_->Table(3)->Rows.size(), 2u);
 }
