@@ -1,8 +1,8 @@
 #pragma once
 // The context of one command, made by the run of that command (the command
 // mode's, or each of the resident mode's) and handed to its steps: the run's
-// context of the base layer (program folder, log, first failure, stop
-// request) and the module's log with its files, which the command names
+// context of the base layer (program folder, log, first failure, write limit,
+// language) and the module's log with its files, which the command names
 // from the settings.
 #include <string>
 

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "base/stop_request.h"
-
 namespace {
 
 // The run in use. Process-wide because every layer logs and writes files,
@@ -24,7 +22,5 @@ TRunContext::~TRunContext() {
   if (previous_ != nullptr) previous_->inPlaceWriteLimit_ = inPlaceWriteLimit_;
   ContextInUse = previous_;
 }
-
-bool TRunContext::StopRequested() const { return ::StopRequested(); }
 
 TRunContext* RunContextInUse() { return ContextInUse; }

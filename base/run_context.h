@@ -1,9 +1,10 @@
 #pragma once
 // What one run works with, made by the run and handed down to the steps that
 // need it: the program folder, the log, the recorder of the first failure,
-// the stop request, how long a write in place may wait and the language of
-// the texts. The program's mode makes one for its own lines, and each
-// command one of its own.
+// how long a write in place may wait and the language of the texts. The
+// program's mode makes one for its own lines, and each command one of its
+// own. The stop request is not in it: a signal reaches the process, not one
+// run, so it stays the process's (stop_request.h).
 //
 // For as long as a context lives it is the run in use: LogLine writes to its
 // log, the file door takes its write limit and LoadText its language, as the
@@ -34,10 +35,6 @@ public:
   TLog& Log() const { return log_; }
   TFailureRecorder& Failures() { return failures_; }
   const TFailureRecorder& Failures() const { return failures_; }
-
-  /// Whether a stop was requested. The request itself is the process's
-  /// (stop_request.h): a signal reaches the process, not one run.
-  bool StopRequested() const;
 
   /// How long a write in place (FIFO, device) may wait for its reader: the
   /// command's time-out, set by the command processor.

@@ -62,39 +62,39 @@ while read -r kind name why; do
 done <"$allowed"
 limit=${limit:-$values_allowed}
 
-# One line per object symbol in a writable section: "name<TAB>where", the
-# name demangled and shortened ("anonymous::" for the anonymous namespace, no
-# "[abi:cxx11]"); a file-local symbol keeps its file, as two files may each
-# have one of the same name.
+# One line per value in a writable section: "name<TAB>where", the name
+# demangled and shortened ("anonymous::" for the anonymous namespace, no
+# "[abi:cxx11]"). A file-local symbol is one value per file, as two files may
+# each have one of the same name; any other is one value however many files
+# define it (an inline variable is defined in every file that uses it).
 writable_symbols() {
-  objdump -t -C "$@" | awk '
-    /^In archive / { archive = $3; sub(/:$/, "", archive); next }
-    /: +file format / { member = $1; sub(/:$/, "", member); next }
-    index($0, "\t") == 0 { next }
-    {
-      split($0, halves, "\t")
-      head = halves[1]
-      section = head; sub(/.* /, "", section)
-      flags = substr(head, 18, 7)
-      if (flags ~ /d/) next                                   # a section symbol
-      tls = section ~ /^\.t(data|bss)/
-      if (!(flags ~ /O/ || tls)) next
-      if (!(section ~ /^\.(data|bss)/ || tls || section == "*COM*")) next
-      if (section ~ /^\.data\.rel\.ro/) next
-      name = halves[2]; sub(/^[0-9a-f]+ +/, "", name); sub(/^\.hidden /, "", name)
-      gsub(/\(anonymous namespace\)/, "anonymous", name)
-      gsub(/\[abi:cxx11\]/, "", name)
-      if (name ~ /^guard variable for / || name ~ /^DW\.ref\./ || name ~ /^_ZGR/ || name == "std::__ioinit") next
-      if (name ~ /\)::/) next                                  # a function-local static
-      if (name ~ /^(vtable|typeinfo|typeinfo name|VTT|construction vtable) for /) next
-      where = archive != "" ? archive : member
-      sub(/.*\//, "", where)
-      # An inline variable is defined in every file that uses it: one value.
-      key = name
-      if (flags ~ /^l/) { where = where "(" member ")"; key = name SUBSEP where }
-      if (!(key in seen)) print name "\t" where
-      seen[key] = 1
-    }' | sort
+  local object
+  for object in "$@"; do
+    objdump -t -C "$object" | awk -v file="${object##*/}" '
+      /: +file format / { member = $1; sub(/:$/, "", member); next }
+      index($0, "\t") == 0 { next }
+      {
+        split($0, halves, "\t")
+        head = halves[1]
+        section = head; sub(/.* /, "", section)
+        flags = substr(head, 18, 7)
+        if (flags ~ /d/) next                                 # a section symbol
+        tls = section ~ /^\.t(data|bss)/
+        if (!(flags ~ /O/ || tls)) next
+        if (!(section ~ /^\.(data|bss)/ || tls || section == "*COM*")) next
+        if (section ~ /^\.data\.rel\.ro/) next
+        name = halves[2]; sub(/^[0-9a-f]+ +/, "", name); sub(/^\.hidden /, "", name)
+        gsub(/\(anonymous namespace\)/, "anonymous", name)
+        gsub(/\[abi:cxx11\]/, "", name)
+        if (name ~ /^guard variable for / || name == "__tls_guard") next
+        if (name ~ /^DW\.ref\./ || name ~ /^_ZGR/ || name == "std::__ioinit") next
+        if (name ~ /\)::/) next                                # a function-local static
+        if (name ~ /^(vtable|typeinfo|typeinfo name|VTT|construction vtable) for /) next
+        where = file
+        if (flags ~ /^l/ && member != file) where = file "(" member ")"
+        print name "\t" where "\t" (flags ~ /^l/ ? where : "")
+      }'
+  done | sort -t$'\t' -k1,1 -k3,3 -u | cut -f1,2
 }
 
 counted=0

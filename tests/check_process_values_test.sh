@@ -23,6 +23,8 @@ cat >old.cpp <<'EOF'
 #include "values.h"
 #include <string>
 int Allowed = 1;
+extern const std::string Label;
+const std::string Label = "built at start-up";
 const int Fixed = 3;
 constexpr int Table[] = {1, 2};
 namespace {
@@ -37,7 +39,7 @@ int Touch(int by) {
   static int calls = 0;
   static std::string name("n");
   hidden += by;
-  return ++calls + hidden + Table[by & 1] + perThread + Fixed + static_cast<int>(name.size() + SharedName.size());
+  return ++calls + hidden + Table[by & 1] + perThread + Fixed + static_cast<int>(name.size() + SharedName.size() + Label.size());
 }
 EOF
 cat >new.cpp <<'EOF'
@@ -47,7 +49,8 @@ int Use() { return NewValue + static_cast<int>(SharedName.size()); }
 EOF
 "$cxx" -std=c++20 -O2 -c old.cpp -o old.o
 "$cxx" -std=c++20 -O2 -c new.cpp -o new.o
-printf '%s\n' '# a list of one' 'value Allowed the one allowed value of this test' >allowed
+printf '%s\n' '# one value and one constant' 'value Allowed the one allowed value of this test' \
+  'constant Label a const std::string, built at start-up' >allowed
 
 fail() {
   echo "FAIL: $*"
@@ -56,12 +59,14 @@ fail() {
 }
 
 # Before: Allowed, the anonymous hidden, perThread, TKeeper::Member and the
-# inline SharedName; not Fixed, Table, calls, name or any guard variable.
+# inline SharedName; the constant Label is named but not counted; not Fixed,
+# Table, calls, name or any guard variable.
 output=$("$check" --allowed allowed --limit 5 old.o) || fail "5 values within a limit of 5 failed"
 for value in "value      Allowed" "NOT LISTED anonymous::hidden" "NOT LISTED perThread" \
   "NOT LISTED TKeeper::Member" "NOT LISTED SharedName"; do
   grep -qF "$value (" <<<"$output" || fail "not listed: $value"
 done
+grep -qF "constant   Label (" <<<"$output" || fail "the constant is not named as one"
 for other in Fixed Table calls name guard; do
   if grep -qE "(^| |::)$other( |\()" <<<"$output"; then fail "listed, but no value: $other"; fi
 done
