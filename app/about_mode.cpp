@@ -52,7 +52,7 @@ void ShowDescription(std::ostream& out, const std::string& readmePath) {
 
 std::optional<bool> RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
                                     const std::string& readmePath) {
-  out << Cp1250ToUtf8(ProgramCaption) << "\n";
+  out << Cp1250ToUtf8(ProgramCaption()) << "\n";
   out << "Zapisovat průběh komunikace do souboru: " << (logOn ? "ano" : "ne") << "\n";
   if (!interactive) return std::nullopt;
   const std::string descriptionQuestion = "Zobrazit " + Cp1250ToUtf8(LoadText(DescriptionCaptionText)) + "?";
@@ -60,10 +60,10 @@ std::optional<bool> RunAboutDialogue(std::istream& in, std::ostream& out, bool i
   return AskYesNo(in, out, "Zapisovat průběh komunikace do souboru?", logOn);
 }
 
-void RunAboutMode() {
-  ReadLogOption(ProgramDir);
-  const auto logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !CipheredLogPath.empty(),
-                                      ProgramDir + "readme.txt");
+void RunAboutMode(const TProgramSetup& setup) {
+  ReadLogOption(setup.Log, setup.ProgramFolder);
+  const auto logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !setup.Log.CipheredPath.empty(),
+                                      setup.ProgramFolder + "readme.txt");
   // Written only when the person answered: a value written without one would
   // shadow the machine's setting (Windows) with a state nobody chose.
   if (!logOn) return;

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
-void RunAboutMode();
+#include "app/command_context.h"
+
+void RunAboutMode(const TProgramSetup& setup);
 
 /// The dialogue itself, on any streams: `interactive` asks the questions,
 /// otherwise only the state is shown. Returns the log state the person

@@ -6,13 +6,13 @@
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 
-void RunActivity(TNastaveni& settings, CommandParameters& parameters, const TCommandLines& lines) {
+void RunActivity(TCommandContext& context, TNastaveni& settings, CommandParameters& parameters) {
   // A word of no row is refused as a register activity: after the log line
   // and the catalogue, as the caller's logs have always shown it.
   static constexpr TActivity Unknown{};
   const TActivity* found = FindActivity(parameters.Activity);
   const TActivity& activity = found != nullptr ? *found : Unknown;
-  TActivityRun run(settings, parameters, lines);
+  TActivityRun run(context, settings, parameters);
   if (!activity.WithCatalogue) {
     if (activity.Run == nullptr) RaiseError(ErrorNumber::NoActivity);
     activity.Run(run);

@@ -1,6 +1,6 @@
 #pragma once
-// What an activity works with while it runs: the command's settings and
-// values, the model catalogue with the table its row of the activity table
+// What an activity works with while it runs: the command's context, its
+// settings and values, the model catalogue with the table its row of the activity table
 // names (register activities only), and the transfers it has run. The
 // dispatch creates one per command; it lives as long as the activity.
 #include <memory>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/command_context.h"
 #include "app/command_parameters.h"
 #include "model/soubory.h"
 #include "protocol/kom_dialog.h"
@@ -30,22 +31,16 @@ struct TTransferRequest {
   bool AllowReset17 = false;
 };
 
-/// The lines of the run of a command: what every line it opens is given,
-/// and the modem line (the resident mode keeps it between its commands).
-struct TCommandLines {
-  TLineOptions Options;
-  TModemLine& Modem;
-};
-
-/// Runs one transfer and returns its outcome.
+/// Runs one transfer and returns its outcome; the run records nothing else.
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
                              const TCommandLines& lines, const TTransferRequest& request);
 
 class TActivityRun {
 public:
-  TActivityRun(TNastaveni& settings, CommandParameters& parameters, const TCommandLines& lines)
-      : Settings(settings), Parameters(parameters), Lines(lines) {}
+  TActivityRun(TCommandContext& context, TNastaveni& settings, CommandParameters& parameters)
+      : Context(context), Settings(settings), Parameters(parameters), Lines(context.Lines) {}
 
+  TCommandContext& Context;
   TNastaveni& Settings;
   CommandParameters& Parameters;
   const TCommandLines& Lines;
@@ -56,7 +51,8 @@ public:
   TSoubor* Table = nullptr;
 
   /// Runs one transfer with the catalogue; a table activity takes its V and
-  /// A options from the activity letter.
+  /// A options from the activity letter. A failed transfer is recorded as
+  /// the command's failure (when it is the first).
   TTransferOutcome Transfer(TTransferRequest request);
   /// Whether a transfer of this activity has failed.
   bool TransferFailed() const { return transferFailed_; }

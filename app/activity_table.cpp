@@ -20,7 +20,7 @@ namespace T = TableNumber;
 void CopyCard(TActivityRun& run) { TransferCard(run.Settings, run.Parameters, run.Lines.Options); }
 
 // Word, match, needs a line, with the catalogue, table, step, export values.
-const TActivity ActivityRows[] = {
+constexpr TActivity ActivityRows[] = {
     {"SAVEZUR", Exact, true, true, T::Journal, SaveJournalToFile, false},
     {"SAVERESETZUR", Exact, true, true, T::Journal, SaveJournalAndReset, false},
     {"PRINTZUR", Exact, false, true, T::Journal, PrintStoredJournal, false},

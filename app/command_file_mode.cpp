@@ -50,7 +50,7 @@ std::string CommandFileModeStartLine(const std::string& commandFilePath) {
 
 std::string CommandFileModeLockPath(const std::string& commandFilePath) { return commandFilePath + LockSuffix; }
 
-bool RunCommandFileMode(const std::string& commandFilePath) {
+bool RunCommandFileMode(const TProgramSetup& setup, const std::string& commandFilePath) {
   // One resident process per command path: a second one would run commands
   // twice, delete files the first has not read and mix their outcomes.
   std::unique_ptr<TExclusiveLockFile> watch;
@@ -67,12 +67,12 @@ bool RunCommandFileMode(const std::string& commandFilePath) {
   InstallEndSignals();
   // The log option is read here as well as by every command, so that the
   // mode's own first lines reach the log too.
-  ReadLogOption(ProgramDir);
+  ReadLogOption(setup.Log, setup.ProgramFolder);
   try {
     LogLine(CommandFileModeStartLine(commandFilePath));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "MERV Modul: log: %s\n", failure.what());
   }
-  TDOSModeForm form(commandFilePath, KomTimerInterval(), SettleTime());
+  TDOSModeForm form(setup, commandFilePath, KomTimerInterval(), SettleTime());
   return form.Run();
 }

@@ -3,11 +3,13 @@
 // every command file that appears under the watched path.
 #include <string>
 
+#include "app/command_context.h"
+
 /// Runs the mode until "CLOSE" or an end signal. False when an outcome could
 /// not be written, or when the mode did not start: a second resident process
 /// for the same path refuses to start (said on standard error), as the first
 /// holds an exclusive lock on CommandFileModeLockPath(path) for its life.
-bool RunCommandFileMode(const std::string& commandFilePath);
+bool RunCommandFileMode(const TProgramSetup& setup, const std::string& commandFilePath);
 
 /// The lock file beside the command file: its path + ".mervlock".
 std::string CommandFileModeLockPath(const std::string& commandFilePath);

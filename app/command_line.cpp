@@ -84,101 +84,102 @@ std::string_view WithoutQuotes(std::string_view value) {
 
 using S = TNastaveni;
 using P = CommandParameters;
+using F = const std::string&;
 
 std::string Number(long long value) { return std::to_string(value); }
 
 // MODEMDIAL's number, dialled with tones or with pulses.
 template <bool Tones>
-void DialNumber(std::string_view v, S& s, P&) {
+void DialNumber(std::string_view v, S& s, P&, F) {
   s.PhoneNumber = std::string(v);
   s.ToneDialling = Tones;
 }
 
 // Key, form, value, meaning, how it is applied, its default. Tried in this
 // order; the first row whose key matches takes the token.
-const TCommandParameter ParameterRows[] = {
+constexpr TCommandParameter ParameterRows[] = {
     {"MIN", ParameterForm::Switch, "", "no progress on a terminal (the transfer window minimised)",
-     [](std::string_view, S&, P& p) { p.Minimized = true; }},
+     [](std::string_view, S&, P& p, F) { p.Minimized = true; }},
     {"COM", ParameterForm::Value, "n", "COM line number (device: `mervmodul --ports`); error 2",
-     [](std::string_view v, S& s, P&) {
+     [](std::string_view v, S& s, P&, F) {
        s.ComPort[1] = static_cast<std::uint8_t>(IntegerOrError(v, ErrorNumber::NoComPort) & 0xFF);
      }},
     {"BR", ParameterForm::Value, "code", "line speed: a speed code below or the speed in bit/s; error 3",
-     [](std::string_view v, S& s, P&) { s.BaudRate[1] = BaudRateOf(v); }},
+     [](std::string_view v, S& s, P&, F) { s.BaudRate[1] = BaudRateOf(v); }},
     {"PAR", ParameterForm::Value, "N|O|E|M|S", "parity of the COM line (first character counts)",
-     [](std::string_view v, S& s, P&) {
+     [](std::string_view v, S& s, P&, F) {
        // An empty parity value keeps the default rather than storing nothing.
        if (!v.empty()) s.Parity[1] = v[0];
      },
      [] { return std::string(1, S::CommandDefaults().Parity[1]); }},
     {"IPADDR", ParameterForm::Value, "address", "the register over TCP/IP at this address instead of a COM line; error 47",
-     [](std::string_view v, S& s, P&) {
+     [](std::string_view v, S& s, P&, F) {
        s.IpAddress = std::string(v);
        s.UseTcp = true;
      }},
     {"IPPORT", ParameterForm::Value, "port", "TCP port of the register; error 48",
-     [](std::string_view v, S& s, P&) {
+     [](std::string_view v, S& s, P&, F) {
        s.UseTcp = true;
        s.IpPort = IntegerOrError(v, ErrorNumber::NoIpPort);
      }},
     {"TO", ParameterForm::Value, "ms", "time-out in milliseconds for an answer and for the TCP connect; error 18",
-     [](std::string_view v, S& s, P&) { s.Timeout[1] = IntegerOrError(v, ErrorNumber::BadTimeout); },
+     [](std::string_view v, S& s, P&, F) { s.Timeout[1] = IntegerOrError(v, ErrorNumber::BadTimeout); },
      [] { return Number(S::CommandDefaults().Timeout[1]); }},
     {"DIALTONE", ParameterForm::Value, "number", "MODEMDIAL: dial this number with tones", DialNumber<true>},
     {"DIALPULS", ParameterForm::Value, "number", "MODEMDIAL: dial this number with pulses", DialNumber<false>},
     {"FILE", ParameterForm::Value, "path", "the table, report or card file (a bare name lies in the program's folder)",
-     [](std::string_view v, S&, P& p) { p.DataFile = NormaliseCommandPath(v); }},
+     [](std::string_view v, S&, P& p, F folder) { p.DataFile = NormaliseCommandPath(folder, v); }},
     {"ZURNAL", ParameterForm::Value, "path", "the journal file of SAVEZUR, SAVERESETZUR, PRINTZUR, PRINTUCT",
-     [](std::string_view v, S&, P& p) {
+     [](std::string_view v, S&, P& p, F folder) {
        // An empty name is no name (50), not the program folder.
-       p.JournalFile = WithoutQuotes(v).empty() ? std::string() : NormaliseCommandPath(v);
+       p.JournalFile = WithoutQuotes(v).empty() ? std::string() : NormaliseCommandPath(folder, v);
      }},
     {"DIFF", ParameterForm::Value, "path", "Dnn, Wnn /VERIFY: the differences file (default DIFFnn.txt in the program's folder)",
-     [](std::string_view v, S&, P& p) { p.DiffFile = NormaliseCommandPath(v); }},
+     [](std::string_view v, S&, P& p, F folder) { p.DiffFile = NormaliseCommandPath(folder, v); }},
     {"LOG", ParameterForm::Value, "path", "a plain-text communication log of the parsing of this command",
-     [](std::string_view v, S&, P&) { PlainLogPath = NormaliseCommandPath(v); }},
+     [](std::string_view v, S&, P& p, F folder) { p.PlainLogFile = NormaliseCommandPath(folder, v); }},
     {"EXPORTDIR", ParameterForm::Value, "folder", "EXPORTZ74: the folder of the export (default: the program's folder)",
-     [](std::string_view v, S&, P& p) { p.ExportDir = NativePathFromCommand(std::string(v)); }},
+     [](std::string_view v, S&, P& p, F) { p.ExportDir = NativePathFromCommand(std::string(v)); }},
     {"EAN", ParameterForm::Value, "code", "PLU: the EAN of the PLU asked for",
-     [](std::string_view v, S&, P& p) { p.Ean = std::string(v); }},
+     [](std::string_view v, S&, P& p, F) { p.Ean = std::string(v); }},
     {"FONT", ParameterForm::Value, "0|1|2", "PRINTZUR, PRINTUCT: print size, 0 small (5 pt), 1 (7 pt), 2 large (9 pt)",
-     [](std::string_view v, S&, P& p) { p.FontSize = ToInteger(v).value_or(0); },
+     [](std::string_view v, S&, P& p, F) { p.FontSize = ToInteger(v).value_or(0); },
      [] { return Number(P{}.FontSize); }},
     {"ID", ParameterForm::Value, "0..255", "network identity of the register in a register network; error 19",
-     [](std::string_view v, S&, P& p) { p.NetId = IntegerOrError(v, ErrorNumber::BadNetId); },
+     [](std::string_view v, S&, P& p, F) { p.NetId = IntegerOrError(v, ErrorNumber::BadNetId); },
      [] { return Number(P{}.NetId); }},
     {"ECR", ParameterForm::Value, "code", "model code, one of the codes below; error 23",
-     [](std::string_view v, S&, P& p) {
+     [](std::string_view v, S&, P& p, F) {
        if (ModelNameOfCode(v).empty()) RaiseError(ErrorNumber::BadModelCode);
        p.ModelCode = std::string(v);
      }},
     {"FORMAT", ParameterForm::Value, "1|2", "layout of a table file: 1 separated, 2 fixed width; error 32",
-     [](std::string_view v, S&, P& p) { p.FileFormat = AllowedIntegerOrError(v, {1, 2}, ErrorNumber::BadFileFormat); },
+     [](std::string_view v, S&, P& p, F) { p.FileFormat = AllowedIntegerOrError(v, {1, 2}, ErrorNumber::BadFileFormat); },
      [] { return Number(P{}.FileFormat); }},
     {"CODE", ParameterForm::Value, "852|1250", "code page of the files written and read; error 25",
-     [](std::string_view v, S&, P& p) { p.CodePage = AllowedIntegerOrError(v, {852, 1250}, ErrorNumber::BadCodePage); },
+     [](std::string_view v, S&, P& p, F) { p.CodePage = AllowedIntegerOrError(v, {852, 1250}, ErrorNumber::BadCodePage); },
      [] { return Number(P{}.CodePage); }},
     {"ROW", ParameterForm::Value, "row", "OLJ, RJF: the journal row to start from or to ask for; error 38",
-     [](std::string_view v, S&, P& p) { p.JournalRow = IntegerOrError(v, ErrorNumber::BadJournalRow); },
+     [](std::string_view v, S&, P& p, F) { p.JournalRow = IntegerOrError(v, ErrorNumber::BadJournalRow); },
      [] { return Number(P{}.JournalRow); }},
     {"PRODEJNA", ParameterForm::Value, "shop", "EXPORTZ74: the shop's number in the export's name",
-     [](std::string_view v, S&, P& p) { p.ShopId = std::string(v); }},
+     [](std::string_view v, S&, P& p, F) { p.ShopId = std::string(v); }},
     {"POKLADNA", ParameterForm::Value, "register", "EXPORTZ74: the register's number in the export's name",
-     [](std::string_view v, S&, P& p) { p.RegisterId = std::string(v); }},
+     [](std::string_view v, S&, P& p, F) { p.RegisterId = std::string(v); }},
     {"STRICT", ParameterForm::Switch, "", "Dnn: a comparison that finds differences ends with 60",
-     [](std::string_view, S&, P& p) { p.Strict = true; }},
+     [](std::string_view, S&, P& p, F) { p.Strict = true; }},
     {"VERIFY", ParameterForm::Switch, "", "Wnn: read the table back after writing it and compare; 60 on a difference",
-     [](std::string_view, S&, P& p) { p.Verify = true; }},
+     [](std::string_view, S&, P& p, F) { p.Verify = true; }},
     {"JSON", ParameterForm::Switch, "", "also write the outcome as error.json beside error.dat",
-     [](std::string_view, S&, P& p) { p.JsonOutcome = true; }},
+     [](std::string_view, S&, P& p, F) { p.JsonOutcome = true; }},
     {"MODEM", ParameterForm::SwitchPrefix, "", "the register is behind a Hayes modem on the COM line (any key beginning MODEM)",
-     [](std::string_view, S& s, P&) { s.UseModem = true; }},
+     [](std::string_view, S& s, P&, F) { s.UseModem = true; }},
 };
 
 class TokenInterpreter {
 public:
-  TokenInterpreter(TNastaveni& settings, CommandParameters& parameters)
-      : settings_(settings), parameters_(parameters) {}
+  TokenInterpreter(TNastaveni& settings, CommandParameters& parameters, const std::string& programFolder)
+      : settings_(settings), parameters_(parameters), programFolder_(programFolder) {}
 
   void Interpret(std::string_view token) {
     if (token.empty()) return;
@@ -188,7 +189,7 @@ public:
     }
     for (const auto& row : ParameterRows) {
       if (const auto value = ValueFor(token, row)) {
-        row.Apply(*value, settings_, parameters_);
+        row.Apply(*value, settings_, parameters_, programFolder_);
         return;
       }
     }
@@ -197,6 +198,7 @@ public:
 private:
   TNastaveni& settings_;
   CommandParameters& parameters_;
+  const std::string& programFolder_;
 };
 
 std::string Quoted(std::string_view label, std::string_view value) {
@@ -211,8 +213,9 @@ std::span<const TCommandParameter> ParameterTable() { return ParameterRows; }
 
 std::span<const TBaudRateCode> BaudRateCodes() { return BaudRateCodeRows; }
 
-void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandParameters& parameters) {
-  TokenInterpreter interpreter(settings, parameters);
+void ParseCommand(std::string_view commandString, const std::string& programFolder, TNastaveni& settings,
+                  CommandParameters& parameters) {
+  TokenInterpreter interpreter(settings, parameters, programFolder);
   std::string token;
   for (const char c : commandString) {
     if (c != '/') {
@@ -224,13 +227,13 @@ void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandP
   }
 }
 
-std::string NormaliseCommandPath(std::string_view value) {
+std::string NormaliseCommandPath(const std::string& programFolder, std::string_view value) {
   std::string path(WithoutQuotes(value));
-  if (path.find('\\') == std::string::npos) path = ProgramDir + path;
+  if (path.find('\\') == std::string::npos) path = programFolder + path;
   return NativePathFromCommand(path);
 }
 
-void LogParameters(const TNastaveni& settings, const CommandParameters& parameters) {
+void LogParameters(const TNastaveni& settings, const CommandParameters& parameters, const std::string& plainLogPath) {
   LogLine("Parametry rozpoznany");
   LogLine(Quoted("Cinnost", parameters.Activity));
   if (settings.UseTcp) {
@@ -246,7 +249,7 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
   LogLine(Quoted("ECR", parameters.ModelCode));
   LogLine(Quoted("Soubor", parameters.DataFile));
   LogLine(Quoted("ZurnalSoubor", parameters.JournalFile));
-  LogLine(Quoted("Log soubor", PlainLogPath));
+  LogLine(Quoted("Log soubor", plainLogPath));
   LogLine(Quoted("IDNet", parameters.NetId));
   LogLine(Quoted("Zurnal radek", parameters.JournalRow));
   if (parameters.Verify || parameters.Strict || !parameters.DiffFile.empty()) {

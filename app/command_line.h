@@ -30,7 +30,9 @@ struct TCommandParameter {
   /// What the value is, for the help ("n", "path", "852|1250").
   std::string_view ValueName;
   std::string_view Meaning;
-  void (*Apply)(std::string_view value, TNastaveni& settings, CommandParameters& parameters) = nullptr;
+  /// Applies the value; a path named without a folder lies in `programFolder`.
+  void (*Apply)(std::string_view value, TNastaveni& settings, CommandParameters& parameters,
+                const std::string& programFolder) = nullptr;
   /// The value a command has without the parameter; none where that says nothing.
   std::string (*Default)() = nullptr;
 };
@@ -46,14 +48,18 @@ struct TBaudRateCode {
 
 std::span<const TBaudRateCode> BaudRateCodes();
 
-/// Fills freshly defaulted settings and parameters from the command string.
-void ParseCommand(std::string_view commandString, TNastaveni& settings, CommandParameters& parameters);
+/// Fills freshly defaulted settings and parameters from the command string;
+/// the paths it names without a folder lie in `programFolder`.
+void ParseCommand(std::string_view commandString, const std::string& programFolder, TNastaveni& settings,
+                  CommandParameters& parameters);
 
 /// Quotes around the whole value removed; a value without a backslash gets
-/// ProgramDir in front; then the platform's form of the path.
-std::string NormaliseCommandPath(std::string_view value);
+/// `programFolder` in front; then the platform's form of the path.
+std::string NormaliseCommandPath(const std::string& programFolder, std::string_view value);
 
-void LogParameters(const TNastaveni& settings, const CommandParameters& parameters);
+/// Writes what was recognised to the log; `plainLogPath` is the plain log
+/// the command writes (empty for none).
+void LogParameters(const TNastaveni& settings, const CommandParameters& parameters, const std::string& plainLogPath);
 
 /// Errors 01 (no activity), then unless the activity works on a stored
 /// journal only: 02, 03 (COM line incomplete), 47, 48 (TCP incomplete).

@@ -27,6 +27,10 @@ struct CommandParameters {
   bool Strict = false;
   /// "/VERIFY": a written table is read back and compared.
   bool Verify = false;
+  /// "/LOG=": a plain log of the parsing of the command. Nothing is logged
+  /// while the command is parsed, and the command's own lines go to the
+  /// enciphered log only, so no line reaches it.
+  std::string PlainLogFile;
   /// "/JSON": the outcome is also written as "error.json".
   bool JsonOutcome = false;
   /// Rows the activity's transfers moved, for "error.json".

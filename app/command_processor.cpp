@@ -6,6 +6,7 @@
 
 #include "app/activities.h"
 #include "app/activity_table.h"
+#include "app/command_context.h"
 #include "app/command_line.h"
 #include "app/command_turn.h"
 #include "app/daily_sales_export.h"
@@ -27,66 +28,58 @@ namespace {
 constexpr std::chrono::milliseconds WritePauseOfCommands{1};
 constexpr int RegisterSlot = 1;
 
-// The message of the failure that set ErrorCode, for "error.json".
-std::string FirstFailureMessage;
-
-void RecordFailure(const std::string& message) {
-  if (ErrorCode == 0) {
-    const int number = ErrorNumberOf(message);
-    // "#00" would read as success: a failure always counts.
-    ErrorCode = number != 0 ? number : UnnumberedFailure;
-    FirstFailureMessage = message;
-  }
-}
-
 // Log lines of the failure and clean-up steps. When the log itself is what
-// fails, the failure is already in ErrorCode (or is recorded now) and
+// fails, the failure is already recorded (or is recorded now) and
 // "error.dat" must still be written, so the log failure ends only that line.
-void LogClosingLine(const std::string& message) {
+void LogClosingLine(TCommandContext& context, const std::string& message) {
   try {
     LogLine(message);
   } catch (const std::exception& failure) {
-    RecordFailure(failure.what());
+    RecordFailure(context.Failures(), failure);
   }
 }
 
 // A repetition still under way is counted in the command's own log, and the
 // next command's first line is written whatever this one's last lines were.
-void EndLogRepetitionOfCommand() {
+void EndLogRepetitionOfCommand(TCommandContext& context) {
   try {
     EndLogRepetition();
   } catch (const std::exception& failure) {
-    RecordFailure(failure.what());
+    RecordFailure(context.Failures(), failure);
   }
 }
 
-void RunCommandSteps(const std::string& commandString, TNastaveni& settings, CommandParameters& parameters,
-                     const TCommandLines& lines) {
-  ReadLogOption(ProgramDir);
-  ParseCommand(commandString, settings, parameters);
+void RunCommandSteps(TCommandContext& context, const std::string& commandString, TNastaveni& settings,
+                     CommandParameters& parameters) {
+  ReadLogOption(context.Log, context.ProgramFolder());
+  ParseCommand(commandString, context.ProgramFolder(), settings, parameters);
   // A FIFO or device written in place waits for its reader no longer than
   // the command waits for its register.
   if (settings.Timeout[RegisterSlot] > 0) {
-    SetInPlaceWriteLimit(std::chrono::milliseconds(settings.Timeout[RegisterSlot]));
+    context.Run.SetInPlaceWriteLimit(std::chrono::milliseconds(settings.Timeout[RegisterSlot]));
   }
   // The export's file name is composed before the parameters are logged, so
   // that the log shows the file the export writes.
   const TActivity* activity = FindActivity(parameters.Activity);
-  if (activity != nullptr && activity->ExportValues) parameters.DataFile = ComposeExportFileName(parameters);
-  PlainLogPath.clear();
-  LogParameters(settings, parameters);
+  if (activity != nullptr && activity->ExportValues) {
+    parameters.DataFile = ComposeExportFileName(context.ProgramFolder(), parameters);
+  }
+  // The command's lines go to the enciphered log alone; "/LOG=" named a log
+  // of the parsing, which logs nothing.
+  context.Log.PlainPath.clear();
+  LogParameters(settings, parameters, context.Log.PlainPath);
   CheckConnectionParameters(settings, parameters);
-  PrepareModemLine(settings, parameters, lines);
-  RunActivity(settings, parameters, lines);
+  PrepareModemLine(settings, parameters, context.Lines);
+  RunActivity(context, settings, parameters);
 }
 
-void CloseModemLine(TModemLine& modem) {
+void CloseModemLine(TCommandContext& context, TModemLine& modem) {
   if (modem.Port() == nullptr) return;
   try {
     modem.Port()->Close();
   } catch (const std::exception& failure) {
-    LogClosingLine(std::string("ERROR: ") + failure.what());
-    RecordFailure(failure.what());
+    LogClosingLine(context, std::string("ERROR: ") + failure.what());
+    RecordFailure(context.Failures(), failure);
   }
   modem.Release();
 }
@@ -95,28 +88,18 @@ void TellStandardError(const std::string& text) {
   std::fprintf(stderr, "MERV Modul: %s\n", text.c_str());
 }
 
-std::string OutcomeFile() { return ProgramDir + OutcomeFileName; }
-std::string JsonOutcomeFile() { return ProgramDir + "error.json"; }
+std::string OutcomeFile(const std::string& programFolder) { return programFolder + OutcomeFileName; }
+std::string JsonOutcomeFile(const std::string& programFolder) { return programFolder + "error.json"; }
 
 // A new log begins before the command writes its first line; a log that
 // cannot be renamed goes on growing, and the command runs all the same.
-void KeepLogWithinItsLimit() {
-  ReadLogOption(ProgramDir);
+void KeepLogWithinItsLimit(TCommandContext& context) {
+  ReadLogOption(context.Log, context.ProgramFolder());
   try {
-    KeepCipheredLogWithin(CipheredLogLimit());
+    KeepCipheredLogWithin(context.Log, CipheredLogLimit());
   } catch (const std::exception& failure) {
-    LogClosingLine(std::string("KL.log neprejmenovan: ") + failure.what());
+    LogClosingLine(context, std::string("KL.log neprejmenovan: ") + failure.what());
   }
-}
-
-// The failure's text without its "#nn:", in UTF-8; the table's text when
-// ErrorCode came from elsewhere (a transfer's own record).
-std::string OutcomeText() {
-  if (ErrorCode == 0) return {};
-  std::string message = FirstFailureMessage;
-  if (ErrorNumberOf(message) != ErrorCode) message = FormatError(ErrorCode);
-  if (message.size() >= 4 && message[0] == '#' && message[3] == ':') message.erase(0, 4);
-  return Cp1250ToUtf8(message);
 }
 
 struct TCommandStart {
@@ -126,38 +109,41 @@ struct TCommandStart {
 
 // "error.json" goes before "error.dat", so a caller that waits for
 // "error.dat" finds both. A failure here is logged; "error.dat" still follows.
-void WriteJsonOutcome(const CommandParameters& parameters, const TCommandStart& start) {
+void WriteJsonOutcome(TCommandContext& context, const CommandParameters& parameters, const TCommandStart& start) {
   const auto elapsed = std::chrono::steady_clock::now() - start.Steady;
-  const TOutcomeRecord record{ErrorCode,
-                              OutcomeText(),
+  const TFailureRecorder& failures = context.Failures();
+  const TOutcomeRecord record{failures.Number(),
+                              Cp1250ToUtf8(failures.Text()),
                               parameters.Activity,
                               parameters.TransferredRows,
                               parameters.DataFile,
                               start.Time,
                               std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
   try {
-    WriteFileSafely(JsonOutcomeFile(), OutcomeJson(record), LinkRule::Replace);
+    WriteFileSafely(JsonOutcomeFile(context.ProgramFolder()), OutcomeJson(record), LinkRule::Replace);
   } catch (const std::exception& failure) {
-    LogClosingLine(std::string("creating error.json: ") + failure.what());
+    LogClosingLine(context, std::string("creating error.json: ") + failure.what());
   }
 }
 
-bool FinishCommand(const CommandParameters& parameters, const TCommandStart& start) {
-  LogClosingLine("ErrorCode: " + ErrorCodeText(ErrorCode));
-  if (parameters.JsonOutcome) WriteJsonOutcome(parameters, start);
+// The one place where a command's outcome becomes "error.dat".
+bool FinishCommand(TCommandContext& context, const CommandParameters& parameters, const TCommandStart& start) {
+  LogClosingLine(context, "ErrorCode: " + ErrorCodeText(context.Failures().Number()));
+  if (parameters.JsonOutcome) WriteJsonOutcome(context, parameters, start);
   bool written = true;
+  const std::string outcomeFile = OutcomeFile(context.ProgramFolder());
   try {
-    WriteOutcomeFile(OutcomeFile(), ErrorCode);
+    WriteOutcomeFile(outcomeFile, context.Failures().Number());
   } catch (const std::exception& failure) {
-    LogClosingLine(std::string("creating ERROR.DAT: ") + failure.what());
+    LogClosingLine(context, std::string("creating ERROR.DAT: ") + failure.what());
     // The caller learns nothing without the file: say it where a person sees it.
-    TellStandardError("cannot write " + OutcomeFile() + ": " + failure.what());
+    TellStandardError("cannot write " + outcomeFile + ": " + failure.what());
     written = false;
   }
-  LogClosingLine("finally 13");
-  if (ErrorCode != 0) SystemBeep();
-  LogClosingLine("finally 14");
-  EndLogRepetitionOfCommand();
+  LogClosingLine(context, "finally 13");
+  if (context.Failures().Failed()) SystemBeep();
+  LogClosingLine(context, "finally 14");
+  EndLogRepetitionOfCommand(context);
   return written;
 }
 
@@ -174,37 +160,35 @@ void WriteOutcomeFile(const std::string& file, int code) {
   WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
-bool RunCommand(const std::string& commandString, TModemLine* keptModemLine) {
+bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
+  TModemLine commandModemLine;
+  TCommandContext context(setup, {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
   // Whatever happens from here, the caller must not read an earlier
   // command's outcome as this one's.
-  RemoveFileIfPresent(OutcomeFile());
-  RemoveFileIfPresent(JsonOutcomeFile());
+  RemoveFileIfPresent(OutcomeFile(context.ProgramFolder()));
+  RemoveFileIfPresent(JsonOutcomeFile(context.ProgramFolder()));
   const TCommandStart start;
   std::optional<TNastaveni> settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;
-  ErrorCode = 0;
-  FirstFailureMessage.clear();
-  KeepLogWithinItsLimit();
-  TModemLine commandModemLine;
-  const TCommandLines lines{{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine};
+  KeepLogWithinItsLimit(context);
   try {
-    RunCommandSteps(commandString, *settings, parameters, lines);
+    RunCommandSteps(context, commandString, *settings, parameters);
   } catch (const std::exception& failure) {
-    LogClosingLine(std::string("ERROR: ") + failure.what());
-    RecordFailure(failure.what());
+    LogClosingLine(context, std::string("ERROR: ") + failure.what());
+    RecordFailure(context.Failures(), failure);
   }
-  if (keptModemLine == nullptr) CloseModemLine(commandModemLine);
+  if (keptModemLine == nullptr) CloseModemLine(context, commandModemLine);
   settings.reset();
-  return FinishCommand(parameters, start);
+  return FinishCommand(context, parameters, start);
 }
 
-CommandOutcome RunCommandInTurn(const std::string& commandString, TModemLine* keptModemLine) {
+CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
   // The turn's notes go to this command's log.
-  ReadLogOption(ProgramDir);
-  const TCommandTurn turn(ProgramDir);
+  ReadLogOption(setup.Log, setup.ProgramFolder);
+  const TCommandTurn turn(setup.ProgramFolder);
   if (!turn.MayRun()) {
-    TellStandardError("another command still runs in " + ProgramDir + "; this one did not run");
+    TellStandardError("another command still runs in " + setup.ProgramFolder + "; this one did not run");
     return CommandOutcome::NoTurn;
   }
-  return RunCommand(commandString, keptModemLine) ? CommandOutcome::Written : CommandOutcome::NotWritten;
+  return RunCommand(setup, commandString, keptModemLine) ? CommandOutcome::Written : CommandOutcome::NotWritten;
 }

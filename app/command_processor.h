@@ -1,10 +1,12 @@
 #pragma once
 // The command processor: the one path of every command, whether it comes from
 // the process arguments or from a command file. It parses and checks the
-// command, runs its activity and reports the outcome in ErrorCode, in the
-// communication log and in "error.dat" in the program folder. No failure escapes.
+// command in a context of its own (command_context.h), runs its activity and
+// reports the outcome in the communication log and in "error.dat" in the
+// program folder. No failure escapes.
 #include <string>
 
+#include "app/command_context.h"
 #include "transport/modem_line.h"
 
 /// Runs one command. A `keptModemLine` is the modem line of the resident
@@ -14,7 +16,7 @@
 /// stale one. The caller holds the folder's turn (TCommandTurn) around it.
 /// Returns false when "error.dat" could not be written (then said on
 /// standard error).
-bool RunCommand(const std::string& commandString, TModemLine* keptModemLine);
+bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine);
 
 /// How a command in the folder's turn ended.
 enum class CommandOutcome {
@@ -25,7 +27,8 @@ enum class CommandOutcome {
 
 /// Waits for the folder's turn, then runs the command (the command mode, and
 /// each command of the resident mode).
-CommandOutcome RunCommandInTurn(const std::string& commandString, TModemLine* keptModemLine = nullptr);
+CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
+                                TModemLine* keptModemLine = nullptr);
 
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);

@@ -63,15 +63,16 @@ std::string TwoDigits(int value) { return JoinedText({value < 10 ? "0" : "", std
 
 }  // namespace
 
-std::string ComposeExportFileName(const CommandParameters& parameters, const std::tm& day) {
-  std::string folder = parameters.ExportDir.empty() ? ProgramDir : parameters.ExportDir;
+std::string ComposeExportFileName(const std::string& programFolder, const CommandParameters& parameters,
+                                  const std::tm& day) {
+  std::string folder = parameters.ExportDir.empty() ? programFolder : parameters.ExportDir;
   if (!folder.empty() && folder.back() != PathSeparator()) folder += PathSeparator();
   return folder + std::to_string(day.tm_year + 1900) + TwoDigits(day.tm_mon + 1) + TwoDigits(day.tm_mday) + "_" +
          parameters.ShopId + "_" + parameters.RegisterId + ".csv";
 }
 
-std::string ComposeExportFileName(const CommandParameters& parameters) {
-  return ComposeExportFileName(parameters, LocalTimeNow());
+std::string ComposeExportFileName(const std::string& programFolder, const CommandParameters& parameters) {
+  return ComposeExportFileName(programFolder, parameters, LocalTimeNow());
 }
 
 std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator) {
@@ -104,7 +105,8 @@ constexpr std::size_t LongestFileName = 255;
                            ".bak... dosahla delky " + std::to_string(LongestFileName) +
                            " znaku; smazte nebo presunte soubory " + file + ".bak*";
   LogLine(text);
-  throw EKomError(FormatError(ErrorNumber::OutputFileFailure) + " (" + text + ")");
+  throw EKomError(ErrorNumber::OutputFileFailure,
+                  ErrorText(NumberOf(ErrorNumber::OutputFileFailure)) + " (" + text + ")");
 }
 
 // An earlier export is kept under a ".bak" name that is still free. A regular

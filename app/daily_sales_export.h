@@ -15,12 +15,13 @@
 class TSoubor;
 class TSoubory;
 
-/// ExportDir (a separator added when it has none at its end; the program's
-/// folder when it is empty), then YYYYMMDD of `day`, "_", ShopId, "_",
-/// RegisterId and ".csv".
-std::string ComposeExportFileName(const CommandParameters& parameters, const std::tm& day);
+/// ExportDir (a separator added when it has none at its end; `programFolder`
+/// when it is empty), then YYYYMMDD of `day`, "_", ShopId, "_", RegisterId
+/// and ".csv".
+std::string ComposeExportFileName(const std::string& programFolder, const CommandParameters& parameters,
+                                  const std::tm& day);
 /// The same for today.
-std::string ComposeExportFileName(const CommandParameters& parameters);
+std::string ComposeExportFileName(const std::string& programFolder, const CommandParameters& parameters);
 
 /// The sales line of one row of table 74, without its line end. Numbers
 /// that are not integers are logged and counted as 0.

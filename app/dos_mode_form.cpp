@@ -53,18 +53,6 @@ void Tell(const std::string& message) {
   std::fprintf(stderr, "MERV Modul: %s\n", message.c_str());
 }
 
-bool WriteOutcome() {
-  const std::string outcomeFile = ProgramDir + OutcomeFileName;
-  try {
-    WriteOutcomeFile(outcomeFile, ErrorCode);
-    return true;
-  } catch (const std::exception& failure) {
-    LogOrTell(std::string("creating ERROR.DAT: ") + failure.what());
-    std::fprintf(stderr, "MERV Modul: cannot write %s: %s\n", outcomeFile.c_str(), failure.what());
-    return false;
-  }
-}
-
 // Text of a command line: no control bytes but the tab (code page 1250
 // letters lie above 7Fh).
 bool LooksLikeText(const std::string& line) {
@@ -76,8 +64,10 @@ bool LooksLikeText(const std::string& line) {
 
 }  // namespace
 
-TDOSModeForm::TDOSModeForm(std::string commandFilePath, int komTimerInterval, std::chrono::milliseconds settleTime)
+TDOSModeForm::TDOSModeForm(const TProgramSetup& setup, std::string commandFilePath, int komTimerInterval,
+                           std::chrono::milliseconds settleTime)
     : CommandFilePath(std::move(commandFilePath)),
+      setup_(setup),
       komTimerInterval_(std::max(komTimerInterval, 1)),
       settleTime_(settleTime) {}
 
@@ -176,7 +166,7 @@ bool TDOSModeForm::Settled(const TFileEntry& entry) {
 
 void TDOSModeForm::RunCommandLine(const std::string& line) {
   ShowLabel(LoadText(ProcessingText));
-  ReadLogOption(ProgramDir);
+  ReadLogOption(setup_.Log, setup_.ProgramFolder);
   LogOrTell(Utf8ToCp1250("Příkaz: \"") + line + "\"");
   if (Upper(line) == "CLOSE") {
     closeRequested_ = true;
@@ -185,13 +175,12 @@ void TDOSModeForm::RunCommandLine(const std::string& line) {
   }
   // Holds the folder's turn only while the command runs, so that commands
   // started beside the resident process wait for it and never the reverse.
-  switch (RunCommandInTurn(line + "/", &modemLine_)) {
+  switch (RunCommandInTurn(setup_, line + "/", &modemLine_)) {
     case CommandOutcome::Written:
       break;
     case CommandOutcome::NoTurn:
       // The caller waits for the file to go: it learns of the failure.
-      ErrorCode = UnnumberedFailure;
-      if (!WriteOutcome()) return OutcomeLost();
+      if (!WriteOutcome(UnnumberedFailure)) return OutcomeLost();
       break;
     case CommandOutcome::NotWritten:
       return OutcomeLost();
@@ -212,11 +201,23 @@ void TDOSModeForm::RemoveForeignEntry() {
 
 void TDOSModeForm::Answer(int code, const std::string& reason) {
   LogOrTell("ERROR: " + reason);
-  ReadLogOption(ProgramDir);
-  const TCommandTurn turn(ProgramDir);
-  ErrorCode = code;
-  LogOrTell("ErrorCode: " + ErrorCodeText(ErrorCode));
-  if (!WriteOutcome()) OutcomeLost();
+  ReadLogOption(setup_.Log, setup_.ProgramFolder);
+  const TCommandTurn turn(setup_.ProgramFolder);
+  LogOrTell("ErrorCode: " + ErrorCodeText(code));
+  if (!WriteOutcome(code)) OutcomeLost();
+}
+
+// An outcome of the mode itself, for a command that did not run.
+bool TDOSModeForm::WriteOutcome(int code) {
+  const std::string outcomeFile = setup_.ProgramFolder + OutcomeFileName;
+  try {
+    WriteOutcomeFile(outcomeFile, code);
+    return true;
+  } catch (const std::exception& failure) {
+    LogOrTell(std::string("creating ERROR.DAT: ") + failure.what());
+    std::fprintf(stderr, "MERV Modul: cannot write %s: %s\n", outcomeFile.c_str(), failure.what());
+    return false;
+  }
 }
 
 void TDOSModeForm::DeleteCommandFile() {

@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 
+#include "app/command_context.h"
 #include "base/input_file.h"
 #include "transport/modem_line.h"
 
@@ -36,8 +37,10 @@ public:
   static constexpr std::chrono::milliseconds DefaultSettleTime{2000};
   static constexpr std::size_t LongestCommandLine = 64 * 1024;
 
-  explicit TDOSModeForm(std::string commandFilePath, int komTimerInterval = DefaultKomTimerInterval,
-                        std::chrono::milliseconds settleTime = DefaultSettleTime);
+  /// Runs each command in `setup`'s program folder with its log.
+  TDOSModeForm(const TProgramSetup& setup, std::string commandFilePath,
+               int komTimerInterval = DefaultKomTimerInterval,
+               std::chrono::milliseconds settleTime = DefaultSettleTime);
   ~TDOSModeForm();
   TDOSModeForm(const TDOSModeForm&) = delete;
   TDOSModeForm& operator=(const TDOSModeForm&) = delete;
@@ -66,7 +69,9 @@ private:
   void DeleteCommandFile();
   void OutcomeLost();
   void ShowLabel(const std::string& text);
+  bool WriteOutcome(int code);
 
+  const TProgramSetup setup_;
   const int komTimerInterval_;
   const std::chrono::milliseconds settleTime_;
   bool komTimerEnabled_ = true;

@@ -14,24 +14,30 @@
 
 namespace {
 
-volatile sig_atomic_t endRequested = 0;
-int wakePipe[2] = {-1, -1};
+// The end signal: whether it came, and the pipe that wakes a wait when it
+// does. Process-wide, as a signal reaches the process, not one command; the
+// handler touches nothing else.
+struct TEndSignal {
+  volatile sig_atomic_t Requested = 0;
+  int WakePipe[2] = {-1, -1};
+};
+TEndSignal EndSignal;
 
 extern "C" void OnEndSignal(int) {
   const int savedErrno = errno;
-  endRequested = 1;
+  EndSignal.Requested = 1;
   RequestStop();
   const char byte = 1;
-  [[maybe_unused]] const auto written = ::write(wakePipe[1], &byte, 1);
+  [[maybe_unused]] const auto written = ::write(EndSignal.WakePipe[1], &byte, 1);
   errno = savedErrno;
 }
 
 }  // namespace
 
 void InstallEndSignals() {
-  if (wakePipe[0] < 0) {
-    if (::pipe(wakePipe) != 0) throw std::runtime_error("pipe: " + std::to_string(errno));
-    for (const int end : wakePipe) {
+  if (EndSignal.WakePipe[0] < 0) {
+    if (::pipe(EndSignal.WakePipe) != 0) throw std::runtime_error("pipe: " + std::to_string(errno));
+    for (const int end : EndSignal.WakePipe) {
       ::fcntl(end, F_SETFD, FD_CLOEXEC);
       ::fcntl(end, F_SETFL, O_NONBLOCK);
     }
@@ -51,7 +57,7 @@ void InstallEndSignals() {
 
 void RequestEnd() { OnEndSignal(SIGTERM); }
 
-bool EndRequested() { return endRequested != 0; }
+bool EndRequested() { return EndSignal.Requested != 0; }
 
 void WaitUnlessEndRequested(int ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -59,10 +65,10 @@ void WaitUnlessEndRequested(int ms) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) return;
-    pollfd wake{wakePipe[0], POLLIN, 0};
-    if (::poll(&wake, wakePipe[0] >= 0 ? 1 : 0, static_cast<int>(left)) > 0) {
+    pollfd wake{EndSignal.WakePipe[0], POLLIN, 0};
+    if (::poll(&wake, EndSignal.WakePipe[0] >= 0 ? 1 : 0, static_cast<int>(left)) > 0) {
       char drained[16];
-      while (::read(wakePipe[0], drained, sizeof drained) > 0) {
+      while (::read(EndSignal.WakePipe[0], drained, sizeof drained) > 0) {
       }
     }
   }

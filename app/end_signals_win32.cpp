@@ -8,8 +8,14 @@
 
 namespace {
 
-std::atomic<bool> endRequested{false};
-std::atomic<HANDLE> wakeEvent{nullptr};
+// The end signal: whether it came, and the event that wakes a wait when it
+// does. Process-wide, as a console event or the service manager's stop
+// reaches the process, not one command.
+struct TEndSignal {
+  std::atomic<bool> Requested{false};
+  std::atomic<HANDLE> WakeEvent{nullptr};
+};
+TEndSignal EndSignal;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   switch (event) {
@@ -28,24 +34,24 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }  // namespace
 
 void InstallEndSignals() {
-  if (wakeEvent == nullptr) wakeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (EndSignal.WakeEvent == nullptr) EndSignal.WakeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 // The service manager's stop may come before the mode made its event: the
 // flag alone then ends the mode at its first look.
 void RequestEnd() {
-  endRequested = true;
-  if (wakeEvent != nullptr) SetEvent(wakeEvent);
+  EndSignal.Requested = true;
+  if (EndSignal.WakeEvent != nullptr) SetEvent(EndSignal.WakeEvent);
 }
 
-bool EndRequested() { return endRequested; }
+bool EndRequested() { return EndSignal.Requested; }
 
 void WaitUnlessEndRequested(int ms) {
   if (EndRequested()) return;
-  if (wakeEvent == nullptr) {
+  if (EndSignal.WakeEvent == nullptr) {
     Sleep(static_cast<DWORD>(ms));
     return;
   }
-  WaitForSingleObject(wakeEvent, static_cast<DWORD>(ms));
+  WaitForSingleObject(EndSignal.WakeEvent, static_cast<DWORD>(ms));
 }

@@ -125,8 +125,7 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
   if (std::filesystem::exists(PathFromName(path), ignored)) JournalErrors::Raise(JournalErrors::FileExists);
 
   TTransferRequest download{DownloadList(catalogue), false};
-  transfer(download);
-  if (ErrorCode != 0) {
+  if (transfer(download).Failed()) {
     LogLine("Zurnal nenacten, soubor nezapsan");
     return;
   }
@@ -170,17 +169,21 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
 }
 
 void SaveJournalToFile(TActivityRun& run) {
-  SaveJournal(*run.Catalogue, run.Parameters, false, [&run](const TTransferRequest& request) { run.Transfer(request); });
+  SaveJournal(*run.Catalogue, run.Parameters, false,
+              [&run](const TTransferRequest& request) { return run.Transfer(request); });
 }
 
 void SaveJournalAndReset(TActivityRun& run) {
-  SaveJournal(*run.Catalogue, run.Parameters, true, [&run](const TTransferRequest& request) { run.Transfer(request); });
+  SaveJournal(*run.Catalogue, run.Parameters, true,
+              [&run](const TTransferRequest& request) { return run.Transfer(request); });
 }
 
 void PrintStoredJournal(TActivityRun& run) {
-  PrintJournal(*run.Catalogue, run.Parameters, false, TPrintViewer(TViewerPlaces::OfThisProgram()));
+  PrintJournal(*run.Catalogue, run.Parameters, false,
+               TPrintViewer(TViewerPlaces::OfThisProgram(run.Context.ProgramFolder())));
 }
 
 void PrintReceiptCopies(TActivityRun& run) {
-  PrintJournal(*run.Catalogue, run.Parameters, true, TPrintViewer(TViewerPlaces::OfThisProgram()));
+  PrintJournal(*run.Catalogue, run.Parameters, true,
+               TPrintViewer(TViewerPlaces::OfThisProgram(run.Context.ProgramFolder())));
 }

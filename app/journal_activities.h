@@ -10,8 +10,9 @@
 class TSoubory;
 class TPrintViewer;
 
-/// One transfer run; its failures are recorded in ErrorCode, not thrown.
-using TransferRun = std::function<void(const TTransferRequest&)>;
+/// One transfer run; it returns its outcome, failures included, and throws
+/// none.
+using TransferRun = std::function<TTransferOutcome(const TTransferRequest&)>;
 
 /// Downloads the journal name tables, the receipt header (31) and the journal
 /// (87) in one transfer and writes the journal file named by `JournalFile`,

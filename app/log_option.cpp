@@ -17,12 +17,12 @@ constexpr int DefaultLogLimitMegabytes = 100;
 
 // Settings that cannot be read keep the log on: their report, and what the
 // command does without them, then reach the log as well as standard error.
-void ReadLogOption(const std::string& dir) {
+void ReadLogOption(TCommunicationLog& log, const std::string& dir) {
   if (SettingUnreadable(LogOptionSection, LogOptionName) ||
       ReadSettingInteger(LogOptionSection, LogOptionName, 0) != 0) {
-    CipheredLogPath = dir + CipheredLogFileName;
+    log.CipheredPath = dir + CipheredLogFileName;
   } else {
-    CipheredLogPath.clear();
+    log.CipheredPath.clear();
   }
 }
 
@@ -33,7 +33,7 @@ std::uintmax_t CipheredLogLimit() {
   return megabytes > 0 ? static_cast<std::uintmax_t>(megabytes) * BytesPerMegabyte : 0;
 }
 
-bool KeepCipheredLogWithin(std::uintmax_t limit) {
-  SetCipheredLogBound(limit);
-  return MoveCipheredLogAsideWhenOverBound();
+bool KeepCipheredLogWithin(TCommunicationLog& log, std::uintmax_t limit) {
+  log.SetCipheredBound(limit);
+  return log.MoveCipheredLogAsideWhenOverBound();
 }

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "base/communication_log.h"
+
 /// Reads "LogSouborSifra" of section "Ver2": non-zero, or settings that are
-/// there but cannot be read, set CipheredLogPath to dir + "KL.log"; otherwise
-/// it is cleared.
-void ReadLogOption(const std::string& dir);
+/// there but cannot be read, set the log's enciphered file to dir +
+/// "KL.log"; otherwise the log has none.
+void ReadLogOption(TCommunicationLog& log, const std::string& dir);
 
 /// Writes 1 or 0 to "LogSouborSifra" of section "Ver2".
 void WriteLogOption(bool on);
@@ -22,4 +24,4 @@ std::uintmax_t CipheredLogLimit();
 /// renames it to the older log (KL.log.1, replacing an earlier one), so that
 /// the next line begins a new file. Called at the start of a command. True
 /// when it renamed; throws std::system_error when the renaming fails.
-bool KeepCipheredLogWithin(std::uintmax_t limit);
+bool KeepCipheredLogWithin(TCommunicationLog& log, std::uintmax_t limit);

@@ -71,7 +71,7 @@ std::string WriteDocument(const TPrintViewer::Target& target, const std::vector<
     return WriteNewFileUniquely(target.File.substr(0, extension), target.File.substr(extension), text);
   } catch (const std::system_error& failure) {
     LogLine("Tiskovy dokument " + target.File + " nelze zapsat: " + failure.what());
-    throw EKomError("Cannot create TMP file");
+    throw EKomError::Unnumbered("Cannot create TMP file");
   }
 }
 
@@ -93,11 +93,11 @@ std::string InstalledViewerFolder() {
 
 }  // namespace
 
-TViewerPlaces TViewerPlaces::OfThisProgram() {
+TViewerPlaces TViewerPlaces::OfThisProgram(const std::string& programFolder) {
   std::string temp = EnvironmentValue("TEMP");
   if (temp.empty()) temp = EnvironmentValue("TMPDIR");
   const std::string executable = ExecutablePath();
-  return {::ProgramDir, NameFromPath(PathFromName(executable).filename()),
+  return {programFolder, NameFromPath(PathFromName(executable).filename()),
           {DirectoryOfExecutable(executable), InstalledViewerFolder()}, temp, LastResortDocument};
 }
 
@@ -126,13 +126,13 @@ std::string TPrintViewer::FindViewer() const {
     std::error_code error;
     if (std::filesystem::is_regular_file(PathFromName(viewer), error)) return viewer;
   }
-  throw EKomError("VYRNAK.EXE not found");
+  throw EKomError::Unnumbered("VYRNAK.EXE not found");
 }
 
 void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
   const std::string viewer = FindViewer();
   const Target target = ChooseTarget(DirectoryOfExecutable(viewer));
-  if (target.File.empty()) throw EKomError("Cannot create TMP file");
+  if (target.File.empty()) throw EKomError::Unnumbered("Cannot create TMP file");
   const std::string written = WriteDocument(target, lines);
   const std::string namePassed = target.Shared ? written : target.NamePassed;
   LogLine("Spoustim prohlizec tisku: " + namePassed);
@@ -140,6 +140,6 @@ void TPrintViewer::HandOver(const std::vector<std::string>& lines) const {
   // all (not executable, not a program) counts as not found.
   if (!StartDetached({{viewer, "FILE", namePassed}, false, true})) {
     LogLine("Prohlizec tisku se nepodarilo spustit");
-    throw EKomError("VYRNAK.EXE not found");
+    throw EKomError::Unnumbered("VYRNAK.EXE not found");
   }
 }

@@ -33,8 +33,8 @@ struct TViewerPlaces {
   /// The document path used when nothing else is writable.
   std::string LastResort;
 
-  /// The places of the running program.
-  static TViewerPlaces OfThisProgram();
+  /// The places of the running program, whose program folder is `programFolder`.
+  static TViewerPlaces OfThisProgram(const std::string& programFolder);
 };
 
 class TPrintViewer {

@@ -9,6 +9,7 @@
 #include "app/information_options.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
+#include "base/run_context.h"
 #include "base/localized_texts.h"
 #include "base/platform.h"
 #include "base/stop_request.h"
@@ -26,18 +27,6 @@ std::string ProgramDirOfProcess() {
 void StartUp() {
   UseUserLocale();
   UsePreciseSleeps();
-  SetLanguageBase(CzechLanguageBase);
-  PlainLogPath.clear();
-  CipheredLogPath.clear();
-  ProgramCaption = Utf8ToCp1250("MERV Modul Fiskální");
-  ApplicationTitle = "MERV Modul";
-  ProgramDir = ProgramDirOfProcess();
-  ProgramCaption += std::string(" 9, verze ") + ProgramVersion;
-}
-
-void ShutDown() {
-  PlainLogPath.clear();
-  CipheredLogPath.clear();
 }
 
 std::string Trimmed(const std::string& text) {
@@ -84,19 +73,24 @@ int RunProgram(const std::vector<std::string>& arguments) {
     return ShowOptionOutcome(UsageError(std::string(CommandFileWord) + " needs the path of the command file"));
   }
   StartUp();
+  // The module's log lasts as long as the mode: each command names its files
+  // from the settings, and the mode's own lines go to it as well.
+  TCommunicationLog log;
+  const TProgramSetup setup{ProgramDirOfProcess(), log};
+  TRunContext modeContext(setup.ProgramFolder, log);
+  modeContext.SetLanguageBase(CzechLanguageBase);
   int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:
-      RunAboutMode();
+      RunAboutMode(setup);
       break;
     case ProgramMode::CommandFile:
-      if (!RunCommandFileMode(CommandFilePathOf(commandString))) status = OutcomeNotWritten;
+      if (!RunCommandFileMode(setup, CommandFilePathOf(commandString))) status = OutcomeNotWritten;
       break;
     case ProgramMode::Command:
       InstallStopRequestHandlers();
-      if (RunCommandInTurn(commandString) != CommandOutcome::Written) status = OutcomeNotWritten;
+      if (RunCommandInTurn(setup, commandString) != CommandOutcome::Written) status = OutcomeNotWritten;
       break;
   }
-  ShutDown();
   return status;
 }

@@ -14,8 +14,9 @@ enum class ProgramMode { About, CommandFile, Command };
 /// no other way to learn that the command did not succeed.
 inline constexpr int OutcomeNotWritten = 1;
 
-/// Sets the process-wide values, builds the command string from the
-/// arguments after the program's name, chooses the mode and runs it.
+/// Starts up (locale, texts), builds the command string from the arguments
+/// after the program's name, chooses the mode and runs it with the program
+/// folder and the module's log.
 /// Returns 0, or OutcomeNotWritten.
 int RunProgram(const std::vector<std::string>& arguments);
 

@@ -130,7 +130,7 @@ void SendLoaded(TActivityRun& run, TSoubor& table, bool newPlu) {
 std::string DifferencesFile(const TActivityRun& run) {
   if (!run.Parameters.DiffFile.empty()) return run.Parameters.DiffFile;
   const std::string number = std::to_string(run.Table->Number);
-  return ProgramDir + "DIFF" + (number.size() < 2 ? "0" : "") + number + ".txt";
+  return run.Context.ProgramFolder() + "DIFF" + (number.size() < 2 ? "0" : "") + number + ".txt";
 }
 
 // The table is read as "Rnn" reads it, failures included; the rows read are

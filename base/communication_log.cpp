@@ -16,12 +16,10 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
+#include "base/run_context.h"
 #include "base/safe_output_file.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
-
-std::string PlainLogPath;
-std::string CipheredLogPath;
 
 namespace {
 
@@ -83,18 +81,13 @@ struct TCipheredLogSize {
   std::uintmax_t Allowance = 0;
 };
 
-TCipheredLogSize& LogSize() {
-  static TCipheredLogSize size;
-  return size;
-}
-
 // A missing file is empty; one that cannot be looked at counts as empty too,
 // as appending to it will say what is wrong with it.
-void LookAtLogFile(TCipheredLogSize& size) {
+void LookAtLogFile(TCipheredLogSize& size, const std::string& path) {
   std::error_code error;
-  const std::uintmax_t bytes = std::filesystem::file_size(PathFromName(CipheredLogPath), error);
-  if (size.Path != CipheredLogPath) size.Allowance = 0;
-  size.Path = CipheredLogPath;
+  const std::uintmax_t bytes = std::filesystem::file_size(PathFromName(path), error);
+  if (size.Path != path) size.Allowance = 0;
+  size.Path = path;
   size.Bytes = error ? 0 : bytes;
   size.SinceLooked = 0;
 }
@@ -103,52 +96,59 @@ bool OverBound(const TCipheredLogSize& size, std::uintmax_t adding) {
   return size.Bytes > 0 && size.Bytes + adding > size.Bound + size.Allowance;
 }
 
-void MoveLogAside(TCipheredLogSize& size) {
-  MoveFileReplacing(CipheredLogPath, CipheredLogPath + OlderLogSuffix);
+void MoveLogAside(TCipheredLogSize& size, const std::string& path) {
+  MoveFileReplacing(path, path + OlderLogSuffix);
   size.Bytes = 0;
   size.Allowance = 0;
 }
 
-void AppendCipheredLine(std::string_view text) {
-  AppendLine(CipheredLogPath, EncipherLogLine(text, LogCipher()));
+void AppendCipheredLine(const std::string& path, std::string_view text) {
+  AppendLine(path, EncipherLogLine(text, LogCipher()));
 }
 
 // Before `adding` bytes go into the enciphered log: a log they would take past
 // its bound is renamed first. When it cannot be, the log says so and goes on;
 // the next try comes after another bound's worth of lines.
-void MakeRoomInCipheredLog(std::uintmax_t adding) {
-  TCipheredLogSize& size = LogSize();
+void MakeRoomInCipheredLog(TCipheredLogSize& size, const std::string& path, std::uintmax_t adding) {
   if (size.Bound == 0) return;
   const std::uintmax_t betweenLooks = std::min(MostBytesBetweenLooks, size.Bound / LooksPerBound);
-  if (size.Path != CipheredLogPath || size.SinceLooked >= betweenLooks) LookAtLogFile(size);
+  if (size.Path != path || size.SinceLooked >= betweenLooks) LookAtLogFile(size, path);
   if (!OverBound(size, adding)) return;
-  if (size.SinceLooked > 0) LookAtLogFile(size);
+  if (size.SinceLooked > 0) LookAtLogFile(size, path);
   if (!OverBound(size, adding)) return;
   try {
-    MoveLogAside(size);
+    MoveLogAside(size, path);
   } catch (const std::system_error& failure) {
     size.Allowance = size.Bytes;
-    AppendCipheredLine(CurrentLogText(FileNameOf(CipheredLogPath) + " neprejmenovan: " + failure.what(), {}));
+    AppendCipheredLine(path, CurrentLogText(FileNameOf(path) + " neprejmenovan: " + failure.what(), {}));
   }
 }
 
-void CountCipheredBytes(std::uintmax_t added) {
-  TCipheredLogSize& size = LogSize();
+void CountCipheredBytes(TCipheredLogSize& size, std::uintmax_t added) {
   size.Bytes += added;
   size.SinceLooked += added;
 }
 
-void WriteCipheredSink(std::string_view message, std::string_view data) {
+// The two files of a log and the size count of the enciphered one.
+struct TSinks {
+  const std::string& PlainPath;
+  const std::string& CipheredPath;
+  TCipheredLogSize& CipheredSize;
+
+  bool Any() const { return !PlainPath.empty() || !CipheredPath.empty(); }
+};
+
+void WriteCipheredSink(const TSinks& sinks, std::string_view message, std::string_view data) {
   const std::string line = EncipherLogLine(CurrentLogText(message, data), LogCipher());
   const std::uintmax_t bytes = line.size() + LineEnd.size();
-  MakeRoomInCipheredLog(bytes);
-  AppendLine(CipheredLogPath, line);
-  CountCipheredBytes(bytes);
+  MakeRoomInCipheredLog(sinks.CipheredSize, sinks.CipheredPath, bytes);
+  AppendLine(sinks.CipheredPath, line);
+  CountCipheredBytes(sinks.CipheredSize, bytes);
 }
 
-void WriteToSinks(std::string_view message, std::string_view data) {
-  if (!PlainLogPath.empty()) AppendLine(PlainLogPath, CurrentLogText(message, data));
-  if (!CipheredLogPath.empty()) WriteCipheredSink(message, data);
+void WriteToSinks(const TSinks& sinks, std::string_view message, std::string_view data) {
+  if (!sinks.PlainPath.empty()) AppendLine(sinks.PlainPath, CurrentLogText(message, data));
+  if (!sinks.CipheredPath.empty()) WriteCipheredSink(sinks, message, data);
 }
 
 // ---- Lines that repeat ------------------------------------------------------
@@ -168,8 +168,8 @@ struct TLogRecord {
 class TRepetitionWatch {
 public:
   /// True when the call only repeats and is left out.
-  bool LeftOut(std::string_view message, std::string_view data) {
-    KeepToTheSinks();
+  bool LeftOut(const TSinks& sinks, std::string_view message, std::string_view data) {
+    KeepToTheSinks(sinks);
     if (cycle_ > 0) {
       if (recent_[recent_.size() - cycle_].Is(message, data)) {
         ++leftOut_;
@@ -194,8 +194,8 @@ public:
   std::string TakeEndedNote() { return std::exchange(endedNote_, std::string()); }
 
   /// Ends a repetition under way and forgets what was seen.
-  void EndAll() {
-    KeepToTheSinks();
+  void EndAll(const TSinks& sinks) {
+    KeepToTheSinks(sinks);
     EndRun();
     recent_.clear();
   }
@@ -208,11 +208,11 @@ public:
   }
 
 private:
-  void KeepToTheSinks() {
-    if (plainPath_ == PlainLogPath && cipheredPath_ == CipheredLogPath) return;
+  void KeepToTheSinks(const TSinks& sinks) {
+    if (plainPath_ == sinks.PlainPath && cipheredPath_ == sinks.CipheredPath) return;
     Forget();
-    plainPath_ = PlainLogPath;
-    cipheredPath_ = CipheredLogPath;
+    plainPath_ = sinks.PlainPath;
+    cipheredPath_ = sinks.CipheredPath;
   }
 
   void EndRun() {
@@ -248,26 +248,30 @@ private:
   std::string cipheredPath_;
 };
 
-TRepetitionWatch& Repetition() {
-  static TRepetitionWatch repetition;
-  return repetition;
-}
-
-void WriteEndedRepetition() {
-  const std::string note = Repetition().TakeEndedNote();
-  if (!note.empty()) WriteToSinks(note, {});
+void WriteEndedRepetition(TRepetitionWatch& repetition, const TSinks& sinks) {
+  const std::string note = repetition.TakeEndedNote();
+  if (!note.empty()) WriteToSinks(sinks, note, {});
 }
 
 }  // namespace
 
-void LogLine(std::string_view message, std::string_view data, int delayMs) {
-  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-  if (PlainLogPath.empty() && CipheredLogPath.empty()) return;
-  TRepetitionWatch& repetition = Repetition();
-  if (repetition.LeftOut(message, data)) return;
+struct TCommunicationLog::TState {
+  TCipheredLogSize CipheredSize;
+  TRepetitionWatch Repetition;
+};
+
+TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
+
+TCommunicationLog::~TCommunicationLog() = default;
+
+void TCommunicationLog::Line(std::string_view message, std::string_view data) {
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize};
+  if (!sinks.Any()) return;
+  TRepetitionWatch& repetition = state_->Repetition;
+  if (repetition.LeftOut(sinks, message, data)) return;
   try {
-    WriteEndedRepetition();
-    WriteToSinks(message, data);
+    WriteEndedRepetition(repetition, sinks);
+    WriteToSinks(sinks, message, data);
   } catch (...) {
     // A line that did not reach the log must not make its repetition look
     // like one.
@@ -276,10 +280,39 @@ void LogLine(std::string_view message, std::string_view data, int delayMs) {
   }
 }
 
+void TCommunicationLog::EndRepetition() {
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize};
+  if (!sinks.Any()) return;
+  state_->Repetition.EndAll(sinks);
+  WriteEndedRepetition(state_->Repetition, sinks);
+}
+
+void TCommunicationLog::SetCipheredBound(std::uintmax_t bytes) { state_->CipheredSize.Bound = bytes; }
+
+std::uintmax_t TCommunicationLog::CipheredBound() const { return state_->CipheredSize.Bound; }
+
+bool TCommunicationLog::MoveCipheredLogAsideWhenOverBound() {
+  TCipheredLogSize& size = state_->CipheredSize;
+  if (CipheredPath.empty() || size.Bound == 0) return false;
+  LookAtLogFile(size, CipheredPath);
+  if (size.Bytes <= size.Bound) return false;
+  try {
+    MoveLogAside(size, CipheredPath);
+  } catch (const std::system_error&) {
+    // The caller says so in the log; the lines that follow do not try again.
+    size.Allowance = size.Bytes;
+    throw;
+  }
+  return true;
+}
+
+void LogLine(std::string_view message, std::string_view data, int delayMs) {
+  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  if (TRunContext* run = RunContextInUse()) run->Log().Line(message, data);
+}
+
 void EndLogRepetition() {
-  if (PlainLogPath.empty() && CipheredLogPath.empty()) return;
-  Repetition().EndAll();
-  WriteEndedRepetition();
+  if (TRunContext* run = RunContextInUse()) run->Log().EndRepetition();
 }
 
 constexpr std::string_view OneLineRepeated = " Predchozi radek se opakoval jeste ";
@@ -329,25 +362,6 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
     if (leftOut && rest == CycleRepeatedEnd) return TLogRepetition{static_cast<std::size_t>(*cycle), *leftOut};
   }
   return std::nullopt;
-}
-
-void SetCipheredLogBound(std::uintmax_t bytes) { LogSize().Bound = bytes; }
-
-std::uintmax_t CipheredLogBound() { return LogSize().Bound; }
-
-bool MoveCipheredLogAsideWhenOverBound() {
-  TCipheredLogSize& size = LogSize();
-  if (CipheredLogPath.empty() || size.Bound == 0) return false;
-  LookAtLogFile(size);
-  if (size.Bytes <= size.Bound) return false;
-  try {
-    MoveLogAside(size);
-  } catch (const std::system_error&) {
-    // The caller says so in the log; the lines that follow do not try again.
-    size.Allowance = size.Bytes;
-    throw;
-  }
-  return true;
 }
 
 std::string FormatLogTimeStamp(const std::tm& localTime) {

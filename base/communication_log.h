@@ -1,7 +1,10 @@
 #pragma once
 // The communication log: the one diagnostic trace of the program. Every layer
-// writes through LogLine. Two independent sinks, each active while its file
-// name is non-empty: a plain 8-bit text file and an enciphered one ("KL.log").
+// writes through LogLine, which hands the line to the log of the run in use
+// (run_context.h; tests put a recording log in its place). The
+// module's log, TCommunicationLog, has two independent sinks, each active
+// while its file name is non-empty: a plain 8-bit text file and an
+// enciphered one ("KL.log").
 // Each call opens, appends one CR LF line and closes, so the log survives a
 // crash up to the last completed call. An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message).
@@ -16,16 +19,50 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/hex_text.h"
+#include "base/log.h"
 
-/// File of the plain-text log; empty means no plain log.
-extern std::string PlainLogPath;
-/// File of the enciphered log; empty means no enciphered log.
-extern std::string CipheredLogPath;
+/// The module's log in its files.
+class TCommunicationLog : public TLog {
+public:
+  TCommunicationLog();
+  ~TCommunicationLog() override;
+  TCommunicationLog(const TCommunicationLog&) = delete;
+  TCommunicationLog& operator=(const TCommunicationLog&) = delete;
+
+  /// File of the plain-text log; empty means no plain log.
+  std::string PlainPath;
+  /// File of the enciphered log; empty means no enciphered log.
+  std::string CipheredPath;
+
+  void Line(std::string_view message, std::string_view data) override;
+  void EndRepetition() override;
+
+  /// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
+  /// Within one process the file never grows past it, unless one line alone
+  /// is longer; lines another process appends meanwhile are noticed within
+  /// every sixteenth of the bound (at most 64 KiB) this one writes, so that
+  /// each further writer may add that much.
+  void SetCipheredBound(std::uintmax_t bytes);
+  std::uintmax_t CipheredBound() const;
+
+  /// Renames the enciphered log to its older name when it already holds more
+  /// than the bound. True when it renamed; std::system_error when renaming
+  /// fails. (Line does the same by itself, before the line that would cross
+  /// the bound; a failure there is written into the log, which goes on
+  /// growing and tries again after another bound's worth of lines.)
+  bool MoveCipheredLogAsideWhenOverBound();
+
+private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+};
+
 
 /// The longest cycle of lines LogLine takes as a repetition: a modem
 /// answering with the same text again and again is read a byte at a time, two
@@ -36,9 +73,10 @@ inline constexpr std::size_t LongestRepeatedLogCycle = 32;
 /// The name ending of the one older enciphered log kept: "KL.log" becomes "KL.log.1".
 inline constexpr const char* OlderLogSuffix = ".1";
 
-/// Sleeps `delayMs` when it is positive, then writes date, time, " ", the
-/// message and the hex dump of `data` to each active sink, unless the call
-/// only repeats the lines before it.
+/// Sleeps `delayMs` when it is positive, then hands the line to the log of
+/// the run in use, if any. The module's log writes date, time, " ", the message and the
+/// hex dump of `data` to each active sink, unless the call only repeats the
+/// lines before it.
 void LogLine(std::string_view message, std::string_view data = {}, int delayMs = 0);
 
 /// Ends a repetition of lines: writes the line that says how many were left
@@ -59,21 +97,6 @@ struct TLogRepetition {
 /// says; none for any other line. The lines left out are told back by
 /// repeating, LeftOut times, the line CycleLength lines before.
 std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
-
-/// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
-/// Within one process the file never grows past it, unless one line alone is
-/// longer; lines another process appends meanwhile are noticed within every
-/// sixteenth of the bound (at most 64 KiB) this one writes, so that each
-/// further writer may add that much.
-void SetCipheredLogBound(std::uintmax_t bytes);
-std::uintmax_t CipheredLogBound();
-
-/// Renames the enciphered log to its older name when it already holds more
-/// than the bound. True when it renamed; std::system_error when renaming
-/// fails. (LogLine does the same by itself, before the line that would cross
-/// the bound; a failure there is written into the log, which goes on growing
-/// and tries again after another bound's worth of lines.)
-bool MoveCipheredLogAsideWhenOverBound();
 
 /// Date and time as log lines show them: strftime "%x %X" (short date, blank,
 /// long time) of `localTime` in the current locale.

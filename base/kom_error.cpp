@@ -11,18 +11,38 @@ std::string TwoDigits(int number) {
   return digits.size() < 2 ? "0" + digits : digits;
 }
 
+std::string NumberPrefix(int number) { return JoinedText({"#", TwoDigits(number), ":"}); }
+
 }  // namespace
 
+EKomError::EKomError(int number, const std::string& text)
+    : EKomError(number, NumberPrefix(number) + text, NumberPrefix(number).size()) {}
+
+EKomError EKomError::Unnumbered(const std::string& message) { return {UnnumberedFailure, message, 0}; }
+
+std::string ErrorText(int number, std::string_view argument) { return FormatText(ErrorTextOf(number), argument); }
+
 std::string FormatError(int number, std::string_view argument) {
-  return JoinedText({"#", TwoDigits(number), ":", FormatText(ErrorTextOf(number), argument)});
+  return NumberPrefix(number) + ErrorText(number, argument);
 }
 
-void RaiseError(ErrorNumber number, std::string_view argument) { throw EKomError(FormatError(number, argument)); }
+void RaiseError(ErrorNumber number, std::string_view argument) {
+  throw EKomError(number, ErrorText(NumberOf(number), argument));
+}
 
-int ErrorNumberOf(std::string_view message) {
-  if (message.size() < 3 || message[0] != '#') return UnnumberedFailure;
-  const char tens = message[1];
-  const char ones = message[2];
-  if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return UnnumberedFailure;
-  return (tens - '0') * 10 + (ones - '0');
+int FailureNumberOf(const std::exception& failure) {
+  const auto* numbered = dynamic_cast<const EKomError*>(&failure);
+  return numbered != nullptr ? numbered->Number() : UnnumberedFailure;
+}
+
+void RecordFailure(TFailureRecorder& failures, const std::exception& failure) {
+  const int number = FailureNumberOf(failure);
+  if (number == 0) return RecordFailure(failures, UnnumberedFailure);
+  const auto* numbered = dynamic_cast<const EKomError*>(&failure);
+  failures.Record(number, numbered != nullptr ? std::string(numbered->Text()) : std::string(failure.what()));
+}
+
+void RecordFailure(TFailureRecorder& failures, int number) {
+  const int counted = number != 0 ? number : UnnumberedFailure;
+  failures.Record(counted, ErrorText(counted));
 }

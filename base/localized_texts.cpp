@@ -3,17 +3,19 @@
 #include <algorithm>
 
 #include "base/resource_table.h"
+#include "base/run_context.h"
 
 namespace {
 
-int CurrentBase = CzechLanguageBase;
 constexpr int CurrencySignId = 156;
+static_assert(DefaultLanguageBase == CzechLanguageBase);
 
 }  // namespace
 
-int LanguageBase() { return CurrentBase; }
-
-void SetLanguageBase(int base) { CurrentBase = base; }
+int LanguageBase() {
+  const TRunContext* run = RunContextInUse();
+  return run != nullptr ? run->LanguageBase() : CzechLanguageBase;
+}
 
 std::string LoadResourceString(int absoluteId) {
   const auto table = ResourceTable();
@@ -25,9 +27,9 @@ std::string LoadResourceString(int absoluteId) {
 }
 
 std::string LoadText(int id) {
-  const bool currencyFromCzech =
-      id == CurrencySignId && (CurrentBase == EnglishLanguageBase || CurrentBase == GermanLanguageBase);
-  return LoadResourceString((currencyFromCzech ? CzechLanguageBase : CurrentBase) + id);
+  const int base = LanguageBase();
+  const bool currencyFromCzech = id == CurrencySignId && (base == EnglishLanguageBase || base == GermanLanguageBase);
+  return LoadResourceString((currencyFromCzech ? CzechLanguageBase : base) + id);
 }
 
 std::string FormatText(std::string text, std::string_view argument) {

@@ -1,8 +1,8 @@
 #pragma once
 // The string resource table: every user-visible text and the description
 // blocks, by 16-bit identifier, compiled into the executable in code page 1250.
-// A text is fetched by its number relative to the language base; the base is
-// one process-wide value that start-up sets to Czech.
+// A text is fetched by its number relative to the language base: the base of
+// the run in use (run_context.h), Czech without one.
 #include <string>
 #include <string_view>
 
@@ -12,7 +12,6 @@ constexpr int SlovakLanguageBase = 39000;
 constexpr int GermanLanguageBase = 51000;
 
 int LanguageBase();
-void SetLanguageBase(int base);
 
 /// The text with identifier base + id (code page 1250), or the empty text when
 /// the table has none. Id 156, the currency sign, is read from the Czech block

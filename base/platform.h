@@ -19,7 +19,7 @@ std::string CommandTextFromFile(const std::string& bytes);
 /// Full path of the running executable.
 std::string ExecutablePath();
 
-/// The separator that ends ProgramDir: "/" on POSIX, "\" on Windows.
+/// The separator that ends the program folder: "/" on POSIX, "\" on Windows.
 char PathSeparator();
 
 /// A path as written in a command (with backslashes) in the platform's form.

@@ -2,13 +2,11 @@
 
 #include <filesystem>
 
+#include "base/code_page.h"
 #include "base/platform.h"
 #include "base/file_name.h"
 
-std::string ProgramDir;
-std::string ProgramCaption;
-std::string ApplicationTitle;
-int ErrorCode = 0;
+std::string ProgramCaption() { return Utf8ToCp1250("MERV Modul Fiskální") + " 9, verze " + ProgramVersion; }
 
 std::string DirectoryOfExecutable(const std::string& executablePath) {
   const auto separator = executablePath.find_last_of(PathSeparator());

@@ -1,19 +1,16 @@
 #include "base/safe_output_file.h"
 
-#include <atomic>
 #include <filesystem>
 
 #include "base/durable_file.h"
 #include "base/safe_output_file_platform.h"
 #include "base/file_name.h"
+#include "base/run_context.h"
 
 namespace {
 
 // Bytes gathered before they are handed to the system.
 constexpr std::size_t BufferLimit = 1 << 16;
-
-constexpr std::chrono::milliseconds DefaultInPlaceWriteLimit{10000};
-std::atomic<std::chrono::milliseconds::rep> inPlaceWriteLimit{DefaultInPlaceWriteLimit.count()};
 
 // Closes the file and, unless it was written in place, renames it over the
 // final path.
@@ -167,9 +164,10 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
   safe_output_platform::Delete(handle);
 }
 
-std::chrono::milliseconds InPlaceWriteLimit() { return std::chrono::milliseconds(inPlaceWriteLimit.load()); }
-
-void SetInPlaceWriteLimit(std::chrono::milliseconds limit) { inPlaceWriteLimit.store(limit.count()); }
+std::chrono::milliseconds InPlaceWriteLimit() {
+  const TRunContext* run = RunContextInUse();
+  return run != nullptr ? run->InPlaceWriteLimit() : DefaultInPlaceWriteLimit;
+}
 
 void MoveFileReplacing(const std::string& from, const std::string& to) {
   std::error_code error;

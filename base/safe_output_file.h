@@ -131,9 +131,9 @@ std::string WriteNewFileUniquely(const std::string& stem, const std::string& ext
 void AppendToFile(const std::string& path, std::string_view bytes);
 
 /// How long a write in place (FIFO, device) may wait for its reader: the
-/// command's time-out, set by the command processor; 10 s until then.
+/// limit of the run in use (run_context.h), the command's time-out; 10 s
+/// without a run.
 std::chrono::milliseconds InPlaceWriteLimit();
-void SetInPlaceWriteLimit(std::chrono::milliseconds limit);
 
 /// Removes the file (or link) named `path` when there is one; a folder or a
 /// failure to remove is left alone. True when nothing is left under the name.

@@ -5,7 +5,8 @@
 
 namespace {
 
-// Lock-free, so a signal handler may set it.
+// Process-wide, as a signal or a console event reaches the process, not one
+// command. Lock-free, so a signal handler may set it.
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 

@@ -8,6 +8,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/communication_log.h"
+#include "base/run_context.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 
@@ -23,11 +24,13 @@ std::filesystem::path BenchLogPath() {
 
 void EncipheredLogLine(benchmark::State& state) {
   const auto path = BenchLogPath();
-  PlainLogPath.clear();
-  CipheredLogPath = path.string();
-  for (auto _ : state) LogLine(Message, Record);
-  state.SetItemsProcessed(state.iterations());
-  CipheredLogPath.clear();
+  {
+    TCommunicationLog log;
+    const TRunContext run({}, log);
+    log.CipheredPath = path.string();
+    for (auto _ : state) LogLine(Message, Record);
+    state.SetItemsProcessed(state.iterations());
+  }
   std::filesystem::remove(path);
 }
 BENCHMARK(EncipheredLogLine);

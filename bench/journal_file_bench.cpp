@@ -83,10 +83,9 @@ double Median(std::vector<double> values) {
 
 void SaveOnce(const TSoubory& catalogue, const CommandParameters& parameters) {
   std::filesystem::remove(parameters.JournalFile);
-  ErrorCode = 0;
   // The download already happened: the table holds the records.
-  SaveJournal(catalogue, parameters, false, [](const TTransferRequest&) {});
-  if (ErrorCode != 0) throw std::runtime_error("journal not saved");
+  SaveJournal(catalogue, parameters, false, [](const TTransferRequest&) { return TTransferOutcome{}; });
+  if (!std::filesystem::exists(parameters.JournalFile)) throw std::runtime_error("journal not saved");
 }
 
 // The save, the read and the cipher chain alone over the file's text bytes,

@@ -43,8 +43,6 @@ void BM_ComparePluTable(benchmark::State& state) {
 // (layout 1, code page 852) and compared with the rows read. ("R03" writes
 // the whole file where "D03" writes only the differences.)
 void BM_LoadAndComparePluFile(benchmark::State& state) {
-  PlainLogPath.clear();
-  CipheredLogPath.clear();
   const auto held = SamplePluTable();
   held->KeyColumn = 1;
   FillSamplePluRows(*held, PluRows, 11);

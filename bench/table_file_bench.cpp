@@ -26,8 +26,6 @@ std::string BenchFilePath() {
 void BM_PluTableFileRoundTrip(benchmark::State& state) {
   const int layout = static_cast<int>(state.range(0));
   const int codePage = static_cast<int>(state.range(1));
-  PlainLogPath.clear();
-  CipheredLogPath.clear();
   const auto source = SamplePluTable();
   FillSamplePluRows(*source, PluRows, 11);
   const auto target = SamplePluTable();

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TNastaveni settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;
   try {
-    ParseCommand(command, settings, parameters);
+    ParseCommand(command, {}, settings, parameters);
     CheckConnectionParameters(settings, parameters);
   } catch (const EKomError&) {
     // A refused command line ends with its error number: the expected outcome.

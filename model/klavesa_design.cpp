@@ -8,7 +8,6 @@
 
 #include "base/input_file.h"
 
-std::string PictureFolderPrefix;
 
 namespace {
 
@@ -73,13 +72,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-TKlavesaDesign TKlavesaDesign::FromLine(std::string_view line) {
+TKlavesaDesign TKlavesaDesign::FromLine(std::string_view line, const std::string& pictureFolder) {
   TKlavesaDesign design;
-  design.ReadLine(line);
+  design.ReadLine(line, pictureFolder);
   return design;
 }
 
-void TKlavesaDesign::ReadLine(std::string_view line) {
+void TKlavesaDesign::ReadLine(std::string_view line, const std::string& pictureFolder) {
   FieldReader fields(line);
   KeyCode = fields.Text();
   for (std::size_t label = 0; label < Labels.size(); ++label) {
@@ -101,7 +100,7 @@ void TKlavesaDesign::ReadLine(std::string_view line) {
     PictureName.clear();
   }
   ValueAfterPicture = fields.Integer();
-  LoadPicture();
+  LoadPicture(pictureFolder);
 }
 
 std::string TKlavesaDesign::ToLine() const {
@@ -122,8 +121,8 @@ std::string TKlavesaDesign::ToLine() const {
   return line;
 }
 
-void TKlavesaDesign::LoadPicture() {
+void TKlavesaDesign::LoadPicture(const std::string& pictureFolder) {
   Picture.reset();
   if (PictureName.empty()) return;
-  Picture = ReadWholeFile(PictureFolderPrefix + PictureName);
+  Picture = ReadWholeFile(pictureFolder + PictureName);
 }

@@ -18,10 +18,6 @@
 #include <string>
 #include <string_view>
 
-/// Folder prefix put before every picture name when a picture is loaded;
-/// the program keeps it for the whole run, empty at start.
-extern std::string PictureFolderPrefix;
-
 class TKlavesaDesign {
 public:
   /// Picture kind of a key that shows a picture.
@@ -47,16 +43,17 @@ public:
 
   /// A key layout read from its line (fields as described above, integers
   /// 0 when not a number, missing fields empty or 0), with its picture
-  /// loaded.
-  static TKlavesaDesign FromLine(std::string_view line);
+  /// loaded from `pictureFolder` (a prefix put before the picture name;
+  /// empty: the name as given).
+  static TKlavesaDesign FromLine(std::string_view line, const std::string& pictureFolder = {});
   /// Reads the fields of a key layout line over this key layout, then loads
-  /// its picture.
-  void ReadLine(std::string_view line);
+  /// its picture from `pictureFolder`.
+  void ReadLine(std::string_view line, const std::string& pictureFolder = {});
   /// The key layout line of this key layout.
   std::string ToLine() const;
   /// Drops any picture held, then, when the picture name is not empty, reads
-  /// the file PictureFolderPrefix + name. A file that cannot be read leaves
-  /// the key without a picture; that is not an error.
-  void LoadPicture();
+  /// the file `pictureFolder` + name. A file that cannot be read leaves the
+  /// key without a picture; that is not an error.
+  void LoadPicture(const std::string& pictureFolder = {});
   bool HasPicture() const { return Picture.has_value(); }
 };

@@ -9,7 +9,6 @@
 #include "base/communication_log.h"
 #include "base/kom_error.h"
 #include "base/localized_texts.h"
-#include "base/process_values.h"
 #include "base/stop_request.h"
 #include "model/soubor.h"
 #include "model/table_numbers.h"
@@ -102,7 +101,7 @@ void TKomDialog::Run() {
     TransferTables(link);
   } catch (const std::exception& failure) {
     LogLine(std::string("Odchycena chyba v komunikaci z modulu: ") + failure.what());
-    RecordFailure(failure.what());
+    RecordFailure(failure);
   }
   if (port_ != nullptr && port_->Opened()) port_->Flush();
   ownPort_.reset();
@@ -111,11 +110,9 @@ void TKomDialog::Run() {
   if (!request_.Sending) FillStockNamesFromPlu();
 }
 
-void TKomDialog::RecordFailure(const std::string& message) {
-  const int number = ErrorNumberOf(message);
-  const int recorded = number != 0 ? number : UnnumberedFailure;
-  if (firstError_ == 0) firstError_ = recorded;
-  if (ErrorCode == 0) ErrorCode = recorded;
+void TKomDialog::RecordFailure(const std::exception& failure) {
+  const int number = FailureNumberOf(failure);
+  if (firstError_ == 0) firstError_ = number != 0 ? number : UnnumberedFailure;
 }
 
 TTransferOutcome TKomDialog::Outcome() const { return {keyPositionText_, firstError_, failedTables_}; }
@@ -154,19 +151,18 @@ void TKomDialog::TransferTable(TLinkProtocol& link, TSoubor& table) {
       DownloadTable(link, table, {ReadTimeoutOfRecords(), request_.JournalStopRow, runSettings_->UseNetId}, view_);
     }
   } catch (const std::exception& failure) {
-    const std::string message = failure.what();
     // A reply that gave the key position counts even when the table failed.
     keyPositionText_ = link.KeyPositionText();
     failedTables_.push_back(table.Number);
     RecoverPort();
-    if (ErrorNumberOf(message) != NumberOf(ErrorNumber::RegisterFull)) {
+    if (FailureNumberOf(failure) != NumberOf(ErrorNumber::RegisterFull)) {
       ++errorCount_;
-      throw EKomError(message);
+      throw;
     }
     // A full register does not stop the run, but the caller must learn that
     // rows were not stored.
-    LogLine("Pokladna plna: " + message);
-    RecordFailure(message);
+    LogLine(std::string("Pokladna plna: ") + failure.what());
+    RecordFailure(failure);
   }
   if (endFrameOwed) {
     LogLine(Utf8ToCp1250("ukončuji odesílání záznamů..."));

@@ -3,14 +3,14 @@
 // a list of tables, a direction and how to reach the register. It
 // connects (its own COM or TCP port, or the open modem line), runs the link
 // protocol table after table, downloading or uploading, shows progress on a
-// TTransferView and records the outcome of the run (TTransferOutcome); the
-// first error number of the command is also kept in ErrorCode for
-// "error.dat". It never lets a failure escape its run and never asks
-// anything.
+// TTransferView and returns the outcome of the run (TTransferOutcome), which
+// the caller records as it needs. It never lets a failure escape its run and
+// never asks anything.
 //
 // The caller owns the table list, the catalogue owns the tables, the dialog
 // owns its port for one run (the modem line stays the command processor's).
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,7 +94,7 @@ private:
   void TransferTables(TLinkProtocol& link);
   void TransferTable(TLinkProtocol& link, TSoubor& table);
   void RecoverPort();
-  void RecordFailure(const std::string& message);
+  void RecordFailure(const std::exception& failure);
   LineWait ReadTimeoutOfRecords() const;
   std::uint8_t NetIdOnTheLine() const;
   void FillStockNamesFromPlu();

@@ -57,7 +57,7 @@ private:
     if (!table_.ResetMark || Dtx() != LinkCommand::EcrDtxCommandLine) return;
     const int reset = table_.Number;
     if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
-      throw std::runtime_error(FormatError(ErrorNumber::RefusedReset));
+      RaiseError(ErrorNumber::RefusedReset);
     }
   }
 

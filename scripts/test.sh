@@ -2,8 +2,9 @@
 # The whole check, as CI runs it, from scratch:
 #  1. every include follows the one-way layering, and every file is opened
 #     through the file door in base/ (two greps, well under a second);
-#  2. the Linux build and its test suite, as released; its Debian packages
-#     checked with lintian, installed into a throwaway root and used there
+#  2. the Linux build, the count of its process-wide values, and its test
+#     suite, as released; its Debian packages checked with lintian,
+#     installed into a throwaway root and used there
 #     (scripts/check_install.sh);
 #  3. the programs alone built once more as a packager builds them (Release,
 #     -O3, warnings as errors), as the optimiser warns about what -O2 does not;
@@ -59,6 +60,10 @@ timed "file door" scripts/check_file_door.sh
 # Line tables only: failures keep their file and line, the build is faster.
 # The prefix is the package's: the same build makes the Debian packages.
 timed "Linux build" scripts/build.sh build "${unity[@]}" -DMERV_DEBUG_INFO=OFF -DCMAKE_INSTALL_PREFIX=/usr
+# The mutable values at namespace scope in the module's libraries: at most
+# the three of scripts/process_values.allowed, each with why it is
+# process-wide.
+timed "process values" scripts/check_process_values.sh --limit 3 build
 timed "Linux tests" linux_tests
 timed "Debian packages" scripts/check_install.sh build
 

@@ -89,7 +89,7 @@ int ErrorNumberRaisedBy(const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& failure) {
-    return ErrorNumberOf(failure.what());
+    return FailureNumberOf(failure);
   }
   return 0;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/communication_log.h"
+#include "base/run_context.h"
 
 /// A UTF-8 literal in the program's code page 1250, for comparing texts.
 std::string Cp(std::string_view utf8);
@@ -149,20 +150,37 @@ private:
   int port_ = 0;
 };
 
-/// Points the plain communication log at a fresh file for the life of the
-/// object, then back where it pointed.
+/// A run in use whose texts are in the language of `base` (a language base
+/// of localized_texts.h) and whose log has no file, for the life of the
+/// object.
+class RunInLanguage {
+public:
+  explicit RunInLanguage(int base) { run_.SetLanguageBase(base); }
+  RunInLanguage(const RunInLanguage&) = delete;
+  RunInLanguage& operator=(const RunInLanguage&) = delete;
+
+private:
+  TCommunicationLog log_;
+  TRunContext run_{{}, log_};
+};
+
+/// A run whose plain communication log is a fresh file, in use for the life
+/// of the object (the run in use before comes back after it).
 class LogCapture {
 public:
-  LogCapture() : saved_(PlainLogPath) { PlainLogPath = (dir_ / "plain.log").string(); }
-  ~LogCapture() { PlainLogPath = saved_; }
+  explicit LogCapture(const std::string& programFolder = {}) : run_(programFolder, log_) {
+    log_.PlainPath = (dir_ / "plain.log").string();
+  }
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
+
+  TRunContext& Run() { return run_; }
+  TCommunicationLog& Log() { return log_; }
 
   /// The logged lines without their date and time.
   std::vector<std::string> Messages() const {
     std::vector<std::string> messages;
-    if (!std::filesystem::exists(PlainLogPath)) return messages;
-    const std::string text = ReadFileBytes(PlainLogPath);
+    const std::string text = Text();
     const auto stampBlanks = std::count(StampSample().begin(), StampSample().end(), ' ');
     std::size_t start = 0;
     for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
@@ -175,10 +193,12 @@ public:
   }
 
   /// The log file as written, empty when nothing was logged.
-  std::string Text() const { return std::filesystem::exists(PlainLogPath) ? ReadFileBytes(PlainLogPath) : ""; }
+  std::string Text() const {
+    return std::filesystem::exists(log_.PlainPath) ? ReadFileBytes(log_.PlainPath) : "";
+  }
 
   /// Forgets what was logged so far.
-  void Clear() const { std::filesystem::remove(PlainLogPath); }
+  void Clear() const { std::filesystem::remove(log_.PlainPath); }
 
 private:
   static const std::string& StampSample() {
@@ -191,8 +211,9 @@ private:
     }();
     return sample;
   }
-  std::string saved_;
   TempDir dir_;
+  TCommunicationLog log_;
+  TRunContext run_;
 };
 
 /// A text one character too long for a data stream's length fields: a
@@ -207,8 +228,8 @@ struct TooLongText {
 };
 inline constexpr TooLongText TooLongTexts[] = {{false, 0x10000}, {true, 655350}};
 
-/// The error number of the failure `action` raises (read from its message,
-/// 10 when it carries none); 0 when it raises nothing.
+/// The error number of the failure `action` raises (FailureNumberOf: 10
+/// for a failure without a number); 0 when it raises nothing.
 int ErrorNumberRaisedBy(const std::function<void()>& action);
 
 /// The message of the `Failure` that `action` raises; empty when it raises

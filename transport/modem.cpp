@@ -68,28 +68,35 @@ void LearnGuardTime(TModemLine& modem, TPort& port) {
   if (units && *units >= 0 && *units <= MaxGuardUnits) modem.SetGuardTime(*units * GuardUnit);
 }
 
-std::string OtherFailureText(const std::string& detail) { return FormatError(OtherFailure) + " " + detail; }
+// A failed dial: the modem's state says it (its message is the failure's),
+// and the dial returns it to be raised once the modem has hung up.
+using TDialFailure = std::optional<EKomError>;
 
-std::string NoCarrierText(TPort& port) {
-  std::string reason;
-  if (port.SendCommand("ATS86?\r", CommandTimeout, false, true, reason) != LineResult::Done) {
-    return FormatError(NoCarrier);
-  }
-  return FormatError(NoCarrier) + " " + reason;
+TDialFailure Failed(TModemLine& modem, ErrorNumber number, const std::optional<std::string>& detail = std::nullopt) {
+  const std::string text = ErrorText(NumberOf(number));
+  EKomError failure(number, detail ? text + " " + *detail : text);
+  modem.SetState(ModemStates::Failed, failure.what());
+  return failure;
 }
 
-void JudgeDialAnswer(TModemLine& modem, TPort& port, const std::string& answer) {
+TDialFailure NoCarrierFailure(TModemLine& modem, TPort& port) {
+  std::string reason;
+  if (port.SendCommand("ATS86?\r", CommandTimeout, false, true, reason) != LineResult::Done) {
+    return Failed(modem, NoCarrier);
+  }
+  return Failed(modem, NoCarrier, reason);
+}
+
+TDialFailure JudgeDialAnswer(TModemLine& modem, TPort& port, const std::string& answer) {
   const std::string upper = Upper(answer);
   if (upper.starts_with("CONNECT")) {
     port.Pause(2 * modem.GuardTime());
     modem.SetState(ModemStates::Connected);
-  } else if (upper == "BUSY") {
-    modem.SetState(ModemStates::Failed, FormatError(Busy));
-  } else if (upper == "NO CARRIER") {
-    modem.SetState(ModemStates::Failed, NoCarrierText(port));
-  } else {
-    modem.SetState(ModemStates::Failed, OtherFailureText(answer));
+    return std::nullopt;
   }
+  if (upper == "BUSY") return Failed(modem, Busy);
+  if (upper == "NO CARRIER") return NoCarrierFailure(modem, port);
+  return Failed(modem, OtherFailure, answer);
 }
 
 TPort& OpenModemPort(const TModemLine& modem) {
@@ -98,8 +105,8 @@ TPort& OpenModemPort(const TModemLine& modem) {
 }
 
 // Steps of the dial that talk to the modem; a failed exchange sets the failed
-// state and returns early, a raised failure is left to the caller.
-void DialSteps(TModemLine& modem, const TNastaveni& settings) {
+// state and returns its failure, a raised failure is left to the caller.
+TDialFailure DialSteps(TModemLine& modem, const TNastaveni& settings) {
   LogLine("Vytacim modem");
   modem.SetState(ModemStates::Dialling);
   TPort& port = OpenModemPort(modem);
@@ -107,18 +114,16 @@ void DialSteps(TModemLine& modem, const TNastaveni& settings) {
   std::string answer;
   if (port.SendCommand("AT\r", CommandTimeout, false, true, answer) != LineResult::Done ||
       Upper(answer) != "OK") {
-    modem.SetState(ModemStates::Failed, FormatError(NotAnswering));
-    return;
+    return Failed(modem, NotAnswering);
   }
   port.SendCommand("AT&B1\r", CommandTimeout, false, false, answer);
   LearnEscapeChar(modem, port);
   LearnGuardTime(modem, port);
   const std::string dial = std::string(settings.ToneDialling ? "ATX3DT" : "ATX3DP") + settings.PhoneNumber + "\r";
   if (port.SendCommand(dial, DialTimeout, false, true, answer) != LineResult::Done) {
-    modem.SetState(ModemStates::Failed, FormatError(NotAnswering));
-    return;
+    return Failed(modem, NotAnswering);
   }
-  JudgeDialAnswer(modem, port, answer);
+  return JudgeDialAnswer(modem, port, answer);
 }
 
 // A failed dial hangs up; a failure of that hang-up is logged, and the dial's
@@ -154,23 +159,23 @@ void ReleaseModemPort(TModemLine& modem) {
 }  // namespace
 
 void Dial(TModemLine& modem, const TNastaveni& settings, bool minimized) {
+  TDialFailure failure;
   {
     TModemForm form(minimized);
     form.Show(LoadText(DiallingText));
     try {
-      DialSteps(modem, settings);
-    } catch (const std::exception& failure) {
-      modem.SetState(ModemStates::Failed, OtherFailureText(failure.what()));
+      failure = DialSteps(modem, settings);
+    } catch (const std::exception& raised) {
+      failure = Failed(modem, OtherFailure, raised.what());
     }
   }
-  const std::string failure = modem.State() == ModemStates::Failed ? modem.Message() : std::string();
   if (modem.State() != ModemStates::Connected) {
     HangUpAfterFailedDial(modem);
     // A dial cut short by a stop ends as the stop (10), not as the modem's
     // failure (33, 36), which a caller would dial again.
     ThrowIfStopRequested();
   }
-  if (!failure.empty()) throw EKomError(failure);
+  if (failure) throw *failure;
 }
 
 void HangUp(TModemLine& modem, bool minimized) {
@@ -199,7 +204,7 @@ std::string RunModemScript(const TModemLine& modem, const std::string& file) {
     std::string answer;
     if (port.SendCommand(line + "\r", CommandTimeout, false, false, answer) != LineResult::Done ||
         Upper(answer).find("OK") == std::string::npos) {
-      throw std::runtime_error(FormatError(OtherFailure));
+      RaiseError(OtherFailure);
     }
     if (!result.empty()) result += ",";
     for (const char c : answer) {

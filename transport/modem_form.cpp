@@ -12,7 +12,7 @@ TModemForm::~TModemForm() { Hide(); }
 
 void TModemForm::Show(const std::string& popisLabel) {
   if (!onTerminal_) return;
-  std::fprintf(stderr, "\r\033[K%s: %s", Cp1250ToUtf8(ProgramCaption).c_str(), Cp1250ToUtf8(popisLabel).c_str());
+  std::fprintf(stderr, "\r\033[K%s: %s", Cp1250ToUtf8(ProgramCaption()).c_str(), Cp1250ToUtf8(popisLabel).c_str());
   std::fflush(stderr);
   visible_ = true;
 }

@@ -14,24 +14,14 @@ namespace {
 
 class CommandLine : public ::testing::Test {
 protected:
-  void SetUp() override {
-    savedProgramDir_ = ProgramDir;
-    ProgramDir = "/opt/merv/";
-    PlainLogPath.clear();
-  }
-  void TearDown() override {
-    ProgramDir = savedProgramDir_;
-    PlainLogPath.clear();
-  }
-
-  void Parse(const std::string& command) { ParseCommand(command, settings, parameters); }
+  void Parse(const std::string& command) { ParseCommand(command, "/opt/merv/", settings, parameters); }
 
   // The error number that parsing the command raises, 0 when it passes.
   int ParseError(const std::string& command) {
     try {
       Parse(command);
     } catch (const EKomError& error) {
-      return ErrorNumberOf(error.what());
+      return error.Number();
     }
     return 0;
   }
@@ -40,7 +30,7 @@ protected:
     try {
       CheckConnectionParameters(settings, parameters);
     } catch (const EKomError& error) {
-      return ErrorNumberOf(error.what());
+      return error.Number();
     }
     return 0;
   }
@@ -49,7 +39,6 @@ protected:
   CommandParameters parameters;
 
 private:
-  std::string savedProgramDir_;
 };
 
 TEST_F(CommandLine, SplitsActivityAndParametersAtSlashes) {
@@ -173,7 +162,7 @@ TEST(ActivityWords, DAndTwoDigitsCompareWhileDeblockAndOtherWordsKeepTheirMeanin
 
 TEST_F(CommandLine, LogPathIsTakenAndNormalised) {
   Parse("R03 /LOG=trace.log /");
-  EXPECT_EQ(PlainLogPath, "/opt/merv/trace.log");
+  EXPECT_EQ(parameters.PlainLogFile, "/opt/merv/trace.log");
 }
 
 TEST_F(CommandLine, IpPortAloneSwitchesTcpOnAndFailsForMissingAddress) {

@@ -28,8 +28,6 @@ std::tm Day(int year, int month, int day) {
 }
 
 TEST(DailySalesExportTest, FileNameFromFolderDateShopAndRegister) {
-  const std::string savedProgramDir = ProgramDir;
-  ProgramDir = "/opt/merv/";
   CommandParameters parameters;
   parameters.ShopId = "12";
   parameters.RegisterId = "3";
@@ -45,9 +43,8 @@ TEST(DailySalesExportTest, FileNameFromFolderDateShopAndRegister) {
   };
   for (const auto& c : cases) {
     parameters.ExportDir = c.folder;
-    EXPECT_EQ(ComposeExportFileName(parameters, c.day), c.name) << c.folder;
+    EXPECT_EQ(ComposeExportFileName("/opt/merv/", parameters, c.day), c.name) << c.folder;
   }
-  ProgramDir = savedProgramDir;
 }
 
 struct SalesRow {
@@ -71,23 +68,21 @@ TEST(DailySalesExportTest, LinesOfTheSalesFile) {
       {"1x", "1.000", '.', "859;;859;0.00;0;0;0.00;1.00;0", "Chybny udaj o trzbe: EAN 859  = 1x"},
       {"100", "1.5x0", '.', "859;;859;0.00;0;0;1.00;0.00;0", "Chybny udaj o mnozstvi: EAN 859  = 1.5x0"},
   };
-  TempDir folder;
-  PlainLogPath = (folder / "plain.log").string();
+  const LogCapture log;
   const auto catalogue = BuildCatalogue("ECR 465T/465TF");
   TSoubor& table = *catalogue->Table(74);
   for (const auto& row : rows) {
     table.Rows.clear();
     table.AddRow(-1, std::string("1|1|") + row.amount + "|859|" + row.quantity + "|");
-    std::filesystem::remove(PlainLogPath);
+    log.Clear();
     EXPECT_EQ(DailySalesLine(table, 0, row.separator), row.line) << row.amount << " " << row.quantity;
-    const std::string log = std::filesystem::exists(PlainLogPath) ? ReadFileBytes(PlainLogPath) : "";
+    const std::string text = log.Text();
     if (row.logged != nullptr) {
-      EXPECT_NE(log.find(row.logged), std::string::npos) << log;
+      EXPECT_NE(text.find(row.logged), std::string::npos) << text;
     } else {
-      EXPECT_EQ(log, "");
+      EXPECT_EQ(text, "");
     }
   }
-  PlainLogPath.clear();
 }
 
 TEST(DailySalesExportTest, SeparatorIsThePointWithoutARegionalOne) {
@@ -140,7 +135,7 @@ TEST(DailySalesExportTest, ALinkMovesAsideAsItIsAndAFullBakChainIsRefusedWithWha
     ADD_FAILURE() << "a chain at the name limit was not refused";
   } catch (const EKomError& refusal) {
     const std::string message = refusal.what();
-    EXPECT_EQ(ErrorNumberOf(message), 7);
+    EXPECT_EQ(refusal.Number(), 7);
     EXPECT_NE(message.find(file), std::string::npos) << message;
     EXPECT_NE(message.find(".bak*"), std::string::npos) << message;
   }

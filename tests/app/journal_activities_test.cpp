@@ -49,32 +49,26 @@ std::string Hex(const std::string& code, int serial) {
 
 class JournalSaveTest : public ::testing::Test {
 public:
-  void SetUp() override {
-    ErrorCode = 0;
-    parameters_.JournalFile = (folder_ / "z.zur").string();
-  }
-  void TearDown() override { ErrorCode = 0; }
+  void SetUp() override { parameters_.JournalFile = (folder_ / "z.zur").string(); }
 
   // Stands in for the transfer: the download fills the header and the
   // journal (or fails), the reset is recorded with what was on disk then.
-  void Transfer(const TTransferRequest& request) {
+  TTransferOutcome Transfer(const TTransferRequest& request) {
     if (request.Sending) {
       resets_.push_back(request.Tables.front()->Number);
       fileWhenReset_ = std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
       allowReset17_ = request.AllowReset17;
-      return;
+      return {};
     }
     downloaded_ = request.Tables;
-    if (failDownload_) {
-      ErrorCode = 5;
-      return;
-    }
+    if (failDownload_) return {.KeyPositionText = "?", .FirstError = 5, .FailedTables = {87}};
     catalogue_->Table(31)->AddRow(-1, "1|OBCHOD|");
     for (int i = 0; i < 3; ++i) catalogue_->Table(87)->AddRow(-1, std::to_string(i + 1) + "|" + Hex("40", i) + "|1|");
+    return {};
   }
 
   void Save(bool reset) {
-    SaveJournal(*catalogue_, parameters_, reset, [this](const TTransferRequest& r) { Transfer(r); });
+    SaveJournal(*catalogue_, parameters_, reset, [this](const TTransferRequest& r) { return Transfer(r); });
   }
 
   TempDir folder_;
@@ -143,7 +137,6 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
     parameters_.JournalFile = (folder_ / "z.zur").string();
     failDownload_ = false;
     resets_.clear();
-    ErrorCode = 0;
     c.arrange(*this);
     const std::string before = std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
     EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), c.error);

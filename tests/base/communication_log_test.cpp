@@ -13,6 +13,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
+#include "base/run_context.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
 #include "test_support.h"
@@ -165,12 +166,9 @@ TEST(DecipherLogLine, RejectsMalformedLines) {
 
 // ---- LogLine and its two sinks -----------------------------------------------------
 
+// A run of its own whose log is the module's, its files named by each test.
 class LogLineSinks : public ::testing::Test {
 protected:
-  void TearDown() override {
-    PlainLogPath.clear();
-    CipheredLogPath.clear();
-  }
 
   // Calls LogLine and returns the log text that a line written by it may hold:
   // the stamps read before and after the call bracket the one it used.
@@ -187,14 +185,16 @@ protected:
   }
 
   TempDir dir_;
+  TCommunicationLog log_;
+  TRunContext run_{dir_.path().string(), log_};
 };
 
 TEST_F(LogLineSinks, PlainSinkAppendsCrLfLines) {
-  PlainLogPath = (dir_ / "plain.log").string();
-  WriteFileBytes(PlainLogPath, "earlier\r\n");
+  log_.PlainPath = (dir_ / "plain.log").string();
+  WriteFileBytes(log_.PlainPath, "earlier\r\n");
   const auto first = LogAndBracket("write: ", std::string("\x00\xFF\x9F\xA0", 4));
   const auto second = LogAndBracket(Cp("posílám ACK..."), "");
-  const auto lines = SplitCrLfLines(ReadFileBytes(PlainLogPath));
+  const auto lines = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "earlier");
   ExpectOneOf(lines[1], first);
@@ -203,19 +203,19 @@ TEST_F(LogLineSinks, PlainSinkAppendsCrLfLines) {
 }
 
 TEST_F(LogLineSinks, EmptyMessageAndDataWriteStampAndOneBlank) {
-  PlainLogPath = (dir_ / "plain.log").string();
+  log_.PlainPath = (dir_ / "plain.log").string();
   const auto expected = LogAndBracket("", "");
-  const auto lines = SplitCrLfLines(ReadFileBytes(PlainLogPath));
+  const auto lines = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
   ASSERT_EQ(lines.size(), 1u);
   ExpectOneOf(lines[0], expected);
   EXPECT_EQ(lines[0].back(), ' ');
 }
 
 TEST_F(LogLineSinks, CipheredSinkWritesLinesThatDecipherToTheLogText) {
-  CipheredLogPath = (dir_ / "KL.log").string();
+  log_.CipheredPath = (dir_ / "KL.log").string();
   const auto first = LogAndBracket("Otevreni portu ", "\x01");
   const auto second = LogAndBracket("read: ", AllByteValues());
-  const auto lines = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
+  const auto lines = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
   ASSERT_EQ(lines.size(), 2u);
   TTextCipher reader(TextCipherKey);
   const std::string firstText = DecipherLogLine(lines[0], reader);
@@ -227,11 +227,11 @@ TEST_F(LogLineSinks, CipheredSinkWritesLinesThatDecipherToTheLogText) {
 }
 
 TEST_F(LogLineSinks, BothSinksGetTheSameText) {
-  PlainLogPath = (dir_ / "plain.log").string();
-  CipheredLogPath = (dir_ / "KL.log").string();
+  log_.PlainPath = (dir_ / "plain.log").string();
+  log_.CipheredPath = (dir_ / "KL.log").string();
   LogLine("Parametry rozpoznany");
-  const auto plain = SplitCrLfLines(ReadFileBytes(PlainLogPath));
-  const auto ciphered = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
+  const auto plain = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
+  const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
   ASSERT_EQ(plain.size(), 1u);
   ASSERT_EQ(ciphered.size(), 1u);
   TTextCipher reader(TextCipherKey);
@@ -250,10 +250,10 @@ TEST_F(LogLineSinks, WithoutSinksOnlySleeps) {
 
 TEST_F(LogLineSinks, MissingDirectoryThrowsForEitherSink) {
   const std::string missing = (dir_ / "missing" / "log.txt").string();
-  PlainLogPath = missing;
+  log_.PlainPath = missing;
   EXPECT_THROW(LogLine("x"), std::runtime_error);
-  PlainLogPath.clear();
-  CipheredLogPath = missing;
+  log_.PlainPath.clear();
+  log_.CipheredPath = missing;
   try {
     LogLine("x");
     FAIL() << "no exception";
@@ -265,18 +265,18 @@ TEST_F(LogLineSinks, MissingDirectoryThrowsForEitherSink) {
 
 TEST_F(LogLineSinks, WriteFailureThrows) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  CipheredLogPath = "/dev/full";
+  log_.CipheredPath = "/dev/full";
   EXPECT_THROW(LogLine("x"), std::runtime_error);
 }
 
 // The enciphered log holds the same lines and notes as the plain one.
 TEST_F(LogLineSinks, BothSinksLeaveOutTheSameRepetition) {
-  PlainLogPath = (dir_ / "plain.log").string();
-  CipheredLogPath = (dir_ / "KL.log").string();
+  log_.PlainPath = (dir_ / "plain.log").string();
+  log_.CipheredPath = (dir_ / "KL.log").string();
   for (int i = 0; i < 5; ++i) LogLine("nacteno    1 bytu: ", "\r");
   LogLine("ErrorCode:  0");
-  const auto plain = SplitCrLfLines(ReadFileBytes(PlainLogPath));
-  const auto ciphered = SplitCrLfLines(ReadFileBytes(CipheredLogPath));
+  const auto plain = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
+  const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
   ASSERT_EQ(plain.size(), 3u);
   ASSERT_EQ(ciphered.size(), 3u);
   TTextCipher reader(TextCipherKey);
@@ -291,7 +291,7 @@ TEST_F(LogLineSinks, BothSinksLeaveOutTheSameRepetition) {
 // afterwards is written.
 TEST_F(LogLineSinks, ALineThatFailedIsWrittenWhenItComesAgain) {
   const std::string missing = (dir_ / "missing" / "plain.log").string();
-  PlainLogPath = missing;
+  log_.PlainPath = missing;
   EXPECT_THROW(LogLine("posilam ENQ..."), std::runtime_error);
   std::filesystem::create_directory(dir_ / "missing");
   LogLine("posilam ENQ...");
@@ -304,11 +304,7 @@ TEST_F(LogLineSinks, ALineThatFailedIsWrittenWhenItComesAgain) {
 
 class BoundedLog : public LogLineSinks {
 protected:
-  void SetUp() override { CipheredLogPath = Log().string(); }
-  void TearDown() override {
-    SetCipheredLogBound(0);
-    LogLineSinks::TearDown();
-  }
+  void SetUp() override { log_.CipheredPath = Log().string(); }
 
   std::filesystem::path Log() const { return dir_ / "KL.log"; }
   std::filesystem::path Older() const { return dir_ / "KL.log.1"; }
@@ -345,7 +341,7 @@ protected:
 // often as it fills; no line is lost between the two files.
 TEST_F(BoundedLog, NeverGrowsPastTheBoundWhileLinesAreWritten) {
   constexpr std::uintmax_t Bound = 8 * 1024;
-  SetCipheredLogBound(Bound);
+  log_.SetCipheredBound(Bound);
   LogNumbered(0, 600, Bound);
   const auto older = Numbered(Older());
   const auto newer = Numbered(Log());
@@ -368,9 +364,9 @@ TEST_F(BoundedLog, ALogAlreadyOverItsBoundIsRenamedFirst) {
   EXPECT_GT(SizeOf(Log()), 5000u);
   EXPECT_FALSE(std::filesystem::exists(Older()));
 
-  SetCipheredLogBound(4096);
-  EXPECT_TRUE(MoveCipheredLogAsideWhenOverBound());
-  EXPECT_FALSE(MoveCipheredLogAsideWhenOverBound()) << "nothing left to move";
+  log_.SetCipheredBound(4096);
+  EXPECT_TRUE(log_.MoveCipheredLogAsideWhenOverBound());
+  EXPECT_FALSE(log_.MoveCipheredLogAsideWhenOverBound()) << "nothing left to move";
   LogLine("line 1");
   EXPECT_EQ(Numbered(Log()), std::vector<std::string>{"line 1"});
   EXPECT_GT(SizeOf(Older()), 5000u);
@@ -381,7 +377,7 @@ TEST_F(BoundedLog, ALogAlreadyOverItsBoundIsRenamedFirst) {
 // it appended meanwhile: its lines are counted before the bound is reached.
 TEST_F(BoundedLog, NoticesWhatAnotherProcessDidMeanwhile) {
   constexpr std::uintmax_t Bound = 8 * 1024;
-  SetCipheredLogBound(Bound);
+  log_.SetCipheredBound(Bound);
   LogNumbered(0, 60, Bound);
   ASSERT_FALSE(std::filesystem::exists(Older()));
   std::filesystem::rename(Log(), Older());
@@ -402,7 +398,7 @@ TEST_F(BoundedLog, NoticesWhatAnotherProcessDidMeanwhile) {
 // tried again after another bound's worth of lines.
 TEST_F(BoundedLog, ALogThatCannotBeRenamedSaysSoAndGoesOn) {
   constexpr std::uintmax_t Bound = 4 * 1024;
-  SetCipheredLogBound(Bound);
+  log_.SetCipheredBound(Bound);
   std::filesystem::create_directory(Older());  // a folder is not replaced by a file
   for (int i = 0; i < 100; ++i) LogLine("line " + std::to_string(i));
   const auto lines = Numbered(Log());

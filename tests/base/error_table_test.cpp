@@ -33,11 +33,9 @@ TEST(ErrorTable, LooksUpOnlyTheNumbersItHolds) {
 }
 
 TEST(ErrorTable, CzechTextIsUtf8WhateverTheLanguageBase) {
-  const int saved = LanguageBase();
-  SetLanguageBase(EnglishLanguageBase);
+  const RunInLanguage english(EnglishLanguageBase);
   EXPECT_EQ(ExplainError(29)->Czech, "Pokladna číslo \"%s\" je v síti IRC zaneprázdněna");
   EXPECT_EQ(ExplainError(53)->Czech, "nebyl nalezen soubor s uloženým žurnálem");
-  SetLanguageBase(saved);
 }
 
 TEST(ErrorTable, MessagesOfTheOwnTextsStayAsTheyWere) {

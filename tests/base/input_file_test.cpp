@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "base/communication_log.h"
+#include "base/run_context.h"
 #include "base/input_file.h"
 #include "test_support.h"
 
@@ -102,7 +103,9 @@ TEST(CommunicationLog, ALinkOrAFifoUnderTheLogsNameFailsTheLineAtOnce) {
   TempDir folder;
   WriteFileBytes(folder / "secret", "theirs");
   fs::create_symlink(folder / "secret", folder / "KL.log");
-  CipheredLogPath = (folder / "KL.log").string();
+  TCommunicationLog log;
+  const TRunContext run(folder.path().string(), log);
+  log.CipheredPath = (folder / "KL.log").string();
   EXPECT_THROW(LogLine("x"), std::runtime_error);
   EXPECT_EQ(ReadFileBytes(folder / "secret"), "theirs");
   fs::remove(folder / "KL.log");
@@ -110,7 +113,6 @@ TEST(CommunicationLog, ALinkOrAFifoUnderTheLogsNameFailsTheLineAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_THROW(LogLine("x"), std::runtime_error);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  CipheredLogPath.clear();
 }
 
 }  // namespace

@@ -6,17 +6,19 @@
 #include <string>
 
 #include "base/resource_table.h"
+#include "base/run_context.h"
 #include "test_support.h"
 
 namespace {
 
+// Each test runs in a run of its own, whose language it sets.
 class LocalizedTexts : public ::testing::Test {
 protected:
-  void SetUp() override { savedBase_ = LanguageBase(); }
-  void TearDown() override { SetLanguageBase(savedBase_); }
+  void SetLanguageBase(int base) { run_.SetLanguageBase(base); }
 
 private:
-  int savedBase_ = 0;
+  TCommunicationLog log_;
+  TRunContext run_{{}, log_};
 };
 
 struct ErrorText {

@@ -17,7 +17,9 @@
 #include <future>
 #include <set>
 
+#include "base/communication_log.h"
 #include "base/exclusive_lock_file.h"
+#include "base/run_context.h"
 #include "base/safe_output_file.h"
 #include "base/stop_request.h"
 #include "test_support.h"
@@ -242,8 +244,9 @@ TEST_F(SafeOutputFifo, WhoseReaderLeavesFailsWithoutEndingTheProcess) {
 // A reader that stays but never reads: the write gives up at the limit
 // instead of blocking, and a stop request ends the wait earlier still.
 TEST_F(SafeOutputFifo, WhoseReaderStopsReadingFailsAtTheLimitOrAStop) {
-  const auto previous = InPlaceWriteLimit();
-  SetInPlaceWriteLimit(std::chrono::milliseconds(300));
+  TCommunicationLog log;
+  TRunContext run({}, log);
+  run.SetInPlaceWriteLimit(std::chrono::milliseconds(300));
   for (const bool stop : {false, true}) {
     if (stop) RequestStop();
     const auto started = std::chrono::steady_clock::now();
@@ -257,7 +260,6 @@ TEST_F(SafeOutputFifo, WhoseReaderStopsReadingFailsAtTheLimitOrAStop) {
     EXPECT_LT(took, std::chrono::seconds(5)) << "stop " << stop;
     ClearStopRequest();
   }
-  SetInPlaceWriteLimit(previous);
   ::close(reader);
 }
 

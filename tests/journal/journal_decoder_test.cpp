@@ -366,8 +366,7 @@ TEST_F(JournalDecoderTest, PluNamesFollowTheTableAsItStands) {
 }
 
 TEST_F(JournalDecoderTest, EnglishLabelsAndVatGroupsAsNumbers) {
-  const int base = LanguageBase();
-  SetLanguageBase(EnglishLanguageBase);
+  const RunInLanguage english(EnglishLanguageBase);
   Check(*ecr465_, {
       {"sale", Rec("40").At(2, "07").At(5, "00000042"), false, "SALE         " " 00000042" + B(8) + " 07"},
       {"VAT group", Rec("01").At(2, Free).At(9, "05").At(10, "02"), false,
@@ -377,7 +376,6 @@ TEST_F(JournalDecoderTest, EnglishLabelsAndVatGroupsAsNumbers) {
       {"terminal on", Rec("47").At(2, "03").At(5, "00001234").At(12, Stamp), false,
        "T ON  " " 03" + B(5) + "00001234" + B(12) + Shown},
   });
-  SetLanguageBase(base);
 }
 
 }  // namespace

@@ -11,15 +11,6 @@ namespace {
 constexpr const char* DepartmentKey = "2C04~DEP 4~2~0~1~~2~0~1~~2~0~1~N~N~0~12632256~0~1~";
 constexpr const char* CashKey = "3101~POKLADNA~1~0~1~HOTOVOST~1~0~1~~2~0~1~N~N~0~65280~0~1~";
 
-// Sets the picture folder for one test and restores the empty start value.
-class PictureFolder {
-public:
-  explicit PictureFolder(const std::string& prefix) { PictureFolderPrefix = prefix; }
-  ~PictureFolder() { PictureFolderPrefix.clear(); }
-  PictureFolder(const PictureFolder&) = delete;
-  PictureFolder& operator=(const PictureFolder&) = delete;
-};
-
 TEST(TKlavesaDesign, ReadsEveryFieldInLineOrder) {
   const auto key = TKlavesaDesign::FromLine("0180~A~1~2~3~B~4~5~6~C~7~8~9~A~N~11~255~4~12~");
   EXPECT_EQ(key.KeyCode, "0180");
@@ -99,16 +90,14 @@ TEST(TKlavesaDesign, PictureFieldStartingWithNineCarriesTheName) {
 TEST(TKlavesaDesign, PictureLoadsFromTheFolderPrefix) {
   TempDir dir;
   WriteFileBytes(dir / "kava.bmp", std::string("BM\0\x01", 4));
-  PictureFolder folder(dir.path().string() + "/");
-  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9kava.bmp~1~");
+  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9kava.bmp~1~", dir.path().string() + "/");
   ASSERT_TRUE(key.HasPicture());
   EXPECT_EQ(*key.Picture, std::string("BM\0\x01", 4));
 }
 
 TEST(TKlavesaDesign, MissingPictureLeavesTheKeyWithoutOne) {
   TempDir dir;
-  PictureFolder folder(dir.path().string() + "/");
-  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9chybi.bmp~1~");
+  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9chybi.bmp~1~", dir.path().string() + "/");
   EXPECT_EQ(key.PictureName, "chybi.bmp");
   EXPECT_FALSE(key.HasPicture());
 }
@@ -116,10 +105,10 @@ TEST(TKlavesaDesign, MissingPictureLeavesTheKeyWithoutOne) {
 TEST(TKlavesaDesign, ReloadingDropsThePreviousPicture) {
   TempDir dir;
   WriteFileBytes(dir / "a.bmp", "A");
-  PictureFolder folder(dir.path().string() + "/");
-  auto key = TKlavesaDesign::FromLine("01~~0~0~0~~0~0~0~~0~0~0~N~N~0~0~9a.bmp~0~");
+  const std::string folder = dir.path().string() + "/";
+  auto key = TKlavesaDesign::FromLine("01~~0~0~0~~0~0~0~~0~0~0~N~N~0~0~9a.bmp~0~", folder);
   ASSERT_TRUE(key.HasPicture());
-  key.ReadLine("01~~0~0~0~~0~0~0~~0~0~0~N~N~0~0~3~0~");
+  key.ReadLine("01~~0~0~0~~0~0~0~~0~0~0~N~N~0~0~3~0~", folder);
   EXPECT_EQ(key.PictureKind, 3);
   EXPECT_TRUE(key.PictureName.empty());
   EXPECT_FALSE(key.HasPicture());

@@ -146,7 +146,7 @@ TEST_F(TableFile, EachBrokenRuleGivesErrorTwentyTwoAndKeepsEarlierRows) {
       Load(*table, "5;Mleko;1990;\r\n" + line + "6;Maslo;4490;\r\n", TableFileLayout::Separated);
       ADD_FAILURE() << rule << ": no error";
     } catch (const EKomError& error) {
-      EXPECT_EQ(ErrorNumberOf(error.what()), 22) << rule;
+      EXPECT_EQ(error.Number(), 22) << rule;
     }
     EXPECT_EQ(RowTexts(*table), std::vector<std::string>{"1|5|Mleko|1990|"}) << rule;
   }
@@ -311,8 +311,10 @@ TEST_F(TableFile, MissingInputFileRaisesAndKeepsTheRows) {
 
 class TableFileSaving : public TableFile {
 protected:
-  void SetUp() override { PlainLogPath = PathOf("plain.log"); }
-  void TearDown() override { PlainLogPath.clear(); }
+  void SetUp() override { log_.PlainPath = PathOf("plain.log"); }
+
+  TCommunicationLog log_;
+  TRunContext run_{{}, log_};
 
   // The messages of the log lines, without their time stamps.
   void ExpectLog(const std::vector<std::string>& messages) {

@@ -40,11 +40,7 @@ struct RecordSource {
 // The table holds 10 rows: a download takes up to 2 * 10 + 100.
 class DownloadBoundsTest : public ::testing::Test, protected TScriptedTransfer {
 protected:
-  void SetUp() override { ErrorCode = 0; }
-  void TearDown() override {
-    ClearStopRequest();
-    ErrorCode = 0;
-  }
+  void TearDown() override { ClearStopRequest(); }
 };
 
 TEST_F(DownloadBoundsTest, RowsBeyondTwiceTheCapacityAndAMarginEndTheDownload) {
@@ -75,7 +71,7 @@ TEST_F(DownloadBoundsTest, StopRequestEndsTheRunWithTenAndAsksNoMore) {
                                if (acknowledged == 3) RequestStop();
                              }};
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 10);
+  EXPECT_EQ(dialog.Outcome().FirstError, 10);
   EXPECT_FALSE(dialog.Finished());
   EXPECT_EQ(table.Rows.size(), 3u) << "no record is taken after the request";
   const auto opens = std::count_if(peer.Written.begin(), peer.Written.end(), [](const std::string& frame) {
@@ -93,7 +89,7 @@ TEST_F(DownloadBoundsTest, StopRequestBeforeATransferStartsNothing) {
   request.Tables = {&table};
   TKomDialog dialog(view, std::move(request));
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 10);
+  EXPECT_EQ(dialog.Outcome().FirstError, 10);
   EXPECT_TRUE(peer.Written.empty());
 }
 

@@ -26,11 +26,9 @@ constexpr int RegisterSlot = 1;
 class TransferOverModem : public ::testing::Test {
 protected:
   void SetUp() override {
-    ErrorCode = 0;
     ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1);
   }
 
-  void TearDown() override { ErrorCode = 0; }
 
   /// The emulator's modem answers the dial; the register behind it sends at
   /// `bitsPerSecond`, each answer only after the frame it answers has come
@@ -89,7 +87,7 @@ TEST_F(TransferOverModem, RecordsAreReadWithTheModemSlotsTimeOut) {
   StartModem(2400);
   DialWithTimeOuts(5, 3000);
   Download(3);
-  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(dialog_->Outcome().FirstError, 0);
   EXPECT_TRUE(dialog_->Finished());
   EXPECT_EQ(catalogue_->Table(3)->Rows.size(), 2u);
 }

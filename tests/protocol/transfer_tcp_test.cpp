@@ -22,13 +22,8 @@ namespace {
 class TransferOverTcp : public ::testing::Test {
 protected:
   void SetUp() override {
-    ErrorCode = 0;
     catalogue_ = BuildCatalogue("ECR 465T/465TF");
-    PlainLogPath = moduleLog_.string();
-  }
-  void TearDown() override {
-    ErrorCode = 0;
-    PlainLogPath.clear();
+    log_.PlainPath = moduleLog_.string();
   }
 
   // The connections the module made, from its own log: the emulator may
@@ -72,6 +67,8 @@ protected:
   TempDir folder_;
   std::filesystem::path wireLog_ = folder_ / "wire.log";
   std::filesystem::path moduleLog_ = folder_ / "module.log";
+  TCommunicationLog log_;
+  TRunContext run_{folder_.path().string(), log_};
   std::unique_ptr<SimulatedRegister> register_;
   std::unique_ptr<TSoubory> catalogue_;
   TNastaveni settings_;
@@ -82,7 +79,7 @@ protected:
 TEST_F(TransferOverTcp, ThreeTablesComeOverOneConnection) {
   Start({});
   Download({1, 2, 6});
-  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(dialog_->Outcome().FirstError, 0);
   EXPECT_TRUE(dialog_->Finished());
   EXPECT_EQ(WireLines("recv D7 00 ").size(), 3u) << ReadFileBytes(wireLog_);
   EXPECT_FALSE(catalogue_->Table(6)->Rows.empty());
@@ -98,7 +95,7 @@ TEST_F(TransferOverTcp, FailedSecondTableReconnectsThenEndsTheRun) {
   std::filesystem::remove(moduleLog_);
   Start({"--status-reply", "frame:" + std::to_string(firstTableFrames + 1) + ":0B"});
   Download({1, 2, 6});
-  EXPECT_EQ(ErrorCode, 29);
+  EXPECT_EQ(dialog_->Outcome().FirstError, 29);
   EXPECT_EQ(dialog_->ErrorCount(), 1);
   EXPECT_FALSE(dialog_->Finished());
   EXPECT_EQ(ConnectionsMade(), 2u) << "the connection is made anew after the failure";

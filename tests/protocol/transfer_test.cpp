@@ -352,9 +352,7 @@ protected:
   void SetUp() override {
     MakeSmallTable(table, 5);
     MakeSmallTable(second, 6);
-    ErrorCode = 0;
   }
-  void TearDown() override { ErrorCode = 0; }
 
   /// A request over the scripted register, with the ECR family's bytes.
   TKomRequest Request(std::vector<TSoubor*> tables, bool sending = false) {
@@ -388,7 +386,7 @@ TEST_F(TransferRun, UploadRunSendsTheEndFrameAfterEachTable) {
   dialog.ShowModal();
   EXPECT_TRUE(dialog.Finished());
   EXPECT_EQ(dialog.ErrorCount(), 0);
-  EXPECT_EQ(ErrorCode, 0);
+  EXPECT_EQ(dialog.Outcome().FirstError, 0);
   EXPECT_EQ(std::count(peer.Written.begin(), peer.Written.end(), EndFrame), 2);
   EXPECT_EQ(dialog.KeyPositionText(), "OFF");
   EXPECT_EQ(view.Caption, LoadText(334));
@@ -401,7 +399,7 @@ TEST_F(TransferRun, FullRegisterSkipsTheTableAndGoesOn) {
     return WithCheckBytes(Bytes({0xD3, written == Record(table, "1|1|A|") ? 0x16 : 0x06}));
   };
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 26) << "the run goes on, but the caller learns of the rows left out";
+  EXPECT_EQ(dialog.Outcome().FirstError, 26) << "the run goes on, but the caller learns of the rows left out";
   EXPECT_EQ(dialog.ErrorCount(), 0);
   EXPECT_TRUE(dialog.Finished());
   EXPECT_EQ(second.Rows[0].Accepted, 1);
@@ -410,14 +408,18 @@ TEST_F(TransferRun, FullRegisterSkipsTheTableAndGoesOn) {
 TEST_F(TransferRun, FailureEndsTheRunAndKeepsTheFirstNumber) {
   TKomDialog& dialog = Prepare(Request({&table, &second}));
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 4);
+  EXPECT_EQ(dialog.Outcome().FirstError, 4);
   EXPECT_EQ(dialog.ErrorCount(), 1);
   EXPECT_FALSE(dialog.Finished());
   EXPECT_EQ(peer.Written.size(), 1u) << "the second table is not asked for";
 
-  ErrorCode = 7;
+  // Each run returns its own outcome; the command keeps the first failure.
+  TFailureRecorder failures;
+  RecordFailure(failures, 7);
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 7);
+  EXPECT_EQ(dialog.Outcome().FirstError, 4);
+  RecordFailure(failures, dialog.Outcome().FirstError);
+  EXPECT_EQ(failures.Number(), 7);
 }
 
 TEST_F(TransferRun, KeyPositionOfTheReplySurvivesAFailedTable) {
@@ -426,7 +428,7 @@ TEST_F(TransferRun, KeyPositionOfTheReplySurvivesAFailedTable) {
     return written.size() == 5 ? WithCheckBytes(Bytes({0xD7, 0x10})) : std::string();
   };
   dialog.ShowModal();
-  EXPECT_EQ(ErrorCode, 4) << "no record came after the DRQ reply";
+  EXPECT_EQ(dialog.Outcome().FirstError, 4) << "no record came after the DRQ reply";
   EXPECT_EQ(dialog.KeyPositionText(), "R");
 }
 
@@ -451,11 +453,11 @@ TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
     for (const bool writesTimeOut : {false, true}) {
       TScriptedRegister line;
       line.OutputStuck = writesTimeOut;
-      ErrorCode = 0;
       TKomRequest request = Request({&table}, sending);
       request.MakePort = [&line] { return std::make_unique<TPort>(line); };
-      Prepare(std::move(request)).ShowModal();
-      EXPECT_EQ(ErrorCode, 4) << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
+      TKomDialog& dialog = Prepare(std::move(request));
+      dialog.ShowModal();
+      EXPECT_EQ(dialog.Outcome().FirstError, 4) << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
       EXPECT_EQ(line.Closes, 1);
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/communication_log.h"
+#include "base/run_context.h"
 #include "test_support.h"
 
 namespace {
@@ -24,7 +25,6 @@ struct KllogRun {
 
 class Kllog : public ::testing::Test {
 protected:
-  void TearDown() override { CipheredLogPath.clear(); }
 
   // `arguments` go to the shell as they are; "<file" redirections included.
   KllogRun Run(const std::string& arguments) {
@@ -42,9 +42,10 @@ protected:
 
   // Writes the messages through LogLine into KL.log and returns its path.
   std::string WriteLog(std::initializer_list<std::string> messages) {
-    CipheredLogPath = (dir_ / "KL.log").string();
+    TCommunicationLog log;
+    const TRunContext run(dir_.path().string(), log);
+    log.CipheredPath = (dir_ / "KL.log").string();
     for (const auto& message : messages) LogLine(message, "\x06");
-    CipheredLogPath.clear();
     return (dir_ / "KL.log").string();
   }
 
@@ -201,9 +202,12 @@ TEST_F(Kllog, FollowsAppendedLinesAcrossTheRenaming) {
   EXPECT_EQ(waitFor(1).size(), 1u);
 
   // The second line as the log holds it, written first without its end.
-  CipheredLogPath = (dir_ / "scratch.log").string();
-  LogLine("second", "\x06");
-  CipheredLogPath.clear();
+  {
+    TCommunicationLog log;
+    const TRunContext run(dir_.path().string(), log);
+    log.CipheredPath = (dir_ / "scratch.log").string();
+    LogLine("second", "\x06");
+  }
   const std::string second = ReadFileBytes(dir_ / "scratch.log");
   const std::string before = ReadFileBytes(path);
   WriteFileBytes(path, before + second.substr(0, second.size() - 10));

@@ -1,0 +1,14 @@
+#pragma once
+// Where the lines of the communication log go (LogLine hands them to the log
+// of the run in use): the module's log in its files (communication_log.h),
+// or whatever a test puts in its place.
+#include <string_view>
+
+class TLog {
+public:
+  virtual ~TLog() = default;
+  /// Writes one line of `message` and the hex dump of `data`.
+  virtual void Line(std::string_view message, std::string_view data) = 0;
+  /// Ends a repetition of lines (see EndLogRepetition).
+  virtual void EndRepetition() = 0;
+};
