@@ -32,8 +32,17 @@ struct TLoadedSettings {
 };
 
 TLoadedSettings LoadSettings() {
+  const std::filesystem::path path = SettingsFilePath();
+  // Most installations have no settings file: looking first spares every
+  // start the thrown and caught failure of opening it, the costliest step of
+  // a command refused at once. A file that comes or goes between the look
+  // and the opening is handled below as before.
+  std::error_code unknown;
+  if (std::filesystem::symlink_status(path, unknown).type() == std::filesystem::file_type::not_found) {
+    return {TIniFile::FromText(""), {}};
+  }
   try {
-    return {TIniFile::FromText(ReadInputFile(SettingsFilePath().string(), MaxSettingsSize)), {}};
+    return {TIniFile::FromText(ReadInputFile(path.string(), MaxSettingsSize)), {}};
   } catch (const std::system_error& failure) {
     // A missing file holds no settings: every value reads as its default.
     if (failure.code() == std::errc::no_such_file_or_directory) return {TIniFile::FromText(""), {}};

@@ -11,14 +11,16 @@ programs=(cmake make g++ pkg-config libhpdf-dev)
 packages=("${programs[@]}" libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales poppler-utils dpkg-dev lintian systemd
           ansible-core prometheus python3-pytest)
 # With --demo only what the programs take (scripts/demo.sh builds nothing
-# else); with --windows also the Windows build (mingw-w64 cross compiler, its
-# libgcrypt and zlib, GoogleTest sources, wixl and msitools for the MSI, pefile
-# to read the version resources back) and wine to run it; libharu's source is
-# fetched by scripts/build_libharu_windows.sh; with --fuzz also clang and its
-# fuzzer runtime.
+# else); with --package also what cpack takes to make the Debian packages
+# (scripts/package.sh); with --windows also the Windows build (mingw-w64
+# cross compiler, its libgcrypt and zlib, GoogleTest sources, wixl and
+# msitools for the MSI, pefile to read the version resources back) and wine
+# to run it; libharu's source is fetched by scripts/build_libharu_windows.sh;
+# with --fuzz also clang and its fuzzer runtime.
 for option in "$@"; do
   case $option in
     --demo) packages=("${programs[@]}") ;;
+    --package) packages=("${programs[@]}" dpkg-dev file) ;;
     --windows) packages+=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev googletest wine64 wine
                           libz-mingw-w64-dev wixl msitools python3-pefile xz-utils) ;;
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
