@@ -21,6 +21,8 @@ private:
   std::string text_;
 };
 
-/// Writes `contents` as the file `path` readable by the owner and its group
-/// only (POSIX: mode 0640 from the start; Windows: the folder's permissions).
+/// Writes `contents` as the new file `path`, readable by the owner and its
+/// group only (POSIX: mode 0640 from the start; Windows: the folder's
+/// permissions); nothing when a file of that name appeared meanwhile (a
+/// second mervd starting at the same time: the first file is kept).
 void WriteGroupOnlyFile(const std::string& path, std::string_view contents);

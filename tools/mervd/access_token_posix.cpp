@@ -8,7 +8,9 @@
 void WriteGroupOnlyFile(const std::string& path, std::string_view contents) {
   const mode_t previous = ::umask(027);
   try {
-    WriteFileSafely(path, contents);
+    TSafeOutputFile file(path);
+    file.Write(contents);
+    file.CommitAsNew();
   } catch (...) {
     ::umask(previous);
     throw;

@@ -3,4 +3,8 @@
 #include "base/safe_output_file.h"
 #include "tools/mervd/access_token.h"
 
-void WriteGroupOnlyFile(const std::string& path, std::string_view contents) { WriteFileSafely(path, contents); }
+void WriteGroupOnlyFile(const std::string& path, std::string_view contents) {
+  TSafeOutputFile file(path);
+  file.Write(contents);
+  file.CommitAsNew();
+}

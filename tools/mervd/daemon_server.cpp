@@ -185,6 +185,12 @@ void TDaemonServer::Route() {
                 [this](const Request& request, Response& response) { PostCommand(request, response); });
   server_->Get(R"(/v1/lines/([^/]+)/commands/([^/]+))",
                [this](const Request& request, Response& response) { GetCommand(request, response); });
+  server_->Post(R"(/v1/lines/([^/]+)/doctor)", [this](const Request& request, Response& response) {
+    deadline_->NoteRequestRead(request.remote_addr, request.remote_port);
+    const auto report = WorkerOf(request.matches[1]).Diagnose();
+    if (!report) throw TApiError(503, "the line stayed busy; try the diagnosis again later");
+    Answer(response, 200, *report);
+  });
   server_->Get(R"(/v1/lines/([^/]+)/files/([^/]+))",
                [this](const Request& request, Response& response) { GetFile(request, response); });
 }

@@ -97,6 +97,7 @@ void TLineWorker::Work() {
     lock.unlock();
     try {
       store_.Save(record);
+      const std::lock_guard talking(lineInUse_);
       RunModuleCommand(config_, line_, record);
     } catch (const std::exception& failure) {
       // The record on disk may say "running": a restart marks it interrupted.
@@ -136,4 +137,10 @@ TLineSnapshot TLineWorker::Snapshot() {
         std::chrono::duration<double>(TCommandRecord::Clock::now() - *running_->Started).count();
   }
   return snapshot;
+}
+
+std::optional<std::string> TLineWorker::Diagnose() {
+  std::unique_lock talking(lineInUse_, std::defer_lock);
+  if (!talking.try_lock_for(config_.CommandLimit)) return std::nullopt;
+  return RunModuleDoctor(config_, line_);
 }

@@ -58,6 +58,10 @@ public:
 
   TLineSnapshot Snapshot();
 
+  /// The line's diagnosis (mervmodul --doctor --json), run when no command
+  /// runs on the line; none when the line stayed busy for the command limit.
+  std::optional<std::string> Diagnose();
+
   const TLineConfig& Line() const { return line_; }
 
 private:
@@ -70,6 +74,8 @@ private:
   const TLineConfig& line_;
   TOutcomeStore store_;
   std::mutex mutex_;
+  /// Held while the module talks to the register: by a command or a diagnosis.
+  std::timed_mutex lineInUse_;
   std::condition_variable changed_;
   std::deque<TCommandRecord> queue_;
   std::optional<TCommandRecord> running_;

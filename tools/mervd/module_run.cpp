@@ -11,6 +11,9 @@ namespace {
 constexpr auto StopGrace = std::chrono::seconds(5);
 constexpr std::uint64_t MaxOutcomeSize = 1 << 20;
 constexpr const char* OutcomeName = "error.json";
+/// The diagnosis waits for connects and an ENQ: a minute is ample.
+constexpr auto DoctorLimit = std::chrono::seconds(60);
+constexpr std::size_t MaxDoctorReport = 1 << 20;
 
 // The outcome file the module wrote, when it is valid JSON.
 std::optional<std::string> ReadOutcome(const std::string& path) {
@@ -20,8 +23,9 @@ std::optional<std::string> ReadOutcome(const std::string& path) {
   return text;
 }
 
-std::optional<TChildEnd> EndWithin(TChildProcess& child, std::chrono::seconds limit) {
-  if (auto end = WaitForChildEnd(child, limit)) return end;
+template <typename Duration>
+std::optional<TChildEnd> EndWithin(TChildProcess& child, Duration limit) {
+  if (auto end = WaitForChildEnd(child, std::chrono::duration_cast<std::chrono::milliseconds>(limit))) return end;
   child.RequestStop();
   if (WaitForChildEnd(child, StopGrace)) return std::nullopt;
   child.Kill();
@@ -72,4 +76,21 @@ void RunModuleCommand(const TDaemonConfig& config, const TLineConfig& line, TCom
   record.Message = end ? "the module ended (" + end->Describe() + ") without writing " + OutcomeName
                        : "the module did not end within " + std::to_string(config.CommandLimit.count()) +
                              " s and was stopped; the register may or may not have done the work";
+}
+
+std::string RunModuleDoctor(const TDaemonConfig& config, const TLineConfig& line) {
+  TChildStart start;
+  start.Program = config.ModulePath;
+  start.Arguments = {"--doctor"};
+  start.Arguments.insert(start.Arguments.end(), line.Connection.begin(), line.Connection.end());
+  if (!line.Model.empty()) start.Arguments.push_back("/ECR=" + line.Model);
+  start.Arguments.emplace_back("--json");
+  start.WorkingFolder = line.Folder;
+  start.Environment = {{"MERV_PROGRAM_DIR", line.Folder}};
+  start.KeepOutput = true;
+  TChildProcess child(start);
+  if (!EndWithin(child, DoctorLimit)) throw std::runtime_error("the diagnosis did not end within a minute");
+  std::string report = child.Output(MaxDoctorReport);
+  if (!nlohmann::json::accept(report)) throw std::runtime_error("the module gave no diagnosis (mervmodul --doctor)");
+  return report;
 }

@@ -13,3 +13,8 @@ std::vector<std::string> ModuleArguments(const TLineConfig& line, const TCommand
 
 /// Runs the record's command and fills its state, end time, outcome and message.
 void RunModuleCommand(const TDaemonConfig& config, const TLineConfig& line, TCommandRecord& record);
+
+/// Runs `mervmodul --doctor --json` with the line's parameters in the line
+/// folder and returns its report (a JSON object); throws std::runtime_error
+/// when the module gives none within the limit.
+std::string RunModuleDoctor(const TDaemonConfig& config, const TLineConfig& line);

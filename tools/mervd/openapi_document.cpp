@@ -3,7 +3,7 @@
 namespace {
 
 constexpr const char* Document = R"json({
-  "openapi": "3.0.3",
+  "openapi": "3.1.0",
   "info": {"title": "mervd", "version": "1",
            "description": "Runs MERV Modul commands on register lines, one at a time per line."},
   "components": {
@@ -11,12 +11,12 @@ constexpr const char* Document = R"json({
     "schemas": {
       "Problem": {"type": "object", "required": ["status", "message"], "additionalProperties": false,
         "properties": {"status": {"type": "integer", "minimum": 400, "maximum": 599}, "message": {"type": "string"}}},
-      "Health": {"type": "object", "required": ["status", "version", "lines"],
+      "Health": {"type": "object", "additionalProperties": false, "required": ["status", "version", "lines"],
         "properties": {"status": {"type": "string", "enum": ["ok"]}, "version": {"type": "string"},
                        "lines": {"type": "integer", "minimum": 1}}},
       "FileLink": {"type": "object", "required": ["name", "href"],
         "properties": {"name": {"type": "string"}, "href": {"type": "string"}}},
-      "Outcome": {"type": "object", "required": ["error", "text", "activity", "rows", "file", "started", "milliseconds"],
+      "Outcome": {"type": "object", "additionalProperties": false, "required": ["error", "text", "activity", "rows", "file", "started", "milliseconds"],
         "properties": {"error": {"type": "integer"}, "text": {"type": "string"}, "activity": {"type": "string"},
                        "rows": {"type": "integer"}, "file": {"type": "string"}, "started": {"type": "string"},
                        "milliseconds": {"type": "integer"}}},
@@ -25,29 +25,29 @@ constexpr const char* Document = R"json({
                        "parameters": {"type": "object", "additionalProperties": {"oneOf": [{"type": "string"}, {"type": "integer"}, {"type": "boolean"}]}},
                        "request_id": {"type": "string", "pattern": "^[A-Za-z0-9_-][A-Za-z0-9._-]{0,63}$"},
                        "wait": {"type": "boolean", "default": true}}},
-      "Command": {"type": "object",
+      "Command": {"type": "object", "additionalProperties": false,
         "required": ["request_id", "line", "activity", "parameters", "state", "accepted", "started", "finished", "href"],
         "properties": {
           "request_id": {"type": "string"}, "line": {"type": "string"}, "activity": {"type": "string"},
           "parameters": {"type": "object", "additionalProperties": {"type": "string"}},
           "state": {"type": "string", "enum": ["queued", "running", "done", "failed", "interrupted"]},
-          "accepted": {"type": "string"}, "started": {"type": "string", "nullable": true},
-          "finished": {"type": "string", "nullable": true}, "href": {"type": "string"},
+          "accepted": {"type": "string"}, "started": {"type": ["string", "null"]},
+          "finished": {"type": ["string", "null"]}, "href": {"type": "string"},
           "message": {"type": "string"}, "outcome": {"$ref": "#/components/schemas/Outcome"},
           "error": {"type": "integer"}, "meaning": {"type": "string"}, "advice": {"type": "string"},
           "files": {"type": "array", "items": {"$ref": "#/components/schemas/FileLink"}}}},
-      "Line": {"type": "object", "required": ["name", "state", "queued", "recent"],
+      "Line": {"type": "object", "additionalProperties": false, "required": ["name", "state", "queued", "recent"],
         "properties": {"name": {"type": "string"}, "state": {"type": "string", "enum": ["idle", "running"]},
                        "queued": {"type": "integer", "minimum": 0}, "activity": {"type": "string"},
                        "request_id": {"type": "string"}, "running_seconds": {"type": "number"},
                        "recent": {"type": "array", "items": {"$ref": "#/components/schemas/Command"}}}},
       "Lines": {"type": "object", "required": ["lines"],
         "properties": {"lines": {"type": "array", "items": {"$ref": "#/components/schemas/Line"}}}},
-      "Check": {"type": "object", "required": ["name", "ok", "detail"],
+      "Check": {"type": "object", "required": ["name", "ok", "detail"], "additionalProperties": false,
         "properties": {"name": {"type": "string"}, "ok": {"type": "boolean"}, "detail": {"type": "string"},
                        "advice": {"type": "string"}}},
-      "Diagnosis": {"type": "object", "required": ["checks"],
-        "properties": {"checks": {"type": "array", "items": {"$ref": "#/components/schemas/Check"}}}}
+      "Diagnosis": {"type": "object", "required": ["ok", "checks"], "additionalProperties": false,
+        "properties": {"ok": {"type": "boolean"}, "checks": {"type": "array", "items": {"$ref": "#/components/schemas/Check"}}}}
     },
     "responses": {
       "Problem": {"description": "Refused", "content": {"application/json": {"schema": {"$ref": "#/components/schemas/Problem"}}}}
@@ -86,7 +86,7 @@ constexpr const char* Document = R"json({
     "/v1/lines/{line}/doctor": {"post": {"summary": "The line's diagnosis (mervmodul --doctor)",
       "parameters": [{"$ref": "#/components/parameters/line"}],
       "responses": {"200": {"description": "The checks", "content": {"application/json": {"schema": {"$ref": "#/components/schemas/Diagnosis"}}}},
-                    "404": {"$ref": "#/components/responses/Problem"}}}},
+                    "404": {"$ref": "#/components/responses/Problem"}, "503": {"$ref": "#/components/responses/Problem"}}}},
     "/v1/openapi.json": {"get": {"summary": "This document",
       "responses": {"200": {"description": "OpenAPI 3", "content": {"application/json": {"schema": {"type": "object"}}}}}}},
     "/metrics": {"get": {"summary": "Prometheus text format",

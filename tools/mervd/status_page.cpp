@@ -27,8 +27,17 @@ button { font-size: 1em; padding: 0.4em 1em; }
 <script>
 "use strict";
 let token = sessionStorage.getItem("mervd-token") || "";
-const hashToken = new URLSearchParams(location.hash.slice(1)).get("token");
-if (hashToken) { token = hashToken; sessionStorage.setItem("mervd-token", token); history.replaceState(null, "", location.pathname); }
+// A token given after "#token=" is kept for the tab and taken out of the address.
+function takeTokenFromAddress() {
+  const given = new URLSearchParams(location.hash.slice(1)).get("token");
+  if (!given) return;
+  token = given;
+  sessionStorage.setItem("mervd-token", token);
+  history.replaceState(null, "", location.pathname);
+  document.getElementById("login").hidden = true;
+}
+takeTokenFromAddress();
+window.addEventListener("hashchange", () => { takeTokenFromAddress(); refresh(); });
 const diagnoses = {};
 
 function element(tag, text, className) {
