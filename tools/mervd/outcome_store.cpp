@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "base/file_name.h"
 #include "base/input_file.h"
 #include "base/safe_output_file.h"
 #include "tools/mervd/daemon_config.h"
@@ -48,8 +49,8 @@ std::optional<TCommandRecord> TOutcomeStore::Find(const std::string& requestId) 
 std::vector<TCommandRecord> TOutcomeStore::All() const {
   std::vector<TCommandRecord> records;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& entry : std::filesystem::directory_iterator(PathFromName(folder_), error)) {
+    const std::string name = NameFromPath(entry.path().filename());
     if (!IsRecordName(name)) continue;
     const std::string id = name.substr(RecordPrefix.size(), name.size() - RecordPrefix.size() - RecordSuffix.size());
     if (!IsPlainName(id)) continue;
@@ -69,8 +70,8 @@ std::vector<TCommandRecord> TOutcomeStore::All() const {
 
 void TOutcomeStore::RemoveExpired() const {
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& entry : std::filesystem::directory_iterator(PathFromName(folder_), error)) {
+    const std::string name = NameFromPath(entry.path().filename());
     if (!IsRecordName(name)) continue;
     const std::string path = folder_ + "/" + name;
     try {
