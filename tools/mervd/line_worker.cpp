@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
+#include "base/file_name.h"
 #include "tools/mervd/module_run.h"
 
 namespace {
@@ -14,6 +17,9 @@ constexpr auto ExpiryInterval = std::chrono::minutes(10);
 
 TLineWorker::TLineWorker(const TDaemonConfig& config, const TLineConfig& line)
     : config_(config), line_(line), store_(line.Folder, config.KeepOutcomes) {
+  std::error_code error;
+  std::filesystem::create_directories(PathFromName(line_.Folder), error);
+  if (error) throw std::system_error(error, "line " + line_.Name + ": cannot make its folder " + line_.Folder);
   RecoverInterrupted();
   store_.RemoveExpired();
   lastExpiry_ = std::chrono::steady_clock::now();
