@@ -209,3 +209,17 @@ def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
     slow.close()
     assert "after" in ended and ended["after"] < 3 + 2.5, ended
     assert served and all(status == 200 and took < 1 for status, took in served), served
+
+
+def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection(), "b": register.connection() + " /TO=300"})
+    daemon.post_command("a", request_id="m1")
+    daemon.post_command("a", request_id="m2")
+    daemon.post_command("a", request_id="m1")  # a repeat is no new command
+    status, headers, data = daemon.request("GET", "/metrics")
+    text = data.decode()
+    assert status == 200 and headers["Content-Type"].startswith("text/plain")
+    assert 'mervd_commands_total{line="a",error="0"} 2' in text
+    assert 'mervd_line_busy{line="b"} 0' in text and 'mervd_line_queued{line="a"} 0' in text
+    assert "# TYPE mervd_commands_total counter" in text

@@ -45,7 +45,8 @@ void ReadListen(const std::string& listen, const std::string& source, TDaemonCon
   }
   const std::string port = listen.substr(colon + 1);
   const bool digits = !port.empty() && port.size() <= 5 &&
-                      std::all_of(port.begin(), port.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+                      std::all_of(port.begin(), port.end(),
+                                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
   if (!digits || std::stoi(port) > 65535) Fail(source, "mervd", "listen = " + listen + ": the port is not 0 to 65535");
   config.ListenPort = std::stoi(port);
 }

@@ -114,7 +114,9 @@ bool TDaemonServer::Admits(const httplib::Request& request, httplib::Response& r
   const std::string host = request.get_header_value("Host");
   bool hostKnown = host == HostWithPort(config_.ListenHost, port_);
   if (IsLoopback(config_.ListenHost)) {
-    for (const char* name : {"127.0.0.1", "::1", "localhost"}) hostKnown = hostKnown || host == HostWithPort(name, port_);
+    for (const char* name : {"127.0.0.1", "::1", "localhost"}) {
+      hostKnown = hostKnown || host == HostWithPort(name, port_);
+    }
   }
   if (!hostKnown) {
     Refuse(response, 403, "the Host header must name the address mervd listens on");

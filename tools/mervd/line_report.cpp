@@ -47,9 +47,13 @@ std::string LinesJson(const std::vector<TLineSnapshot>& lines) {
 std::string MetricsText(const std::vector<TLineSnapshot>& lines) {
   std::ostringstream text;
   Series(text, "mervd_line_busy", "gauge", "1 while the line runs a command.");
-  for (const auto& line : lines) text << "mervd_line_busy{line=\"" << Label(line.Name) << "\"} " << (line.Running ? 1 : 0) << '\n';
+  for (const auto& line : lines) {
+    text << "mervd_line_busy{line=\"" << Label(line.Name) << "\"} " << (line.Running ? 1 : 0) << '\n';
+  }
   Series(text, "mervd_line_queued", "gauge", "Commands waiting for the line.");
-  for (const auto& line : lines) text << "mervd_line_queued{line=\"" << Label(line.Name) << "\"} " << line.Queued << '\n';
+  for (const auto& line : lines) {
+    text << "mervd_line_queued{line=\"" << Label(line.Name) << "\"} " << line.Queued << '\n';
+  }
   Series(text, "mervd_line_running_seconds", "gauge", "How long the running command has run.");
   for (const auto& line : lines) {
     text << "mervd_line_running_seconds{line=\"" << Label(line.Name) << "\"} " << line.SecondsRunning << '\n';
