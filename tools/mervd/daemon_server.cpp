@@ -54,7 +54,7 @@ std::string DefaultMessage(int status) {
     case 404: return "no such resource (GET /v1/openapi.json lists them)";
     case 405: return "this method is not served here";
     case 413: return "the body is larger than 64 KiB";
-    case 400: return "the request is malformed";
+    case 400: return "the request is malformed (a POST needs a Content-Length, 0 for no body)";
     default: return "the request was refused (HTTP " + std::to_string(status) + ")";
   }
 }
