@@ -59,6 +59,7 @@ std::string UsageLines() {
          "       mervmodul --explain [N]                   explain error N (no N: the last outcome)\n"
          "       mervmodul --list-models                   the models, their /ECR= codes and tables\n"
          "       mervmodul --ports                         the serial devices and their COM numbers\n"
+         "       mervmodul --doctor /PARAMETER=VALUE ... [--json]  check a line: folder, device, address, ENQ\n"
          "       mervmodul -h | --help | --version\n"
          "\n"
          "A command writes its outcome to error.dat in the program folder of its\n"

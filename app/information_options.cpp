@@ -1,11 +1,13 @@
 #include "base/input_file.h"
 #include "app/information_options.h"
 
+#include <algorithm>
 #include <iterator>
 #include <sstream>
 
 #include "app/command_help.h"
 #include "app/error_explanation.h"
+#include "app/line_doctor.h"
 #include "base/code_page.h"
 #include "base/process_values.h"
 #include "model/catalogue_builder.h"
@@ -55,6 +57,25 @@ TOptionOutcome ExplainOutcomeFile(const std::string& programDir) {
 TOptionOutcome Explain(const std::vector<std::string>& arguments, const std::string& programDir) {
   if (arguments.size() > 2) return UsageError("--explain takes at most one error number");
   return arguments.size() == 2 ? ExplainNumber(arguments[1]) : ExplainOutcomeFile(programDir);
+}
+
+// "--doctor /COM=1 /BR=2 /ECR=465 [--json]": status 1 when a check failed.
+TOptionOutcome Doctor(const std::vector<std::string>& arguments, const std::string& programDir) {
+  std::vector<std::string> parameters;
+  bool json = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "--json") {
+      json = true;
+    } else if (arguments[i].empty() || arguments[i][0] != '/') {
+      return UsageError("--doctor takes a line's parameters (/COM=1 /BR=2 /ECR=465) and --json, not '" +
+                        arguments[i] + "'");
+    } else {
+      parameters.push_back(arguments[i]);
+    }
+  }
+  const auto checks = RunLineDoctor(parameters, programDir);
+  const bool allOk = std::all_of(checks.begin(), checks.end(), [](const TDoctorCheck& check) { return check.Ok; });
+  return TOptionOutcome{json ? DoctorJson(checks) : DoctorText(checks), {}, allOk ? 0 : 1};
 }
 
 std::string TablesOf(std::string_view modelName) {
@@ -117,5 +138,6 @@ std::optional<TOptionOutcome> RunInformationOption(const std::vector<std::string
   if (option == "--explain") return Explain(arguments, programDir);
   if (option == "--list-models") return Printed(ModelListText());
   if (option == "--ports") return Printed(PortListText());
+  if (option == "--doctor") return Doctor(arguments, programDir);
   return UsageError("unknown option '" + option + "'");
 }

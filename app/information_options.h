@@ -1,7 +1,7 @@
 #pragma once
 // The options a person gives as the first argument: -h, --help, --version,
-// --explain [N] (or --explain=N), --list-models, --ports. They print to standard output with
-// status 0 and never run a command or write "error.dat"; a wrong option goes
+// --explain [N] (or --explain=N), --list-models, --ports, --doctor PARAMETERS [--json]. They print to standard output with
+// status 0 (--doctor: 1 when a check failed) and never run a command or write "error.dat"; a wrong option goes
 // to standard error with status 2. No activity word begins with "-", so no
 // command meant for a register can be taken for one.
 #include <optional>

@@ -1,6 +1,28 @@
 #include "app/outcome_json.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A value as JSON text; bytes of a text that are not UTF-8 become U+FFFD,
+// one for each byte that starts no valid sequence.
+std::string JsonText(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// One line with a space after every ":" and ",", the layout callers of
+// error.json have always read.
+std::string OneLine(const Json& object) {
+  std::string text = "{";
+  for (const auto& [name, value] : object.items()) {
+    if (text.size() > 1) text += ", ";
+    text += JsonText(name) + ": " + JsonText(value);
+  }
+  return text + "}";
+}
+
+}  // namespace
 
 std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
   using namespace std::chrono;
@@ -16,8 +38,12 @@ std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
 }
 
 std::string OutcomeJson(const TOutcomeRecord& record) {
-  return "{\"error\": " + std::to_string(record.Error) + ", \"text\": " + JsonString(record.Text) +
-         ", \"activity\": " + JsonString(record.Activity) + ", \"rows\": " + std::to_string(record.Rows) +
-         ", \"file\": " + JsonString(record.File) + ", \"started\": " + JsonString(IsoUtcTime(record.Started)) +
-         ", \"milliseconds\": " + std::to_string(record.Milliseconds) + "}\n";
+  const Json outcome = {{"error", record.Error},
+                        {"text", record.Text},
+                        {"activity", record.Activity},
+                        {"rows", record.Rows},
+                        {"file", record.File},
+                        {"started", IsoUtcTime(record.Started)},
+                        {"milliseconds", record.Milliseconds}};
+  return OneLine(outcome) + "\n";
 }

@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/json_text.h"
-
 struct TOutcomeRecord {
   int Error = 0;
   /// The failure's text (UTF-8), without its "#nn:"; empty for success.
@@ -21,7 +19,10 @@ struct TOutcomeRecord {
 };
 
 /// {"error": N, "text": "...", "activity": "R03", "rows": 30000, "file": "...",
-///  "started": "2026-12-09T18:30:00.123Z", "milliseconds": 33012} and a line end.
+///  "started": "2026-12-09T18:30:00.123Z", "milliseconds": 33012} and a line end,
+/// written by nlohmann-json: valid JSON whatever bytes a text or path holds
+/// (bytes that are no UTF-8 become U+FFFD; control characters are escaped,
+/// those with a short form as \r, \n, \t, \b, \f).
 std::string OutcomeJson(const TOutcomeRecord& record);
 
 /// The time in UTC as ISO 8601 with milliseconds: "2026-12-09T18:30:00.123Z".

@@ -53,6 +53,16 @@ std::optional<std::string> TIniFile::Value(std::string_view section, std::string
   return std::nullopt;
 }
 
+std::vector<std::string> TIniFile::Sections() const {
+  std::vector<std::string> names;
+  for (const auto& line : lines_) {
+    if (line.section.empty()) continue;
+    const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) { return SameName(name, line.section); });
+    if (!seen) names.push_back(line.section);
+  }
+  return names;
+}
+
 void TIniFile::SetValue(std::string_view section, std::string_view name, std::string_view value) {
   const std::string text = std::string(name) + "=" + std::string(value);
   std::optional<std::size_t> lastOfSection;

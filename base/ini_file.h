@@ -14,6 +14,8 @@ public:
   static TIniFile FromText(std::string_view text);
 
   std::optional<std::string> Value(std::string_view section, std::string_view name) const;
+  /// The names of the sections, in the order they first appear.
+  std::vector<std::string> Sections() const;
   /// Sets an entry, adding the section (at the end) or the entry (at the end of its section) when missing.
   void SetValue(std::string_view section, std::string_view name, std::string_view value);
   std::string ToText() const;

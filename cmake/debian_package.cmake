@@ -66,9 +66,15 @@ install(PROGRAMS scripts/mervmodul-instance DESTINATION ${CMAKE_INSTALL_BINDIR} 
 install(TARGETS kllog vyrnak mervfleet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT module)
 install(FILES packaging/mervmodul@.service DESTINATION lib/systemd/system COMPONENT module)
 install(FILES packaging/mervmodul.sysusers DESTINATION lib/sysusers.d RENAME mervmodul.conf COMPONENT module)
+# mervd, the HTTP service of the lines: its unit, its user and an example
+# configuration (the service starts once /etc/mervd.conf is there).
+install(TARGETS mervd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT module)
+install(FILES packaging/mervd.service DESTINATION lib/systemd/system COMPONENT module)
+install(FILES packaging/mervd.sysusers DESTINATION lib/sysusers.d RENAME mervd.conf COMPONENT module)
+install(FILES packaging/mervd.conf DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mervmodul/examples COMPONENT module)
 # errors.md, which `mervmodul --help` names, and usage.md; an example of the
 # settings file, with every entry the programs read.
-merv_package_documents(module mervmodul PAGES mervmodul mervmodul-instance kllog vyrnak mervfleet
+merv_package_documents(module mervmodul PAGES mervmodul mervmodul-instance kllog vyrnak mervfleet mervd
                        DOCUMENTS errors.md usage.md chains.md)
 install(FILES packaging/VOR-Manager.ini DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mervmodul/examples
         COMPONENT module)
@@ -112,8 +118,9 @@ This package holds the module (the command mervmodul runs it for a line
 folder), the print viewer vyrnak (the journal and
 receipt copies as PDF, printed with lp or opened on the desktop), the log
 reader kllog, mervmodul-instance, which gives each register line a folder
-of its own, and the service mervmodul@LINE for the resident command-file
-mode.")
+of its own, the service mervmodul@LINE for the resident command-file
+mode, and mervd, a local HTTP/JSON service that runs the lines' commands
+for shop software that cannot start programs.")
 
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME mervmodul-sim)
 set(CPACK_COMPONENT_SIM_DESCRIPTION "register emulator for testing MERV Modul

@@ -15,8 +15,10 @@ cmake --build "$native" -j2 --target rescomp
 # The native folder may be given relative to the top or absolute.
 rescomp=$(cd "$native" && pwd)/rescomp
 
-# The print viewer's PDF library, cross-built once into the build folder.
+# The print viewer's PDF library, cross-built once into the build folder,
+# and mervd's HTTP library in its header-only form.
 scripts/build_libharu_windows.sh "$dir"
+scripts/fetch_httplib_windows.sh "$dir"
 
 cmake -S . -B "$dir" -DMERV_WERROR=ON -DMERV_BENCHMARKS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-toolchain.cmake \

@@ -4,12 +4,16 @@
 set -euo pipefail
 
 # What building the programs takes; the tests, benchmarks and packages need more.
-programs=(cmake make g++ pkg-config libhpdf-dev)
+# mervd's HTTP and JSON libraries: cpp-httplib and nlohmann-json (the Windows
+# build takes their headers: nlohmann's from the package, httplib's single
+# header from Debian's source package, see scripts/fetch_httplib_windows.sh).
+programs=(cmake make g++ pkg-config libhpdf-dev libcpp-httplib-dev nlohmann-json3-dev)
 # libgcrypt checks the cipher in the tests; the programs do not link it.
 # ansible-core, prometheus (promtool) and pytest build and test the Ansible
-# collection and the alert rules.
+# collection and the alert rules; mervd's tests take pytest and jsonschema of
+# Debian's Python, the status page headless Chromium through Selenium.
 packages=("${programs[@]}" libgcrypt20-dev libgpg-error-dev libgtest-dev libgmock-dev libbenchmark-dev locales poppler-utils dpkg-dev lintian systemd
-          ansible-core prometheus python3-pytest)
+          ansible-core prometheus python3-pytest python3-jsonschema python3-selenium chromium chromium-driver)
 # With --demo only what the programs take (scripts/demo.sh builds nothing
 # else); with --package also what cpack takes to make the Debian packages
 # (scripts/package.sh); with --windows also the Windows build (mingw-w64

@@ -7,7 +7,8 @@
 # module over TCP/IP and over COM1, a command file run by the service, a
 # journal printed to a PDF through the installed viewer, the GUI-subsystem
 # module, a stop of the service during a command, which finishes first, and
-# the uninstall, which keeps the line's data. The wine prefix lives in a temporary folder.
+# the uninstall, which keeps the line's data; mervd as the MSI's service,
+# answering its health call and running an STS once for a repeated request. The wine prefix lives in a temporary folder.
 # Usage: scripts/test_windows.sh [windows build folder] [native build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -245,7 +246,7 @@ service_is() { [[ $(service_state) == "$1" ]]; }
 
 echo "== MSI install, with the service of line1"
 wine msiexec /i "$(winepath -w "$msi")" /qn INSTALLSERVICE=1 || fail "msiexec /i failed"
-for file in mervmodul.exe mervmodulw.exe kllog.exe vyrnak.exe mervsvc.exe licence.txt readme.txt; do
+for file in mervmodul.exe mervmodulw.exe kllog.exe vyrnak.exe mervsvc.exe mervd.exe licence.txt readme.txt; do
   [[ -f $programs/$file ]] || fail "the MSI did not install $file"
 done
 [[ -d $line ]] || fail "the MSI made no line folder"
@@ -403,6 +404,50 @@ wait_for 300 service2_is STOPPED || fail "the service of line2 did not stop"
 wine sc delete "$service2" >/dev/null 2>&1 || fail "sc delete $service2 failed"
 wine sc query "$service2" >/dev/null 2>&1 && fail "sc delete left the service of line2"
 [[ -s $line2/stav.txt ]] || fail "removing the service of line2 took its data"
+
+echo "== mervd as the MSI's service MervModul-http"
+http_service=MervModul-http
+data=$WINEPREFIX/drive_c/ProgramData/MERV\ Modul
+[[ -f $programs/mervd.exe && -f $data/mervd.conf.example ]] || fail "the MSI did not install mervd.exe and its example"
+http_state() { wine sc query "$http_service" 2>/dev/null | tr -d '\r' | grep -Eo 'STATE +: +[0-9]+ +[A-Z_]+' | awk '{print $4}'; }
+http_is() { [[ $(http_state) == "$1" ]]; }
+[[ $(http_state) == STOPPED ]] || fail "the HTTP service is '$(http_state)' before its configuration is there"
+start_sim --tcp 0
+port=$(head -1 "$work/sim.out" | sed 's/.*://')
+http_port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$data/http1"
+printf '[mervd]\r\nlisten = 127.0.0.1:%s\r\ntoken_file = C:\\ProgramData\\MERV Modul\\mervd.token\r\nmodule = C:\\Program Files\\MERV Modul\\mervmodul.exe\r\n[line http1]\r\nfolder = C:\\ProgramData\\MERV Modul\\http1\r\nconnection = /IPADDR=127.0.0.1 /IPPORT=%s\r\nmodel = 465\r\n' \
+  "$http_port" "$port" >"$data/mervd.conf"
+wine sc start "$http_service" >/dev/null 2>&1 || fail "sc start $http_service failed"
+wait_for 300 http_is RUNNING || fail "the HTTP service is '$(http_state)', not RUNNING"
+wait_for 300 test -s "$data/mervd.token" || fail "the HTTP service made no token"
+# GET /v1/health, then the same STS twice: the register is asked once.
+if ! /usr/bin/python3 - "$http_port" "$data/mervd.token" <<'PYTHON'; then fail "mervd under wine did not answer as it should"; fi
+import http.client, json, sys, time
+port, token = int(sys.argv[1]), open(sys.argv[2]).read().strip()
+def call(method, path, body=None):
+    for attempt in range(100):
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+            connection.request(method, path, body, {"Authorization": "Bearer " + token})
+            answer = connection.getresponse()
+            return answer.status, json.loads(answer.read())
+        except ConnectionError:
+            time.sleep(0.1)
+    raise SystemExit("mervd does not answer on port %d" % port)
+status, health = call("GET", "/v1/health")
+assert status == 200 and health["status"] == "ok", health
+body = json.dumps({"activity": "STS", "parameters": {"FILE": "stav.txt"}, "request_id": "wine-1"})
+status, first = call("POST", "/v1/lines/http1/commands", body)
+assert status == 200 and first["state"] == "done" and first["error"] == 0, first
+status, again = call("POST", "/v1/lines/http1/commands", body)
+assert status == 200 and again == first, again
+print("mervd under wine: health, STS and its repeat answered")
+PYTHON
+stop_sim
+[[ -s $data/http1/stav.txt && -f $data/http1/mervd-outcome.wine-1.json ]] || fail "the STS through mervd wrote no stav.txt"
+wine sc stop "$http_service" >/dev/null 2>&1 || fail "sc stop $http_service failed"
+wait_for 300 http_is STOPPED || fail "the HTTP service is '$(http_state)' after the stop"
 
 echo "== MSI upgrades: the same version rebuilt, then a newer one; an older one is refused"
 # Packages of other versions, made the way the build makes its own.

@@ -25,7 +25,7 @@ fi
 
 top=$(mktemp -d /tmp/mervdoorwalk.XXXXXX)
 trap 'rm -rf "$top"' EXIT
-export MODULE=$build/mervmodul FLEET=$build/mervfleet VYRNAK=$build/vyrnak
+export MODULE=$build/mervmodul FLEET=$build/mervfleet VYRNAK=$build/vyrnak MERVD=$build/mervd
 export DAY=$(date +%Y%m%d)
 unset DISPLAY WAYLAND_DISPLAY TEMP TMPDIR
 

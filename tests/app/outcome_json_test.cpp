@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "app/error_explanation.h"
+#include "base/json_text.h"
 
 namespace {
 
@@ -62,6 +65,28 @@ TEST(OutcomeJson, EveryFieldInItsPlace) {
   EXPECT_EQ(OutcomeJson(record),
             "{\"error\": 48, \"text\": \"nedefinován IP port pokladny\", \"activity\": \"R03\", \"rows\": 30000, "
             "\"file\": \"/srv/plu.txt\", \"started\": \"2026-03-15T00:00:00.000Z\", \"milliseconds\": 33012}\n");
+}
+
+// Whatever bytes the text and the path hold, error.json parses, and its
+// strings are what the bytes were, with U+FFFD for each byte that is no UTF-8.
+TEST(OutcomeJson, AnyBytesGiveValidJson) {
+  using namespace std::chrono;
+  const struct {
+    std::string file;
+    std::string read;
+    std::string line;
+  } cases[] = {
+      {"pl\xE9 \"new\".txt", "pl\xEF\xBF\xBD \"new\".txt", "\"file\": \"pl\xEF\xBF\xBD \\\"new\\\".txt\""},
+      {"C:\\Shop\\a\r\nb\x01", "C:\\Shop\\a\r\nb\x01", R"("file": "C:\\Shop\\a\r\nb\u0001")"},
+      {"\xC0\xAF\xFF", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "\"file\": \"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const auto& c : cases) {
+    const TOutcomeRecord record{0, "", "R03", 1, c.file, sys_days{year{2026} / March / 15}, 5};
+    const std::string text = OutcomeJson(record);
+    ASSERT_TRUE(nlohmann::json::accept(text)) << text;
+    EXPECT_EQ(nlohmann::json::parse(text).at("file"), c.read);
+    EXPECT_NE(text.find(c.line), std::string::npos) << text;
+  }
 }
 
 TEST(OutcomeNumber, ReadsTheFirstLineOfErrorDat) {

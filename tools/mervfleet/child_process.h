@@ -1,7 +1,9 @@
 #pragma once
 // TChildProcess: a program started as a child of this process and waited
 // for. Its standard input is empty and its standard output and error are
-// discarded; it gets a working folder and environment variables of its own on
+// discarded (standard output is kept in a pipe when the start asks for it:
+// a short report such as mervmodul --doctor --json, read once the child has
+// ended; a child writing more than the pipe holds waits until it is ended); it gets a working folder and environment variables of its own on
 // top of this process's environment. It stays in this process's group, so a
 // Ctrl-C at the terminal reaches it as it reaches this process.
 //
@@ -27,6 +29,8 @@ struct TChildStart {
   std::string WorkingFolder;
   /// Variables added to (or replacing those of) this process's environment.
   std::vector<std::pair<std::string, std::string>> Environment;
+  /// Keeps standard output for Output() instead of discarding it.
+  bool KeepOutput = false;
 };
 
 /// How a child ended.
@@ -64,6 +68,10 @@ public:
 
   /// The system's process id.
   long Id() const;
+
+  /// What the child wrote to standard output so far (at most `limit`
+  /// bytes), when the start kept it; never waits.
+  std::string Output(std::size_t limit);
 
   struct HandleDeleter {
     void operator()(TChildHandle* handle) const noexcept;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +22,11 @@ extern char** environ;
 
 struct TChildHandle {
   pid_t Pid = -1;
+  /// The reading end of the kept standard output, or -1.
+  int Output = -1;
+  ~TChildHandle() {
+    if (Output >= 0) ::close(Output);
+  }
 };
 
 namespace {
@@ -71,9 +77,13 @@ public:
 
   // Standard streams to /dev/null, the working folder, and the signals this
   // process handles or ignores back at their defaults with none blocked.
-  void Prepare(const std::string& workingFolder) {
+  void Prepare(const std::string& workingFolder, int outputPipe) {
     Check(::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0), "stdin");
-    Check(::posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0), "stdout");
+    if (outputPipe >= 0) {
+      Check(::posix_spawn_file_actions_adddup2(&actions_, outputPipe, STDOUT_FILENO), "stdout");
+    } else {
+      Check(::posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0), "stdout");
+    }
     Check(::posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0), "stderr");
     if (!workingFolder.empty()) {
       Check(::posix_spawn_file_actions_addchdir_np(&actions_, workingFolder.c_str()), "chdir " + workingFolder);
@@ -112,8 +122,11 @@ TChildEnd EndOf(int status) {
 }  // namespace
 
 TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandle) {
+  int output[2] = {-1, -1};
+  if (start.KeepOutput && ::pipe2(output, O_CLOEXEC) != 0) ThrowSystemError(errno, "pipe");
+  handle_->Output = output[0];
   SpawnSetup setup;
-  setup.Prepare(start.WorkingFolder);
+  setup.Prepare(start.WorkingFolder, output[1]);
   std::vector<std::string> arguments{start.Program};
   arguments.insert(arguments.end(), start.Arguments.begin(), start.Arguments.end());
   std::vector<std::string> environment = ChildEnvironment(start);
@@ -122,6 +135,8 @@ TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandl
   pid_t pid = -1;
   const int result = ::posix_spawn(&pid, start.Program.c_str(), setup.Actions(), setup.Attributes(),
                                    argumentPointers.data(), environmentPointers.data());
+  if (output[1] >= 0) ::close(output[1]);
+  if (output[0] >= 0) ::fcntl(output[0], F_SETFL, O_NONBLOCK);
   if (result != 0) ThrowSystemError(result, "start " + start.Program);
   handle_->Pid = pid;
 }
@@ -156,6 +171,22 @@ void TChildProcess::Kill() {
 }
 
 long TChildProcess::Id() const { return handle_->Pid; }
+
+std::string TChildProcess::Output(std::size_t limit) {
+  std::string output;
+  std::array<char, 4096> block{};
+  while (handle_->Output >= 0 && output.size() < limit) {
+    const ssize_t got = ::read(handle_->Output, block.data(), std::min(block.size(), limit - output.size()));
+    if (got > 0) {
+      output.append(block.data(), static_cast<std::size_t>(got));
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // nothing more now (EAGAIN) or the child closed it
+    }
+  }
+  return output;
+}
 
 void PrepareChildProcesses() {
   if (childEventPipe[0] >= 0) return;

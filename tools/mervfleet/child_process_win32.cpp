@@ -18,6 +18,8 @@
 
 struct TChildHandle {
   PROCESS_INFORMATION Info{};
+  /// The reading end of the kept standard output, or none.
+  HANDLE Output = nullptr;
 };
 
 namespace {
@@ -69,11 +71,17 @@ HANDLE OpenNul(DWORD access) {
 TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandle) {
   HANDLE input = OpenNul(GENERIC_READ);
   HANDLE output = OpenNul(GENERIC_WRITE);
+  HANDLE kept = INVALID_HANDLE_VALUE;
+  if (start.KeepOutput) {
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!::CreatePipe(&handle_->Output, &kept, &inherited, 0)) ThrowLastError("pipe");
+    ::SetHandleInformation(handle_->Output, HANDLE_FLAG_INHERIT, 0);
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
-  startup.hStdOutput = output;
+  startup.hStdOutput = start.KeepOutput ? kept : output;
   startup.hStdError = output;
   const std::wstring program = WideName(start.Program);
   std::wstring commandLine = WideName(CommandLine(start));
@@ -85,6 +93,7 @@ TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandl
   const DWORD failure = ::GetLastError();
   if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
   if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
+  if (kept != INVALID_HANDLE_VALUE) ::CloseHandle(kept);
   if (!started) {
     ::SetLastError(failure);
     ThrowLastError("start " + start.Program);
@@ -101,6 +110,7 @@ TChildProcess::~TChildProcess() {
 void TChildProcess::HandleDeleter::operator()(TChildHandle* handle) const noexcept {
   if (handle->Info.hProcess != nullptr) ::CloseHandle(handle->Info.hProcess);
   if (handle->Info.hThread != nullptr) ::CloseHandle(handle->Info.hThread);
+  if (handle->Output != nullptr) ::CloseHandle(handle->Output);
   delete handle;
 }
 
@@ -122,6 +132,20 @@ void TChildProcess::Kill() {
 }
 
 long TChildProcess::Id() const { return static_cast<long>(handle_->Info.dwProcessId); }
+
+std::string TChildProcess::Output(std::size_t limit) {
+  std::string output;
+  char block[4096];
+  while (handle_->Output != nullptr && output.size() < limit) {
+    DWORD waiting = 0;
+    if (!::PeekNamedPipe(handle_->Output, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) break;
+    DWORD got = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>({sizeof block, waiting, limit - output.size()}));
+    if (!::ReadFile(handle_->Output, block, wanted, &got, nullptr) || got == 0) break;
+    output.append(block, got);
+  }
+  return output;
+}
 
 void PrepareChildProcesses() {}
 

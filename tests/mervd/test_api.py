@@ -1,0 +1,225 @@
+"""mervd's API against register emulators: lines in parallel, one command
+at a time per line, one run per request_id (also across a restart), the
+bounded queue, and the refusals of the security rules."""
+import json
+import os
+import signal
+import socket
+import threading
+import time
+
+import pytest
+
+# 300 bit/s: 30 bytes a second, so that an STS takes about a second and runs overlap visibly.
+SLOW = ("--line-speed", "300")
+
+
+def interval(record):
+    return record["started"], record["finished"]
+
+
+def test_two_lines_run_in_parallel_and_one_line_one_command_at_a_time(registers, daemons):
+    tcp = registers("tcp", extra=SLOW)
+    pty = registers("pty", pty=True, extra=SLOW)
+    daemon = daemons({"a": tcp.connection(), "b": pty.connection(1) + " /BR=2"},
+                     environment={"MERV_COM1": pty.link})
+    posted = [("a", "a1"), ("b", "b1"), ("a", "a2"), ("b", "b2"), ("a", "a3")]
+    for line, request_id in posted:
+        status, record = daemon.post_command(line, request_id=request_id, wait=False)
+        assert status == 202, record
+        assert record["state"] in ("queued", "running")
+    ended = {request_id: daemon.await_end(line, request_id) for line, request_id in posted}
+    for record in ended.values():
+        assert record["state"] == "done" and record["error"] == 0, record
+    # ISO times of one clock compare as text.
+    a_runs = sorted(interval(ended[i]) for i in ("a1", "a2", "a3"))
+    for (_, first_end), (second_start, _) in zip(a_runs, a_runs[1:]):
+        assert first_end <= second_start, a_runs
+    a1_start, a1_end = interval(ended["a1"])
+    b1_start, b1_end = interval(ended["b1"])
+    assert a1_start < b1_end and b1_start < a1_end, "the two lines did not run at the same time"
+    assert tcp.runs() == 3 and pty.runs() == 2
+
+
+def test_repeated_request_id_runs_the_register_once_also_across_a_restart(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, first = daemon.post_command("a", request_id="sale-42")
+    assert status == 200 and first["state"] == "done"
+    frames = register.frames_received()
+    status, again = daemon.post_command("a", request_id="sale-42")
+    assert (status, again) == (200, first)
+    daemon.restart()
+    status, after_restart = daemon.post_command("a", request_id="sale-42")
+    assert (status, after_restart) == (200, first)
+    status, fetched = daemon.call("GET", "/v1/lines/a/commands/sale-42")
+    assert (status, fetched) == (200, first)
+    assert register.runs() == 1 and register.frames_received() == frames
+    # Another id runs.
+    status, other = daemon.post_command("a", request_id="sale-43")
+    assert status == 200 and register.runs() == 2
+
+
+def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
+    register = registers("tcp", extra=SLOW)
+    daemon = daemons({"a": register.connection()})
+    status, _ = daemon.post_command("a", request_id="busy", wait=False)
+    assert status == 202
+    status, queued = daemon.post_command("a", request_id="waiting", wait=False)
+    assert status == 202
+    deadline = time.monotonic() + 10
+    while daemon.call("GET", "/v1/lines/a/commands/busy")[1]["state"] != "running":
+        assert time.monotonic() < deadline
+        time.sleep(0.02)
+    daemon.restart(signal.SIGKILL)
+    for request_id in ("busy", "waiting"):
+        status, record = daemon.post_command("a", request_id=request_id)
+        assert status == 200 and record["state"] == "interrupted", record
+        assert "not run again" in record["message"]
+    time.sleep(1.5)
+    assert register.runs() <= 1
+
+
+def test_a_full_queue_answers_429(registers, daemons):
+    register = registers("tcp", extra=SLOW)
+    daemon = daemons({"a": register.connection()}, queue_limit=2)
+    answers = [daemon.post_command("a", request_id=f"q{i}", wait=False) for i in range(5)]
+    statuses = [status for status, _ in answers]
+    assert statuses[:3] == [202, 202, 202] or statuses[:2] == [202, 202], statuses
+    refused = [record for status, record in answers if status == 429]
+    assert refused and "queue is full" in refused[0]["message"]
+    # A refused id was not recorded: it may be sent again later.
+    refused_id = f"q{statuses.index(429)}"
+    status, _ = daemon.call("GET", f"/v1/lines/a/commands/{refused_id}")
+    assert status == 404
+
+
+REFUSALS = [
+    # (what, method, path, body, headers, token, status, words of the message)
+    ("no token", "GET", "/v1/lines", None, {}, False, 401, "token"),
+    ("wrong token", "GET", "/v1/health", None, {"Authorization": "Bearer 00"}, True, 401, "token"),
+    ("metrics without token", "GET", "/metrics", None, {}, False, 401, "token"),
+    ("foreign host", "GET", "/v1/lines", None, {"Host": "shop.example:80"}, True, 403, "Host"),
+    ("rebound name", "GET", "/", None, {"Host": "attacker.example"}, False, 403, "Host"),
+    ("foreign origin", "GET", "/v1/lines", None, {"Origin": "http://attacker.example"}, True, 403, "origin"),
+    ("dot dot", "GET", "/v1/lines/a/files/..", None, {}, True, 404, ""),
+    ("dot dot path", "GET", "/v1/lines/a/files/../../token", None, {}, True, 404, ""),
+    ("encoded dot dot", "GET", "/v1/lines/a/files/..%2F..%2Ftoken", None, {}, True, 404, ""),
+    ("absolute path", "GET", "/v1/lines/a/files//etc/passwd", None, {}, True, 404, ""),
+    ("encoded absolute path", "GET", "/v1/lines/a/files/%2Fetc%2Fpasswd", None, {}, True, 404, ""),
+    ("hidden file", "GET", "/v1/lines/a/files/.profile", None, {}, True, 404, ""),
+    ("unknown line", "POST", "/v1/lines/zz/commands", {"activity": "STS"}, {}, True, 404, "no line"),
+    ("unknown command", "GET", "/v1/lines/a/commands/nothing", None, {}, True, 404, "no command"),
+    ("1 MB body", "POST", "/v1/lines/a/commands", "x" * (1 << 20), {}, True, 413, "64 KiB"),
+    ("not JSON", "POST", "/v1/lines/a/commands", "{activity", {}, True, 400, "JSON"),
+    ("no activity", "POST", "/v1/lines/a/commands", {"parameters": {}}, {}, True, 400, "activity"),
+    ("unknown activity", "POST", "/v1/lines/a/commands", {"activity": "XYZ"}, {}, True, 422, "unknown activity"),
+    ("resident mode", "POST", "/v1/lines/a/commands", {"activity": "DOSMODE"}, {}, True, 422, "unknown activity"),
+    ("unknown parameter", "POST", "/v1/lines/a/commands", {"activity": "STS", "parameters": {"NOPE": "1"}}, {}, True,
+     422, "unknown parameter"),
+    ("line's own parameter", "POST", "/v1/lines/a/commands", {"activity": "STS", "parameters": {"IPADDR": "10.0.0.1"}},
+     {}, True, 422, "configuration"),
+    ("file in a folder", "POST", "/v1/lines/a/commands", {"activity": "STS", "parameters": {"FILE": "..\\\\x.txt"}}, {},
+     True, 422, "without a folder"),
+    ("a slash in a value", "POST", "/v1/lines/a/commands", {"activity": "R70", "parameters": {"EAN": "1/LOG=x"}}, {},
+     True, 422, "'/'"),
+    ("bad request id", "POST", "/v1/lines/a/commands", {"activity": "STS", "request_id": "../x"}, {}, True, 400,
+     "request_id"),
+    ("switch with a value", "POST", "/v1/lines/a/commands", {"activity": "W03", "parameters": {"VERIFY": "yes"}}, {},
+     True, 422, "switch"),
+]
+
+
+@pytest.mark.parametrize("what,method,path,body,headers,token,status,words", REFUSALS, ids=[r[0] for r in REFUSALS])
+def test_refusals_are_clear_json(registers, daemons, what, method, path, body, headers, token, status, words):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    if isinstance(body, dict):
+        body = json.dumps(body)
+    answer_status, answer_headers, data = daemon.request(method, path, body, headers=headers, token=token)
+    assert answer_status == status, data
+    problem = json.loads(data)
+    assert problem["status"] == status and words in problem["message"]
+    assert register.runs() == 0
+
+
+def test_a_file_the_command_wrote_is_served(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, record = daemon.post_command("a", parameters={"FILE": "stav.txt"})
+    assert status == 200
+    links = {link["name"]: link["href"] for link in record["files"]}
+    status, _, data = daemon.request("GET", links["stav.txt"])
+    with open(os.path.join(daemon.folder, "a", "stav.txt"), "rb") as written:
+        assert status == 200 and data == written.read()
+    status, _, data = daemon.request("GET", links["error.json"])
+    assert status == 200 and json.loads(data) == record["outcome"]
+
+
+def test_a_link_in_the_line_folder_is_not_followed_out_of_it(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    os.symlink(os.path.join(daemon.folder, "token"), os.path.join(daemon.folder, "a", "leak.txt"))
+    status, _, data = daemon.request("GET", "/v1/lines/a/files/leak.txt")
+    assert status == 404 and daemon.token.encode() not in data
+
+
+def test_a_failed_register_gives_the_meaning_and_advice(registers, daemons):
+    register = registers("tcp", extra=("--silent-after", "0"))
+    daemon = daemons({"a": register.connection() + " /TO=300"})
+    status, record = daemon.post_command("a")
+    assert status == 200 and record["state"] == "done"
+    assert record["error"] != 0 and record["meaning"] and record["advice"]
+
+
+def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()}, request_seconds=3)
+    slow = socket.create_connection(("127.0.0.1", daemon.port))
+    ended = {}
+
+    def dribble():
+        started = time.monotonic()
+        head = f"GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1:{daemon.port}\r\nX-Slow: ".encode()
+        try:
+            for byte in head + b"a" * 60:
+                slow.sendall(bytes([byte]))
+                time.sleep(1)
+                slow.setblocking(False)
+                try:
+                    if slow.recv(1) == b"":
+                        break
+                except BlockingIOError:
+                    pass
+                finally:
+                    slow.setblocking(True)
+        except OSError:
+            pass
+        ended["after"] = time.monotonic() - started
+
+    dribbler = threading.Thread(target=dribble)
+    dribbler.start()
+    served = []
+    while dribbler.is_alive() and len(served) < 200:
+        began = time.monotonic()
+        status, _, _ = daemon.request("GET", "/v1/health", timeout=5)
+        served.append((status, time.monotonic() - began))
+        time.sleep(0.05)
+    dribbler.join(70)
+    slow.close()
+    assert "after" in ended and ended["after"] < 3 + 2.5, ended
+    assert served and all(status == 200 and took < 1 for status, took in served), served
+
+
+def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection(), "b": register.connection() + " /TO=300"})
+    daemon.post_command("a", request_id="m1")
+    daemon.post_command("a", request_id="m2")
+    daemon.post_command("a", request_id="m1")  # a repeat is no new command
+    status, headers, data = daemon.request("GET", "/metrics")
+    text = data.decode()
+    assert status == 200 and headers["Content-Type"].startswith("text/plain")
+    assert 'mervd_commands_total{line="a",error="0"} 2' in text
+    assert 'mervd_line_busy{line="b"} 0' in text and 'mervd_line_queued{line="a"} 0' in text
+    assert "# TYPE mervd_commands_total counter" in text

@@ -1,0 +1,62 @@
+#pragma once
+// TDaemonServer: mervd's HTTP/1.1 API over the line workers.
+//
+// Every call under /v1/ and /metrics needs the bearer token; every request
+// must name the listen address in its Host header (a web page that got a
+// name of its own resolved to 127.0.0.1 cannot reach the service) and may
+// come from another web origin only when the configuration allows that one.
+// A body over 64 KiB is refused with 413, a client that has not sent its
+// request within the request limit is cut off, and every refusal is a JSON
+// object {"status": N, "message": "..."}.
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "tools/mervd/access_token.h"
+#include "tools/mervd/daemon_config.h"
+#include "tools/mervd/line_worker.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+class TConnectionDeadline;
+
+class TDaemonServer {
+public:
+  TDaemonServer(const TDaemonConfig& config, TAccessToken token);
+  ~TDaemonServer();
+  TDaemonServer(const TDaemonServer&) = delete;
+  TDaemonServer& operator=(const TDaemonServer&) = delete;
+
+  /// Binds the listen address; throws when it cannot. Returns the port bound.
+  int Bind();
+
+  /// Serves until Stop; returns false when serving failed.
+  bool Serve();
+
+  /// Ends Serve (from another thread or a signal's watcher).
+  void Stop();
+
+private:
+  void Route();
+  bool Admits(const httplib::Request& request, httplib::Response& response) const;
+  TLineWorker& WorkerOf(const std::string& line);
+  void PostCommand(const httplib::Request& request, httplib::Response& response);
+  void GetCommand(const httplib::Request& request, httplib::Response& response);
+  void GetFile(const httplib::Request& request, httplib::Response& response);
+  void GetLines(httplib::Response& response);
+  void GetMetrics(httplib::Response& response);
+
+  const TDaemonConfig& config_;
+  TAccessToken token_;
+  std::vector<std::unique_ptr<TLineWorker>> workers_;
+  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<TConnectionDeadline> deadline_;
+  int port_ = 0;
+};
+
+/// The maximum size of a request body.
+inline constexpr std::size_t MaxRequestBody = 64 * 1024;

@@ -1,0 +1,5 @@
+#include "tools/mervd/service_host.h"
+
+int RunAsService(const std::function<int()>& run, const std::function<void()>&) { return run(); }
+
+const char* DefaultConfigPath() { return "/etc/mervd.conf"; }
