@@ -361,7 +361,7 @@ private:
 }  // namespace
 
 std::string ModelNameOf(std::string_view value) {
-  if (const std::string name = ModelNameOfCode(value); !name.empty()) return name;
+  if (std::string name = ModelNameOfCode(value); !name.empty()) return name;
   if (ModelNamed(value) != nullptr) return std::string(value);
   Refuse("--model: \"" + std::string(value) + "\" is neither a model code nor a model name (see --help)");
 }
