@@ -27,7 +27,7 @@ TEST(InformationOption, OnlyAnOptionAsTheFirstArgument) {
   EXPECT_EQ(help->Status, 0);
   EXPECT_NE(help->Output.find("DOSMODE"), std::string::npos);
   EXPECT_EQ(RunInformationOption({"-h"}, "")->Output, help->Output);
-  EXPECT_EQ(RunInformationOption({"--version", "R03"}, "")->Output, "mervmodul 3.04.05\n");
+  EXPECT_EQ(RunInformationOption({"--version", "R03"}, "")->Output, "mervmodul " MERV_VERSION_TEXT "\n");
   for (const std::vector<std::string>& command : {std::vector<std::string>{}, {"R03", "--version"},
                                                   {"/COM=1", "--help"}, {"-"}, {""}}) {
     EXPECT_FALSE(RunInformationOption(command, "")) << command.size();
@@ -101,11 +101,11 @@ TEST(ProgramDir, NamedFolderWinsOverTheExecutablesFolder) {
 }
 
 TEST(AboutDialogue, WithoutATerminalOnlyShowsTheState) {
-  ProgramCaption = Cp("MERV Modul Fiskální 9, verze 3.04.05");
+  ProgramCaption = Cp("MERV Modul Fiskální 9, verze " MERV_VERSION_TEXT);
   std::istringstream in("a\na\n");
   std::ostringstream out;
   EXPECT_EQ(RunAboutDialogue(in, out, false, true, "/nonexistent/readme.txt"), std::nullopt) << "nobody answered";
-  EXPECT_NE(out.str().find("MERV Modul Fiskální 9, verze 3.04.05"), std::string::npos);
+  EXPECT_NE(out.str().find("MERV Modul Fiskální 9, verze " MERV_VERSION_TEXT), std::string::npos);
   EXPECT_EQ(out.str().find("?"), std::string::npos) << "no question without a terminal";
 }
 
