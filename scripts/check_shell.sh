@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# shellcheck over every shell script git tracks: scripts/, the tests' and the
+# Runs shellcheck over every shell script git tracks: scripts/, the tests' and the
 # packages' (the maintainer scripts and the launcher); fails on any finding,
 # notes included. The settings are in .shellcheckrc.
 set -euo pipefail
