@@ -84,7 +84,8 @@ std::string VatTextOf(const TSoubor& vat, int index) {
 bool IsDepartmentKind(const std::string& kind) { return kind.size() >= 4 && kind.substr(2, 2) == "D0"; }
 
 std::string InCodePage(std::string line, int codePage) {
-  return codePage == CodePage852 ? ToRegisterCharset(line) : line;
+  if (codePage == CodePage852) return ToRegisterCharset(line);
+  return line;
 }
 
 std::string FileLine(const std::string& line) { return ReplaceByte(line, '|', ';') + "\r\n"; }

@@ -122,7 +122,7 @@ TPrintViewer::Target TPrintViewer::ChooseTarget(const std::string& viewerFolder)
 std::string TPrintViewer::FindViewer() const {
   for (const auto& folder : places_.ViewerFolders) {
     if (folder.empty()) continue;
-    const std::string viewer = folder + ViewerFileName();
+    std::string viewer = folder + ViewerFileName();
     std::error_code error;
     if (std::filesystem::is_regular_file(PathFromName(viewer), error)) return viewer;
   }

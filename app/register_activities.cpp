@@ -137,7 +137,7 @@ std::string DifferencesFile(const TActivityRun& run) {
 // compared however the read ended, and the differences file is written. A
 // failed read keeps its own number in "error.dat"; 60 only says that a
 // comparison asked to be strict found differences.
-void CompareWithRegister(TActivityRun& run, std::vector<TRadek> fileRows, bool strict) {
+void CompareWithRegister(TActivityRun& run, const std::vector<TRadek>& fileRows, bool strict) {
   TSoubor& table = *run.Table;
   run.Transfer({{&table}, false, true});
   ThrowIfStopRequested();
@@ -187,17 +187,17 @@ void SendTableFromFile(TActivityRun& run) {
   if (verified) RequireOutputFolder(DifferencesFile(run));
   SendLoaded(run, *run.Table, false);
   if (!verified || run.TransferFailed()) return;
-  std::vector<TRadek> sent = run.Table->Rows;
-  CompareWithRegister(run, std::move(sent), true);
+  const std::vector<TRadek> sent = run.Table->Rows;
+  CompareWithRegister(run, sent, true);
 }
 
 void CompareTableWithFile(TActivityRun& run) {
   TSoubor& table = *run.Table;
   LoadInputFile(*run.Catalogue, table, run.Parameters);
   RequireOutputFolder(DifferencesFile(run));
-  std::vector<TRadek> fileRows = std::move(table.Rows);
+  const std::vector<TRadek> fileRows = std::move(table.Rows);
   table.Rows.clear();
-  CompareWithRegister(run, std::move(fileRows), run.Parameters.Strict);
+  CompareWithRegister(run, fileRows, run.Parameters.Strict);
 }
 
 void SendNewPlu(TActivityRun& run) {

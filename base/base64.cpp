@@ -52,8 +52,9 @@ constexpr std::size_t NotQuick = 4;
 // for anything else.
 std::size_t QuickQuantum(std::string_view quantum, bool isLast, char* out) {
   const std::size_t padding = isLast && quantum[3] == Padding ? (quantum[2] == Padding ? 2 : 1) : 0;
-  const int first = DecodeTable[static_cast<std::uint8_t>(quantum[0])];
-  const int second = DecodeTable[static_cast<std::uint8_t>(quantum[1])];
+  // The table's -1 (a character outside the alphabet) stays -1 as an int.
+  const int first = DecodeTable[static_cast<std::uint8_t>(quantum[0])];   // NOLINT(bugprone-signed-char-misuse)
+  const int second = DecodeTable[static_cast<std::uint8_t>(quantum[1])];  // NOLINT(bugprone-signed-char-misuse)
   const int third = padding == 2 ? 0 : DecodeTable[static_cast<std::uint8_t>(quantum[2])];
   const int fourth = padding > 0 ? 0 : DecodeTable[static_cast<std::uint8_t>(quantum[3])];
   if ((first | second | third | fourth) < 0) return NotQuick;

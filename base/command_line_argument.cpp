@@ -20,6 +20,7 @@ std::string QuotedCommandLineArgument(const std::string& argument) {
 
 std::vector<char*> ArgumentPointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
   for (auto& text : texts) pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;

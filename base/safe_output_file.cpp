@@ -128,7 +128,7 @@ void WriteFileSafely(const std::string& target, std::string_view contents, LinkR
 std::string WriteNewFileUniquely(const std::string& stem, const std::string& extension, std::string_view contents) {
   constexpr int Attempts = 16;
   for (int attempt = 0; attempt < Attempts; ++attempt) {
-    const std::string target = stem + safe_output_platform::RandomNamePart() + extension;
+    std::string target = stem + safe_output_platform::RandomNamePart() + extension;
     TSafeOutputFile file(target, LinkRule::Replace);
     file.Write(contents);
     if (file.CommitAsNew()) return target;

@@ -81,7 +81,7 @@ void RefuseIfPlantedInSharedFolder(const std::string& path, const struct stat& i
 // file may be another user's name in a shared folder.
 std::string ResolveLinkOnce(const std::string& link, struct stat& info) {
   RefuseIfPlantedInSharedFolder(link, info, "link");
-  const std::string target = LinkTarget(link);
+  std::string target = LinkTarget(link);
   if (::lstat(target.c_str(), &info) != 0) Fail(errno, "link to nothing", link);
   RefuseIfPlantedInSharedFolder(target, info, "file behind a link");
   if (!S_ISREG(info.st_mode)) Fail(EINVAL, "link to something other than a regular file", link);

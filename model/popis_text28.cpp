@@ -1,5 +1,6 @@
 #include "model/popis_text28.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -57,13 +58,10 @@ void TPopisText28Layout::AddRow(int kind, std::string_view row) {
     }
     entry.Flag = std::string(flag.substr(0, 1));
   }
-  int previousNumber = 0;
-  for (auto it = Entries.rbegin(); it != Entries.rend(); ++it) {
-    if (it->Kind == entry.Kind && it->Group == entry.Group) {
-      previousNumber = it->Number;
-      break;
-    }
-  }
+  const auto previous = std::find_if(Entries.rbegin(), Entries.rend(), [&](const TPopisText28& earlier) {
+    return earlier.Kind == entry.Kind && earlier.Group == entry.Group;
+  });
+  const int previousNumber = previous == Entries.rend() ? 0 : previous->Number;
   entry.Number = title ? previousNumber : previousNumber + 1;
   Entries.push_back(std::move(entry));
   RegisterStart(Entries.size() - 1);

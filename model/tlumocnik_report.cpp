@@ -1,5 +1,6 @@
 #include "model/tlumocnik_report.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/communication_log.h"
@@ -138,12 +139,14 @@ void TTlumocnikReport::AddRowName(std::string_view line) {
 }
 
 std::string TTlumocnikReport::RowName(int kind, int number) const {
-  for (auto entry = rowNames_.rbegin(); entry != rowNames_.rend(); ++entry) {
-    if (entry->Covers(kind, number)) return entry->Name;
-  }
-  for (auto entry = rowNames_.rbegin(); entry != rowNames_.rend(); ++entry) {
-    if (entry->FirstKind == 0 && entry->LastKind == 0 && entry->Covers(0, number)) return entry->Name;
-  }
+  // The last row name given for a row wins.
+  const auto covering = std::find_if(rowNames_.rbegin(), rowNames_.rend(),
+                                     [&](const TNazevRadku& entry) { return entry.Covers(kind, number); });
+  if (covering != rowNames_.rend()) return covering->Name;
+  const auto anyKind = std::find_if(rowNames_.rbegin(), rowNames_.rend(), [&](const TNazevRadku& entry) {
+    return entry.FirstKind == 0 && entry.LastKind == 0 && entry.Covers(0, number);
+  });
+  if (anyKind != rowNames_.rend()) return anyKind->Name;
   return defaultRowName_;
 }
 

@@ -45,11 +45,12 @@ start_range() {  # name first count options...; waits for the ready line
   shift 3
   "$build/mervsim" --tcp-range "$first:$count" --plu-count "$plu" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   pids+=($!)
-  eval "${name}_pid=$!"
+  eval "${name}_pid=$!"  # main_pid and silent_pid
   for _ in $(seq 600); do grep -q listening "$work/$name.out" && return; sleep 0.1; done
   echo "mervsim $name did not start: $(cat "$work/$name.err")" >&2; exit 1
 }
 
+main_pid=
 good=$((registers - failing))
 main_first=$(free_range $((good + 3)))
 start_range main "$main_first" $((good + 3)) --faulty 3 --drop-after $((plu / 2))
@@ -112,10 +113,11 @@ ok=$(awk -F, 'NR > 1 && $3 == "0"' "$work/out/results.csv" | wc -l)
 expected_rows=$(wc -l <"$work/alone/alone/alone.txt")
 [[ $expected_rows == "$plu" ]] || fail "the register alone wrote $expected_rows rows, not $plu"
 for file in "$work"/out/reg*/reg*.txt; do cmp -s "$file" "$work/alone/alone/alone.txt" || fail "$file differs"; done
-[[ $(ls "$work"/out/reg*/reg*.txt | wc -l) == "$good" ]] || fail "table files missing"
+table_files=("$work"/out/reg*/reg*.txt)
+[[ ${#table_files[@]} == "$good" ]] || fail "table files missing"
 # The meaning may hold commas (quoted): attempts are counted from the end of the row.
 awk -F, 'NR > 1 && $3 != "0" { print $1, $3, $(NF - 2) }' "$work/out/results.csv" | sort >"$work/failures"
-while read -r name number attempts; do
+while read -r name number _; do
   case $name in
     refused*) [[ $number == 9 ]] || fail "$name: $number, not 9" ;;
     silent*) [[ $number == 5 ]] || fail "$name: $number, not 5" ;;

@@ -7,27 +7,22 @@
 # such a line (10 bits a byte).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[[ -x build/mervmodul && -x build/mervsim ]] || { scripts/setup.sh; scripts/build.sh build; }
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
+merv_need_programs build mervmodul mervsim
 
-work=$(mktemp -d)
-sim_pid=
-trap '[[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
-mkdir -p "$work/config/Kelmora"
-printf '[Ver2]\nLogSouborSifra=1\n' >"$work/config/Kelmora/VOR-Manager.ini"
-export XDG_CONFIG_HOME=$work/config
+merv_work_folder
+merv_log_settings "$work/config"
 cp build/mervmodul "$work/"
 
 start_register() {  # options...; sets port
   rm -f "$work/wire.log" "$work/sim.out" "$work/KL.log"
-  build/mervsim --tcp 0 "$@" >"$work/sim.out" &
-  sim_pid=$!
-  for _ in $(seq 50); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
-  port=$(sed 's/.*://' "$work/sim.out")
+  merv_start_sim "$work/sim.out" 50 build/mervsim --tcp 0 "$@"
 }
 
 stop_register() {
-  kill "$sim_pid" 2>/dev/null || true
-  wait "$sim_pid" 2>/dev/null || true
+  merv_stop "$sim_pid"
+  sim_pid=
 }
 
 # Runs one command; prints its wall time in seconds.

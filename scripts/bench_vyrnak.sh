@@ -32,7 +32,7 @@ TIMEFORMAT='%R %U %S'
 walls=()
 cpus=()
 for _ in 1 2 3 4 5; do
-  measured=$( { time DISPLAY= WAYLAND_DISPLAY= XDG_CONFIG_HOME=$work build/vyrnak FILE "$work/tisk.tmp" 2>/dev/null; } 2>&1 )
+  measured=$( { time DISPLAY='' WAYLAND_DISPLAY='' XDG_CONFIG_HOME=$work build/vyrnak FILE "$work/tisk.tmp" 2>/dev/null; } 2>&1 )
   read -r wall user system <<<"$measured"
   walls+=("$wall")
   cpus+=("$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.3f", u + s }')")

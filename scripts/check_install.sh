@@ -20,10 +20,12 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/lib.sh
+source "$source/scripts/lib.sh"
 work=$(mktemp -d /tmp/merv-install.XXXXXX)
 sim_pid=
 stop_sim() {
-  if [[ -n $sim_pid ]]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  merv_stop "$sim_pid"
   sim_pid=
 }
 cleanup() {
@@ -115,7 +117,7 @@ line=$root/srv/shop/line1
 chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root mervsim --tcp 0 --plu-count 40 \
   >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
-for _ in $(seq 100); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
+merv_wait_for_output "$work/sim.out" 100 || true
 port=$(sed 's/.*://' "$work/sim.out")
 [[ -n $port ]] || { cat "$work/sim.err"; fail "mervsim did not start"; }
 run_line() {
@@ -150,6 +152,7 @@ mount -t proc proc "$root/proc" || fail "cannot mount /proc in the throwaway roo
 run_from() {
   local folder=$1; shift
   status=0
+  # shellcheck disable=SC2016 # expanded by the shell in the root
   in_root timeout 60 sh -c 'cd "$1" && shift && exec "$@"' sh "$folder" "$@" >"$work/out" 2>"$work/err" </dev/null ||
     status=$?
 }

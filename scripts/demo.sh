@@ -8,27 +8,25 @@
 # "error.dat", the files written and the end of the log read back with kllog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 scripts/setup.sh --demo
 # Only the three programs it runs, in a folder of their own: no tests,
 # benchmarks or fuzz targets, line tables only, a few sources compiled as one.
-build=build-demo
+build="build-demo"
 scripts/build.sh "$build" -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 -DMERV_TESTS=OFF -DMERV_BENCHMARKS=OFF -DMERV_DEBUG_INFO=OFF \
   --target mervmodul --target mervsim --target kllog
 
 demo=$PWD/out/demo
 rm -rf "$demo"
-mkdir -p "$demo/config/Kelmora"
+mkdir -p "$demo"
 cp "$build/mervmodul" "$demo/"
-# A settings file of the demo's own, so the user's settings stay untouched.
-printf '[Ver2]\nLogSouborSifra=1\n' >"$demo/config/Kelmora/VOR-Manager.ini"
-export XDG_CONFIG_HOME=$demo/config
+merv_log_settings "$demo/config"
 
-"$build/mervsim" --tcp 0 --log "$demo/wire.log" >"$demo/mervsim.out" &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [[ -s $demo/mervsim.out ]] && break; sleep 0.1; done
+sim_pid=
+trap 'merv_stop "$sim_pid"' EXIT
+merv_start_sim "$demo/mervsim.out" 50 "$build/mervsim" --tcp 0 --log "$demo/wire.log"
 cat "$demo/mervsim.out"
-port=$(sed 's/.*://' "$demo/mervsim.out")
 
 run() {
   echo

@@ -8,6 +8,8 @@
 #   scripts/outcome_stress.sh [BUILD_DIR] [COMMANDS] [GROUP]    (defaults: build 600 6)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 build=${1:-build}
 total=${2:-600}
 group=${3:-6}
@@ -15,21 +17,14 @@ group=${3:-6}
 folder=$(mktemp -d)
 sim_pid=
 reader_pid=
-cleanup() {
-  [ -n "$reader_pid" ] && kill "$reader_pid" 2>/dev/null || true
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$folder"
-}
-trap cleanup EXIT
+trap 'merv_stop "$reader_pid" "$sim_pid"; rm -rf "$folder"' EXIT
 
 cp "$build/mervmodul" "$folder/"
-mkdir -p "$folder/config/Kelmora"
-printf '[Ver2]\nLogSouborSifra=1\n' >"$folder/config/Kelmora/VOR-Manager.ini"
-export XDG_CONFIG_HOME="$folder/config"
+merv_log_settings "$folder/config"
 
 # A register for the commands that really transfer a table.
 coproc SIM { exec "$build/mervsim" --tcp 0 --plu-count 5; }
+# shellcheck disable=SC2153 # SIM_PID is set by coproc
 sim_pid=$SIM_PID
 read -r ready <&"${SIM[0]}"
 port=${ready##*:}

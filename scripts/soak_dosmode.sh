@@ -19,29 +19,19 @@
 # the usual second) so that the run takes minutes, not hours.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 count=${1:-10000}
 hostile=${2:-1000}
 bin=${MERV_BIN:-build}
-[[ -x $bin/mervmodul && -x $bin/mervsim ]] || { scripts/setup.sh; scripts/build.sh build; }
+merv_need_programs "$bin" mervmodul mervsim
 
-work=$(mktemp -d)
-sim_pid=
-module_pid=
-cleanup() {
-  [[ -n $module_pid ]] && kill "$module_pid" 2>/dev/null
-  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+merv_work_folder
 export XDG_CONFIG_HOME=$work/config
 export MERV_DOSMODE_POLL_MS=${MERV_DOSMODE_POLL_MS:-10}
 cp "$bin/mervmodul" "$work/"
 
-"$bin/mervsim" --tcp 0 --plu-count 20 >"$work/sim.out" 2>/dev/null &
-sim_pid=$!
-for _ in $(seq 100); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
-port=$(sed 's/.*://' "$work/sim.out")
+merv_start_sim "$work/sim.out" 100 "$bin/mervsim" --tcp 0 --plu-count 20 2>/dev/null
 # A port that was free a moment ago: connections to it are refused.
 dead_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 

@@ -13,31 +13,20 @@
 # fewer the dial is stopped with SIGTERM then.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 seconds=${1:-90}
 bin=${MERV_BIN:-build}
-[[ -x $bin/mervmodul && -x $bin/mervsim && -x $bin/kllog ]] || { scripts/setup.sh; scripts/build.sh build; }
+merv_need_programs "$bin" mervmodul mervsim kllog
 
-work=$(mktemp -d)
-sim_pid=
-module_pid=
-cleanup() {
-  [[ -n $module_pid ]] && kill "$module_pid" 2>/dev/null
-  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_CONFIG_HOME/Kelmora"
-printf '[Ver2]\nLogSouborSifra=1\n' >"$XDG_CONFIG_HOME/Kelmora/VOR-Manager.ini"
+merv_work_folder
+merv_log_settings "$work/config"
 [[ -n ${LOG_MAX_MB:-} ]] && printf 'LogMaxMB=%s\n' "$LOG_MAX_MB" >>"$XDG_CONFIG_HOME/Kelmora/VOR-Manager.ini"
 bound_mb=${LOG_MAX_MB:-100}
 bound=$((bound_mb * 1024 * 1024))
 cp "$bin/mervmodul" "$work/"
 
-"$bin/mervsim" --pty --link "$work/com1" --modem flood --log "$work/wire.log" >"$work/sim.out" 2>/dev/null &
-sim_pid=$!
-for _ in $(seq 100); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
+merv_start_sim "$work/sim.out" 100 "$bin/mervsim" --pty --link "$work/com1" --modem flood --log "$work/wire.log" 2>/dev/null
 [[ -L $work/com1 ]] || { echo "mervsim did not start: $(cat "$work/sim.out")" >&2; exit 1; }
 export MERV_COM1=$work/com1
 

@@ -50,8 +50,8 @@ wineboot >/dev/null 2>&1
 # --- The test programs, each once as a whole ------------------------------
 # Two at a time, one for each processor, each in a folder of its own; a
 # program's output is shown once all have ended, in order.
-programs=("$win"/tests_*.exe)
-for program in "${programs[@]}"; do
+test_programs=("$win"/tests_*.exe)
+for program in "${test_programs[@]}"; do
   name=$(basename "$program" .exe)
   mkdir -p "$work/$name"
   while (($(jobs -rp | wc -l) >= 2)); do wait -n || true; done
@@ -61,7 +61,7 @@ for program in "${programs[@]}"; do
   ) &
 done
 wait
-for program in "${programs[@]}"; do
+for program in "${test_programs[@]}"; do
   name=$(basename "$program" .exe)
   echo "== $name.exe"
   tr -d '\r' <"$work/$name.log"
@@ -155,6 +155,7 @@ expect_success "R03 over TCP/IP" && { cmp "$reference/plu.txt" "$install/plu.txt
 
 echo "== The log setting read from the registry"
 [[ -s $install/KL.log ]] || fail "LogSouborSifra=1 in the registry did not switch the communication log on"
+# shellcheck disable=SC2015 # no output when the program fails
 deciphered=$(cd "$install" && wine ./kllog.exe KL.log 2>/dev/null | tr -d '\r' || true)
 grep -q 'ErrorCode:  0' <<<"$deciphered" || fail "kllog.exe did not read the end of the command from KL.log"
 
@@ -209,15 +210,18 @@ done
 # SetCommState down whole, so the module's second setting of the line (the
 # handshake after the format) would fail with the register's odd parity. The
 # lines under wine run without parity (/PAR=N); the bytes are the same.
-echo "== R03 over COM12 (a pseudo-terminal; \\\\.\\COM12)"
+printf '%s\n' "== R03 over COM12 (a pseudo-terminal; \\\\.\\COM12)"
 rm -f "$install/plu.txt" "$install/error.dat" "$install/KL.log"
 start_sim --pty --link "$work/com12"
 ln -sfn "$work/com12" "$WINEPREFIX/dosdevices/com12"
 (cd "$install" && wine ./mervmodul.exe R03 /COM=12 /BR=2 /PAR=N /ECR=465 /FILE=plu.txt) || true
 stop_sim
-expect_success "R03 over COM12" && { cmp "$reference/plu.txt" "$install/plu.txt" || fail "R03 over COM12: the table differs"; }
+if expect_success "R03 over COM12"; then
+  cmp "$reference/plu.txt" "$install/plu.txt" || fail "R03 over COM12: the table differs"
+fi
 
 echo "== The port list from the registry"
+# shellcheck disable=SC2015 # no output when the program fails
 ports=$(cd "$install" && wine ./mervmodul.exe --ports | tr -d '\r' || true)
 grep -qE '^COM1 +\\\\\.\\COM1$' <<<"$ports" || fail "--ports does not list wine's COM1: '$ports'"
 
@@ -225,16 +229,17 @@ echo "== The about mode without a console writes no setting"
 # Nobody answered: a user value written now would shadow the machine's.
 wine reg delete "$key" /v LogSouborSifra /f >/dev/null
 # Standard input is NUL, no console: it must not ask.
+# shellcheck disable=SC2015 # no output when the program fails
 about=$(cd "$install" && wine ./mervmodul.exe </dev/null 2>&1 | tr -d '\r' || true)
-grep -q 'a/N' <<<"$about" && fail "the about mode asked without a console: '$about'"
+if grep -q 'a/N' <<<"$about"; then fail "the about mode asked without a console: '$about'"; fi
 grep -q 'souboru: ne' <<<"$about" || fail "the about mode did not show the log setting: '$about'"
 # wine's reg prints its "Unable to find" on standard output: the value's
 # line is what is looked for.
 query=$(wine reg query "$key" /v LogSouborSifra 2>/dev/null | tr -d '\r' || true)
-grep -q 'REG_DWORD' <<<"$query" && fail "the about mode wrote the log setting without an answer: '$query'"
+if grep -q 'REG_DWORD' <<<"$query"; then fail "the about mode wrote the log setting without an answer: '$query'"; fi
 
 # --- The MSI ----------------------------------------------------------------
-msi=$(ls "$win"/mervmodul-*-win64.msi)
+msi=$(find "$win" -maxdepth 1 -name 'mervmodul-*-win64.msi' | head -1)
 [[ $msi == *"mervmodul-$version-win64.msi" ]] || fail "the MSI $(basename "$msi") is not named after $version"
 programs=$WINEPREFIX/drive_c/Program\ Files/MERV\ Modul
 line=$WINEPREFIX/drive_c/ProgramData/MERV\ Modul/line1

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for name in journal receipts; do
-  DISPLAY= WAYLAND_DISPLAY= XDG_CONFIG_HOME=$work \
+  DISPLAY='' WAYLAND_DISPLAY='' XDG_CONFIG_HOME=$work \
     build/vyrnak FILE "$PWD/docs/vyrnak/$name.tmp" "/PDF=$work/$name.pdf" 2>/dev/null
   pdftoppm -png -gray -r 100 -f 1 -l 1 -singlefile "$work/$name.pdf" "docs/vyrnak/$name-page"
 done

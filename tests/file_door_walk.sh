@@ -26,7 +26,8 @@ fi
 top=$(mktemp -d /tmp/mervdoorwalk.XXXXXX)
 trap 'rm -rf "$top"' EXIT
 export MODULE=$build/mervmodul FLEET=$build/mervfleet VYRNAK=$build/vyrnak MERVD=$build/mervd
-export DAY=$(date +%Y%m%d)
+DAY=$(date +%Y%m%d)
+export DAY
 unset DISPLAY WAYLAND_DISPLAY TEMP TMPDIR
 
 # The instance script as the package lays it out: bin/ and lib/mervmodul/.
@@ -169,7 +170,7 @@ restore_victims_expected() {
 restore_victims_expected
 
 rows=0
-while IFS=$'\t' read -r -u 3 output rule names sources register command; do
+while IFS=$'\t' read -r -u 3 output rule names _ register command; do
   [[ -z $output || $output == \#* ]] && continue
   if [[ $names == - || $command == - ]]; then
     echo "not walked: $output (no command that runs without a modem line)"

@@ -5,6 +5,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "tools/argument_reader.h"
+
 const std::string_view FleetHelpText =
     R"(Usage: mervfleet --registers FILE [options] -- ACTIVITY [/PARAM=value ...]
        mervfleet --help | --version
@@ -105,53 +107,11 @@ std::string ReplacedName(std::string text, const std::string& name) {
   return text;
 }
 
-// Splits "--name=value" and takes the value of "--name value" from the next
-// argument; after "--" the arguments are taken as they are.
-class ArgumentReader {
-public:
-  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
-
-  bool Next() {
-    if (index_ >= arguments_.size()) return false;
-    const std::string& argument = arguments_[index_++];
-    const auto equals = argument.find('=');
-    if (!afterDashes_ && argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name_ = argument.substr(0, equals);
-      inlineValue_ = argument.substr(equals + 1);
-    } else {
-      name_ = argument;
-      inlineValue_.reset();
-    }
-    afterDashes_ = afterDashes_ || argument == "--";
-    return true;
-  }
-  const std::string& Name() const { return name_; }
-  std::string Value() {
-    if (inlineValue_) return *inlineValue_;
-    if (index_ >= arguments_.size()) Refuse(name_ + " needs a value");
-    return arguments_[index_++];
-  }
-  void NoValue() const {
-    if (inlineValue_) Refuse(name_ + " takes no value");
-  }
-  /// The arguments not read yet.
-  std::vector<std::string> Rest() const {
-    return {arguments_.begin() + static_cast<std::ptrdiff_t>(index_), arguments_.end()};
-  }
-
-private:
-  const std::vector<std::string>& arguments_;
-  std::size_t index_ = 0;
-  std::string name_;
-  std::optional<std::string> inlineValue_;
-  bool afterDashes_ = false;
-};
-
 }  // namespace
 
 TFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
   TFleetOptions options;
-  ArgumentReader reader(arguments);
+  TArgumentReader reader(arguments);
   while (reader.Next()) {
     const std::string& name = reader.Name();
     if (name == "--") break;

@@ -73,7 +73,7 @@ TRegisterLine TRegisterLine::Parse(std::string_view text) {
 std::vector<std::string> TRegisterLine::ModuleParameters() const {
   if (kind_ == Kind::Tcp) return {"/IPADDR=" + host_, "/IPPORT=" + std::to_string(number_)};
   std::vector<std::string> parameters{"/COM=" + std::to_string(number_), "/BR=" + speed_};
-  if (kind_ == Kind::Modem) parameters.push_back("/MODEM");
+  if (kind_ == Kind::Modem) parameters.emplace_back("/MODEM");
   return parameters;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <system_error>
 #include <stdexcept>
+#include <utility>
 
 #include "model/model_list.h"
 #include "tools/mervfleet/csv_fields.h"
@@ -37,12 +38,12 @@ std::size_t ColumnOf(const std::vector<std::string>& header, std::string_view na
 
 }  // namespace
 
-TRegistersFile::TRegistersFile(const std::string& path, const std::string& outFolder)
-    : path_(path), outFolder_(outFolder) {
+TRegistersFile::TRegistersFile(std::string path, std::string outFolder)
+    : path_(std::move(path)), outFolder_(std::move(outFolder)) {
   // Only a regular file (the door refuses a FIFO or a device, which could
   // block or never end); it is read a line at a time, whatever its size.
   try {
-    file_ = std::make_unique<TInputFile>(path, std::numeric_limits<std::uint64_t>::max() >> 1);
+    file_ = std::make_unique<TInputFile>(path_, std::numeric_limits<std::uint64_t>::max() >> 1);
   } catch (const std::system_error& failure) {
     Refuse(failure.code().message());
   }

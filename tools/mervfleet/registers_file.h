@@ -43,7 +43,7 @@ public:
   /// Opens the file and reads its header. Throws std::invalid_argument
   /// ("FILE:LINE: why") for a header without the needed columns or a file
   /// that cannot be read.
-  TRegistersFile(const std::string& path, const std::string& outFolder);
+  TRegistersFile(std::string path, std::string outFolder);
   ~TRegistersFile();
   TRegistersFile(const TRegistersFile&) = delete;
   TRegistersFile& operator=(const TRegistersFile&) = delete;

@@ -9,6 +9,7 @@
 #include "base/split_text.h"
 #include "model/model_list.h"
 #include "protocol/link_protocol.h"
+#include "tools/argument_reader.h"
 
 const std::string_view SimHelpText = R"(Usage: mervsim (--tcp PORT | --pty [--link PATH]) [options]
        mervsim --help | --version
@@ -325,45 +326,10 @@ void CheckTcpRange(TSimOptions& options, std::optional<int> faulty) {
   options.TcpRange->Faulty = faulty;
 }
 
-// Splits "--name=value" and takes the value of "--name value" from the next argument.
-class ArgumentReader {
-public:
-  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
-
-  bool Next() {
-    if (index_ >= arguments_.size()) return false;
-    const std::string& argument = arguments_[index_++];
-    const auto equals = argument.find('=');
-    if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name_ = argument.substr(0, equals);
-      inlineValue_ = argument.substr(equals + 1);
-    } else {
-      name_ = argument;
-      inlineValue_.reset();
-    }
-    return true;
-  }
-  const std::string& Name() const { return name_; }
-  std::string Value() {
-    if (inlineValue_) return *inlineValue_;
-    if (index_ >= arguments_.size()) Refuse(name_ + " needs a value");
-    return arguments_[index_++];
-  }
-  void NoValue() const {
-    if (inlineValue_) Refuse(name_ + " takes no value");
-  }
-
-private:
-  const std::vector<std::string>& arguments_;
-  std::size_t index_ = 0;
-  std::string name_;
-  std::optional<std::string> inlineValue_;
-};
-
 }  // namespace
 
 std::string ModelNameOf(std::string_view value) {
-  if (const std::string name = ModelNameOfCode(value); !name.empty()) return name;
+  if (std::string name = ModelNameOfCode(value); !name.empty()) return name;
   if (ModelNamed(value) != nullptr) return std::string(value);
   Refuse("--model: \"" + std::string(value) + "\" is neither a model code nor a model name (see --help)");
 }
@@ -387,7 +353,7 @@ int DefaultModelCode(std::string_view modelName, bool cmFamily) {
 }
 
 // The card reader's options; false for a name that is none of them.
-bool ParseCardOption(const std::string& name, ArgumentReader& reader, TSimOptions& options) {
+bool ParseCardOption(const std::string& name, TArgumentReader& reader, TSimOptions& options) {
   TCardReaderOptions& card = options.Card;
   if (name == "--card") {
     card.ImagePath = reader.Value();
@@ -420,7 +386,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   TSimOptions options;
   std::string key = "R";
   std::optional<int> faulty;
-  ArgumentReader reader(arguments);
+  TArgumentReader reader(arguments);
   while (reader.Next()) {
     const std::string& name = reader.Name();
     // The help and the version are answered whatever follows them.

@@ -98,11 +98,11 @@ bool Exists(const fs::path& path) { return LookAtEntry(NameFromPath(path)).kind 
 // own folder, which is vyrnak's folder too, and starts vyrnak in no
 // particular working directory.
 fs::path ResolveDocument(const std::string& name) {
-  const fs::path path = PathFromName(NativePathFromCommand(name));
+  fs::path path = PathFromName(NativePathFromCommand(name));
   if (path.has_root_path() || Exists(path)) return path;
   const fs::path own = PathFromName(ExecutablePath());
   if (own.empty()) return path;
-  const fs::path beside = own.parent_path() / path;
+  fs::path beside = own.parent_path() / path;
   if (Exists(beside)) return beside;
   throw std::runtime_error("cannot read " + NameFromPath(path) + ": neither in the current folder nor in " +
                            NameFromPath(own.parent_path()));
@@ -133,7 +133,7 @@ fs::path MakePdf(const TOptions& options) {
     throw EMalformedDocument(NameFromPath(document) + ": malformed document: " + error.what());
   }
   const auto pages = TPageLayout(LocalTime("%d.%m.%Y"), LocalTime("%H:%M")).LayOut(parsed);
-  const fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : PathFromName(options.pdf);
+  fs::path pdf = options.pdf.empty() ? document.parent_path() / DefaultPdfName : PathFromName(options.pdf);
   TPdfWriter::Write(pages, pdf, options.pdf.empty() ? LinkRule::Replace : LinkRule::FollowOnce);
   return pdf;
 }

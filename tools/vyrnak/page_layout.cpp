@@ -85,7 +85,8 @@ std::vector<TPageLayout::TBox> TPageLayout::CellBoxes(const TRow& row, const TTa
   std::vector<TBox> boxes;
   const std::size_t count = row.cells.size();
   if (count > table.columns.size() || table.columns.empty()) {
-    for (std::size_t i = 0; i < count; ++i) boxes.push_back({box.x + box.width * i / count, box.width / count});
+    const auto share = static_cast<double>(count);
+    for (std::size_t i = 0; i < count; ++i) boxes.push_back({box.x + box.width * static_cast<double>(i) / share, box.width / share});
     return boxes;
   }
   double fixed = 0;
@@ -94,7 +95,7 @@ std::vector<TPageLayout::TBox> TPageLayout::CellBoxes(const TRow& row, const TTa
     fixed += column.widthPercent;
     open += column.widthPercent == 0 ? 1 : 0;
   }
-  const double openPercent = open == 0 ? 0 : std::max(0.0, 100 - fixed) / open;
+  const double openPercent = open == 0 ? 0 : std::max(0.0, 100 - fixed) / static_cast<double>(open);
   double x = box.x;
   for (std::size_t i = 0; i < count; ++i) {
     const auto& column = table.columns[i];

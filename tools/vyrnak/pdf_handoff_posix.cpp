@@ -12,18 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/command_line_argument.h"
 #include "base/detached_start.h"
 
 extern char** environ;
 
 namespace {
-
-std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
-  std::vector<char*> vector;
-  for (auto& argument : arguments) vector.push_back(argument.data());
-  vector.push_back(nullptr);
-  return vector;
-}
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -52,7 +46,7 @@ int WaitBounded(pid_t child, std::chrono::seconds limit, bool& late) {
 
 void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer) {
   std::vector<std::string> arguments{"lp", "-d", printer, "--", pdf.string()};
-  auto argv = ArgumentVector(arguments);
+  auto argv = ArgumentPointers(arguments);
   pid_t child = 0;
   const int failure = posix_spawnp(&child, "lp", nullptr, nullptr, argv.data(), environ);
   if (failure != 0) throw EHandoffError(std::string("cannot start lp: ") + std::strerror(failure));

@@ -147,6 +147,7 @@ std::vector<std::string> Departments(const std::vector<TReceipt>& receipts) {
     return &sum;
   });
   std::vector<std::string> out;
+  out.reserve(sums.size());
   for (const auto& [department, sum] : sums) out.push_back(SalesLineRecord(department, 0, sum));
   return out;
 }
@@ -171,6 +172,7 @@ std::vector<std::string> Plus(const std::vector<TReceipt>& receipts, const TRepo
     return &sum;
   });
   std::vector<std::string> out;
+  out.reserve(sums.size());
   for (const auto& [number, sum] : sums) out.push_back(PluSumRecord(number, sum, context));
   return out;
 }
@@ -220,6 +222,7 @@ std::vector<std::string> Hours(const std::vector<TReceipt>& receipts) {
     ++sums[receipt.Stamp.Hour].Count;
   }
   std::vector<std::string> out;
+  out.reserve(sums.size());
   for (const auto& [hour, sum] : sums) out.push_back(AmountCountRecord(hour, 0, sum).Finish());
   return out;
 }
@@ -289,17 +292,16 @@ std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& r
   }
 }
 
-std::optional<std::string> PluRecord(std::int64_t code, int pluNumber, int department,
-                                     const std::vector<TReceipt>& receipts, const TReportContext& context) {
+std::optional<std::string> PluRecord(TPluRow plu, const std::vector<TReceipt>& receipts, const TReportContext& context) {
   TSum sum;
-  sum.Code = code;
-  sum.Group = department;
+  sum.Code = plu.Code;
+  sum.Group = plu.Department;
   AddEveryLine(receipts, [&](const TReceipt&, const TSaleLine& line) -> TSum* {
-    if (line.Code != code) return nullptr;
-    pluNumber = line.PluNumber;
+    if (line.Code != plu.Code) return nullptr;
+    plu.PluNumber = line.PluNumber;
     sum.Group = line.Department;
     return &sum;
   });
-  if (pluNumber == 0) return std::nullopt;
-  return PluSumRecord(pluNumber, sum, context);
+  if (plu.PluNumber == 0) return std::nullopt;
+  return PluSumRecord(plu.PluNumber, sum, context);
 }

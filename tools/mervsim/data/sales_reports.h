@@ -51,8 +51,15 @@ bool IsReportTable(int table);
 std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& receipts,
                                        const TReportContext& context);
 
+/// A PLU as its row in the PLU table names it: the code, the record number
+/// (0 when the PLU is not programmed) and the department.
+struct TPluRow {
+  std::int64_t Code = 0;
+  int PluNumber = 0;
+  int Department = 0;
+};
+
 /// The PLU report record of one PLU: its sales in the receipts given, with
 /// the record number and department of its PLU row. None when the PLU is not
-/// programmed (`pluNumber` 0) and was not sold either.
-std::optional<std::string> PluRecord(std::int64_t code, int pluNumber, int department,
-                                     const std::vector<TReceipt>& receipts, const TReportContext& context);
+/// programmed and was not sold either.
+std::optional<std::string> PluRecord(TPluRow plu, const std::vector<TReceipt>& receipts, const TReportContext& context);

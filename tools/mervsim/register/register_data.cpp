@@ -278,6 +278,7 @@ TRecordSource TRegisterData::JournalFrom(int firstRow, bool newestFirst) const {
   }
   if (newestFirst) std::reverse(rows.begin(), rows.end());
   std::vector<std::string> records;
+  records.reserve(rows.size());
   int index = 0;
   for (const auto& row : rows) {
     records.push_back(EncodeRowText(table, std::to_string(++index) + "|" + row.Hex + "|" + std::to_string(row.Row) + "|"));
@@ -327,7 +328,8 @@ TRecordSource TRegisterData::PluQuery() const {
       department = static_cast<int>(DecimalNumber(row.Cell(5)).value_or(0));
     }
   }
-  const auto record = PluRecord(*code, pluNumber, department, ledger_.ReceiptsFor(TableNumber::PluAnswer), ReportContext());
+  const auto record = PluRecord({.Code = *code, .PluNumber = pluNumber, .Department = department},
+                                ledger_.ReceiptsFor(TableNumber::PluAnswer), ReportContext());
   return TRecordSource::Of(record ? std::vector<std::string>{*record} : std::vector<std::string>{});
 }
 

@@ -376,7 +376,7 @@ void TRegisterEmulator::SendCurrentRecord() {
     record.back() = static_cast<char>(record.back() + 1);
     log_.Note("check byte of record " + std::to_string(number) + " corrupted (fault option)");
   }
-  Send(std::move(record));
+  Send(record);
   if (faults_.DropsAfter(number)) {
     log_.Note("connection dropped after record " + std::to_string(number) + " (fault option)");
     state_ = State::Dead;
@@ -386,7 +386,7 @@ void TRegisterEmulator::SendCurrentRecord() {
 
 void TRegisterEmulator::Reply(std::uint8_t first, std::uint8_t second) { Send(Frame(first, second)); }
 
-void TRegisterEmulator::Send(std::string frame) {
+void TRegisterEmulator::Send(const std::string& frame) {
   log_.Sent(frame);
   answer_.Bytes += frame;
 }

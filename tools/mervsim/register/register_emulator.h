@@ -93,7 +93,7 @@ private:
   void SendCurrentRecord();
 
   void Reply(std::uint8_t first, std::uint8_t second);
-  void Send(std::string frame);
+  void Send(const std::string& frame);
 
   TRegisterData& data_;
   TEmulatorSettings settings_;

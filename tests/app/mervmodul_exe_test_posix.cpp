@@ -107,7 +107,7 @@ TEST_F(ModuleProcess, UnwritableLogEndsWithTenAndNoCrash) {
 TEST_F(ModuleProcess, AboutModeWithoutATerminalShowsTheStateAndWritesNothing) {
   const auto result = Run({});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_NE(result.standardOutput.find("MERV Modul Fiskální 9, verze 3.04.05"), std::string::npos);
+  EXPECT_NE(result.standardOutput.find("MERV Modul Fiskální 9, verze " MERV_VERSION_TEXT), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(config_ / "Kelmora" / "VOR-Manager.ini")) << "nobody answered";
   EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat"));
 }

@@ -408,14 +408,20 @@ TEST(RealModuleFleet, ReadsEveryRegisterAndNamesEachFailure) {
   EXPECT_EQ(ReadFileBytes(dir / "out/refused/refused.txt"), "");
 }
 
+// mervfleet with --copy-module running `activity` on register "r" of the
+// one register of `range`, its folders in `dir`.
+ProcessResult RunCopyingTheModule(const RegisterRange& range, const TempDir& dir, const std::string& activity) {
+  WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
+  return RunProcess(MERVFLEET_EXE,
+                    {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(), "--module",
+                     MERVMODUL_EXE, "--copy-module", "--", activity, "/FILE={name}.txt"},
+                    {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+}
+
 TEST(RealModuleFleet, CopiesTheModuleIntoTheLineFolderWhenAsked) {
   RegisterRange range(1, {"--plu-count", "5"});
   TempDir dir;
-  WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
-  const auto result = RunProcess(MERVFLEET_EXE,
-                                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(),
-                                  "--module", MERVMODUL_EXE, "--copy-module", "--", "R03", "/FILE={name}.txt"},
-                                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+  const auto result = RunCopyingTheModule(range, dir, "R03");
   EXPECT_EQ(result.exitStatus, 0) << result.standardError;
   EXPECT_EQ(ReadFileBytes(dir / "out/r/mervmodul"), ReadFileBytes(MERVMODUL_EXE));
   EXPECT_EQ(ResultRows(dir / "out" / "results.csv").at("r").files, "r.txt");
@@ -432,11 +438,7 @@ TEST(RealModuleFleet, ALinkWhereTheCopyGoesIsReplacedNotWrittenThrough) {
   const std::string planted(std::filesystem::file_size(MERVMODUL_EXE), 'x');
   WriteFileBytes(dir / "victim", planted);
   std::filesystem::create_symlink(dir / "victim", dir / "out/r/mervmodul");
-  WriteFileBytes(dir / "registers.csv", "name,line,model\nr,tcp:127.0.0.1:" + std::to_string(range.Port(0)) + ",465\n");
-  const auto result = RunProcess(MERVFLEET_EXE,
-                                 {"--registers", (dir / "registers.csv").string(), "--out", (dir / "out").string(),
-                                  "--module", MERVMODUL_EXE, "--copy-module", "--", "STS", "/FILE={name}.txt"},
-                                 {{"XDG_CONFIG_HOME", (dir / "config").string()}});
+  const auto result = RunCopyingTheModule(range, dir, "STS");
   EXPECT_EQ(result.exitStatus, 0) << result.standardError;
   EXPECT_EQ(ReadFileBytes(dir / "victim"), planted);
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/r/mervmodul"));

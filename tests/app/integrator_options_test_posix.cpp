@@ -161,8 +161,8 @@ TEST_F(IntegratorOptions, InformationOptionsComeFirstAndWriteNoOutcome) {
                {{"--help"}, "Usage: mervmodul"},
                {{"--help", "/COM=1", "/BR=2"}, "Usage: mervmodul"},
                {{"-h", "R03"}, "Usage: mervmodul"},
-               {{"--version"}, "mervmodul 3.04.05\n"},
-               {{"--version", "R03"}, "mervmodul 3.04.05\n"},
+               {{"--version"}, "mervmodul " MERV_VERSION_TEXT "\n"},
+               {{"--version", "R03"}, "mervmodul " MERV_VERSION_TEXT "\n"},
                {{"--list-models"}, "ECR 39T /ECR=39\n"}};
   for (const auto& [arguments, start] : cases) {
     const auto run = Run(arguments);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -72,3 +73,28 @@ TEST(ProgramOptions, AValueJoinedWithAnEqualsSignCountsAsTheNextArgument) {
 }
 
 }  // namespace
+
+// The version is defined once, in CMake (MERV_VERSION); the programs, the
+// packages, the Debian changelog and the MSI take it from there. The texts
+// that cannot be generated (the README, the documents, the manual page and
+// the instance script, which are read and run as they stand) must name it
+// as it is: each version-like text in them is the version.
+TEST(ProgramOptions, TheDocumentsNameTheVersionTheBuildDefines) {
+  const std::filesystem::path sourceDir = MERV_SOURCE_DIR;
+  std::vector<std::filesystem::path> texts = {sourceDir / "README.md", sourceDir / "man" / "mervmodul.1",
+                                              sourceDir / "scripts" / "mervmodul-instance"};
+  for (const auto& entry : std::filesystem::directory_iterator(sourceDir / "docs")) {
+    if (entry.path().extension() == ".md") texts.push_back(entry.path());
+  }
+  const std::regex versionLike(R"((^|[^0-9.])([0-9]\.[0-9]{2}\.[0-9]{2})([^0-9.]|$))");
+  for (const auto& text : texts) {
+    const std::string content = ReadFileBytes(text);
+    int named = 0;
+    for (std::sregex_iterator it(content.begin(), content.end(), versionLike), end; it != end; ++it, ++named) {
+      EXPECT_EQ((*it)[2].str(), ProgramVersion) << text;
+    }
+    if (text.extension() != ".md" || text.filename() == "README.md") {
+      EXPECT_GT(named, 0) << text;
+    }
+  }
+}
