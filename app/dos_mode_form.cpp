@@ -64,10 +64,10 @@ bool LooksLikeText(const std::string& line) {
 
 }  // namespace
 
-TDOSModeForm::TDOSModeForm(const TProgramSetup& setup, std::string commandFilePath, int komTimerInterval,
+TDOSModeForm::TDOSModeForm(TProgramSetup setup, std::string commandFilePath, int komTimerInterval,
                            std::chrono::milliseconds settleTime)
     : CommandFilePath(std::move(commandFilePath)),
-      setup_(setup),
+      setup_(std::move(setup)),
       komTimerInterval_(std::max(komTimerInterval, 1)),
       settleTime_(settleTime) {}
 

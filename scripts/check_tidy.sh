@@ -19,7 +19,7 @@ if [[ ! -f $build/compile_commands.json ]]; then
   cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 fi
 layers='base|transport|model|protocol|journal|app|tools'
-programs='merv_(base|transport|model|protocol|journal|app)|rescomp|mervmodulw?|kllog|mervfleet|mervsim|vyrnak|mervsvc'
+programs='merv_(base|transport|model|protocol|journal|app)|rescomp|mervmodulw?|kllog|mervfleet|mervd|mervsim|vyrnak|mervsvc'
 # The sources themselves (outside a unity build, or left out of its units)
 # and the unity units of the production targets.
 units="^$source/($layers)/|/CMakeFiles/($programs)\.dir/Unity/"

@@ -75,7 +75,7 @@ std::vector<std::pair<std::string, std::string>> ParametersOf(const json& given)
 std::string ActivityOf(const json& body) {
   const auto given = body.find("activity");
   if (given == body.end() || !given->is_string()) Refuse(400, "\"activity\" is missing (a string such as \"STS\")");
-  const std::string activity = given->get<std::string>();
+  std::string activity = given->get<std::string>();
   const bool plain = !activity.empty() && activity.size() <= 16 &&
                      std::all_of(activity.begin(), activity.end(), [](unsigned char c) { return std::isalnum(c); });
   const bool refused = std::find(std::begin(RefusedActivities), std::end(RefusedActivities), Upper(activity)) !=

@@ -167,7 +167,7 @@ void TDaemonServer::Route() {
   });
   server_->set_exception_handler([](const Request&, Response& response, std::exception_ptr failure) {
     try {
-      std::rethrow_exception(failure);
+      std::rethrow_exception(std::move(failure));
     } catch (const TApiError& refusal) {
       Refuse(response, refusal.Status(), refusal.what());
     } catch (const std::exception& other) {
