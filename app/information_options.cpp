@@ -50,7 +50,8 @@ TOptionOutcome ExplainOutcomeFile(const std::string& programDir) {
   const auto number = OutcomeNumberOf(content);
   if (!number) return TOptionOutcome{{}, "mervmodul: " + path + " holds no error number\n", 1};
   const std::string text = ExplanationText(*number);
-  if (text.empty()) return TOptionOutcome{{}, "mervmodul: " + path + ": unknown error " + std::to_string(*number) + "\n", 1};
+  if (text.empty())
+    return TOptionOutcome{{}, "mervmodul: " + path + ": unknown error " + std::to_string(*number) + "\n", 1};
   return Printed(path + ":\n" + text);
 }
 
@@ -67,8 +68,8 @@ TOptionOutcome Doctor(const std::vector<std::string>& arguments, const std::stri
     if (arguments[i] == "--json") {
       json = true;
     } else if (arguments[i].empty() || arguments[i][0] != '/') {
-      return UsageError("--doctor takes a line's parameters (/COM=1 /BR=2 /ECR=465) and --json, not '" +
-                        arguments[i] + "'");
+      return UsageError("--doctor takes a line's parameters (/COM=1 /BR=2 /ECR=465) and --json, not '" + arguments[i] +
+                        "'");
     } else {
       parameters.push_back(arguments[i]);
     }
@@ -84,7 +85,8 @@ std::string TablesOf(std::string_view modelName) {
   for (int number = 1; number <= TSoubory::MaxTableNumber; ++number) {
     const TSoubor* table = catalogue->Table(number);
     if (table == nullptr || table->Name.empty()) continue;
-    text += "    " + std::string(number < 10 ? "0" : "") + std::to_string(number) + " " + Cp1250ToUtf8(table->Name) + "\n";
+    text +=
+        "    " + std::string(number < 10 ? "0" : "") + std::to_string(number) + " " + Cp1250ToUtf8(table->Name) + "\n";
   }
   return text;
 }

@@ -111,7 +111,8 @@ TDoctorCheck ViewerCheck(const std::string& programDir) {
   try {
     return Passed("print viewer", TPrintViewer(TViewerPlaces::OfThisProgram(programDir)).FindViewer());
   } catch (const std::exception&) {
-    return Failed("print viewer", "not found beside the module or in the installation", "install the print viewer (vyrnak) beside the module or with the package");
+    return Failed("print viewer", "not found beside the module or in the installation",
+                  "install the print viewer (vyrnak) beside the module or with the package");
   }
 }
 
@@ -131,8 +132,8 @@ std::vector<TDoctorCheck> RunLineDoctor(const std::vector<std::string>& paramete
     ParseCommand(JoinedCommand(parameters), programDir, settings, values);
     CheckConnectionParameters(settings, values);
   } catch (const std::exception& failure) {
-    checks.push_back(Failed("parameters", WhatOf(failure), "mervmodul --explain " +
-                                                              std::to_string(FailureNumberOf(failure))));
+    checks.push_back(
+        Failed("parameters", WhatOf(failure), "mervmodul --explain " + std::to_string(FailureNumberOf(failure))));
     return checks;
   }
   if (settings.UseTcp) {
@@ -167,5 +168,6 @@ std::string DoctorJson(const std::vector<TDoctorCheck>& checks) {
     allOk = allOk && check.Ok;
   }
   return nlohmann::json{{"ok", allOk}, {"checks", shown}}.dump(-1, ' ', false,
-                                                               nlohmann::json::error_handler_t::replace) + "\n";
+                                                               nlohmann::json::error_handler_t::replace) +
+         "\n";
 }

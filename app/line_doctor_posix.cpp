@@ -113,7 +113,7 @@ std::vector<TDoctorCheck> ComDeviceChecks(const std::string& device) {
     checks.push_back({"COM permissions", true, permissions + ", readable and writable", {}});
   } else {
     const std::string advice = InGroup(status.st_gid) ? "the group may not read and write it: check the mode"
-                                                       : "add the line's user to group " + group + " and log in again";
+                                                      : "add the line's user to group " + group + " and log in again";
     checks.push_back({"COM permissions", false, permissions + ", not readable and writable by this user", advice});
   }
   const auto holders = Holders(resolved);

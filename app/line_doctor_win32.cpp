@@ -34,11 +34,9 @@ TDoctorCheck PrinterCheck() {
   // The spooler is loaded only here: the module does not link winspool.
   using GetDefaultPrinterFunction = BOOL(WINAPI*)(LPSTR, LPDWORD);
   HMODULE spooler = ::LoadLibraryA("winspool.drv");
-  const auto getDefault =
-      spooler != nullptr
-          ? reinterpret_cast<GetDefaultPrinterFunction>(
-                reinterpret_cast<void (*)()>(::GetProcAddress(spooler, "GetDefaultPrinterA")))
-          : nullptr;
+  const auto getDefault = spooler != nullptr ? reinterpret_cast<GetDefaultPrinterFunction>(reinterpret_cast<void (*)()>(
+                                                   ::GetProcAddress(spooler, "GetDefaultPrinterA")))
+                                             : nullptr;
   const bool found = getDefault != nullptr && getDefault(name, &size);
   if (spooler != nullptr) ::FreeLibrary(spooler);
   if (found) return {"printer", true, std::string("default ") + name, {}};

@@ -12,9 +12,8 @@ using nlohmann::json;
 namespace {
 
 constexpr std::pair<CommandState, const char*> StateNames[] = {
-    {CommandState::Queued, "queued"},   {CommandState::Running, "running"},
-    {CommandState::Done, "done"},       {CommandState::Failed, "failed"},
-    {CommandState::Interrupted, "interrupted"},
+    {CommandState::Queued, "queued"}, {CommandState::Running, "running"},         {CommandState::Done, "done"},
+    {CommandState::Failed, "failed"}, {CommandState::Interrupted, "interrupted"},
 };
 
 CommandState StateFromName(const std::string& name) {
@@ -33,8 +32,8 @@ TCommandRecord::Clock::time_point ParseIsoUtc(const std::string& text) {
   int year = 0;
   unsigned month = 0, day = 0;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
-  if (std::sscanf(text.c_str(), "%d-%u-%uT%d:%d:%d.%dZ", &year, &month, &day, &hour, &minute, &second,
-                  &millisecond) != 7) {
+  if (std::sscanf(text.c_str(), "%d-%u-%uT%d:%d:%d.%dZ", &year, &month, &day, &hour, &minute, &second, &millisecond) !=
+      7) {
     throw std::runtime_error("not a time: " + text);
   }
   using namespace std::chrono;

@@ -30,8 +30,8 @@ long NumberOf(const TIniFile& ini, const std::string& source, const std::string&
     used = 0;
   }
   if (used != value->size() || number < low || number > high) {
-    Fail(source, "mervd", name + " = " + *value + " is not a number from " + std::to_string(low) + " to " +
-                              std::to_string(high));
+    Fail(source, "mervd",
+         name + " = " + *value + " is not a number from " + std::to_string(low) + " to " + std::to_string(high));
   }
   return number;
 }
@@ -44,9 +44,9 @@ void ReadListen(const std::string& listen, const std::string& source, TDaemonCon
     config.ListenHost = config.ListenHost.substr(1, config.ListenHost.size() - 2);
   }
   const std::string port = listen.substr(colon + 1);
-  const bool digits = !port.empty() && port.size() <= 5 &&
-                      std::all_of(port.begin(), port.end(),
-                                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+  const bool digits = !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c));
+  });
   if (!digits || std::stoi(port) > 65535) Fail(source, "mervd", "listen = " + listen + ": the port is not 0 to 65535");
   config.ListenPort = std::stoi(port);
 }

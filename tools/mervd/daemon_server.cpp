@@ -51,11 +51,16 @@ void Refuse(httplib::Response& response, int status, const std::string& message)
 
 std::string DefaultMessage(int status) {
   switch (status) {
-    case 404: return "no such resource (GET /v1/openapi.json lists them)";
-    case 405: return "this method is not served here";
-    case 413: return "the body is larger than 64 KiB";
-    case 400: return "the request is malformed (a POST needs a Content-Length, 0 for no body)";
-    default: return "the request was refused (HTTP " + std::to_string(status) + ")";
+    case 404:
+      return "no such resource (GET /v1/openapi.json lists them)";
+    case 405:
+      return "this method is not served here";
+    case 413:
+      return "the body is larger than 64 KiB";
+    case 400:
+      return "the request is malformed (a POST needs a Content-Length, 0 for no body)";
+    default:
+      return "the request was refused (HTTP " + std::to_string(status) + ")";
   }
 }
 
@@ -78,7 +83,9 @@ std::string FileType(const std::string& name) {
 }  // namespace
 
 TDaemonServer::TDaemonServer(const TDaemonConfig& config, TAccessToken token)
-    : config_(config), token_(std::move(token)), server_(std::make_unique<httplib::Server>()),
+    : config_(config),
+      token_(std::move(token)),
+      server_(std::make_unique<httplib::Server>()),
       deadline_(std::make_unique<TConnectionDeadline>(config.ListenPort, config.RequestLimit)) {
   for (const auto& line : config_.Lines) workers_.push_back(std::make_unique<TLineWorker>(config_, line));
   const std::size_t threads = std::max(MinServerThreads, 2 * config_.Lines.size() + 8);

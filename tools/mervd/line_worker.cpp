@@ -139,8 +139,7 @@ TLineSnapshot TLineWorker::Snapshot() {
   snapshot.Recent.assign(recent_.begin(), recent_.end());
   snapshot.EndedByError = endedByError_;
   if (running_ && running_->Started) {
-    snapshot.SecondsRunning =
-        std::chrono::duration<double>(TCommandRecord::Clock::now() - *running_->Started).count();
+    snapshot.SecondsRunning = std::chrono::duration<double>(TCommandRecord::Clock::now() - *running_->Started).count();
   }
   return snapshot;
 }

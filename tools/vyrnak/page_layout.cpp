@@ -86,7 +86,8 @@ std::vector<TPageLayout::TBox> TPageLayout::CellBoxes(const TRow& row, const TTa
   const std::size_t count = row.cells.size();
   if (count > table.columns.size() || table.columns.empty()) {
     const auto share = static_cast<double>(count);
-    for (std::size_t i = 0; i < count; ++i) boxes.push_back({box.x + box.width * static_cast<double>(i) / share, box.width / share});
+    for (std::size_t i = 0; i < count; ++i)
+      boxes.push_back({box.x + box.width * static_cast<double>(i) / share, box.width / share});
     return boxes;
   }
   double fixed = 0;

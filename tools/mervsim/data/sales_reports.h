@@ -48,8 +48,7 @@ struct TReportContext {
 bool IsReportTable(int table);
 
 /// The records of report table 70 to 85.
-std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& receipts,
-                                       const TReportContext& context);
+std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& receipts, const TReportContext& context);
 
 /// A PLU as its row in the PLU table names it: the code, the record number
 /// (0 when the PLU is not programmed) and the department.
