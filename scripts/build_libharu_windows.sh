@@ -13,6 +13,7 @@
 # Usage: scripts/build_libharu_windows.sh [windows build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 root=$PWD
 dir=$(realpath -m "${1:-build-windows}")/libharu
 install=$dir/install
@@ -28,16 +29,7 @@ cd "$dir"
 tarball=$(ls libharu_*.orig.tar.* 2>/dev/null | head -1 || true)
 if [[ -z $tarball ]]; then
   echo "Fetching Debian's libharu source package"
-  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  mirror=${MERV_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-  mkdir -p apt/lists/partial apt/cache/archives/partial
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $suite main" >apt/sources.list
-  apt_options=(-o Dir::Etc::SourceList="$dir/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-               -o Dir::State::Lists="$dir/apt/lists" -o Dir::Cache="$dir/apt/cache" -o APT::Sandbox::User="$(id -un)"
-               -o Debug::NoLocking=1 -qq)
-  apt-get "${apt_options[@]}" update
-  apt-get "${apt_options[@]}" source --download-only --tar-only libharu >/dev/null
-  rm -rf apt/lists
+  merv_fetch_debian_source libharu --tar-only
   tarball=$(ls libharu_*.orig.tar.*)
 fi
 

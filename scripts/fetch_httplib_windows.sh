@@ -15,6 +15,7 @@
 # Usage: scripts/fetch_httplib_windows.sh [windows build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 dir=$(realpath -m "${1:-build-windows}")/cpp-httplib
 if [[ -f $dir/include/httplib.h && -f $dir/include/LICENSE ]]; then
   exit 0
@@ -23,16 +24,7 @@ mkdir -p "$dir"
 cd "$dir"
 if ! ls cpp-httplib_*.dsc >/dev/null 2>&1; then
   echo "Fetching Debian's cpp-httplib source package"
-  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-  mirror=${MERV_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-  mkdir -p apt/lists/partial apt/cache/archives/partial
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $suite main" >apt/sources.list
-  apt_options=(-o Dir::Etc::SourceList="$dir/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-               -o Dir::State::Lists="$dir/apt/lists" -o Dir::Cache="$dir/apt/cache" -o APT::Sandbox::User="$(id -un)"
-               -o Debug::NoLocking=1 -qq)
-  apt-get "${apt_options[@]}" update
-  apt-get "${apt_options[@]}" source --download-only cpp-httplib >/dev/null
-  rm -rf apt/lists
+  merv_fetch_debian_source cpp-httplib
 fi
 rm -rf src
 dpkg-source --no-check -x cpp-httplib_*.dsc src >/dev/null

@@ -72,3 +72,39 @@ merv_work_folder() {
   module_pid=
   trap 'merv_stop "$module_pid" "$sim_pid"; rm -rf "$work"' EXIT
 }
+
+# The Debian archive this machine installs its packages from: the first
+# "URIs:" of a deb822 source or the first "deb" line of a one-line list
+# (MERV_DEBIAN_MIRROR overrides it).
+merv_debian_mirror() {
+  if [[ -n ${MERV_DEBIAN_MIRROR:-} ]]; then
+    echo "$MERV_DEBIAN_MIRROR"
+    return
+  fi
+  local mirror
+  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | sed -n 's/^URIs: *\([^ ]*\).*/\1/p' | grep -v security | head -1)
+  [[ -n $mirror ]] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\{0,1\}\([^ ]*\) .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -1)
+  [[ -n $mirror ]] || { echo "no Debian archive in the apt sources: set MERV_DEBIAN_MIRROR" >&2; return 1; }
+  echo "$mirror"
+}
+
+# Downloads a Debian source package into the current folder through apt,
+# which checks it against the archive's signed index: a source list of this
+# folder's own (the system's apt configuration is left alone, no root is
+# needed), then `apt-get source --download-only` with the options given.
+#   merv_fetch_debian_source PACKAGE [APT-GET SOURCE OPTION...]
+merv_fetch_debian_source() {
+  local package=$1 suite mirror folder
+  shift
+  folder=$PWD
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  mirror=$(merv_debian_mirror)
+  mkdir -p apt/lists/partial apt/cache/archives/partial
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $suite main" >apt/sources.list
+  local apt_options=(-o Dir::Etc::SourceList="$folder/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+                     -o Dir::State::Lists="$folder/apt/lists" -o Dir::Cache="$folder/apt/cache"
+                     -o APT::Sandbox::User="$(id -un)" -o Debug::NoLocking=1 -qq)
+  apt-get "${apt_options[@]}" update
+  apt-get "${apt_options[@]}" source --download-only "$@" "$package" >/dev/null
+  rm -rf apt/lists
+}
