@@ -1,6 +1,7 @@
 """mervd's API against register emulators: lines in parallel, one command
 at a time per line, one run per request_id (also across a restart), the
 bounded queue, and the refusals of the security rules."""
+import re
 import json
 import os
 import signal
@@ -223,3 +224,9 @@ def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):
     assert 'mervd_commands_total{line="a",error="0"} 2' in text
     assert 'mervd_line_busy{line="b"} 0' in text and 'mervd_line_queued{line="a"} 0' in text
     assert "# TYPE mervd_commands_total counter" in text
+    # The chain's series, the line as the register: what the alert rules read.
+    assert 'merv_runs_total{register="a",activity="STS",class="ok"} 2' in text
+    assert 'merv_last_outcome{register="a",activity="STS"} 0' in text
+    success = re.search(r'merv_last_success_timestamp_seconds\{register="a",activity="STS"\} (\S+)', text)
+    assert success and float(success.group(1)) > 0, text
+    assert 'register="b"' not in text, "a line without commands has no series"

@@ -65,5 +65,10 @@ std::string MetricsText(const std::vector<TLineSnapshot>& lines) {
       text << "mervd_commands_total{line=\"" << Label(line.Name) << "\",error=\"" << number << "\"} " << count << '\n';
     }
   }
+  // The chain's series, with the line as the register: the same alert rules
+  // and dashboard serve lines reached through mervd.
+  TMetricSeries chain;
+  for (const auto& line : lines) chain.Merge(line.Series);
+  text << chain.Text();
   return text.str();
 }

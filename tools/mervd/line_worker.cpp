@@ -124,10 +124,19 @@ void TLineWorker::Finish(TCommandRecord& record) {
                  record.RequestId.c_str(), failure.what());
   }
   ++endedByError_[OutcomeError(record).value_or(-1)];
+  RecordSeries(record);
   recent_.push_front(record);
   if (recent_.size() > RecentKept) recent_.pop_back();
   running_.reset();
   changed_.notify_all();
+}
+
+void TLineWorker::RecordSeries(const TCommandRecord& record) {
+  using Seconds = std::chrono::duration<double>;
+  const auto finished = record.Finished.value_or(TCommandRecord::Clock::now());
+  const auto started = record.Started.value_or(finished);
+  series_.Record(line_.Name, ActivityLabel(record.Activity), OutcomeError(record),
+                 Seconds(finished.time_since_epoch()).count(), Seconds(finished - started).count());
 }
 
 TLineSnapshot TLineWorker::Snapshot() {
@@ -138,6 +147,7 @@ TLineSnapshot TLineWorker::Snapshot() {
   snapshot.Queued = queue_.size();
   snapshot.Recent.assign(recent_.begin(), recent_.end());
   snapshot.EndedByError = endedByError_;
+  snapshot.Series = series_;
   if (running_ && running_->Started) {
     snapshot.SecondsRunning = std::chrono::duration<double>(TCommandRecord::Clock::now() - *running_->Started).count();
   }

@@ -20,6 +20,7 @@
 #include "tools/mervd/command_record.h"
 #include "tools/mervd/daemon_config.h"
 #include "tools/mervd/outcome_store.h"
+#include "tools/mervfleet/metric_series.h"
 
 /// What the status page and the metrics show of a line.
 struct TLineSnapshot {
@@ -31,6 +32,9 @@ struct TLineSnapshot {
   /// Commands ended since the start, by the outcome's error number (-1: no outcome).
   std::map<int, std::uint64_t> EndedByError;
   double SecondsRunning = 0;
+  /// The chain's series of the line's commands (the line's name as the
+  /// register), as mervfleet --metrics and the Ansible collection write them.
+  TMetricSeries Series;
 };
 
 class TLineWorker {
@@ -67,12 +71,14 @@ public:
 private:
   void Work();
   void Finish(TCommandRecord& record);
+  void RecordSeries(const TCommandRecord& record);
   void RecoverInterrupted();
   std::optional<TCommandRecord> FindLocked(const std::string& requestId);
 
   const TDaemonConfig& config_;
   const TLineConfig& line_;
   TOutcomeStore store_;
+  TMetricSeries series_;
   std::mutex mutex_;
   /// Held while the module talks to the register: by a command or a diagnosis.
   std::timed_mutex lineInUse_;

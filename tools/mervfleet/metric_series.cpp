@@ -9,7 +9,7 @@
 
 #include "base/error_numbers.h"
 #include "base/split_text.h"
-#include "tools/mervfleet/register_run.h"
+#include "tools/mervfleet/line_failures.h"
 
 namespace {
 
@@ -176,4 +176,8 @@ std::string TMetricSeries::Text() const {
     }
   }
   return text;
+}
+
+void TMetricSeries::Merge(const TMetricSeries& other) {
+  for (const auto& [key, series] : other.series_) series_[key] = series;
 }

@@ -47,6 +47,10 @@ public:
 
   const std::map<TKey, TSeries>& Series() const { return series_; }
 
+  /// Takes in the series of another set (of another line of the same host);
+  /// a series of both keeps the other's.
+  void Merge(const TMetricSeries& other);
+
 private:
   std::map<TKey, TSeries> series_;
 };

@@ -24,11 +24,6 @@ constexpr auto KillGrace = std::chrono::seconds(30);
 /// a file written at once may look this much older.
 constexpr auto FileClockSlack = std::chrono::milliseconds(50);
 
-constexpr std::array<ErrorNumber, 8> LineFailures = {ErrorNumber::NoAnswer,       ErrorNumber::LineFailure,
-                                                     ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
-                                                     ErrorNumber::ModemSilent,    ErrorNumber::LineBusy,
-                                                     ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
-
 /// Parameters whose value names a file the module may write.
 constexpr std::array<std::string_view, 2> FileParameters = {"/FILE=", "/ZURNAL="};
 
@@ -138,11 +133,6 @@ void TRegisterRun::PassStopOn() {
 TFleetClock::time_point TRegisterRun::NextDeadline(const TRunSetup& setup) const {
   if (stopAskedAt_) return *stopAskedAt_ + KillGrace;
   return attemptStart_ + std::chrono::seconds(setup.Options->LimitSeconds);
-}
-
-bool IsLineFailure(int number) {
-  return std::any_of(LineFailures.begin(), LineFailures.end(),
-                     [number](ErrorNumber failure) { return NumberOf(failure) == number; });
 }
 
 bool TRegisterRun::EndedWithLineFailure() const { return errorNumber_ && IsLineFailure(*errorNumber_); }

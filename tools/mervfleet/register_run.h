@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/mervfleet/line_failures.h"
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_options.h"
 #include "tools/mervfleet/modem_call.h"
@@ -101,9 +102,6 @@ private:
   std::string failure_;
   std::vector<std::string> files_;
 };
-
-/// A failure of the line (04, 05, 09, 31, 33 to 36): the numbers tried again.
-bool IsLineFailure(int number);
 
 /// The meaning of an error number of the module, in English, from the error table.
 std::string ErrorMeaning(int number);

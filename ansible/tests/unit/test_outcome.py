@@ -44,7 +44,7 @@ def test_outcome_class(error, kind):
 
 
 def test_line_failures_are_those_mervfleet_tries_again():
-    with open(os.path.join(SOURCE_DIR, "tools", "mervfleet", "register_run.cpp")) as handle:
+    with open(os.path.join(SOURCE_DIR, "tools", "mervfleet", "line_failures.cpp")) as handle:
         listed = re.search(r"LineFailures = \{(.*?)\};", handle.read(), re.S).group(1)
     with open(os.path.join(SOURCE_DIR, "base", "error_numbers.h")) as handle:
         numbers = dict(re.findall(r"^\s*(\w+) = (\d+),", handle.read(), re.M))
