@@ -51,7 +51,7 @@ void ShowDescription(std::ostream& out, const std::string& readmePath) {
 }  // namespace
 
 std::optional<bool> RunAboutDialogue(std::istream& in, std::ostream& out, bool interactive, bool logOn,
-                                    const std::string& readmePath) {
+                                     const std::string& readmePath) {
   out << Cp1250ToUtf8(ProgramCaption()) << "\n";
   out << "Zapisovat průběh komunikace do souboru: " << (logOn ? "ano" : "ne") << "\n";
   if (!interactive) return std::nullopt;

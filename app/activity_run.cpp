@@ -44,7 +44,8 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
     request.OptionA = letter == 'A';
   }
   TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, Lines, request);
-  for (const TSoubor* table : request.Tables) Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
+  for (const TSoubor* table : request.Tables)
+    Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
   transferFailed_ = transferFailed_ || outcome.Failed();
   if (outcome.Failed()) RecordFailure(Context.Failures(), outcome.FirstError);
   return outcome;

@@ -53,11 +53,16 @@ bool SameWordIgnoringCase(std::string_view a, std::string_view b) {
 
 bool Matches(const TActivity& row, std::string_view activity) {
   switch (row.Match) {
-    case Exact: return activity == row.Word;
-    case AnyCase: return SameWordIgnoringCase(activity, row.Word);
-    case Prefix: return activity.starts_with(row.Word);
-    case LetterAndTable: return activity.starts_with(row.Word) && NumberAfterLetter(activity, 10).has_value();
-    case LetterAndReset: return activity.starts_with(row.Word) && NumberAfterLetter(activity, 16).has_value();
+    case Exact:
+      return activity == row.Word;
+    case AnyCase:
+      return SameWordIgnoringCase(activity, row.Word);
+    case Prefix:
+      return activity.starts_with(row.Word);
+    case LetterAndTable:
+      return activity.starts_with(row.Word) && NumberAfterLetter(activity, 10).has_value();
+    case LetterAndReset:
+      return activity.starts_with(row.Word) && NumberAfterLetter(activity, 16).has_value();
   }
   return false;
 }

@@ -45,7 +45,8 @@ std::chrono::milliseconds SettleTime() {
 }  // namespace
 
 std::string CommandFileModeStartLine(const std::string& commandFilePath) {
-  return FormatLogTimeStamp(LocalTimeNow()) + Utf8ToCp1250(" spuštěno v režimu DOSMODE pro příkazový soubor \"") + commandFilePath + "\"";
+  return FormatLogTimeStamp(LocalTimeNow()) + Utf8ToCp1250(" spuštěno v režimu DOSMODE pro příkazový soubor \"") +
+         commandFilePath + "\"";
 }
 
 std::string CommandFileModeLockPath(const std::string& commandFilePath) { return commandFilePath + LockSuffix; }

@@ -124,11 +124,15 @@ std::string ActivityForm(std::string_view word) {
   }
   if (row == nullptr) return std::string(word);
   switch (row->Match) {
-    case WordMatch::LetterAndTable: return std::string(word) + "nn";
-    case WordMatch::LetterAndReset: return std::string(word) + "hh";
-    case WordMatch::Prefix: return std::string(word) + "[.from.count]";
+    case WordMatch::LetterAndTable:
+      return std::string(word) + "nn";
+    case WordMatch::LetterAndReset:
+      return std::string(word) + "hh";
+    case WordMatch::Prefix:
+      return std::string(word) + "[.from.count]";
     case WordMatch::Exact:
-    case WordMatch::AnyCase: break;
+    case WordMatch::AnyCase:
+      break;
   }
   return std::string(word);
 }

@@ -112,7 +112,8 @@ constexpr TCommandParameter ParameterRows[] = {
        if (!v.empty()) s.Parity[1] = v[0];
      },
      [] { return std::string(1, S::CommandDefaults().Parity[1]); }},
-    {"IPADDR", ParameterForm::Value, "address", "the register over TCP/IP at this address instead of a COM line; error 47",
+    {"IPADDR", ParameterForm::Value, "address",
+     "the register over TCP/IP at this address instead of a COM line; error 47",
      [](std::string_view v, S& s, P&, F) {
        s.IpAddress = std::string(v);
        s.UseTcp = true;
@@ -134,7 +135,8 @@ constexpr TCommandParameter ParameterRows[] = {
        // An empty name is no name (50), not the program folder.
        p.JournalFile = WithoutQuotes(v).empty() ? std::string() : NormaliseCommandPath(folder, v);
      }},
-    {"DIFF", ParameterForm::Value, "path", "Dnn, Wnn /VERIFY: the differences file (default DIFFnn.txt in the program's folder)",
+    {"DIFF", ParameterForm::Value, "path",
+     "Dnn, Wnn /VERIFY: the differences file (default DIFFnn.txt in the program's folder)",
      [](std::string_view v, S&, P& p, F folder) { p.DiffFile = NormaliseCommandPath(folder, v); }},
     {"LOG", ParameterForm::Value, "path", "a plain-text communication log of the parsing of this command",
      [](std::string_view v, S&, P& p, F folder) { p.PlainLogFile = NormaliseCommandPath(folder, v); }},
@@ -154,10 +156,14 @@ constexpr TCommandParameter ParameterRows[] = {
        p.ModelCode = std::string(v);
      }},
     {"FORMAT", ParameterForm::Value, "1|2", "layout of a table file: 1 separated, 2 fixed width; error 32",
-     [](std::string_view v, S&, P& p, F) { p.FileFormat = AllowedIntegerOrError(v, {1, 2}, ErrorNumber::BadFileFormat); },
+     [](std::string_view v, S&, P& p, F) {
+       p.FileFormat = AllowedIntegerOrError(v, {1, 2}, ErrorNumber::BadFileFormat);
+     },
      [] { return Number(P{}.FileFormat); }},
     {"CODE", ParameterForm::Value, "852|1250", "code page of the files written and read; error 25",
-     [](std::string_view v, S&, P& p, F) { p.CodePage = AllowedIntegerOrError(v, {852, 1250}, ErrorNumber::BadCodePage); },
+     [](std::string_view v, S&, P& p, F) {
+       p.CodePage = AllowedIntegerOrError(v, {852, 1250}, ErrorNumber::BadCodePage);
+     },
      [] { return Number(P{}.CodePage); }},
     {"ROW", ParameterForm::Value, "row", "OLJ, RJF: the journal row to start from or to ask for; error 38",
      [](std::string_view v, S&, P& p, F) { p.JournalRow = IntegerOrError(v, ErrorNumber::BadJournalRow); },
@@ -172,7 +178,8 @@ constexpr TCommandParameter ParameterRows[] = {
      [](std::string_view, S&, P& p, F) { p.Verify = true; }},
     {"JSON", ParameterForm::Switch, "", "also write the outcome as error.json beside error.dat",
      [](std::string_view, S&, P& p, F) { p.JsonOutcome = true; }},
-    {"MODEM", ParameterForm::SwitchPrefix, "", "the register is behind a Hayes modem on the COM line (any key beginning MODEM)",
+    {"MODEM", ParameterForm::SwitchPrefix, "",
+     "the register is behind a Hayes modem on the COM line (any key beginning MODEM)",
      [](std::string_view, S& s, P&, F) { s.UseModem = true; }},
 };
 
@@ -266,7 +273,8 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
 
 void CheckConnectionParameters(const TNastaveni& settings, const CommandParameters& parameters) {
   if (parameters.Activity.empty()) RaiseError(ErrorNumber::NoActivity);
-  if (const TActivity* activity = FindActivity(parameters.Activity); activity != nullptr && !activity->NeedsLine) return;
+  if (const TActivity* activity = FindActivity(parameters.Activity); activity != nullptr && !activity->NeedsLine)
+    return;
   if (settings.ComPort[1] == 0 && !settings.UseTcp) RaiseError(ErrorNumber::NoComPort);
   if (settings.BaudRate[1] == 0 && !settings.UseTcp) RaiseError(ErrorNumber::NoBaudRate);
   if (settings.IpAddress.empty() && settings.UseTcp) RaiseError(ErrorNumber::NoIpAddress);

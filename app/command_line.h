@@ -64,4 +64,3 @@ void LogParameters(const TNastaveni& settings, const CommandParameters& paramete
 /// Errors 01 (no activity), then unless the activity works on a stored
 /// journal only: 02, 03 (COM line incomplete), 47, 48 (TCP incomplete).
 void CheckConnectionParameters(const TNastaveni& settings, const CommandParameters& parameters);
-

@@ -84,9 +84,7 @@ void CloseModemLine(TCommandContext& context, TModemLine& modem) {
   modem.Release();
 }
 
-void TellStandardError(const std::string& text) {
-  std::fprintf(stderr, "MERV Modul: %s\n", text.c_str());
-}
+void TellStandardError(const std::string& text) { std::fprintf(stderr, "MERV Modul: %s\n", text.c_str()); }
 
 std::string OutcomeFile(const std::string& programFolder) { return programFolder + OutcomeFileName; }
 std::string JsonOutcomeFile(const std::string& programFolder) { return programFolder + "error.json"; }
@@ -162,7 +160,8 @@ void WriteOutcomeFile(const std::string& file, int code) {
 
 bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
   TModemLine commandModemLine;
-  TCommandContext context(setup, {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
+  TCommandContext context(setup,
+                          {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
   // Whatever happens from here, the caller must not read an earlier
   // command's outcome as this one's.
   RemoveFileIfPresent(OutcomeFile(context.ProgramFolder()));
@@ -182,7 +181,8 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   return FinishCommand(context, parameters, start);
 }
 
-CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
+CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
+                                TModemLine* keptModemLine) {
   // The turn's notes go to this command's log.
   ReadLogOption(setup.Log, setup.ProgramFolder);
   const TCommandTurn turn(setup.ProgramFolder);

@@ -23,8 +23,7 @@ public:
   static constexpr std::chrono::minutes DefaultLongestWait{90};
 
   /// Waits for the turn of the folder `programDir` (ending in its separator).
-  explicit TCommandTurn(const std::string& programDir,
-                        std::chrono::milliseconds longestWait = DefaultLongestWait);
+  explicit TCommandTurn(const std::string& programDir, std::chrono::milliseconds longestWait = DefaultLongestWait);
   ~TCommandTurn();
   TCommandTurn(const TCommandTurn&) = delete;
   TCommandTurn& operator=(const TCommandTurn&) = delete;

@@ -90,8 +90,8 @@ std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator)
   // amount / 100 divided by quantity / 1000, in hundredths.
   const std::int64_t price = quantity == 0 ? 0 : RoundedQuotient(Wide{amount} * 1000, quantity);
   const std::int64_t quantityHundredths = RoundedQuotient(quantity, 10);
-  return ean + ";;" + ean + ";" + Hundredths(price, decimalSeparator) + ";0;0;" +
-         Hundredths(amount, decimalSeparator) + ";" + Hundredths(quantityHundredths, decimalSeparator) + ";0";
+  return ean + ";;" + ean + ";" + Hundredths(price, decimalSeparator) + ";0;0;" + Hundredths(amount, decimalSeparator) +
+         ";" + Hundredths(quantityHundredths, decimalSeparator) + ";0";
 }
 
 // The longest file name the file systems take (NAME_MAX, NTFS's 255).

@@ -38,8 +38,7 @@ public:
   static constexpr std::size_t LongestCommandLine = 64 * 1024;
 
   /// Runs each command in `setup`'s program folder with its log.
-  TDOSModeForm(const TProgramSetup& setup, std::string commandFilePath,
-               int komTimerInterval = DefaultKomTimerInterval,
+  TDOSModeForm(const TProgramSetup& setup, std::string commandFilePath, int komTimerInterval = DefaultKomTimerInterval,
                std::chrono::milliseconds settleTime = DefaultSettleTime);
   ~TDOSModeForm();
   TDOSModeForm(const TDOSModeForm&) = delete;

@@ -87,8 +87,8 @@ std::string ErrorManSection() {
       "prints the explanation of one.\n";
   for (const TErrorEntry& row : ErrorTable()) {
     const auto explanation = ExplainErrorOnEveryPlatform(row.Number);
-    text += ".TP\n.B " + std::to_string(row.Number) + "\n" + RoffText(explanation->Meaning) + "\nCheck: " +
-            RoffText(explanation->Advice) + "\n";
+    text += ".TP\n.B " + std::to_string(row.Number) + "\n" + RoffText(explanation->Meaning) +
+            "\nCheck: " + RoffText(explanation->Advice) + "\n";
   }
   return text;
 }

@@ -48,7 +48,8 @@ TOptionOutcome ExplainOutcomeFile(const std::string& programDir) {
   const auto number = OutcomeNumberOf(content);
   if (!number) return TOptionOutcome{{}, "mervmodul: " + path + " holds no error number\n", 1};
   const std::string text = ExplanationText(*number);
-  if (text.empty()) return TOptionOutcome{{}, "mervmodul: " + path + ": unknown error " + std::to_string(*number) + "\n", 1};
+  if (text.empty())
+    return TOptionOutcome{{}, "mervmodul: " + path + ": unknown error " + std::to_string(*number) + "\n", 1};
   return Printed(path + ":\n" + text);
 }
 
@@ -63,7 +64,8 @@ std::string TablesOf(std::string_view modelName) {
   for (int number = 1; number <= TSoubory::MaxTableNumber; ++number) {
     const TSoubor* table = catalogue->Table(number);
     if (table == nullptr || table->Name.empty()) continue;
-    text += "    " + std::string(number < 10 ? "0" : "") + std::to_string(number) + " " + Cp1250ToUtf8(table->Name) + "\n";
+    text +=
+        "    " + std::string(number < 10 ? "0" : "") + std::to_string(number) + " " + Cp1250ToUtf8(table->Name) + "\n";
   }
   return text;
 }

@@ -2,6 +2,4 @@
 #include "app/program.h"
 #include "base/platform.h"
 
-int main(int argc, char** argv) {
-  return RunProgram(ProgramArguments(argc, argv));
-}
+int main(int argc, char** argv) { return RunProgram(ProgramArguments(argc, argv)); }

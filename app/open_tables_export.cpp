@@ -16,7 +16,6 @@
 
 namespace {
 
-
 constexpr int TableColumn = 0;
 constexpr int OperatorColumn = 1;
 constexpr int TableAmountColumn = 2;
@@ -181,7 +180,7 @@ void ExportOpenTables(TActivityRun& run) {
   catalogue.JournalOperators().Name = existing(TableNumber::Operator).Name;
   catalogue.JournalVat().Name = existing(TableNumber::Vat).Name;
   run.Transfer({{&openTables, &catalogue.JournalDepartments(), &catalogue.JournalPlu(), &catalogue.JournalOperators(),
-                &catalogue.JournalVat()},
+                 &catalogue.JournalVat()},
                 false});
   LogLine("Nacteno 89,1,3,6,30");
   LogLine("Inicializuju 67");

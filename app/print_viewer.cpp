@@ -97,8 +97,11 @@ TViewerPlaces TViewerPlaces::OfThisProgram(const std::string& programFolder) {
   std::string temp = EnvironmentValue("TEMP");
   if (temp.empty()) temp = EnvironmentValue("TMPDIR");
   const std::string executable = ExecutablePath();
-  return {programFolder, NameFromPath(PathFromName(executable).filename()),
-          {DirectoryOfExecutable(executable), InstalledViewerFolder()}, temp, LastResortDocument};
+  return {programFolder,
+          NameFromPath(PathFromName(executable).filename()),
+          {DirectoryOfExecutable(executable), InstalledViewerFolder()},
+          temp,
+          LastResortDocument};
 }
 
 TPrintViewer::TPrintViewer(TViewerPlaces places) : places_(std::move(places)) {}

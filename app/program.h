@@ -30,4 +30,3 @@ ProgramMode ModeOf(const std::string& commandString);
 /// The command-file path of a "DOSMODE path /" command string: the text after
 /// "DOSMODE" without the final "/", trimmed of blanks.
 std::string CommandFilePathOf(const std::string& commandString);
-

@@ -63,8 +63,8 @@ TSoubor* TableOf(const TSoubory& catalogue, const std::string& activity, int tab
 
 void LoadInputFile(TSoubory& catalogue, TSoubor& table, const CommandParameters& parameters) {
   try {
-    LoadTable(table, parameters.DataFile, parameters.CodePage, catalogue.KeyLayouts,
-              FirstFileColumn(table), parameters.FileFormat);
+    LoadTable(table, parameters.DataFile, parameters.CodePage, catalogue.KeyLayouts, FirstFileColumn(table),
+              parameters.FileFormat);
   } catch (const EKomError&) {
     throw;
   } catch (const std::exception& failure) {

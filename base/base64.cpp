@@ -8,8 +8,7 @@
 
 namespace {
 
-constexpr std::string_view Alphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr char Padding = '=';
 constexpr std::int8_t NotInAlphabet = -1;
 

@@ -184,7 +184,8 @@ void TBlowfish::SetChaining(const Block& chaining) {
 void TBlowfish::EncryptFeedback(std::string& bytes) {
   RequireKey();
   for (char& byte : bytes) {
-    const auto cipherByte = static_cast<std::uint8_t>(static_cast<std::uint8_t>(byte) ^ TopByte(Encrypt(schedule_, register_)));
+    const auto cipherByte =
+        static_cast<std::uint8_t>(static_cast<std::uint8_t>(byte) ^ TopByte(Encrypt(schedule_, register_)));
     byte = static_cast<char>(cipherByte);
     register_ = Shifted(register_, cipherByte);
   }
@@ -202,7 +203,8 @@ void TBlowfish::DecryptFeedback(std::string& bytes) {
   // Every piece's register is taken before any piece is deciphered in place.
   const std::size_t pieces = (size + PieceBytes - 1) / PieceBytes;
   std::vector<std::uint64_t> chaining;
-  for (std::size_t piece = 0; piece < pieces; ++piece) chaining.push_back(RegisterAfter(start, data, piece * PieceBytes));
+  for (std::size_t piece = 0; piece < pieces; ++piece)
+    chaining.push_back(RegisterAfter(start, data, piece * PieceBytes));
   std::atomic<std::size_t> nextPiece = 0;
   const auto decipherPieces = [&] {
     for (std::size_t piece = nextPiece++; piece < pieces; piece = nextPiece++) {

@@ -361,7 +361,8 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
   if (const auto at = line.rfind(CycleRepeated); at != std::string_view::npos) {
     std::string_view rest = line.substr(at + CycleRepeated.size());
     const auto cycle = TakeNumber(rest);
-    if (!cycle || *cycle < 2 || *cycle > LongestRepeatedLogCycle || !TakeText(rest, CycleRepeatedMiddle)) return std::nullopt;
+    if (!cycle || *cycle < 2 || *cycle > LongestRepeatedLogCycle || !TakeText(rest, CycleRepeatedMiddle))
+      return std::nullopt;
     const auto leftOut = TakeNumber(rest);
     if (leftOut && rest == CycleRepeatedEnd) return TLogRepetition{static_cast<std::size_t>(*cycle), *leftOut};
   }

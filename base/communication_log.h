@@ -64,7 +64,6 @@ private:
   std::unique_ptr<TState> state_;
 };
 
-
 /// The longest cycle of lines LogLine takes as a repetition: a modem
 /// answering with the same text again and again is read a byte at a time, two
 /// lines a byte ("cteni 1 bytu", "nacteno 1 bytu: ..."), so "CONNECT 9600"

@@ -286,8 +286,8 @@ TDataStream::TBatchAhead TDataStream::GatherBatch() {
 // is taken.
 void TDataStream::StartDeciphering(TBatchAhead batch) {
   constexpr std::size_t MinBytesOnAThread = 1 << 16;
-  const std::launch policy = batch.Bytes.size() < MinBytesOnAThread ? std::launch::deferred
-                                                                     : std::launch::async | std::launch::deferred;
+  const std::launch policy =
+      batch.Bytes.size() < MinBytesOnAThread ? std::launch::deferred : std::launch::async | std::launch::deferred;
   TBatchAhead& deciphering = batchDeciphering_.emplace(std::move(batch));
   deciphering.Ready =
       std::async(policy, [cipher = cipher_.get(), bytes = &deciphering.Bytes] { cipher->DecryptBytes(*bytes); });

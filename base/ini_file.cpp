@@ -37,7 +37,8 @@ TIniFile TIniFile::FromText(std::string_view text) {
     if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
       section = Trimmed(std::string_view(trimmed).substr(1, trimmed.size() - 2));
       line.section = section;
-    } else if (const auto equals = trimmed.find('='); equals != std::string::npos && trimmed[0] != ';' && trimmed[0] != '#') {
+    } else if (const auto equals = trimmed.find('=');
+               equals != std::string::npos && trimmed[0] != ';' && trimmed[0] != '#') {
       line.name = Trimmed(std::string_view(trimmed).substr(0, equals));
       line.value = Trimmed(std::string_view(trimmed).substr(equals + 1));
     }

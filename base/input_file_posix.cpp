@@ -34,7 +34,7 @@ TFileEntry LookAtEntry(const std::string& path) {
 }
 
 std::int64_t FileClockNowNs() {
-  timespec now {};
+  timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   return Nanoseconds(now);
 }

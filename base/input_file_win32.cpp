@@ -33,7 +33,7 @@ TFileEntry LookAtEntry(const std::string& path) {
   using Kind = TFileEntry::Kind;
   entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Kind::Link
                : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? Kind::Directory
-                                                                            : Kind::Regular;
+                                                                           : Kind::Regular;
   entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.modifiedNs = Nanoseconds(data.ftLastWriteTime);
   return entry;
@@ -55,8 +55,9 @@ TInputFile::TInputFile(const std::string& path, std::uint64_t maxSize, InputLink
     Fail(EINVAL, "not a regular file:");
   }
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == InputLinks::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE file = CreateFileW(WideName(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, flags, nullptr);
+  HANDLE file =
+      CreateFileW(WideName(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     Fail(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES, "open");

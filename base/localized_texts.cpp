@@ -19,9 +19,8 @@ int LanguageBase() {
 
 std::string LoadResourceString(int absoluteId) {
   const auto table = ResourceTable();
-  const auto found = std::lower_bound(
-      table.begin(), table.end(), absoluteId,
-      [](const ResourceEntry& entry, int id) { return entry.id < id; });
+  const auto found = std::lower_bound(table.begin(), table.end(), absoluteId,
+                                      [](const ResourceEntry& entry, int id) { return entry.id < id; });
   if (found == table.end() || found->id != absoluteId) return {};
   return std::string(found->text, found->length);
 }

@@ -21,7 +21,8 @@ namespace {
 
 bool IsUtf8(const std::string& bytes) {
   if (bytes.empty()) return true;
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) > 0;
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) >
+         0;
 }
 
 // The code page narrow text had before the programs declared UTF-8 as
@@ -77,9 +78,7 @@ bool StandardInputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 
 void SystemBeep() { MessageBeep(MB_OK); }
 
-void UseUserLocale() {
-  std::setlocale(LC_TIME, "");
-}
+void UseUserLocale() { std::setlocale(LC_TIME, ""); }
 
 // Windows sleeps in steps of its timer resolution; the module leaves the
 // system-wide resolution alone.

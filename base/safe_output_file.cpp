@@ -113,9 +113,7 @@ void TSafeOutputFile::Discard() noexcept {
 
 bool TSafeOutputFile::WritesInPlace() const { return safe_output_platform::PlaceOf(*handle_).inPlace; }
 
-const std::string& TSafeOutputFile::WorkingPath() const {
-  return safe_output_platform::PlaceOf(*handle_).workingPath;
-}
+const std::string& TSafeOutputFile::WorkingPath() const { return safe_output_platform::PlaceOf(*handle_).workingPath; }
 
 const std::string& TSafeOutputFile::FinalPath() const { return safe_output_platform::PlaceOf(*handle_).finalPath; }
 

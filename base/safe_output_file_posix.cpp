@@ -55,7 +55,8 @@ std::string ReadLink(const std::string& link) {
   for (;;) {
     const ssize_t length = ::readlink(link.c_str(), text.data(), text.size());
     if (length < 0) Fail(errno, "readlink", link);
-    if (static_cast<std::size_t>(length) < text.size()) return std::string(text.data(), static_cast<std::size_t>(length));
+    if (static_cast<std::size_t>(length) < text.size())
+      return std::string(text.data(), static_cast<std::size_t>(length));
     text.resize(text.size() * 2);
   }
 }
@@ -155,7 +156,8 @@ void WaitForRoom(const Handle& handle, std::chrono::steady_clock::time_point dea
   constexpr std::chrono::milliseconds Slice{100};
   for (;;) {
     if (StopRequested()) Fail(EINTR, "write stopped", handle.workingPath);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) Fail(ETIMEDOUT, "write (no room in time)", handle.workingPath);
     pollfd room{handle.fd, POLLOUT, 0};
     const int ready = ::poll(&room, 1, static_cast<int>(std::min(left, Slice).count()));
@@ -225,8 +227,8 @@ Handle* Open(const std::string& target, LinkRule links) {
 void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!bytes.empty()) {
-    const ssize_t written = handle.inPlace ? WriteWithoutSigpipe(handle.fd, bytes)
-                                           : ::write(handle.fd, bytes.data(), bytes.size());
+    const ssize_t written =
+        handle.inPlace ? WriteWithoutSigpipe(handle.fd, bytes) : ::write(handle.fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
     if (written < 0 && handle.inPlace && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       WaitForRoom(handle, deadline);

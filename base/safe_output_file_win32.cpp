@@ -77,8 +77,8 @@ void CreateTemporary(Handle& handle) {
   const std::string stem = FolderOf(handle.finalPath) + "\\" + NameOf(handle.finalPath) + TemporaryMark;
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
     const std::string candidate = stem + safe_output_platform::RandomNamePart();
-    HANDLE file = CreateFileW(WideName(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(WideName(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
     if (file == INVALID_HANDLE_VALUE) Fail(GetLastError(), "create", candidate);
     handle.file = file;
@@ -99,8 +99,8 @@ void OpenExisting(Handle& handle) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail(ERROR_ACCESS_DENIED, "read-only file", handle.finalPath);
   }
-  HANDLE file = CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (NotFound(error)) return CreateTemporary(handle);
@@ -164,8 +164,9 @@ Handle* OpenForAppending(const std::string& path) {
     auto handle = std::make_unique<Handle>();
     handle->workingPath = path;
     handle->finalPath = path;
-    handle->file = CreateFileW(WideName(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    handle->file =
+        CreateFileW(WideName(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle->file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_EXISTS) Fail(error, "open", path);

@@ -20,8 +20,7 @@ constexpr std::uint64_t MaxSettingsSize = 1u << 20;
 std::filesystem::path SettingsFilePath() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  return SettingsFileFor(configHome == nullptr ? "" : configHome, home == nullptr ? "" : home,
-                         SystemSettingsFolder);
+  return SettingsFileFor(configHome == nullptr ? "" : configHome, home == nullptr ? "" : home, SystemSettingsFolder);
 }
 
 struct TLoadedSettings {

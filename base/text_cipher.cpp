@@ -5,10 +5,7 @@
 
 #include "base/base64.h"
 
-TTextCipher::TTextCipher(std::string_view key)
-    : feedback_(key) {
-  Reset();
-}
+TTextCipher::TTextCipher(std::string_view key) : feedback_(key) { Reset(); }
 
 TTextCipher::~TTextCipher() { Burn(); }
 
@@ -45,9 +42,7 @@ void TTextCipher::DecryptBytes(std::string& bytes) {
   feedback_.DecryptFeedback(bytes);
 }
 
-void TTextCipher::Burn() noexcept {
-  feedback_.Burn();
-}
+void TTextCipher::Burn() noexcept { feedback_.Burn(); }
 
 void TTextCipher::RequireKey() const {
   if (!feedback_.IsKeyed()) throw std::logic_error("text cipher was burnt");

@@ -21,7 +21,8 @@ constexpr int PluCount = 30'000;
 
 std::string Digits(std::uint64_t value, int count) {
   std::string text(static_cast<std::size_t>(count), '0');
-  for (int i = count - 1; i >= 0 && value > 0; --i, value /= 10) text[static_cast<std::size_t>(i)] = char('0' + value % 10);
+  for (int i = count - 1; i >= 0 && value > 0; --i, value /= 10)
+    text[static_cast<std::size_t>(i)] = char('0' + value % 10);
   return text;
 }
 

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int SampleRows = 1024;
 
-
 void BM_EncodePluRow(benchmark::State& state) {
   const auto table = SamplePluTable();
   FillSamplePluRows(*table, SampleRows, 7);

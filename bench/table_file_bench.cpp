@@ -17,9 +17,9 @@ namespace {
 
 constexpr int PluRows = 30000;
 
-
 std::string BenchFilePath() {
-  return (std::filesystem::temp_directory_path() / ("merv-table-file-bench-" + std::to_string(std::random_device()()) + ".txt"))
+  return (std::filesystem::temp_directory_path() /
+          ("merv-table-file-bench-" + std::to_string(std::random_device()()) + ".txt"))
       .string();
 }
 

@@ -139,20 +139,20 @@ JournalLines ReportLine(const Context& c) {
   const std::string kindLabel = kind == "0000"   ? Label(Text::XReport, 5) + " "
                                 : kind == "FFFF" ? Label(Text::ZReport, 5) + " "
                                                  : Blanks(6);
-  return MainLine(Cat(Label(Text::Report, 1), kindLabel, r.Byte(2), Blanks(5), r.Bytes(18, 20), Blanks(14),
-                      DateTimeField(r, 12)));
+  return MainLine(
+      Cat(Label(Text::Report, 1), kindLabel, r.Byte(2), Blanks(5), r.Bytes(18, 20), Blanks(14), DateTimeField(r, 12)));
 }
 
 JournalLines CopyLine(const Context& c) {
   const auto& r = c.Record;
-  return MainLine(Cat(Label(Text::Copy, 5), " ", r.Byte(2), Blanks(5), r.Bytes(5, 8), Blanks(12), DateTimeField(r, 12)));
+  return MainLine(
+      Cat(Label(Text::Copy, 5), " ", r.Byte(2), Blanks(5), r.Bytes(5, 8), Blanks(12), DateTimeField(r, 12)));
 }
 
 JournalLines CashInOutLine(const Context& c) {
   const auto& r = c.Record;
   const int label = r.Code() == "45" ? Text::CashIn : Text::CashOut;
-  return MainLine(
-      Cat(Label(label, 6), " ", r.Byte(2), Blanks(5), r.Bytes(5, 8), Blanks(10), AmountField(r, 12, 15)));
+  return MainLine(Cat(Label(label, 6), " ", r.Byte(2), Blanks(5), r.Bytes(5, 8), Blanks(10), AmountField(r, 12, 15)));
 }
 
 JournalLines SystemEventLine(const Context& c) {
@@ -199,8 +199,8 @@ JournalLines DepartmentSaleLine(const Context& c) {
   const auto& r = c.Record;
   const auto name = NameOfByte(c, &TJournalNames::Department, 9, 18);
   const std::string shown = name ? *name : Cat(Label(Text::Department, 2), " ", r.Byte(9));
-  return MainLine(Cat(SalePrefix(SaleKind(r)), NameField(shown, 17), Blanks(10), AmountField(r, 2, 14),
-                      VatGroupField(r, 10)));
+  return MainLine(
+      Cat(SalePrefix(SaleKind(r)), NameField(shown, 17), Blanks(10), AmountField(r, 2, 14), VatGroupField(r, 10)));
 }
 
 JournalLines PluSaleLine(const Context& c) {
@@ -214,8 +214,8 @@ JournalLines PluSaleLine(const Context& c) {
     longName = c.Names->LongPluName(code);
   }
   const std::string shown = name ? *name : Cat(Label(Text::Plu, 3), " ", r.Bytes(13, 19));
-  JournalLines lines = MainLine(Cat(prefix, NameField(shown, 17), " ", QuantityField(r, 9), AmountField(r, 2, 14),
-                                    VatGroupField(r, 20)));
+  JournalLines lines = MainLine(
+      Cat(prefix, NameField(shown, 17), " ", QuantityField(r, 9), AmountField(r, 2, 14), VatGroupField(r, 20)));
   if (longName) lines.Second = Blanks(prefix.size()) + *longName;
   return lines;
 }
@@ -233,8 +233,8 @@ JournalLines PercentDiscountLine(const Context& c) {
   const std::string_view percent = r.Bytes(13, 15);
   const std::string label = percent == "000000" ? Cat(LoadText(Text::PercentDiscount), " ")
                                                 : Cat(LoadText(Text::PercentDiscount), " ", percent);
-  return MainLine(Cat("  ", FitText(label, 19), " ", QuantityField(r, 9).substr(0, 5), "%    ", AmountField(r, 2, 14),
-                      "  "));
+  return MainLine(
+      Cat("  ", FitText(label, 19), " ", QuantityField(r, 9).substr(0, 5), "%    ", AmountField(r, 2, 14), "  "));
 }
 
 JournalLines AmountDiscountLine(const Context& c) {
@@ -293,8 +293,8 @@ std::string CurrencyName(const Context& c, std::size_t cut) {
 JournalLines PaymentLine(const Context& c) {
   const auto& r = c.Record;
   const std::string name = PaymentName(c, 18);
-  const std::string head = r.AllDigitsAre(10, 17, '0') ? Cat(Blanks(11), name, "  ")
-                                                       : Cat(name.substr(0, 13), " ", r.Bytes(10, 17), " ");
+  const std::string head =
+      r.AllDigitsAre(10, 17, '0') ? Cat(Blanks(11), name, "  ") : Cat(name.substr(0, 13), " ", r.Bytes(10, 17), " ");
   return MainLine(Cat(head, AmountField(r, 2, 15), "  "));
 }
 
@@ -327,7 +327,10 @@ JournalLines LogInOutLine(const Context& c) {
 JournalLines CardLine(const Context& c) {
   const auto& r = c.Record;
   const std::string_view code = r.Code();
-  const int label = code == "49" ? Text::Card1 : code == "27" ? Text::Card2 : code == "28" ? Text::Points : Text::Turnover;
+  const int label = code == "49"   ? Text::Card1
+                    : code == "27" ? Text::Card2
+                    : code == "28" ? Text::Points
+                                   : Text::Turnover;
   return MainLine(Cat(Label(label, 6), " ", r.Byte(2), " ", r.Bytes(3, 5), " ", AmountField(r, 6, 14), " ",
                       AmountField(r, 13, 14), "  "));
 }
@@ -349,18 +352,52 @@ struct TRecordKind {
 };
 
 constexpr std::array<TRecordKind, 46> RecordKinds = {{
-    {"47", TerminalLine},        {"48", TerminalLine},        {"40", SaleStartLine},      {"4F", FileFromPcLine},
-    {"4A", NoSaleLine},          {"41", ReceiptNumberLine},   {"42", ReportLine},         {"43", SaleStartLine},
-    {"44", CopyLine},            {"45", CashInOutLine},       {"46", CashInOutLine},      {"4B", SystemEventLine},
-    {"4C", SystemEventLine},     {"4D", SystemEventLine},     {"4E", SystemEventLine},    {"80", DocumentLine},
-    {"81", TrackLine},           {"01", DepartmentSaleLine},  {"02", DepartmentSaleLine}, {"03", DepartmentSaleLine},
-    {"04", DepartmentSaleLine},  {"05", PluSaleLine},         {"06", PluSaleLine},        {"07", PluSaleLine},
-    {"08", PluSaleLine},         {"09", LinkPluSaleLine},     {"0A", LinkPluSaleLine},    {"0B", LinkPluSaleLine},
-    {"0C", PercentDiscountLine}, {"0D", AmountDiscountLine},  {"10", VatLine},            {"20", TotalLine},
-    {"21", PaymentLine},         {"22", ChangeLine},          {"23", CurrencyLine},       {"24", CurrencyPaymentLine},
-    {"25", SubtotalLine},        {"26", ForOperatorLine},     {"30", LogInOutLine},       {"31", LogInOutLine},
-    {"49", CardLine},            {"27", CardLine},            {"28", CardLine},           {"29", CardLine},
-    {"2B", CardIdLine},          {"2C", FunctionKeyLines},
+    {"47", TerminalLine},
+    {"48", TerminalLine},
+    {"40", SaleStartLine},
+    {"4F", FileFromPcLine},
+    {"4A", NoSaleLine},
+    {"41", ReceiptNumberLine},
+    {"42", ReportLine},
+    {"43", SaleStartLine},
+    {"44", CopyLine},
+    {"45", CashInOutLine},
+    {"46", CashInOutLine},
+    {"4B", SystemEventLine},
+    {"4C", SystemEventLine},
+    {"4D", SystemEventLine},
+    {"4E", SystemEventLine},
+    {"80", DocumentLine},
+    {"81", TrackLine},
+    {"01", DepartmentSaleLine},
+    {"02", DepartmentSaleLine},
+    {"03", DepartmentSaleLine},
+    {"04", DepartmentSaleLine},
+    {"05", PluSaleLine},
+    {"06", PluSaleLine},
+    {"07", PluSaleLine},
+    {"08", PluSaleLine},
+    {"09", LinkPluSaleLine},
+    {"0A", LinkPluSaleLine},
+    {"0B", LinkPluSaleLine},
+    {"0C", PercentDiscountLine},
+    {"0D", AmountDiscountLine},
+    {"10", VatLine},
+    {"20", TotalLine},
+    {"21", PaymentLine},
+    {"22", ChangeLine},
+    {"23", CurrencyLine},
+    {"24", CurrencyPaymentLine},
+    {"25", SubtotalLine},
+    {"26", ForOperatorLine},
+    {"30", LogInOutLine},
+    {"31", LogInOutLine},
+    {"49", CardLine},
+    {"27", CardLine},
+    {"28", CardLine},
+    {"29", CardLine},
+    {"2B", CardIdLine},
+    {"2C", FunctionKeyLines},
 }};
 
 JournalLines DecodeRecord(const Context& c) {

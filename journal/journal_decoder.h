@@ -13,7 +13,6 @@
 
 class TSoubory;
 
-
 class TJournalDecoder {
 public:
   explicit TJournalDecoder(const TSoubory& catalogue);

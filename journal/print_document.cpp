@@ -156,8 +156,7 @@ std::vector<std::string> TPrintDocument::Opening(std::string_view title) const {
   const PrintSize& size = SizeOf(size_);
   return {std::string(size.FontLine) + std::string(title) + "]",
           std::string(size.PageHeading) + programTitle_ + "][#PP/#PT][#DT #TM]]",
-          "[[~" + std::string(size.Token) + "~" + std::string(title) + "]]",
-          std::string(EmptyRow),
+          "[[~" + std::string(size.Token) + "~" + std::string(title) + "]]", std::string(EmptyRow),
           std::string(DetailTableHead)};
 }
 

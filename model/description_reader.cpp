@@ -174,9 +174,8 @@ std::optional<std::string_view> RowForModel(std::string_view row, std::string_vi
 
 // Tables whose text column heading is as wide as the text the model prints.
 bool HeadingFitsTextWidth(int tableNumber, int column) {
-  return column == TextColumn &&
-         (tableNumber == TableNumber::Header || tableNumber == TableNumber::Footer || tableNumber == TableNumber::OrderName ||
-          tableNumber == TableNumber::Slip);
+  return column == TextColumn && (tableNumber == TableNumber::Header || tableNumber == TableNumber::Footer ||
+                                  tableNumber == TableNumber::OrderName || tableNumber == TableNumber::Slip);
 }
 
 }  // namespace

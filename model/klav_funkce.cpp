@@ -40,8 +40,8 @@ TPopisKlavFunkce TPopisKlavFunkce::FromDescription(std::string_view row) {
 }
 
 TKlavFunkce::TKlavFunkce()
-    : Limits{9999, 99, 30, 30, 99, 99},
-      GroupTitles{"FUNC", "PLU", "DEPT", "COOK", "TEND", "CLERK", "GR.PLU", "BON", "ZURNAL"} {}
+    : Limits{9999, 99, 30, 30, 99, 99}, GroupTitles{"FUNC",  "PLU",    "DEPT", "COOK",  "TEND",
+                                                    "CLERK", "GR.PLU", "BON",  "ZURNAL"} {}
 
 void TKlavFunkce::AddDescription(std::string_view row) { Functions.push_back(TPopisKlavFunkce::FromDescription(row)); }
 

@@ -8,7 +8,6 @@
 
 #include "base/input_file.h"
 
-
 namespace {
 
 constexpr std::size_t MaxLineFields = 21;

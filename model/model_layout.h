@@ -17,16 +17,16 @@ struct TModelSwitches {
   /// Text width of the receipt header, footer and order names (24, 32 or
   /// 48); 0 leaves them as they are.
   int TextWidth = 0;
-  bool StockCoefficient = false;   // K: coefficient column in table 3, table 64 kept
-  bool OperatorStatus3 = false;    // O: third status byte of operators, table 24
-  bool DallasKeys = false;         // D: table 68
-  bool Waiters = false;            // W: tables 7, 17, 19, 33, 42, 43, 81, 82
-  bool Tcp = false;                // T: table 21
-  bool OperatorAccess = false;     // V: table 26
-  bool KeyChains = false;          // X: table 27
-  bool KitchenMessages = false;    // M: tables 40 and 41
-  bool Ecr40Financial = false;     // E: table 24 of 57 records, ECR 40 financial report
-  bool Cm840 = false;              // C: table 24 of 151 and table 20 of 60 records
+  bool StockCoefficient = false;  // K: coefficient column in table 3, table 64 kept
+  bool OperatorStatus3 = false;   // O: third status byte of operators, table 24
+  bool DallasKeys = false;        // D: table 68
+  bool Waiters = false;           // W: tables 7, 17, 19, 33, 42, 43, 81, 82
+  bool Tcp = false;               // T: table 21
+  bool OperatorAccess = false;    // V: table 26
+  bool KeyChains = false;         // X: table 27
+  bool KitchenMessages = false;   // M: tables 40 and 41
+  bool Ecr40Financial = false;    // E: table 24 of 57 records, ECR 40 financial report
+  bool Cm840 = false;             // C: table 24 of 151 and table 20 of 60 records
 };
 
 /// The switches of a model; a name that is none of the known models gets

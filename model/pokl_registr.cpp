@@ -34,8 +34,7 @@ std::size_t ValueBytes(int registerCount) {
 
 }  // namespace
 
-TPoklRegistry::TPoklRegistry(int registerCount)
-    : RegisterCount(registerCount), Values(ValueBytes(registerCount), 0) {}
+TPoklRegistry::TPoklRegistry(int registerCount) : RegisterCount(registerCount), Values(ValueBytes(registerCount), 0) {}
 
 void TPoklRegistry::Clear() { Entries.clear(); }
 

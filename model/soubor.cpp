@@ -6,10 +6,7 @@
 #include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 TSloupec& TSoubor::AddColumn(std::uint8_t type, int width) { return Columns.emplace_back(type, width); }
 

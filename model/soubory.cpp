@@ -164,8 +164,8 @@ std::vector<TSoubor*> TSoubory::JournalTablesCarrying(int number) const {
 
 bool TSoubory::TakesDescribedName(const TSoubor& journalTable) const {
   const TSoubor* table = &journalTable;
-  return table == journalDepartments_.get() || table == journalLongNames_.get() ||
-         table == journalOperators_.get() || table == journalPayments_.get() || table == journalCurrencies_.get();
+  return table == journalDepartments_.get() || table == journalLongNames_.get() || table == journalOperators_.get() ||
+         table == journalPayments_.get() || table == journalCurrencies_.get();
 }
 
 TPoklRegistry& TSoubory::SpareRegisters(SpareRegisterList list) const {
@@ -260,7 +260,8 @@ void TSoubory::RecreateWideSlipTable() {
 }
 
 void TSoubory::ApplyTextWidth(int width) {
-  for (const int number : {TableNumber::Header, TableNumber::Footer, TableNumber::OrderName}) SetTextDisplay(Table(number), width);
+  for (const int number : {TableNumber::Header, TableNumber::Footer, TableNumber::OrderName})
+    SetTextDisplay(Table(number), width);
 }
 
 void TSoubory::CopyRegisters(int number, SpareRegisterList from) {

@@ -96,7 +96,7 @@ public:
   std::vector<TStatusText> Statuses;          // "~STATUSY"
   /// Operator X/Z access texts, index (row - 1) * 8 + (column - 1).
   std::array<std::string, OperatorAccessTextCount> OperatorAccessTexts;
-  std::vector<TPopisText> DescriptiveTexts;   // "~POPIS24" family
+  std::vector<TPopisText> DescriptiveTexts;  // "~POPIS24" family
   TPopisText28Layout TextLayout2846X;
   std::vector<TDefaultContent> DefaultContents;  // "~DEF" + model key
 

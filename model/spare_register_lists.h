@@ -8,21 +8,21 @@
 #include <string_view>
 
 enum class SpareRegisterList : std::size_t {
-  Operators360,      // "~REG06360"
-  Operators40,       // "~REG0640"
-  Operators460,      // "~REG06460"
+  Operators360,        // "~REG06360"
+  Operators40,         // "~REG0640"
+  Operators460,        // "~REG06460"
   Operators465And466,  // "~REG06465/466"
-  Operators650,      // "~REG06650"
-  Settings40,        // "~REG1340"
-  Settings460,       // "~REG13460"
-  Settings650,       // "~REG13650"
-  Reports840,        // "~REG18840"
-  CmOperators,       // "~OLMREGISTRY 06"
-  CmOperatorsA,      // "~OLMREG06A"
-  CmSettings,        // "~OLMREGISTRY 13"
-  CmReports,         // "~OLMREGISTRY 18"
-  CmPrinting,        // "~OLMREGISTRY 19"
-  CmPayments,        // "~OLMREGISTRY 8"
+  Operators650,        // "~REG06650"
+  Settings40,          // "~REG1340"
+  Settings460,         // "~REG13460"
+  Settings650,         // "~REG13650"
+  Reports840,          // "~REG18840"
+  CmOperators,         // "~OLMREGISTRY 06"
+  CmOperatorsA,        // "~OLMREG06A"
+  CmSettings,          // "~OLMREGISTRY 13"
+  CmReports,           // "~OLMREGISTRY 18"
+  CmPrinting,          // "~OLMREGISTRY 19"
+  CmPayments,          // "~OLMREGISTRY 8"
 };
 
 struct SpareRegisterListEntry {

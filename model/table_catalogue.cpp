@@ -143,7 +143,9 @@ void AddColumns(TSoubor& table, std::string_view layout) {
   }
 }
 
-int ColumnsInRecord(const TSoubor& table) { return table.Number == TableNumber::PluStock ? PluStockColumnsInRecord : -1; }
+int ColumnsInRecord(const TSoubor& table) {
+  return table.Number == TableNumber::PluStock ? PluStockColumnsInRecord : -1;
+}
 
 }  // namespace
 

@@ -17,16 +17,16 @@
 /// The report interpreters a table may carry.
 enum class ReportInterpreter {
   None,
-  Financial,       // TTlumocnikReport70
-  FinancialEcr40,  // TTlumocnikReport70ECR40
-  Department,      // TTlumocnikReport72
+  Financial,        // TTlumocnikReport70
+  FinancialEcr40,   // TTlumocnikReport70ECR40
+  Department,       // TTlumocnikReport72
   DepartmentStock,  // TTlumocnikReport72a
-  Plu,             // TTlumocnikReport74
-  LinkPlu,         // TTlumocnikReport77
-  Operator,        // TTlumocnikReport79
-  Hourly,          // TTlumocnikReport83
-  Drawer,          // TTlumocnikReport84
-  ShortFinancial,  // TTlumocnikReport85
+  Plu,              // TTlumocnikReport74
+  LinkPlu,          // TTlumocnikReport77
+  Operator,         // TTlumocnikReport79
+  Hourly,           // TTlumocnikReport83
+  Drawer,           // TTlumocnikReport84
+  ShortFinancial,   // TTlumocnikReport85
 };
 
 /// The table numbers of the catalogue, in rising order.

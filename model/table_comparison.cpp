@@ -14,7 +14,10 @@ constexpr std::size_t NoRow = static_cast<std::size_t>(-1);
 class RowComparison {
 public:
   RowComparison(const TSoubor& table, const std::vector<TRadek>& fileRows, const std::vector<TRadek>& registerRows)
-      : table_(table), fileRows_(fileRows), registerRows_(registerRows), firstColumn_(FirstFileColumn(table)),
+      : table_(table),
+        fileRows_(fileRows),
+        registerRows_(registerRows),
+        firstColumn_(FirstFileColumn(table)),
         keyed_(table.KeyColumn >= firstColumn_ && table.KeyColumn < static_cast<int>(table.Columns.size())) {}
 
   std::vector<std::string> Run() {

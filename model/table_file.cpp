@@ -50,9 +50,7 @@ int WidenedWidthOf(const TSloupec& column) {
 
 using CellWidth = int (*)(const TSloupec&);
 
-bool KeepsRecordNumber(int tableNumber) {
-  return TableNumber::HasRecordNumbers(tableNumber);
-}
+bool KeepsRecordNumber(int tableNumber) { return TableNumber::HasRecordNumbers(tableNumber); }
 
 [[noreturn]] void ThrowFileError(int error, const std::string& path) {
   throw std::system_error(error, std::generic_category(), "table file " + path);
@@ -113,8 +111,8 @@ std::string SeparatedLine(const TSoubor& table, const TRadek& row, int firstColu
 }
 
 [[noreturn]] void ThrowCellTooWide(int rowIndex, int columnIndex, const std::string& cell, int width) {
-  throw std::length_error("Radek " + std::to_string(rowIndex) + " sloupec " + std::to_string(columnIndex) +
-                          ": \"" + cell + "\" je delsi nez " + std::to_string(width) + " znaku");
+  throw std::length_error("Radek " + std::to_string(rowIndex) + " sloupec " + std::to_string(columnIndex) + ": \"" +
+                          cell + "\" je delsi nez " + std::to_string(width) + " znaku");
 }
 
 // A cell wider than its field cannot be cut without losing data; a report
@@ -148,7 +146,7 @@ void WriteRow(TableFileWriter& file, const TSoubor& table, int rowIndex, int fir
   const bool fixedWidth = widthOf != nullptr;
   LogLine((fixedWidth ? "Format2 radek " : "Format1 radek ") + std::to_string(rowIndex));
   std::string line = fixedWidth ? FixedWidthLine(table, rowIndex, firstColumn, widthOf)
-                                 : SeparatedLine(table, table.Rows[static_cast<std::size_t>(rowIndex)], firstColumn);
+                                : SeparatedLine(table, table.Rows[static_cast<std::size_t>(rowIndex)], firstColumn);
   LogLine("Kodovani");
   if (codePage == TableFileCodePage::Register) line = ToRegisterCharset(line);
   LogLine("Write");
@@ -246,8 +244,8 @@ CellWidth WidthsOfLine(const TSoubor& table, int firstColumn, std::size_t lineLe
 
 // The longest row line the table's columns allow in the layout.
 std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
-  const auto cells = static_cast<std::size_t>(
-      std::max(FixedWidthLength(table, firstColumn, &WidenedWidthOf), FixedWidthLength(table, firstColumn, &RawWidthOf)));
+  const auto cells = static_cast<std::size_t>(std::max(FixedWidthLength(table, firstColumn, &WidenedWidthOf),
+                                                       FixedWidthLength(table, firstColumn, &RawWidthOf)));
   if (layout == TableFileLayout::FixedWidth) return cells;
   const std::size_t separators = table.Columns.size() - std::min(table.Columns.size(), std::size_t{1});
   return 2 * cells + separators + SeparatedLineSlack;
@@ -314,8 +312,8 @@ std::string FileCellText(const TSloupec& column, const std::string& cell) {
   return column.Mark ? MarkedCellAsDecimal(cell) : cell;
 }
 
-void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
-               const TKeyLayouts& keyLayouts, int layout) {
+void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse, const TKeyLayouts& keyLayouts,
+               int layout) {
   LogLine("Uloz begin");
   const int firstColumn = FirstFileColumn(table);
   LogLine("AssignFile \"" + path + "\"");

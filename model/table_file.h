@@ -60,8 +60,8 @@ std::string FileCellText(const TSloupec& column, const std::string& cell);
 /// std::system_error for input/output and a refused target;
 /// std::length_error when a cell of a writable table does not fit its field
 /// in layout 2 (the file could not be loaded back).
-void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse,
-               const TKeyLayouts& keyLayouts, int layout);
+void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool reverse, const TKeyLayouts& keyLayouts,
+               int layout);
 
 /// Replaces the table's rows with the records of the file at `path`.
 /// `firstColumn` is FirstFileColumn of the table: 1 numbers the rows from 1.

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // Up to `length` characters from `start` (counted from 0); empty beyond the end.
 std::string_view Part(std::string_view text, std::size_t start, std::size_t length) {
   return start < text.size() ? text.substr(start, length) : std::string_view{};

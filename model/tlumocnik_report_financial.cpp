@@ -57,10 +57,18 @@ const TFixedReportLayout ShortFinancialReportLayout = {
     .StartsWithKindNumberName = false,
     .Fields =
         {
-            ReportField::Amount(3, 7),   ReportField::Amount(8, 12),  ReportField::Amount(13, 17),
-            ReportField::Count(18, 19),  ReportField::Amount(20, 24), ReportField::Count(25, 26),
-            ReportField::Amount(27, 31), ReportField::Amount(32, 36), ReportField::Count(37, 38),
-            ReportField::Amount(39, 43), ReportField::Count(44, 45),  ReportField::Count(46, 47),
+            ReportField::Amount(3, 7),
+            ReportField::Amount(8, 12),
+            ReportField::Amount(13, 17),
+            ReportField::Count(18, 19),
+            ReportField::Amount(20, 24),
+            ReportField::Count(25, 26),
+            ReportField::Amount(27, 31),
+            ReportField::Amount(32, 36),
+            ReportField::Count(37, 38),
+            ReportField::Amount(39, 43),
+            ReportField::Count(44, 45),
+            ReportField::Count(46, 47),
         },
     .Naming = ReportNaming::None,
 };

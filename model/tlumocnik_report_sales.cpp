@@ -36,8 +36,7 @@ std::vector<ReportField> TTlumocnikReport74::RowFields(std::string_view record) 
   return fields;
 }
 
-std::optional<std::string> TTlumocnikReport74::RecordIdentifier(const TSoubor& table,
-                                                                std::string_view record) const {
+std::optional<std::string> TTlumocnikReport74::RecordIdentifier(const TSoubor& table, std::string_view record) const {
   const auto code = RowFields(record)[PluCodeField];
   try {
     const auto value = code.Convert(record);

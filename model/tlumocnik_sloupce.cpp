@@ -227,8 +227,8 @@ std::string TTlumocnikSloupce::CheckRecord(const TSoubor& table, std::string_vie
       if (i == 0) recordNumber = scratch;
     } catch (const EConvertError&) {
       if (i == 0) recordNumber = TrimTrailingBlanks(HexDump(bytes));
-      errors += LoadText(RecordDataErrorText) + table.Name + " - #" + recordNumber + " - " + column.Heading +
-                ": \"" + HexDump(bytes) + "\"\r";
+      errors += LoadText(RecordDataErrorText) + table.Name + " - #" + recordNumber + " - " + column.Heading + ": \"" +
+                HexDump(bytes) + "\"\r";
     }
     offset += WidthOf(column);
   }

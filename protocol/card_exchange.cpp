@@ -22,7 +22,8 @@ std::uint8_t ByteAt(const std::string& bytes, std::size_t index) { return static
 /// bytes came is a broken transmission as well.
 void CheckReceived(LineResult result, const std::string& answer, int count) {
   if (result == LineResult::NoAnswer) RaiseError(ErrorNumber::NoAnswer);
-  if (result != LineResult::Done || answer.size() != static_cast<std::size_t>(count)) RaiseError(ErrorNumber::LineFailure);
+  if (result != LineResult::Done || answer.size() != static_cast<std::size_t>(count))
+    RaiseError(ErrorNumber::LineFailure);
 }
 
 std::string Exchange(TPort& port, std::uint8_t command, int replyLength) {
@@ -73,7 +74,8 @@ void AddressCard(TPort& port, int start) {
   Echo(port, CardByte::BusStart);
   Echo(port, CardByte::SendByte);
   Echo(port, CardByte::CardForWriting);
-  if (StatusReply(port, CardByte::StatusQuery) == CardStatus::WronglyInserted) RaiseError(ErrorNumber::CardInsertedBadly);
+  if (StatusReply(port, CardByte::StatusQuery) == CardStatus::WronglyInserted)
+    RaiseError(ErrorNumber::CardInsertedBadly);
   port.Pause(StepPause);
   Echo(port, CardByte::SendByte);
   Echo(port, static_cast<std::uint8_t>(start));

@@ -93,7 +93,8 @@ int TLinkProtocol::Handshake(int tableNumber) {
   if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(ErrorNumber::BadCheckBytes);
   const int code = ReplyByte(reply, 0);
   if (code == 0 || code > bytes_.MaxModelCode) {
-    if (code == bytes_.Enq && ReplyByte(reply, 1) == LinkStatus::NetworkBusy && netId_ > 0) RaiseError(ErrorNumber::RegisterNotReady);
+    if (code == bytes_.Enq && ReplyByte(reply, 1) == LinkStatus::NetworkBusy && netId_ > 0)
+      RaiseError(ErrorNumber::RegisterNotReady);
     RaiseError(ErrorNumber::BadEnqReply);
   }
   if (!ModelCodeFits(modelName_, code, bytes_.CmFamily)) RaiseError(ErrorNumber::ModelMismatch);
@@ -106,12 +107,17 @@ bool TLinkProtocol::SkipsTable(int tableNumber, int modelCode) {
 
 void TLinkProtocol::RaiseNetworkStatus(std::uint8_t status) const {
   switch (status) {
-    case LinkStatus::ServiceError: RaiseError(ErrorNumber::ServiceInfoError);
-    case LinkStatus::NetworkBusy: RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(netId_));
-    case LinkStatus::NetworkNotStarted: RaiseError(ErrorNumber::NetworkNotStarted);
+    case LinkStatus::ServiceError:
+      RaiseError(ErrorNumber::ServiceInfoError);
+    case LinkStatus::NetworkBusy:
+      RaiseError(ErrorNumber::NetworkRegisterBusy, std::to_string(netId_));
+    case LinkStatus::NetworkNotStarted:
+      RaiseError(ErrorNumber::NetworkNotStarted);
     case LinkStatus::NetworkSilent:
-    case LinkStatus::NetworkSilentOrSortRefused: RaiseError(ErrorNumber::NetworkSilent);
-    default: return;
+    case LinkStatus::NetworkSilentOrSortRefused:
+      RaiseError(ErrorNumber::NetworkSilent);
+    default:
+      return;
   }
 }
 
@@ -121,7 +127,8 @@ bool TLinkProtocol::RequestReply(const std::string& reply, LineResult portResult
   if (drq && reply == EndFrame) return true;
   const std::uint8_t status = ReplyByte(reply, 1);
   if (reply.size() >= 2 && ReplyByte(reply, 0) == sentByte) RaiseNetworkStatus(status);
-  if (reply.empty() || ReplyByte(reply, 0) != sentByte) RaiseError(drq ? ErrorNumber::BadDrqReply : ErrorNumber::BadDtxReply);
+  if (reply.empty() || ReplyByte(reply, 0) != sentByte)
+    RaiseError(drq ? ErrorNumber::BadDrqReply : ErrorNumber::BadDtxReply);
   if (status % 2 == 1) RaiseError(ErrorNumber::RegisterNotReady);
   if (reply.size() != ReplyLength || !VerifyCheckBytes(reply)) RaiseError(ErrorNumber::BadCheckBytes);
   if (auto position = KeyPosition(modelName_, status)) keyPosition_ = *position;

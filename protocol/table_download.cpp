@@ -44,12 +44,9 @@ bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDo
   return std::all_of(body.begin(), body.end(), [](char c) { return c == ZeroRecordByte; });
 }
 
-
 // Tables whose end the program decides, from the row it stored last. While no
 // row is stored yet the transfer goes on.
-int RowLimit(const TSoubor& table) {
-  return table.Capacity > 0 ? 2 * table.Capacity + RowMargin : RowsWithoutCapacity;
-}
+int RowLimit(const TSoubor& table) { return table.Capacity > 0 ? 2 * table.Capacity + RowMargin : RowsWithoutCapacity; }
 
 bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
   if (table.Number == TableNumber::ShortFinancialReport) return true;
@@ -88,8 +85,8 @@ private:
     LogLine("posilam DRQ...");
     std::string reply;
     const LineResult result = link_.Exchange(CommandFrame(link_.Bytes().Drq, link_.NetId(),
-                                                   TableCode(table_, link_.Bytes().Drq, link_.Bytes())),
-                                      reply);
+                                                          TableCode(table_, link_.Bytes().Drq, link_.Bytes())),
+                                             reply);
     return link_.RequestReply(reply, result, link_.Bytes().Drq);
   }
 

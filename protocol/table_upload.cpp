@@ -105,7 +105,9 @@ private:
         return Verdict::Again;
       case LinkStatus::NetworkNotStarted:
       case LinkStatus::NetworkSilent:
-        if (!more) RaiseError(status == LinkStatus::NetworkNotStarted ? ErrorNumber::NetworkNotStarted : ErrorNumber::NetworkSilent);
+        if (!more)
+          RaiseError(status == LinkStatus::NetworkNotStarted ? ErrorNumber::NetworkNotStarted
+                                                             : ErrorNumber::NetworkSilent);
         if (table_.Number == TableNumber::Plu && settings_.Options.OptionV) RestartPluUpload();
         return Verdict::Again;
       case LinkStatus::NetworkSilentOrSortRefused:

@@ -19,8 +19,8 @@ long long NowMs() {
 }
 
 std::string Bar(const TProgress& progress) {
-  const int filled = progress.Maximum > 0 ? BarWidth * std::min(progress.Position, progress.Maximum) / progress.Maximum
-                                          : 0;
+  const int filled =
+      progress.Maximum > 0 ? BarWidth * std::min(progress.Position, progress.Maximum) / progress.Maximum : 0;
   return JoinedText({"[", std::string(static_cast<std::size_t>(filled), '#'),
                      std::string(static_cast<std::size_t>(BarWidth - filled), '.'), "]"});
 }

@@ -193,9 +193,7 @@ public:
   }
 
   /// The log file as written, empty when nothing was logged.
-  std::string Text() const {
-    return std::filesystem::exists(log_.PlainPath) ? ReadFileBytes(log_.PlainPath) : "";
-  }
+  std::string Text() const { return std::filesystem::exists(log_.PlainPath) ? ReadFileBytes(log_.PlainPath) : ""; }
 
   /// Forgets what was logged so far.
   void Clear() const { std::filesystem::remove(log_.PlainPath); }

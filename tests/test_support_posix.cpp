@@ -54,8 +54,7 @@ void SendTo(int fd, std::string_view bytes) {
 }
 
 void ExecInChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& environment,
-                 const std::filesystem::path& workingDirectory) {
+                 const std::map<std::string, std::string>& environment, const std::filesystem::path& workingDirectory) {
   for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
   if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
   std::vector<std::string> copies = arguments;

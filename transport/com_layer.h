@@ -18,11 +18,11 @@
 /// Result codes of the calls (the library's own numbers).
 namespace ComResult {
 inline constexpr int Ok = 0;
-inline constexpr int BadPort = -1;       // no such line, or the line is not open
-inline constexpr int OpenFailed = -5;    // device missing, busy or not a serial line
-inline constexpr int BadParameter = -7;  // unknown baud code, line mode, flow mode or selector
-inline constexpr int SystemFailure = -8; // the operating system refused the call
-inline constexpr int WriteTimeout = -12; // not all bytes went out within the write time-out
+inline constexpr int BadPort = -1;        // no such line, or the line is not open
+inline constexpr int OpenFailed = -5;     // device missing, busy or not a serial line
+inline constexpr int BadParameter = -7;   // unknown baud code, line mode, flow mode or selector
+inline constexpr int SystemFailure = -8;  // the operating system refused the call
+inline constexpr int WriteTimeout = -12;  // not all bytes went out within the write time-out
 }  // namespace ComResult
 
 /// Flow modes of sio_flowctrl, combinable: CTS and RTS form the hardware handshake.
@@ -61,9 +61,9 @@ std::int32_t BaudRateOfCode(int code);
 
 /// The line format a mode byte of sio_ioctl stands for.
 struct TLineFormat {
-  int DataBits = 8;    // 5..8
-  char Parity = 'N';   // 'N', 'O', 'E', 'M' or 'S'
-  int StopBits = 1;    // 1 or 2
+  int DataBits = 8;   // 5..8
+  char Parity = 'N';  // 'N', 'O', 'E', 'M' or 'S'
+  int StopBits = 1;   // 1 or 2
 };
 
 /// Decodes a mode byte: bits 0-1 data bits (0..3 = 5..8), bit 2 two stop

@@ -112,8 +112,7 @@ TDialFailure DialSteps(TModemLine& modem, const TNastaveni& settings) {
   TPort& port = OpenModemPort(modem);
   LogLine("posilam AT");
   std::string answer;
-  if (port.SendCommand("AT\r", CommandTimeout, false, true, answer) != LineResult::Done ||
-      Upper(answer) != "OK") {
+  if (port.SendCommand("AT\r", CommandTimeout, false, true, answer) != LineResult::Done || Upper(answer) != "OK") {
     return Failed(modem, NotAnswering);
   }
   port.SendCommand("AT&B1\r", CommandTimeout, false, false, answer);

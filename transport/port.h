@@ -38,8 +38,7 @@ public:
   /// A closed port over the system's COM layer and sockets.
   explicit TPort(TLineOptions options = {});
   /// A closed port over the given COM layer (borrowed) and socket maker.
-  explicit TPort(TComLayer& comLayer, TLineOptions options = {},
-                 ClientSocketFactory makeSocket = CreateClientSocket);
+  explicit TPort(TComLayer& comLayer, TLineOptions options = {}, ClientSocketFactory makeSocket = CreateClientSocket);
   ~TPort();
   TPort(const TPort&) = delete;
   TPort& operator=(const TPort&) = delete;
@@ -62,8 +61,8 @@ public:
   /// when bytes were still coming at `timeout` after the echo: the answer
   /// never ended. Does nothing on a TCP line. `pumpMessages` is accepted for
   /// callers' sake: there is no message queue to pump.
-  LineResult SendCommand(std::string_view command, std::chrono::milliseconds timeout, bool pumpMessages,
-                         bool checkEcho, std::string& answer);
+  LineResult SendCommand(std::string_view command, std::chrono::milliseconds timeout, bool pumpMessages, bool checkEcho,
+                         std::string& answer);
   /// Discards both directions of the COM driver's buffers; nothing on a TCP line.
   void Flush();
   /// Keeps the line quiet for `duration` (on the COM layer's clock).

@@ -68,8 +68,8 @@ std::map<int, ComLine> ComLines(const std::string& root) {
   std::map<int, ComLine> lines;
   for (int port = 1; port <= HighestComNumber; ++port) {
     const std::string configured = ConfiguredComDevicePath(port);
-    lines[port] = configured.empty() ? ComLine{root + "/dev/ttyS" + std::to_string(port - 1), false}
-                                     : ComLine{configured, true};
+    lines[port] =
+        configured.empty() ? ComLine{root + "/dev/ttyS" + std::to_string(port - 1), false} : ComLine{configured, true};
   }
   return lines;
 }

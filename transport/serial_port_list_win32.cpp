@@ -8,7 +8,8 @@
 // device name the COM layer opens.
 std::vector<TSerialDevice> ListSerialDevices() {
   std::vector<TSerialDevice> devices;
-  for (const TSerialPort& port : PresentSerialPorts()) devices.push_back(TSerialDevice{port.Device, {}, {port.ComNumber}});
+  for (const TSerialPort& port : PresentSerialPorts())
+    devices.push_back(TSerialDevice{port.Device, {}, {port.ComNumber}});
   return devices;
 }
 

@@ -19,8 +19,8 @@ std::vector<TSerialPort> PresentSerialPorts() {
     char data[64];
     DWORD dataSize = sizeof data - 1;
     DWORD type = 0;
-    const LONG result = RegEnumValueA(key, index, valueName, &valueNameSize, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(data), &dataSize);
+    const LONG result =
+        RegEnumValueA(key, index, valueName, &valueNameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS || type != REG_SZ) continue;
     data[dataSize] = '\0';

@@ -71,35 +71,56 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 std::optional<speed_t> SpeedConstant(std::int32_t bitsPerSecond) {
   switch (bitsPerSecond) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
+    case 50:
+      return B50;
+    case 75:
+      return B75;
+    case 110:
+      return B110;
+    case 134:
+      return B134;
+    case 150:
+      return B150;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 1800:
+      return B1800;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
 #ifdef B7200
-    case 7200: return B7200;
+    case 7200:
+      return B7200;
 #endif
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
 #ifdef B230400
-    case 230400: return B230400;
+    case 230400:
+      return B230400;
 #endif
 #ifdef B460800
-    case 460800: return B460800;
+    case 460800:
+      return B460800;
 #endif
 #ifdef B921600
-    case 921600: return B921600;
+    case 921600:
+      return B921600;
 #endif
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -119,12 +140,20 @@ constexpr tcflag_t HardwareHandshake = 0;
 /// express it.
 std::optional<tcflag_t> ParityFlags(char parity) {
   switch (parity) {
-    case 'N': return tcflag_t{0};
-    case 'O': return tcflag_t{PARENB | PARODD};
-    case 'E': return tcflag_t{PARENB};
-    case 'M': if (StickParity != 0) return tcflag_t{PARENB | PARODD | StickParity}; break;
-    case 'S': if (StickParity != 0) return tcflag_t{PARENB | StickParity}; break;
-    default: break;
+    case 'N':
+      return tcflag_t{0};
+    case 'O':
+      return tcflag_t{PARENB | PARODD};
+    case 'E':
+      return tcflag_t{PARENB};
+    case 'M':
+      if (StickParity != 0) return tcflag_t{PARENB | PARODD | StickParity};
+      break;
+    case 'S':
+      if (StickParity != 0) return tcflag_t{PARENB | StickParity};
+      break;
+    default:
+      break;
   }
   return std::nullopt;
 }

@@ -73,11 +73,16 @@ bool SetDefaults(OpenLine& line) {
 
 BYTE ParityOf(char parity) {
   switch (parity) {
-    case 'O': return ODDPARITY;
-    case 'E': return EVENPARITY;
-    case 'M': return MARKPARITY;
-    case 'S': return SPACEPARITY;
-    default: return NOPARITY;
+    case 'O':
+      return ODDPARITY;
+    case 'E':
+      return EVENPARITY;
+    case 'M':
+      return MARKPARITY;
+    case 'S':
+      return SPACEPARITY;
+    default:
+      return NOPARITY;
   }
 }
 
@@ -92,8 +97,8 @@ DWORD QueuedOutput(HANDLE handle) {
 /// is left.
 bool DrainOutput(const OpenLine& line) {
   const auto queued = static_cast<std::int32_t>(QueuedOutput(line.handle));
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(OutputDrainTime(queued, line.bitsPerSecond));
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(OutputDrainTime(queued, line.bitsPerSecond));
   while (QueuedOutput(line.handle) > 0) {
     if (std::chrono::steady_clock::now() >= deadline) {
       return PurgeComm(line.handle, PURGE_TXABORT | PURGE_TXCLEAR) != FALSE;
@@ -115,8 +120,8 @@ public:
 protected:
   std::optional<OpenLine> OpenDevice(int port) override {
     const std::string device = ComDevicePath(port);
-    const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     OpenLine line;
     line.handle = handle;

@@ -53,8 +53,8 @@ void StartWindowsSockets() {
 }
 
 timeval TimeValueUntil(Clock::time_point deadline) {
-  const auto left = std::max<long long>(
-      0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
+  const auto left =
+      std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
   timeval value{};
   value.tv_sec = static_cast<long>(left / 1000);
   value.tv_usec = static_cast<long>((left % 1000) * 1000);
@@ -63,7 +63,9 @@ timeval TimeValueUntil(Clock::time_point deadline) {
 
 class TWin32ClientSocket final : public TClientSocketBase {
 public:
-  TWin32ClientSocket() : TClientSocketBase({WSAEISCONN, WSAEINVAL, WSAENOTCONN, WSAETIMEDOUT}) { StartWindowsSockets(); }
+  TWin32ClientSocket() : TClientSocketBase({WSAEISCONN, WSAEINVAL, WSAENOTCONN, WSAETIMEDOUT}) {
+    StartWindowsSockets();
+  }
   TWin32ClientSocket(const TWin32ClientSocket&) = delete;
   TWin32ClientSocket& operator=(const TWin32ClientSocket&) = delete;
   ~TWin32ClientSocket() override {
@@ -152,8 +154,8 @@ private:
       FD_ZERO(&failed);
       FD_SET(socket_, &writable);
       FD_SET(socket_, &failed);
-      const auto sliceEnd = bounded ? std::min(deadline, Clock::now() + StopCheckInterval)
-                                    : Clock::now() + StopCheckInterval;
+      const auto sliceEnd =
+          bounded ? std::min(deadline, Clock::now() + StopCheckInterval) : Clock::now() + StopCheckInterval;
       timeval limit = TimeValueUntil(sliceEnd);
       const int ready = select(0, nullptr, &writable, &failed, &limit);
       if (ready == SOCKET_ERROR) FailAndRelease(WSAGetLastError(), "select");
@@ -174,8 +176,8 @@ private:
     FD_ZERO(&watched);
     FD_SET(socket_, &watched);
     timeval limit = TimeValueUntil(deadline);
-    const int ready = forWriting ? select(0, nullptr, &watched, nullptr, &limit)
-                                 : select(0, &watched, nullptr, nullptr, &limit);
+    const int ready =
+        forWriting ? select(0, nullptr, &watched, nullptr, &limit) : select(0, &watched, nullptr, nullptr, &limit);
     if (ready == SOCKET_ERROR) Fail(WSAGetLastError(), api);
     return ready > 0;
   }

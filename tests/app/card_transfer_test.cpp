@@ -30,9 +30,9 @@ struct RangeCase {
 
 TEST(CardRangeTest, SuffixNamesStartAndLength) {
   const RangeCase cases[] = {
-      {"PCSR", 0, 256},       {"PCSW", 0, 256},     {"PCSR.16.32", 16, 32}, {"PCSW.0.128", 0, 128},
-      {"PCSR.5", 0, 5},       {"PCSR.x.y", 0, 256}, {"PCSR.0.256", 0, 256}, {"PCSRX.1.2", 0, 256},
-      {"PCSR.1.2.3", 0, 3},   {"PCSR.", 0, 256},    {"PCSR.200.100", 200, 100},
+      {"PCSR", 0, 256},     {"PCSW", 0, 256},     {"PCSR.16.32", 16, 32},     {"PCSW.0.128", 0, 128},
+      {"PCSR.5", 0, 5},     {"PCSR.x.y", 0, 256}, {"PCSR.0.256", 0, 256},     {"PCSRX.1.2", 0, 256},
+      {"PCSR.1.2.3", 0, 3}, {"PCSR.", 0, 256},    {"PCSR.200.100", 200, 100},
   };
   for (const auto& c : cases) {
     const TCardRange range = CardRangeOf(c.activity);
@@ -45,8 +45,8 @@ TEST(CardRangeTest, SuffixNamesStartAndLength) {
 
 TEST(CardRangeTest, RangesOutsideTheCardAreRefused) {
   const std::pair<TCardRange, int> cases[] = {
-      {{0, 256}, 0},  {{255, 1}, 0}, {{16, 32}, 0},  {{200, 57}, 1}, {{256, 1}, 1},
-      {{-1, 8}, 1},   {{0, 0}, 1},   {{0, 257}, 1},  {{8, -4}, 1},   {{2147483647, 2}, 1},
+      {{0, 256}, 0}, {{255, 1}, 0}, {{16, 32}, 0}, {{200, 57}, 1}, {{256, 1}, 1},
+      {{-1, 8}, 1},  {{0, 0}, 1},   {{0, 257}, 1}, {{8, -4}, 1},   {{2147483647, 2}, 1},
   };
   for (const auto& [range, error] : cases) {
     const TCardRange checked = range;
@@ -132,7 +132,8 @@ protected:
     for (;;) {
       const auto lines = LinesOf(ReadFileBytes(wireLog_));
       if (!lines.empty() && lines.back() == "note card reader closed") return ReceivedInWireLog();
-      if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the reader did not see the line closed");
+      if (std::chrono::steady_clock::now() > deadline)
+        throw std::runtime_error("the reader did not see the line closed");
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
@@ -178,16 +179,11 @@ struct CardFault {
 
 TEST_F(CardReaderTest, EachReaderFaultGivesItsNumberAndKeepsTheFile) {
   const CardFault faults[] = {
-      {"PCSR", {"--card-status", "absent"}, "42"},
-      {"PCSR", {"--card-status", "44"}, "44"},
-      {"PCSR", {"--card-status", "48"}, "45"},
-      {"PCSR", {"--card-status", "50"}, "46"},
-      {"PCSR", {"--card-status", "wrong"}, "57"},
-      {"PCSR", {"--card-bad-check"}, "16"},
-      {"PCSR", {"--card-end-a5"}, "40"},
-      {"PCSR", {"--card-silent"}, " 4"},
-      {"PCSW", {"--card-bad-echo", "7"}, "39"},
-      {"PCSW", {"--card-stuck", "200"}, "43"},
+      {"PCSR", {"--card-status", "absent"}, "42"}, {"PCSR", {"--card-status", "44"}, "44"},
+      {"PCSR", {"--card-status", "48"}, "45"},     {"PCSR", {"--card-status", "50"}, "46"},
+      {"PCSR", {"--card-status", "wrong"}, "57"},  {"PCSR", {"--card-bad-check"}, "16"},
+      {"PCSR", {"--card-end-a5"}, "40"},           {"PCSR", {"--card-silent"}, " 4"},
+      {"PCSW", {"--card-bad-echo", "7"}, "39"},    {"PCSW", {"--card-stuck", "200"}, "43"},
       {"PCSW.8.8", {"--card-stuck", "12"}, "43"},
   };
   for (const auto& fault : faults) {

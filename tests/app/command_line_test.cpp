@@ -71,7 +71,7 @@ TEST_F(CommandLine, LaterActivityWordReplacesEarlierOne) {
 
 TEST_F(CommandLine, BaudRateCodesAndPlainSpeeds) {
   const std::pair<const char*, int> cases[] = {{"1", 9600},   {"2", 19200},   {"3", 38400}, {"4", 57600},
-                                              {"5", 115200}, {"4800", 4800}, {"0", 0},     {"-7", -7}};
+                                               {"5", 115200}, {"4800", 4800}, {"0", 0},     {"-7", -7}};
   for (const auto& [value, speed] : cases) {
     settings = TNastaveni::CommandDefaults();
     Parse(std::string("R03 /BR=") + value + " /");

@@ -206,11 +206,11 @@ TEST_F(CommandOutcomeTest, StopWhileWaitingRunsNothingAndExitsNonZero) {
 
 TEST_F(CommandOutcomeTest, CommandsStartedTogetherTakeTurnsAndNeverShowHalfAnOutcome) {
   InstallExe();
-  const std::vector<std::vector<std::string>> commands = {{"R03", "/BR=x"}, {"R03", "/COM=x"}, {"R03", "/COM=1"},
-                                                          {"R03", "/IPPORT=1"}, {"R03", "/IPADDR=1.2.3.4"},
-                                                          {"/COM=1", "/BR=2"}};
-  const std::set<std::string> outcomes = {" 3\r\n3.02F\r\n", " 2\r\n3.02F\r\n", "47\r\n3.02F\r\n",
-                                          "48\r\n3.02F\r\n", " 1\r\n3.02F\r\n"};
+  const std::vector<std::vector<std::string>> commands = {{"R03", "/BR=x"},           {"R03", "/COM=x"},
+                                                          {"R03", "/COM=1"},          {"R03", "/IPPORT=1"},
+                                                          {"R03", "/IPADDR=1.2.3.4"}, {"/COM=1", "/BR=2"}};
+  const std::set<std::string> outcomes = {" 3\r\n3.02F\r\n", " 2\r\n3.02F\r\n", "47\r\n3.02F\r\n", "48\r\n3.02F\r\n",
+                                          " 1\r\n3.02F\r\n"};
   std::atomic<bool> done{false};
   std::atomic<int> reads{0};
   std::atomic<int> broken{0};
@@ -249,8 +249,8 @@ TEST_F(CommandOutcomeTest, SigtermMidTransferClosesTheLineAndWritesTen) {
   InstallExe();
   const auto wire = work_ / "wire.log";
   SimulatedRegister sim({"--plu-count", "3000", "--log", wire.string()});
-  auto module = Start({"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(sim.Port()), "/ECR=465",
-                       "/FILE=plu.txt"});
+  auto module =
+      Start({"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(sim.Port()), "/ECR=465", "/FILE=plu.txt"});
   ASSERT_TRUE(Eventually([&] {
     const std::string frames = fs::exists(wire) ? ReadFileBytes(wire) : "";
     return std::count(frames.begin(), frames.end(), '\n') > 100;
@@ -403,8 +403,7 @@ private:
 TEST_F(CommandOutcomeTest, RegisterSendingRecordsWithoutEndIsStopped) {
   InstallExe();
   EndlessRegister hostile;
-  ASSERT_EQ(Run({"R07", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(hostile.Port()), "/ECR=465",
-                 "/FILE=t07.txt"})
+  ASSERT_EQ(Run({"R07", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(hostile.Port()), "/ECR=465", "/FILE=t07.txt"})
                 .exitStatus,
             0);
   EXPECT_EQ(Outcome(), " 5\r\n3.02F\r\n");

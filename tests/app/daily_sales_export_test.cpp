@@ -208,7 +208,8 @@ TEST_F(DailySalesRunTest, NumbersTakeTheDecimalSeparatorOfTheLocale) {
   // A Czech locale of our own: the machine need not have one installed.
   const auto locales = folder_ / "locales";
   std::filesystem::create_directory(locales);
-  const auto built = RunProcess("/usr/bin/localedef", {"-i", "cs_CZ", "-f", "UTF-8", (locales / "cs_CZ.UTF-8").string()});
+  const auto built =
+      RunProcess("/usr/bin/localedef", {"-i", "cs_CZ", "-f", "UTF-8", (locales / "cs_CZ.UTF-8").string()});
   ASSERT_TRUE(std::filesystem::exists(locales / "cs_CZ.UTF-8" / "LC_NUMERIC")) << built.standardError;
   // glibc keeps the LOCPATH list it parsed for good; the leak checker of the
   // sanitizer build is told so.
@@ -227,7 +228,8 @@ TEST_F(DailySalesRunTest, NumbersTakeTheDecimalSeparatorOfTheLocale) {
     ASSERT_EQ(fields.size(), 9u) << line;
     for (const int number : {3, 6, 7}) {
       EXPECT_EQ(fields[static_cast<std::size_t>(number)].find('.'), std::string::npos) << line;
-      EXPECT_EQ(fields[static_cast<std::size_t>(number)].size() - fields[static_cast<std::size_t>(number)].find(','), 3u)
+      EXPECT_EQ(fields[static_cast<std::size_t>(number)].size() - fields[static_cast<std::size_t>(number)].find(','),
+                3u)
           << line;
     }
   }

@@ -85,9 +85,11 @@ protected:
   void SetUp() override { std::filesystem::copy_file(MERVMODUL_EXE, folder_ / "mervmodul"); }
 
   void StartModem(const std::string& answer = "connect") {
-    register_ = std::make_unique<BackgroundProcess>(
-        MERVSIM_EXE, std::vector<std::string>{"--pty", "--link", device_.string(), "--plu-count", "5", "--log",
-                                              wireLog_.string(), "--modem", answer, "--modem-s12", "5"});
+    register_ =
+        std::make_unique<BackgroundProcess>(MERVSIM_EXE,
+                                            std::vector<std::string>{"--pty", "--link", device_.string(), "--plu-count",
+                                                                     "5", "--log", wireLog_.string(), "--modem", answer,
+                                                                     "--modem-s12", "5"});
     ASSERT_NE(register_->FirstLine().find("pty"), std::string::npos) << register_->FirstLine();
   }
 
@@ -266,7 +268,8 @@ TEST_F(DosModeTest, ANameThatIsNoRegularFileIsRemovedUnreadAndAnsweredWithTen) {
   EXPECT_TRUE(module_->Running());
   const std::string log = LogText();
   std::size_t folderReports = 0;
-  for (auto at = log.find("is a folder"); at != std::string::npos; at = log.find("is a folder", at + 1)) ++folderReports;
+  for (auto at = log.find("is a folder"); at != std::string::npos; at = log.find("is a folder", at + 1))
+    ++folderReports;
   EXPECT_EQ(folderReports, 1u) << "a folder is reported once, not at every poll";
 }
 
@@ -407,7 +410,8 @@ TEST_F(DosModeTest, ACommandFileThatCannotBeDeletedRunsAgainOnlyWhenChanged) {
   EXPECT_TRUE(AwaitGone(commandFile_));
   const std::string log = LogText();
   std::size_t said = 0;
-  for (auto at = log.find("until it changes"); at != std::string::npos; at = log.find("until it changes", at + 1)) ++said;
+  for (auto at = log.find("until it changes"); at != std::string::npos; at = log.find("until it changes", at + 1))
+    ++said;
   EXPECT_EQ(said, 2u) << "said once for each version of the file";
 }
 
@@ -416,14 +420,14 @@ TEST_F(DosModeTest, ACommandFileThatCannotBeDeletedRunsAgainOnlyWhenChanged) {
 TEST(ModemLineCommandTest, LineThatCannotBeOpenedIsErrorNine) {
   TempDir folder;
   std::filesystem::copy_file(MERVMODUL_EXE, folder / "mervmodul");
-  for (const auto& command : std::vector<std::vector<std::string>>{
-           {"MODEMDIAL", "/COM=1", "/BR=5", "/DIALTONE=5551234"},
-           {"R03", "/COM=1", "/BR=5", "/ECR=465", "/FILE=plu.txt", "/MODEM"},
-           {"MODEMHANGUP", "/COM=1", "/BR=5"}}) {
-    const auto result = RunProcess(folder / "mervmodul", command,
-                                   {{"XDG_CONFIG_HOME", folder.path().string()},
-                                    {"MERV_COM1", (folder / "no-such-device").string()}},
-                                   folder.path());
+  for (const auto& command :
+       std::vector<std::vector<std::string>>{{"MODEMDIAL", "/COM=1", "/BR=5", "/DIALTONE=5551234"},
+                                             {"R03", "/COM=1", "/BR=5", "/ECR=465", "/FILE=plu.txt", "/MODEM"},
+                                             {"MODEMHANGUP", "/COM=1", "/BR=5"}}) {
+    const auto result =
+        RunProcess(folder / "mervmodul", command,
+                   {{"XDG_CONFIG_HOME", folder.path().string()}, {"MERV_COM1", (folder / "no-such-device").string()}},
+                   folder.path());
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(LinesOf(ReadFileBytes(folder / "error.dat")), (std::vector<std::string>{" 9", "3.02F"})) << command[0];
   }

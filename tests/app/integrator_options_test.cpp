@@ -109,14 +109,10 @@ TEST_F(IntegratorOptions, ExplainWithoutANumberReadsTheOutcomeBesideTheProgram) 
   const struct {
     std::vector<std::string> arguments;
     const char* said;
-  } wrong[] = {{{"--explain", "abc"}, "not 'abc'"},
-               {{"--explain", "15"}, "not one this program writes"},
-               {{"--explain", "1", "2"}, "at most one"},
-               {{"--explain=abc"}, "not 'abc'"},
-               {{"--explain=1", "2"}, "at most one"},
-               {{"--version=2"}, "--version takes no value"},
-               {{"--bogus"}, "unknown option '--bogus'"},
-               {{"-x", "/COM=1"}, "unknown option '-x'"}};
+  } wrong[] = {{{"--explain", "abc"}, "not 'abc'"},       {{"--explain", "15"}, "not one this program writes"},
+               {{"--explain", "1", "2"}, "at most one"},  {{"--explain=abc"}, "not 'abc'"},
+               {{"--explain=1", "2"}, "at most one"},     {{"--version=2"}, "--version takes no value"},
+               {{"--bogus"}, "unknown option '--bogus'"}, {{"-x", "/COM=1"}, "unknown option '-x'"}};
   for (const auto& [arguments, said] : wrong) {
     const auto run = Run(arguments);
     EXPECT_EQ(run.exitStatus, 2) << arguments[0];
@@ -210,10 +206,8 @@ TEST_F(IntegratorOptions, PortsListsConfiguredTerminalsAndStableLinks) {
   const std::string& text = run.standardOutput;
   const std::string dev = (root / "dev").string();
   const std::string expectedLines[] = {
-      "COM1     " + dev + "/ttyS0\n",
-      "COM3     " + byId.string() + " -> " + dev + "/ttyUSB0\n",
-      "COM3     " + dev + "/ttyUSB0\n",
-      "-        " + dev + "/ttyACM3\n",
+      "COM1     " + dev + "/ttyS0\n",   "COM3     " + byId.string() + " -> " + dev + "/ttyUSB0\n",
+      "COM3     " + dev + "/ttyUSB0\n", "-        " + dev + "/ttyACM3\n",
       "COM7     " + pty + "\n",
   };
   for (const auto& line : expectedLines) EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;

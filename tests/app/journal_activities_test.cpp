@@ -138,7 +138,8 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
     failDownload_ = false;
     resets_.clear();
     c.arrange(*this);
-    const std::string before = std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
+    const std::string before =
+        std::filesystem::exists(parameters_.JournalFile) ? ReadFileBytes(parameters_.JournalFile) : "";
     EXPECT_EQ(ErrorNumberRaisedBy([&] { Save(true); }), c.error);
     EXPECT_TRUE(resets_.empty());
     if (c.error == 51) {
@@ -182,8 +183,7 @@ protected:
   }
 
   int Print(bool receiptCopies) {
-    return ErrorNumberRaisedBy(
-        [&] { PrintJournal(*catalogue_, parameters_, receiptCopies, TPrintViewer(places_)); });
+    return ErrorNumberRaisedBy([&] { PrintJournal(*catalogue_, parameters_, receiptCopies, TPrintViewer(places_)); });
   }
 
   TempDir folder_;
@@ -228,7 +228,8 @@ TEST_F(JournalPrintTest, DocumentPlaceFallsBackWhenAFolderIsNotWritable) {
   // A folder stands where the probe file would go, so that it cannot be
   // created even by root.
   std::filesystem::create_directory(folder_ / "mervmodul.tmp");
-  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, (folder_ / "temp" / "mervtisk.tmp").string());
+  EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed,
+            (folder_ / "temp" / "mervtisk.tmp").string());
   places_.TempDir = (folder_ / "with blank").string();
   EXPECT_EQ(TPrintViewer(places_).ChooseTarget(places_.ProgramDir).NamePassed, places_.LastResort);
   places_.TempDir.clear();

@@ -36,11 +36,14 @@ protected:
 
   /// Runs one command with files limited to `blocks` of 512 bytes; writing
   /// past the limit fails with EFBIG instead of ending the process.
-  std::string RunWithFileSizeLimit(int blocks, const std::string& activity, const std::vector<std::string>& parameters) {
-    std::vector<std::string> arguments{"-c", "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"",
+  std::string RunWithFileSizeLimit(int blocks, const std::string& activity,
+                                   const std::vector<std::string>& parameters) {
+    std::vector<std::string> arguments{"-c",
+                                       "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"",
                                        (folder_ / "mervmodul").string()};
     for (const auto& argument : Arguments(activity, parameters)) arguments.push_back(argument);
-    const auto result = RunProcess("/bin/sh", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
+    const auto result =
+        RunProcess("/bin/sh", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     return Outcome();
   }
@@ -49,12 +52,14 @@ protected:
 
   bool ResetSent() const {
     const auto frames = Received();
-    return std::any_of(frames.begin(), frames.end(), [](const std::string& f) { return f.starts_with(JournalResetFrame); });
+    return std::any_of(frames.begin(), frames.end(),
+                       [](const std::string& f) { return f.starts_with(JournalResetFrame); });
   }
 
   std::vector<std::string> Records(const std::string& name) const {
     std::vector<std::string> records;
-    for (const auto& entry : TJournalFile::Read((folder_ / name).string(), true).Entries) records.push_back(entry.Record);
+    for (const auto& entry : TJournalFile::Read((folder_ / name).string(), true).Entries)
+      records.push_back(entry.Record);
     return records;
   }
 
@@ -111,7 +116,8 @@ TEST_F(JournalCommandTest, SaveThatEndedWith52RunsAgain) {
   EXPECT_FALSE(ResetSent());
   std::filesystem::create_directory(folder_ / "out");
   EXPECT_EQ(Run("SAVERESETZUR", command), " 0");
-  EXPECT_EQ(ReadFileBytes(folder_ / "out" / "z.txt"), TJournalFile::Read((folder_ / "z.zur").string(), true).PlainText());
+  EXPECT_EQ(ReadFileBytes(folder_ / "out" / "z.txt"),
+            TJournalFile::Read((folder_ / "z.zur").string(), true).PlainText());
   EXPECT_TRUE(ResetSent());
 }
 
@@ -131,8 +137,8 @@ TEST_F(JournalCommandTest, FailedDownloadWritesNoFileAndSendsNoReset) {
     std::vector<std::string> options;
     const char* code;
   };
-  for (const Case& c : {Case{"silent register", {"--silent-after", "3"}, " 5"},
-                        Case{"dropped line", {"--drop-after", "2"}, " 5"}}) {
+  for (const Case& c :
+       {Case{"silent register", {"--silent-after", "3"}, " 5"}, Case{"dropped line", {"--drop-after", "2"}, " 5"}}) {
     SCOPED_TRACE(c.name);
     StartRegister(c.options);
     EXPECT_EQ(Run("SAVERESETZUR", {"/ZURNAL=z.zur", "/FILE=z.txt"}), c.code);
@@ -154,9 +160,10 @@ TEST_F(JournalCommandTest, PrintingHandsTheDocumentToTheViewer) {
   StartRegister();
   ASSERT_EQ(Run("SAVEZUR", {"/ZURNAL=z.zur"}), " 0");
   EXPECT_EQ(Run("PRINTZUR", {"/ZURNAL=z.zur"}), "10") << "VYRNAK.EXE not found";
-  WriteFileBytes(folder_ / "vyrnak",
-                 "#!/bin/sh\ndir=$(dirname \"$0\")\nprintf '%s\\n' \"$@\" > \"$dir/args.part\" && mv \"$dir/args.part\" "
-                 "\"$dir/args.txt\"\n");
+  WriteFileBytes(
+      folder_ / "vyrnak",
+      "#!/bin/sh\ndir=$(dirname \"$0\")\nprintf '%s\\n' \"$@\" > \"$dir/args.part\" && mv \"$dir/args.part\" "
+      "\"$dir/args.txt\"\n");
   std::filesystem::permissions(folder_ / "vyrnak", std::filesystem::perms::owner_all);
   for (const char* activity : {"PRINTZUR", "PRINTUCT"}) {
     SCOPED_TRACE(activity);

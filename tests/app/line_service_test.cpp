@@ -42,7 +42,8 @@ TEST(LineService, ModeRunsOnTheCommandFileOfTheLineFolder) {
   EXPECT_EQ(LineModeArguments("C:\\ProgramData\\MERV Modul\\line1", '\\'),
             (std::vector<std::string>{"DOSMODE", "C:\\ProgramData\\MERV Modul\\line1\\command.txt"}));
   EXPECT_EQ(LineModeArguments("C:\\line1\\", '\\'), (std::vector<std::string>{"DOSMODE", "C:\\line1\\command.txt"}));
-  EXPECT_EQ(LineModeArguments("/var/lib/line1", '/'), (std::vector<std::string>{"DOSMODE", "/var/lib/line1/command.txt"}));
+  EXPECT_EQ(LineModeArguments("/var/lib/line1", '/'),
+            (std::vector<std::string>{"DOSMODE", "/var/lib/line1/command.txt"}));
 }
 
 TEST(LineService, StartsPendingThenRunsAcceptingAStop) {

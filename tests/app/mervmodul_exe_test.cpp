@@ -46,9 +46,10 @@ TEST_F(ModuleProcess, BadBaudRateEndsWithThreeInErrorDat) {
 TEST_F(ModuleProcess, NamedProgramFolderTakesTheOutcomeAndTheLog) {
   EnableCipheredLog();
   TempDir line;
-  const auto result = RunProcess(exe_, {"R03", "/COM=1"},
-                                 {{"XDG_CONFIG_HOME", config_.path().string()}, {"MERV_PROGRAM_DIR", line.path().string()}},
-                                 work_.path());
+  const auto result =
+      RunProcess(exe_, {"R03", "/COM=1"},
+                 {{"XDG_CONFIG_HOME", config_.path().string()}, {"MERV_PROGRAM_DIR", line.path().string()}},
+                 work_.path());
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(ReadFileBytes(line / "error.dat"), " 3\r\n3.02F\r\n");
   EXPECT_GT(std::filesystem::file_size(line / "KL.log"), 0u);
@@ -119,8 +120,13 @@ TEST_F(ModuleProcess, KllogShowsTheCommandInPlainText) {
   const auto shown = RunProcess(KLLOG_EXE, {(folder_ / "KL.log").string()});
   EXPECT_EQ(shown.exitStatus, 0);
   const std::string& text = shown.standardOutput;
-  const char* expectedInOrder[] = {"Parametry rozpoznany", "Cinnost \"R03\"", "COM \"1\"", "Rychlost \"0\"",
-                                   "ERROR: #03:nedefinována přenosová rychlost", "ErrorCode:  3", "finally 13",
+  const char* expectedInOrder[] = {"Parametry rozpoznany",
+                                   "Cinnost \"R03\"",
+                                   "COM \"1\"",
+                                   "Rychlost \"0\"",
+                                   "ERROR: #03:nedefinována přenosová rychlost",
+                                   "ErrorCode:  3",
+                                   "finally 13",
                                    "finally 14"};
   std::size_t at = 0;
   for (const char* expected : expectedInOrder) {
@@ -154,8 +160,7 @@ TEST_F(ModuleProcess, DosmodeWithoutAPathIsAUsageError) {
     const auto result = Run(arguments);
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(result.standardOutput, "");
-    EXPECT_EQ(result.standardError,
-              "mervmodul: DOSMODE needs the path of the command file\nTry 'mervmodul --help'.\n");
+    EXPECT_EQ(result.standardError, "mervmodul: DOSMODE needs the path of the command file\nTry 'mervmodul --help'.\n");
     EXPECT_FALSE(std::filesystem::exists(folder_ / "error.dat"));
   }
 }

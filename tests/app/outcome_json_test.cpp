@@ -38,8 +38,8 @@ TEST(OutcomeJson, BytesThatAreNotUtf8BecomeReplacementCharacters) {
       {"\xF8\x88\x80\x80\x80", replaced(5)},        // the old five-byte form
       {"\xFF\xFE", replaced(2)},
       {"\xC5\x99\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC5\x99\xE2\x82\xAC\xF0\x9F\x98\x80"},  // valid: kept
-      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // U+10FFFF, the last one
-      {"\x7F\xC2\x80", "\x7F\xC2\x80"},            // DEL and U+0080 stay
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},                                          // U+10FFFF, the last one
+      {"\x7F\xC2\x80", "\x7F\xC2\x80"},                                                  // DEL and U+0080 stay
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JsonString(c.text), "\"" + c.quoted + "\"") << testing::PrintToString(c.text);
@@ -51,14 +51,15 @@ TEST(OutcomeJson, TimeIsUtcWithMilliseconds) {
   using namespace std::chrono;
   const sys_days day = year{2026} / December / 9;
   EXPECT_EQ(IsoUtcTime(day + hours{18} + minutes{5} + seconds{7} + milliseconds{42}), "2026-12-09T18:05:07.042Z");
-  EXPECT_EQ(IsoUtcTime(sys_days{year{1999} / December / 31} + hours{23} + minutes{59} + seconds{59} + milliseconds{999}),
+  EXPECT_EQ(IsoUtcTime(sys_days{year{1999} / December / 31} + hours{23} + minutes{59} + seconds{59} +
+                       milliseconds{999}),
             "1999-12-31T23:59:59.999Z");
 }
 
 TEST(OutcomeJson, EveryFieldInItsPlace) {
   using namespace std::chrono;
-  const TOutcomeRecord record{48, "nedefinován IP port pokladny", "R03", 30000, "/srv/plu.txt",
-                              sys_days{year{2026} / March / 15}, 33012};
+  const TOutcomeRecord record{
+      48, "nedefinován IP port pokladny", "R03", 30000, "/srv/plu.txt", sys_days{year{2026} / March / 15}, 33012};
   EXPECT_EQ(OutcomeJson(record),
             "{\"error\": 48, \"text\": \"nedefinován IP port pokladny\", \"activity\": \"R03\", \"rows\": 30000, "
             "\"file\": \"/srv/plu.txt\", \"started\": \"2026-03-15T00:00:00.000Z\", \"milliseconds\": 33012}\n");

@@ -28,8 +28,8 @@ TEST(InformationOption, OnlyAnOptionAsTheFirstArgument) {
   EXPECT_NE(help->Output.find("DOSMODE"), std::string::npos);
   EXPECT_EQ(RunInformationOption({"-h"}, "")->Output, help->Output);
   EXPECT_EQ(RunInformationOption({"--version", "R03"}, "")->Output, "mervmodul 3.04.05\n");
-  for (const std::vector<std::string>& command : {std::vector<std::string>{}, {"R03", "--version"},
-                                                  {"/COM=1", "--help"}, {"-"}, {""}}) {
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{}, {"R03", "--version"}, {"/COM=1", "--help"}, {"-"}, {""}}) {
     EXPECT_FALSE(RunInformationOption(command, "")) << command.size();
   }
   const auto wrong = RunInformationOption({"--HELP"}, "");

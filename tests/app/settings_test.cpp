@@ -11,8 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string KeptSettings =
-    "[Ver2]\nLogSouborSifra=0\n[Ports]\nCOM1=/dev/ttyUSB0\n[Tisk]\nTiskarna=Kancelar\n";
+const std::string KeptSettings = "[Ver2]\nLogSouborSifra=0\n[Ports]\nCOM1=/dev/ttyUSB0\n[Tisk]\nTiskarna=Kancelar\n";
 
 class UnreadableSettings : public ::testing::Test {
 protected:

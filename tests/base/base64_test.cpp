@@ -15,8 +15,13 @@ struct Base64Pair {
 
 // The test vectors of RFC 4648, section 10: every padding case.
 const Base64Pair Rfc4648Vectors[] = {
-    {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-    {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+    {"", ""},
+    {"f", "Zg=="},
+    {"fo", "Zm8="},
+    {"foo", "Zm9v"},
+    {"foob", "Zm9vYg=="},
+    {"fooba", "Zm9vYmE="},
+    {"foobar", "Zm9vYmFy"},
 };
 
 TEST(Base64, EncodesTheStandardVectors) {
@@ -45,17 +50,17 @@ TEST(Base64, RoundTripsEveryByteValueAtEveryLength) {
 
 TEST(Base64, RejectsMalformedText) {
   const std::string malformed[] = {
-      "Zg=",       // length not a multiple of four
-      "Z",         // ditto
-      "Zm9-",      // character outside the alphabet
-      "Zm 9",      // blank
-      "Zg==Zm8=",  // padding before the end
-      "Z===",      // three padding characters
-      "====",      // padding only
-      "Zg=A",      // data after padding
-      "Zh==",      // unused bits set
-      "Zm9=",      // unused bits set, one padding character
-      "Zm9\xC3",   // byte outside ASCII
+      "Zg=",         // length not a multiple of four
+      "Z",           // ditto
+      "Zm9-",        // character outside the alphabet
+      "Zm 9",        // blank
+      "Zg==Zm8=",    // padding before the end
+      "Z===",        // three padding characters
+      "====",        // padding only
+      "Zg=A",        // data after padding
+      "Zh==",        // unused bits set
+      "Zm9=",        // unused bits set, one padding character
+      "Zm9\xC3",     // byte outside ASCII
       {"Zm9\0", 4},  // NUL
   };
   for (const auto& text : malformed) EXPECT_THROW(DecodeBase64(text), std::invalid_argument) << text;
@@ -70,12 +75,8 @@ TEST(Base64, AppendingKeepsWhatWasThereAndAddsNothingOnFailure) {
     std::string_view kept;
     bool fails;
   } cases[] = {
-      {"Zm9vYmFy", "<foobar", false},
-      {"Zm9vYg==", "<foob", false},
-      {"Zm9vYmE=", "<fooba", false},
-      {"Zm9vY-==", "<", true},
-      {"Zm9v=mFy", "<", true},
-      {"Zm9vYh==", "<", true},
+      {"Zm9vYmFy", "<foobar", false}, {"Zm9vYg==", "<foob", false}, {"Zm9vYmE=", "<fooba", false},
+      {"Zm9vY-==", "<", true},        {"Zm9v=mFy", "<", true},      {"Zm9vYh==", "<", true},
       {"Zm9=YmFy", "<", true},
   };
   const std::string longGood(80, 'A');

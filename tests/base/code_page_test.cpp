@@ -73,8 +73,7 @@ TEST(CodePageLetters, CzechAndSlovakLettersHaveTheirCodePageBytes) {
 }
 
 TEST(CodePageLetters, MixedTextConvertsLetterByLetter) {
-  EXPECT_EQ(Utf8ToCp1250("Příliš žluťoučký kůň"),
-            "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2");
+  EXPECT_EQ(Utf8ToCp1250("Příliš žluťoučký kůň"), "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2");
   EXPECT_EQ(Cp1250ToUtf8("K\xE8"), "Kč");
   EXPECT_EQ(Utf8ToCp1250(""), "");
   EXPECT_EQ(Cp1250ToUtf8(""), "");
@@ -87,7 +86,7 @@ TEST(CodePageLetters, AsciiAndControlCharactersPassUnchanged) {
 }
 
 TEST(CodePageUnmappable, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1250("ñ"), "?");   // Spanish; F1h is ń in this code page
+  EXPECT_EQ(Utf8ToCp1250("ñ"), "?");  // Spanish; F1h is ń in this code page
   EXPECT_EQ(Utf8ToCp1250("ø"), "?");
   EXPECT_EQ(Utf8ToCp1250("中"), "?");
   EXPECT_EQ(Utf8ToCp1250("a😀b"), "a?b");  // four-byte sequence, one character
@@ -95,17 +94,23 @@ TEST(CodePageUnmappable, CharactersOutsideTheCodePageBecomeQuestionMarks) {
 }
 
 TEST(CodePageMalformed, EachBadSequenceBecomesOneQuestionMark) {
-  EXPECT_EQ(Utf8ToCp1250("\x80"), "?");                // continuation byte alone
-  EXPECT_EQ(Utf8ToCp1250("a\xBF" "b"), "a?b");
-  EXPECT_EQ(Utf8ToCp1250("\xC4"), "?");                // cut off at the end
+  EXPECT_EQ(Utf8ToCp1250("\x80"), "?");  // continuation byte alone
+  EXPECT_EQ(Utf8ToCp1250("a\xBF"
+                         "b"),
+            "a?b");
+  EXPECT_EQ(Utf8ToCp1250("\xC4"), "?");  // cut off at the end
   EXPECT_EQ(Utf8ToCp1250("\xE2\x82"), "?");
   EXPECT_EQ(Utf8ToCp1250("\xF8\x88\x80\x80\x80"), "?????");  // five-byte form is not UTF-8
   EXPECT_EQ(Utf8ToCp1250("\xFF\xFE"), "??");
 }
 
 TEST(CodePageMalformed, ByteAfterABrokenSequenceIsNotSwallowed) {
-  EXPECT_EQ(Utf8ToCp1250("\xE2\x82" "A"), "?A");
-  EXPECT_EQ(Utf8ToCp1250("\xC4" "\xC4\x8D"), "?\xE8");  // broken lead, then č
+  EXPECT_EQ(Utf8ToCp1250("\xE2\x82"
+                         "A"),
+            "?A");
+  EXPECT_EQ(Utf8ToCp1250("\xC4"
+                         "\xC4\x8D"),
+            "?\xE8");  // broken lead, then č
 }
 
 TEST(CodePageMalformed, OverlongFormsDoNotSmuggleAscii) {
@@ -122,7 +127,9 @@ TEST(CodePageUndefinedBytes, TheFiveUndefinedBytesBecomeTheReplacementCharacter)
     EXPECT_EQ(Cp1250ToUtf8(Byte(byte)), ReplacementUtf8) << int{byte};
     EXPECT_EQ(Utf8ToCp1250(Cp1250ToUtf8(Byte(byte))), "?") << int{byte};
   }
-  EXPECT_EQ(Cp1250ToUtf8("a\x81" "b\x98"), "a" + ReplacementUtf8 + "b" + ReplacementUtf8);
+  EXPECT_EQ(Cp1250ToUtf8("a\x81"
+                         "b\x98"),
+            "a" + ReplacementUtf8 + "b" + ReplacementUtf8);
 }
 
 }  // namespace

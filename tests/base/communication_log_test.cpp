@@ -48,8 +48,7 @@ TEST(HexDump, FollowsEveryByteWithABlank) {
 }
 
 TEST(BuildLogText, JoinsStampBlankMessageAndHexData) {
-  EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "write: ", "\x45\x01\x15"),
-            "04.03.2025 5:06:07 write: 45 01 15 ");
+  EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "write: ", "\x45\x01\x15"), "04.03.2025 5:06:07 write: 45 01 15 ");
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", Cp("čekám na 4 byty..."), ""),
             "04.03.2025 5:06:07 " + Cp("čekám na 4 byty..."));
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "", ""), "04.03.2025 5:06:07 ");
@@ -142,8 +141,14 @@ TEST(DecipherLogLine, RejectsMalformedLines) {
   TTextCipher cipher(TextCipherKey);
   const std::string good = EncipherLogLine("01234567890123456789x", cipher);  // three pieces
   ASSERT_EQ(good.substr(0, 2), "03");
-  const std::string badBase64Piece = "01" "04" "5A6D392D";  // "Zm9-"
-  const std::string overlongPiece = "01" "14" + std::string(40, '4') ;  // 20 Base64 characters, 15 bytes
+  const std::string badBase64Piece =
+      "01"
+      "04"
+      "5A6D392D";  // "Zm9-"
+  const std::string overlongPiece =
+      "01"
+      "14" +
+      std::string(40, '4');  // 20 Base64 characters, 15 bytes
   const std::vector<std::pair<std::string, std::string>> damaged = {
       {"empty line", ""},
       {"count only", "00"},
@@ -169,7 +174,6 @@ TEST(DecipherLogLine, RejectsMalformedLines) {
 // A run of its own whose log is the module's, its files named by each test.
 class LogLineSinks : public ::testing::Test {
 protected:
-
   // Calls LogLine and returns the log text that a line written by it may hold:
   // the stamps read before and after the call bracket the one it used.
   std::pair<std::string, std::string> LogAndBracket(std::string_view message, std::string_view data) {
@@ -466,19 +470,13 @@ std::vector<RepetitionCase> RepetitionCases() {
   return {
       {"OneLineAgainAndAgain", {a, a, a, a, a, b}, {a.Message, RepetitionNote(1, 4), b.Message}},
       {"CountedAtTheEndOfTheCommand", {a, a, a, EndOfCommand}, {a.Message, RepetitionNote(1, 2)}},
-      {"NothingBeforeTheEndIsRepeatedAfterIt",
-       {a, EndOfCommand, a, a},
-       {a.Message, a.Message, RepetitionNote(1, 1)}},
+      {"NothingBeforeTheEndIsRepeatedAfterIt", {a, EndOfCommand, a, a}, {a.Message, a.Message, RepetitionNote(1, 1)}},
       {"TwiceIsOneLeftOut", {b, a, a, b}, {b.Message, a.Message, RepetitionNote(1, 1), b.Message}},
-      {"DataTellLinesApart",
-       {ask, gotX, ask, gotY, ask, gotX},
-       Texts({ask, gotX, ask, gotY, ask, gotX})},
+      {"DataTellLinesApart", {ask, gotX, ask, gotY, ask, gotX}, Texts({ask, gotX, ask, gotY, ask, gotX})},
       {"MessageAloneIsNotTheMessageWithData", {{"x", ""}, {"x", "x"}, {"x", ""}}, {"x", "x78 ", "x"}},
-      {"CycleOfTwoLines",
-       Rounds({ask, gotX}, 9) + std::vector<LoggedCall>{b},
+      {"CycleOfTwoLines", Rounds({ask, gotX}, 9) + std::vector<LoggedCall>{b},
        Texts({ask, gotX, ask}) + std::vector<std::string>{RepetitionNote(2, 6), b.Message}},
-      {"CycleBrokenWithinARound",
-       Rounds({ask, gotX}, 6) + std::vector<LoggedCall>{ask, gotY},
+      {"CycleBrokenWithinARound", Rounds({ask, gotX}, 6) + std::vector<LoggedCall>{ask, gotY},
        Texts({ask, gotX, ask}) + std::vector<std::string>{RepetitionNote(2, 4), "nacteno    1 bytu: 59 "}},
       {"LongestCycle", Rounds(cycle32, 70) + std::vector<LoggedCall>{EndOfCommand},
        Texts(Rounds(cycle32, 63)) + std::vector<std::string>{RepetitionNote(32, 7)}},
@@ -518,21 +516,21 @@ TEST(LogRepetition, NotesReadAsTheLogsOtherLinesAndBack) {
   EXPECT_EQ(RepetitionNote(1, 4), "Predchozi radek se opakoval jeste 4x");
   EXPECT_EQ(RepetitionNote(28, 123456), "Predchozich 28 radku se opakovalo, jeste 123456 radku vynechano");
   const std::string stamp = "12/09/26 18:20:00 ";
-  for (const auto& [cycle, leftOut] : {std::pair<std::size_t, std::uintmax_t>{1, 1}, {1, 4}, {2, 7}, {32, 99999999999}}) {
+  for (const auto& [cycle, leftOut] :
+       {std::pair<std::size_t, std::uintmax_t>{1, 1}, {1, 4}, {2, 7}, {32, 99999999999}}) {
     const auto read = RepetitionOfLogLine(stamp + RepetitionNote(cycle, leftOut));
     ASSERT_TRUE(read) << cycle;
     EXPECT_EQ(read->CycleLength, cycle);
     EXPECT_EQ(read->LeftOut, leftOut);
   }
-  for (const std::string& other : std::vector<std::string>{"Predchozi radek se opakoval jeste 4x", stamp + "Predchozi radek se opakoval jeste x",
-                                  stamp + "Predchozi radek se opakoval jeste 4x!",
-                                  stamp + "Predchozich 33 radku se opakovalo, jeste 5 radku vynechano",
-                                  stamp + "Predchozich 1 radku se opakovalo, jeste 5 radku vynechano",
-                                  stamp + "Predchozich 3 radku se opakovalo, jeste 5 radku",
-                                  stamp + "write: 05 "}) {
+  for (const std::string& other :
+       std::vector<std::string>{"Predchozi radek se opakoval jeste 4x", stamp + "Predchozi radek se opakoval jeste x",
+                                stamp + "Predchozi radek se opakoval jeste 4x!",
+                                stamp + "Predchozich 33 radku se opakovalo, jeste 5 radku vynechano",
+                                stamp + "Predchozich 1 radku se opakovalo, jeste 5 radku vynechano",
+                                stamp + "Predchozich 3 radku se opakovalo, jeste 5 radku", stamp + "write: 05 "}) {
     EXPECT_FALSE(RepetitionOfLogLine(other)) << other;
   }
 }
-
 
 }  // namespace

@@ -25,8 +25,14 @@ std::vector<std::string> WriteAndReadBack(const std::filesystem::path& file, boo
 TEST(DataStream, BothModesReadBackWhatWasWritten) {
   std::string allBytes;
   for (int b = 0; b < 256; ++b) allBytes += static_cast<char>(b);
-  const std::vector<std::string> texts{"", "ZURNALMERVMANAGERSOUBOR2", allBytes, "", std::string(10, 'x'),
-                                       std::string(9, 'y'), std::string(11, 'z'), std::string(5000, 'q')};
+  const std::vector<std::string> texts{"",
+                                       "ZURNALMERVMANAGERSOUBOR2",
+                                       allBytes,
+                                       "",
+                                       std::string(10, 'x'),
+                                       std::string(9, 'y'),
+                                       std::string(11, 'z'),
+                                       std::string(5000, 'q')};
   TempDir folder;
   for (const bool enciphered : {false, true}) {
     SCOPED_TRACE(enciphered ? "enciphered" : "scrambled");
@@ -146,12 +152,14 @@ TEST(DataStream, DamagedCipherTextFailsAsAReadError) {
 // when asked once more.
 TEST(DataStream, TextsReadAheadComeBeforeTheFailureThatFollowsThem) {
   std::vector<std::string> texts;
-  for (int i = 0; i < 4000; ++i) texts.push_back(std::string(static_cast<std::size_t>(i * 7919 % 3001), static_cast<char>('a' + i % 26)));
+  for (int i = 0; i < 4000; ++i)
+    texts.push_back(std::string(static_cast<std::size_t>(i * 7919 % 3001), static_cast<char>('a' + i % 26)));
   const std::size_t damaged = texts.size() - 3;
   texts[damaged] = "damaged text";
   TempDir folder;
   const std::size_t damagedAt =
-      WriteTexts(folder / "head.dat", true, {texts.begin(), texts.begin() + static_cast<std::ptrdiff_t>(damaged)}).size();
+      WriteTexts(folder / "head.dat", true, {texts.begin(), texts.begin() + static_cast<std::ptrdiff_t>(damaged)})
+          .size();
   std::string bytes = WriteTexts(folder / "all.dat", true, texts);
   ASSERT_GT(bytes.size(), std::size_t{8} << 20) << "the damage must lie in the largest batches";
   bytes[damagedAt + 4] = '!';  // the first character of its first piece's Base64
@@ -170,7 +178,8 @@ TEST(DataStream, TextsReadAheadComeBeforeTheFailureThatFollowsThem) {
 // still being deciphered) and opening again starts from the first text.
 TEST(DataStream, ReadingAheadKeepsTheOrderAcrossBatchesAndCloses) {
   std::vector<std::string> texts;
-  for (int i = 0; i < 30000; ++i) texts.push_back(std::to_string(i * 7919) + std::string(static_cast<std::size_t>(i % 97), 'x'));
+  for (int i = 0; i < 30000; ++i)
+    texts.push_back(std::to_string(i * 7919) + std::string(static_cast<std::size_t>(i % 97), 'x'));
   TempDir folder;
   const auto file = folder / "long.dat";
   WriteTexts(file, true, texts);

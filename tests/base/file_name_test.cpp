@@ -17,10 +17,10 @@ namespace {
 // Letters of the Czech and the western ANSI code pages, of neither, and one
 // beyond the 16-bit plane (a surrogate pair in UTF-16).
 const std::vector<std::string> NamesInLanguages = {
-    "stav\xC4\x8D\xC5\x99.txt",          // stavčř.txt
-    "\xE2\x82\xAC-caf\xC3\xA9.txt",      // €-café.txt
+    "stav\xC4\x8D\xC5\x99.txt",              // stavčř.txt
+    "\xE2\x82\xAC-caf\xC3\xA9.txt",          // €-café.txt
     "\xD0\xB6\xD1\x83\xD1\x80\xD0\xBD.txt",  // журн.txt
-    "\xF0\x9F\x98\x80 smile.txt",        // an emoji
+    "\xF0\x9F\x98\x80 smile.txt",            // an emoji
 };
 
 TEST(FileName, NamesInAnyLanguageAreWrittenReadAndListedExactly) {

@@ -16,9 +16,13 @@
 namespace {
 
 TEST(WideName, LoneSurrogatesSurviveAsBytesThatNoFileNameAccepts) {
-  const std::wstring lone = L"a\xD800" L"b";
+  const std::wstring lone =
+      L"a\xD800"
+      L"b";
   const std::string kept = NameFromWide(lone);
-  EXPECT_EQ(kept, "a\xED\xA0\x80" "b");
+  EXPECT_EQ(kept,
+            "a\xED\xA0\x80"
+            "b");
   EXPECT_THROW(WideName(kept), std::system_error);
   const std::wstring pair = L"\xD83D\xDE00";
   EXPECT_EQ(NameFromWide(pair), "\xF0\x9F\x98\x80");

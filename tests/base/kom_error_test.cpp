@@ -91,8 +91,8 @@ TEST(RecordFailure, KeepsTheFirstFailureWithItsText) {
        ErrorText(10)},
       {"by number", [](TFailureRecorder& f) { RecordFailure(f, 26); }, 26, Cp("V pokladně není místo - OVERFLOW")},
       {"by number 0", [](TFailureRecorder& f) { RecordFailure(f, 0); }, 10, ErrorText(10)},
-      {"unnumbered", [](TFailureRecorder& f) { RecordFailure(f, EKomError::Unnumbered("VYRNAK.EXE not found")); },
-       10, "VYRNAK.EXE not found"},
+      {"unnumbered", [](TFailureRecorder& f) { RecordFailure(f, EKomError::Unnumbered("VYRNAK.EXE not found")); }, 10,
+       "VYRNAK.EXE not found"},
   };
   for (const auto& c : cases) {
     TFailureRecorder failures;

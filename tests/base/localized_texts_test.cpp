@@ -77,9 +77,7 @@ constexpr ErrorText ErrorTexts[] = {
     {58, 1051, "Klíč není v poloze OFF"},
 };
 
-TEST_F(LocalizedTexts, StartsWithTheCzechBase) {
-  EXPECT_EQ(LanguageBase(), CzechLanguageBase);
-}
+TEST_F(LocalizedTexts, StartsWithTheCzechBase) { EXPECT_EQ(LanguageBase(), CzechLanguageBase); }
 
 TEST_F(LocalizedTexts, CzechBaseReadsTheCzechBlockInCodePage1250) {
   SetLanguageBase(CzechLanguageBase);
@@ -128,7 +126,7 @@ TEST_F(LocalizedTexts, SlovakReadsItsOwnCurrencySign) {
 
 TEST_F(LocalizedTexts, MissingIdentifiersGiveTheEmptyText) {
   SetLanguageBase(CzechLanguageBase);
-  EXPECT_EQ(LoadText(360), "");   // error number 10 has no text
+  EXPECT_EQ(LoadText(360), "");  // error number 10 has no text
   EXPECT_EQ(LoadText(1999), "");
   EXPECT_EQ(LoadText(-12000), "");  // absolute 0
   EXPECT_EQ(LoadResourceString(-1), "");

@@ -24,7 +24,8 @@ std::vector<std::string> SampleTexts() {
   return texts;
 }
 
-std::string WrittenOverlapped(const std::filesystem::path& file, bool enciphered, const std::vector<std::string>& texts) {
+std::string WrittenOverlapped(const std::filesystem::path& file, bool enciphered,
+                              const std::vector<std::string>& texts) {
   TDataStream out(file.string(), enciphered);
   out.OpenWrite();
   TOverlappedTextWriter writer(out);

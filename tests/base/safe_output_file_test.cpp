@@ -62,14 +62,16 @@ TEST(SafeOutputFile, ReplacesAFileOrTheRegularFileALinkNames) {
          WriteFileBytes(d / "out.txt", "old contents, longer than the new");
          return d / "out.txt";
        },
-       "out.txt", {"out.txt"}},
+       "out.txt",
+       {"out.txt"}},
       {"absolute link",
        [](const fs::path& d) {
          WriteFileBytes(d / "real.txt", "old");
          fs::create_symlink(d / "real.txt", d / "link.txt");
          return d / "link.txt";
        },
-       "real.txt", {"real.txt", "link.txt"}},
+       "real.txt",
+       {"real.txt", "link.txt"}},
       {"relative link into a folder",
        [](const fs::path& d) {
          fs::create_directory(d / "sub");
@@ -77,7 +79,8 @@ TEST(SafeOutputFile, ReplacesAFileOrTheRegularFileALinkNames) {
          fs::create_symlink("sub/real.txt", d / "outer");
          return d / "outer";
        },
-       "sub/real.txt", {"sub", "outer"}},
+       "sub/real.txt",
+       {"sub", "outer"}},
   };
   for (const auto& c : cases) {
     TempDir folder;
@@ -100,7 +103,12 @@ TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
     LinkRule links;
   };
   const RefusedCase cases[] = {
-      {"folder", [](const fs::path& d) { fs::create_directory(d / "out"); return d / "out"; }, LinkRule::FollowOnce},
+      {"folder",
+       [](const fs::path& d) {
+         fs::create_directory(d / "out");
+         return d / "out";
+       },
+       LinkRule::FollowOnce},
       {"socket", [](const fs::path& d) { return MakeListeningSocket(d / "out"); }, LinkRule::FollowOnce},
       {"link to a link",
        [](const fs::path& d) {
@@ -110,7 +118,11 @@ TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
          return d / "out";
        },
        LinkRule::FollowOnce},
-      {"dangling link", [](const fs::path& d) { fs::create_symlink("made", d / "out"); return d / "out"; },
+      {"dangling link",
+       [](const fs::path& d) {
+         fs::create_symlink("made", d / "out");
+         return d / "out";
+       },
        LinkRule::FollowOnce},
       {"link to a FIFO",
        [](const fs::path& d) {
@@ -119,9 +131,17 @@ TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
          return d / "out";
        },
        LinkRule::FollowOnce},
-      {"link to a device", [](const fs::path& d) { fs::create_symlink("/dev/null", d / "out"); return d / "out"; },
+      {"link to a device",
+       [](const fs::path& d) {
+         fs::create_symlink("/dev/null", d / "out");
+         return d / "out";
+       },
        LinkRule::FollowOnce},
-      {"link to a folder", [](const fs::path& d) { fs::create_symlink("/tmp", d / "out"); return d / "out"; },
+      {"link to a folder",
+       [](const fs::path& d) {
+         fs::create_symlink("/tmp", d / "out");
+         return d / "out";
+       },
        LinkRule::FollowOnce},
       {"link where links are refused (the default)",
        [](const fs::path& d) {
@@ -131,7 +151,11 @@ TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
        },
        LinkRule::Refuse},
       {"folder where links are replaced",
-       [](const fs::path& d) { fs::create_directory(d / "out"); return d / "out"; }, LinkRule::Replace},
+       [](const fs::path& d) {
+         fs::create_directory(d / "out");
+         return d / "out";
+       },
+       LinkRule::Replace},
   };
   for (const auto& c : cases) {
     TempDir folder;
@@ -502,7 +526,7 @@ TEST(AppendingFile, EachAppendGoesWhereTheNameLeadsThen) {
   struct Case {
     const char* what;
     std::function<void(const fs::path& folder)> between;  // done between the two appends
-    std::map<std::string, std::string> after;            // file name: its bytes
+    std::map<std::string, std::string> after;             // file name: its bytes
   };
   const std::vector<Case> cases = {
       {"nothing", [](const fs::path&) {}, {{"KL.log", "one\r\ntwo\r\n"}}},

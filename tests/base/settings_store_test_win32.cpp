@@ -68,8 +68,7 @@ TEST(MachineSettings, AValueOfTheWrongTypeIsReportedNotReplacedByTheMachines) {
   EXPECT_TRUE(SettingUnreadable(section.Name(), "LogSouborSifra"));
   EXPECT_EQ(ReadSettingInteger(section.Name(), "LogSouborSifra", 7), 7);
   const std::string told = testing::internal::GetCapturedStderr();
-  EXPECT_NE(told.find("HKEY_CURRENT_USER\\" + BaseKey + section.Name() + " LogSouborSifra"), std::string::npos)
-      << told;
+  EXPECT_NE(told.find("HKEY_CURRENT_USER\\" + BaseKey + section.Name() + " LogSouborSifra"), std::string::npos) << told;
   EXPECT_FALSE(SettingUnreadable(section.Name(), "Tiskarna")) << "a missing value is no failure";
 }
 

@@ -17,8 +17,13 @@ TEST(SplitText, KeepsEveryPartEmptyOnesIncluded) {
     const char* text;
     const char* parts;
   } cases[] = {
-      {"", "[]"},          {"a", "[a]"},          {":", "[][]"},           {"a:b", "[a][b]"},
-      {"a::b", "[a][][b]"}, {":a:", "[][a][]"}, {"record:2:GG", "[record][2][GG]"},
+      {"", "[]"},
+      {"a", "[a]"},
+      {":", "[][]"},
+      {"a:b", "[a][b]"},
+      {"a::b", "[a][][b]"},
+      {":a:", "[][a][]"},
+      {"record:2:GG", "[record][2][GG]"},
   };
   for (const auto& c : cases) EXPECT_EQ(Joined(SplitText(c.text, ':')), c.parts) << c.text;
   EXPECT_EQ(Joined(SplitText("a:b;c", ';')), "[a:b][c]");

@@ -20,7 +20,12 @@ namespace {
 // The module's pass phrase: seventeen bytes, printable and non-printable
 // mixed. The literal is split where a hexadecimal escape would otherwise
 // swallow the next character.
-constexpr char PassPhraseBytes[] = "M\x8A" "er\x03v-\x1F" "K\xB7" "l\x02og\x7F" "9\xE4";
+constexpr char PassPhraseBytes[] =
+    "M\x8A"
+    "er\x03v-\x1F"
+    "K\xB7"
+    "l\x02og\x7F"
+    "9\xE4";
 constexpr std::string_view PassPhrase{PassPhraseBytes, sizeof(PassPhraseBytes) - 1};
 
 std::string FromHex(std::string_view hex) {
@@ -42,12 +47,12 @@ TBlowfish::Block BlockFromHex(std::string_view hex) {
 // F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677 cut to 1 .. 24 bytes.
 TEST(Blowfish, MatchesTheVariableKeyLengthVectors) {
   const std::string fullKey = FromHex("F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677");
-  const char* const expected[] = {
-      "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05", "B39E44481BDB1E6E",
-      "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82", "15750E7A4F4EC577", "122BA70B3AB64AE0",
-      "3A833C9AFFC537F6", "9409DA87A90F6BF2", "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F",
-      "93142887EE3BE15C", "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
-      "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
+  const char* const expected[] = {"F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05",
+                                  "B39E44481BDB1E6E", "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82",
+                                  "15750E7A4F4EC577", "122BA70B3AB64AE0", "3A833C9AFFC537F6", "9409DA87A90F6BF2",
+                                  "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F", "93142887EE3BE15C",
+                                  "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
+                                  "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
   for (std::size_t length = 1; length <= fullKey.size(); ++length) {
     TBlowfish blowfish(fullKey.substr(0, length));
     TBlowfish::Block block = BlockFromHex("FEDCBA9876543210");
@@ -130,7 +135,8 @@ TEST(Blowfish, FeedbackAgreesWithTheLibraryWhateverThePieces) {
     std::size_t textSize;
     std::vector<std::size_t> pieceSizes;
   };
-  const Case cases[] = {{1001, {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}}, {300007, {300007, 131073, 131072, 131071, 16385, 16384}}};
+  const Case cases[] = {{1001, {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 1001}},
+                        {300007, {300007, 131073, 131072, 131071, 16385, 16384}}};
   std::mt19937 random(29);
   const std::string key = RandomBytes(random, 20);
   const std::string chaining = RandomBytes(random, TBlowfish::BlockSize);
@@ -162,9 +168,7 @@ std::string KeyOf(std::string_view passPhrase) {
   return std::string(digest.begin(), digest.end());
 }
 
-TEST(Sha1, MatchesTheStandardVector) {
-  EXPECT_EQ(KeyOf("abc"), FromHex("A9993E364706816ABA3E25717850C26C9CD0D89D"));
-}
+TEST(Sha1, MatchesTheStandardVector) { EXPECT_EQ(KeyOf("abc"), FromHex("A9993E364706816ABA3E25717850C26C9CD0D89D")); }
 
 // Every enciphered file ever written depends on the key: it must stay the
 // digest of the pass phrase.

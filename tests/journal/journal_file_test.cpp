@@ -68,16 +68,42 @@ TEST(JournalFile, WritesDataLinesTwiceAndMarkersOnce) {
   const auto path = folder / "z.zur";
   SampleJournal().Write(path.string(), true);
   const std::string r1 = SampleJournal().Entries[1].Record;
-  const std::vector<std::string> expected{
-      "ZURNALMERVMANAGERSOUBOR2", "2", "2", "OBCHOD^U^NADRAZI", "OBCHOD^U^NADRAZI", "DIC CZ12345678",
-      "DIC CZ12345678",
-      SampleJournal().Entries[0].Record, SampleJournal().Entries[0].Record, "DOKLAD 1", "DOKLAD 1",
-      r1, r1, "ROHLIK  1.50", "ROHLIK  1.50", "SECOND", "2 x 0.75", "2 x 0.75", "THIRD", "SLEVA", "SLEVA",
-      SampleJournal().Entries[2].Record, SampleJournal().Entries[2].Record, "MAIN", "MAIN", "THIRD",
-      "ONLY THIRD", "ONLY THIRD",
-      SampleJournal().Entries[3].Record, SampleJournal().Entries[3].Record, "CELKEM  1.50", "CELKEM  1.50",
-      "SECOND", "SECOND", "SECOND",
-      "KONECZURNALU"};
+  const std::vector<std::string> expected{"ZURNALMERVMANAGERSOUBOR2",
+                                          "2",
+                                          "2",
+                                          "OBCHOD^U^NADRAZI",
+                                          "OBCHOD^U^NADRAZI",
+                                          "DIC CZ12345678",
+                                          "DIC CZ12345678",
+                                          SampleJournal().Entries[0].Record,
+                                          SampleJournal().Entries[0].Record,
+                                          "DOKLAD 1",
+                                          "DOKLAD 1",
+                                          r1,
+                                          r1,
+                                          "ROHLIK  1.50",
+                                          "ROHLIK  1.50",
+                                          "SECOND",
+                                          "2 x 0.75",
+                                          "2 x 0.75",
+                                          "THIRD",
+                                          "SLEVA",
+                                          "SLEVA",
+                                          SampleJournal().Entries[2].Record,
+                                          SampleJournal().Entries[2].Record,
+                                          "MAIN",
+                                          "MAIN",
+                                          "THIRD",
+                                          "ONLY THIRD",
+                                          "ONLY THIRD",
+                                          SampleJournal().Entries[3].Record,
+                                          SampleJournal().Entries[3].Record,
+                                          "CELKEM  1.50",
+                                          "CELKEM  1.50",
+                                          "SECOND",
+                                          "SECOND",
+                                          "SECOND",
+                                          "KONECZURNALU"};
   EXPECT_EQ(StreamTexts(path, true), expected);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
       << "no temporary file stays behind";
@@ -251,8 +277,8 @@ TEST(JournalFile, OfTwoRacingWritersExactlyOneWins) {
   EXPECT_EQ(std::count(results.begin(), results.end(), 51), Writers - 1);
   const TJournalFile winner = TJournalFile::Read(path, true);
   ASSERT_EQ(winner.HeaderLines.size(), 1u);
-  EXPECT_EQ(winner.HeaderLines[0], "writer " + std::to_string(std::find(results.begin(), results.end(), 0) -
-                                                              results.begin()));
+  EXPECT_EQ(winner.HeaderLines[0],
+            "writer " + std::to_string(std::find(results.begin(), results.end(), 0) - results.begin()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 

@@ -103,8 +103,13 @@ Lines Opening(const Size& size, const std::string& title) {
 }
 
 Lines Header(const Size& size) {
-  return {"[[~" + size.token + "~" + Cp("Povinný subjekt (DIČ, DKP):") + "]]", "[[~" + size.token + "~OBCHOD U NADRAZI]]",
-          "[[~" + size.token + "~DIC: CZ1]]", "]]]", "[[]]", "[[]]", "[[]]"};
+  return {"[[~" + size.token + "~" + Cp("Povinný subjekt (DIČ, DKP):") + "]]",
+          "[[~" + size.token + "~OBCHOD U NADRAZI]]",
+          "[[~" + size.token + "~DIC: CZ1]]",
+          "]]]",
+          "[[]]",
+          "[[]]",
+          "[[]]"};
 }
 
 Lines Joined(std::initializer_list<Lines> parts) {
@@ -129,8 +134,12 @@ TEST(PrintDocument, WholeJournalInEveryPrintSizeAndVersion) {
 
 TEST(PrintDocument, ReceiptCopiesInEveryPrintSize) {
   const std::string title = Cp("Kopie účtenek");
-  const auto file = Journal({{"01", "PRIHLASEN"}, {"40", "DOKLAD 1"}, {"80", "CELKEM 1"}, {"60", "ZPRAVA"},
-                             {"40", "DOKLAD 2"}, {"80", "CELKEM 2"}});
+  const auto file = Journal({{"01", "PRIHLASEN"},
+                             {"40", "DOKLAD 1"},
+                             {"80", "CELKEM 1"},
+                             {"60", "ZPRAVA"},
+                             {"40", "DOKLAD 2"},
+                             {"80", "CELKEM 2"}});
   const std::vector<Lines> bodies{
       {"[PA[DOKLAD 1", "$CELKEM 1", "]][PA[DOKLAD 2", "$CELKEM 2", "]]", "]]]", "]"},
       {"[PA[DOKLAD 1", "$CELKEM 1", "][DOKLAD 2", "$CELKEM 2", "]]", "]]]", "]"},

@@ -144,7 +144,7 @@ TEST_F(DescriptionReader, TableSectionGivesNameGroupAndHeadings) {
   EXPECT_EQ(discounts.Group, 2);
   EXPECT_EQ(discounts.Columns[0].Heading, Cp("Číslo"));
   EXPECT_EQ(discounts.Columns[2].Heading, "Typ");
-  EXPECT_EQ(discounts.Columns.size(), 3u);  // the fourth heading had no column
+  EXPECT_EQ(discounts.Columns.size(), 3u);   // the fourth heading had no column
   EXPECT_EQ(catalogue.Table(10)->Group, 2);  // the group holds across tables
   EXPECT_EQ(catalogue.GroupNames[1], Cp("Zprávy"));
 }
@@ -182,8 +182,8 @@ TEST_F(DescriptionReader, JournalNameTablesTakeTheDescriptionOfTheirNumber) {
 
 TEST_F(DescriptionReader, TablesTheModelLacksOrOutOfRangeAreSkipped) {
   UseModel(ModelName::Ecr39);  // no table 7
-  Language({"~SOUBOR 07", "Vrchní", "~NAPOVEDA 07", "pomoc", "~SOUBOR 100", "Sto", "~SOUBOR 0", "Nula",
-            "~SOUBOR 12", "Číslo pokladny"});
+  Language({"~SOUBOR 07", "Vrchní", "~NAPOVEDA 07", "pomoc", "~SOUBOR 100", "Sto", "~SOUBOR 0", "Nula", "~SOUBOR 12",
+            "Číslo pokladny"});
   Read();
   EXPECT_EQ(catalogue.Table(7), nullptr);
   EXPECT_EQ(catalogue.Table(12)->Name, Cp("Číslo pokladny"));
@@ -337,8 +337,29 @@ TEST_F(DescriptionReader, KeyGroupKeywordWithoutTitleGivesAnEmptyTitle) {
 // --- Resets -------------------------------------------------------------------
 
 TEST_F(DescriptionReader, ResetNamesAreNumberedAcrossTheResetKeywords) {
-  Language({"~RESETY Resety", "~RESET1 Systémové resety", "R0", "R1", "R2", "~RESET2 Resety zpráv", "R3", "R4", "R5",
-            "R6", "R7", "R8", "R9", "R10", "R11", "R12", "R13", "R14", "R15", "R16", "R17", "R18", "R19"});
+  Language({"~RESETY Resety",
+            "~RESET1 Systémové resety",
+            "R0",
+            "R1",
+            "R2",
+            "~RESET2 Resety zpráv",
+            "R3",
+            "R4",
+            "R5",
+            "R6",
+            "R7",
+            "R8",
+            "R9",
+            "R10",
+            "R11",
+            "R12",
+            "R13",
+            "R14",
+            "R15",
+            "R16",
+            "R17",
+            "R18",
+            "R19"});
   Read();
   Read();  // the counter starts again with each pass
   EXPECT_EQ(catalogue.ResetPageTitle, "Resety");

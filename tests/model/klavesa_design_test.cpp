@@ -90,14 +90,16 @@ TEST(TKlavesaDesign, PictureFieldStartingWithNineCarriesTheName) {
 TEST(TKlavesaDesign, PictureLoadsFromTheFolderPrefix) {
   TempDir dir;
   WriteFileBytes(dir / "kava.bmp", std::string("BM\0\x01", 4));
-  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9kava.bmp~1~", dir.path().string() + "/");
+  const auto key =
+      TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9kava.bmp~1~", dir.path().string() + "/");
   ASSERT_TRUE(key.HasPicture());
   EXPECT_EQ(*key.Picture, std::string("BM\0\x01", 4));
 }
 
 TEST(TKlavesaDesign, MissingPictureLeavesTheKeyWithoutOne) {
   TempDir dir;
-  const auto key = TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9chybi.bmp~1~", dir.path().string() + "/");
+  const auto key =
+      TKlavesaDesign::FromLine("3101~~1~0~1~~1~0~1~~2~0~1~N~N~0~0~9chybi.bmp~1~", dir.path().string() + "/");
   EXPECT_EQ(key.PictureName, "chybi.bmp");
   EXPECT_FALSE(key.HasPicture());
 }

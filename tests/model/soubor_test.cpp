@@ -139,8 +139,8 @@ TEST(TSoubor, AddColumnStartsPlain) {
 
 TEST(TSoubor, AddRowFillsDefaultsByType) {
   TSoubor table;
-  for (const auto type : {ColumnType::Packed, ColumnType::Binary, ColumnType::Thousandths, ColumnType::Text,
-                          ColumnType::Hex}) {
+  for (const auto type :
+       {ColumnType::Packed, ColumnType::Binary, ColumnType::Thousandths, ColumnType::Text, ColumnType::Hex}) {
     table.AddColumn(type, 2);
   }
   EXPECT_EQ(table.AddRow(-1, "").WriteRowText(), "0|0|0.000||00|");

@@ -23,10 +23,27 @@ namespace {
 constexpr std::size_t MaxRowsPerTable = 4;
 constexpr int KeyboardTable = 15;
 
-const char* const ModelNames[] = {
-    "",         "ECR 39T",    "ECR 40T/42T", "ECR 359T", "ECR 360T/360TF", "ECR 362T/362TF", "ECR 465T/465TF",
-    "ECR 466T/466TF", "ECR 396F", "ECR 549", "ECR 579/579R", "ECR 579F", "ECR 649F", "ECR 650F",
-    "ECR 652F", "CM-840/842", "CM-1840F",  "CM-1840S", "CM-1846F",       "CM-1846S",       "CM-1856F"};
+const char* const ModelNames[] = {"",
+                                  "ECR 39T",
+                                  "ECR 40T/42T",
+                                  "ECR 359T",
+                                  "ECR 360T/360TF",
+                                  "ECR 362T/362TF",
+                                  "ECR 465T/465TF",
+                                  "ECR 466T/466TF",
+                                  "ECR 396F",
+                                  "ECR 549",
+                                  "ECR 579/579R",
+                                  "ECR 579F",
+                                  "ECR 649F",
+                                  "ECR 650F",
+                                  "ECR 652F",
+                                  "CM-840/842",
+                                  "CM-1840F",
+                                  "CM-1840S",
+                                  "CM-1846F",
+                                  "CM-1846S",
+                                  "CM-1856F"};
 
 // Valid cells for a column, drawn from a fixed seed. Texts use letters that
 // both code pages hold, so the 852 conversion is reversible on them.
@@ -62,8 +79,7 @@ public:
 
 private:
   static std::string TextLetters() {
-    return "ABCXYZabcxyz0123456789 .,-+*/" +
-           Cp("ŠŤŽšťžĽľŔÁÄĹČÉĚÍĎŇÓÔÖŘŮÚÜÝŕáäĺčéěíďňóôöřůúüý");
+    return "ABCXYZabcxyz0123456789 .,-+*/" + Cp("ŠŤŽšťžĽľŔÁÄĹČÉĚÍĎŇÓÔÖŘŮÚÜÝŕáäĺčéěíďňóôöřůúüý");
   }
 
   // A value the column's bytes hold, written in no more than `limit` digits.

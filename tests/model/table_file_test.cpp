@@ -32,8 +32,8 @@ std::unique_ptr<TSoubor> MakeTable(int number, bool writable, std::initializer_l
 
 // Record number, EAN, name, price: the front of the PLU table.
 std::unique_ptr<TSoubor> PluFileTable() {
-  return MakeTable(3, true, {{ColumnType::Binary, 2}, {ColumnType::Packed, 7}, {ColumnType::Text, 18},
-                             {ColumnType::Packed, 4}});
+  return MakeTable(3, true,
+                   {{ColumnType::Binary, 2}, {ColumnType::Packed, 7}, {ColumnType::Text, 18}, {ColumnType::Packed, 4}});
 }
 
 // Record number, name, flags byte: shaped like the department tables.
@@ -45,8 +45,7 @@ class TableFile : public ::testing::Test {
 protected:
   std::string PathOf(std::string_view name) const { return (dir_ / name).string(); }
 
-  std::string Save(const TSoubor& table, int layout, int codePage = TableFileCodePage::Windows,
-                   bool reverse = false) {
+  std::string Save(const TSoubor& table, int layout, int codePage = TableFileCodePage::Windows, bool reverse = false) {
     SaveTable(table, PathOf("table.txt"), codePage, reverse, keyLayouts_, layout);
     return ReadFileBytes(dir_ / "table.txt");
   }
@@ -90,13 +89,21 @@ TEST_F(TableFile, DepartmentsKeepTheirRecordNumberBothWays) {
 }
 
 TEST_F(TableFile, FixedWidthPadsTextRightAndOtherCellsLeft) {
-  auto table = MakeTable(9, true, {{ColumnType::Binary, 2}, {ColumnType::Text, 6}, {ColumnType::Packed, 2},
-                                   {ColumnType::Thousandths, 3}, {ColumnType::Hex, 1}});
+  auto table = MakeTable(9, true,
+                         {{ColumnType::Binary, 2},
+                          {ColumnType::Text, 6},
+                          {ColumnType::Packed, 2},
+                          {ColumnType::Thousandths, 3},
+                          {ColumnType::Hex, 1}});
   table->AddRow(-1, "1|Ab|12|-1.500|F|");
   EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), "Ab      12 -1.500 F\r\n");
 
-  auto loaded = MakeTable(9, true, {{ColumnType::Binary, 2}, {ColumnType::Text, 6}, {ColumnType::Packed, 2},
-                                    {ColumnType::Thousandths, 3}, {ColumnType::Hex, 1}});
+  auto loaded = MakeTable(9, true,
+                          {{ColumnType::Binary, 2},
+                           {ColumnType::Text, 6},
+                           {ColumnType::Packed, 2},
+                           {ColumnType::Thousandths, 3},
+                           {ColumnType::Hex, 1}});
   Load(*loaded, " Ab     12 -1.500 F\r\n", TableFileLayout::FixedWidth);
   EXPECT_EQ(RowTexts(*loaded), std::vector<std::string>{"1| Ab|12|-1.500|F|"})
       << "a text cell keeps its leading blanks and loses its trailing ones";
@@ -167,8 +174,13 @@ TEST_F(TableFile, BinaryCellsMayBeLongerThanTheirHexWidth) {
 // load back; so do files of either width whatever the values.
 TEST_F(TableFile, FixedWidthKeepsRawWidthsUnlessAValueIsWider) {
   const auto addressTable = [] {
-    return MakeTable(21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 1},
-                                {ColumnType::Binary, 1}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}});
+    return MakeTable(21, true,
+                     {{ColumnType::Binary, 2},
+                      {ColumnType::Binary, 1},
+                      {ColumnType::Binary, 1},
+                      {ColumnType::Binary, 1},
+                      {ColumnType::Binary, 1},
+                      {ColumnType::Binary, 2}});
   };
   struct Case {
     const char* name;
@@ -177,12 +189,18 @@ TEST_F(TableFile, FixedWidthKeepsRawWidthsUnlessAValueIsWider) {
     std::string file;
   };
   const std::vector<Case> cases{
-      {"department, its record number kept", [] { return DepartmentTable(1); },
-       {"7|Pecivo|0A|", "9999|Mleko|FF|"}, "   7Pecivo            0A\r\n9999Mleko             FF\r\n"},
-      {"PLU with its largest price", PluFileTable, {"1|8594001|Rohlik|99999999|"},
+      {"department, its record number kept",
+       [] { return DepartmentTable(1); },
+       {"7|Pecivo|0A|", "9999|Mleko|FF|"},
+       "   7Pecivo            0A\r\n9999Mleko             FF\r\n"},
+      {"PLU with its largest price",
+       PluFileTable,
+       {"1|8594001|Rohlik|99999999|"},
        "       8594001Rohlik            99999999\r\n"},
       {"addresses that fit two characters", addressTable, {"1|10|0|0|99|9999|"}, "10 0 0999999\r\n"},
-      {"an address part of 192", addressTable, {"1|192|168|1|10|80|", "2|10|0|0|1|65535|"},
+      {"an address part of 192",
+       addressTable,
+       {"1|192|168|1|10|80|", "2|10|0|0|1|65535|"},
        "192168  1 10   80\r\n 10  0  0  165535\r\n"},
   };
   for (const auto& c : cases) {
@@ -344,8 +362,8 @@ TEST_F(TableFileSaving, LogsEveryStep) {
   table->AddRow(-1, "1|1|A|1|");
   table->AddRow(-1, "2|2|B|2|");
   Save(*table, TableFileLayout::FixedWidth, TableFileCodePage::Register, true);
-  ExpectLog({"Uloz begin", "AssignFile \"" + PathOf("table.txt") + "\"", "Rewrite", "Rewrite OK",
-             "Format2 radek 1", "Kodovani", "Write", "Format2 radek 0", "Kodovani", "Write", "Close", "Close OK"});
+  ExpectLog({"Uloz begin", "AssignFile \"" + PathOf("table.txt") + "\"", "Rewrite", "Rewrite OK", "Format2 radek 1",
+             "Kodovani", "Write", "Format2 radek 0", "Kodovani", "Write", "Close", "Close OK"});
 }
 
 TEST_F(TableFileSaving, RefusedCellLeavesTheOldFileAndStillLogsTheClose) {
@@ -356,8 +374,8 @@ TEST_F(TableFileSaving, RefusedCellLeavesTheOldFileAndStillLogsTheClose) {
   EXPECT_THROW(Save(*table, TableFileLayout::FixedWidth), std::length_error);
   EXPECT_EQ(ReadFileBytes(dir_ / "table.txt"), "old content\r\n");
   EXPECT_EQ(FilesInFolder(), (std::vector<std::string>{"plain.log", "table.txt"})) << "no temporary file left";
-  ExpectLog({"Uloz begin", "AssignFile \"" + PathOf("table.txt") + "\"", "Rewrite", "Rewrite OK",
-             "Format2 radek 0", "Kodovani", "Write", "Format2 radek 1", "Close", "Close OK"});
+  ExpectLog({"Uloz begin", "AssignFile \"" + PathOf("table.txt") + "\"", "Rewrite", "Rewrite OK", "Format2 radek 0",
+             "Kodovani", "Write", "Format2 radek 1", "Close", "Close OK"});
 }
 
 TEST_F(TableFileSaving, SuccessfulSaveReplacesTheOldFile) {
@@ -399,9 +417,10 @@ TEST_F(TableFile, LineLongerThanTheColumnsAllowGivesTwentyTwo) {
   };
   for (const auto& c : cases) {
     auto table = PluFileTable();
-    const std::string first = c.layout == TableFileLayout::Separated
-                                  ? std::string("5;Mleko;1990;\r\n")
-                                  : std::string(14, '5') + "Mleko" + std::string(13, ' ') + std::string(8, '1') + "\r\n";
+    const std::string first =
+        c.layout == TableFileLayout::Separated
+            ? std::string("5;Mleko;1990;\r\n")
+            : std::string(14, '5') + "Mleko" + std::string(13, ' ') + std::string(8, '1') + "\r\n";
     EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, first + c.line, c.layout); }), c.error) << c.what;
     EXPECT_EQ(table->Rows.size(), c.error == 0 ? 2u : 1u) << c.what;
   }

@@ -311,9 +311,9 @@ TEST(ReportCheck, FinancialMessageNamesKindNumberAndRow) {
   table->Interpreter->AddRowName(Cp("03 07 Účet"));
   const auto record = Record(3, 7).Byte(5, 0x1A).Byte(19, 0xF0).Byte(37, 0x0C);
   const auto id = Cp("3-7 (Účet)");
-  EXPECT_EQ(Check(*table, record),
-            Message(*table, id, 3, "00 00 1A 00 00 00 00 00 ") + Message(*table, id, 4, "00 F0 ") +
-                Message(*table, id, 5, "00 00 00 00 00 00 00 0C "));
+  EXPECT_EQ(Check(*table, record), Message(*table, id, 3, "00 00 1A 00 00 00 00 00 ") +
+                                       Message(*table, id, 4, "00 F0 ") +
+                                       Message(*table, id, 5, "00 00 00 00 00 00 00 0C "));
 }
 
 TEST(ReportCheck, HiddenFieldsAreNotChecked) {
@@ -352,26 +352,22 @@ TEST(ReportCheck, PluMessageNamesTheCodeColumnAndCode) {
   auto table = ReportTable("PLU", 7, std::make_unique<TTlumocnikReport74>());
   table->Columns[3].Heading = "EAN";
   const auto record = Record(1, 0).Unsigned(14, 20, 8594000000001).Byte(28, 0xC0);
-  EXPECT_EQ(Check(*table, record),
-            LoadText(991) + "PLU EAN 8594000000001 K4: \"00 00 00 00 00 00 00 C0 \"\r");
+  EXPECT_EQ(Check(*table, record), LoadText(991) + "PLU EAN 8594000000001 K4: \"00 00 00 00 00 00 00 C0 \"\r");
 }
 
 TEST(ReportCheck, PluWithABadCodeIsAnUnknownEanInEveryMessage) {
   auto table = ReportTable("PLU", 7, std::make_unique<TTlumocnikReport74>());
   const auto record = Record(1, 0).Byte(3, 0x80).Byte(4, 0xA0).Byte(20, 0x1F);
-  EXPECT_EQ(Check(*table, record),
-            Message(*table, "Unknown EAN", 2, "80 A0 00 00 00 00 00 00 ") +
-                Message(*table, "Unknown EAN", 3, "00 00 00 00 00 00 1F "));
+  EXPECT_EQ(Check(*table, record), Message(*table, "Unknown EAN", 2, "80 A0 00 00 00 00 00 00 ") +
+                                       Message(*table, "Unknown EAN", 3, "00 00 00 00 00 00 1F "));
 }
 
 TEST(ReportCheck, LinkPluAndHourlyMessagesCarryTheDefaultName) {
   auto link = ReportTable("L", 7, std::make_unique<TTlumocnikReport77>());
   link->Interpreter->AddRowName(Cp("00 00 Položka"));
-  EXPECT_EQ(Check(*link, Record(2, 9).Byte(38, 0x0A)),
-            Message(*link, Cp("2-9 (Položka)"), 5, "0A "));
+  EXPECT_EQ(Check(*link, Record(2, 9).Byte(38, 0x0A)), Message(*link, Cp("2-9 (Položka)"), 5, "0A "));
   auto hourly = ReportTable("H", 5, std::make_unique<TTlumocnikReport83>());
-  EXPECT_EQ(Check(*hourly, Record(13, 0).Byte(18, 0xAB)),
-            Message(*hourly, "13-0 ()", 4, "AB 00 "));
+  EXPECT_EQ(Check(*hourly, Record(13, 0).Byte(18, 0xAB)), Message(*hourly, "13-0 ()", 4, "AB 00 "));
 }
 
 TEST(ReportCheck, OperatorMessageUsesTheRowName) {
@@ -384,27 +380,23 @@ TEST(ReportCheck, OperatorMessageUsesTheRowName) {
 
 TEST(ReportCheck, DrawerMessageNamesKindAndNumber) {
   auto table = ReportTable("D", 4, std::make_unique<TTlumocnikReport84>());
-  EXPECT_EQ(Check(*table, Record(2, 3).Byte(31, 0x9A)),
-            Message(*table, "2-3", 3, "00 9A 00 00 00 00 00 00 "));
+  EXPECT_EQ(Check(*table, Record(2, 3).Byte(31, 0x9A)), Message(*table, "2-3", 3, "00 9A 00 00 00 00 00 00 "));
 }
 
 TEST(ReportCheck, ShortFinancialMessageHasNoIdentifier) {
   auto table = ReportTable("Z", 12, std::make_unique<TTlumocnikReport85>());
-  EXPECT_EQ(Check(*table, Record(0, 0).Byte(47, 0x0F)),
-            Message(*table, "", 11, "00 0F "));
+  EXPECT_EQ(Check(*table, Record(0, 0).Byte(47, 0x0F)), Message(*table, "", 11, "00 0F "));
 }
 
 TEST(ReportCheck, MissingColumnLeavesTheHeadingEmpty) {
   auto table = ReportTable("Z", 0, std::make_unique<TTlumocnikReport84>());
-  EXPECT_EQ(Check(*table, Record(1, 1).Byte(31, 0xFF)),
-            LoadText(991) + "Z 1-1 : \"00 FF 00 00 00 00 00 00 \"\r");
+  EXPECT_EQ(Check(*table, Record(1, 1).Byte(31, 0xFF)), LoadText(991) + "Z 1-1 : \"00 FF 00 00 00 00 00 00 \"\r");
 }
 
 TEST(ReportCheck, ShortRecordReportsTheMissingFieldsAndNeverReadsBeyond) {
   auto table = ReportTable("H", 5, std::make_unique<TTlumocnikReport83>());
   const auto cut = Record(1, 2).Signed(3, 10, 5).Bytes().substr(0, 12);
-  EXPECT_EQ(Check(*table, cut),
-            Message(*table, "1-2 ()", 4, ""));
+  EXPECT_EQ(Check(*table, cut), Message(*table, "1-2 ()", 4, ""));
   EXPECT_EQ(Check(*table, cut.substr(0, 5)),
             Message(*table, "1-2 ()", 3, "00 00 00 ") + Message(*table, "1-2 ()", 4, ""));
   EXPECT_THROW(table->Interpreter->DecodeRecord(cut), EConvertError);

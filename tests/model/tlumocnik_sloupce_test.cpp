@@ -50,7 +50,7 @@ std::string DecodeCell(std::uint8_t type, const std::string& bytes) {
 // Table 3 of the catalogue (PLU): number, code, name, two prices, flags, status.
 Table PluTable() {
   return Table{{1, 2}, {0, 7}, {3, 18}, {0, 4}, {0, 4}, {0, 1}, {0, 1}, {0, 1},
-               {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {4, 1}};
+               {0, 1}, {0, 1}, {0, 1},  {0, 1}, {0, 1}, {0, 1}, {4, 1}};
 }
 
 TEST(ColumnEncoding, PackedDecimalPairsDigitsLeftPadded) {
@@ -167,9 +167,7 @@ TEST(ColumnDecoding, TextLosesTrailingBlanksAndReturnsToCodePage1250) {
   EXPECT_EQ(DecodeCell(3, Bytes({' ', 'a', ' '})), " a");
 }
 
-TEST(ColumnDecoding, HexBytesStayAsTheyAre) {
-  EXPECT_EQ(DecodeCell(4, Bytes({0x00, 0x0A, 0xFF})), "000AFF");
-}
+TEST(ColumnDecoding, HexBytesStayAsTheyAre) { EXPECT_EQ(DecodeCell(4, Bytes({0x00, 0x0A, 0xFF})), "000AFF"); }
 
 // Unprogrammed register memory holds FF: a packed field shows such half-bytes
 // as hex digits, and the cell encodes back to the same bytes.
@@ -179,10 +177,10 @@ TEST(ColumnDecoding, HalfByteAboveNineShowsAsItsHexDigitAndEncodesBack) {
     std::string bytes;
     std::string text;
   };
-  for (const Case& c : {Case{0, Bytes({0x1A}), "1A"}, Case{0, Bytes({0xFF, 0xFF}), "FFFF"},
-                        Case{0, Bytes({0x00, 0x0F}), "F"}, Case{2, Bytes({0x00, 0x0B, 0x00, 0x00}), "B0.000"},
-                        Case{2, Bytes({0x00, 0xFF, 0xFF, 0xFF}), "FFF.FFF"},
-                        Case{2, Bytes({0x8F, 0xFF, 0xFF, 0xFF}), "-FFFF.FFF"}}) {
+  for (const Case& c :
+       {Case{0, Bytes({0x1A}), "1A"}, Case{0, Bytes({0xFF, 0xFF}), "FFFF"}, Case{0, Bytes({0x00, 0x0F}), "F"},
+        Case{2, Bytes({0x00, 0x0B, 0x00, 0x00}), "B0.000"}, Case{2, Bytes({0x00, 0xFF, 0xFF, 0xFF}), "FFF.FFF"},
+        Case{2, Bytes({0x8F, 0xFF, 0xFF, 0xFF}), "-FFFF.FFF"}}) {
     EXPECT_EQ(DecodeCell(c.type, c.bytes), c.text);
     EXPECT_EQ(EncodeCell(c.type, static_cast<int>(c.bytes.size()), c.text), c.bytes) << c.text;
     EXPECT_TRUE(CellPassesInputCheck(c.type, c.text)) << c.text << " loads back from a table file";
@@ -317,7 +315,6 @@ private:
     while (!text.empty() && text.back() == ' ') text.back() = 'x';
     return text;
   }
-
 };
 
 TEST(ColumnRoundTrip, EveryTypeAndWidthKeepsItsCanonicalCells) {

@@ -112,9 +112,7 @@ TEST(CardExchangeTest, BrokenStatusRepliesOfTheGreeting) {
   for (const auto& answer : answers) {
     TScriptedRegister reader;
     int greetingBytes = 0;
-    reader.Answer = [&](const std::string& written) {
-      return ++greetingBytes <= 3 ? written : answer.statusReply;
-    };
+    reader.Answer = [&](const std::string& written) { return ++greetingBytes <= 3 ? written : answer.statusReply; };
     TNastaveni settings = ComLineSettings();
     TPort port(reader);
     port.Open(settings, 1, ComFlow::None);

@@ -150,7 +150,8 @@ TEST_F(LinkProtocol, RequestReplyTakesTheKeyPositionAndSeesTheEndFrame) {
   EXPECT_FALSE(link.RequestReply(WithCheckBytes(Bytes({0xD7, 0x06})), LineResult::Done, 0xD7));
   EXPECT_EQ(link.KeyPositionText(), "Z") << "two bits map to no position";
   EXPECT_TRUE(link.RequestReply(EndFrame, LineResult::Done, 0xD7));
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply(EndFrame, LineResult::Done, 0xD3); }), 12) << "only a DRQ may get the end frame";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { link.RequestReply(EndFrame, LineResult::Done, 0xD3); }), 12)
+      << "only a DRQ may get the end frame";
 }
 
 }  // namespace

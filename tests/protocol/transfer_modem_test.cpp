@@ -25,19 +25,17 @@ constexpr int RegisterSlot = 1;
 
 class TransferOverModem : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1);
-  }
-
+  void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
 
   /// The emulator's modem answers the dial; the register behind it sends at
   /// `bitsPerSecond`, each answer only after the frame it answers has come
   /// in, so that an answer comes a few byte times after its frame was sent.
   void StartModem(int bitsPerSecond) {
-    modem_ = std::make_unique<BackgroundProcess>(
-        MERVSIM_EXE, std::vector<std::string>{"--pty", "--link", device_.string(), "--plu-count", "2", "--modem",
-                                              "connect", "--modem-s12", "5", "--line-speed",
-                                              std::to_string(bitsPerSecond)});
+    modem_ =
+        std::make_unique<BackgroundProcess>(MERVSIM_EXE,
+                                            std::vector<std::string>{"--pty", "--link", device_.string(), "--plu-count",
+                                                                     "2", "--modem", "connect", "--modem-s12", "5",
+                                                                     "--line-speed", std::to_string(bitsPerSecond)});
     ASSERT_NE(modem_->FirstLine().find("pty"), std::string::npos) << modem_->FirstLine();
   }
 

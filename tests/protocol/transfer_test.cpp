@@ -74,9 +74,7 @@ struct SendingRegister {
 
 class Transfer : public ::testing::Test, protected TScriptedTransfer {
 protected:
-  void Download(TSoubor& target, TDownloadOptions options = {}) {
-    DownloadTable(link, target, options, view);
-  }
+  void Download(TSoubor& target, TDownloadOptions options = {}) { DownloadTable(link, target, options, view); }
 };
 
 TEST_F(Transfer, RegisterWithNothingToSendLeavesTheTableEmpty) {
@@ -205,7 +203,8 @@ TEST_F(Transfer, JournalFromRowStopsAtTheStopRow) {
 
 TEST_F(Transfer, NetworkEndRecordEndsTheTableUnstored) {
   table.Number = 65;
-  const std::string end = WithCheckBytes(std::string(static_cast<std::size_t>(table.Interpreter->RecordLength() - 2), '\x30'));
+  const std::string end =
+      WithCheckBytes(std::string(static_cast<std::size_t>(table.Interpreter->RecordLength() - 2), '\x30'));
   SendingRegister reg;
   reg.records = {Record(table, "1|1|A|"), end, Record(table, "3|1|C|")};
   peer.Answer = std::ref(reg);
@@ -457,7 +456,8 @@ TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
       request.MakePort = [&line] { return std::make_unique<TPort>(line); };
       TKomDialog& dialog = Prepare(std::move(request));
       dialog.ShowModal();
-      EXPECT_EQ(dialog.Outcome().FirstError, 4) << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
+      EXPECT_EQ(dialog.Outcome().FirstError, 4)
+          << (sending ? "upload" : "download") << (writesTimeOut ? ", writes time out" : "");
       EXPECT_EQ(line.Closes, 1);
     }
   }

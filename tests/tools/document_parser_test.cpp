@@ -26,8 +26,8 @@ TEST(DocumentParser, ReadsFontLineHeadingAndJournalRowsAtEverySize) {
   } cases[] = {{2, 9, -1, 4}, {1, 7, 0, 6}, {0, 5, 2, 8}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.font);
-    const auto document = TDocumentParser::Parse(
-        JournalDocument(c.font, {"Pekárna^U^Řeky", "DIČ^CZ12345678"}, {"40 první", "80 druhá"}));
+    const auto document =
+        TDocumentParser::Parse(JournalDocument(c.font, {"Pekárna^U^Řeky", "DIČ^CZ12345678"}, {"40 první", "80 druhá"}));
     EXPECT_EQ(document.fontName, "Courier New");
     EXPECT_EQ(document.fontSize, c.size);
     EXPECT_EQ(document.title, Cp("Elektronický žurnál"));

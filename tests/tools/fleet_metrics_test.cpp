@@ -41,9 +41,10 @@ TEST(FleetMetrics, WritesEveryFamilyAndReadsItsOwnTextBack) {
   EXPECT_NE(text.find("merv_last_run_timestamp_seconds{register=\"b.2\",activity=\"PCSR\"} 1796888734.331\n"),
             std::string::npos);
   EXPECT_LT(text.find("register=\"a_1\""), text.find("register=\"b.2\"")) << "in the order of the registers";
-  const std::string foreign = "node_load1 3\nmerv_runs_total{register=\"x\",activity=\"R03\",class=\"bogus\"} 1\n"
-                              "merv_last_outcome{register=\"a b\",activity=\"R03\"} 1\n"
-                              "merv_last_outcome{register=\"y\",activity=\"R03\",extra=\"1\"} 1\n";
+  const std::string foreign =
+      "node_load1 3\nmerv_runs_total{register=\"x\",activity=\"R03\",class=\"bogus\"} 1\n"
+      "merv_last_outcome{register=\"a b\",activity=\"R03\"} 1\n"
+      "merv_last_outcome{register=\"y\",activity=\"R03\",extra=\"1\"} 1\n";
   EXPECT_EQ(TMetricSeries::Parse(text + foreign).Text(), text);
 }
 

@@ -25,7 +25,6 @@ struct KllogRun {
 
 class Kllog : public ::testing::Test {
 protected:
-
   // `arguments` go to the shell as they are; "<file" redirections included.
   KllogRun Run(const std::string& arguments) {
     const auto out = dir_ / "stdout.txt";
@@ -82,7 +81,9 @@ TEST_F(Kllog, PrintsEveryLineInUtf8) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(AfterStamp(lines[0]), "Parametry rozpoznany06 ");
   EXPECT_EQ(AfterStamp(lines[1]), "posílám ACK...06 ");
-  EXPECT_EQ(AfterStamp(lines[2]), "01234567890123" "06 ");
+  EXPECT_EQ(AfterStamp(lines[2]),
+            "01234567890123"
+            "06 ");
 }
 
 TEST_F(Kllog, ReportsAMalformedLineAndGoesOn) {
@@ -191,7 +192,9 @@ TEST_F(Kllog, FollowsAppendedLinesAcrossTheRenaming) {
                               "' 2>&1 & echo $! >'" + pidFile.string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   // The shell creates the output file in the background.
-  const auto followed = [&] { return std::filesystem::exists(out) ? Lines(ReadFileBytes(out)) : std::vector<std::string>(); };
+  const auto followed = [&] {
+    return std::filesystem::exists(out) ? Lines(ReadFileBytes(out)) : std::vector<std::string>();
+  };
   const auto waitFor = [&](std::size_t lineCount) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (followed().size() < lineCount && std::chrono::steady_clock::now() < deadline) {

@@ -129,7 +129,8 @@ TEST_F(LogFollowerTest, FollowsARenamingACutAndANewFileUnderTheName) {
 
 TEST_F(LogFollowerTest, CutsALineAtTheBoundAndTakesTheNextWhole) {
   TakenLines taken;
-  TLogFollower follower(log_.string(), [&](std::size_t, std::string_view line) { taken.emplace_back(line); }, 10);
+  TLogFollower follower(
+      log_.string(), [&](std::size_t, std::string_view line) { taken.emplace_back(line); }, 10);
   Append("0123456789ABCDEF");
   follower.Poll();
   Append(std::string(100'000, 'G') + "\r\nnext\r\n");

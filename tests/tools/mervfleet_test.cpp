@@ -174,7 +174,8 @@ TEST_F(StandInFleet, RetriesOnlyTheLineFailures) {
 // The pause before another attempt is in seconds: the second attempt starts
 // no earlier than a second after the first one ended.
 TEST_F(StandInFleet, TheNextAttemptWaitsThePauseInSeconds) {
-  const auto result = Run("fail4-a,tcp:h:1,465\n", {"--retries", "1", "--pause", "1", "--", "R03", "/FILE={name}"}, "0");
+  const auto result =
+      Run("fail4-a,tcp:h:1,465\n", {"--retries", "1", "--pause", "1", "--", "R03", "/FILE={name}"}, "0");
   EXPECT_EQ(result.exitStatus, 1) << result.standardError;
   const auto notes = Notes(dir_ / "module.log");
   ASSERT_EQ(notes.size(), 4u);
@@ -213,7 +214,8 @@ TEST_F(StandInFleet, AnAttemptPastItsLimitIsStoppedAndHasNoOutcome) {
 TEST_F(StandInFleet, RefusesAWrongRegistersFileBeforeAnyRegisterRuns) {
   const std::pair<std::string, std::string> cases[] = {
       {"good,tcp:h:1,465\nbad,tcp:h:2,999\n", "registers.csv:3: model \"999\""},
-      {"twin,tcp:h:1,465\nother,tcp:h:2,465\ntwin,tcp:h:3,465\n", "registers.csv:4: register name \"twin\" on lines 2 and 4"},
+      {"twin,tcp:h:1,465\nother,tcp:h:2,465\ntwin,tcp:h:3,465\n",
+       "registers.csv:4: register name \"twin\" on lines 2 and 4"},
   };
   for (const auto& [registers, message] : cases) {
     const auto result = Run(registers, {"--", "R03"});
@@ -352,10 +354,10 @@ TEST(MervsimRange, EachRegisterKeepsTablesOfItsOwn) {
   RegisterRange range(2, {"--plu-count", "12"});
   TempDir dir;
   const auto run = [&](const std::string& activity, int index) {
-    RunProcess(
-        MERVMODUL_EXE,
-        {activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(range.Port(index)), "/ECR=465", "/FILE=plu.txt"},
-        {{"MERV_PROGRAM_DIR", dir.path().string()}, {"XDG_CONFIG_HOME", (dir / "config").string()}});
+    RunProcess(MERVMODUL_EXE,
+               {activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(range.Port(index)), "/ECR=465",
+                "/FILE=plu.txt"},
+               {{"MERV_PROGRAM_DIR", dir.path().string()}, {"XDG_CONFIG_HOME", (dir / "config").string()}});
     return ReadFileBytes(dir / "error.dat").substr(0, 2);
   };
   ASSERT_EQ(run("R03", 0), " 0");
@@ -448,8 +450,8 @@ TEST(RealModuleFleet, ALinkWhereTheCopyGoesIsReplacedNotWrittenThrough) {
 TEST(RealModuleFleet, DialsARegisterOnAModemLine) {
   TempDir dir;
   const auto link = [&](const char* name) { return (dir / name).string(); };
-  BackgroundProcess answering(
-      MERVSIM_EXE, {"--pty", "--link", link("com1"), "--modem", "connect", "--modem-s12", "5", "--plu-count", "7"});
+  BackgroundProcess answering(MERVSIM_EXE, {"--pty", "--link", link("com1"), "--modem", "connect", "--modem-s12", "5",
+                                            "--plu-count", "7"});
   BackgroundProcess busy(MERVSIM_EXE, {"--pty", "--link", link("com2"), "--modem", "busy", "--modem-s12", "5"});
   ASSERT_NE(answering.FirstLine().find("listening on pty"), std::string::npos);
   ASSERT_NE(busy.FirstLine().find("listening on pty"), std::string::npos);

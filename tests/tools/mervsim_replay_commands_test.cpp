@@ -72,8 +72,8 @@ protected:
     std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(replayPort_),
                                        "/ECR=465", "/TO=2000"};
     arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    const auto result = RunProcess(folder_ / "mervmodul", arguments,
-                                   {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
+    const auto result =
+        RunProcess(folder_ / "mervmodul", arguments, {{"XDG_CONFIG_HOME", folder_.path().string()}}, folder_.path());
     EXPECT_EQ(result.exitStatus, 0);
     const auto outcome = TextLines(ReadFileBytes(folder_ / "error.dat"));
     return outcome.empty() ? std::string() : outcome[0];
@@ -171,7 +171,8 @@ TEST_F(ReplayedCommand, AFrameSentWithOneByteChangedIsReportedAtItsFrameAndLogLi
     // That line of the log is the module's write of the frame as recorded.
     const std::string& recorded = logLines.at(changedLine - 1);
     EXPECT_NE(recorded.find("write: "), std::string::npos) << recorded;
-    EXPECT_NE(report.str().find("  log:    " + TWireLog::Hex(BytesOfHexDump(recorded.substr(recorded.find("write: ") + 7)))),
+    EXPECT_NE(report.str().find("  log:    " +
+                                TWireLog::Hex(BytesOfHexDump(recorded.substr(recorded.find("write: ") + 7)))),
               std::string::npos)
         << report.str();
   }

@@ -62,15 +62,14 @@ void ExpectSteps(const TReplayScript& script, const std::vector<Expected>& expec
 }
 
 TEST(ReplayScript, ReadsFramesRepliesAndSilencesWithTheirLines) {
-  ExpectSteps(TReplayScript::FromLines(TcpCommand()),
-              {{Kind::LineOpened, "", 3},
-               {Kind::ModuleSent, Bytes({0xE9, 0x00, 0x03, 0xEA, 0x2A}), 5},
-               {Kind::RegisterSent, Bytes({0x12, 0x10, 0xF3, 0xDB}), 7},
-               {Kind::ModuleSent, Bytes({0xD7, 0x00, 0x03, 0xDA, 0x1A}), 8},
-               {Kind::RegisterSent, Bytes({0xD7, 0x10}), 10},
-               {Kind::RegisterSent, Bytes({0xE7, 0x2B}), 12},
-               {Kind::ModuleSent, Bytes({0xD7, 0x06, 0xDD, 0x0F}), 13},
-               {Kind::RegisterSent, "", 15}});
+  ExpectSteps(TReplayScript::FromLines(TcpCommand()), {{Kind::LineOpened, "", 3},
+                                                       {Kind::ModuleSent, Bytes({0xE9, 0x00, 0x03, 0xEA, 0x2A}), 5},
+                                                       {Kind::RegisterSent, Bytes({0x12, 0x10, 0xF3, 0xDB}), 7},
+                                                       {Kind::ModuleSent, Bytes({0xD7, 0x00, 0x03, 0xDA, 0x1A}), 8},
+                                                       {Kind::RegisterSent, Bytes({0xD7, 0x10}), 10},
+                                                       {Kind::RegisterSent, Bytes({0xE7, 0x2B}), 12},
+                                                       {Kind::ModuleSent, Bytes({0xD7, 0x06, 0xDD, 0x0F}), 13},
+                                                       {Kind::RegisterSent, "", 15}});
 }
 
 TEST(ReplayScript, AShortTcpReadWellBeforeTheTimeOutIsAClosedLine) {

@@ -261,11 +261,12 @@ bool IsEan13(const std::string& code) {
 TEST(MervsimCommandLine, HelpNamesEveryOption) {
   const auto result = RunProcess(MERVSIM_EXE, {"--help"});
   EXPECT_EQ(result.exitStatus, 0);
-  for (const char* option : {"--tcp", "--pty", "--link", "--once", "--line-speed", "--model", "--model-code", "--key",
-                             "--data", "--plu-count", "--bad-check", "--status-reply", "--empty", "--silent-after",
-                             "--drop-after", "--log", "--help", "--sale", "tableNN.txt", "14000", "--modem",
-                             "--modem-s2", "--modem-s12", "--modem-s86", "--store-wrong", "--replay",
-                             "--replay-from"}) {
+  for (const char* option :
+       {"--tcp",         "--pty",          "--link",       "--once",      "--line-speed", "--model",
+        "--model-code",  "--key",          "--data",       "--plu-count", "--bad-check",  "--status-reply",
+        "--empty",       "--silent-after", "--drop-after", "--log",       "--help",       "--sale",
+        "tableNN.txt",   "14000",          "--modem",      "--modem-s2",  "--modem-s12",  "--modem-s86",
+        "--store-wrong", "--replay",       "--replay-from"}) {
     EXPECT_NE(result.standardOutput.find(option), std::string::npos) << option;
   }
 }
@@ -436,8 +437,9 @@ TEST_F(Mervsim, UploadWithCode63AddsToThePluTableByCode) {
   const auto before = DownloadAll(*line, 0x03, PluRecordLength);
   ASSERT_EQ(before.size(), 3u);
   const auto second = Cells(Decode(3, before[1]));
-  UploadAll(*line, 0x63, {Encode(3, "1|" + second[1] + "|Changed|777|0|1|2|1|0|0|0|0|0|0|00|"),
-                          Encode(3, "2|99999999999999|Added|100|0|1|2|1|0|0|0|0|0|0|00|")});
+  UploadAll(*line, 0x63,
+            {Encode(3, "1|" + second[1] + "|Changed|777|0|1|2|1|0|0|0|0|0|0|00|"),
+             Encode(3, "2|99999999999999|Added|100|0|1|2|1|0|0|0|0|0|0|00|")});
   const auto after = DownloadAll(*line, 0x03, PluRecordLength);
   ASSERT_EQ(after.size(), 4u);
   EXPECT_EQ(after[0], before[0]);
@@ -565,12 +567,12 @@ TEST_F(Mervsim, JournalOfTheDayHoldsEveryRecordCodeAndDecodesCleanly) {
     bool FunctionKeyLines;
     const char* KeyLine;  // a function-key line the day's report shows
   };
-  const std::vector<std::string> codes = {
-      "01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C", "0D", "10", "20", "21",
-      "22", "23", "24", "25", "26", "27", "28", "29", "2B", "30", "31", "40", "41", "42", "43", "44",
-      "45", "46", "47", "48", "49", "4A", "4B", "4C", "4D", "4E", "4F", "80", "81"};
-  for (const Model& model : {Model{Ecr465, EcrDrq, true, "EKONOMI RAPPORT"}, Model{"CM-840/842", CmDrq, true, "PLATBA 1 "},
-                             Model{"ECR 650F", EcrDrq, false, ""}}) {
+  const std::vector<std::string> codes = {"01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C",
+                                          "0D", "10", "20", "21", "22", "23", "24", "25", "26", "27", "28", "29",
+                                          "2B", "30", "31", "40", "41", "42", "43", "44", "45", "46", "47", "48",
+                                          "49", "4A", "4B", "4C", "4D", "4E", "4F", "80", "81"};
+  for (const Model& model : {Model{Ecr465, EcrDrq, true, "EKONOMI RAPPORT"},
+                             Model{"CM-840/842", CmDrq, true, "PLATBA 1 "}, Model{"ECR 650F", EcrDrq, false, ""}}) {
     SCOPED_TRACE(model.Name);
     catalogue_ = BuildCatalogue(model.Name);
     StartTcp({"--model", model.Name});
@@ -592,9 +594,9 @@ TEST_F(Mervsim, JournalOfTheDayHoldsEveryRecordCodeAndDecodesCleanly) {
     for (const auto& code : codes) EXPECT_GT(seen[code], 0) << "code " << code;
     EXPECT_EQ(seen.count("2C") > 0, model.FunctionKeyLines);
     if (model.FunctionKeyLines) {
-      EXPECT_TRUE(std::any_of(keyLines.begin(), keyLines.end(),
-                              [&](const std::string& text) { return text.rfind(model.KeyLine, 0) == 0; }))
-          << model.KeyLine;
+      EXPECT_TRUE(std::any_of(keyLines.begin(), keyLines.end(), [&](const std::string& text) {
+        return text.rfind(model.KeyLine, 0) == 0;
+      })) << model.KeyLine;
     }
     sim_.reset();
   }
@@ -753,21 +755,21 @@ TEST_F(Mervsim, BadCheckCorruptsRecordKForNSends) {
 
 TEST_F(Mervsim, StatusReplyReplacesTheChosenReplies) {
   // The first option that matches a frame decides.
-  StartTcp({"--status-reply", "frame:8:16", "--status-reply", "enq:0B", "--status-reply", "dtx:0C:2",
-            "--status-reply", "record:2:15:2"});
+  StartTcp({"--status-reply", "frame:8:16", "--status-reply", "enq:0B", "--status-reply", "dtx:0C:2", "--status-reply",
+            "record:2:15:2"});
   const auto line = Connect();
-  EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)), Framed({EcrEnq, 0x0B}));                       // frame 1
-  EXPECT_TRUE(ModelCodeFits(Ecr465, At(line->Ask(Command(EcrEnq, 0x03)), 0), false));        // 2
-  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                       // 3
-  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                       // 4
-  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));                       // 5
+  EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)), Framed({EcrEnq, 0x0B}));                 // frame 1
+  EXPECT_TRUE(ModelCodeFits(Ecr465, At(line->Ask(Command(EcrEnq, 0x03)), 0), false));  // 2
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                 // 3
+  EXPECT_EQ(line->Ask(Command(EcrDtx, 0x12)), Framed({EcrDtx, 0x0C}));                 // 4
+  ASSERT_EQ(line->Ask(Command(EcrDtx, 0x16)), Framed({EcrDtx, KeyR}));                 // 5
   const std::string first = Encode(16, "1|EUR|00|25000|");
   const std::string second = Encode(16, "2|USD|00|22000|");
-  EXPECT_EQ(line->Ask(first), Framed({EcrDtx, LinkStatus::Ack}));                                    // 6
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));                                // 7: record 2
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, 0x16}));                                      // 8: frame 8
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));                                // 9: record 2 again
-  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Ack}));                                   // 10
+  EXPECT_EQ(line->Ask(first), Framed({EcrDtx, LinkStatus::Ack}));      // 6
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));  // 7: record 2
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, 0x16}));                // 8: frame 8
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Repeat}));  // 9: record 2 again
+  EXPECT_EQ(line->Ask(second), Framed({EcrDtx, LinkStatus::Ack}));     // 10
   line->Send(EndFrame);
   EXPECT_EQ(DownloadAll(*line, 0x16, 26), (std::vector<std::string>{first, second}));
 }
@@ -878,8 +880,8 @@ TEST_F(Mervsim, PseudoTerminalServesTheSlaveAndItsLinkOneOpeningAfterAnother) {
     SCOPED_TRACE(model.Option);
     const auto link = dir_ / "com1";
     std::filesystem::remove(LogPath());
-    sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count",
-                                                                 "2", "--model", model.Option, "--log", LogPath()});
+    sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", "--link", link.string(), "--plu-count", "2",
+                                                                 "--model", model.Option, "--log", LogPath()});
     const std::string device = sim_->Device();
     EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
     ASSERT_TRUE(std::filesystem::is_symlink(link));
@@ -915,16 +917,16 @@ TEST_F(Mervsim, OnceEndsAfterTheFirstConnection) {
 }
 
 TEST_F(Mervsim, DataFolderTablesReplaceTheDemoTables) {
-  WriteFileBytes(dir_ / "table03.txt", "8590000000503;Kofola;2490;0;5;2;2;0;0;0;0;0;0;00;\r\n"
-                                       "8590000000602;M\xA0ky;1090;0;1;2;1;0;0;0;0;0;0;00;\r\n");
+  WriteFileBytes(dir_ / "table03.txt",
+                 "8590000000503;Kofola;2490;0;5;2;2;0;0;0;0;0;0;00;\r\n"
+                 "8590000000602;M\xA0ky;1090;0;1;2;1;0;0;0;0;0;0;00;\r\n");
   WriteFileBytes(dir_ / "table30.txt", "2100;1;\r\n");
   StartTcp({"--data", dir_.path().string()});
   const auto line = Connect();
   const auto plus = DownloadAll(*line, 0x03, PluRecordLength);
   ASSERT_EQ(plus.size(), 2u);
   EXPECT_EQ(Decode(3, plus[0]), "1|8590000000503|Kofola|2490|0|5|2|2|0|0|0|0|0|0|00|");
-  EXPECT_EQ(Decode(3, plus[1]), Cp("2|8590000000602|Máky|1090|0|1|2|1|0|0|0|0|0|0|00|"))
-      << "code page 852 in the file";
+  EXPECT_EQ(Decode(3, plus[1]), Cp("2|8590000000602|Máky|1090|0|1|2|1|0|0|0|0|0|0|00|")) << "code page 852 in the file";
   EXPECT_EQ(DownloadAll(*line, 0x30, 7).size(), 1u);
   EXPECT_EQ(DownloadAll(*line, 0x06, 31).size(), 5u) << "tables without a file keep the demo data";
   // The sales are made from the PLU as loaded.

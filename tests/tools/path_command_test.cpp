@@ -72,12 +72,25 @@ TEST_F(PathCommand, RunsTheModuleOnlyWhereItWritesNothingBesideItself) {
       {"a command without a line folder", {"R03", "/BR=x"}, {}, "elsewhere", {}, "mervmodul-instance DIR"},
       {"the resident mode without a line folder", {"DOSMODE", "c.txt"}, {}, "elsewhere", {}, "DIR/mervmodul ACTIVITY"},
       {"a command in a line folder names its launcher", {"R03"}, {}, "line", {}, "launcher: ./mervmodul ACTIVITY"},
-      {"an empty MERV_PROGRAM_DIR names no folder", {"R03"}, {{"MERV_PROGRAM_DIR", ""}}, "elsewhere", {}, "mervmodul-instance"},
+      {"an empty MERV_PROGRAM_DIR names no folder",
+       {"R03"},
+       {{"MERV_PROGRAM_DIR", ""}},
+       "elsewhere",
+       {},
+       "mervmodul-instance"},
       {"an empty first argument is no option", {"", "R03"}, {}, "elsewhere", {}, "mervmodul-instance"},
-      {"a named line folder", {"R03", "/FILE=a b.txt"}, {{"MERV_PROGRAM_DIR", "/srv/line1"}}, "elsewhere",
-       {"/srv/line1", "R03", "/FILE=a b.txt"}, nullptr},
-      {"the resident mode in a named line folder", {"DOSMODE", "c.txt"}, {{"MERV_PROGRAM_DIR", "/srv/line1"}},
-       "elsewhere", {"/srv/line1", "DOSMODE", "c.txt"}, nullptr},
+      {"a named line folder",
+       {"R03", "/FILE=a b.txt"},
+       {{"MERV_PROGRAM_DIR", "/srv/line1"}},
+       "elsewhere",
+       {"/srv/line1", "R03", "/FILE=a b.txt"},
+       nullptr},
+      {"the resident mode in a named line folder",
+       {"DOSMODE", "c.txt"},
+       {{"MERV_PROGRAM_DIR", "/srv/line1"}},
+       "elsewhere",
+       {"/srv/line1", "DOSMODE", "c.txt"},
+       nullptr},
       {"--version", {"--version"}, {}, "elsewhere", {"unset", "--version"}, nullptr},
       {"--explain with a number", {"--explain", "4"}, {}, "elsewhere", {"unset", "--explain", "4"}, nullptr},
       {"--explain of the current folder", {"--explain"}, {}, "line", {"HERE", "--explain"}, nullptr},
@@ -102,8 +115,7 @@ TEST_F(PathCommand, RunsTheModuleOnlyWhereItWritesNothingBesideItself) {
       EXPECT_NE(run.standardError.find(row.ErrorHas), std::string::npos) << run.standardError;
     }
     if (expected.empty()) {
-      EXPECT_EQ(run.standardError.find("launcher: ./mervmodul") != std::string::npos,
-                std::string(row.Folder) == "line")
+      EXPECT_EQ(run.standardError.find("launcher: ./mervmodul") != std::string::npos, std::string(row.Folder) == "line")
           << run.standardError;
     }
   }

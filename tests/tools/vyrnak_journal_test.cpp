@@ -51,9 +51,10 @@ protected:
     std::vector<std::string> arguments{activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(register_->Port()),
                                        "/ECR=465", "/TO=500"};
     arguments.insert(arguments.end(), parameters.begin(), parameters.end());
-    const auto result = RunProcess(folder_ / "mervmodul", arguments,
-                                   {{"XDG_CONFIG_HOME", config_.path().string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-                                   folder_.path());
+    const auto result =
+        RunProcess(folder_ / "mervmodul", arguments,
+                   {{"XDG_CONFIG_HOME", config_.path().string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+                   folder_.path());
     EXPECT_EQ(result.exitStatus, 0);
     const auto outcome = LinesOf(ReadFileBytes(folder_ / "error.dat"));
     return outcome.empty() ? std::string() : outcome.front();

@@ -168,8 +168,9 @@ TEST_F(VyrnakTest, PrinterOfTheSettingsGetsThePdfThroughLp) {
   WriteFileBytes(dir_ / "config" / "Kelmora" / "VOR-Manager.ini",
                  "[Ver2]\r\nLogSouborSifra=0\r\n[Tisk]\r\nTiskarna=Kancelar 2\r\n");
   const auto document = Document(JournalDocument(2, {}, {"x"}));
-  const std::map<std::string, std::string> environment{
-      {"PATH", bin.string() + ":" + std::getenv("PATH")}, {"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}};
+  const std::map<std::string, std::string> environment{{"PATH", bin.string() + ":" + std::getenv("PATH")},
+                                                       {"DISPLAY", ":0"},
+                                                       {"WAYLAND_DISPLAY", ""}};
   const struct {
     int lpStatus;
     int exitStatus;

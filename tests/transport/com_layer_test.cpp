@@ -171,11 +171,11 @@ TEST(OutputDrainTime, AllowanceAndTheBytesOwnTimeWithinTheCeiling) {
     std::int32_t expectedMs;
   };
   for (const Case& c : std::initializer_list<Case>{{0, 9600, OutputDrainAllowanceMs},
-                                                    {4, 19200, OutputDrainAllowanceMs + 3},
-                                                    {4, 50, OutputDrainAllowanceMs + 880},
-                                                    {4096, 1200, MaxOutputDrainMs},
-                                                    {-1, 9600, OutputDrainAllowanceMs},
-                                                    {10, 0, MaxOutputDrainMs}}) {
+                                                   {4, 19200, OutputDrainAllowanceMs + 3},
+                                                   {4, 50, OutputDrainAllowanceMs + 880},
+                                                   {4096, 1200, MaxOutputDrainMs},
+                                                   {-1, 9600, OutputDrainAllowanceMs},
+                                                   {10, 0, MaxOutputDrainMs}}) {
     EXPECT_EQ(OutputDrainTime(c.bytes, c.bitsPerSecond), c.expectedMs) << c.bytes << " bytes at " << c.bitsPerSecond;
   }
 }

@@ -44,16 +44,17 @@ TEST_P(Undoubling, DropsTheByteAfterEachFf) {
   EXPECT_EQ(bytes, GetParam().bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pieces, Undoubling,
-    ::testing::Values(UndoubleCase{"NoFf", {"\x01\x02"}, "\x01\x02"},
-                      UndoubleCase{"Pair", {std::string("\xFF\xFF\x03", 3)}, "\xFF\x03"},
-                      UndoubleCase{"EndFrame", {std::string("\xFF\xFF\xFF\xFF\x00\x02", 6)}, std::string("\xFF\xFF\x00\x02", 4)},
-                      UndoubleCase{"CopyInTheNextPiece", {"\x01\xFF", "\xFF\x02"}, "\x01\xFF\x02"},
-                      UndoubleCase{"MalformedPair", {"\xFF\x03\x04"}, "\xFF\x04"},
-                      UndoubleCase{"MalformedPairAcrossPieces", {"\xFF", "\x03\x04"}, "\xFF\x04"},
-                      UndoubleCase{"ThreeFf", {"\xFF\xFF\xFF"}, "\xFF\xFF"}),
-    [](const ::testing::TestParamInfo<UndoubleCase>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Pieces, Undoubling,
+                         ::testing::Values(UndoubleCase{"NoFf", {"\x01\x02"}, "\x01\x02"},
+                                           UndoubleCase{"Pair", {std::string("\xFF\xFF\x03", 3)}, "\xFF\x03"},
+                                           UndoubleCase{"EndFrame",
+                                                        {std::string("\xFF\xFF\xFF\xFF\x00\x02", 6)},
+                                                        std::string("\xFF\xFF\x00\x02", 4)},
+                                           UndoubleCase{"CopyInTheNextPiece", {"\x01\xFF", "\xFF\x02"}, "\x01\xFF\x02"},
+                                           UndoubleCase{"MalformedPair", {"\xFF\x03\x04"}, "\xFF\x04"},
+                                           UndoubleCase{"MalformedPairAcrossPieces", {"\xFF", "\x03\x04"}, "\xFF\x04"},
+                                           UndoubleCase{"ThreeFf", {"\xFF\xFF\xFF"}, "\xFF\xFF"}),
+                         [](const ::testing::TestParamInfo<UndoubleCase>& param) { return param.param.name; });
 
 TEST(Doubling, EveryFfTravelsTwice) {
   EXPECT_EQ(TFfDoubling::Double("\x01\xFF\x02"), "\x01\xFF\xFF\x02");
@@ -129,8 +130,8 @@ TEST_P(DoublingLineRead, TakesWhatTheFrameHoldsAndNoMore) {
   EXPECT_EQ(answer, c.answer);
   EXPECT_EQ(wire.Rest(), c.rest);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"cteni " + std::to_string(c.count) + " bytu",
-                                                      "nacteno    " + std::to_string(c.answer.size()) + " bytu: " +
-                                                          LoggedBytes(c.answer)}))
+                                                      "nacteno    " + std::to_string(c.answer.size()) +
+                                                          " bytu: " + LoggedBytes(c.answer)}))
       << "the log shows the bytes undoubled, in one line";
 }
 

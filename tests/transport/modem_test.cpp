@@ -63,8 +63,8 @@ void OpenModemPort(TModemLine& modem, TComLayer& line, const TNastaveni& setting
 // instead of overflowing it into a wait without end. The wait after CONNECT
 // (two guard times) runs on the line's clock.
 TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
-  const std::string replies = "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer +
-                              "OK|ATX3DT5551234\rCONNECT 9600|";
+  const std::string replies =
+      "AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r" + GetParam().s12Answer + "OK|ATX3DT5551234\rCONNECT 9600|";
   TModemDouble& modem = modem_.emplace(replies);
   TNastaveni settings = DialTestSettings();
   settings.ToneDialling = true;
@@ -76,13 +76,13 @@ TEST_P(GuardAnswerTest, GuardTimeComesOnlyFromAnAnswerS12CanHold) {
   EXPECT_GE(modem.Now() - start, 2 * GetParam().guardTime);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    S12Answers, GuardAnswerTest,
-    ::testing::Values(GuardAnswerCase{"Largest", "255", 255 * 20ms}, GuardAnswerCase{"Zero", "000", 0ms},
-                      GuardAnswerCase{"OneTooMany", "256", DefaultGuardTime},
-                      GuardAnswerCase{"Overflowing", "999999999", DefaultGuardTime},
-                      GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
-    [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(S12Answers, GuardAnswerTest,
+                         ::testing::Values(GuardAnswerCase{"Largest", "255", 255 * 20ms},
+                                           GuardAnswerCase{"Zero", "000", 0ms},
+                                           GuardAnswerCase{"OneTooMany", "256", DefaultGuardTime},
+                                           GuardAnswerCase{"Overflowing", "999999999", DefaultGuardTime},
+                                           GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
+                         [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
 
 // A modem that echoes the dial command and then stays silent has not
 // answered: the dial's time-out passes on the line's clock, not in real time.
@@ -92,7 +92,8 @@ TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
   TModemLine line;
   OpenModemPort(line, modem, settings);
   const auto start = modem.Now();
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 36) << "an empty answer to the dial is another failure";
+  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 36)
+      << "an empty answer to the dial is another failure";
   EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
   EXPECT_EQ(line.Port(), nullptr);
 }
@@ -102,7 +103,8 @@ TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
 class TStreamingModem : public TModemDouble {
 public:
   explicit TStreamingModem(std::string_view replies)
-      : TModemDouble(replies), scripted_(replies.size() - static_cast<std::size_t>(std::count(replies.begin(), replies.end(), '|'))) {}
+      : TModemDouble(replies),
+        scripted_(replies.size() - static_cast<std::size_t>(std::count(replies.begin(), replies.end(), '|'))) {}
 
   int sio_read(int port, char* buffer, int length) override {
     if (scripted_ > 0) {
@@ -159,8 +161,8 @@ protected:
   void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
 
   void StartModem(const std::string& answer, std::vector<std::string> options = {}) {
-    std::vector<std::string> arguments{"--pty", "--link", device_.string(), "--plu-count", "5",
-                                       "--log", wireLog_.string(), "--modem", answer};
+    std::vector<std::string> arguments{"--pty", "--link",          device_.string(), "--plu-count", "5",
+                                       "--log", wireLog_.string(), "--modem",        answer};
     arguments.insert(arguments.end(), options.begin(), options.end());
     modem_ = std::make_unique<BackgroundProcess>(MERVSIM_EXE, arguments);
     ASSERT_NE(modem_->FirstLine().find("pty"), std::string::npos) << modem_->FirstLine();
@@ -268,11 +270,11 @@ TEST_P(FailedDialTest, EndsWithItsNumberAndHangsUp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, FailedDialTest,
-    ::testing::Values(FailedDialCase{"Busy", "busy", {}, 34, Cp("Linka je obsazena.")},
-                      FailedDialCase{"NoCarrierWithReason", "no-carrier", {"--modem-s86", "8"}, 35,
-                                     Cp("Spojení nenávázáno 008OK")},
-                      FailedDialCase{"NoDialtone", "no-dialtone", {}, 36, Cp("Jiná chyba modemu: NO DIALTONE")},
-                      FailedDialCase{"MuteModem", "mute", {}, 33, "Modem nekomunikuje"}),
+    ::testing::Values(
+        FailedDialCase{"Busy", "busy", {}, 34, Cp("Linka je obsazena.")},
+        FailedDialCase{"NoCarrierWithReason", "no-carrier", {"--modem-s86", "8"}, 35, Cp("Spojení nenávázáno 008OK")},
+        FailedDialCase{"NoDialtone", "no-dialtone", {}, 36, Cp("Jiná chyba modemu: NO DIALTONE")},
+        FailedDialCase{"MuteModem", "mute", {}, 33, "Modem nekomunikuje"}),
     [](const ::testing::TestParamInfo<FailedDialCase>& param) { return param.param.name; });
 
 struct RegisterAnswerCase {

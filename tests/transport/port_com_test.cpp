@@ -63,9 +63,7 @@ public:
     return result;
   }
 
-  int CountOf(const std::string& call) const {
-    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
-  }
+  int CountOf(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
 
 private:
   void Record(const std::string& name, std::initializer_list<int> arguments) {
@@ -146,9 +144,9 @@ TEST_F(PortCom, FlowModeIsTheCallersOrTheSlotsDefault) {
   };
   settings.BaudRate[2] = 9600;
   settings.ComPort[2] = 3;
-  for (const Case& c : {Case{1, false, -1, "flowctrl 2 3"}, Case{1, false, 0, "flowctrl 2 0"},
-                        Case{3, false, -1, "flowctrl 4 3"}, Case{2, false, -1, "flowctrl 3 0"},
-                        Case{2, true, -1, "flowctrl 3 3"}}) {
+  for (const Case& c :
+       {Case{1, false, -1, "flowctrl 2 3"}, Case{1, false, 0, "flowctrl 2 0"}, Case{3, false, -1, "flowctrl 4 3"},
+        Case{2, false, -1, "flowctrl 3 0"}, Case{2, true, -1, "flowctrl 3 3"}}) {
     settings.FlowSlot2 = c.flowSlot2;
     TPort fresh(com);
     fresh.Open(settings, c.slot, c.requested);
@@ -329,8 +327,8 @@ TEST_F(PortCom, TimeSpentSinceTheLineWasUsedCountsTowardsThePause) {
 
 TEST_F(PortCom, SendCommandChecksTheEchoAndKeepsThePrintableAnswer) {
   OpenSlot(3);
-  com.reads = {std::string("AT\r"), std::string(), std::string("\r"), std::string("\n"), std::string("O"),
-               std::string("K"), std::string("\r"), std::string("\n")};
+  com.reads = {std::string("AT\r"), std::string(),    std::string("\r"), std::string("\n"),
+               std::string("O"),    std::string("K"), std::string("\r"), std::string("\n")};
   EXPECT_EQ(port.SendCommand("AT\r", 1000ms, true, true, answer), LineResult::Done);
   EXPECT_EQ(answer, "OK");
   EXPECT_EQ(com.written, "AT\r");

@@ -191,7 +191,7 @@ TEST_F(PortTcp, ModemSlotIsAlwaysACommandLine) {
 
 struct SocketScript {
   bool activeAfterConnect = true;
-  int closesThatFail = 0;      // Close() throws this many times
+  int closesThatFail = 0;  // Close() throws this many times
   int closesThatLeaveActive = 0;
   bool receiveFails = false;
   std::vector<int> receiveWaits;

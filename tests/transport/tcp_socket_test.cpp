@@ -112,9 +112,8 @@ TEST_F(ClientSocket, RefusedConnectReportsTheErrorThenThrows) {
     socket->Connect(500);
     FAIL() << "connect to a closed port succeeded";
   } catch (const std::runtime_error& failure) {
-    EXPECT_EQ(std::string(failure.what()),
-              "Socket error: " + std::string(std::strerror(ECONNREFUSED)) + " (" + std::to_string(ECONNREFUSED) +
-                  "), on API 'connect'");
+    EXPECT_EQ(std::string(failure.what()), "Socket error: " + std::string(std::strerror(ECONNREFUSED)) + " (" +
+                                               std::to_string(ECONNREFUSED) + "), on API 'connect'");
   }
   EXPECT_FALSE(socket->Active());
   EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "connecting", "error " + std::to_string(ECONNREFUSED)}));

@@ -67,8 +67,8 @@ command line or registers file.
 
 namespace {
 
-constexpr std::array<std::string_view, 8> LineParameterKeys = {
-    "/COM=", "/BR=", "/IPADDR=", "/IPPORT=", "/ECR=", "/MODEM", "/DIALTONE=", "/DIALPULS="};
+constexpr std::array<std::string_view, 8> LineParameterKeys = {"/COM=", "/BR=",   "/IPADDR=",   "/IPPORT=",
+                                                               "/ECR=", "/MODEM", "/DIALTONE=", "/DIALPULS="};
 constexpr std::array<std::string_view, 3> RefusedActivities = {"DOSMODE", "MODEMDIAL", "MODEMHANGUP"};
 constexpr std::string_view NamePlaceholder = "{name}";
 constexpr int MostJobs = 4096;

@@ -24,9 +24,10 @@ constexpr auto KillGrace = std::chrono::seconds(30);
 /// a file written at once may look this much older.
 constexpr auto FileClockSlack = std::chrono::milliseconds(50);
 
-constexpr std::array<ErrorNumber, 8> LineFailures = {
-    ErrorNumber::NoAnswer,    ErrorNumber::LineFailure, ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
-    ErrorNumber::ModemSilent, ErrorNumber::LineBusy,    ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
+constexpr std::array<ErrorNumber, 8> LineFailures = {ErrorNumber::NoAnswer,       ErrorNumber::LineFailure,
+                                                     ErrorNumber::ConnectFailure, ErrorNumber::NetworkSilent,
+                                                     ErrorNumber::ModemSilent,    ErrorNumber::LineBusy,
+                                                     ErrorNumber::NoConnection,   ErrorNumber::OtherModemError};
 
 /// Parameters whose value names a file the module may write.
 constexpr std::array<std::string_view, 2> FileParameters = {"/FILE=", "/ZURNAL="};
@@ -192,8 +193,8 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = NameFromPath(entry->path().filename());
     // The resident mode's lock beside a command file ends in ".mervlock".
-    if (name == OutcomeFileName || name == CipheredLogFileName || name == CommandLockFileName || name == ModuleFileName() ||
-        name.front() == '.' || name.ends_with(".mervlock")) {
+    if (name == OutcomeFileName || name == CipheredLogFileName || name == CommandLockFileName ||
+        name == ModuleFileName() || name.front() == '.' || name.ends_with(".mervlock")) {
       continue;
     }
     if (changed(entry->path())) files.push_back(name);

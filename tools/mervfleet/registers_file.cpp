@@ -111,7 +111,8 @@ TRegisterEntry TRegistersFile::EntryOf(const std::string& line) const {
 
 void TRegistersFile::CheckNameIsNew(const TRegisterEntry& entry) {
   std::string key = entry.Name;
-  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(key.begin(), key.end(), key.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   const auto [seen, isNew] = nameLines_.emplace(key, entry.FileLine);
   if (!isNew) {
     Refuse("register name \"" + entry.Name + "\" on lines " + std::to_string(seen->second) + " and " +

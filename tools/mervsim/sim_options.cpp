@@ -195,12 +195,22 @@ struct TKeyName {
 };
 
 constexpr std::array<TKeyName, 7> EcrKeys = {{
-    {"Z", KeyPositionBit(2)},   {"XT", KeyPositionBit(3)}, {"R", KeyPositionBit(4)},   {"OFF", KeyPositionBit(5)},
-    {"P", KeyPositionBit(6)},   {"S", KeyPositionBit(7)},  {"REG", KeyPositionBit(4)},
+    {"Z", KeyPositionBit(2)},
+    {"XT", KeyPositionBit(3)},
+    {"R", KeyPositionBit(4)},
+    {"OFF", KeyPositionBit(5)},
+    {"P", KeyPositionBit(6)},
+    {"S", KeyPositionBit(7)},
+    {"REG", KeyPositionBit(4)},
 }};
 constexpr std::array<TKeyName, 7> Ecr39Keys = {{
-    {"Z", KeyPositionBit(1)},   {"X", KeyPositionBit(2)},  {"REG", KeyPositionBit(3)}, {"R", KeyPositionBit(3)},
-    {"OFF", KeyPositionBit(4)}, {"P", KeyPositionBit(5)},  {"S", KeyPositionBit(6)},
+    {"Z", KeyPositionBit(1)},
+    {"X", KeyPositionBit(2)},
+    {"REG", KeyPositionBit(3)},
+    {"R", KeyPositionBit(3)},
+    {"OFF", KeyPositionBit(4)},
+    {"P", KeyPositionBit(5)},
+    {"S", KeyPositionBit(6)},
 }};
 
 [[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }
@@ -395,8 +405,7 @@ bool ParseCardOption(const std::string& name, ArgumentReader& reader, TSimOption
   } else if (name == "--card-status") {
     const std::string status = reader.Value();
     card.InsertedWrongly = status == "wrong";
-    card.Status = status == "present" || status == "wrong" ? 0x40 : status == "absent" ? 0x00
-                                                                                        : HexByte(status, name);
+    card.Status = status == "present" || status == "wrong" ? 0x40 : status == "absent" ? 0x00 : HexByte(status, name);
   } else if (name == "--card-bad-echo") {
     card.ChangedEchoCell = Number(reader.Value(), name, 0, 255);
   } else if (name == "--card-bad-check") {

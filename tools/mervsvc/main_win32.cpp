@@ -32,20 +32,28 @@ std::vector<std::string> hostArguments;
 
 DWORD ManagerStateOf(TLineService::State state) {
   switch (state) {
-    case TLineService::State::StartPending: return SERVICE_START_PENDING;
-    case TLineService::State::Running: return SERVICE_RUNNING;
-    case TLineService::State::StopPending: return SERVICE_STOP_PENDING;
-    case TLineService::State::Stopped: break;
+    case TLineService::State::StartPending:
+      return SERVICE_START_PENDING;
+    case TLineService::State::Running:
+      return SERVICE_RUNNING;
+    case TLineService::State::StopPending:
+      return SERVICE_STOP_PENDING;
+    case TLineService::State::Stopped:
+      break;
   }
   return SERVICE_STOPPED;
 }
 
 TLineService::Control ControlOf(DWORD control) {
   switch (control) {
-    case SERVICE_CONTROL_STOP: return TLineService::Control::Stop;
-    case SERVICE_CONTROL_SHUTDOWN: return TLineService::Control::Shutdown;
-    case SERVICE_CONTROL_INTERROGATE: return TLineService::Control::Interrogate;
-    default: return TLineService::Control::Other;
+    case SERVICE_CONTROL_STOP:
+      return TLineService::Control::Stop;
+    case SERVICE_CONTROL_SHUTDOWN:
+      return TLineService::Control::Shutdown;
+    case SERVICE_CONTROL_INTERROGATE:
+      return TLineService::Control::Interrogate;
+    default:
+      return TLineService::Control::Other;
   }
 }
 

@@ -85,11 +85,22 @@ std::string UnescapeResourceText(std::string_view text) {
       continue;
     }
     switch (text[++i]) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      case '\\': out += '\\'; break;
-      default: out += '\\'; out += text[i]; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        out += '\\';
+        out += text[i];
+        break;
     }
   }
   return out;

@@ -145,10 +145,17 @@ void TDocumentParser::ParseColumns(TTable& table) {
   do {
     TColumn column;
     switch (Peek()) {
-      case 'L': column.alignment = TAlignment::Left; break;
-      case 'C': column.alignment = TAlignment::Centre; break;
-      case 'R': column.alignment = TAlignment::Right; break;
-      default: Fail("unknown column alignment (L, C or R)");
+      case 'L':
+        column.alignment = TAlignment::Left;
+        break;
+      case 'C':
+        column.alignment = TAlignment::Centre;
+        break;
+      case 'R':
+        column.alignment = TAlignment::Right;
+        break;
+      default:
+        Fail("unknown column alignment (L, C or R)");
     }
     ++position_;
     while (std::isupper(static_cast<unsigned char>(Peek())) && !LookingAt("WMAX") && Peek() != 'W') ++position_;

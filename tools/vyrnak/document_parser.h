@@ -58,7 +58,7 @@ private:
   [[noreturn]] void Fail(std::string_view what) const;
   std::string Describe(std::size_t at) const;
 
-  std::string text_;                    // the document after its font line, line ends removed
+  std::string text_;                     // the document after its font line, line ends removed
   std::vector<std::size_t> lineStarts_;  // offset in text_ where each line begins
   std::size_t firstLineNumber_ = 2;
   std::size_t position_ = 0;

@@ -79,8 +79,7 @@ void DrawTexts(HPDF_Page page, const TFonts& fonts, const std::vector<TPlacedTex
 // The document is made in memory and written through the module's safe
 // output: complete under its name or not at all, never through a planted
 // link, a FIFO written without blocking.
-void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file,
-                      LinkRule links) {
+void SaveCompleteFile(HPDF_Doc pdf, const TLibraryFailure& failure, const std::filesystem::path& file, LinkRule links) {
   HPDF_SaveToStream(pdf);
   ThrowIfFailed(failure, ("write " + NameFromPath(file)).c_str());
   std::string bytes(HPDF_GetStreamSize(pdf), '\0');

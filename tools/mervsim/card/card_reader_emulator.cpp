@@ -19,8 +19,7 @@ std::string ReadImage(const std::string& path) {
   if (!in) throw std::invalid_argument("cannot read the card image " + path);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() != TCardReaderEmulator::CardSize) {
-    throw std::invalid_argument("the card image " + path + " has " + std::to_string(bytes.size()) +
-                                " bytes, not 256");
+    throw std::invalid_argument("the card image " + path + " has " + std::to_string(bytes.size()) + " bytes, not 256");
   }
   return bytes;
 }
@@ -30,7 +29,7 @@ std::string ReadImage(const std::string& path) {
 TCardReaderEmulator::TCardReaderEmulator(TCardReaderOptions options, TWireLog& log)
     : options_(std::move(options)), log_(log) {
   card_ = !options_.ImagePath.empty() && std::filesystem::exists(options_.ImagePath) ? ReadImage(options_.ImagePath)
-                                                                                      : DemoCard();
+                                                                                     : DemoCard();
 }
 
 std::string TCardReaderEmulator::DemoCard() {
@@ -70,8 +69,10 @@ TEmulatorAnswer TCardReaderEmulator::Receive(std::string_view bytes) {
 
 void TCardReaderEmulator::Take(std::uint8_t byte) {
   switch (expect_) {
-    case Expect::Command: return TakeCommand(byte);
-    case Expect::BusByte: return TakeBusByte(byte);
+    case Expect::Command:
+      return TakeCommand(byte);
+    case Expect::BusByte:
+      return TakeBusByte(byte);
     case Expect::ReadLength:
       Echo(byte);
       expect_ = Expect::Command;
@@ -81,13 +82,15 @@ void TCardReaderEmulator::Take(std::uint8_t byte) {
       dataLeft_ = byte;
       expect_ = byte > 0 ? Expect::WriteData : Expect::Command;
       return;
-    case Expect::WriteData: return TakeWriteData(byte);
+    case Expect::WriteData:
+      return TakeWriteData(byte);
   }
 }
 
 void TCardReaderEmulator::TakeCommand(std::uint8_t byte) {
   switch (byte) {
-    case CardByte::Zero: return TakeZero();
+    case CardByte::Zero:
+      return TakeZero();
     case CardByte::Greeting:
       greeting_ = 1;
       return Echo(byte);
@@ -110,8 +113,11 @@ void TCardReaderEmulator::TakeCommand(std::uint8_t byte) {
     case CardByte::WriteBytes:
       expect_ = Expect::WriteLength;
       return Echo(byte);
-    case CardByte::StatusQuery: return SendStatus(CardByte::StatusQuery, options_.InsertedWrongly ? CardStatus::WronglyInserted : options_.Status);
-    default: return Echo(byte);
+    case CardByte::StatusQuery:
+      return SendStatus(CardByte::StatusQuery,
+                        options_.InsertedWrongly ? CardStatus::WronglyInserted : options_.Status);
+    default:
+      return Echo(byte);
   }
 }
 

@@ -29,12 +29,10 @@ struct TProduct {
 };
 
 constexpr std::array<TProduct, 28> Products = {{
-    {"Rohlík", 1},     {"Chléb", 1},      {"Mléko", 2},     {"Máslo", 2},     {"Jogurt", 2},
-    {"Sýr eidam", 2},  {"Šunka", 3},      {"Salám", 3},     {"Jablka", 4},    {"Banány", 4},
-    {"Brambory", 4},   {"Rajčata", 4},    {"Minerálka", 5}, {"Džus", 5},      {"Pivo", 6},
-    {"Víno", 6},       {"Káva", 7},       {"Čaj", 7},       {"Cukr", 7},      {"Mouka", 7},
-    {"Rýže", 7},       {"Těstoviny", 7},  {"Čokoláda", 8},  {"Sušenky", 8},   {"Mýdlo", 9},
-    {"Šampon", 9},     {"Zmrzlina", 10},  {"Pizza", 10},
+    {"Rohlík", 1},    {"Chléb", 1},    {"Mléko", 2},   {"Máslo", 2},    {"Jogurt", 2},  {"Sýr eidam", 2}, {"Šunka", 3},
+    {"Salám", 3},     {"Jablka", 4},   {"Banány", 4},  {"Brambory", 4}, {"Rajčata", 4}, {"Minerálka", 5}, {"Džus", 5},
+    {"Pivo", 6},      {"Víno", 6},     {"Káva", 7},    {"Čaj", 7},      {"Cukr", 7},    {"Mouka", 7},     {"Rýže", 7},
+    {"Těstoviny", 7}, {"Čokoláda", 8}, {"Sušenky", 8}, {"Mýdlo", 9},    {"Šampon", 9},  {"Zmrzlina", 10}, {"Pizza", 10},
 }};
 
 struct TDepartment {
@@ -44,22 +42,28 @@ struct TDepartment {
 };
 
 constexpr std::array<TDepartment, 10> DemoDepartments = {{
-    {"Pečivo", 2, 1},     {"Mléčné výrobky", 2, 1}, {"Maso a uzeniny", 2, 1}, {"Ovoce a zelenina", 2, 1},
-    {"Nápoje", 2, 2},     {"Alkohol", 1, 2},        {"Trvanlivé", 2, 1},      {"Cukrovinky", 2, 1},
-    {"Drogerie", 1, 3},   {"Mražené", 2, 1},
+    {"Pečivo", 2, 1},
+    {"Mléčné výrobky", 2, 1},
+    {"Maso a uzeniny", 2, 1},
+    {"Ovoce a zelenina", 2, 1},
+    {"Nápoje", 2, 2},
+    {"Alkohol", 1, 2},
+    {"Trvanlivé", 2, 1},
+    {"Cukrovinky", 2, 1},
+    {"Drogerie", 1, 3},
+    {"Mražené", 2, 1},
 }};
 
 constexpr std::array<const char*, 3> MainGroups = {"Potraviny", "Nápoje", "Drogerie"};
-constexpr std::array<const char*, 5> OperatorRows = {
-    "1|Novák Jan|000|0|0|1|00|00|", "2|Svobodová Eva|000|0|0|1|00|00|", "3|Dvořák Petr|000|0|0|1|00|00|",
-    "4|Černá Lucie|000|0|0|1|00|00|", "5|Vedoucí směny|123|2|0|1|00|00|"};
+constexpr std::array<const char*, 5> OperatorRows = {"1|Novák Jan|000|0|0|1|00|00|", "2|Svobodová Eva|000|0|0|1|00|00|",
+                                                     "3|Dvořák Petr|000|0|0|1|00|00|", "4|Černá Lucie|000|0|0|1|00|00|",
+                                                     "5|Vedoucí směny|123|2|0|1|00|00|"};
 constexpr std::array<const char*, 2> HeadWaiterRows = {"1|Vrchní Karel|1|0|1|", "2|Vrchní Marie|1|0|1|"};
 constexpr std::array<const char*, 5> PaymentRows = {"1|HOTOVOST|0|00|0|", "2|ŠEK|0|00|0|", "3|KARTA|0|00|0|",
                                                     "4|KREDIT|0|00|0|", "5|STRAVENKY|0|00|0|"};
 constexpr std::array<const char*, 3> VatRows = {"1|2100|1|", "2|1200|1|", "3|0|2|"};
-constexpr std::array<const char*, 5> HeaderRows = {"1|Obchod U Registru|", "2|Dlouhá 12, Praha 1|",
-                                                   "3|IČ 12345678|", "4|DIČ CZ12345678|",
-                                                   "5|Děkujeme za nákup|"};
+constexpr std::array<const char*, 5> HeaderRows = {"1|Obchod U Registru|", "2|Dlouhá 12, Praha 1|", "3|IČ 12345678|",
+                                                   "4|DIČ CZ12345678|", "5|Děkujeme za nákup|"};
 
 // Columns of the PLU table that the sales read.
 constexpr int PluNumberCell = 0, PluCodeCell = 1, PluPriceCell = 3, PluDepartmentCell = 5, PluVatCell = 6,
@@ -119,7 +123,8 @@ void FillDepartments(TSoubory& catalogue) {
     }
   }
   if (TSoubor* table = Present(catalogue, 2)) {
-    for (std::size_t i = 0; i < MainGroups.size(); ++i) table->AddRow(-1, std::to_string(i + 1) + "|" + Text(MainGroups[i]) + "|");
+    for (std::size_t i = 0; i < MainGroups.size(); ++i)
+      table->AddRow(-1, std::to_string(i + 1) + "|" + Text(MainGroups[i]) + "|");
   }
 }
 
@@ -198,8 +203,7 @@ constexpr int DayReport = 70;
 // The events between the receipts: operators taking over at each new hour,
 // a voided receipt, a receipt of corrections, cash in and out, a no-sale,
 // loyalty-card events, a slip document, the register's own events once.
-void WriteEventsBefore(TJournalWriter& journal, const TReceipt& receipt, std::size_t index,
-                       const TReceipt& previous) {
+void WriteEventsBefore(TJournalWriter& journal, const TReceipt& receipt, std::size_t index, const TReceipt& previous) {
   const auto& stamp = receipt.Stamp;
   if (index == 2) journal.RegisterEvents(receipt.Operator, receipt.Number, stamp);
   if (stamp.Hour != previous.Stamp.Hour) {

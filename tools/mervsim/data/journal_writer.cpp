@@ -57,7 +57,7 @@ constexpr std::uint8_t Document = 0x80;
 constexpr std::uint8_t Track = 0x81;
 }  // namespace Code
 
-constexpr int CurrencyRate = 2550;  // hundredths of a unit per foreign unit
+constexpr int CurrencyRate = 2550;          // hundredths of a unit per foreign unit
 constexpr std::int64_t Percent10 = 10'000;  // thousandths
 constexpr int ReportTotalMark = 0xFF;
 constexpr int LinkPluNumber = 1;
@@ -81,10 +81,8 @@ void TJournalWriter::Write(const TJournalRecord& record) {
 }
 
 void TJournalWriter::SaleStart(std::uint8_t code, const TReceipt& receipt) {
-  Write(TJournalRecord(code)
-            .Digits(2, U(receipt.Operator), 1)
-            .Digits(5, U(receipt.Number), 4)
-            .Stamp(12, receipt.Stamp));
+  Write(
+      TJournalRecord(code).Digits(2, U(receipt.Operator), 1).Digits(5, U(receipt.Number), 4).Stamp(12, receipt.Stamp));
 }
 
 void TJournalWriter::PluLine(std::uint8_t code, std::int64_t amount, std::int64_t quantity, std::int64_t pluCode,
@@ -156,14 +154,18 @@ void TJournalWriter::Receipt(const TReceipt& receipt, const std::vector<TVatRate
               .Amount(14, total));
   }
   if (extras.Copy) {
-    Write(TJournalRecord(Code::Copy).Digits(2, U(receipt.Operator), 1).Digits(5, U(receipt.Number), 4).Stamp(12, receipt.Stamp));
+    Write(TJournalRecord(Code::Copy)
+              .Digits(2, U(receipt.Operator), 1)
+              .Digits(5, U(receipt.Number), 4)
+              .Stamp(12, receipt.Stamp));
   }
 }
 
 void TJournalWriter::VoidedReceipt(const TReceipt& receipt) {
   SaleStart(Code::VoidStart, receipt);
   for (const auto& line : receipt.Lines) PluLine(Code::PluSale, line.Amount(), line.Quantity, line.Code, line.VatGroup);
-  for (const auto& line : receipt.Lines) PluLine(Code::PluVoid, -line.Amount(), -line.Quantity, line.Code, line.VatGroup);
+  for (const auto& line : receipt.Lines)
+    PluLine(Code::PluVoid, -line.Amount(), -line.Quantity, line.Code, line.VatGroup);
   Write(TJournalRecord(Code::Total).Amount(2, 0));
   Write(TJournalRecord(Code::Payment).Amount(2, 0).Digits(9, U(receipt.Payment), 1));
 }
@@ -177,7 +179,10 @@ void TJournalWriter::CorrectionReceipt(const TReceipt& receipt) {
     Write(TJournalRecord(code).Amount(2, value).Digits(9, U(line.Department), 1).Digits(10, U(line.VatGroup), 1));
   };
   auto link = [&](std::uint8_t code, std::int64_t value) {
-    Write(TJournalRecord(code).Amount(2, value).Raw(16, std::string(1, static_cast<char>(LinkPluNumber))).Digits(20, U(line.VatGroup), 1));
+    Write(TJournalRecord(code)
+              .Amount(2, value)
+              .Raw(16, std::string(1, static_cast<char>(LinkPluNumber)))
+              .Digits(20, U(line.VatGroup), 1));
   };
   department(Code::DepartmentSale, amount);
   department(Code::DepartmentCorrection, -amount);
@@ -228,7 +233,10 @@ void TJournalWriter::Report(int reportNumber, bool z, int counter, const TJourna
             .Raw(3, z ? std::string(2, '\xFF') : std::string(2, '\0'))
             .Stamp(12, stamp)
             .Digits(18, U(counter), 3));
-  Write(TJournalRecord(Code::Report).Raw(2, std::string(1, static_cast<char>(ReportTotalMark))).Amount(3, total).Amount(10, total));
+  Write(TJournalRecord(Code::Report)
+            .Raw(2, std::string(1, static_cast<char>(ReportTotalMark)))
+            .Amount(3, total)
+            .Amount(10, total));
   if (family == TFunctionKeyFamily::None) return;
   const bool cm = family == TFunctionKeyFamily::Cm840;
   const int payment = cm ? 0x00 : 0xFC;
@@ -250,7 +258,11 @@ void TJournalWriter::Report(int reportNumber, bool z, int counter, const TJourna
 
 void TJournalWriter::LoyaltyCard(int cardNumber, std::int64_t turnover, const std::string& identifier) {
   for (const std::uint8_t code : {Code::Card1, Code::Card2, Code::Points, Code::Turnover}) {
-    Write(TJournalRecord(code).Digits(2, 1, 1).Digits(3, U(cardNumber), 3).Amount(6, turnover).Amount(13, turnover / 100));
+    Write(TJournalRecord(code)
+              .Digits(2, 1, 1)
+              .Digits(3, U(cardNumber), 3)
+              .Amount(6, turnover)
+              .Amount(13, turnover / 100));
   }
   std::string id = identifier;
   id.resize(17, ' ');

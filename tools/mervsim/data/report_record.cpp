@@ -37,9 +37,7 @@ TReportRecord& TReportRecord::Kind(int kind, int number) {
   return *this;
 }
 
-TReportRecord& TReportRecord::RecordNumber(int number) {
-  return Kind(number & 0xFF, (number >> 8) & 0xFF);
-}
+TReportRecord& TReportRecord::RecordNumber(int number) { return Kind(number & 0xFF, (number >> 8) & 0xFF); }
 
 TReportRecord& TReportRecord::Signed(int first, int last, std::int64_t value) {
   const std::uint64_t magnitude =

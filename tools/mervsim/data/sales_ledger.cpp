@@ -12,8 +12,21 @@ constexpr int JournalResetIndex = 17;
 
 // Z reset index -> report table.
 constexpr std::array<std::pair<int, int>, 15> ResetReports = {{
-    {3, 70}, {4, 71}, {5, 72}, {6, 73}, {7, 74}, {8, 75}, {9, 76}, {10, 77},
-    {11, 78}, {12, 79}, {13, 80}, {14, 81}, {15, 82}, {16, 83}, {18, 84},
+    {3, 70},
+    {4, 71},
+    {5, 72},
+    {6, 73},
+    {7, 74},
+    {8, 75},
+    {9, 76},
+    {10, 77},
+    {11, 78},
+    {12, 79},
+    {13, 80},
+    {14, 81},
+    {15, 82},
+    {16, 83},
+    {18, 84},
 }};
 
 int CountingTable(int reportTable) {
@@ -23,8 +36,6 @@ int CountingTable(int reportTable) {
 }
 
 }  // namespace
-
-
 
 int ReportOfReset(int resetIndex) {
   for (const auto& [reset, table] : ResetReports) {

@@ -50,7 +50,6 @@ public:
   TJournalWriter& Writer() { return journal_; }
 
 private:
-
   std::vector<TReceipt> receipts_;
   /// Index of the first receipt each report table counts.
   std::vector<std::pair<int, std::size_t>> reportStart_;

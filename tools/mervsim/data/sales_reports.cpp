@@ -113,7 +113,8 @@ void VatLines(const std::vector<TReceipt>& receipts, const TReportContext& conte
     out.push_back(TReportRecord().Kind(1, 3 * group - 1).Signed(AmountFirst, AmountLast, gross).Finish());
     out.push_back(TReportRecord().Kind(1, 3 * group).Signed(AmountFirst, AmountLast, vat).Finish());
   }
-  if (exempt != 0) out.push_back(TReportRecord().Kind(1, ExemptNumber).Signed(AmountFirst, AmountLast, exempt).Finish());
+  if (exempt != 0)
+    out.push_back(TReportRecord().Kind(1, ExemptNumber).Signed(AmountFirst, AmountLast, exempt).Finish());
 }
 
 std::vector<std::string> Financial(const std::vector<TReceipt>& receipts, const TReportContext& context) {
@@ -127,9 +128,13 @@ std::vector<std::string> Financial(const std::vector<TReceipt>& receipts, const 
   const auto payments = ByPayment(receipts);
   for (const auto& [key, sum] : payments) out.push_back(Payments(3, key, sum));
   const auto cash = payments.find(CashPaymentKey);
-  out.push_back(TReportRecord().Kind(4, 1).Signed(TotalFirst, TotalLast, cash == payments.end() ? 0 : cash->second.Amount).Finish());
+  out.push_back(TReportRecord()
+                    .Kind(4, 1)
+                    .Signed(TotalFirst, TotalLast, cash == payments.end() ? 0 : cash->second.Amount)
+                    .Finish());
   for (const auto& [key, sum] : payments) {
-    if (key != CashPaymentKey && key <= 30) out.push_back(TReportRecord().Kind(4, key).Signed(TotalFirst, TotalLast, sum.Amount).Finish());
+    if (key != CashPaymentKey && key <= 30)
+      out.push_back(TReportRecord().Kind(4, key).Signed(TotalFirst, TotalLast, sum.Amount).Finish());
   }
   const auto receiptCount = static_cast<std::uint64_t>(receipts.size());
   out.push_back(Payments(4, 31, {}));
@@ -203,7 +208,11 @@ std::vector<std::string> Staff(const std::vector<TReceipt>& receipts, bool waite
   for (const auto& [person, own] : byPerson) {
     const std::int64_t sales = SalesTotal(own);
     const auto count = static_cast<std::uint64_t>(own.size());
-    out.push_back(TReportRecord().Kind(person, 1).Signed(AmountFirst, AmountLast, sales).Unsigned(CountFirst, CountLast, count).Finish());
+    out.push_back(TReportRecord()
+                      .Kind(person, 1)
+                      .Signed(AmountFirst, AmountLast, sales)
+                      .Unsigned(CountFirst, CountLast, count)
+                      .Finish());
     out.push_back(TReportRecord().Kind(person, 2).Signed(AmountFirst, AmountLast, sales).Finish());
     out.push_back(TReportRecord().Kind(person, 7).Unsigned(CountFirst, CountLast, count).Finish());
     for (const auto& [key, sum] : ByPayment(own)) {

@@ -48,8 +48,7 @@ struct TReportContext {
 bool IsReportTable(int table);
 
 /// The records of report table 70 to 85.
-std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& receipts,
-                                       const TReportContext& context);
+std::vector<std::string> ReportRecords(int table, const std::vector<TReceipt>& receipts, const TReportContext& context);
 
 /// The PLU report record of one PLU: its sales in the receipts given, with
 /// the record number and department of its PLU row. None when the PLU is not

@@ -16,7 +16,8 @@ TLinePacer::Clock::duration TLinePacer::ByteTime() const {
 TLinePacer::Clock::time_point TLinePacer::Book(std::size_t count) {
   const auto now = Clock::now();
   if (!Paced() || count == 0) return now;
-  const auto duration = std::chrono::microseconds(static_cast<long long>(count) * BitsPerByte * 1'000'000 / bitsPerSecond_);
+  const auto duration =
+      std::chrono::microseconds(static_cast<long long>(count) * BitsPerByte * 1'000'000 / bitsPerSecond_);
   // Bytes that come within a byte time of the line's last ones follow them
   // back to back.
   const bool continuous = now - lineFree_ < ByteTime();

@@ -118,7 +118,9 @@ void InstallStopSignals() {
 class TSimServer::Line {
 public:
   Line(TLineDevice& emulator, TLineSettings settings)
-      : emulator_(emulator), settings_(std::move(settings)), sendPacer_(settings_.LineSpeed),
+      : emulator_(emulator),
+        settings_(std::move(settings)),
+        sendPacer_(settings_.LineSpeed),
         receivePacer_(settings_.LineSpeed) {}
   ~Line() {
     if (!linkMade_.empty()) ::unlink(linkMade_.c_str());
@@ -278,7 +280,8 @@ private:
           std::array<char, ReadChunk> buffer{};
           const ssize_t count = ::read(fd, buffer.data(), buffer.size());
           if (count < 0 && errno == EINTR) break;
-          open = count > 0 && WriteAll(fd, modem_->Receive(std::string_view(buffer.data(), static_cast<std::size_t>(count))));
+          open = count > 0 &&
+                 WriteAll(fd, modem_->Receive(std::string_view(buffer.data(), static_cast<std::size_t>(count))));
           break;
         }
       }

@@ -60,9 +60,11 @@ TDialAnswer DialAnswerOf(std::string_view name) {
                               "\" is none of connect, busy, no-carrier, no-dialtone, silence, mute, flood");
 }
 
-THayesModem::THayesModem(TRegisterEmulator& emulator, const THayesOptions& options, TWireLog& log,
-                         int registerQuietMs)
-    : emulator_(emulator), options_(options), log_(log), registerQuietMs_(registerQuietMs),
+THayesModem::THayesModem(TRegisterEmulator& emulator, const THayesOptions& options, TWireLog& log, int registerQuietMs)
+    : emulator_(emulator),
+      options_(options),
+      log_(log),
+      registerQuietMs_(registerQuietMs),
       registers_{{EscapeRegister, options.S2}, {GuardRegister, options.S12}, {ReasonRegister, options.S86}} {}
 
 int THayesModem::GuardMs() const { return registers_.at(GuardRegister) * MsPerGuardUnit; }

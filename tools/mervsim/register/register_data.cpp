@@ -280,7 +280,8 @@ TRecordSource TRegisterData::JournalFrom(int firstRow, bool newestFirst) const {
   std::vector<std::string> records;
   int index = 0;
   for (const auto& row : rows) {
-    records.push_back(EncodeRowText(table, std::to_string(++index) + "|" + row.Hex + "|" + std::to_string(row.Row) + "|"));
+    records.push_back(
+        EncodeRowText(table, std::to_string(++index) + "|" + row.Hex + "|" + std::to_string(row.Row) + "|"));
   }
   return TRecordSource::Of(std::move(records));
 }
@@ -298,16 +299,17 @@ TRecordSource TRegisterData::OpenTableList() const {
 TRecordSource TRegisterData::OpenTableItems() const {
   const TSoubor& table = *catalogue_->Table(TableNumber::OpenTableDetail);
   const auto wanted = PackedNumber(RequestField(2));
-  const auto open = std::find_if(openTables_.begin(), openTables_.end(),
-                                 [&wanted](const TOpenTable& candidate) { return wanted && candidate.Number == *wanted; });
+  const auto open = std::find_if(openTables_.begin(), openTables_.end(), [&wanted](const TOpenTable& candidate) {
+    return wanted && candidate.Number == *wanted;
+  });
   if (open == openTables_.end()) return {};
   std::vector<std::string> records;
   int slot = 0;
   for (const auto& item : open->Items) {
     records.push_back(EncodeRowText(table, std::to_string(++slot) + "|" + std::to_string(item.Quantity) + "|" +
                                                item.Kind + "|" + std::to_string(item.Code) + "|" +
-                                               std::to_string(item.VatGroup) + "|0|" +
-                                               std::to_string(item.UnitPrice) + "|"));
+                                               std::to_string(item.VatGroup) + "|0|" + std::to_string(item.UnitPrice) +
+                                               "|"));
   }
   while (slot < table.Capacity) {
     records.push_back(EncodeRowText(table, std::to_string(++slot) + "|0|" + EmptySlotKind + "|0|0|0|0|"));
@@ -327,7 +329,8 @@ TRecordSource TRegisterData::PluQuery() const {
       department = static_cast<int>(DecimalNumber(row.Cell(5)).value_or(0));
     }
   }
-  const auto record = PluRecord(*code, pluNumber, department, ledger_.ReceiptsFor(TableNumber::PluAnswer), ReportContext());
+  const auto record =
+      PluRecord(*code, pluNumber, department, ledger_.ReceiptsFor(TableNumber::PluAnswer), ReportContext());
   return TRecordSource::Of(record ? std::vector<std::string>{*record} : std::vector<std::string>{});
 }
 

@@ -11,9 +11,9 @@ namespace {
 
 constexpr std::size_t CommandLength = 5;
 constexpr std::size_t ShortFrameLength = 4;
+using LinkStatus::ServiceError, LinkStatus::TableFull;
 using LinkTableCode::FirstReset, LinkTableCode::LastReset, LinkTableCode::PluReplace, LinkTableCode::PluNew,
     LinkTableCode::PluAdd;
-using LinkStatus::ServiceError, LinkStatus::TableFull;
 constexpr std::uint8_t Accepted = LinkStatus::Ack;
 constexpr std::uint8_t SendAgain = LinkStatus::Repeat;
 
@@ -47,9 +47,7 @@ std::string Frame(std::uint8_t first, std::uint8_t second) {
   return frame;
 }
 
-std::string HexByte(std::uint8_t byte) {
-  return TWireLog::Hex(std::string(1, static_cast<char>(byte))) + "h";
-}
+std::string HexByte(std::uint8_t byte) { return TWireLog::Hex(std::string(1, static_cast<char>(byte))) + "h"; }
 
 }  // namespace
 

@@ -54,7 +54,8 @@ int RunRegisterRange(const TSimOptions& options) {
     registers.push_back(std::make_unique<TRangeRegister>(options, range.First + index, index >= firstFaulty));
     registers.back()->Open();
   }
-  AnnounceListening("tcp 127.0.0.1:" + std::to_string(range.First) + "-" + std::to_string(range.First + range.Count - 1));
+  AnnounceListening("tcp 127.0.0.1:" + std::to_string(range.First) + "-" +
+                    std::to_string(range.First + range.Count - 1));
   std::cerr << "mervsim: " << range.Count << " registers";
   if (range.Faulty) std::cerr << ", the last " << *range.Faulty << " with the fault options";
   std::cerr << std::endl;

@@ -12,7 +12,8 @@ constexpr std::size_t CheckByteCount = 2;
 
 int FirstTextColumn(const TSoubor& table) {
   for (int index = 1; index < static_cast<int>(table.Columns.size()); ++index) {
-    if (index != table.KeyColumn && table.Columns[static_cast<std::size_t>(index)].Type == ColumnType::Text) return index;
+    if (index != table.KeyColumn && table.Columns[static_cast<std::size_t>(index)].Type == ColumnType::Text)
+      return index;
   }
   return -1;
 }

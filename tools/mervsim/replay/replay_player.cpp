@@ -8,7 +8,8 @@ void TReplayPlayer::StartConnection(const std::string& peer) {
   buffer_.clear();
   done_ = false;
   if (!At(Kind::LineOpened)) SkipToNextOpening();
-  const std::string where = next_ < steps_.size() ? "log line " + std::to_string(steps_[next_].LogLine) : "the log's end";
+  const std::string where =
+      next_ < steps_.size() ? "log line " + std::to_string(steps_[next_].LogLine) : "the log's end";
   log_.Note((peer.empty() ? "connection opened" : "connection opened from " + peer) + ", replaying from " + where);
   SkipOpenings();
 }
@@ -94,12 +95,12 @@ void TReplayPlayer::ReportDifferenceText(const std::string& moduleSide) {
     headline += " differs from log line " + std::to_string(steps_[next_].LogLine);
     logSide = TWireLog::Hex(steps_[next_].Bytes);
   } else {
-    headline += " is not in the log: " +
-                (next_ < steps_.size() ? "log line " + std::to_string(steps_[next_].LogLine) : std::string("the log's end")) +
-                " has no frame of the module";
+    headline +=
+        " is not in the log: " +
+        (next_ < steps_.size() ? "log line " + std::to_string(steps_[next_].LogLine) : std::string("the log's end")) +
+        " has no frame of the module";
   }
   log_.Note("replay: " + headline + "; log: " + logSide + "; module: " + moduleSide);
-  report_ << "mervsim: replay: " << headline << "\n  log:    " << logSide << "\n  module: " << moduleSide
-          << std::endl;
+  report_ << "mervsim: replay: " << headline << "\n  log:    " << logSide << "\n  module: " << moduleSide << std::endl;
   buffer_.clear();
 }
