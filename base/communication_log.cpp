@@ -43,14 +43,14 @@ TTextCipher& LogCipher() {
   return cipher;
 }
 
-// Opens for appending (creating the file when missing), writes one CR LF line
-// in one write and closes. A link under the log's name is never followed.
-void AppendLine(const std::string& path, std::string_view line) {
+// Appends one CR LF line in one write (the file created when missing). A
+// link under the log's name is never followed.
+void AppendLine(TAppendingFile& file, const std::string& path, std::string_view line) {
   std::string record;
   record.reserve(line.size() + LineEnd.size());
   record.append(line).append(LineEnd);
   try {
-    AppendToFile(path, record);
+    file.Append(path, record);
   } catch (const std::system_error& failure) {
     throw std::system_error(failure.code(), "log file " + path);
   }
@@ -79,6 +79,7 @@ struct TCipheredLogSize {
   // After a renaming failed: the bytes the file held then, which it may
   // hold beyond the bound before the next try.
   std::uintmax_t Allowance = 0;
+  TAppendingFile File;
 };
 
 // A missing file is empty; one that cannot be looked at counts as empty too,
@@ -97,13 +98,14 @@ bool OverBound(const TCipheredLogSize& size, std::uintmax_t adding) {
 }
 
 void MoveLogAside(TCipheredLogSize& size, const std::string& path) {
+  size.File.Close();
   MoveFileReplacing(path, path + OlderLogSuffix);
   size.Bytes = 0;
   size.Allowance = 0;
 }
 
-void AppendCipheredLine(const std::string& path, std::string_view text) {
-  AppendLine(path, EncipherLogLine(text, LogCipher()));
+void AppendCipheredLine(TCipheredLogSize& size, const std::string& path, std::string_view text) {
+  AppendLine(size.File, path, EncipherLogLine(text, LogCipher()));
 }
 
 // Before `adding` bytes go into the enciphered log: a log they would take past
@@ -120,7 +122,7 @@ void MakeRoomInCipheredLog(TCipheredLogSize& size, const std::string& path, std:
     MoveLogAside(size, path);
   } catch (const std::system_error& failure) {
     size.Allowance = size.Bytes;
-    AppendCipheredLine(path, CurrentLogText(FileNameOf(path) + " neprejmenovan: " + failure.what(), {}));
+    AppendCipheredLine(size, path, CurrentLogText(FileNameOf(path) + " neprejmenovan: " + failure.what(), {}));
   }
 }
 
@@ -134,6 +136,7 @@ struct TSinks {
   const std::string& PlainPath;
   const std::string& CipheredPath;
   TCipheredLogSize& CipheredSize;
+  TAppendingFile& PlainFile;
 
   bool Any() const { return !PlainPath.empty() || !CipheredPath.empty(); }
 };
@@ -142,12 +145,12 @@ void WriteCipheredSink(const TSinks& sinks, std::string_view message, std::strin
   const std::string line = EncipherLogLine(CurrentLogText(message, data), LogCipher());
   const std::uintmax_t bytes = line.size() + LineEnd.size();
   MakeRoomInCipheredLog(sinks.CipheredSize, sinks.CipheredPath, bytes);
-  AppendLine(sinks.CipheredPath, line);
+  AppendLine(sinks.CipheredSize.File, sinks.CipheredPath, line);
   CountCipheredBytes(sinks.CipheredSize, bytes);
 }
 
 void WriteToSinks(const TSinks& sinks, std::string_view message, std::string_view data) {
-  if (!sinks.PlainPath.empty()) AppendLine(sinks.PlainPath, CurrentLogText(message, data));
+  if (!sinks.PlainPath.empty()) AppendLine(sinks.PlainFile, sinks.PlainPath, CurrentLogText(message, data));
   if (!sinks.CipheredPath.empty()) WriteCipheredSink(sinks, message, data);
 }
 
@@ -257,6 +260,7 @@ void WriteEndedRepetition(TRepetitionWatch& repetition, const TSinks& sinks) {
 
 struct TCommunicationLog::TState {
   TCipheredLogSize CipheredSize;
+  TAppendingFile PlainFile;
   TRepetitionWatch Repetition;
 };
 
@@ -265,7 +269,7 @@ TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
 TCommunicationLog::~TCommunicationLog() = default;
 
 void TCommunicationLog::Line(std::string_view message, std::string_view data) {
-  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize};
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile};
   if (!sinks.Any()) return;
   TRepetitionWatch& repetition = state_->Repetition;
   if (repetition.LeftOut(sinks, message, data)) return;
@@ -281,7 +285,7 @@ void TCommunicationLog::Line(std::string_view message, std::string_view data) {
 }
 
 void TCommunicationLog::EndRepetition() {
-  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize};
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile};
   if (!sinks.Any()) return;
   state_->Repetition.EndAll(sinks);
   WriteEndedRepetition(state_->Repetition, sinks);

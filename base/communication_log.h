@@ -5,8 +5,9 @@
 // module's log, TCommunicationLog, has two independent sinks, each active
 // while its file name is non-empty: a plain 8-bit text file and an
 // enciphered one ("KL.log").
-// Each call opens, appends one CR LF line and closes, so the log survives a
-// crash up to the last completed call. An I/O failure of a sink is thrown to
+// Each call appends one CR LF line in one write, so the log survives a crash
+// up to the last completed call; the file stays open between calls while its
+// name still leads to it (safe_output_file.h, TAppendingFile). An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message).
 //
 // A call that repeats what the calls before it logged (the same message and

@@ -162,6 +162,45 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
   safe_output_platform::Delete(handle);
 }
 
+void TAppendingFile::HandleCloser::operator()(TSafeOutputHandle* handle) const noexcept {
+  if (handle == nullptr) return;
+  safe_output_platform::CloseQuietly(*handle);
+  safe_output_platform::Delete(handle);
+}
+
+TAppendingFile::TAppendingFile() = default;
+
+TAppendingFile::~TAppendingFile() = default;
+
+void TAppendingFile::Append(const std::string& path, std::string_view bytes) {
+  if (handle_ && (path != path_ || !safe_output_platform::StillNamedAlone(*handle_, path))) Close();
+  if (!handle_) {
+    handle_.reset(safe_output_platform::OpenForAppending(path));
+    path_ = path;
+  }
+  try {
+    safe_output_platform::WriteAll(*handle_, bytes, std::chrono::milliseconds(0));
+  } catch (...) {
+    Close();
+    throw;
+  }
+  if (!safe_output_platform::KeepsAppendingOpen()) {
+    TSafeOutputHandle& handle = *handle_;
+    try {
+      safe_output_platform::Close(handle);
+    } catch (...) {
+      Close();
+      throw;
+    }
+    Close();
+  }
+}
+
+void TAppendingFile::Close() noexcept {
+  handle_.reset();
+  path_.clear();
+}
+
 std::chrono::milliseconds InPlaceWriteLimit() {
   const TRunContext* run = RunContextInUse();
   return run != nullptr ? run->InPlaceWriteLimit() : DefaultInPlaceWriteLimit;

@@ -130,6 +130,33 @@ std::string WriteNewFileUniquely(const std::string& stem, const std::string& ext
 /// readers go on with a file of its own.
 void AppendToFile(const std::string& path, std::string_view bytes);
 
+/// Appends to a file by the rules of AppendToFile, one write a call, and
+/// keeps it open between calls while its name still leads to that file
+/// alone (the log: a line costs one write and one look at the name instead
+/// of an open, a look, a write and a close). A name that has gone, been
+/// renamed away, changed files or gained a second name is opened afresh, as
+/// AppendToFile would, before the next bytes. Where the platform cannot tell
+/// (Windows), every call opens and closes.
+class TAppendingFile {
+public:
+  TAppendingFile();
+  ~TAppendingFile();
+  TAppendingFile(const TAppendingFile&) = delete;
+  TAppendingFile& operator=(const TAppendingFile&) = delete;
+
+  void Append(const std::string& path, std::string_view bytes);
+  /// Closes what is open; the next Append opens again.
+  void Close() noexcept;
+
+private:
+  struct HandleCloser {
+    void operator()(TSafeOutputHandle* handle) const noexcept;
+  };
+
+  std::unique_ptr<TSafeOutputHandle, HandleCloser> handle_;
+  std::string path_;
+};
+
 /// How long a write in place (FIFO, device) may wait for its reader: the
 /// limit of the run in use (run_context.h), the command's time-out; 10 s
 /// without a run.

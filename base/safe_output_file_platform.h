@@ -37,6 +37,14 @@ void WriteAll(TSafeOutputHandle& handle, std::string_view bytes, std::chrono::mi
 /// missing; a FIFO or device written in place).
 TSafeOutputHandle* OpenForAppending(const std::string& path);
 
+/// True when the file opened for appending is still the one `path` names,
+/// and its only name: an append may go on in it without opening again.
+bool StillNamedAlone(TSafeOutputHandle& handle, const std::string& path);
+
+/// Whether a file opened for appending may stay open between appends
+/// (StillNamedAlone can tell when it must not).
+bool KeepsAppendingOpen();
+
 /// Makes the open file runnable by everyone (nothing where there is no such bit).
 void MakeExecutable(TSafeOutputHandle& handle);
 

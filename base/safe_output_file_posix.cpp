@@ -23,6 +23,9 @@
 
 struct TSafeOutputHandle : TSafeOutputPlace {
   int fd = -1;
+  // The file as opened (for appending): what its name must still lead to.
+  dev_t device = 0;
+  ino_t inode = 0;
 };
 
 namespace {
@@ -262,6 +265,8 @@ Handle* OpenForAppending(const std::string& path) {
       fresh = true;
       continue;
     }
+    handle->device = opened.st_dev;
+    handle->inode = opened.st_ino;
     if (known && (handle->inPlace || S_ISREG(opened.st_mode))) return handle.release();
     CloseQuietly(*handle);
     if (!known) Fail(error, "fstat", path);
@@ -271,6 +276,17 @@ Handle* OpenForAppending(const std::string& path) {
 }
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
+
+// Looked at without following a link: a link put under the name since is
+// not the file, and opening afresh refuses it.
+bool StillNamedAlone(Handle& handle, const std::string& path) {
+  struct stat named {};
+  if (::fstatat(AT_FDCWD, path.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (named.st_dev != handle.device || named.st_ino != handle.inode) return false;
+  return handle.inPlace || (S_ISREG(named.st_mode) && named.st_nlink == 1);
+}
+
+bool KeepsAppendingOpen() { return true; }
 
 void MakeExecutable(Handle& handle) {
   if (::fchmod(handle.fd, 0755) != 0) Fail(errno, "chmod", handle.workingPath);

@@ -191,6 +191,12 @@ Handle* OpenForAppending(const std::string& path) {
 
 TSafeOutputPlace& PlaceOf(Handle& handle) { return handle; }
 
+// A file kept open here would stop other processes from renaming the log
+// aside; every append opens and closes it.
+bool StillNamedAlone(Handle&, const std::string&) { return false; }
+
+bool KeepsAppendingOpen() { return false; }
+
 // A Windows program runs by its name's extension; there is no bit to set.
 void MakeExecutable(Handle&) {}
 

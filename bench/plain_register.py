@@ -12,7 +12,9 @@ Serves one connection after another until it is ended by a signal.
 import argparse
 import signal
 import socket
+import statistics
 import sys
+import time
 
 ENQ, DTX, DRQ = 0xE9, 0xD3, 0xD7
 ACK, REPEAT = 0x06, 0x15
@@ -64,9 +66,15 @@ def plu_record(index):
 
 
 class Line:
+    """The connection, with the time each side took: from this register's
+    send to the next frame read in full (the module's pause and whatever
+    it adds) and from that read to the next send (this register's answer)."""
+
     def __init__(self, connection):
         self.connection = connection
         self.pending = b""
+        self.last_send = self.last_read = None
+        self.module_side, self.register_side = [], []
 
     def read(self, count):
         while len(self.pending) < count:
@@ -75,10 +83,27 @@ class Line:
                 raise ConnectionError("closed")
             self.pending += chunk
         data, self.pending = self.pending[:count], self.pending[count:]
+        self.last_read = time.perf_counter_ns()
+        if self.last_send is not None:
+            self.module_side.append(self.last_read - self.last_send)
+            self.last_send = None
         return data
 
     def send(self, data):
         self.connection.sendall(data)
+        self.last_send = time.perf_counter_ns()
+        if self.last_read is not None:
+            self.register_side.append(self.last_send - self.last_read)
+            self.last_read = None
+
+    def report(self):
+        """One line on standard error: the medians, in microseconds."""
+        if len(self.module_side) < 10:
+            return
+        module = statistics.median(self.module_side) / 1000 - 1000
+        register = statistics.median(self.register_side) / 1000
+        print(f"plain register: median {module:.1f} us from its answer to the next frame above 1 ms, "
+              f"{register:.1f} us from a frame to its answer", file=sys.stderr, flush=True)
 
 
 def send_table(line, records):
@@ -106,6 +131,13 @@ def take_table(line):
 
 def serve(connection, records):
     line = Line(connection)
+    try:
+        serve_line(line, records)
+    finally:
+        line.report()
+
+
+def serve_line(line, records):
     while True:
         command = line.read(5)
         if not verified(command):

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <set>
 
 #include "base/communication_log.h"
@@ -516,6 +517,59 @@ TEST(ExclusiveLockFile, ALinkUnderTheNameIsNotFollowed) {
   WriteFileBytes(folder / "elsewhere", "x");
   fs::create_symlink(folder / "elsewhere", folder / "x.lock");
   EXPECT_THROW(TExclusiveLockFile((folder / "x.lock").string()), std::system_error);
+}
+
+// Kept open between appends, the log's file must still end up where
+// AppendToFile would put each line: whatever happened to its name between
+// two appends, the next line goes to the file the name leads to then.
+TEST(AppendingFile, EachAppendGoesWhereTheNameLeadsThen) {
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& folder)> between;  // done between the two appends
+    std::map<std::string, std::string> after;             // file name: its bytes
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [](const fs::path&) {}, {{"KL.log", "one\r\ntwo\r\n"}}},
+      {"removed", [](const fs::path& f) { fs::remove(f / "KL.log"); }, {{"KL.log", "two\r\n"}}},
+      {"renamed aside (another writer's bound)",
+       [](const fs::path& f) { fs::rename(f / "KL.log", f / "KL.log.1"); },
+       {{"KL.log", "two\r\n"}, {"KL.log.1", "one\r\n"}}},
+      {"replaced by another file",
+       [](const fs::path& f) {
+         WriteFileBytes(f / "new", "new\r\n");
+         fs::rename(f / "new", f / "KL.log");
+       },
+       {{"KL.log", "new\r\ntwo\r\n"}}},
+      {"given a second name",
+       [](const fs::path& f) { fs::create_hard_link(f / "KL.log", f / "other"); },
+       {{"KL.log", "two\r\n"}, {"other", "one\r\n"}}},
+  };
+  for (const Case& c : cases) {
+    TempDir folder;
+    const std::string log = (folder / "KL.log").string();
+    TAppendingFile file;
+    file.Append(log, "one\r\n");
+    c.between(folder.path());
+    file.Append(log, "two\r\n");
+    for (const auto& [name, bytes] : c.after) EXPECT_EQ(ReadFileBytes(folder / name), bytes) << c.what << ": " << name;
+  }
+}
+
+TEST(AppendingFile, ALinkPutUnderTheNameIsRefusedAndAnotherNameIsItsOwnFile) {
+  TempDir folder;
+  const std::string log = (folder / "KL.log").string();
+  TAppendingFile file;
+  file.Append(log, "one\r\n");
+  fs::rename(folder / "KL.log", folder / "kept");
+  WriteFileBytes(folder / "secret", "theirs");
+  fs::create_symlink(folder / "secret", folder / "KL.log");
+  EXPECT_THROW(file.Append(log, "two\r\n"), std::system_error);
+  EXPECT_EQ(ReadFileBytes(folder / "secret"), "theirs");
+  EXPECT_EQ(ReadFileBytes(folder / "kept"), "one\r\n");
+
+  file.Append((folder / "plain.log").string(), "three\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "plain.log"), "three\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "kept"), "one\r\n");
 }
 
 }  // namespace
