@@ -42,11 +42,11 @@ objects=()
 if (($# == 0)) || [[ -d $1 ]]; then
   dir=${1:-build}
   for layer in base transport model protocol journal app; do
-    library=$dir/libmerv_$layer.a
+    library=$dir/$layer/libmerv_$layer.a
     [[ -f $library ]] || { echo "no $library: build the module first" >&2; exit 2; }
     objects+=("$library")
   done
-  while IFS= read -r main; do objects+=("$main"); done < <(find "$dir/CMakeFiles/mervmodul.dir" -name '*.o' 2>/dev/null)
+  while IFS= read -r main; do objects+=("$main"); done < <(find "$dir/app/CMakeFiles/mervmodul.dir" -name '*.o' 2>/dev/null)
 else
   objects=("$@")
 fi
