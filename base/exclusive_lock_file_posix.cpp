@@ -13,8 +13,8 @@ namespace {
 int Descriptor(void* handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)) - 1; }
 // The descriptor travels in the interface's opaque handle; it is never dereferenced.
 void* HandleOf(int fd) {
-  return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
-}  // NOLINT(performance-no-int-to-ptr)
+  return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);  // NOLINT(performance-no-int-to-ptr)
+}
 
 }  // namespace
 

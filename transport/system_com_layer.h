@@ -61,8 +61,8 @@ public:
   }
 
   // The serial library's own call, with its names; the two waits differ in name.
-  int sio_SetReadTimeouts(int port, std::int32_t totalMs,
-                          std::int32_t intervalMs) final {  // NOLINT(bugprone-easily-swappable-parameters)
+  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
+  int sio_SetReadTimeouts(int port, std::int32_t totalMs, std::int32_t intervalMs) final {
     Line* line = Find(port);
     if (line == nullptr) return ComResult::BadPort;
     line->readTotalMs = totalMs;
