@@ -6,10 +6,13 @@ import json
 import os
 import signal
 import socket
+import subprocess
 import threading
 import time
 
 import pytest
+
+from conftest import MERVD, MERVMODUL
 
 # 300 bit/s: 30 bytes a second, so that an STS takes about a second and runs overlap visibly.
 SLOW = ("--line-speed", "300")
@@ -230,3 +233,22 @@ def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):
     success = re.search(r'merv_last_success_timestamp_seconds\{register="a",activity="STS"\} (\S+)', text)
     assert success and float(success.group(1)) > 0, text
     assert 'register="b"' not in text, "a line without commands has no series"
+
+
+def test_a_stop_right_after_the_ready_line_ends_the_service(tmp_path):
+    # A service manager may stop mervd the moment it has started; the stop
+    # must be heard even before the server has begun to listen.
+    config = tmp_path / "mervd.conf"
+    config.write_text("\n".join(["[mervd]", "listen = 127.0.0.1:0", f"token_file = {tmp_path}/token",
+                                 f"module = {MERVMODUL}", "[line a]", f"folder = {tmp_path}",
+                                 "connection = /IPADDR=127.0.0.1 /IPPORT=9"]) + "\n")
+    for _ in range(10):
+        daemon = subprocess.Popen([MERVD, "--config", str(config)], stdout=subprocess.PIPE)
+        try:
+            assert b"listening" in daemon.stdout.readline()
+            daemon.send_signal(signal.SIGTERM)
+            assert daemon.wait(timeout=5) == 0
+        finally:
+            if daemon.poll() is None:
+                daemon.kill()
+                daemon.wait()

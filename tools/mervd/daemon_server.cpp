@@ -117,6 +117,8 @@ bool TDaemonServer::Serve() { return server_->listen_after_bind(); }
 
 void TDaemonServer::Stop() { server_->stop(); }
 
+bool TDaemonServer::IsRunning() const { return server_->is_running(); }
+
 bool TDaemonServer::Admits(const httplib::Request& request, httplib::Response& response) const {
   const std::string host = request.get_header_value("Host");
   bool hostKnown = host == HostWithPort(config_.ListenHost, port_);

@@ -39,6 +39,8 @@ public:
 
   /// Ends Serve (from another thread or a signal's watcher).
   void Stop();
+  /// Whether Serve has begun to listen: a Stop before that is not heard.
+  bool IsRunning() const;
 
 private:
   void Route();

@@ -47,7 +47,15 @@ int Serve(const TDaemonConfig& config) {
   std::atomic<bool> served{false};
   std::thread stopWatch([&] {
     while (!served && !StopRequested()) std::this_thread::sleep_for(StopPollInterval);
-    server.Stop();
+    // A stop asked for just after the ready line, before the server listens,
+    // would not be heard: it waits until the server listens.
+    while (!served) {
+      if (server.IsRunning()) {
+        server.Stop();
+        break;
+      }
+      std::this_thread::sleep_for(StopPollInterval);
+    }
   });
   const bool ok = server.Serve();
   served = true;
