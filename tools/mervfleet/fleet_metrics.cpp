@@ -59,5 +59,7 @@ void TFleetMetrics::Commit() {
   TakeLock(lock, path_);
   TMetricSeries series = TMetricSeries::Parse(EarlierText(path_));
   for (const TRun& run : runs_) series.Record(run.Name, activity_, run.Error, run.Ended, run.Seconds);
+  // The file is the one the caller named (--metrics FILE), like /FILE=: a
+  // link there is followed once, under the door's rule for shared folders.
   WriteFileSafely(path_, series.Text(), LinkRule::FollowOnce);
 }
