@@ -1,6 +1,7 @@
 """Fixtures of the mervd tests: register emulators (TCP and a pseudo-terminal)
 with wire logs, and mervd itself on a free port with a configuration of the
 test's own. The programs come from the environment (CTest sets them)."""
+import functools
 import http.client
 import json
 import os
@@ -136,30 +137,30 @@ class Daemon:
         raise AssertionError(f"{request_id} did not end within {limit} s")
 
 
-@pytest.fixture
-def registers(tmp_path):
+def made_for_the_test(build, stop):
+    """A fixture's factory: `build` makes one with the test's arguments,
+    `stop` ends each that was made when the test ends."""
     made = []
 
-    def make(name, **options):
-        register = Register(str(tmp_path), name, **options)
-        made.append(register)
-        return register
+    def make(*arguments, **options):
+        made.append(build(*arguments, **options))
+        return made[-1]
 
     yield make
-    for register in made:
-        register.stop()
+    for each in made:
+        stop(each)
+
+
+def stop_if_running(daemon):
+    if daemon.process.poll() is None:
+        daemon.stop()
+
+
+@pytest.fixture
+def registers(tmp_path):
+    yield from made_for_the_test(functools.partial(Register, str(tmp_path)), Register.stop)
 
 
 @pytest.fixture
 def daemons(tmp_path):
-    made = []
-
-    def make(lines, **options):
-        daemon = Daemon(str(tmp_path), lines, **options)
-        made.append(daemon)
-        return daemon
-
-    yield make
-    for daemon in made:
-        if daemon.process.poll() is None:
-            daemon.stop()
+    yield from made_for_the_test(functools.partial(Daemon, str(tmp_path)), stop_if_running)

@@ -1,6 +1,7 @@
 # -*- coding: utf-8 -*-
 # Copyright (c) 2026 MERV Modul developers; MIT licence (see LICENSE)
-"""Options and return values every module of merv.ecr that talks to a register shares."""
+"""Options every module of merv.ecr that talks to a register shares (DOCUMENTATION), and those of the
+modules that read or write a table or report file (TABLE_FILE)."""
 
 from __future__ import absolute_import, division, print_function
 
@@ -58,3 +59,16 @@ notes:
     line settings of its own, as M(merv.ecr.merv_line) writes them.
 """
 
+    TABLE_FILE = r"""
+options:
+  format:
+    description: The file's layout, C(/FORMAT=) (1 separated, 2 fixed width).
+    type: int
+    choices: [1, 2]
+    default: 1
+  code:
+    description: The file's code page, C(/CODE=).
+    type: int
+    choices: [852, 1250]
+    default: 852
+"""

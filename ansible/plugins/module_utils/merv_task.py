@@ -26,6 +26,16 @@ REGISTER_OPTIONS = dict(
     metrics_file=dict(type="path"),
 )
 
+# The layout and code page of a table or report file (/FORMAT=, /CODE=).
+TABLE_FILE_OPTIONS = dict(
+    format=dict(type="int", choices=[1, 2], default=1),
+    code=dict(type="int", choices=[852, 1250], default=852),
+)
+
+
+def table_file_parameters(params):
+    return ["/FORMAT=%d" % params["format"], "/CODE=%d" % params["code"]]
+
 
 def register_argument_spec(**own):
     spec = dict(REGISTER_OPTIONS)

@@ -19,6 +19,7 @@ version_added: 3.4.5
 author: MERV Modul developers
 extends_documentation_fragment:
   - merv.ecr.register
+  - merv.ecr.register.table_file
 options:
   activity:
     description: The reading activity, C(Rnn) (table or report nn) or C(STS).
@@ -28,16 +29,6 @@ options:
     description: The file on the shop host.
     type: path
     required: true
-  format:
-    description: The file's layout, C(/FORMAT=).
-    type: int
-    choices: [1, 2]
-    default: 1
-  code:
-    description: The file's code page, C(/CODE=).
-    type: int
-    choices: [852, 1250]
-    default: 852
 attributes:
   check_mode:
     support: full
@@ -134,7 +125,8 @@ import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import module_path_value
-from ansible_collections.merv.ecr.plugins.module_utils.merv_task import MervTask, register_argument_spec
+from ansible_collections.merv.ecr.plugins.module_utils.merv_task import (
+    TABLE_FILE_OPTIONS, MervTask, register_argument_spec, table_file_parameters)
 
 ACTIVITY_PATTERN = re.compile(r"^(R\d{2}|STS)$")
 
@@ -151,8 +143,7 @@ def main():
         argument_spec=register_argument_spec(
             activity=dict(type="str", required=True),
             dest=dict(type="path", required=True),
-            format=dict(type="int", choices=[1, 2], default=1),
-            code=dict(type="int", choices=[852, 1250], default=852),
+            **TABLE_FILE_OPTIONS
         ),
         supports_check_mode=True,
     )
@@ -171,7 +162,7 @@ def main():
         read = os.path.join(work, os.path.basename(dest))
         parameters = ["/FILE=" + module_path_value(read)]
         if activity != "STS":
-            parameters += ["/FORMAT=%d" % params["format"], "/CODE=%d" % params["code"]]
+            parameters += table_file_parameters(params)
         outcome = task.run(activity, parameters)
         if outcome["error"] != 0:
             task.fail(outcome, dest=dest)

@@ -20,6 +20,7 @@ version_added: 3.4.5
 author: MERV Modul developers
 extends_documentation_fragment:
   - merv.ecr.register
+  - merv.ecr.register.table_file
 options:
   table:
     description: The table's number (3 for the PLU).
@@ -33,16 +34,6 @@ options:
       - The table file on the controller (looked up like M(ansible.builtin.copy)'s C(src)); it is copied to a
         temporary file on the host for the task and removed again.
     type: path
-  format:
-    description: The file's layout, C(/FORMAT=) (1 separated, 2 fixed width).
-    type: int
-    choices: [1, 2]
-    default: 1
-  code:
-    description: The file's code page, C(/CODE=).
-    type: int
-    choices: [852, 1250]
-    default: 852
 attributes:
   check_mode:
     support: full
@@ -148,12 +139,13 @@ import tempfile
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.merv.ecr.plugins.module_utils.merv_diff import as_diff, decode, parse_differences, summary
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import REGISTER_DIFFERS, module_path_value
-from ansible_collections.merv.ecr.plugins.module_utils.merv_task import MervTask, register_argument_spec
+from ansible_collections.merv.ecr.plugins.module_utils.merv_task import (
+    TABLE_FILE_OPTIONS, MervTask, register_argument_spec, table_file_parameters)
 
 
 def table_parameters(params, diff_file):
-    return ["/FILE=" + module_path_value(params["path"]), "/FORMAT=%d" % params["format"],
-            "/CODE=%d" % params["code"], "/DIFF=" + module_path_value(diff_file)]
+    return (["/FILE=" + module_path_value(params["path"])] + table_file_parameters(params) +
+            ["/DIFF=" + module_path_value(diff_file)])
 
 
 def read_differences(path, code):
@@ -195,8 +187,7 @@ def main():
             table=dict(type="int", required=True),
             path=dict(type="path"),
             src=dict(type="path"),
-            format=dict(type="int", choices=[1, 2], default=1),
-            code=dict(type="int", choices=[852, 1250], default=852),
+            **TABLE_FILE_OPTIONS
         ),
         required_one_of=[("path", "src")],
         supports_check_mode=True,

@@ -144,6 +144,19 @@ def test_read_changes_dest_only_when_its_content_changed(line, tmp_path, capsys)
     assert sorted(os.listdir(str(tmp_path))) == ["line1", "r70.txt"]
 
 
+@pytest.mark.parametrize("activity, layout, sent", [
+    ("R03", {}, ["/FORMAT=1", "/CODE=852"]),
+    ("r21", {"format": 2, "code": 1250}, ["/FORMAT=2", "/CODE=1250"]),
+    ("STS", {"format": 2, "code": 1250}, []),
+])
+def test_read_passes_the_file_layout_to_table_reads_only(line, tmp_path, capsys, activity, layout, sent):
+    dest = tmp_path / "read.txt"
+    run(merv_read, register_arguments(line, activity=activity, dest=str(dest), **layout), capsys)
+    command = calls(line)[0]
+    assert command[0] == activity.upper() and command[1].startswith("/FILE=")
+    assert command[2:-4] == sent
+
+
 def test_read_that_fails_leaves_dest(line, tmp_path, capsys):
     dest = tmp_path / "r03.txt"
     dest.write_text("kept")
