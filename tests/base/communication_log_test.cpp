@@ -47,6 +47,20 @@ TEST(HexDump, FollowsEveryByteWithABlank) {
   EXPECT_EQ(HexDump(std::string("\x00\xFF\x9F\xA0", 4)), "00 FF 9F A0 ");
 }
 
+// Every byte value, alone and among others, as ByteToHex writes it.
+TEST(BytesToHex, RunsTheDigitsOfEveryByteTogetherAsHexDumpSpacesThem) {
+  EXPECT_EQ(BytesToHex(""), "");
+  EXPECT_EQ(BytesToHex(std::string("\x00\xFF\x9F\xA0", 4)), "00FF9FA0");
+  std::string joined;
+  std::string dumped;
+  for (int value = 0; value < 256; ++value) {
+    joined += ByteToHex(static_cast<std::uint8_t>(value));
+    dumped += ByteToHex(static_cast<std::uint8_t>(value)) + " ";
+  }
+  EXPECT_EQ(BytesToHex(AllByteValues()), joined);
+  EXPECT_EQ(HexDump(AllByteValues()), dumped);
+}
+
 TEST(BuildLogText, JoinsStampBlankMessageAndHexData) {
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "write: ", "\x45\x01\x15"), "04.03.2025 5:06:07 write: 45 01 15 ");
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", Cp("čekám na 4 byty..."), ""),
