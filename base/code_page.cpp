@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 namespace {
@@ -106,6 +107,23 @@ std::string Utf8ToCp1250(std::string_view utf8) {
     out += found == reverse.end() ? '?' : found->second;
   }
   return out;
+}
+
+namespace {
+
+// Looks texts up by a string_view without making a string of it.
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+}  // namespace
+
+const std::string& KeptUtf8ToCp1250(std::string_view utf8) {
+  thread_local std::unordered_map<std::string, std::string, TTextHash, std::equal_to<>> kept;
+  auto found = kept.find(utf8);
+  if (found == kept.end()) found = kept.emplace(std::string(utf8), Utf8ToCp1250(utf8)).first;
+  return found->second;
 }
 
 std::string Cp1250ToUtf8(std::string_view cp1250) {

@@ -9,6 +9,11 @@
 /// a malformed UTF-8 sequence, become "?".
 std::string Utf8ToCp1250(std::string_view utf8);
 
+/// Utf8ToCp1250 of one of the program's fixed texts (a log message said for
+/// every frame), converted on its first use in the thread and kept for the
+/// thread's life. Every distinct text is kept: not for texts that vary.
+const std::string& KeptUtf8ToCp1250(std::string_view utf8);
+
 /// Appends the UTF-8 form of one code point (up to U+10FFFF; a surrogate is
 /// written in the same three-byte form, which a strict decoder refuses).
 void AppendUtf8(std::string& out, char32_t cp);

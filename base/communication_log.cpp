@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "base/ciphered_log_line.h"
@@ -131,18 +132,53 @@ void CountCipheredBytes(TCipheredLogSize& size, std::uintmax_t added) {
   size.SinceLooked += added;
 }
 
-// The two files of a log and the size count of the enciphered one.
+// ---- Enciphered lines made once -----------------------------------------------
+
+// The cipher starts afresh for every line, so a line's cipher text follows
+// from its text alone; within one second most lines of a transfer repeat a
+// text already written (the same message, the same frame), and enciphering
+// is most of a line's cost. The lines are kept in two generations: a line
+// used again moves into the current one, a generation full makes the current
+// one the previous and drops the one before, so that lines of a past second
+// or a past frame fade out and the lines in use stay.
+class TCipheredLines {
+public:
+  const std::string& Of(const std::string& text) {
+    if (const auto found = current_.find(text); found != current_.end()) return found->second;
+    std::string line;
+    if (const auto earlier = previous_.find(text); earlier != previous_.end()) {
+      line = std::move(earlier->second);
+      previous_.erase(earlier);
+    } else {
+      line = EncipherLogLine(text, LogCipher());
+    }
+    if (current_.size() >= LinesPerGeneration) {
+      previous_ = std::move(current_);
+      current_.clear();
+    }
+    return current_.emplace(text, std::move(line)).first->second;
+  }
+
+private:
+  static constexpr std::size_t LinesPerGeneration = 64;
+  std::unordered_map<std::string, std::string> current_;
+  std::unordered_map<std::string, std::string> previous_;
+};
+
+// The two files of a log, the size count of the enciphered one and its lines
+// made once.
 struct TSinks {
   const std::string& PlainPath;
   const std::string& CipheredPath;
   TCipheredLogSize& CipheredSize;
   TAppendingFile& PlainFile;
+  TCipheredLines& CipheredLines;
 
   bool Any() const { return !PlainPath.empty() || !CipheredPath.empty(); }
 };
 
 void WriteCipheredSink(const TSinks& sinks, std::string_view message, std::string_view data) {
-  const std::string line = EncipherLogLine(CurrentLogText(message, data), LogCipher());
+  const std::string& line = sinks.CipheredLines.Of(CurrentLogText(message, data));
   const std::uintmax_t bytes = line.size() + LineEnd.size();
   MakeRoomInCipheredLog(sinks.CipheredSize, sinks.CipheredPath, bytes);
   AppendLine(sinks.CipheredSize.File, sinks.CipheredPath, line);
@@ -261,6 +297,7 @@ void WriteEndedRepetition(TRepetitionWatch& repetition, const TSinks& sinks) {
 struct TCommunicationLog::TState {
   TCipheredLogSize CipheredSize;
   TAppendingFile PlainFile;
+  TCipheredLines CipheredLines;
   TRepetitionWatch Repetition;
 };
 
@@ -269,7 +306,7 @@ TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
 TCommunicationLog::~TCommunicationLog() = default;
 
 void TCommunicationLog::Line(std::string_view message, std::string_view data) {
-  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile};
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
   if (!sinks.Any()) return;
   TRepetitionWatch& repetition = state_->Repetition;
   if (repetition.LeftOut(sinks, message, data)) return;
@@ -284,8 +321,10 @@ void TCommunicationLog::Line(std::string_view message, std::string_view data) {
   }
 }
 
+bool TCommunicationLog::Active() const { return !PlainPath.empty() || !CipheredPath.empty(); }
+
 void TCommunicationLog::EndRepetition() {
-  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile};
+  const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
   if (!sinks.Any()) return;
   state_->Repetition.EndAll(sinks);
   WriteEndedRepetition(state_->Repetition, sinks);
@@ -313,6 +352,11 @@ bool TCommunicationLog::MoveCipheredLogAsideWhenOverBound() {
 void LogLine(std::string_view message, std::string_view data, int delayMs) {
   if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   if (TRunContext* run = RunContextInUse()) run->Log().Line(message, data);
+}
+
+bool LogActive() {
+  const TRunContext* run = RunContextInUse();
+  return run != nullptr && run->Log().Active();
 }
 
 void EndLogRepetition() {

@@ -43,6 +43,8 @@ public:
 
   void Line(std::string_view message, std::string_view data) override;
   void EndRepetition() override;
+  /// True while either file name is set.
+  bool Active() const override;
 
   /// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
   /// Within one process the file never grows past it, unless one line alone
@@ -78,6 +80,11 @@ inline constexpr const char* OlderLogSuffix = ".1";
 /// hex dump of `data` to each active sink, unless the call only repeats the
 /// lines before it.
 void LogLine(std::string_view message, std::string_view data = {}, int delayMs = 0);
+
+/// True when a line handed to LogLine now would reach a log. A caller that
+/// builds a line's text (numbers, conversions) for every frame asks first,
+/// so that with no log nothing is built.
+bool LogActive();
 
 /// Ends a repetition of lines: writes the line that says how many were left
 /// out, if any, and forgets the lines seen, so that the next line is written

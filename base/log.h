@@ -11,4 +11,6 @@ public:
   virtual void Line(std::string_view message, std::string_view data) = 0;
   /// Ends a repetition of lines (see EndLogRepetition).
   virtual void EndRepetition() = 0;
+  /// False while lines are dropped unseen, so that callers need not build them.
+  virtual bool Active() const { return true; }
 };

@@ -97,13 +97,18 @@ class Line:
             self.last_read = None
 
     def report(self):
-        """One line on standard error: the medians, in microseconds."""
+        """One line on standard error, in microseconds: the module's side as
+        median, mean and 99th percentile (the mean and the percentile show the
+        tail of slow frames that the median hides), and this register's median."""
         if len(self.module_side) < 10:
             return
-        module = statistics.median(self.module_side) / 1000 - 1000
+        above = [gap / 1000 - 1000 for gap in self.module_side]
+        median, mean = statistics.median(above), statistics.fmean(above)
+        tail = statistics.quantiles(above, n=100)[98]
         register = statistics.median(self.register_side) / 1000
-        print(f"plain register: median {module:.1f} us from its answer to the next frame above 1 ms, "
-              f"{register:.1f} us from a frame to its answer", file=sys.stderr, flush=True)
+        print(f"plain register: {median:.1f} us median, {mean:.1f} us mean, {tail:.1f} us 99th percentile "
+              f"from its answer to the next frame above 1 ms; median {register:.1f} us from a frame to its answer",
+              file=sys.stderr, flush=True)
 
 
 def send_table(line, records):

@@ -76,7 +76,7 @@ public:
   }
 
 private:
-  static std::string Cz(std::string_view utf8) { return Utf8ToCp1250(utf8); }
+  static const std::string& Cz(std::string_view utf8) { return KeptUtf8ToCp1250(utf8); }
 
   void ShowStart() { view_.ShowTableStart(LoadTextWith(318, table_.Name), LoadTextWith(319, "0"), table_.Capacity); }
 

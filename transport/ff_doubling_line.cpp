@@ -8,9 +8,10 @@ LineResult TFfDoublingLine::Write(std::string_view bytes) { return wire_->Write(
 
 LineResult TFfDoublingLine::Read(std::string& answer, std::size_t count, [[maybe_unused]] bool allowExtraReads,
                                  LineWait wait) {
-  LogLine("cteni " + std::to_string(count) + " bytu");
+  const bool logging = LogActive();
+  if (logging) LogLine("cteni " + std::to_string(count) + " bytu");
   Receive(answer, count, wait);
-  LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
+  if (logging) LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
   return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
 }
 

@@ -8,6 +8,7 @@
 // byte does not cost a system call per byte. Bytes left in the buffer are
 // exactly those the socket would still hold.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -25,8 +26,8 @@ public:
 
   /// Up to `size` bytes; 0 when nothing came within the wait time-out.
   int Read(char* buffer, int size) {
-    if (next_ == received_.size()) Refill();
-    const auto count = std::min(static_cast<std::size_t>(std::max(size, 0)), received_.size() - next_);
+    if (next_ == filled_) Refill();
+    const auto count = std::min(static_cast<std::size_t>(std::max(size, 0)), filled_ - next_);
     std::memcpy(buffer, received_.data() + next_, count);
     next_ += count;
     return static_cast<int>(count);
@@ -42,20 +43,20 @@ public:
 private:
   static constexpr int ReceiveChunk = 4096;
 
-  // A receive that throws leaves the buffer empty.
+  // A receive that throws leaves the buffer empty. The buffer is the
+  // stream's own, so that a frame costs no allocation.
   void Refill() {
-    received_.clear();
+    filled_ = 0;
     next_ = 0;
-    std::string chunk(ReceiveChunk, '\0');
-    const int got = socket_.Receive(chunk.data(), ReceiveChunk, timeOut_);
-    chunk.resize(static_cast<std::size_t>(std::max(got, 0)));
-    received_ = std::move(chunk);
+    const int got = socket_.Receive(received_.data(), ReceiveChunk, timeOut_);
+    filled_ = static_cast<std::size_t>(std::clamp(got, 0, ReceiveChunk));
     if (got > 0) lastReceived_ = socket_.LastArrival();
   }
 
   TClientSocket& socket_;
   int timeOut_;
-  std::string received_;
+  std::array<char, ReceiveChunk> received_{};
+  std::size_t filled_ = 0;
   std::size_t next_ = 0;
   std::chrono::steady_clock::time_point lastReceived_{};
 };

@@ -1,6 +1,7 @@
 #include "transport/tcp_line.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 #include "base/communication_log.h"
@@ -8,6 +9,8 @@
 namespace {
 
 constexpr int SocketCloseAttempts = 4;
+// Bytes taken from the stream at a time (a frame is shorter).
+constexpr std::size_t ReadPiece = 256;
 constexpr char NotConnectedText[] = "Socket error: not connected";
 
 [[noreturn]] void RaiseWith(std::string_view prefix, std::string_view message) {
@@ -105,9 +108,10 @@ LineResult TTcpLine::Write(std::string_view wire) {
 LineResult TTcpLine::Read(std::string& answer, std::size_t count, [[maybe_unused]] bool allowExtraReads,
                           LineWait wait) {
   if (!stream_) RaiseWith("SocketRead: ", NotConnectedText);
-  LogLine("cteni " + std::to_string(count) + " bytu");
+  const bool logging = LogActive();
+  if (logging) LogLine("cteni " + std::to_string(count) + " bytu");
   Receive(answer, count, wait);
-  LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
+  if (logging) LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
   return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
 }
 
@@ -116,11 +120,13 @@ std::size_t TTcpLine::Receive(std::string& bytes, std::size_t count, LineWait wa
   const StreamTimeOutOverride waitForThisCall(*stream_, wait);
   std::size_t got = 0;
   try {
+    std::array<char, ReadPiece> piece{};
     while (got < count) {
-      char byte = 0;
-      if (stream_->Read(&byte, 1) == 0) break;
-      bytes += byte;
-      ++got;
+      const int wanted = static_cast<int>(std::min(count - got, piece.size()));
+      const int came = stream_->Read(piece.data(), wanted);
+      if (came == 0) break;
+      bytes.append(piece.data(), static_cast<std::size_t>(came));
+      got += static_cast<std::size_t>(came);
     }
   } catch (const std::exception& failure) {
     RaiseWith("SocketRead: ", failure.what());

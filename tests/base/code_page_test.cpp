@@ -132,4 +132,19 @@ TEST(CodePageUndefinedBytes, TheFiveUndefinedBytesBecomeTheReplacementCharacter)
             "a" + ReplacementUtf8 + "b" + ReplacementUtf8);
 }
 
+// The kept conversion gives what the plain one gives, converts each text
+// once (the same string on every later call) and keeps texts apart.
+TEST(KeptUtf8ToCp1250, GivesThePlainConversionOncePerText) {
+  const std::vector<std::string> texts = {"", "data ok", "čekám na ", "posílám ACK...", "posílám EOF...", "\xC0\x80"};
+  std::vector<const std::string*> kept;
+  for (const std::string& text : texts) {
+    kept.push_back(&KeptUtf8ToCp1250(text));
+    EXPECT_EQ(*kept.back(), Utf8ToCp1250(text)) << text;
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(&KeptUtf8ToCp1250(std::string(texts[i])), kept[i]) << texts[i];
+    EXPECT_EQ(*kept[i], Utf8ToCp1250(texts[i])) << texts[i];
+  }
+}
+
 }  // namespace

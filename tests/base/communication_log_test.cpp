@@ -47,6 +47,20 @@ TEST(HexDump, FollowsEveryByteWithABlank) {
   EXPECT_EQ(HexDump(std::string("\x00\xFF\x9F\xA0", 4)), "00 FF 9F A0 ");
 }
 
+// Every byte value, alone and among others, as ByteToHex writes it.
+TEST(BytesToHex, RunsTheDigitsOfEveryByteTogetherAsHexDumpSpacesThem) {
+  EXPECT_EQ(BytesToHex(""), "");
+  EXPECT_EQ(BytesToHex(std::string("\x00\xFF\x9F\xA0", 4)), "00FF9FA0");
+  std::string joined;
+  std::string dumped;
+  for (int value = 0; value < 256; ++value) {
+    joined += ByteToHex(static_cast<std::uint8_t>(value));
+    dumped += ByteToHex(static_cast<std::uint8_t>(value)) + " ";
+  }
+  EXPECT_EQ(BytesToHex(AllByteValues()), joined);
+  EXPECT_EQ(HexDump(AllByteValues()), dumped);
+}
+
 TEST(BuildLogText, JoinsStampBlankMessageAndHexData) {
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", "write: ", "\x45\x01\x15"), "04.03.2025 5:06:07 write: 45 01 15 ");
   EXPECT_EQ(BuildLogText("04.03.2025 5:06:07", Cp("čekám na 4 byty..."), ""),
@@ -250,6 +264,46 @@ TEST_F(LogLineSinks, WithoutSinksOnlySleeps) {
   LogLine("TCPIP closing - delay ", "", 30);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
   EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+}
+
+TEST_F(LogLineSinks, IsActiveWhileEitherFileIsNamed) {
+  const struct {
+    const char* plain;
+    const char* ciphered;
+    bool active;
+  } cases[] = {{"", "", false}, {"plain.log", "", true}, {"", "KL.log", true}, {"plain.log", "KL.log", true}};
+  for (const auto& named : cases) {
+    log_.PlainPath = named.plain;
+    log_.CipheredPath = named.ciphered;
+    EXPECT_EQ(log_.Active(), named.active) << named.plain << "|" << named.ciphered;
+    EXPECT_EQ(LogActive(), named.active) << named.plain << "|" << named.ciphered;
+  }
+}
+
+TEST(LogActive, IsFalseOutsideARun) { EXPECT_FALSE(LogActive()); }
+
+// Lines enciphered once and written again, among many others that push them
+// from generation to generation of the kept lines: each still deciphers to
+// its own text, byte for byte as a fresh cipher gives it.
+TEST_F(LogLineSinks, CipheredLinesWrittenAgainAreTheirOwnText) {
+  log_.CipheredPath = (dir_ / "KL.log").string();
+  std::vector<std::string> endings;
+  for (int frame = 0; frame < 300; ++frame) {
+    const std::string number = std::to_string(frame % 97);
+    LogLine("cteni 4 bytu");
+    LogLine("frame ", number);
+    LogLine("odeslano " + std::to_string(frame % 3));
+    endings.insert(endings.end(),
+                   {" cteni 4 bytu", " frame " + HexDump(number), " odeslano " + std::to_string(frame % 3)});
+  }
+  const auto lines = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
+  ASSERT_EQ(lines.size(), endings.size());
+  TTextCipher fresh(TextCipherKey);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string text = DecipherLogLine(lines[i], fresh);
+    EXPECT_TRUE(text.ends_with(endings[i])) << i << ": " << text;
+    EXPECT_EQ(lines[i], EncipherLogLine(text, fresh)) << i;
+  }
 }
 
 TEST_F(LogLineSinks, MissingDirectoryThrowsForEitherSink) {

@@ -86,6 +86,25 @@ TEST_F(PortTcp, ShortReadGivesResultOne) {
   EXPECT_EQ(peer->Receive(1), "\x05");
 }
 
+// Reads of every size around the stream's pieces and receives hand out the
+// bytes in order, each read exactly as many as asked for.
+TEST_F(PortTcp, ReadsOfAnySizeTakeTheirBytesInOrderAndNoMore) {
+  Connect();
+  const std::vector<std::size_t> reads = {1, 255, 256, 257, 3583, 4096, 4097, 1};
+  std::string sent;
+  for (std::size_t i = 0; i < 12'546; ++i) sent += static_cast<char>(i * 7 % 251);
+  peer->Send(sent);
+  std::size_t at = 0;
+  for (const std::size_t count : reads) {
+    ASSERT_EQ(port.Read(answer, static_cast<int>(count), true, 1000ms), LineResult::Done) << count;
+    EXPECT_EQ(answer, sent.substr(at, count)) << "read of " << count << " from " << at;
+    at += count;
+  }
+  ASSERT_EQ(at, sent.size());
+  EXPECT_EQ(port.Read(answer, 1, true, 20ms), LineResult::ShortRead);
+  EXPECT_EQ(answer, "");
+}
+
 TEST_F(PortTcp, PauseCountsFromWhenTheBytesCameInNotFromWhenTheyWereHandedOut) {
   TPort paused{TLineOptions{300ms}};
   Connect(paused);

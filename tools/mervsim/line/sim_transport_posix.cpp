@@ -291,12 +291,13 @@ private:
 
   // False when the connection has ended.
   bool TakeBytes(int fd, bool doublesFf, TFfDoubling& undoubling) {
-    std::array<char, ReadChunk> buffer{};
-    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    const ssize_t count = ::read(fd, readBuffer_.data(), readBuffer_.size());
     if (count < 0 && errno == EINTR) return true;
     if (count <= 0) return false;
-    std::string_view piece(buffer.data(), static_cast<std::size_t>(count));
-    const std::string received = doublesFf ? undoubling.Undouble(piece) : std::string(piece);
+    const std::string_view piece(readBuffer_.data(), static_cast<std::size_t>(count));
+    std::string undoubled;
+    if (doublesFf) undoubled = undoubling.Undouble(piece);
+    const std::string_view received = doublesFf ? std::string_view(undoubled) : piece;
     // The answer is made at once but goes out only as the frame it answers
     // has come in over the line: the emulator's own work (and a late wake-up)
     // overlaps the line time instead of adding to it.
@@ -324,6 +325,8 @@ private:
   }
 
   TLineDevice& emulator_;
+  // What one read takes from the line; a frame is neither cleared nor copied.
+  std::array<char, ReadChunk> readBuffer_{};
   THayesModem* modem_ = nullptr;
   TLineSettings settings_;
   TLinePacer sendPacer_;
