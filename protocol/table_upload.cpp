@@ -12,6 +12,7 @@
 #include "model/soubor.h"
 #include "model/table_numbers.h"
 #include "protocol/link_protocol.h"
+#include "protocol/table_transfer.h"
 #include "transport/port.h"
 
 namespace {
@@ -20,17 +21,14 @@ constexpr std::chrono::milliseconds RestartPause{7000};
 
 enum class Verdict { Accepted, Again };
 
-class TableUpload {
+class TableUpload : TTableTransfer {
 public:
   TableUpload(TLinkProtocol& link, TSoubor& table, const TUploadSettings& settings, TTransferView& view)
-      : link_(link), table_(table), settings_(settings), view_(view) {}
+      : TTableTransfer(link, table, view), settings_(settings) {}
 
   bool Run() {
     ShowStart();
-    if (table_.EnqMark && TLinkProtocol::SkipsTable(table_.Number, link_.Handshake(table_.Number))) {
-      LogLine("vynechavam DTX file " + std::to_string(table_.Number) + "...");
-      return !table_.ResetMark;
-    }
+    if (Skipped("DTX")) return !table_.ResetMark;
     SendRequest();
     for (auto& row : table_.Rows) {
       ThrowIfStopRequested();
@@ -50,7 +48,7 @@ private:
 
   void ShowEnd() {
     view_.ShowTableEnd(LoadTextWith(table_.ResetMark ? 315 : 316, table_.Name),
-                       LoadTextWith(317, std::to_string(sent_)));
+                       LoadTextWith(317, std::to_string(count_)));
   }
 
   void RefuseForbiddenReset() const {
@@ -84,10 +82,7 @@ private:
       if (Judge(reply, attempt) == Verdict::Accepted) break;
     }
     row.Accepted = 1;
-    ++sent_;
-    view_.SecondLabel = LoadTextWith(314, std::to_string(sent_));
-    view_.Records.Position = sent_;
-    view_.Repaint();
+    CountRecord(314);
   }
 
   Verdict Judge(const std::string& reply, int attempt) {
@@ -142,11 +137,7 @@ private:
     }
   }
 
-  TLinkProtocol& link_;
-  TSoubor& table_;
   const TUploadSettings& settings_;
-  TTransferView& view_;
-  int sent_ = 0;
 };
 
 }  // namespace
