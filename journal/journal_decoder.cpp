@@ -7,6 +7,7 @@
 #include "journal/journal_function_line.h"
 #include "journal/journal_line_context.h"
 #include "base/localized_texts.h"
+#include "model/soubory.h"
 #include "model/value_conversions.h"
 
 namespace {
@@ -80,7 +81,7 @@ std::optional<std::string> NameOfByte(const Context& c, NameLookup lookup, int b
 
 // The digits of byte b, or with names on the operator's name cut to `cut`.
 std::string OperatorField(const Context& c, int b, std::size_t cut = OperatorCut) {
-  const auto name = NameOfByte(c, &TJournalNames::Operator, b, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalOperators, b, cut);
   return name ? *name : std::string(c.Record.Byte(b));
 }
 
@@ -197,7 +198,7 @@ int SaleKind(const TJournalRecordText& r) { return r.Binary(1) % 4; }
 
 JournalLines DepartmentSaleLine(const Context& c) {
   const auto& r = c.Record;
-  const auto name = NameOfByte(c, &TJournalNames::Department, 9, 18);
+  const auto name = NameOfByte(c, &TSoubory::JournalDepartments, 9, 18);
   const std::string shown = name ? *name : Cat(Label(Text::Department, 2), " ", r.Byte(9));
   return MainLine(
       Cat(SalePrefix(SaleKind(r)), NameField(shown, 17), Blanks(10), AmountField(r, 2, 14), VatGroupField(r, 10)));
@@ -223,7 +224,7 @@ JournalLines PluSaleLine(const Context& c) {
 JournalLines LinkPluSaleLine(const Context& c) {
   const auto& r = c.Record;
   const int number = r.Binary(16);
-  const auto name = NameOf(c, &TJournalNames::LinkPlu, number, 18);
+  const auto name = NameOf(c, &TSoubory::JournalLinkPlu, number, 18);
   const std::string shown = name ? *name : Cat(Label(Text::LinkPlu, 8), " ", std::to_string(number));
   return MainLine(Cat(Blanks(6), NameField(shown, 17), Blanks(8), AmountField(r, 2, 14), VatGroupField(r, 20)));
 }
@@ -243,7 +244,7 @@ JournalLines AmountDiscountLine(const Context& c) {
 
 // The whole percentage of VAT group g from the VAT name table, "??" unknown.
 std::string VatPercentage(const Context& c, int group) {
-  const auto rate = NameOf(c, &TJournalNames::VatRate, group, std::string::npos);
+  const auto rate = NameOf(c, &TSoubory::JournalVat, group, std::string::npos);
   if (!rate) return "??";
   return AlignRight(std::to_string(StrToInt64(*rate) / 100), 2);
 }
@@ -281,12 +282,12 @@ JournalLines TotalLine(const Context& c) {
 // The payment key of byte 9: its name cut to `cut`, or the label and the
 // number fixed to `cut`; then as a name field one narrower.
 std::string PaymentName(const Context& c, std::size_t cut) {
-  const auto name = NameOfByte(c, &TJournalNames::Payment, 9, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalPayments, 9, cut);
   return NameField(name ? *name : FitText(Cat(LoadText(Text::Payment), " ", c.Record.Byte(9)), cut), cut - 1);
 }
 
 std::string CurrencyName(const Context& c, std::size_t cut) {
-  const auto name = NameOfByte(c, &TJournalNames::Currency, 14, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalCurrencies, 14, cut);
   return NameField(name ? *name : FitText(Cat(LoadText(Text::Currency), " ", c.Record.Byte(14)), cut), cut - 1);
 }
 

@@ -43,15 +43,15 @@ std::string NamedKeyHead(const TJournalLineContext& context, int label, NameLook
 }
 
 std::string PaymentHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, PaymentLabel, &TJournalNames::Payment, PaymentNameCut);
+  return NamedKeyHead(context, PaymentLabel, &TSoubory::JournalPayments, PaymentNameCut);
 }
 
 std::string CurrencyHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, CurrencyLabel, &TJournalNames::Currency, CurrencyNameCut);
+  return NamedKeyHead(context, CurrencyLabel, &TSoubory::JournalCurrencies, CurrencyNameCut);
 }
 
 std::string DepartmentHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, DepartmentLabel, &TJournalNames::Department, DepartmentNameCut);
+  return NamedKeyHead(context, DepartmentLabel, &TSoubory::JournalDepartments, DepartmentNameCut);
 }
 
 // Key function v of byte 2 (a binary number, counted from 1), or none.
