@@ -58,10 +58,9 @@ bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
   return false;
 }
 
-class TableDownload : TTableTransfer {
+class TableDownload : public TTableTransfer<TDownloadOptions> {
 public:
-  TableDownload(TLinkProtocol& link, TSoubor& table, const TDownloadOptions& options, TTransferView& view)
-      : TTableTransfer(link, table, view), options_(options) {}
+  using TTableTransfer::TTableTransfer;
 
   void Run() {
     ShowStart();
@@ -170,8 +169,6 @@ private:
     LogLine(Cz("oznamuji konec načítání..."));
     view_.ShowTableEnd(LoadTextWith(320, table_.Name), LoadTextWith(321, std::to_string(count_)));
   }
-
-  const TDownloadOptions& options_;
 };
 
 }  // namespace

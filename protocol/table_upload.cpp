@@ -21,10 +21,9 @@ constexpr std::chrono::milliseconds RestartPause{7000};
 
 enum class Verdict { Accepted, Again };
 
-class TableUpload : TTableTransfer {
+class TableUpload : public TTableTransfer<TUploadSettings> {
 public:
-  TableUpload(TLinkProtocol& link, TSoubor& table, const TUploadSettings& settings, TTransferView& view)
-      : TTableTransfer(link, table, view), settings_(settings) {}
+  using TTableTransfer::TTableTransfer;
 
   bool Run() {
     ShowStart();
@@ -54,7 +53,7 @@ private:
   void RefuseForbiddenReset() const {
     if (!table_.ResetMark || Dtx() != LinkCommand::EcrDtxCommandLine) return;
     const int reset = table_.Number;
-    if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
+    if (reset == 1 || reset == 3 || (reset == 17 && !options_.AllowReset17)) {
       RaiseError(ErrorNumber::RefusedReset);
     }
   }
@@ -64,7 +63,7 @@ private:
     RefuseForbiddenReset();
     std::string reply;
     const LineResult result =
-        link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), settings_.Options)),
+        link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), options_.Options)),
                        reply);
     RaisePortResult(result);
     if (table_.ResetMark) {
@@ -103,12 +102,12 @@ private:
         if (!more)
           RaiseError(status == LinkStatus::NetworkNotStarted ? ErrorNumber::NetworkNotStarted
                                                              : ErrorNumber::NetworkSilent);
-        if (table_.Number == TableNumber::Plu && settings_.Options.OptionV) RestartPluUpload();
+        if (table_.Number == TableNumber::Plu && options_.Options.OptionV) RestartPluUpload();
         return Verdict::Again;
       case LinkStatus::NetworkSilentOrSortRefused:
         RaiseError(ErrorNumber::SortRefused);
       case LinkStatus::TableFull:
-        RaiseError(settings_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
+        RaiseError(options_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
       default:
         break;
     }
@@ -136,8 +135,6 @@ private:
       }
     }
   }
-
-  const TUploadSettings& settings_;
 };
 
 }  // namespace
