@@ -1,5 +1,7 @@
 #include "app/error_explanation.h"
 
+#include <utility>
+
 #include "base/error_table.h"
 
 namespace {
@@ -24,6 +26,14 @@ std::string RoffText(std::string_view text) {
   }
   if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out = "\\&" + out;
   return out;
+}
+
+// `head`, then what `rowText` makes of each number of the error table and
+// its explanation for the documents (which serve every platform).
+template <typename RowText>
+std::string WithEveryError(std::string head, RowText rowText) {
+  for (const TErrorEntry& row : ErrorTable()) head += rowText(row.Number, *ExplainErrorOnEveryPlatform(row.Number));
+  return head;
 }
 
 }  // namespace
@@ -68,12 +78,10 @@ std::string ErrorDocument() {
       "\n"
       "| number | Czech text | meaning | what to check |\n"
       "|---:|---|---|---|\n";
-  for (const TErrorEntry& row : ErrorTable()) {
-    const auto explanation = ExplainErrorOnEveryPlatform(row.Number);
-    text += "| " + std::to_string(row.Number) + " | " + MarkdownCell(explanation->Czech) + " | " +
-            MarkdownCell(explanation->Meaning) + " | " + MarkdownCell(explanation->Advice) + " |\n";
-  }
-  return text;
+  return WithEveryError(std::move(text), [](int number, const TErrorExplanation& explanation) {
+    return "| " + std::to_string(number) + " | " + MarkdownCell(explanation.Czech) + " | " +
+           MarkdownCell(explanation.Meaning) + " | " + MarkdownCell(explanation.Advice) + " |\n";
+  });
 }
 
 std::string ErrorManSection() {
@@ -85,10 +93,8 @@ std::string ErrorManSection() {
       ".B mervmodul \\-\\-explain\n"
       ".I N\n"
       "prints the explanation of one.\n";
-  for (const TErrorEntry& row : ErrorTable()) {
-    const auto explanation = ExplainErrorOnEveryPlatform(row.Number);
-    text += ".TP\n.B " + std::to_string(row.Number) + "\n" + RoffText(explanation->Meaning) +
-            "\nCheck: " + RoffText(explanation->Advice) + "\n";
-  }
-  return text;
+  return WithEveryError(std::move(text), [](int number, const TErrorExplanation& explanation) {
+    return ".TP\n.B " + std::to_string(number) + "\n" + RoffText(explanation.Meaning) +
+           "\nCheck: " + RoffText(explanation.Advice) + "\n";
+  });
 }

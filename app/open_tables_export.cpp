@@ -7,6 +7,8 @@
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "app/activity_run.h"
+#include "journal/journal_texts.h"
+#include "model/table_file.h"
 #include "model/table_numbers.h"
 #include "model/convert_error.h"
 #include "base/localized_texts.h"
@@ -30,10 +32,6 @@ constexpr int PluNameColumn = 2;
 constexpr int VatRateColumn = 1;
 
 constexpr std::size_t OperatorNameWidth = 18;
-constexpr int DepartmentText = 297;
-constexpr int PluText = 301;
-constexpr int VatText = 304;
-constexpr int CodePage852 = 852;
 
 __extension__ typedef __int128 Wide;
 
@@ -56,12 +54,12 @@ std::string PluName(const TSoubor& plu, const std::string& codeText) {
   try {
     code = StrToInt64(codeText);
   } catch (const EConvertError&) {
-    return LoadText(PluText) + " " + codeText;
+    return LoadText(JournalText::Plu) + " " + codeText;
   }
   const auto found = std::find_if(plu.Rows.rbegin(), plu.Rows.rend(), [code](const TRadek& row) {
     return HasIntegerValue(row.Cell(PluCodeOfPluTable), code);
   });
-  return found != plu.Rows.rend() ? found->Cell(PluNameColumn) : LoadText(PluText) + " " + codeText;
+  return found != plu.Rows.rend() ? found->Cell(PluNameColumn) : LoadText(JournalText::Plu) + " " + codeText;
 }
 
 /// price × thousandths / 1000 to the nearest integer, a half to the even neighbour.
@@ -77,13 +75,13 @@ std::int64_t ItemTotal(std::int64_t unitPrice, std::int64_t thousandths) {
 
 std::string VatTextOf(const TSoubor& vat, int index) {
   if (const std::string* rate = NameOfNumber(vat, index, VatRateColumn)) return std::to_string(StrToInt64(*rate) / 100);
-  return LoadText(VatText) + std::to_string(index);
+  return LoadText(JournalText::Vat) + std::to_string(index);
 }
 
 bool IsDepartmentKind(const std::string& kind) { return kind.size() >= 4 && kind.substr(2, 2) == "D0"; }
 
 std::string InCodePage(std::string line, int codePage) {
-  if (codePage == CodePage852) return ToRegisterCharset(line);
+  if (codePage == TableFileCodePage::Register) return ToRegisterCharset(line);
   return line;
 }
 
@@ -113,7 +111,7 @@ std::string OpenTableItemLine(const TRadek& item, const TOpenTableNames& names) 
     const int department = HexPairToByte(kind[0], kind[1]);
     const std::string* name = NameOfNumber(names.Departments, department, NameColumn);
     what = "DD|" + std::to_string(department) + "|" +
-           (name != nullptr ? *name : LoadText(DepartmentText) + " " + std::to_string(department));
+           (name != nullptr ? *name : LoadText(JournalText::Department) + " " + std::to_string(department));
   } else {
     const std::string& code = item.Cell(PluCodeColumn);
     what = "DP|" + code + "|" + PluName(names.Plu, code);

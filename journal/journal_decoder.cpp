@@ -6,57 +6,14 @@
 #include "journal/journal_field_forms.h"
 #include "journal/journal_function_line.h"
 #include "journal/journal_line_context.h"
+#include "journal/journal_texts.h"
 #include "base/localized_texts.h"
+#include "model/soubory.h"
 #include "model/value_conversions.h"
 
 namespace {
 
-// Label texts of the journal lines.
-namespace Text {
-constexpr int TerminalOn = 283;
-constexpr int TerminalOff = 284;
-constexpr int Sale = 285;
-constexpr int Receipt = 286;
-constexpr int Report = 287;
-constexpr int XReport = 288;
-constexpr int ZReport = 289;
-constexpr int Copy = 290;
-constexpr int CashIn = 291;
-constexpr int CashOut = 292;
-constexpr int Correction = 294;
-constexpr int Void = 295;
-constexpr int Refund = 296;
-constexpr int Department = 297;
-constexpr int ReceiptVoid = 298;
-constexpr int Subtotal = 299;
-constexpr int AmountDiscount = 300;
-constexpr int Plu = 301;
-constexpr int LinkPlu = 302;
-constexpr int PercentDiscount = 303;
-constexpr int Vat = 304;
-constexpr int Payment = 305;
-constexpr int Change = 306;
-constexpr int Currency = 307;
-constexpr int Total = 308;
-constexpr int Document = 525;
-constexpr int LogIn = 526;
-constexpr int LogOut = 527;
-constexpr int Card1 = 624;
-constexpr int Card2 = 625;
-constexpr int WarmReset = 630;
-constexpr int WarmResetCheck = 631;
-constexpr int PowerFail = 632;
-constexpr int NoSale = 634;
-constexpr int RamError = 639;
-constexpr int Turnover = 649;
-constexpr int Points = 650;
-constexpr int RewritePlu = 865;
-constexpr int FileFromPc = 870;
-constexpr int ReportTotal = 887;
-constexpr int For = 1033;
-constexpr int Insurer = 1039;
-constexpr int PersonalNumber = 1040;
-}  // namespace Text
+namespace Text = JournalText;
 
 constexpr std::size_t OperatorCut = 18;
 constexpr std::size_t ReceiptOperatorCut = 17;
@@ -80,7 +37,7 @@ std::optional<std::string> NameOfByte(const Context& c, NameLookup lookup, int b
 
 // The digits of byte b, or with names on the operator's name cut to `cut`.
 std::string OperatorField(const Context& c, int b, std::size_t cut = OperatorCut) {
-  const auto name = NameOfByte(c, &TJournalNames::Operator, b, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalOperators, b, cut);
   return name ? *name : std::string(c.Record.Byte(b));
 }
 
@@ -197,7 +154,7 @@ int SaleKind(const TJournalRecordText& r) { return r.Binary(1) % 4; }
 
 JournalLines DepartmentSaleLine(const Context& c) {
   const auto& r = c.Record;
-  const auto name = NameOfByte(c, &TJournalNames::Department, 9, 18);
+  const auto name = NameOfByte(c, &TSoubory::JournalDepartments, 9, 18);
   const std::string shown = name ? *name : Cat(Label(Text::Department, 2), " ", r.Byte(9));
   return MainLine(
       Cat(SalePrefix(SaleKind(r)), NameField(shown, 17), Blanks(10), AmountField(r, 2, 14), VatGroupField(r, 10)));
@@ -223,7 +180,7 @@ JournalLines PluSaleLine(const Context& c) {
 JournalLines LinkPluSaleLine(const Context& c) {
   const auto& r = c.Record;
   const int number = r.Binary(16);
-  const auto name = NameOf(c, &TJournalNames::LinkPlu, number, 18);
+  const auto name = NameOf(c, &TSoubory::JournalLinkPlu, number, 18);
   const std::string shown = name ? *name : Cat(Label(Text::LinkPlu, 8), " ", std::to_string(number));
   return MainLine(Cat(Blanks(6), NameField(shown, 17), Blanks(8), AmountField(r, 2, 14), VatGroupField(r, 20)));
 }
@@ -243,7 +200,7 @@ JournalLines AmountDiscountLine(const Context& c) {
 
 // The whole percentage of VAT group g from the VAT name table, "??" unknown.
 std::string VatPercentage(const Context& c, int group) {
-  const auto rate = NameOf(c, &TJournalNames::VatRate, group, std::string::npos);
+  const auto rate = NameOf(c, &TSoubory::JournalVat, group, std::string::npos);
   if (!rate) return "??";
   return AlignRight(std::to_string(StrToInt64(*rate) / 100), 2);
 }
@@ -281,12 +238,12 @@ JournalLines TotalLine(const Context& c) {
 // The payment key of byte 9: its name cut to `cut`, or the label and the
 // number fixed to `cut`; then as a name field one narrower.
 std::string PaymentName(const Context& c, std::size_t cut) {
-  const auto name = NameOfByte(c, &TJournalNames::Payment, 9, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalPayments, 9, cut);
   return NameField(name ? *name : FitText(Cat(LoadText(Text::Payment), " ", c.Record.Byte(9)), cut), cut - 1);
 }
 
 std::string CurrencyName(const Context& c, std::size_t cut) {
-  const auto name = NameOfByte(c, &TJournalNames::Currency, 14, cut);
+  const auto name = NameOfByte(c, &TSoubory::JournalCurrencies, 14, cut);
   return NameField(name ? *name : FitText(Cat(LoadText(Text::Currency), " ", c.Record.Byte(14)), cut), cut - 1);
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "journal/journal_field_forms.h"
+#include "journal/journal_texts.h"
 #include "base/localized_texts.h"
 #include "model/soubory.h"
 #include "model/value_conversions.h"
@@ -11,9 +12,6 @@
 namespace {
 
 constexpr std::size_t LineWidth = 48;
-constexpr int PaymentLabel = 305;
-constexpr int CurrencyLabel = 307;
-constexpr int DepartmentLabel = 297;
 constexpr std::size_t PaymentNameCut = 10;
 constexpr std::size_t CurrencyNameCut = 19;
 constexpr std::size_t DepartmentNameCut = 18;
@@ -43,15 +41,15 @@ std::string NamedKeyHead(const TJournalLineContext& context, int label, NameLook
 }
 
 std::string PaymentHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, PaymentLabel, &TJournalNames::Payment, PaymentNameCut);
+  return NamedKeyHead(context, JournalText::Payment, &TSoubory::JournalPayments, PaymentNameCut);
 }
 
 std::string CurrencyHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, CurrencyLabel, &TJournalNames::Currency, CurrencyNameCut);
+  return NamedKeyHead(context, JournalText::Currency, &TSoubory::JournalCurrencies, CurrencyNameCut);
 }
 
 std::string DepartmentHead(const TJournalLineContext& context) {
-  return NamedKeyHead(context, DepartmentLabel, &TJournalNames::Department, DepartmentNameCut);
+  return NamedKeyHead(context, JournalText::Department, &TSoubory::JournalDepartments, DepartmentNameCut);
 }
 
 // Key function v of byte 2 (a binary number, counted from 1), or none.

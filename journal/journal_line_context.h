@@ -29,14 +29,14 @@ std::string Cat(const Pieces&... pieces) {
 
 inline std::string Blanks(std::size_t count) { return std::string(count, ' '); }
 
-using NameLookup = std::optional<std::string> (TJournalNames::*)(std::int64_t) const;
+using NameLookup = TJournalNames::NumberedTable;
 
 /// With names on, the name of `number` cut to `cut` characters; none with
 /// names off or when the table has no such name.
 inline std::optional<std::string> NameOf(const TJournalLineContext& context, NameLookup lookup, std::int64_t number,
                                          std::size_t cut) {
   if (context.Names == nullptr) return std::nullopt;
-  auto name = (context.Names->*lookup)(number);
+  auto name = context.Names->Numbered(lookup, number);
   if (name) name->resize(std::min(name->size(), cut));
   return name;
 }

@@ -28,28 +28,8 @@ std::optional<std::string> RowName(const TSoubor& table, std::int64_t number) {
 
 TJournalNames::TJournalNames(const TSoubory& catalogue) : catalogue_(catalogue) {}
 
-std::optional<std::string> TJournalNames::Department(std::int64_t number) const {
-  return RowName(catalogue_.JournalDepartments(), number);
-}
-
-std::optional<std::string> TJournalNames::LinkPlu(std::int64_t number) const {
-  return RowName(catalogue_.JournalLinkPlu(), number);
-}
-
-std::optional<std::string> TJournalNames::Operator(std::int64_t number) const {
-  return RowName(catalogue_.JournalOperators(), number);
-}
-
-std::optional<std::string> TJournalNames::Payment(std::int64_t number) const {
-  return RowName(catalogue_.JournalPayments(), number);
-}
-
-std::optional<std::string> TJournalNames::Currency(std::int64_t number) const {
-  return RowName(catalogue_.JournalCurrencies(), number);
-}
-
-std::optional<std::string> TJournalNames::VatRate(std::int64_t group) const {
-  return RowName(catalogue_.JournalVat(), group);
+std::optional<std::string> TJournalNames::Numbered(NumberedTable table, std::int64_t number) const {
+  return RowName((catalogue_.*table)(), number);
 }
 
 std::optional<std::string> TJournalNames::Plu(std::int64_t code) const {

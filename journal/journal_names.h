@@ -27,13 +27,13 @@ class TJournalNames {
 public:
   explicit TJournalNames(const TSoubory& catalogue);
 
-  std::optional<std::string> Department(std::int64_t number) const;
-  std::optional<std::string> LinkPlu(std::int64_t number) const;
-  std::optional<std::string> Operator(std::int64_t number) const;
-  std::optional<std::string> Payment(std::int64_t number) const;
-  std::optional<std::string> Currency(std::int64_t number) const;
-  /// The rate of VAT group `group` as its column 1, a whole number.
-  std::optional<std::string> VatRate(std::int64_t group) const;
+  /// One of the catalogue's journal name tables whose names go by number
+  /// (departments, link PLU, operators, payments, currencies, VAT rates).
+  using NumberedTable = TSoubor& (TSoubory::*)() const;
+
+  /// The name of `number` in the catalogue's `table`: column 1 of row
+  /// `number` (for the VAT table, the rate of that group, a whole number).
+  std::optional<std::string> Numbered(NumberedTable table, std::int64_t number) const;
   std::optional<std::string> Plu(std::int64_t code) const;
   std::optional<std::string> LongPluName(std::int64_t code) const;
 

@@ -24,14 +24,8 @@ enum class TDescriptionReader::Keyword {
   Registers,
   FiscalRegisters,
   FunctionKeys,
-  PaymentKeys,
-  OperatorKeys,
-  PluGroupKeys,
+  KeyGroupTitle,
   KitchenKeys,
-  PluKeys,
-  DepartmentKeys,
-  ReceiptKey,
-  JournalKey,
   Resets,
   ResetGroup1,
   ResetGroup2,
@@ -78,6 +72,8 @@ struct KeywordEntry {
   /// the whole string for WholeString.
   std::size_t Compared;
   Keyword Id;
+  /// The key group of a KeyGroupTitle keyword.
+  int Group = 0;
   /// The spare register list of a SpareRegisters keyword.
   SpareRegisterList Spare = SpareRegisterList::Operators360;
 };
@@ -91,14 +87,14 @@ std::vector<KeywordEntry> BuildKeywords() {
       {"~REGISTRY ", 10, Keyword::Registers},
       {"~FISKALREGISTRY ", 16, Keyword::FiscalRegisters},
       {"~KLAVESY FUNKCNI:", 17, Keyword::FunctionKeys},
-      {"~KLAVESY PLATEBNI", 17, Keyword::PaymentKeys},
-      {"~KLAVESY OBSLUHY", 16, Keyword::OperatorKeys},
-      {"~KLAVESY HSPLU", 14, Keyword::PluGroupKeys},
+      {"~KLAVESY PLATEBNI", 17, Keyword::KeyGroupTitle, KeyGroup::Tend},
+      {"~KLAVESY OBSLUHY", 16, Keyword::KeyGroupTitle, KeyGroup::Clerk},
+      {"~KLAVESY HSPLU", 14, Keyword::KeyGroupTitle, KeyGroup::GrPlu},
       {"~KLAVESY KUCHYN", 15, Keyword::KitchenKeys},
-      {"~KLAVESY PLU", 12, Keyword::PluKeys},
-      {"~KLAVESY ZS", 11, Keyword::DepartmentKeys},
-      {"~KLAVESA BON", 12, Keyword::ReceiptKey},
-      {"~KLAVESA ZURNAL", 15, Keyword::JournalKey},
+      {"~KLAVESY PLU", 12, Keyword::KeyGroupTitle, KeyGroup::Plu},
+      {"~KLAVESY ZS", 11, Keyword::KeyGroupTitle, KeyGroup::Dept},
+      {"~KLAVESA BON", 12, Keyword::KeyGroupTitle, KeyGroup::Bon},
+      {"~KLAVESA ZURNAL", 15, Keyword::KeyGroupTitle, KeyGroup::Zurnal},
       {"~RESETY ", 8, Keyword::Resets},
       {"~RESET1 ", 8, Keyword::ResetGroup1},
       {"~RESET2 ", 8, Keyword::ResetGroup2},
@@ -124,7 +120,7 @@ std::vector<KeywordEntry> BuildKeywords() {
       {"~ENDOF2846X", WholeString, Keyword::End2846X},
   };
   for (const auto& spare : SpareRegisterLists) {
-    keywords.push_back({spare.Keyword, spare.Keyword.size(), Keyword::SpareRegisters, spare.List});
+    keywords.push_back({spare.Keyword, spare.Keyword.size(), Keyword::SpareRegisters, 0, spare.List});
   }
   return keywords;
 }
@@ -234,6 +230,11 @@ void TDescriptionReader::HandleLine(const std::string& line) {
       section_ = Section::RegisterRows;
       return;
     }
+    // The title follows the keyword after one separator.
+    if (keyword->Id == Keyword::KeyGroupTitle) {
+      SetKeyGroupTitle(keyword->Group, line, keyword->Compared + 1);
+      return;
+    }
     HandleKeyword(keyword->Id, line, keyword->Compared);
   }
 }
@@ -264,27 +265,6 @@ void TDescriptionReader::HandleKeyword(Keyword keyword, std::string_view line, s
       SetKeyGroupTitle(KeyGroup::Func, line, prefixLength);
       catalogue_.KeyFunctions.Functions.clear();
       section_ = Section::FunctionKeys;
-      break;
-    case Keyword::PaymentKeys:
-      SetKeyGroupTitle(KeyGroup::Tend, line, prefixLength + 1);
-      break;
-    case Keyword::OperatorKeys:
-      SetKeyGroupTitle(KeyGroup::Clerk, line, prefixLength + 1);
-      break;
-    case Keyword::PluGroupKeys:
-      SetKeyGroupTitle(KeyGroup::GrPlu, line, prefixLength + 1);
-      break;
-    case Keyword::PluKeys:
-      SetKeyGroupTitle(KeyGroup::Plu, line, prefixLength + 1);
-      break;
-    case Keyword::DepartmentKeys:
-      SetKeyGroupTitle(KeyGroup::Dept, line, prefixLength + 1);
-      break;
-    case Keyword::ReceiptKey:
-      SetKeyGroupTitle(KeyGroup::Bon, line, prefixLength + 1);
-      break;
-    case Keyword::JournalKey:
-      SetKeyGroupTitle(KeyGroup::Zurnal, line, prefixLength + 1);
       break;
     case Keyword::KitchenKeys:
       SetKeyGroupTitle(KeyGroup::Cook, line, prefixLength + 1);
@@ -372,6 +352,7 @@ void TDescriptionReader::HandleKeyword(Keyword keyword, std::string_view line, s
       catalogue_.TextLayout2846X.CopyForGroups();
       section_ = Section::None;
       break;
+    case Keyword::KeyGroupTitle:
     case Keyword::SpareRegisters:
       break;
   }

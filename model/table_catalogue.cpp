@@ -147,6 +147,30 @@ int ColumnsInRecord(const TSoubor& table) {
   return table.Number == TableNumber::PluStock ? PluStockColumnsInRecord : -1;
 }
 
+template <typename Interpreter>
+std::unique_ptr<TTlumocnik> Make() {
+  return std::make_unique<Interpreter>();
+}
+
+struct ReportMaker {
+  Report Kind;
+  std::unique_ptr<TTlumocnik> (*Made)();
+};
+
+// The interpreter of each report kind; Report::None has none.
+constexpr std::array<ReportMaker, 10> ReportMakers = {{
+    {Report::Financial, &Make<TTlumocnikReport70>},
+    {Report::FinancialEcr40, &Make<TTlumocnikReport70ECR40>},
+    {Report::Department, &Make<TTlumocnikReport72>},
+    {Report::DepartmentStock, &Make<TTlumocnikReport72a>},
+    {Report::Plu, &Make<TTlumocnikReport74>},
+    {Report::LinkPlu, &Make<TTlumocnikReport77>},
+    {Report::Operator, &Make<TTlumocnikReport79>},
+    {Report::Hourly, &Make<TTlumocnikReport83>},
+    {Report::Drawer, &Make<TTlumocnikReport84>},
+    {Report::ShortFinancial, &Make<TTlumocnikReport85>},
+}};
+
 }  // namespace
 
 std::span<const int> CatalogueTableNumbers() { return Numbers; }
@@ -174,29 +198,8 @@ std::unique_ptr<TSoubor> CreateCatalogueTable(int number) {
 }
 
 std::unique_ptr<TTlumocnik> CreateReportInterpreter(ReportInterpreter kind) {
-  switch (kind) {
-    case Report::Financial:
-      return std::make_unique<TTlumocnikReport70>();
-    case Report::FinancialEcr40:
-      return std::make_unique<TTlumocnikReport70ECR40>();
-    case Report::Department:
-      return std::make_unique<TTlumocnikReport72>();
-    case Report::DepartmentStock:
-      return std::make_unique<TTlumocnikReport72a>();
-    case Report::Plu:
-      return std::make_unique<TTlumocnikReport74>();
-    case Report::LinkPlu:
-      return std::make_unique<TTlumocnikReport77>();
-    case Report::Operator:
-      return std::make_unique<TTlumocnikReport79>();
-    case Report::Hourly:
-      return std::make_unique<TTlumocnikReport83>();
-    case Report::Drawer:
-      return std::make_unique<TTlumocnikReport84>();
-    case Report::ShortFinancial:
-      return std::make_unique<TTlumocnikReport85>();
-    case Report::None:
-      break;
+  for (const auto& [reportKind, make] : ReportMakers) {
+    if (reportKind == kind) return make();
   }
   return nullptr;
 }

@@ -1,10 +1,31 @@
 #include "model/tlumocnik_report_financial.h"
 
+#include <array>
+
 namespace {
 
 constexpr int SalesKind = 2;
 constexpr int PaymentKind = 3;
 constexpr int CounterKind = 4;
+
+// The short financial report's twelve fields follow one another from byte 3:
+// amounts of five bytes, counts of two.
+std::vector<ReportField> ShortFinancialFields() {
+  using enum ReportField::Shape;
+  constexpr int FirstByte = 3;
+  constexpr int AmountBytes = 5;
+  constexpr int CountBytes = 2;
+  constexpr std::array<ReportField::Shape, 12> Shapes = {Amount, Amount, Amount, Count,  Amount, Count,
+                                                         Amount, Amount, Count,  Amount, Count,  Count};
+  std::vector<ReportField> fields;
+  int first = FirstByte;
+  for (const ReportField::Shape shape : Shapes) {
+    const int last = first + (shape == Amount ? AmountBytes : CountBytes) - 1;
+    fields.push_back(shape == Amount ? ReportField::Amount(first, last) : ReportField::Count(first, last));
+    first = last + 1;
+  }
+  return fields;
+}
 
 }  // namespace
 
@@ -55,20 +76,6 @@ const TFixedReportLayout DrawerReportLayout = {
 
 const TFixedReportLayout ShortFinancialReportLayout = {
     .StartsWithKindNumberName = false,
-    .Fields =
-        {
-            ReportField::Amount(3, 7),
-            ReportField::Amount(8, 12),
-            ReportField::Amount(13, 17),
-            ReportField::Count(18, 19),
-            ReportField::Amount(20, 24),
-            ReportField::Count(25, 26),
-            ReportField::Amount(27, 31),
-            ReportField::Amount(32, 36),
-            ReportField::Count(37, 38),
-            ReportField::Amount(39, 43),
-            ReportField::Count(44, 45),
-            ReportField::Count(46, 47),
-        },
+    .Fields = ShortFinancialFields(),
     .Naming = ReportNaming::None,
 };

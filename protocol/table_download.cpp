@@ -11,6 +11,7 @@
 #include "model/soubor.h"
 #include "model/table_numbers.h"
 #include "protocol/link_protocol.h"
+#include "protocol/table_transfer.h"
 #include "model/value_conversions.h"
 #include "transport/port.h"
 
@@ -57,18 +58,14 @@ bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
   return false;
 }
 
-class TableDownload {
+class TableDownload : public TTableTransfer<TDownloadOptions> {
 public:
-  TableDownload(TLinkProtocol& link, TSoubor& table, const TDownloadOptions& options, TTransferView& view)
-      : link_(link), table_(table), options_(options), view_(view) {}
+  using TTableTransfer::TTableTransfer;
 
   void Run() {
     ShowStart();
     table_.Rows.clear();
-    if (table_.EnqMark && TLinkProtocol::SkipsTable(table_.Number, link_.Handshake(table_.Number))) {
-      LogLine("vynechavam DRQ file " + std::to_string(table_.Number) + "...");
-      return;
-    }
+    if (Skipped("DRQ")) return;
     if (RequestTable()) return;
     LogLine(Cz("zahahuji načítání záznamů..."));
     ReceiveRecords();
@@ -125,7 +122,7 @@ private:
         answer = AnswerFrame(link_, LinkStatus::Repeat);
       } else {
         attempt = 1;
-        if (received_ >= RowLimit(table_)) EndTooLongTable();
+        if (count_ >= RowLimit(table_)) EndTooLongTable();
         stop = TakeRecord(record);
         LogLine(stop ? Cz("posílám EOF...") : Cz("posílám ACK..."));
         answer = stop ? EndFrame : AnswerFrame(link_, LinkStatus::Ack);
@@ -152,10 +149,7 @@ private:
   bool TakeRecord(const std::string& record) {
     const bool endRecord = IsNetworkEndRecord(table_, record, options_);
     if (!endRecord) StoreRecord(record);
-    ++received_;
-    view_.SecondLabel = LoadTextWith(319, std::to_string(received_));
-    view_.Records.Position = received_;
-    view_.Repaint();
+    CountRecord(319);
     LogLine(Cz("záznam zpracován..."));
     return endRecord || StopsAfter(table_, options_);
   }
@@ -173,14 +167,8 @@ private:
   void ShowEnd() {
     LogLine(Cz("přijato EOF..."));
     LogLine(Cz("oznamuji konec načítání..."));
-    view_.ShowTableEnd(LoadTextWith(320, table_.Name), LoadTextWith(321, std::to_string(received_)));
+    view_.ShowTableEnd(LoadTextWith(320, table_.Name), LoadTextWith(321, std::to_string(count_)));
   }
-
-  TLinkProtocol& link_;
-  TSoubor& table_;
-  const TDownloadOptions& options_;
-  TTransferView& view_;
-  int received_ = 0;
 };
 
 }  // namespace

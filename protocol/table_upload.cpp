@@ -12,6 +12,7 @@
 #include "model/soubor.h"
 #include "model/table_numbers.h"
 #include "protocol/link_protocol.h"
+#include "protocol/table_transfer.h"
 #include "transport/port.h"
 
 namespace {
@@ -20,17 +21,13 @@ constexpr std::chrono::milliseconds RestartPause{7000};
 
 enum class Verdict { Accepted, Again };
 
-class TableUpload {
+class TableUpload : public TTableTransfer<TUploadSettings> {
 public:
-  TableUpload(TLinkProtocol& link, TSoubor& table, const TUploadSettings& settings, TTransferView& view)
-      : link_(link), table_(table), settings_(settings), view_(view) {}
+  using TTableTransfer::TTableTransfer;
 
   bool Run() {
     ShowStart();
-    if (table_.EnqMark && TLinkProtocol::SkipsTable(table_.Number, link_.Handshake(table_.Number))) {
-      LogLine("vynechavam DTX file " + std::to_string(table_.Number) + "...");
-      return !table_.ResetMark;
-    }
+    if (Skipped("DTX")) return !table_.ResetMark;
     SendRequest();
     for (auto& row : table_.Rows) {
       ThrowIfStopRequested();
@@ -50,13 +47,13 @@ private:
 
   void ShowEnd() {
     view_.ShowTableEnd(LoadTextWith(table_.ResetMark ? 315 : 316, table_.Name),
-                       LoadTextWith(317, std::to_string(sent_)));
+                       LoadTextWith(317, std::to_string(count_)));
   }
 
   void RefuseForbiddenReset() const {
     if (!table_.ResetMark || Dtx() != LinkCommand::EcrDtxCommandLine) return;
     const int reset = table_.Number;
-    if (reset == 1 || reset == 3 || (reset == 17 && !settings_.AllowReset17)) {
+    if (reset == 1 || reset == 3 || (reset == 17 && !options_.AllowReset17)) {
       RaiseError(ErrorNumber::RefusedReset);
     }
   }
@@ -66,7 +63,7 @@ private:
     RefuseForbiddenReset();
     std::string reply;
     const LineResult result =
-        link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), settings_.Options)),
+        link_.Exchange(CommandFrame(Dtx(), link_.NetId(), TableCode(table_, Dtx(), link_.Bytes(), options_.Options)),
                        reply);
     RaisePortResult(result);
     if (table_.ResetMark) {
@@ -84,10 +81,7 @@ private:
       if (Judge(reply, attempt) == Verdict::Accepted) break;
     }
     row.Accepted = 1;
-    ++sent_;
-    view_.SecondLabel = LoadTextWith(314, std::to_string(sent_));
-    view_.Records.Position = sent_;
-    view_.Repaint();
+    CountRecord(314);
   }
 
   Verdict Judge(const std::string& reply, int attempt) {
@@ -108,12 +102,12 @@ private:
         if (!more)
           RaiseError(status == LinkStatus::NetworkNotStarted ? ErrorNumber::NetworkNotStarted
                                                              : ErrorNumber::NetworkSilent);
-        if (table_.Number == TableNumber::Plu && settings_.Options.OptionV) RestartPluUpload();
+        if (table_.Number == TableNumber::Plu && options_.Options.OptionV) RestartPluUpload();
         return Verdict::Again;
       case LinkStatus::NetworkSilentOrSortRefused:
         RaiseError(ErrorNumber::SortRefused);
       case LinkStatus::TableFull:
-        RaiseError(settings_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
+        RaiseError(options_.Options.OptionA ? ErrorNumber::SortRefused : ErrorNumber::RegisterFull);
       default:
         break;
     }
@@ -141,12 +135,6 @@ private:
       }
     }
   }
-
-  TLinkProtocol& link_;
-  TSoubor& table_;
-  const TUploadSettings& settings_;
-  TTransferView& view_;
-  int sent_ = 0;
 };
 
 }  // namespace
