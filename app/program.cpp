@@ -21,11 +21,13 @@ constexpr std::string_view CommandFileWord = "DOSMODE";
 
 std::string ProgramDirOfProcess() {
   const char* namedFolder = std::getenv(ProgramDirVariable);
-  return ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
+  // The executable's own path is asked of the system only when it is needed.
+  if (namedFolder != nullptr && *namedFolder != '\0') return ProgramDirFor("", namedFolder);
+  return ProgramDirFor(ExecutablePath(), "");
 }
 
 void StartUp() {
-  UseUserLocale();
+  StampInUserLocale();
   UsePreciseSleeps();
 }
 
@@ -65,7 +67,8 @@ std::string CommandFilePathOf(const std::string& commandString) {
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {
-  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) return ShowOptionOutcome(*option);
+  const std::string programDir = ProgramDirOfProcess();
+  if (const auto option = RunInformationOption(arguments, programDir)) return ShowOptionOutcome(*option);
   const std::string commandString = BuildCommandString(arguments);
   // Without a path the resident mode has nothing to watch, and no outcome file
   // would tell the caller why: a usage error, as a wrong option is.
@@ -76,7 +79,7 @@ int RunProgram(const std::vector<std::string>& arguments) {
   // The module's log lasts as long as the mode: each command names its files
   // from the settings, and the mode's own lines go to it as well.
   TCommunicationLog log;
-  const TProgramSetup setup{ProgramDirOfProcess(), log};
+  const TProgramSetup setup{programDir, log};
   TRunContext modeContext(setup.ProgramFolder, log);
   modeContext.SetLanguageBase(CzechLanguageBase);
   int status = 0;

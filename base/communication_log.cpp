@@ -2,6 +2,7 @@
 #include "base/communication_log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -16,6 +18,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
+#include "base/platform.h"
 #include "base/run_context.h"
 #include "base/safe_output_file.h"
 #include "base/text_cipher_key.h"
@@ -31,6 +34,16 @@ constexpr std::string_view LineEnd = "\r\n";
 // cut says how long the whole was.
 constexpr std::size_t LongestLoggedMessage = 12 * 1024;
 constexpr std::size_t LongestLoggedData = 1024;
+
+std::atomic<bool> userLocaleWanted{false};
+
+// Every date the module formats passes through FormatLogTimeStamp, so the
+// locale is in use before the first one.
+void UseUserLocaleIfWanted() {
+  if (!userLocaleWanted.load()) return;
+  static std::once_flag applied;
+  std::call_once(applied, UseUserLocale);
+}
 
 std::string CutMark(std::size_t wholeLength, std::string_view unit) {
   return "... (" + std::to_string(wholeLength) + " " + std::string(unit) + ")";
@@ -369,7 +382,10 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
   return std::nullopt;
 }
 
+void StampInUserLocale() { userLocaleWanted.store(true); }
+
 std::string FormatLogTimeStamp(const std::tm& localTime) {
+  UseUserLocaleIfWanted();
   // The format holds a blank, so a result of 0 can only mean "too small".
   for (std::size_t size = 64; size <= 4096; size *= 4) {
     std::string stamp(size, '\0');

@@ -102,6 +102,11 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
 /// long time) of `localTime` in the current locale.
 std::string FormatLogTimeStamp(const std::tm& localTime);
 
+/// Time stamps follow the user's locale from here on (UseUserLocale). The
+/// locale is read when the first stamp is formatted, so that a command that
+/// logs nothing does not spend its start reading it.
+void StampInUserLocale();
+
 /// The log text of one call: the time stamp, " ", the message and HexDump of
 /// the data. The line stays within 16 KiB: a message beyond 12 KiB, or data
 /// beyond 1 KiB, is cut there and followed by "... (" + its whole length +
