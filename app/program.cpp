@@ -26,11 +26,6 @@ std::string ProgramDirOfProcess() {
   return ProgramDirFor(ExecutablePath(), "");
 }
 
-void StartUp() {
-  StampInUserLocale();
-  UsePreciseSleeps();
-}
-
 std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -75,13 +70,14 @@ int RunProgram(const std::vector<std::string>& arguments) {
   if (ModeOf(commandString) == ProgramMode::CommandFile && CommandFilePathOf(commandString).empty()) {
     return ShowOptionOutcome(UsageError(std::string(CommandFileWord) + " needs the path of the command file"));
   }
-  StartUp();
+  UsePreciseSleeps();
   // The module's log lasts as long as the mode: each command names its files
   // from the settings, and the mode's own lines go to it as well.
   TCommunicationLog log;
   const TProgramSetup setup{programDir, log};
   TRunContext modeContext(setup.ProgramFolder, log);
   modeContext.SetLanguageBase(CzechLanguageBase);
+  modeContext.SetDatesInUserLocale(true);
   int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:

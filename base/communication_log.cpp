@@ -2,7 +2,6 @@
 #include "base/communication_log.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -35,12 +34,12 @@ constexpr std::string_view LineEnd = "\r\n";
 constexpr std::size_t LongestLoggedMessage = 12 * 1024;
 constexpr std::size_t LongestLoggedData = 1024;
 
-std::atomic<bool> userLocaleWanted{false};
-
-// Every date the module formats passes through FormatLogTimeStamp, so the
-// locale is in use before the first one.
-void UseUserLocaleIfWanted() {
-  if (!userLocaleWanted.load()) return;
+// The user's locale is read at the first date of a run that wants it, not at
+// the module's start: a command that logs nothing never reads it. Every date
+// the module formats passes through FormatLogTimeStamp.
+void UseUserLocaleWhereWanted() {
+  const TRunContext* run = RunContextInUse();
+  if (run == nullptr || !run->DatesInUserLocale()) return;
   static std::once_flag applied;
   std::call_once(applied, UseUserLocale);
 }
@@ -382,10 +381,8 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
   return std::nullopt;
 }
 
-void StampInUserLocale() { userLocaleWanted.store(true); }
-
 std::string FormatLogTimeStamp(const std::tm& localTime) {
-  UseUserLocaleIfWanted();
+  UseUserLocaleWhereWanted();
   // The format holds a blank, so a result of 0 can only mean "too small".
   for (std::size_t size = 64; size <= 4096; size *= 4) {
     std::string stamp(size, '\0');

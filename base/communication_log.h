@@ -99,13 +99,9 @@ struct TLogRepetition {
 std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
 
 /// Date and time as log lines show them: strftime "%x %X" (short date, blank,
-/// long time) of `localTime` in the current locale.
+/// long time) of `localTime` in the current locale; the user's locale is read
+/// first when the run in use asks for it (TRunContext::DatesInUserLocale).
 std::string FormatLogTimeStamp(const std::tm& localTime);
-
-/// Time stamps follow the user's locale from here on (UseUserLocale). The
-/// locale is read when the first stamp is formatted, so that a command that
-/// logs nothing does not spend its start reading it.
-void StampInUserLocale();
 
 /// The log text of one call: the time stamp, " ", the message and HexDump of
 /// the data. The line stays within 16 KiB: a message beyond 12 KiB, or data
