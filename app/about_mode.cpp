@@ -1,6 +1,10 @@
 #include "app/about_mode.h"
 
-#include <iostream>
+#include <ext/stdio_sync_filebuf.h>
+
+#include <cstdio>
+#include <istream>
+#include <ostream>
 #include <sstream>
 #include <system_error>
 
@@ -62,7 +66,15 @@ std::optional<bool> RunAboutDialogue(std::istream& in, std::ostream& out, bool i
 
 void RunAboutMode(const TProgramSetup& setup) {
   ReadLogOption(setup.Log, setup.ProgramFolder);
-  const auto logOn = RunAboutDialogue(std::cin, std::cout, StandardInputIsTerminal(), !setup.Log.CipheredPath.empty(),
+  // The standard streams as <iostream> makes them (on C's stdin and stdout,
+  // input tied to output), built here: including <iostream> would build them
+  // at every start of the module, for every command.
+  __gnu_cxx::stdio_sync_filebuf<char> inputBuffer(stdin);
+  __gnu_cxx::stdio_sync_filebuf<char> outputBuffer(stdout);
+  std::istream input(&inputBuffer);
+  std::ostream output(&outputBuffer);
+  input.tie(&output);
+  const auto logOn = RunAboutDialogue(input, output, StandardInputIsTerminal(), !setup.Log.CipheredPath.empty(),
                                       setup.ProgramFolder + "readme.txt");
   // Written only when the person answered: a value written without one would
   // shadow the machine's setting (Windows) with a state nobody chose.
@@ -70,6 +82,7 @@ void RunAboutMode(const TProgramSetup& setup) {
   try {
     WriteLogOption(*logOn);
   } catch (const std::exception& failure) {
-    std::cerr << "MERV Modul: " << failure.what() << "\n";
+    output.flush();
+    std::fprintf(stderr, "MERV Modul: %s\n", failure.what());
   }
 }

@@ -21,12 +21,9 @@ constexpr std::string_view CommandFileWord = "DOSMODE";
 
 std::string ProgramDirOfProcess() {
   const char* namedFolder = std::getenv(ProgramDirVariable);
-  return ProgramDirFor(ExecutablePath(), namedFolder == nullptr ? "" : namedFolder);
-}
-
-void StartUp() {
-  UseUserLocale();
-  UsePreciseSleeps();
+  // The executable's own path is asked of the system only when it is needed.
+  if (namedFolder != nullptr && *namedFolder != '\0') return ProgramDirFor("", namedFolder);
+  return ProgramDirFor(ExecutablePath(), "");
 }
 
 std::string Trimmed(const std::string& text) {
@@ -65,20 +62,22 @@ std::string CommandFilePathOf(const std::string& commandString) {
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {
-  if (const auto option = RunInformationOption(arguments, ProgramDirOfProcess())) return ShowOptionOutcome(*option);
+  const std::string programDir = ProgramDirOfProcess();
+  if (const auto option = RunInformationOption(arguments, programDir)) return ShowOptionOutcome(*option);
   const std::string commandString = BuildCommandString(arguments);
   // Without a path the resident mode has nothing to watch, and no outcome file
   // would tell the caller why: a usage error, as a wrong option is.
   if (ModeOf(commandString) == ProgramMode::CommandFile && CommandFilePathOf(commandString).empty()) {
     return ShowOptionOutcome(UsageError(std::string(CommandFileWord) + " needs the path of the command file"));
   }
-  StartUp();
+  UsePreciseSleeps();
   // The module's log lasts as long as the mode: each command names its files
   // from the settings, and the mode's own lines go to it as well.
   TCommunicationLog log;
-  const TProgramSetup setup{ProgramDirOfProcess(), log};
+  const TProgramSetup setup{programDir, log};
   TRunContext modeContext(setup.ProgramFolder, log);
   modeContext.SetLanguageBase(CzechLanguageBase);
+  modeContext.SetDatesInUserLocale(true);
   int status = 0;
   switch (ModeOf(commandString)) {
     case ProgramMode::About:

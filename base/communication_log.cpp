@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -17,6 +18,7 @@
 
 #include "base/ciphered_log_line.h"
 #include "base/local_clock.h"
+#include "base/platform.h"
 #include "base/run_context.h"
 #include "base/safe_output_file.h"
 #include "base/text_cipher_key.h"
@@ -32,6 +34,16 @@ constexpr std::string_view LineEnd = "\r\n";
 // cut says how long the whole was.
 constexpr std::size_t LongestLoggedMessage = 12 * 1024;
 constexpr std::size_t LongestLoggedData = 1024;
+
+// The user's locale is read at the first date of a run that wants it, not at
+// the module's start: a command that logs nothing never reads it. Every date
+// the module formats passes through FormatLogTimeStamp.
+void UseUserLocaleWhereWanted() {
+  const TRunContext* run = RunContextInUse();
+  if (run == nullptr || !run->DatesInUserLocale()) return;
+  static std::once_flag applied;
+  std::call_once(applied, UseUserLocale);
+}
 
 std::string CutMark(std::size_t wholeLength, std::string_view unit) {
   return "... (" + std::to_string(wholeLength) + " " + std::string(unit) + ")";
@@ -414,6 +426,7 @@ std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line) {
 }
 
 std::string FormatLogTimeStamp(const std::tm& localTime) {
+  UseUserLocaleWhereWanted();
   // The format holds a blank, so a result of 0 can only mean "too small".
   for (std::size_t size = 64; size <= 4096; size *= 4) {
     std::string stamp(size, '\0');

@@ -106,7 +106,8 @@ struct TLogRepetition {
 std::optional<TLogRepetition> RepetitionOfLogLine(std::string_view line);
 
 /// Date and time as log lines show them: strftime "%x %X" (short date, blank,
-/// long time) of `localTime` in the current locale.
+/// long time) of `localTime` in the current locale; the user's locale is read
+/// first when the run in use asks for it (TRunContext::DatesInUserLocale).
 std::string FormatLogTimeStamp(const std::tm& localTime);
 
 /// The log text of one call: the time stamp, " ", the message and HexDump of

@@ -22,7 +22,7 @@ std::string LoadResourceString(int absoluteId) {
   const auto found = std::lower_bound(table.begin(), table.end(), absoluteId,
                                       [](const ResourceEntry& entry, int id) { return entry.id < id; });
   if (found == table.end() || found->id != absoluteId) return {};
-  return std::string(found->text, found->length);
+  return std::string(ResourceText(*found));
 }
 
 std::string LoadText(int id) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <filesystem>
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
@@ -15,10 +14,19 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 
 std::string CommandTextFromFile(const std::string& bytes) { return bytes; }
 
+// The link read at once: a look at the link first would cost a start of the
+// module one more system call.
 std::string ExecutablePath() {
-  std::error_code error;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
 }
 
 char PathSeparator() { return '/'; }

@@ -16,6 +16,7 @@ TRunContext::TRunContext(std::string programFolder, TLog& log)
       log_(log),
       inPlaceWriteLimit_(ContextInUse != nullptr ? ContextInUse->inPlaceWriteLimit_ : DefaultInPlaceWriteLimit),
       languageBase_(ContextInUse != nullptr ? ContextInUse->languageBase_ : DefaultLanguageBase),
+      datesInUserLocale_(ContextInUse != nullptr && ContextInUse->datesInUserLocale_),
       previous_(std::exchange(ContextInUse, this)) {}
 
 TRunContext::~TRunContext() {

@@ -20,8 +20,8 @@
 class TRunContext {
 public:
   /// A context of `programFolder` whose lines go to `log`; it takes the
-  /// write limit and the language of the run in use (10 s and Czech without
-  /// one).
+  /// write limit, the language and the dates' locale of the run in use (10 s,
+  /// Czech and the C locale without one).
   TRunContext(std::string programFolder, TLog& log);
   /// Hands its write limit back to the run it was made in: a later command
   /// that gives no time-out keeps the one before, as it always has.
@@ -44,6 +44,10 @@ public:
   /// The language base of the texts (localized_texts.h).
   int LanguageBase() const { return languageBase_; }
   void SetLanguageBase(int base) { languageBase_ = base; }
+  /// Whether the log's dates follow the user's locale (FormatLogTimeStamp
+  /// reads it at the first date of such a run).
+  bool DatesInUserLocale() const { return datesInUserLocale_; }
+  void SetDatesInUserLocale(bool inUserLocale) { datesInUserLocale_ = inUserLocale; }
 
 private:
   std::string programFolder_;
@@ -51,6 +55,7 @@ private:
   TFailureRecorder failures_;
   std::chrono::milliseconds inPlaceWriteLimit_;
   int languageBase_;
+  bool datesInUserLocale_;
   TRunContext* previous_;
 };
 

@@ -1,5 +1,8 @@
 #include "base/settings_store.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +20,7 @@ constexpr const char* SystemSettingsFolder = "/etc/mervmodul";
 // A settings file holds a few entries.
 constexpr std::uint64_t MaxSettingsSize = 1u << 20;
 
-std::filesystem::path SettingsFilePath() {
+std::string SettingsFilePath() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
   return SettingsFileFor(configHome == nullptr ? "" : configHome, home == nullptr ? "" : home, SystemSettingsFolder);
@@ -30,18 +33,21 @@ struct TLoadedSettings {
   std::string Failure;
 };
 
+// What symlink_status calls "not found", without building a path of the name.
+bool NothingUnder(const std::string& path) {
+  struct stat status {};
+  return lstat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 TLoadedSettings LoadSettings() {
-  const std::filesystem::path path = SettingsFilePath();
+  const std::string path = SettingsFilePath();
   // Most installations have no settings file: looking first spares every
   // start the thrown and caught failure of opening it, the costliest step of
   // a command refused at once. A file that comes or goes between the look
   // and the opening is handled below as before.
-  std::error_code unknown;
-  if (std::filesystem::symlink_status(path, unknown).type() == std::filesystem::file_type::not_found) {
-    return {TIniFile::FromText(""), {}};
-  }
+  if (NothingUnder(path)) return {TIniFile::FromText(""), {}};
   try {
-    return {TIniFile::FromText(ReadInputFile(path.string(), MaxSettingsSize)), {}};
+    return {TIniFile::FromText(ReadInputFile(path, MaxSettingsSize)), {}};
   } catch (const std::system_error& failure) {
     // A missing file holds no settings: every value reads as its default.
     if (failure.code() == std::errc::no_such_file_or_directory) return {TIniFile::FromText(""), {}};
@@ -57,13 +63,21 @@ TIniFile SettingsToRead() {
   return std::move(settings.Ini);
 }
 
+// A name in a folder, as std::filesystem's "/" joins them (a separator only
+// where the folder does not end in one), without the cost of building paths:
+// every setting read looks the file up again.
+std::string InFolder(std::string folder, std::string_view name) {
+  if (!folder.ends_with('/')) folder += '/';
+  return folder.append(name);
+}
+
 }  // namespace
 
 std::string SettingsFileFor(const std::string& configHome, const std::string& home, const std::string& systemFolder) {
-  const std::filesystem::path file = std::filesystem::path("Kelmora") / "VOR-Manager.ini";
-  if (!configHome.empty()) return (configHome / file).string();
-  if (home.empty() || home == "/") return (std::filesystem::path(systemFolder) / "VOR-Manager.ini").string();
-  return (std::filesystem::path(home) / ".config" / file).string();
+  constexpr std::string_view File = "Kelmora/VOR-Manager.ini";
+  if (!configHome.empty()) return InFolder(configHome, File);
+  if (home.empty() || home == "/") return InFolder(systemFolder, "VOR-Manager.ini");
+  return InFolder(InFolder(home, ".config"), File);
 }
 
 int ReadSettingInteger(std::string_view section, std::string_view name, int fallback) {
@@ -93,8 +107,8 @@ void WriteSettingInteger(std::string_view section, std::string_view name, int va
     throw std::runtime_error("settings not written, the file is left as it is: " + settings.Failure);
   }
   settings.Ini.SetValue(section, name, std::to_string(value));
-  const auto path = SettingsFilePath();
-  std::filesystem::create_directories(path.parent_path());
+  const std::string path = SettingsFilePath();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   // The user's own settings file may be a link (a dotfiles folder).
-  WriteFileSafely(path.string(), settings.Ini.ToText(), LinkRule::FollowOnce);
+  WriteFileSafely(path, settings.Ini.ToText(), LinkRule::FollowOnce);
 }

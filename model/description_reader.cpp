@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iostream>
+#include <cstdio>
 #include <optional>
 
 #include "base/code_page.h"
@@ -196,7 +196,12 @@ void ReportDescriptionWarning(std::string_view caption, std::string_view text) {
   line += ": ";
   line += text;
   LogLine(line);
-  if (StandardErrorIsTerminal()) std::cerr << Cp1250ToUtf8(line) << std::endl;
+  if (!StandardErrorIsTerminal()) return;
+  // Through C's streams: <iostream> would build its streams at every start of
+  // the module. Standard output first, as a stream tied to it would.
+  std::fflush(stdout);
+  const std::string shown = Cp1250ToUtf8(line) + "\n";
+  std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 TDescriptionReader::TDescriptionReader(TSoubory& catalogue, const TDescriptionSource& source)

@@ -163,10 +163,13 @@ TEST(ResourceTable, EntriesAreSortedUniqueAndConsistent) {
   const auto table = ResourceTable();
   ASSERT_FALSE(table.empty());
   for (std::size_t i = 0; i < table.size(); ++i) {
-    ASSERT_NE(table[i].text, nullptr);
-    EXPECT_EQ(std::string(table[i].text).size(), table[i].length) << table[i].id;
+    const std::string_view text = ResourceText(table[i]);
+    EXPECT_EQ(text.size(), table[i].length) << table[i].id;
+    EXPECT_EQ(text.find('\0'), std::string_view::npos) << table[i].id;
     if (i > 0) {
       EXPECT_LT(table[i - 1].id, table[i].id);
+      // Each text has its own place: no entry reads into its neighbour's.
+      EXPECT_LE(table[i - 1].offset + table[i - 1].length, table[i].offset) << table[i].id;
     }
   }
 }

@@ -30,6 +30,11 @@ TEST(SettingsFile, ConfigHomeThenHomeThenTheInstallationsForAUserWithoutAHome) {
       {"", "/home/shop", "/home/shop/.config/Kelmora/VOR-Manager.ini"},
       {"", "/", "/etc/mervmodul/VOR-Manager.ini"},
       {"", "", "/etc/mervmodul/VOR-Manager.ini"},
+      // One separator between folder and name, none added to one there.
+      {"/cfg/", "/home/shop", "/cfg/Kelmora/VOR-Manager.ini"},
+      {"/cfg//", "", "/cfg//Kelmora/VOR-Manager.ini"},
+      {"", "/home/shop/", "/home/shop/.config/Kelmora/VOR-Manager.ini"},
+      {"cfg", "", "cfg/Kelmora/VOR-Manager.ini"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SettingsFileFor(c.configHome, c.home, "/etc/mervmodul"), c.file) << c.configHome << " " << c.home;
