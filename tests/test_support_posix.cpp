@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/process_end_wait.h"
+
 namespace {
 
 std::string ReadAll(int fd) {
@@ -124,17 +126,13 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program, const
 BackgroundProcess::~BackgroundProcess() { Stop(); }
 
 std::optional<int> BackgroundProcess::ExitWithin(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (pid_ > 0) {
+  if (pid_ <= 0) return std::nullopt;
+  return WaitForProcessEnd(pid_, limit, [this]() -> std::optional<int> {
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return std::nullopt;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return std::nullopt;
+    pid_ = -1;
+    return exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  });
 }
 
 int BackgroundProcess::Stop() {

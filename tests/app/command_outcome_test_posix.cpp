@@ -26,6 +26,8 @@
 #include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "protocol/link_protocol.h"
+#include "background_module.h"
+#include "loopback_listener.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -50,45 +52,6 @@ std::string CommandPath(const fs::path& path) {
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
 }
-
-/// The module started in the background, so that a test can signal it.
-class ModuleChild {
-public:
-  ModuleChild(const fs::path& exe, const std::vector<std::string>& arguments,
-              const std::map<std::string, std::string>& environment, const fs::path& errors) {
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      const int null = ::open("/dev/null", O_RDWR);
-      const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(err, 2);
-      ExecInChild(exe, arguments, environment);
-    }
-  }
-  ~ModuleChild() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  ModuleChild(const ModuleChild&) = delete;
-  ModuleChild& operator=(const ModuleChild&) = delete;
-
-  void Signal(int number) const { ::kill(pid_, number); }
-
-  /// Exit status; -1 when the process did not exit normally.
-  int Wait() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-private:
-  pid_t pid_ = -1;
-};
 
 class CommandOutcomeTest : public ::testing::Test {
 protected:
@@ -116,8 +79,8 @@ protected:
     return RunProcess(exe(), arguments, Environment(), work_.path());
   }
 
-  std::unique_ptr<ModuleChild> Start(const std::vector<std::string>& arguments) {
-    return std::make_unique<ModuleChild>(exe(), arguments, Environment(), work_ / "stderr.txt");
+  std::unique_ptr<BackgroundModule> Start(const std::vector<std::string>& arguments) {
+    return std::make_unique<BackgroundModule>(exe(), arguments, Environment(), fs::path(), work_ / "stderr.txt");
   }
 
   std::string Log() const {
@@ -185,7 +148,7 @@ TEST_F(CommandOutcomeTest, SecondCommandWaitsForTheFirstAndSaysSo) {
   ASSERT_TRUE(Eventually([&] { return Log().find("Cekam, az skonci jiny prikaz") != std::string::npos; }));
   EXPECT_FALSE(fs::exists(folder_ / "error.dat")) << "nothing is run while the turn is taken";
   first.Unlock();
-  EXPECT_EQ(second->Wait(), 0);
+  EXPECT_EQ(second->ExitStatusWithin(LongestWait), 0);
   EXPECT_EQ(Outcome(), " 3\r\n3.02F\r\n");
   const std::string log = Log();
   EXPECT_LT(log.find("Jiny prikaz skoncil"), log.find("Parametry rozpoznany")) << log;
@@ -199,7 +162,7 @@ TEST_F(CommandOutcomeTest, StopWhileWaitingRunsNothingAndExitsNonZero) {
   auto second = Start({"R03", "/BR=x"});
   ASSERT_TRUE(Eventually([&] { return Log().find("Cekam, az skonci jiny prikaz") != std::string::npos; }));
   second->Signal(SIGTERM);
-  EXPECT_EQ(second->Wait(), 1);
+  EXPECT_EQ(second->ExitStatusWithin(LongestWait), 1);
   EXPECT_EQ(Outcome(), " 0\r\n3.02F\r\n");
   EXPECT_EQ(Log().find("Parametry rozpoznany"), std::string::npos);
 }
@@ -224,9 +187,9 @@ TEST_F(CommandOutcomeTest, CommandsStartedTogetherTakeTurnsAndNeverShowHalfAnOut
     }
   });
   for (int group = 0; group < 2; ++group) {
-    std::vector<std::unique_ptr<ModuleChild>> children;
+    std::vector<std::unique_ptr<BackgroundModule>> children;
     for (const auto& command : commands) children.push_back(Start(command));
-    for (auto& child : children) EXPECT_EQ(child->Wait(), 0);
+    for (auto& child : children) EXPECT_EQ(child->ExitStatusWithin(LongestWait), 0);
   }
   done = true;
   reader.join();
@@ -256,7 +219,7 @@ TEST_F(CommandOutcomeTest, SigtermMidTransferClosesTheLineAndWritesTen) {
     return std::count(frames.begin(), frames.end(), '\n') > 100;
   }));
   module->Signal(SIGTERM);
-  EXPECT_EQ(module->Wait(), 0);
+  EXPECT_EQ(module->ExitStatusWithin(LongestWait), 0);
   EXPECT_EQ(Outcome(), "10\r\n3.02F\r\n");
   EXPECT_FALSE(fs::exists(folder_ / "plu.txt"));
   EXPECT_TRUE(NoTemporaryFiles());
@@ -303,7 +266,7 @@ TEST_F(CommandOutcomeTest, LinksPlantedAtTheOutcomeFilesDuringACommandAreReplace
   ASSERT_TRUE(Eventually([&] { return fs::exists(folder_ / "mervmodul.lock"); }));
   fs::create_symlink(other / "victim", folder_ / "error.dat");
   fs::create_symlink(other / "victim", folder_ / "error.json");
-  EXPECT_EQ(module->Wait(), 0);
+  EXPECT_EQ(module->ExitStatusWithin(LongestWait), 0);
   EXPECT_EQ(ReadFileBytes(other / "victim"), "theirs");
   EXPECT_FALSE(fs::is_symlink(folder_ / "error.dat"));
   EXPECT_FALSE(fs::is_symlink(folder_ / "error.json"));
@@ -333,15 +296,8 @@ TEST_F(CommandOutcomeTest, InputFilesWithoutBoundsAreRefusedBeforeAnyTransfer) {
 class EndlessRegister {
 public:
   EndlessRegister() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 1) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      throw std::runtime_error("cannot listen");
-    }
+    const auto [listener, address] = ListenOnLoopback(1);
+    listener_ = listener;
     port_ = ntohs(address.sin_port);
     const auto catalogue = BuildCatalogue("ECR 465T/465TF");
     const TSoubor& table = *catalogue->Table(7);

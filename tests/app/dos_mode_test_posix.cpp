@@ -22,6 +22,7 @@
 #include "base/exclusive_lock_file.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
+#include "background_module.h"
 #include "test_support.h"
 
 #ifdef MERVSIM_EXE
@@ -31,54 +32,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto CommandDeadline = std::chrono::seconds(120);
 
-/// The module started in the background with its environment; killed and
-/// reaped when the object goes, unless it has ended.
-class ResidentModule {
-public:
-  ResidentModule(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder) {
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      const int nothing = open("/dev/null", O_RDWR);
-      dup2(nothing, 0);
-      dup2(nothing, 1);
-      dup2(nothing, 2);
-      ExecInChild(program, arguments, environment, folder);
-    }
-  }
-  ~ResidentModule() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  ResidentModule(const ResidentModule&) = delete;
-  ResidentModule& operator=(const ResidentModule&) = delete;
-
-  void Signal(int number) const { kill(pid_, number); }
-
-  bool Running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == 0) return true;
-    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    pid_ = 0;
-    return false;
-  }
-
-  /// The exit status once the process has ended, waiting up to `limit`;
-  /// none while it still runs.
-  std::optional<int> ExitStatusWithin(std::chrono::seconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (Running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (Running()) return std::nullopt;
-    return exitStatus_;
-  }
-
-private:
-  pid_t pid_ = -1;
-  int exitStatus_ = -1;
-};
+/// How often `part` stands in `text`.
+std::size_t TimesIn(const std::string& text, const std::string& part) {
+  std::size_t times = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++times;
+  return times;
+}
 
 class DosModeTest : public ::testing::Test {
 protected:
@@ -96,7 +55,7 @@ protected:
   /// A file without a line end settles in `settleMs` (the mode's two seconds
   /// shortened for the tests that do not test it).
   void StartModule(int settleMs = 300) {
-    module_ = std::make_unique<ResidentModule>(
+    module_ = std::make_unique<BackgroundModule>(
         folder_ / "mervmodul", std::vector<std::string>{"DOSMODE", commandFile_.string()},
         std::map<std::string, std::string>{{"XDG_CONFIG_HOME", folder_.path().string()},
                                            {"MERV_COM1", device_.string()},
@@ -166,7 +125,7 @@ protected:
   std::filesystem::path commandFile_ = folder_ / "command.txt";
   std::filesystem::path outcome_ = folder_ / "error.dat";
   std::unique_ptr<BackgroundProcess> register_;
-  std::unique_ptr<ResidentModule> module_;
+  std::unique_ptr<BackgroundModule> module_;
 };
 
 const std::vector<std::string> Success = {" 0", "3.02F"};
@@ -267,10 +226,7 @@ TEST_F(DosModeTest, ANameThatIsNoRegularFileIsRemovedUnreadAndAnsweredWithTen) {
   EXPECT_EQ(RunFile("XYZ /COM=1 /BR=5\r\n")[0], " 1");
   EXPECT_TRUE(module_->Running());
   const std::string log = LogText();
-  std::size_t folderReports = 0;
-  for (auto at = log.find("is a folder"); at != std::string::npos; at = log.find("is a folder", at + 1))
-    ++folderReports;
-  EXPECT_EQ(folderReports, 1u) << "a folder is reported once, not at every poll";
+  EXPECT_EQ(TimesIn(log, "is a folder"), 1u) << "a folder is reported once, not at every poll";
 }
 
 // The first line is read no further than 64 KiB: a longer one is answered
@@ -390,13 +346,7 @@ TEST_F(DosModeTest, ACommandFileThatCannotBeDeletedRunsAgainOnlyWhenChanged) {
     std::filesystem::remove(commandFile_);
     GTEST_SKIP() << "mounting is not permitted here";
   }
-  const auto ranXyz = [&] {
-    const std::string log = LogText();
-    const std::string mark = Cp("Příkaz: \"XYZ");
-    std::size_t count = 0;
-    for (auto at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) ++count;
-    return count;
-  };
+  const auto ranXyz = [&] { return TimesIn(LogText(), Cp("Příkaz: \"XYZ")); };
   const auto awaitRuns = [&](std::size_t runs) {
     const auto deadline = Clock::now() + std::chrono::seconds(20);
     while (ranXyz() < runs && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -409,10 +359,7 @@ TEST_F(DosModeTest, ACommandFileThatCannotBeDeletedRunsAgainOnlyWhenChanged) {
   ::umount2(commandFile_.c_str(), MNT_DETACH);
   EXPECT_TRUE(AwaitGone(commandFile_));
   const std::string log = LogText();
-  std::size_t said = 0;
-  for (auto at = log.find("until it changes"); at != std::string::npos; at = log.find("until it changes", at + 1))
-    ++said;
-  EXPECT_EQ(said, 2u) << "said once for each version of the file";
+  EXPECT_EQ(TimesIn(log, "until it changes"), 2u) << "said once for each version of the file";
 }
 
 // Opening a modem line that is not there is a connection failure (09), as it

@@ -10,6 +10,7 @@
 
 #include "app/end_signals.h"
 #include "base/stop_request.h"
+#include "on_windows.h"
 
 namespace {
 
@@ -120,11 +121,7 @@ TEST(LineService, EndsStoppedWithTheModesExitCode) {
 // SIGTERM's own path, which also stops that command. The end cannot be taken
 // back, so it runs in a child.
 TEST(LineService, TheHostsStopEndsTheModesWaitAndStopsACommandOnlyOnPosix) {
-#ifdef _WIN32
-  constexpr bool CommandStopped = false;
-#else
-  constexpr bool CommandStopped = true;
-#endif
+  constexpr bool CommandStopped = !OnWindows;
   EXPECT_EXIT(
       {
         InstallEndSignals();

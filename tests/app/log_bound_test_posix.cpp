@@ -16,6 +16,7 @@
 #include "base/ciphered_log_line.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
+#include "background_module.h"
 #include "module_folder_test.h"
 
 #if defined(MERVMODUL_EXE) && defined(MERVSIM_EXE) && defined(KLLOG_EXE)
@@ -120,45 +121,6 @@ TEST_F(LogBoundTest, ALogThatFillsDuringACommandIsRenamedThen) {
   EXPECT_LT(parameters, end);
 }
 
-/// The module started in the background in the folder; SIGKILLed and reaped
-/// when the object goes, unless it has ended.
-class BackgroundModule {
-public:
-  BackgroundModule(const fs::path& program, const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::string>& environment, const fs::path& folder) {
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) ExecInChild(program, arguments, environment, folder);
-  }
-  ~BackgroundModule() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  BackgroundModule(const BackgroundModule&) = delete;
-  BackgroundModule& operator=(const BackgroundModule&) = delete;
-
-  bool Running() {
-    if (pid_ <= 0) return false;
-    if (waitpid(pid_, nullptr, WNOHANG) == 0) return true;
-    pid_ = 0;
-    return false;
-  }
-
-  /// SIGTERM, then waits up to `limit` for the end; true when it ended.
-  bool StopWithin(std::chrono::seconds limit) {
-    if (pid_ > 0) kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (Running() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !Running();
-  }
-
-private:
-  pid_t pid_ = -1;
-};
-
 // A modem that answers the dial with bytes without end, each read logged: the
 // log is renamed each time it fills, while the dial waits, and neither file
 // ever holds more than LogMaxMB. The stopped dial still ends its log.
@@ -184,7 +146,7 @@ TEST_F(LogBoundTest, AFloodingModemKeepsTheLogWithinItsBound) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_TRUE(renamedTwice) << "the flood did not fill the log twice; KL.log " << SizeOf("KL.log");
-  ASSERT_TRUE(module.StopWithin(std::chrono::seconds(30)));
+  ASSERT_TRUE(module.StopWithin(std::chrono::seconds(30)).has_value());
   EXPECT_LE(SizeOf("KL.log"), Megabyte);
   EXPECT_LE(SizeOf("KL.log.1"), Megabyte);
   EXPECT_NE(Outcome(), " 0");

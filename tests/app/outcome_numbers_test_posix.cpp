@@ -20,6 +20,8 @@
 #include <optional>
 #include <thread>
 
+#include "background_module.h"
+#include "loopback_listener.h"
 #include "module_folder_test.h"
 
 #ifdef MERVSIM_EXE
@@ -92,63 +94,13 @@ TEST_F(OutcomeNumbers, EachActivityGivesTheNumberOfItsCause) {
   }
 }
 
-/// The module run in the background in the test's folder, so that it can be
-/// stopped; killed and reaped when the object goes, unless it has ended.
-class RunningModule {
-public:
-  RunningModule(const fs::path& folder, const std::vector<std::string>& arguments,
-                const std::map<std::string, std::string>& environment) {
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      const int nothing = ::open("/dev/null", O_RDWR);
-      ::dup2(nothing, 0);
-      ::dup2(nothing, 1);
-      ::dup2(nothing, 2);
-      ExecInChild(folder / "mervmodul", arguments, environment, folder);
-    }
-  }
-  ~RunningModule() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  RunningModule(const RunningModule&) = delete;
-  RunningModule& operator=(const RunningModule&) = delete;
-
-  /// SIGTERM, then the exit status once it has ended within `limit`.
-  std::optional<int> StopWithin(std::chrono::seconds limit) {
-    ::kill(pid_, SIGTERM);
-    const auto deadline = Clock::now() + limit;
-    while (Clock::now() < deadline) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::nullopt;
-  }
-
-private:
-  pid_t pid_ = -1;
-};
-
 /// A loopback listener whose queue of connections is full: a further
 /// connect gets no answer and waits for its time-out.
 class FullListener {
 public:
   FullListener() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 0) != 0) {
-      throw std::runtime_error("cannot listen");
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    auto [listener, address] = ListenOnLoopback(0);
+    listener_ = listener;
     port_ = ntohs(address.sin_port);
     // Connections that are never accepted, until one no longer comes about.
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -197,10 +149,10 @@ TEST_F(OutcomeNumbers, AStopWhileConnectingOrDiallingIsTheStop) {
                                                        {"MERV_COM1", comDevice_.string()}};
   {
     FullListener listener;
-    RunningModule module(folder_.path(),
-                         {"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(listener.Port()), "/ECR=465",
-                          "/TO=60000", "/FILE=plu.txt"},
-                         environment);
+    BackgroundModule module(folder_ / "mervmodul",
+                            {"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(listener.Port()), "/ECR=465",
+                             "/TO=60000", "/FILE=plu.txt"},
+                            environment, folder_.path());
     // The lock is taken once the command runs (its stop handlers in place);
     // a second later it is well into the connect's wait of a minute.
     const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -215,7 +167,8 @@ TEST_F(OutcomeNumbers, AStopWhileConnectingOrDiallingIsTheStop) {
 
   std::unique_ptr<BackgroundProcess> modem;
   StartOnComLine(modem, {"--plu-count", "5", "--modem", "silence", "--modem-s12", "5"});
-  RunningModule module(folder_.path(), {"MODEMDIAL", "/COM=1", "/BR=5", "/DIALTONE=5551234"}, environment);
+  BackgroundModule module(folder_ / "mervmodul", {"MODEMDIAL", "/COM=1", "/BR=5", "/DIALTONE=5551234"}, environment,
+                          folder_.path());
   ASSERT_TRUE(WireLogNotesWithin(wireLog_, "modem dials 5551234"));
   EXPECT_EQ(module.StopWithin(std::chrono::seconds(30)), 0);
   EXPECT_EQ(FirstLineOf(folder_ / "error.dat"), "10") << "stopped while dialling";

@@ -8,6 +8,7 @@
 
 #include "app/information_options.h"
 #include "app/error_explanation.h"
+#include "on_windows.h"
 
 namespace {
 
@@ -18,11 +19,6 @@ bool NamesLinuxThings(const std::string& text) {
 bool NamesWindowsThings(const std::string& text) { return text.find("device manager") != std::string::npos; }
 
 TEST(PlatformWords, PortsAndTheLineErrorSpeakOfThisPlatformOnly) {
-#ifdef _WIN32
-  constexpr bool OnWindows = true;
-#else
-  constexpr bool OnWindows = false;
-#endif
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--ports"}, {"--explain", "9"}}) {
     const auto outcome = RunInformationOption(arguments, ".");
     ASSERT_TRUE(outcome.has_value()) << arguments[0];

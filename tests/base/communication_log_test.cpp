@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <clocale>
 #include <fstream>
+#include <functional>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -244,21 +245,6 @@ TEST_F(LogLineSinks, CipheredSinkWritesLinesThatDecipherToTheLogText) {
   EXPECT_EQ(lines[0], EncipherLogLine(firstText, fresh));
 }
 
-TEST_F(LogLineSinks, BothSinksGetTheSameText) {
-  log_.PlainPath = (dir_ / "plain.log").string();
-  log_.CipheredPath = (dir_ / "KL.log").string();
-  LogLine("Parametry rozpoznany");
-  const auto plain = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
-  const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
-  ASSERT_EQ(plain.size(), 1u);
-  ASSERT_EQ(ciphered.size(), 1u);
-  TTextCipher reader(TextCipherKey);
-  const std::string deciphered = DecipherLogLine(ciphered[0], reader);
-  // The stamp is read anew for each sink and may have moved on by a second.
-  EXPECT_TRUE(deciphered.ends_with(" Parametry rozpoznany"));
-  EXPECT_TRUE(plain[0].ends_with(" Parametry rozpoznany"));
-}
-
 TEST_F(LogLineSinks, WithoutSinksOnlySleeps) {
   const auto start = std::chrono::steady_clock::now();
   LogLine("TCPIP closing - delay ", "", 30);
@@ -327,23 +313,47 @@ TEST_F(LogLineSinks, WriteFailureThrows) {
   EXPECT_THROW(LogLine("x"), std::runtime_error);
 }
 
-// The enciphered log holds the same lines and notes as the plain one.
-TEST_F(LogLineSinks, BothSinksLeaveOutTheSameRepetition) {
+// The enciphered log holds the same lines and notes as the plain one. The
+// stamp is read anew for each sink and may have moved on by a second: the
+// lines are compared by their endings.
+struct BothSinksCase {
+  const char* name;
+  std::function<void()> log;
+  std::vector<std::string> endings;
+};
+void PrintTo(const BothSinksCase& c, std::ostream* out) { *out << c.name; }
+
+class BothSinks : public LogLineSinks, public ::testing::WithParamInterface<BothSinksCase> {};
+
+TEST_P(BothSinks, HoldTheSameLines) {
   log_.PlainPath = (dir_ / "plain.log").string();
   log_.CipheredPath = (dir_ / "KL.log").string();
-  for (int i = 0; i < 5; ++i) LogLine("nacteno    1 bytu: ", "\r");
-  LogLine("ErrorCode:  0");
+  GetParam().log();
   const auto plain = SplitCrLfLines(ReadFileBytes(log_.PlainPath));
   const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
-  ASSERT_EQ(plain.size(), 3u);
-  ASSERT_EQ(ciphered.size(), 3u);
+  const auto& endings = GetParam().endings;
+  ASSERT_EQ(plain.size(), endings.size());
+  ASSERT_EQ(ciphered.size(), endings.size());
   TTextCipher reader(TextCipherKey);
-  const std::vector<std::string> endings = {" nacteno    1 bytu: 0D ", " " + RepetitionNote(1, 4), " ErrorCode:  0"};
   for (std::size_t i = 0; i < endings.size(); ++i) {
     EXPECT_TRUE(plain[i].ends_with(endings[i])) << plain[i];
     EXPECT_TRUE(DecipherLogLine(ciphered[i], reader).ends_with(endings[i])) << i;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, BothSinks,
+                         ::testing::Values(BothSinksCase{"GetTheSameText",
+                                                         [] { LogLine("Parametry rozpoznany"); },
+                                                         {" Parametry rozpoznany"}},
+                                           BothSinksCase{"LeaveOutTheSameRepetition",
+                                                         [] {
+                                                           for (int i = 0; i < 5; ++i)
+                                                             LogLine("nacteno    1 bytu: ", "\r");
+                                                           LogLine("ErrorCode:  0");
+                                                         },
+                                                         {" nacteno    1 bytu: 0D ", " " + RepetitionNote(1, 4),
+                                                          " ErrorCode:  0"}}),
+                         [](const ::testing::TestParamInfo<BothSinksCase>& param) { return param.param.name; });
 
 // A line that could not be written is no line to repeat: the same call
 // afterwards is written.

@@ -97,69 +97,45 @@ TEST(SafeOutputFile, ReplacesAFileOrTheRegularFileALinkNames) {
 // Whatever is refused stays exactly as it was, and the folder holds no
 // temporary file afterwards.
 TEST(SafeOutputFile, RefusesWhatCannotBeReplacedOrIsNotAFileBehindALink) {
+  // Each case makes "out" in a folder of its own; "real", where a case
+  // makes it, is a file a link leads to.
   struct RefusedCase {
     const char* what;
-    std::function<fs::path(const fs::path& d)> prepare;
+    std::function<void(const fs::path& out)> make;
     LinkRule links;
   };
+  const auto realFileBeside = [](const fs::path& out) { WriteFileBytes(out.parent_path() / "real", "old"); };
   const RefusedCase cases[] = {
-      {"folder",
-       [](const fs::path& d) {
-         fs::create_directory(d / "out");
-         return d / "out";
-       },
-       LinkRule::FollowOnce},
-      {"socket", [](const fs::path& d) { return MakeListeningSocket(d / "out"); }, LinkRule::FollowOnce},
+      {"folder", [](const fs::path& out) { fs::create_directory(out); }, LinkRule::FollowOnce},
+      {"socket", [](const fs::path& out) { MakeListeningSocket(out); }, LinkRule::FollowOnce},
       {"link to a link",
-       [](const fs::path& d) {
-         WriteFileBytes(d / "real", "old");
-         fs::create_symlink("real", d / "inner");
-         fs::create_symlink("inner", d / "out");
-         return d / "out";
+       [&](const fs::path& out) {
+         realFileBeside(out);
+         fs::create_symlink("real", out.parent_path() / "inner");
+         fs::create_symlink("inner", out);
        },
        LinkRule::FollowOnce},
-      {"dangling link",
-       [](const fs::path& d) {
-         fs::create_symlink("made", d / "out");
-         return d / "out";
-       },
-       LinkRule::FollowOnce},
+      {"dangling link", [](const fs::path& out) { fs::create_symlink("made", out); }, LinkRule::FollowOnce},
       {"link to a FIFO",
-       [](const fs::path& d) {
-         ::mkfifo((d / "pipe").c_str(), 0600);
-         fs::create_symlink("pipe", d / "out");
-         return d / "out";
+       [](const fs::path& out) {
+         ::mkfifo((out.parent_path() / "pipe").c_str(), 0600);
+         fs::create_symlink("pipe", out);
        },
        LinkRule::FollowOnce},
-      {"link to a device",
-       [](const fs::path& d) {
-         fs::create_symlink("/dev/null", d / "out");
-         return d / "out";
-       },
-       LinkRule::FollowOnce},
-      {"link to a folder",
-       [](const fs::path& d) {
-         fs::create_symlink("/tmp", d / "out");
-         return d / "out";
-       },
-       LinkRule::FollowOnce},
+      {"link to a device", [](const fs::path& out) { fs::create_symlink("/dev/null", out); }, LinkRule::FollowOnce},
+      {"link to a folder", [](const fs::path& out) { fs::create_symlink("/tmp", out); }, LinkRule::FollowOnce},
       {"link where links are refused (the default)",
-       [](const fs::path& d) {
-         WriteFileBytes(d / "real", "old");
-         fs::create_symlink("real", d / "out");
-         return d / "out";
+       [&](const fs::path& out) {
+         realFileBeside(out);
+         fs::create_symlink("real", out);
        },
        LinkRule::Refuse},
-      {"folder where links are replaced",
-       [](const fs::path& d) {
-         fs::create_directory(d / "out");
-         return d / "out";
-       },
-       LinkRule::Replace},
+      {"folder where links are replaced", [](const fs::path& out) { fs::create_directory(out); }, LinkRule::Replace},
   };
   for (const auto& c : cases) {
     TempDir folder;
-    const fs::path target = c.prepare(folder.path());
+    const fs::path target = folder / "out";
+    c.make(target);
     const auto before = Names(folder.path());
     const auto kind = fs::symlink_status(target).type();
     EXPECT_THROW(WriteFileSafely(target.string(), "new", c.links), std::system_error) << c.what;

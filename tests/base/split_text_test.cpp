@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "text_cases.h"
+
 namespace {
 
 std::string Joined(const std::vector<std::string_view>& parts) {
@@ -13,19 +15,16 @@ std::string Joined(const std::vector<std::string_view>& parts) {
 }
 
 TEST(SplitText, KeepsEveryPartEmptyOnesIncluded) {
-  const struct {
-    const char* text;
-    const char* parts;
-  } cases[] = {
-      {"", "[]"},
-      {"a", "[a]"},
-      {":", "[][]"},
-      {"a:b", "[a][b]"},
-      {"a::b", "[a][][b]"},
-      {":a:", "[][a][]"},
-      {"record:2:GG", "[record][2][GG]"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Joined(SplitText(c.text, ':')), c.parts) << c.text;
+  ExpectTexts([](const std::string& text) { return Joined(SplitText(text, ':')); },
+              {
+                  {"", "[]"},
+                  {"a", "[a]"},
+                  {":", "[][]"},
+                  {"a:b", "[a][b]"},
+                  {"a::b", "[a][][b]"},
+                  {":a:", "[][a][]"},
+                  {"record:2:GG", "[record][2][GG]"},
+              });
   EXPECT_EQ(Joined(SplitText("a:b;c", ';')), "[a:b][c]");
 }
 

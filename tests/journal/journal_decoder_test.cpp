@@ -114,6 +114,11 @@ constexpr std::string_view Zero = "00000000000000";
 constexpr std::string_view Free = "E0000000000000";
 constexpr std::string_view A1234_50 = "00000000123450";
 
+// A VAT record of 1234.50 with 12.50 of tax in VAT group `group`, and its
+// line with the group's label and rate.
+std::string VatRecord(std::string_view group) { return Rec("10").At(2, A1234_50).At(9, A12_50).At(16, group); }
+std::string VatLine(const std::string& labelAndRate) { return B(7) + labelAndRate + "      1234.50" + "     12.50"; }
+
 TEST_F(JournalDecoderTest, RegisterEventsLineUpWithTheirStamps) {
   Check(*ecr465_, {
                       {"47 terminal on", Rec("47").At(2, "03").At(5, "00001234").At(12, Stamp), false,
@@ -247,26 +252,10 @@ TEST_F(JournalDecoderTest, SaleLinesWithLabelsAndNames) {
              "  "
              "(-)/(+)" +
                  B(12) + " " + B(10) + "        -12.50" + "  "},
-            {"10 VAT unnamed rate", Rec("10").At(2, A1234_50).At(9, A12_50).At(16, "02"), false,
-             B(7) +
-                 "DPH B "
-                 " ??%"s +
-                 "      1234.50" + "     12.50"},
-            {"10 VAT rate below 10", Rec("10").At(2, A1234_50).At(9, A12_50).At(16, "02"), true,
-             B(7) +
-                 "DPH B "
-                 "  5%"s +
-                 "      1234.50" + "     12.50"},
-            {"10 VAT rate", Rec("10").At(2, A1234_50).At(9, A12_50).At(16, "01"), true,
-             B(7) +
-                 "DPH A "
-                 " 21%"s +
-                 "      1234.50" + "     12.50"},
-            {"10 VAT group without rate", Rec("10").At(2, A1234_50).At(9, A12_50).At(16, "03"), true,
-             B(7) +
-                 "DPH C "
-                 " ??%"s +
-                 "      1234.50" + "     12.50"},
+            {"10 VAT unnamed rate", VatRecord("02"), false, VatLine("DPH B  ??%")},
+            {"10 VAT rate below 10", VatRecord("02"), true, VatLine("DPH B   5%")},
+            {"10 VAT rate", VatRecord("01"), true, VatLine("DPH A  21%")},
+            {"10 VAT group without rate", VatRecord("03"), true, VatLine("DPH C  ??%")},
         });
 }
 

@@ -67,43 +67,17 @@ TEST(JournalFile, WritesDataLinesTwiceAndMarkersOnce) {
   TempDir folder;
   const auto path = folder / "z.zur";
   SampleJournal().Write(path.string(), true);
-  const std::string r1 = SampleJournal().Entries[1].Record;
-  const std::vector<std::string> expected{"ZURNALMERVMANAGERSOUBOR2",
-                                          "2",
-                                          "2",
-                                          "OBCHOD^U^NADRAZI",
-                                          "OBCHOD^U^NADRAZI",
-                                          "DIC CZ12345678",
-                                          "DIC CZ12345678",
-                                          SampleJournal().Entries[0].Record,
-                                          SampleJournal().Entries[0].Record,
-                                          "DOKLAD 1",
-                                          "DOKLAD 1",
-                                          r1,
-                                          r1,
-                                          "ROHLIK  1.50",
-                                          "ROHLIK  1.50",
-                                          "SECOND",
-                                          "2 x 0.75",
-                                          "2 x 0.75",
-                                          "THIRD",
-                                          "SLEVA",
-                                          "SLEVA",
-                                          SampleJournal().Entries[2].Record,
-                                          SampleJournal().Entries[2].Record,
-                                          "MAIN",
-                                          "MAIN",
-                                          "THIRD",
-                                          "ONLY THIRD",
-                                          "ONLY THIRD",
-                                          SampleJournal().Entries[3].Record,
-                                          SampleJournal().Entries[3].Record,
-                                          "CELKEM  1.50",
-                                          "CELKEM  1.50",
-                                          "SECOND",
-                                          "SECOND",
-                                          "SECOND",
-                                          "KONECZURNALU"};
+  // The file's texts entry by entry: each data line twice, each marker once.
+  const auto records = SampleJournal().Entries;
+  std::vector<std::string> expected{"ZURNALMERVMANAGERSOUBOR2", "2", "2"};
+  const auto then = [&expected](std::initializer_list<std::string> texts) { expected.insert(expected.end(), texts); };
+  then({"OBCHOD^U^NADRAZI", "OBCHOD^U^NADRAZI", "DIC CZ12345678", "DIC CZ12345678"});
+  then({records[0].Record, records[0].Record, "DOKLAD 1", "DOKLAD 1"});
+  then({records[1].Record, records[1].Record, "ROHLIK  1.50", "ROHLIK  1.50", "SECOND", "2 x 0.75", "2 x 0.75", "THIRD",
+        "SLEVA", "SLEVA"});
+  then({records[2].Record, records[2].Record, "MAIN", "MAIN", "THIRD", "ONLY THIRD", "ONLY THIRD"});
+  then({records[3].Record, records[3].Record, "CELKEM  1.50", "CELKEM  1.50", "SECOND", "SECOND", "SECOND"});
+  then({"KONECZURNALU"});
   EXPECT_EQ(StreamTexts(path, true), expected);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
       << "no temporary file stays behind";

@@ -41,6 +41,16 @@ std::unique_ptr<TSoubor> DepartmentTable(int number = 1) {
   return MakeTable(number, true, {{ColumnType::Binary, 2}, {ColumnType::Text, 18}, {ColumnType::Hex, 1}});
 }
 
+// Record number, then a cell of each kind that pads its own way.
+std::unique_ptr<TSoubor> MixedWidthTable() {
+  return MakeTable(9, true,
+                   {{ColumnType::Binary, 2},
+                    {ColumnType::Text, 6},
+                    {ColumnType::Packed, 2},
+                    {ColumnType::Thousandths, 3},
+                    {ColumnType::Hex, 1}});
+}
+
 class TableFile : public ::testing::Test {
 protected:
   std::string PathOf(std::string_view name) const { return (dir_ / name).string(); }
@@ -89,21 +99,11 @@ TEST_F(TableFile, DepartmentsKeepTheirRecordNumberBothWays) {
 }
 
 TEST_F(TableFile, FixedWidthPadsTextRightAndOtherCellsLeft) {
-  auto table = MakeTable(9, true,
-                         {{ColumnType::Binary, 2},
-                          {ColumnType::Text, 6},
-                          {ColumnType::Packed, 2},
-                          {ColumnType::Thousandths, 3},
-                          {ColumnType::Hex, 1}});
+  auto table = MixedWidthTable();
   table->AddRow(-1, "1|Ab|12|-1.500|F|");
   EXPECT_EQ(Save(*table, TableFileLayout::FixedWidth), "Ab      12 -1.500 F\r\n");
 
-  auto loaded = MakeTable(9, true,
-                          {{ColumnType::Binary, 2},
-                           {ColumnType::Text, 6},
-                           {ColumnType::Packed, 2},
-                           {ColumnType::Thousandths, 3},
-                           {ColumnType::Hex, 1}});
+  auto loaded = MixedWidthTable();
   Load(*loaded, " Ab     12 -1.500 F\r\n", TableFileLayout::FixedWidth);
   EXPECT_EQ(RowTexts(*loaded), std::vector<std::string>{"1| Ab|12|-1.500|F|"})
       << "a text cell keeps its leading blanks and loses its trailing ones";

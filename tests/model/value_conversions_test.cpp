@@ -8,6 +8,7 @@
 #include "model/check_bytes.h"
 #include "model/convert_error.h"
 #include "test_support.h"
+#include "text_cases.h"
 
 namespace {
 
@@ -102,12 +103,12 @@ TEST(PackedToInteger, ValueBeyond64BitsFailsInsteadOfWrapping) {
 }
 
 TEST(ThousandthsText, PadsToFourDigitsAndPlacesThePoint) {
-  EXPECT_EQ(ThousandthsText("5"), "0.005");
-  EXPECT_EQ(ThousandthsText("-5"), "-0.005");
-  EXPECT_EQ(ThousandthsText("1234567"), "1234.567");
-  EXPECT_EQ(ThousandthsText("0"), "0.000");
-  EXPECT_EQ(ThousandthsText("1500"), "1.500");
-  EXPECT_EQ(ThousandthsText("-1234"), "-1.234");
+  ExpectTexts(ThousandthsText, {{"5", "0.005"},
+                                {"-5", "-0.005"},
+                                {"1234567", "1234.567"},
+                                {"0", "0.000"},
+                                {"1500", "1.500"},
+                                {"-1234", "-1.234"}});
 }
 
 TEST(RegisterCharset, ConvertsExactlyTheFortyFourLetters) {

@@ -3,12 +3,11 @@
 // behind it.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <optional>
 
 #include "base/process_values.h"
+#include "emulated_modem_line.h"
 #include "model/catalogue_builder.h"
 #include "model/soubory.h"
 #include "protocol/kom_dialog.h"
@@ -20,12 +19,11 @@
 
 namespace {
 
-constexpr int ModemCom = 7;
 constexpr int RegisterSlot = 1;
 
 class TransferOverModem : public ::testing::Test {
 protected:
-  void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
+  void SetUp() override { UseDeviceAsModemCom(device_); }
 
   /// The emulator's modem answers the dial; the register behind it sends at
   /// `bitsPerSecond`, each answer only after the frame it answers has come
@@ -42,17 +40,10 @@ protected:
   /// Opens the modem line with these time-outs of the register's slot and the
   /// modem's slot, and dials.
   void DialWithTimeOuts(int registerSlotMs, int modemSlotMs) {
-    TNastaveni settings = TNastaveni::CommandDefaults();
-    settings.ComPort[ModemSlot] = ModemCom;
-    settings.BaudRate[ModemSlot] = 115200;
+    TNastaveni settings = EmulatedModemSettings();
     settings.Timeout[RegisterSlot] = registerSlotMs;
     settings.Timeout[ModemSlot] = modemSlotMs;
-    settings.PhoneNumber = "5551234";
-    settings.ToneDialling = true;
-    modemLine_.AdoptSettings(settings);
-    modemLine_.Adopt(std::make_unique<TPort>());
-    modemLine_.Port()->Open(modemLine_.Settings(), ModemSlot);
-    modemLine_.SetState(ModemStates::Connected);
+    OpenModemLine(modemLine_, settings);
     Dial(modemLine_, modemLine_.Settings(), true);
     ASSERT_TRUE(modemLine_.InUse());
   }

@@ -59,8 +59,8 @@ protected:
 struct TPathCase {
   const char* Name;
   std::vector<std::string> Arguments;
-  std::map<std::string, std::string> Environment;
-  const char* Folder;  // the working folder, under the test's folder
+  const char* ProgramDir;  // MERV_PROGRAM_DIR, or nullptr for none
+  const char* Folder;      // the working folder, under the test's folder
   // The stand-in's record (program folder, then arguments; "HERE" is the
   // working folder), or empty when the command is refused.
   std::vector<std::string> Record;
@@ -69,39 +69,41 @@ struct TPathCase {
 
 TEST_F(PathCommand, RunsTheModuleOnlyWhereItWritesNothingBesideItself) {
   const std::vector<TPathCase> cases = {
-      {"a command without a line folder", {"R03", "/BR=x"}, {}, "elsewhere", {}, "mervmodul-instance DIR"},
-      {"the resident mode without a line folder", {"DOSMODE", "c.txt"}, {}, "elsewhere", {}, "DIR/mervmodul ACTIVITY"},
-      {"a command in a line folder names its launcher", {"R03"}, {}, "line", {}, "launcher: ./mervmodul ACTIVITY"},
-      {"an empty MERV_PROGRAM_DIR names no folder",
-       {"R03"},
-       {{"MERV_PROGRAM_DIR", ""}},
+      {"a command without a line folder", {"R03", "/BR=x"}, nullptr, "elsewhere", {}, "mervmodul-instance DIR"},
+      {"the resident mode without a line folder",
+       {"DOSMODE", "c.txt"},
+       nullptr,
        "elsewhere",
        {},
-       "mervmodul-instance"},
-      {"an empty first argument is no option", {"", "R03"}, {}, "elsewhere", {}, "mervmodul-instance"},
+       "DIR/mervmodul ACTIVITY"},
+      {"a command in a line folder names its launcher", {"R03"}, nullptr, "line", {}, "launcher: ./mervmodul ACTIVITY"},
+      {"an empty MERV_PROGRAM_DIR names no folder", {"R03"}, "", "elsewhere", {}, "mervmodul-instance"},
+      {"an empty first argument is no option", {"", "R03"}, nullptr, "elsewhere", {}, "mervmodul-instance"},
       {"a named line folder",
        {"R03", "/FILE=a b.txt"},
-       {{"MERV_PROGRAM_DIR", "/srv/line1"}},
+       "/srv/line1",
        "elsewhere",
        {"/srv/line1", "R03", "/FILE=a b.txt"},
        nullptr},
       {"the resident mode in a named line folder",
        {"DOSMODE", "c.txt"},
-       {{"MERV_PROGRAM_DIR", "/srv/line1"}},
+       "/srv/line1",
        "elsewhere",
        {"/srv/line1", "DOSMODE", "c.txt"},
        nullptr},
-      {"--version", {"--version"}, {}, "elsewhere", {"unset", "--version"}, nullptr},
-      {"--explain with a number", {"--explain", "4"}, {}, "elsewhere", {"unset", "--explain", "4"}, nullptr},
-      {"--explain of the current folder", {"--explain"}, {}, "line", {"HERE", "--explain"}, nullptr},
-      {"an unknown option reaches the module", {"-x", "R03"}, {}, "elsewhere", {"unset", "-x", "R03"}, nullptr},
-      {"the about mode", {}, {}, "elsewhere", {"unset"}, "mervmodul-instance --help"},
+      {"--version", {"--version"}, nullptr, "elsewhere", {"unset", "--version"}, nullptr},
+      {"--explain with a number", {"--explain", "4"}, nullptr, "elsewhere", {"unset", "--explain", "4"}, nullptr},
+      {"--explain of the current folder", {"--explain"}, nullptr, "line", {"HERE", "--explain"}, nullptr},
+      {"an unknown option reaches the module", {"-x", "R03"}, nullptr, "elsewhere", {"unset", "-x", "R03"}, nullptr},
+      {"the about mode", {}, nullptr, "elsewhere", {"unset"}, "mervmodul-instance --help"},
   };
   for (const TPathCase& row : cases) {
     SCOPED_TRACE(row.Name);
     fs::remove(moduleDir() / "record");
     const fs::path folder = dir_ / row.Folder;
-    const auto run = RunProcess(command(), row.Arguments, row.Environment, folder);
+    std::map<std::string, std::string> environment;
+    if (row.ProgramDir != nullptr) environment.emplace("MERV_PROGRAM_DIR", row.ProgramDir);
+    const auto run = RunProcess(command(), row.Arguments, environment, folder);
     std::vector<std::string> expected = row.Record;
     for (auto& line : expected) {
       if (line == "HERE") line = fs::canonical(folder).string();

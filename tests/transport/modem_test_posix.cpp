@@ -3,8 +3,6 @@
 // and initialisation scripts.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <sstream>
 
 #include "base/kom_error.h"
+#include "emulated_modem_line.h"
 #include "port_test_support.h"
 #include "scripted_com_line.h"
 #include "test_support.h"
@@ -84,18 +83,33 @@ INSTANTIATE_TEST_SUITE_P(S12Answers, GuardAnswerTest,
                                            GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
                          [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
 
-// A modem that echoes the dial command and then stays silent has not
-// answered: the dial's time-out passes on the line's clock, not in real time.
-TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
-  TModemDouble modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
+/// The replies of a modem that echoes the dial command and answers no more.
+constexpr std::string_view UnansweredDial = "AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r";
+
+struct FailedDialResult {
+  int number;
+  std::chrono::steady_clock::duration took;
+};
+
+/// Dials through `modem`, whose dial fails; the number of the failure and how
+/// long the dial took on the line's clock. A failed dial releases the line.
+FailedDialResult DialThatFails(TModemDouble& modem) {
   const TNastaveni settings = DialTestSettings();
   TModemLine line;
   OpenModemPort(line, modem, settings);
   const auto start = modem.Now();
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 36)
-      << "an empty answer to the dial is another failure";
-  EXPECT_GE(modem.Now() - start, std::chrono::seconds(90));
+  const int number = ErrorNumberRaisedBy([&] { Dial(line, settings, true); });
   EXPECT_EQ(line.Port(), nullptr);
+  return {number, modem.Now() - start};
+}
+
+// A modem that echoes the dial command and then stays silent has not
+// answered: the dial's time-out passes on the line's clock, not in real time.
+TEST(ModemDouble, SilenceAfterTheDialCommandIsNoAnswer) {
+  TModemDouble modem(UnansweredDial);
+  const auto dial = DialThatFails(modem);
+  EXPECT_EQ(dial.number, 36) << "an empty answer to the dial is another failure";
+  EXPECT_GE(dial.took, std::chrono::seconds(90));
 }
 
 /// A modem that, once its replies are sent, sends one byte every 100 ms for
@@ -124,18 +138,14 @@ private:
 // Every answer collection ends at its call's own wait even while bytes keep
 // coming: the dial at 90 s with "no answer" (33), an AT command at its second.
 TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
-  TStreamingModem modem("AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r");
-  const TNastaveni settings = DialTestSettings();
-  TModemLine line;
-  OpenModemPort(line, modem, settings);
-  const auto start = modem.Now();
-  EXPECT_EQ(ErrorNumberRaisedBy([&] { Dial(line, settings, true); }), 33);
-  const auto took = modem.Now() - start;
-  EXPECT_GE(took, std::chrono::seconds(90));
+  TStreamingModem modem(UnansweredDial);
+  const auto dial = DialThatFails(modem);
+  EXPECT_EQ(dial.number, 33);
+  EXPECT_GE(dial.took, std::chrono::seconds(90));
   // The failed dial hangs up: its "+++" guard waits and ATH0's own second.
-  EXPECT_LT(took, std::chrono::seconds(90 + 3 * 1 + 1 + 2)) << "the collection ran on past its wait";
-  EXPECT_EQ(line.Port(), nullptr);
+  EXPECT_LT(dial.took, std::chrono::seconds(90 + 3 * 1 + 1 + 2)) << "the collection ran on past its wait";
 
+  const TNastaveni settings = DialTestSettings();
   TStreamingModem chatty("");
   TPort port(chatty);
   port.Open(settings, ModemSlot);
@@ -152,13 +162,12 @@ TEST(ModemDouble, ALineThatNeverFallsQuietEndsAtTheCallsWait) {
 
 namespace {
 
-constexpr int ModemCom = 7;
 /// A guard time of 5 fiftieths keeps the waits after CONNECT short.
 const std::vector<std::string> ShortGuard = {"--modem-s12", "5"};
 
 class ModemTest : public ::testing::Test {
 protected:
-  void SetUp() override { ::setenv(("MERV_COM" + std::to_string(ModemCom)).c_str(), device_.c_str(), 1); }
+  void SetUp() override { UseDeviceAsModemCom(device_); }
 
   void StartModem(const std::string& answer, std::vector<std::string> options = {}) {
     std::vector<std::string> arguments{"--pty", "--link",          device_.string(), "--plu-count", "5",
@@ -170,16 +179,9 @@ protected:
 
   /// Opens the modem line as the command processor does.
   void OpenLine() {
-    TNastaveni settings = TNastaveni::CommandDefaults();
-    settings.ComPort[ModemSlot] = ModemCom;
-    settings.BaudRate[ModemSlot] = 115200;
+    TNastaveni settings = EmulatedModemSettings();
     settings.Timeout[ModemSlot] = 1000;
-    settings.PhoneNumber = "5551234";
-    settings.ToneDialling = true;
-    line_.AdoptSettings(settings);
-    line_.Adopt(std::make_unique<TPort>());
-    line_.Port()->Open(line_.Settings(), ModemSlot);
-    line_.SetState(ModemStates::Connected);
+    OpenModemLine(line_, settings);
   }
 
   /// Dials; returns the failure's message, empty on success.

@@ -6,21 +6,22 @@
 #include <thread>
 
 #include "port_test_support.h"
+#include "text_cases.h"
 #include "transport/socket_stream.h"
 #include "transport/tcp_socket.h"
 
 namespace {
 
 TEST(NormalizeIpAddress, KeepsDigitsOfFourGroupsWithoutLeadingZeros) {
-  EXPECT_EQ(NormalizeIpAddress("192.168.001.010"), "192.168.1.10");
-  EXPECT_EQ(NormalizeIpAddress(""), "0.0.0.0");
-  EXPECT_EQ(NormalizeIpAddress("10..5"), "10.0.5.0");
-  EXPECT_EQ(NormalizeIpAddress("1.2.3.4.5"), "1.2.3.4");
-  EXPECT_EQ(NormalizeIpAddress(" 192.168.1.x7 "), "192.168.1.7");
-  EXPECT_EQ(NormalizeIpAddress("000.00.0.0000"), "0.0.0.0");
-  EXPECT_EQ(NormalizeIpAddress("...."), "0.0.0.0");
-  // A group too long for any integer stays its digits rather than wrapping round.
-  EXPECT_EQ(NormalizeIpAddress("0012345678901234567890.1.1.1"), "12345678901234567890.1.1.1");
+  ExpectTexts(NormalizeIpAddress, {{"192.168.001.010", "192.168.1.10"},
+                                   {"", "0.0.0.0"},
+                                   {"10..5", "10.0.5.0"},
+                                   {"1.2.3.4.5", "1.2.3.4"},
+                                   {" 192.168.1.x7 ", "192.168.1.7"},
+                                   {"000.00.0.0000", "0.0.0.0"},
+                                   {"....", "0.0.0.0"},
+                                   // A group too long for any integer stays its digits rather than wrapping round.
+                                   {"0012345678901234567890.1.1.1", "12345678901234567890.1.1.1"}});
 }
 
 class ClientSocket : public ::testing::Test {

@@ -33,6 +33,7 @@
 #include "base/process_values.h"
 #include "base/text_cipher_key.h"
 #include "base/text_cipher.h"
+#include "tools/help_or_version.h"
 #include "tools/kllog/log_follower.h"
 
 namespace {
@@ -186,12 +187,7 @@ int main(int argc, char** argv) {
   const bool follow = !arguments.empty() && arguments[0] == "-f";
   const std::size_t fileIndex = follow ? 1 : 0;
   const std::string given = arguments.size() > fileIndex ? arguments[fileIndex] : std::string();
-  if (given == "--help" || given == "-h") {
-    std::cout << UsageText;
-    return ExitAllLinesRead;
-  }
-  if (given == "--version") {
-    std::cout << "kllog " << ProgramVersion << '\n';
+  if (AnswerHelpOrVersion(given == "--help" || given == "-h", given == "--version", "kllog", UsageText)) {
     return ExitAllLinesRead;
   }
   const bool nameIsOption = given.size() > 1 && given.front() == '-';

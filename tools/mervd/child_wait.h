@@ -1,8 +1,8 @@
 #pragma once
 // Waiting for one child to end, up to a limit, without waking for other
 // children: the line workers each wait for their own module run at once.
-// One implementation per platform: child_wait_posix.cpp (a pidfd polled with
-// the limit), child_wait_win32.cpp (the process handle).
+// The wait itself is base/process_end_wait.h's (a pidfd on POSIX, the
+// process handle on Windows).
 #include <chrono>
 #include <optional>
 

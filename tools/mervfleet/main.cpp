@@ -13,6 +13,7 @@
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/stop_request.h"
+#include "tools/help_or_version.h"
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_metrics.h"
 #include "tools/mervfleet/fleet_options.h"
@@ -91,14 +92,7 @@ int main(int argc, char** argv) {
   int total = 0;
   try {
     options = ParseFleetOptions(arguments);
-    if (options.Help) {
-      std::cout << FleetHelpText;
-      return ExitAllDone;
-    }
-    if (options.Version) {
-      std::cout << "mervfleet " << ProgramVersion << "\n";
-      return ExitAllDone;
-    }
+    if (AnswerHelpOrVersion(options.Help, options.Version, "mervfleet", FleetHelpText)) return ExitAllDone;
     // An activity word that cannot be a metrics label is refused before any register runs.
     if (!options.MetricsFile.empty()) ActivityLabel(options.Activity);
     setup = SetupFor(options);

@@ -9,6 +9,7 @@
 
 #include "base/code_page.h"
 #include "base/process_values.h"
+#include "tools/help_or_version.h"
 #include "tools/mervsim/card/card_reader_emulator.h"
 #include "tools/mervsim/register/fault_injector.h"
 #include "tools/mervsim/modem/hayes_modem.h"
@@ -78,14 +79,7 @@ int main(int argc, char** argv) {
     std::cerr << "mervsim: " << failure.what() << "\n";
     return ExitUsage;
   }
-  if (options.Help) {
-    std::cout << SimHelpText;
-    return ExitDone;
-  }
-  if (options.Version) {
-    std::cout << "mervsim " << ProgramVersion << "\n";
-    return ExitDone;
-  }
+  if (AnswerHelpOrVersion(options.Help, options.Version, "mervsim", SimHelpText)) return ExitDone;
   try {
     return Run(options);
   } catch (const std::exception& failure) {

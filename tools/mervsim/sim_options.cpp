@@ -190,28 +190,23 @@ constexpr int MaxPluCount = 30000;
 constexpr int HighestPort = 65535;
 constexpr int MaxRangeCount = 10000;
 
+// The key positions by name, with the bit each sets in the status byte of
+// the ECR models and of the ECR 39 (NoPosition: the model has no such name).
+constexpr int NoPosition = -1;
 struct TKeyName {
   std::string_view Name;
-  std::uint8_t Status;
+  int EcrBit;
+  int Ecr39Bit;
 };
-
-constexpr std::array<TKeyName, 7> EcrKeys = {{
-    {"Z", KeyPositionBit(2)},
-    {"XT", KeyPositionBit(3)},
-    {"R", KeyPositionBit(4)},
-    {"OFF", KeyPositionBit(5)},
-    {"P", KeyPositionBit(6)},
-    {"S", KeyPositionBit(7)},
-    {"REG", KeyPositionBit(4)},
-}};
-constexpr std::array<TKeyName, 7> Ecr39Keys = {{
-    {"Z", KeyPositionBit(1)},
-    {"X", KeyPositionBit(2)},
-    {"REG", KeyPositionBit(3)},
-    {"R", KeyPositionBit(3)},
-    {"OFF", KeyPositionBit(4)},
-    {"P", KeyPositionBit(5)},
-    {"S", KeyPositionBit(6)},
+constexpr std::array<TKeyName, 8> KeyNames = {{
+    {"Z", 2, 1},
+    {"XT", 3, NoPosition},
+    {"X", NoPosition, 2},
+    {"REG", 4, 3},
+    {"R", 4, 3},
+    {"OFF", 5, 4},
+    {"P", 6, 5},
+    {"S", 7, 6},
 }};
 
 [[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }
@@ -346,9 +341,10 @@ std::string ModelNameOf(std::string_view value) {
 
 std::uint8_t KeyStatusOf(std::string_view modelName, std::string_view key) {
   const std::string name = Upper(key);
-  const auto& keys = modelName == ModelName::Ecr39 ? Ecr39Keys : EcrKeys;
-  for (const auto& entry : keys) {
-    if (entry.Name == name) return entry.Status;
+  const bool ecr39 = modelName == ModelName::Ecr39;
+  for (const auto& entry : KeyNames) {
+    const int bit = ecr39 ? entry.Ecr39Bit : entry.EcrBit;
+    if (entry.Name == name && bit != NoPosition) return KeyPositionBit(bit);
   }
   if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) return HexByte(key, "--key");
   Refuse("--key: the model \"" + std::string(modelName) + "\" has no key position \"" + std::string(key) + "\"");

@@ -19,6 +19,7 @@
 #include "base/platform.h"
 #include "base/process_values.h"
 #include "base/settings_store.h"
+#include "tools/help_or_version.h"
 #include "tools/vyrnak/document_parser.h"
 #include "tools/vyrnak/page_layout.h"
 #include "tools/vyrnak/pdf_handoff.h"
@@ -159,14 +160,7 @@ int HandOff(const fs::path& pdf) {
 int main(int argc, char** argv) {
   try {
     const auto options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.help) {
-      std::cout << UsageText;
-      return ExitDone;
-    }
-    if (options.version) {
-      std::cout << "vyrnak " << ProgramVersion << '\n';
-      return ExitDone;
-    }
+    if (AnswerHelpOrVersion(options.help, options.version, "vyrnak", UsageText)) return ExitDone;
     return HandOff(MakePdf(options));
   } catch (const std::exception& error) {
     std::cerr << "vyrnak: " << error.what() << '\n';
