@@ -99,15 +99,18 @@ class Line:
     def report(self):
         """One line on standard error, in microseconds: the module's side as
         median, mean and 99th percentile (the mean and the percentile show the
-        tail of slow frames that the median hides), and this register's median."""
+        tail of slow frames that the median hides), and this register's side as
+        median and mean."""
         if len(self.module_side) < 10:
             return
         above = [gap / 1000 - 1000 for gap in self.module_side]
         median, mean = statistics.median(above), statistics.fmean(above)
         tail = statistics.quantiles(above, n=100)[98]
         register = statistics.median(self.register_side) / 1000
+        register_mean = statistics.fmean(self.register_side) / 1000
         print(f"plain register: {median:.1f} us median, {mean:.1f} us mean, {tail:.1f} us 99th percentile "
-              f"from its answer to the next frame above 1 ms; median {register:.1f} us from a frame to its answer",
+              f"from its answer to the next frame above 1 ms; {register:.1f} us median, {register_mean:.1f} us mean "
+              f"from a frame to its answer",
               file=sys.stderr, flush=True)
 
 
