@@ -1,18 +1,12 @@
 #include "transport/ff_doubling_line.h"
 
-#include "base/communication_log.h"
-
 TFfDoublingLine::TFfDoublingLine(std::unique_ptr<TLineBackend> wire) : wire_(std::move(wire)) {}
 
 LineResult TFfDoublingLine::Write(std::string_view bytes) { return wire_->Write(TFfDoubling::Double(bytes)); }
 
 LineResult TFfDoublingLine::Read(std::string& answer, std::size_t count, [[maybe_unused]] bool allowExtraReads,
                                  LineWait wait) {
-  const bool logging = LogActive();
-  if (logging) LogLine("cteni " + std::to_string(count) + " bytu");
-  Receive(answer, count, wait);
-  if (logging) LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
-  return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
+  return ReceiveLogged(answer, count, wait);
 }
 
 // The wire is asked for no more bytes than are still missing, so nothing of

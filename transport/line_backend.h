@@ -60,4 +60,9 @@ public:
   virtual void Flush() = 0;
   /// Whether a modem answers AT commands on this medium (a COM line).
   virtual bool TakesModemCommands() const = 0;
+
+protected:
+  /// A read of a whole frame through Receive, logged as a read of the line
+  /// ("cteni N bytu", then what came): Done when all `count` bytes came.
+  LineResult ReceiveLogged(std::string& answer, std::size_t count, LineWait wait);
 };

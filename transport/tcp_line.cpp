@@ -108,11 +108,7 @@ LineResult TTcpLine::Write(std::string_view wire) {
 LineResult TTcpLine::Read(std::string& answer, std::size_t count, [[maybe_unused]] bool allowExtraReads,
                           LineWait wait) {
   if (!stream_) RaiseWith("SocketRead: ", NotConnectedText);
-  const bool logging = LogActive();
-  if (logging) LogLine("cteni " + std::to_string(count) + " bytu");
-  Receive(answer, count, wait);
-  if (logging) LogLine("nacteno    " + std::to_string(answer.size()) + " bytu: ", answer);
-  return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
+  return ReceiveLogged(answer, count, wait);
 }
 
 std::size_t TTcpLine::Receive(std::string& bytes, std::size_t count, LineWait wait) {
