@@ -185,8 +185,6 @@ struct TSinks {
   TCipheredLogSize& CipheredSize;
   TAppendingFile& PlainFile;
   TCipheredLines& CipheredLines;
-
-  bool Any() const { return !PlainPath.empty() || !CipheredPath.empty(); }
 };
 
 void WriteCipheredSink(const TSinks& sinks, std::string_view message, std::string_view data) {
@@ -318,8 +316,8 @@ TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
 TCommunicationLog::~TCommunicationLog() = default;
 
 void TCommunicationLog::Line(std::string_view message, std::string_view data) {
+  if (!Active()) return;
   const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
-  if (!sinks.Any()) return;
   TRepetitionWatch& repetition = state_->Repetition;
   if (repetition.LeftOut(sinks, message, data)) return;
   try {
@@ -336,8 +334,8 @@ void TCommunicationLog::Line(std::string_view message, std::string_view data) {
 bool TCommunicationLog::Active() const { return !PlainPath.empty() || !CipheredPath.empty(); }
 
 void TCommunicationLog::EndRepetition() {
+  if (!Active()) return;
   const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
-  if (!sinks.Any()) return;
   state_->Repetition.EndAll(sinks);
   WriteEndedRepetition(state_->Repetition, sinks);
 }
