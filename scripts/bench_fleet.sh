@@ -150,6 +150,20 @@ awk -v w="$wall" -v r="$registers" -v j="$jobs" -v m="$median" -v s="$slowest" -
   i = r / j * m
   printf "slowest register %s: %.2f s from its first start to its end (attempts and pauses included)\n", n, s
   printf "ideal no shorter than the slowest register: %.1f s   ratio %.2f\n", (s > i ? s : i), w / (s > i ? s : i) }'
+# The run ends with the register that ended last, which is not always the
+# slowest: a failing one far down the file begins late and then takes its
+# whole chain of attempts and pauses. Each register's end is its error.dat,
+# its first start that less its seconds.
+awk -F, 'NR > 1 { print $1, $3, $(NF - 1) }' "$work/out/results.csv" | while read -r name error seconds; do
+  echo "$name $error $seconds $(stat -c %.9Y "$work/out/$name/error.dat")"
+done >"$work/timeline"
+awk -v f="$fleet_start" -v r="$registers" -v j="$jobs" -v m="$median" '
+  $2 == 0 && $4 > good_end { good_end = $4 }
+  $4 > last_end { last_end = $4; last = $1; last_seconds = $3 }
+  END {
+    printf "the good registers all ended by %.1f s: ratio %.2f to the ideal from the median register\n", good_end - f, (good_end - f) / (r / j * m)
+    printf "the run ended with %s: first started at %.1f s, then %.2f s of attempts and pauses\n", last, last_end - last_seconds - f, last_seconds
+  }' "$work/timeline"
 awk -v u="$fleet_user" -v s="$fleet_system" -v t="$sim_ticks" -v k="$(getconf CLK_TCK)" -v r="$registers" -v f="$plu" 'BEGIN {
   printf "processor time: mervfleet and the modules %.1f s, mervsim %.1f s (all registers, the one alone included)\n", u + s, t / k
   printf "processor time per register (%d): modules %.3f s, mervsim %.3f s; per PLU record %.1f us and %.1f us\n",
