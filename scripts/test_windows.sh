@@ -421,13 +421,13 @@ start_sim --tcp 0
 port=$(head -1 "$work/sim.out" | sed 's/.*://')
 http_port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$data/http1"
-printf '[mervd]\r\nlisten = 127.0.0.1:%s\r\ntoken_file = C:\\ProgramData\\MERV Modul\\mervd.token\r\nmodule = C:\\Program Files\\MERV Modul\\mervmodul.exe\r\n[line http1]\r\nfolder = C:\\ProgramData\\MERV Modul\\http1\r\nconnection = /IPADDR=127.0.0.1 /IPPORT=%s\r\nmodel = 465\r\n' \
+printf '[mervd]\r\nlisten = 127.0.0.1:%s\r\ntoken_file = C:\\ProgramData\\MERV Modul\\mervd.token\r\nmodule = C:\\Program Files\\MERV Modul\\mervmodul.exe\r\nrequest_seconds = 3\r\n[line http1]\r\nfolder = C:\\ProgramData\\MERV Modul\\http1\r\nconnection = /IPADDR=127.0.0.1 /IPPORT=%s\r\nmodel = 465\r\n' \
   "$http_port" "$port" >"$data/mervd.conf"
 wine sc start "$http_service" >/dev/null 2>&1 || fail "sc start $http_service failed"
 wait_for 300 http_is RUNNING || fail "the HTTP service is '$(http_state)', not RUNNING"
 wait_for 300 test -s "$data/mervd.token" || fail "the HTTP service made no token"
 # GET /v1/health, then the same STS twice: the register is asked once.
-if ! /usr/bin/python3 - "$http_port" "$data/mervd.token" <<'PYTHON'; then fail "mervd under wine did not answer as it should"; fi
+if ! /usr/bin/python3 - "$http_port" "$data/mervd.token" tests/mervd <<'PYTHON'; then fail "mervd under wine did not answer as it should"; fi
 import http.client, json, sys, time
 port, token = int(sys.argv[1]), open(sys.argv[2]).read().strip()
 def call(method, path, body=None):
@@ -447,7 +447,15 @@ status, first = call("POST", "/v1/lines/http1/commands", body)
 assert status == 200 and first["state"] == "done" and first["error"] == 0, first
 status, again = call("POST", "/v1/lines/http1/commands", body)
 assert status == 200 and again == first, again
-print("mervd under wine: health, STS and its repeat answered")
+# A client sending its request a byte at a time is cut off at the request
+# limit (3 s here), and others are served meanwhile.
+sys.path.insert(0, sys.argv[3])
+from slow_client import dribble
+def others_served():
+    assert call("GET", "/v1/health")[0] == 200
+cut_after = dribble(port, pause=0.5, between_bytes=others_served)
+assert cut_after < 3 + 2.5, "the slow client was served for %.1f s" % cut_after
+print("mervd under wine: health, STS and its repeat answered; a slow client cut off after %.1f s" % cut_after)
 PYTHON
 stop_sim
 [[ -s $data/http1/stav.txt && -f $data/http1/mervd-outcome.wine-1.json ]] || fail "the STS through mervd wrote no stav.txt"

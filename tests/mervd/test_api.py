@@ -5,7 +5,6 @@ import re
 import json
 import os
 import signal
-import socket
 import subprocess
 import threading
 import time
@@ -13,6 +12,7 @@ import time
 import pytest
 
 from conftest import MERVD, MERVMODUL
+from slow_client import dribble
 
 # 300 bit/s: 30 bytes a second, so that an STS takes about a second and runs overlap visibly.
 SLOW = ("--line-speed", "300")
@@ -179,29 +179,8 @@ def test_a_failed_register_gives_the_meaning_and_advice(registers, daemons):
 def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
     register = registers("tcp")
     daemon = daemons({"a": register.connection()}, request_seconds=3)
-    slow = socket.create_connection(("127.0.0.1", daemon.port))
     ended = {}
-
-    def dribble():
-        started = time.monotonic()
-        head = f"GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1:{daemon.port}\r\nX-Slow: ".encode()
-        try:
-            for byte in head + b"a" * 60:
-                slow.sendall(bytes([byte]))
-                time.sleep(1)
-                slow.setblocking(False)
-                try:
-                    if slow.recv(1) == b"":
-                        break
-                except BlockingIOError:
-                    pass
-                finally:
-                    slow.setblocking(True)
-        except OSError:
-            pass
-        ended["after"] = time.monotonic() - started
-
-    dribbler = threading.Thread(target=dribble)
+    dribbler = threading.Thread(target=lambda: ended.update(after=dribble(daemon.port)), daemon=True)
     dribbler.start()
     served = []
     while dribbler.is_alive() and len(served) < 200:
@@ -209,8 +188,7 @@ def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
         status, _, _ = daemon.request("GET", "/v1/health", timeout=5)
         served.append((status, time.monotonic() - began))
         time.sleep(0.05)
-    dribbler.join(70)
-    slow.close()
+    dribbler.join(100)
     assert "after" in ended and ended["after"] < 3 + 2.5, ended
     assert served and all(status == 200 and took < 1 for status, took in served), served
 

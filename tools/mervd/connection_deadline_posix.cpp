@@ -10,22 +10,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <httplib.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "tools/mervd/connection_deadline.h"
+#include "tools/mervd/sweeper_thread.h"
 
 #ifndef SO_COOKIE
 #define SO_COOKIE 57
 #endif
 
 namespace {
-
-constexpr auto SweepInterval = std::chrono::milliseconds(200);
 
 struct TWatched {
   std::uint64_t Cookie = 0;
@@ -67,63 +66,77 @@ bool IsAcceptedOn(int fd, int port) {
 }  // namespace
 
 struct TConnectionDeadline::TWatch {
+  TWatch(int port, std::chrono::seconds limit) : Port(port), Limit(limit) {}
+
   int Port;
   std::chrono::seconds Limit;
   std::mutex Mutex;
-  std::condition_variable Wake;
   std::map<int, TWatched> Watched;
-  bool Stopping = false;
-  std::thread Sweeper;
+  /// Last, so that it stops before the rest goes.
+  TSweeperThread Sweeper{Mutex, SweepInterval, [this] { ShutDownOverdue(); }};
 
-  void Sweep() {
-    std::unique_lock lock(Mutex);
-    while (!Stopping) {
-      Wake.wait_for(lock, SweepInterval);
-      const auto now = std::chrono::steady_clock::now();
-      for (auto it = Watched.begin(); it != Watched.end();) {
-        const bool same = CookieOf(it->first) == it->second.Cookie;
-        if (same && now >= it->second.Deadline) ::shutdown(it->first, SHUT_RDWR);
-        it = (!same || now >= it->second.Deadline) ? Watched.erase(it) : std::next(it);
-      }
+  /// Starts watching the connections accepted since the last look.
+  void NoteAccepted() {
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) return;
+    const auto deadline = std::chrono::steady_clock::now() + Limit;
+    std::lock_guard lock(Mutex);
+    while (const dirent* entry = ::readdir(folder)) {
+      const int fd = std::atoi(entry->d_name);
+      if (fd <= 2 || fd == ::dirfd(folder) || !IsAcceptedOn(fd, Port)) continue;
+      const std::uint64_t cookie = CookieOf(fd);
+      auto known = Watched.find(fd);
+      if (known != Watched.end() && known->second.Cookie == cookie) continue;
+      Watched[fd] = TWatched{cookie, deadline};
+    }
+    ::closedir(folder);
+  }
+
+  /// With the mutex held: shuts down the connections past their deadline
+  /// and forgets those closed meanwhile.
+  void ShutDownOverdue() {
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = Watched.begin(); it != Watched.end();) {
+      const bool same = CookieOf(it->first) == it->second.Cookie;
+      if (same && now >= it->second.Deadline) ::shutdown(it->first, SHUT_RDWR);
+      it = (!same || now >= it->second.Deadline) ? Watched.erase(it) : std::next(it);
     }
   }
 };
 
-TConnectionDeadline::TConnectionDeadline(int listenPort, std::chrono::seconds limit)
-    : watch_(std::make_unique<TWatch>()) {
-  watch_->Port = listenPort;
-  watch_->Limit = limit;
-  watch_->Sweeper = std::thread([watch = watch_.get()] { watch->Sweep(); });
-}
+namespace {
 
-TConnectionDeadline::~TConnectionDeadline() {
-  {
-    std::lock_guard lock(watch_->Mutex);
-    watch_->Stopping = true;
+/// Starts watching every connection as it is accepted, then hands it to the pool.
+class TWatchedQueue : public httplib::TaskQueue {
+public:
+  TWatchedQueue(TConnectionDeadline::TWatch& watch, std::size_t threads) : watch_(watch), pool_(threads) {}
+  void enqueue(std::function<void()> task) override {
+    watch_.NoteAccepted();
+    pool_.enqueue(std::move(task));
   }
-  watch_->Wake.notify_all();
-  watch_->Sweeper.join();
+  void shutdown() override { pool_.shutdown(); }
+
+private:
+  TConnectionDeadline::TWatch& watch_;
+  httplib::ThreadPool pool_;
+};
+
+}  // namespace
+
+TConnectionDeadline::TConnectionDeadline(int listenPort, std::chrono::seconds limit)
+    : watch_(std::make_unique<TWatch>(listenPort, limit)) {}
+
+TConnectionDeadline::~TConnectionDeadline() = default;
+
+std::unique_ptr<httplib::Server> TConnectionDeadline::MakeServer(std::size_t threads) {
+  auto server = std::make_unique<httplib::Server>();
+  server->new_task_queue = [watch = watch_.get(), threads] { return new TWatchedQueue(*watch, threads); };
+  return server;
 }
 
 void TConnectionDeadline::SetListenPort(int port) {
   std::lock_guard lock(watch_->Mutex);
   watch_->Port = port;
-}
-
-void TConnectionDeadline::NoteAccepted() {
-  DIR* folder = ::opendir("/proc/self/fd");
-  if (folder == nullptr) return;
-  const auto deadline = std::chrono::steady_clock::now() + watch_->Limit;
-  std::lock_guard lock(watch_->Mutex);
-  while (const dirent* entry = ::readdir(folder)) {
-    const int fd = std::atoi(entry->d_name);
-    if (fd <= 2 || fd == ::dirfd(folder) || !IsAcceptedOn(fd, watch_->Port)) continue;
-    const std::uint64_t cookie = CookieOf(fd);
-    auto known = watch_->Watched.find(fd);
-    if (known != watch_->Watched.end() && known->second.Cookie == cookie) continue;
-    watch_->Watched[fd] = TWatched{cookie, deadline};
-  }
-  ::closedir(folder);
 }
 
 void TConnectionDeadline::NoteRequestRead(const std::string& peerAddress, int peerPort) {

@@ -25,21 +25,6 @@ constexpr std::uint64_t MaxServedFile = 64ull << 20;
 constexpr auto WaitMargin = std::chrono::seconds(30);
 constexpr const char* JsonType = "application/json";
 
-/// Starts watching every connection as it is accepted, then hands it to the pool.
-class TWatchedQueue : public httplib::TaskQueue {
-public:
-  TWatchedQueue(TConnectionDeadline& deadline, std::size_t threads) : deadline_(deadline), pool_(threads) {}
-  void enqueue(std::function<void()> task) override {
-    deadline_.NoteAccepted();
-    pool_.enqueue(std::move(task));
-  }
-  void shutdown() override { pool_.shutdown(); }
-
-private:
-  TConnectionDeadline& deadline_;
-  httplib::ThreadPool pool_;
-};
-
 void Answer(httplib::Response& response, int status, const std::string& body) {
   response.status = status;
   response.set_content(body, JsonType);
@@ -85,11 +70,9 @@ std::string FileType(const std::string& name) {
 TDaemonServer::TDaemonServer(const TDaemonConfig& config, TAccessToken token)
     : config_(config),
       token_(std::move(token)),
-      server_(std::make_unique<httplib::Server>()),
       deadline_(std::make_unique<TConnectionDeadline>(config.ListenPort, config.RequestLimit)) {
   for (const auto& line : config_.Lines) workers_.push_back(std::make_unique<TLineWorker>(config_, line));
-  const std::size_t threads = std::max(MinServerThreads, 2 * config_.Lines.size() + 8);
-  server_->new_task_queue = [this, threads] { return new TWatchedQueue(*deadline_, threads); };
+  server_ = deadline_->MakeServer(std::max(MinServerThreads, 2 * config_.Lines.size() + 8));
   server_->set_payload_max_length(MaxRequestBody);
   server_->set_read_timeout(config_.RequestLimit);
   server_->set_write_timeout(config_.RequestLimit);

@@ -55,8 +55,8 @@ private:
   const TDaemonConfig& config_;
   TAccessToken token_;
   std::vector<std::unique_ptr<TLineWorker>> workers_;
+  std::unique_ptr<TConnectionDeadline> deadline_;  // outlives the server it watches
   std::unique_ptr<httplib::Server> server_;
-  std::unique_ptr<TConnectionDeadline> deadline_;
   int port_ = 0;
 };
 
