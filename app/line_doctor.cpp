@@ -149,6 +149,15 @@ std::vector<TDoctorCheck> RunLineDoctor(const std::vector<std::string>& paramete
   return checks;
 }
 
+TDoctorCheck LatencyTimerCheck(const std::string& device, std::optional<int> milliseconds, const std::string& advice) {
+  constexpr int HighestQuickTimer = 4;
+  constexpr const char* Name = "latency timer";
+  if (!milliseconds) return Passed(Name, "not shown by the driver of " + device);
+  const std::string shown = std::to_string(*milliseconds) + " ms";
+  if (*milliseconds <= HighestQuickTimer) return Passed(Name, shown);
+  return Failed(Name, shown + ": each short answer waits that long", advice);
+}
+
 std::string DoctorText(const std::vector<TDoctorCheck>& checks) {
   std::string text;
   for (const auto& check : checks) {

@@ -10,6 +10,7 @@
 // printer. `--json` prints the same as one JSON object for programs.
 //
 // The platform's checks are in line_doctor_posix.cpp and line_doctor_win32.cpp.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ std::string DoctorText(const std::vector<TDoctorCheck>& checks);
 
 /// {"ok": bool, "checks": [{"name", "ok", "detail", "advice"}]} and a line end.
 std::string DoctorJson(const std::vector<TDoctorCheck>& checks);
+
+/// The USB-serial latency timer of `device` as its driver shows it (none:
+/// not shown), judged: a timer over 4 ms holds back every short answer;
+/// `advice` says how this platform sets it.
+TDoctorCheck LatencyTimerCheck(const std::string& device, std::optional<int> milliseconds, const std::string& advice);
 
 // --- The platform's checks (line_doctor_posix.cpp, line_doctor_win32.cpp) ---
 

@@ -73,15 +73,12 @@ std::vector<std::string> Holders(const std::string& device) {
 TDoctorCheck LatencyCheck(const std::string& device) {
   const std::string name = std::filesystem::path(device).filename().string();
   const std::string timer = "/sys/class/tty/" + name + "/device/latency_timer";
-  if (LookAtEntry(timer).kind == TFileEntry::Kind::Missing) {
-    return {"latency timer", true, "not shown by the driver of " + device, {}};
+  std::optional<int> milliseconds;
+  if (LookAtEntry(timer).kind != TFileEntry::Kind::Missing) {
+    milliseconds = std::atoi(ReadInputFile(timer, SmallFile).c_str());
   }
-  std::string value = ReadInputFile(timer, SmallFile);
-  while (!value.empty() && (value.back() == '\n' || value.back() == ' ')) value.pop_back();
-  const int ms = std::atoi(value.c_str());
-  if (ms <= 4) return {"latency timer", true, value + " ms", {}};
-  return {"latency timer", false, value + " ms: each short answer waits that long",
-          "echo 1 > " + timer + " (a udev rule keeps it: ATTR{device/latency_timer}=\"1\")"};
+  return LatencyTimerCheck(device, milliseconds,
+                           "echo 1 > " + timer + " (a udev rule keeps it: ATTR{device/latency_timer}=\"1\")");
 }
 
 }  // namespace
