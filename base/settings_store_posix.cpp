@@ -109,6 +109,7 @@ void WriteSettingInteger(std::string_view section, std::string_view name, int va
   settings.Ini.SetValue(section, name, std::to_string(value));
   const std::string path = SettingsFilePath();
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  // The user's own settings file may be a link (a dotfiles folder).
-  WriteFileSafely(path, settings.Ini.ToText(), LinkRule::FollowOnce);
+  // The module names the settings file itself: a link or FIFO under its name
+  // is replaced by the new file, never followed or written into.
+  WriteFileSafely(path, settings.Ini.ToText(), LinkRule::Replace);
 }

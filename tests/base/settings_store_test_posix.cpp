@@ -144,6 +144,21 @@ TEST(SettingsFile, AMissingOneReadsAsDefaultsQuietlyAndIsMadeByAWrite) {
   EXPECT_EQ(ReadSettingText("Tisk", "Tiskarna"), "Kancelar");
   EXPECT_EQ(ReadSettingInteger("Ver2", "LogSouborSifra", 7), 0);
 }
+
+// The module names its settings file itself: a link planted there is
+// replaced by the written file, and what it led to stays as it was.
+TEST(SettingsFile, ALinkUnderItsNameIsReplacedNeverWrittenThrough) {
+  OwnSettingsFolder settings;
+  TempDir elsewhere;
+  const fs::path target = elsewhere.path() / "other.ini";
+  WriteFileBytes(target, KeptSettings);
+  fs::create_symlink(target, settings.File());
+  WriteSettingInteger("Ver2", "LogSouborSifra", 0);
+  EXPECT_FALSE(fs::is_symlink(settings.File()));
+  EXPECT_EQ(ReadFileBytes(target), KeptSettings);
+  EXPECT_EQ(ReadSettingText("Tisk", "Tiskarna"), "Kancelar") << "the settings it led to are kept in the new file";
+  EXPECT_EQ(ReadSettingInteger("Ver2", "LogSouborSifra", 7), 0);
+}
 #endif
 
 }  // namespace
