@@ -56,18 +56,52 @@ TTextCipher& LogCipher() {
   return cipher;
 }
 
-// Appends one CR LF line in one write (the file created when missing). A
-// link under the log's name is never followed.
-void AppendLine(TAppendingFile& file, const std::string& path, std::string_view line) {
-  std::string record;
-  record.reserve(line.size() + LineEnd.size());
-  record.append(line).append(LineEnd);
-  try {
-    file.Append(path, record);
-  } catch (const std::system_error& failure) {
-    throw std::system_error(failure.code(), "log file " + path);
+// One sink's file: appends each CR LF line in one write (the file created
+// when missing; a link under the log's name is never followed), or, while it
+// holds its lines, keeps them and writes them together when HeldLogBytesMost
+// have gathered, when the holding ends or before a line for another name.
+class TLogFile {
+public:
+  void Append(const std::string& path, std::string_view line) {
+    if (!held_.empty() && (!holding_ || path != heldPath_)) WriteHeld();
+    if (holding_ && held_.empty()) held_.reserve(HeldLogBytesMost + line.size() + LineEnd.size());
+    held_.append(line).append(LineEnd);
+    heldPath_ = path;
+    if (!holding_ || held_.size() >= HeldLogBytesMost) WriteHeld();
   }
-}
+
+  void Hold() { holding_ = true; }
+  void StopHolding() noexcept { holding_ = false; }
+
+  /// Writes the lines kept; they are gone from memory whether or not the
+  /// write succeeds, so that a failing file is reported once, not again with
+  /// every line.
+  void WriteHeld() {
+    if (held_.empty()) return;
+    const std::string bytes = std::exchange(held_, std::string());
+    try {
+      file_.Append(heldPath_, bytes);
+    } catch (const std::system_error& failure) {
+      throw std::system_error(failure.code(), "log file " + heldPath_);
+    }
+  }
+
+  void WriteHeldUnlessHolding() {
+    if (!holding_) WriteHeld();
+  }
+
+  /// Closes the file after writing what is kept.
+  void Close() {
+    WriteHeld();
+    file_.Close();
+  }
+
+private:
+  TAppendingFile file_;
+  bool holding_ = false;
+  std::string heldPath_;
+  std::string held_;
+};
 
 std::string CurrentLogText(std::string_view message, std::string_view data) {
   return BuildLogText(FormatLogTimeStamp(LocalTimeNow()), message, data);
@@ -92,12 +126,14 @@ struct TCipheredLogSize {
   // After a renaming failed: the bytes the file held then, which it may
   // hold beyond the bound before the next try.
   std::uintmax_t Allowance = 0;
-  TAppendingFile File;
+  TLogFile File;
 };
 
 // A missing file is empty; one that cannot be looked at counts as empty too,
-// as appending to it will say what is wrong with it.
+// as appending to it will say what is wrong with it. Lines kept back are
+// written first, so that the file holds every byte counted.
 void LookAtLogFile(TCipheredLogSize& size, const std::string& path) {
+  size.File.WriteHeld();
   std::error_code error;
   const std::uintmax_t bytes = std::filesystem::file_size(PathFromName(path), error);
   if (size.Path != path) size.Allowance = 0;
@@ -118,7 +154,7 @@ void MoveLogAside(TCipheredLogSize& size, const std::string& path) {
 }
 
 void AppendCipheredLine(TCipheredLogSize& size, const std::string& path, std::string_view text) {
-  AppendLine(size.File, path, EncipherLogLine(text, LogCipher()));
+  size.File.Append(path, EncipherLogLine(text, LogCipher()));
 }
 
 // Before `adding` bytes go into the enciphered log: a log they would take past
@@ -183,7 +219,7 @@ struct TSinks {
   const std::string& PlainPath;
   const std::string& CipheredPath;
   TCipheredLogSize& CipheredSize;
-  TAppendingFile& PlainFile;
+  TLogFile& PlainFile;
   TCipheredLines& CipheredLines;
 };
 
@@ -191,12 +227,12 @@ void WriteCipheredSink(const TSinks& sinks, std::string_view message, std::strin
   const std::string& line = sinks.CipheredLines.Of(CurrentLogText(message, data));
   const std::uintmax_t bytes = line.size() + LineEnd.size();
   MakeRoomInCipheredLog(sinks.CipheredSize, sinks.CipheredPath, bytes);
-  AppendLine(sinks.CipheredSize.File, sinks.CipheredPath, line);
+  sinks.CipheredSize.File.Append(sinks.CipheredPath, line);
   CountCipheredBytes(sinks.CipheredSize, bytes);
 }
 
 void WriteToSinks(const TSinks& sinks, std::string_view message, std::string_view data) {
-  if (!sinks.PlainPath.empty()) AppendLine(sinks.PlainFile, sinks.PlainPath, CurrentLogText(message, data));
+  if (!sinks.PlainPath.empty()) sinks.PlainFile.Append(sinks.PlainPath, CurrentLogText(message, data));
   if (!sinks.CipheredPath.empty()) WriteCipheredSink(sinks, message, data);
 }
 
@@ -306,9 +342,16 @@ void WriteEndedRepetition(TRepetitionWatch& repetition, const TSinks& sinks) {
 
 struct TCommunicationLog::TState {
   TCipheredLogSize CipheredSize;
-  TAppendingFile PlainFile;
+  TLogFile PlainFile;
   TCipheredLines CipheredLines;
   TRepetitionWatch Repetition;
+
+  // Lines kept by a burst that ended in a failure are written before
+  // anything that follows it, whatever the file names are by then.
+  void WriteHeldUnlessHolding() {
+    PlainFile.WriteHeldUnlessHolding();
+    CipheredSize.File.WriteHeldUnlessHolding();
+  }
 };
 
 TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
@@ -316,6 +359,7 @@ TCommunicationLog::TCommunicationLog() : state_(std::make_unique<TState>()) {}
 TCommunicationLog::~TCommunicationLog() = default;
 
 void TCommunicationLog::Line(std::string_view message, std::string_view data) {
+  state_->WriteHeldUnlessHolding();
   if (!Active()) return;
   const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
   TRepetitionWatch& repetition = state_->Repetition;
@@ -333,7 +377,23 @@ void TCommunicationLog::Line(std::string_view message, std::string_view data) {
 
 bool TCommunicationLog::Active() const { return !PlainPath.empty() || !CipheredPath.empty(); }
 
+void TCommunicationLog::HoldLines() {
+  state_->PlainFile.Hold();
+  state_->CipheredSize.File.Hold();
+}
+
+void TCommunicationLog::WriteHeldLines() {
+  StopHoldingLines();
+  state_->WriteHeldUnlessHolding();
+}
+
+void TCommunicationLog::StopHoldingLines() noexcept {
+  state_->PlainFile.StopHolding();
+  state_->CipheredSize.File.StopHolding();
+}
+
 void TCommunicationLog::EndRepetition() {
+  state_->WriteHeldUnlessHolding();
   if (!Active()) return;
   const TSinks sinks{PlainPath, CipheredPath, state_->CipheredSize, state_->PlainFile, state_->CipheredLines};
   state_->Repetition.EndAll(sinks);
@@ -357,6 +417,21 @@ bool TCommunicationLog::MoveCipheredLogAsideWhenOverBound() {
     throw;
   }
   return true;
+}
+
+TLogBurst::TLogBurst() : log_(nullptr) {
+  if (TRunContext* run = RunContextInUse()) {
+    log_ = &run->Log();
+    log_->HoldLines();
+  }
+}
+
+TLogBurst::~TLogBurst() {
+  if (log_ != nullptr) log_->StopHoldingLines();
+}
+
+void TLogBurst::End() {
+  if (log_ != nullptr) std::exchange(log_, nullptr)->WriteHeldLines();
 }
 
 void LogLine(std::string_view message, std::string_view data, int delayMs) {

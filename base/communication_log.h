@@ -8,7 +8,10 @@
 // Each call appends one CR LF line in one write, so the log survives a crash
 // up to the last completed call; the file stays open between calls while its
 // name still leads to it (safe_output_file.h, TAppendingFile). An I/O failure of a sink is thrown to
-// the caller (std::runtime_error with the system's message).
+// the caller (std::runtime_error with the system's message). The exception
+// is a burst (TLogBurst): its lines are kept and written together, at most
+// HeldLogBytesMost at a time, with the same bytes and time stamps; a crash
+// in the middle of one loses the lines kept then.
 //
 // A call that repeats what the calls before it logged (the same message and
 // data, one line again and again or a cycle of up to 32 lines) is left out;
@@ -45,6 +48,9 @@ public:
   void EndRepetition() override;
   /// True while either file name is set.
   bool Active() const override;
+  void HoldLines() override;
+  void WriteHeldLines() override;
+  void StopHoldingLines() noexcept override;
 
   /// The bound of the enciphered log in bytes; 0 (as at start) is no bound.
   /// Within one process the file never grows past it, unless one line alone
@@ -74,6 +80,28 @@ inline constexpr std::size_t LongestRepeatedLogCycle = 32;
 
 /// The name ending of the one older enciphered log kept: "KL.log" becomes "KL.log.1".
 inline constexpr const char* OlderLogSuffix = ".1";
+
+/// The most bytes of lines a sink keeps in a burst before it writes them.
+inline constexpr std::size_t HeldLogBytesMost = 32 * 1024;
+
+/// A burst of log lines with no wait on a line or a person between them
+/// (the rows of a table file being saved: three lines a row): while it
+/// lasts the log of the run in use keeps the lines and writes them together,
+/// one write for many lines instead of one each. End writes what is kept; a
+/// burst left by a failure leaves it to be written before the next line.
+class TLogBurst {
+public:
+  TLogBurst();
+  ~TLogBurst();
+  TLogBurst(const TLogBurst&) = delete;
+  TLogBurst& operator=(const TLogBurst&) = delete;
+
+  /// Writes the lines kept; the lines that follow are written one by one.
+  void End();
+
+private:
+  TLog* log_;
+};
 
 /// Sleeps `delayMs` when it is positive, then hands the line to the log of
 /// the run in use, if any. The module's log writes date, time, " ", the message and the

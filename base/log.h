@@ -13,4 +13,12 @@ public:
   virtual void EndRepetition() = 0;
   /// False while lines are dropped unseen, so that callers need not build them.
   virtual bool Active() const { return true; }
+  /// From now on the log may keep its lines and write them together (a
+  /// burst of lines with no wait between them); see TLogBurst.
+  virtual void HoldLines() {}
+  /// Writes the lines kept and stops keeping them; a failure is thrown.
+  virtual void WriteHeldLines() {}
+  /// Stops keeping lines without writing them: the lines kept are written
+  /// before the next line or at the end of the repetition.
+  virtual void StopHoldingLines() noexcept {}
 };

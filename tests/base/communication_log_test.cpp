@@ -368,6 +368,95 @@ TEST_F(LogLineSinks, ALineThatFailedIsWrittenWhenItComesAgain) {
   EXPECT_TRUE(lines[0].ends_with(" posilam ENQ..."));
 }
 
+// ---- Bursts: lines kept and written together ----------------------------------
+
+// The endings "line <i>" of the lines of a plain log.
+std::vector<std::string> PlainEndings(const std::string& path) {
+  std::vector<std::string> endings;
+  if (!std::filesystem::exists(path)) return endings;
+  for (const auto& line : SplitCrLfLines(ReadFileBytes(path))) endings.push_back(line.substr(line.find("line ")));
+  return endings;
+}
+
+std::vector<std::string> LineEndings(int from, int to) {
+  std::vector<std::string> endings;
+  for (int i = from; i < to; ++i) endings.push_back("line " + std::to_string(i));
+  return endings;
+}
+
+// Kept lines reach both files in their order when the burst ends, the same
+// lines as without it; a name that changes in the burst (the command
+// processor clears the plain log's) gets the lines logged while it was set.
+TEST_F(LogLineSinks, ABurstWritesItsLinesWhenItEnds) {
+  log_.PlainPath = (dir_ / "plain.log").string();
+  log_.CipheredPath = (dir_ / "KL.log").string();
+  const std::string firstPlain = log_.PlainPath;
+  LogLine("line 0");
+  TLogBurst burst;
+  for (int i = 1; i < 40; ++i) LogLine("line " + std::to_string(i));
+  EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 1)) << "kept while the burst lasts";
+  log_.PlainPath = (dir_ / "second.log").string();
+  for (int i = 40; i < 50; ++i) LogLine("line " + std::to_string(i));
+  EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 40)) << "written before a line for another name";
+  log_.PlainPath.clear();
+  burst.End();
+  EXPECT_EQ(PlainEndings((dir_ / "second.log").string()), LineEndings(40, 50));
+  LogLine("line 50");
+  const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
+  ASSERT_EQ(ciphered.size(), 51u);
+  TTextCipher fresh(TextCipherKey);
+  for (std::size_t i = 0; i < ciphered.size(); ++i) {
+    const std::string text = DecipherLogLine(ciphered[i], fresh);
+    EXPECT_TRUE(text.ends_with(" line " + std::to_string(i))) << text;
+    EXPECT_EQ(ciphered[i], EncipherLogLine(text, fresh)) << i;
+  }
+}
+
+// A long burst keeps at most HeldLogBytesMost a sink and writes as it goes.
+TEST_F(LogLineSinks, ALongBurstWritesAsItGoes) {
+  log_.PlainPath = (dir_ / "plain.log").string();
+  TLogBurst burst;
+  const std::string padding(100, '.');
+  std::uintmax_t logged = 0;
+  for (int i = 0; i < 1000; ++i) {
+    LogLine("line " + std::to_string(i) + padding);
+    logged += FormatLogTimeStamp(LocalTimeNow()).size() + 8 + std::to_string(i).size() + padding.size();
+    const std::uintmax_t written =
+        std::filesystem::exists(log_.PlainPath) ? std::filesystem::file_size(log_.PlainPath) : 0;
+    ASSERT_LE(logged - std::min(logged, written), HeldLogBytesMost + 200) << "after line " << i;
+  }
+  burst.End();
+  EXPECT_EQ(SplitCrLfLines(ReadFileBytes(log_.PlainPath)).size(), 1000u);
+}
+
+// A burst left by a failure keeps its lines until the next line (logged or
+// not: the names may have been cleared meanwhile) or the end of the
+// command's repetition, which write them first.
+TEST_F(LogLineSinks, ABurstLeftByAFailureIsWrittenBeforeWhatFollows) {
+  const std::string path = (dir_ / "plain.log").string();
+  log_.PlainPath = path;
+  const auto burstThatFails = [](int first) {
+    TLogBurst burst;
+    LogLine("line " + std::to_string(first));
+    LogLine("line " + std::to_string(first + 1));
+    throw std::runtime_error("the next row cannot be written");
+  };
+  EXPECT_THROW(burstThatFails(0), std::runtime_error);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  LogLine("line 2");
+  EXPECT_EQ(PlainEndings(path), LineEndings(0, 3));
+
+  EXPECT_THROW(burstThatFails(3), std::runtime_error);
+  log_.PlainPath.clear();
+  LogLine("line 99");
+  EXPECT_EQ(PlainEndings(path), LineEndings(0, 5));
+
+  log_.PlainPath = path;
+  EXPECT_THROW(burstThatFails(5), std::runtime_error);
+  EndLogRepetition();
+  EXPECT_EQ(PlainEndings(path), LineEndings(0, 7));
+}
+
 // ---- The bound of the enciphered log -------------------------------------------
 
 class BoundedLog : public LogLineSinks {
@@ -395,6 +484,8 @@ protected:
     return texts;
   }
 
+  void ExpectBoundKept(bool inBurst);
+
   /// Logs "line <from>" to "line <to - 1>", checking the bound after each.
   void LogNumbered(int from, int to, std::uintmax_t within) {
     for (int i = from; i < to; ++i) {
@@ -406,11 +497,20 @@ protected:
 };
 
 // The file is renamed before the line that would take it past the bound, as
-// often as it fills; no line is lost between the two files.
-TEST_F(BoundedLog, NeverGrowsPastTheBoundWhileLinesAreWritten) {
+// often as it fills; no line is lost between the two files, in a burst too.
+TEST_F(BoundedLog, NeverGrowsPastTheBoundWhileLinesAreWritten) { ExpectBoundKept(false); }
+
+TEST_F(BoundedLog, NeverGrowsPastTheBoundInABurst) { ExpectBoundKept(true); }
+
+void BoundedLog::ExpectBoundKept(bool inBurst) {
   constexpr std::uintmax_t Bound = 8 * 1024;
   log_.SetCipheredBound(Bound);
-  LogNumbered(0, 600, Bound);
+  {
+    TLogBurst burst;
+    if (!inBurst) burst.End();
+    LogNumbered(0, 600, Bound);
+    burst.End();
+  }
   const auto older = Numbered(Older());
   const auto newer = Numbered(Log());
   ASSERT_FALSE(older.empty());
