@@ -419,19 +419,18 @@ bool TCommunicationLog::MoveCipheredLogAsideWhenOverBound() {
   return true;
 }
 
-TLogBurst::TLogBurst() : log_(nullptr) {
-  if (TRunContext* run = RunContextInUse()) {
-    log_ = &run->Log();
-    log_->HoldLines();
+void InLogBurst(const std::function<void()>& burst) {
+  TRunContext* run = RunContextInUse();
+  if (run == nullptr) return burst();
+  TLog& log = run->Log();
+  log.HoldLines();
+  try {
+    burst();
+  } catch (...) {
+    log.StopHoldingLines();
+    throw;
   }
-}
-
-TLogBurst::~TLogBurst() {
-  if (log_ != nullptr) log_->StopHoldingLines();
-}
-
-void TLogBurst::End() {
-  if (log_ != nullptr) std::exchange(log_, nullptr)->WriteHeldLines();
+  log.WriteHeldLines();
 }
 
 void LogLine(std::string_view message, std::string_view data, int delayMs) {

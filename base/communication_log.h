@@ -9,7 +9,7 @@
 // up to the last completed call; the file stays open between calls while its
 // name still leads to it (safe_output_file.h, TAppendingFile). An I/O failure of a sink is thrown to
 // the caller (std::runtime_error with the system's message). The exception
-// is a burst (TLogBurst): its lines are kept and written together, at most
+// is a burst (InLogBurst): its lines are kept and written together, at most
 // HeldLogBytesMost at a time, with the same bytes and time stamps; a crash
 // in the middle of one loses the lines kept then.
 //
@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,24 +85,12 @@ inline constexpr const char* OlderLogSuffix = ".1";
 /// The most bytes of lines a sink keeps in a burst before it writes them.
 inline constexpr std::size_t HeldLogBytesMost = 32 * 1024;
 
-/// A burst of log lines with no wait on a line or a person between them
-/// (the rows of a table file being saved: three lines a row): while it
-/// lasts the log of the run in use keeps the lines and writes them together,
-/// one write for many lines instead of one each. End writes what is kept; a
-/// burst left by a failure leaves it to be written before the next line.
-class TLogBurst {
-public:
-  TLogBurst();
-  ~TLogBurst();
-  TLogBurst(const TLogBurst&) = delete;
-  TLogBurst& operator=(const TLogBurst&) = delete;
-
-  /// Writes the lines kept; the lines that follow are written one by one.
-  void End();
-
-private:
-  TLog* log_;
-};
+/// Runs `burst`, a burst of log lines with no wait on a line or a person
+/// between them (the rows of a table file being saved: three lines a row),
+/// while the log of the run in use keeps the lines and writes them together:
+/// one write for many lines instead of one each. What is kept is written when
+/// the burst ends; after a failure, before the next line.
+void InLogBurst(const std::function<void()>& burst);
 
 /// Sleeps `delayMs` when it is positive, then hands the line to the log of
 /// the run in use, if any. The module's log writes date, time, " ", the message and the

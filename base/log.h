@@ -14,7 +14,7 @@ public:
   /// False while lines are dropped unseen, so that callers need not build them.
   virtual bool Active() const { return true; }
   /// From now on the log may keep its lines and write them together (a
-  /// burst of lines with no wait between them); see TLogBurst.
+  /// burst of lines with no wait between them); see InLogBurst.
   virtual void HoldLines() {}
   /// Writes the lines kept and stops keeping them; a failure is thrown.
   virtual void WriteHeldLines() {}

@@ -159,11 +159,11 @@ void WriteContents(TableFileWriter& file, const TSoubor& table, int codePage, bo
   if (table.Number == TableNumber::Keyboard) WriteKeyLayouts(file, keyLayouts);
   const CellWidth widthOf = layout == TableFileLayout::FixedWidth ? FixedWidthsFor(table, firstColumn) : nullptr;
   const int rowCount = static_cast<int>(table.Rows.size());
-  TLogBurst rowLines;
-  for (int step = 0; step < rowCount; ++step) {
-    WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, widthOf);
-  }
-  rowLines.End();
+  InLogBurst([&] {
+    for (int step = 0; step < rowCount; ++step) {
+      WriteRow(file, table, reverse ? rowCount - 1 - step : step, firstColumn, codePage, widthOf);
+    }
+  });
 }
 
 // ---------------------------------------------------------------- loading

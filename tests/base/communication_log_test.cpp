@@ -392,14 +392,14 @@ TEST_F(LogLineSinks, ABurstWritesItsLinesWhenItEnds) {
   log_.CipheredPath = (dir_ / "KL.log").string();
   const std::string firstPlain = log_.PlainPath;
   LogLine("line 0");
-  TLogBurst burst;
-  for (int i = 1; i < 40; ++i) LogLine("line " + std::to_string(i));
-  EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 1)) << "kept while the burst lasts";
-  log_.PlainPath = (dir_ / "second.log").string();
-  for (int i = 40; i < 50; ++i) LogLine("line " + std::to_string(i));
-  EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 40)) << "written before a line for another name";
-  log_.PlainPath.clear();
-  burst.End();
+  InLogBurst([&] {
+    for (int i = 1; i < 40; ++i) LogLine("line " + std::to_string(i));
+    EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 1)) << "kept while the burst lasts";
+    log_.PlainPath = (dir_ / "second.log").string();
+    for (int i = 40; i < 50; ++i) LogLine("line " + std::to_string(i));
+    EXPECT_EQ(PlainEndings(firstPlain), LineEndings(0, 40)) << "written before a line for another name";
+    log_.PlainPath.clear();
+  });
   EXPECT_EQ(PlainEndings((dir_ / "second.log").string()), LineEndings(40, 50));
   LogLine("line 50");
   const auto ciphered = SplitCrLfLines(ReadFileBytes(log_.CipheredPath));
@@ -415,17 +415,17 @@ TEST_F(LogLineSinks, ABurstWritesItsLinesWhenItEnds) {
 // A long burst keeps at most HeldLogBytesMost a sink and writes as it goes.
 TEST_F(LogLineSinks, ALongBurstWritesAsItGoes) {
   log_.PlainPath = (dir_ / "plain.log").string();
-  TLogBurst burst;
   const std::string padding(100, '.');
   std::uintmax_t logged = 0;
-  for (int i = 0; i < 1000; ++i) {
-    LogLine("line " + std::to_string(i) + padding);
-    logged += FormatLogTimeStamp(LocalTimeNow()).size() + 8 + std::to_string(i).size() + padding.size();
-    const std::uintmax_t written =
-        std::filesystem::exists(log_.PlainPath) ? std::filesystem::file_size(log_.PlainPath) : 0;
-    ASSERT_LE(logged - std::min(logged, written), HeldLogBytesMost + 200) << "after line " << i;
-  }
-  burst.End();
+  InLogBurst([&] {
+    for (int i = 0; i < 1000; ++i) {
+      LogLine("line " + std::to_string(i) + padding);
+      logged += FormatLogTimeStamp(LocalTimeNow()).size() + 8 + std::to_string(i).size() + padding.size();
+      const std::uintmax_t written =
+          std::filesystem::exists(log_.PlainPath) ? std::filesystem::file_size(log_.PlainPath) : 0;
+      ASSERT_LE(logged - std::min(logged, written), HeldLogBytesMost + 200) << "after line " << i;
+    }
+  });
   EXPECT_EQ(SplitCrLfLines(ReadFileBytes(log_.PlainPath)).size(), 1000u);
 }
 
@@ -436,10 +436,11 @@ TEST_F(LogLineSinks, ABurstLeftByAFailureIsWrittenBeforeWhatFollows) {
   const std::string path = (dir_ / "plain.log").string();
   log_.PlainPath = path;
   const auto burstThatFails = [](int first) {
-    TLogBurst burst;
-    LogLine("line " + std::to_string(first));
-    LogLine("line " + std::to_string(first + 1));
-    throw std::runtime_error("the next row cannot be written");
+    InLogBurst([first] {
+      LogLine("line " + std::to_string(first));
+      LogLine("line " + std::to_string(first + 1));
+      throw std::runtime_error("the next row cannot be written");
+    });
   };
   EXPECT_THROW(burstThatFails(0), std::runtime_error);
   EXPECT_FALSE(std::filesystem::exists(path));
@@ -505,11 +506,10 @@ TEST_F(BoundedLog, NeverGrowsPastTheBoundInABurst) { ExpectBoundKept(true); }
 void BoundedLog::ExpectBoundKept(bool inBurst) {
   constexpr std::uintmax_t Bound = 8 * 1024;
   log_.SetCipheredBound(Bound);
-  {
-    TLogBurst burst;
-    if (!inBurst) burst.End();
+  if (inBurst) {
+    InLogBurst([&] { LogNumbered(0, 600, Bound); });
+  } else {
     LogNumbered(0, 600, Bound);
-    burst.End();
   }
   const auto older = Numbered(Older());
   const auto newer = Numbered(Log());
