@@ -64,7 +64,7 @@ class TLogFile {
 public:
   void Append(const std::string& path, std::string_view line) {
     if (!held_.empty() && (!holding_ || path != heldPath_)) WriteHeld();
-    if (holding_ && held_.empty()) held_.reserve(HeldLogBytesMost + line.size() + LineEnd.size());
+    if (held_.empty()) held_.reserve((holding_ ? HeldLogBytesMost : 0) + line.size() + LineEnd.size());
     held_.append(line).append(LineEnd);
     heldPath_ = path;
     if (!holding_ || held_.size() >= HeldLogBytesMost) WriteHeld();

@@ -20,7 +20,7 @@ def dribble(port, pause=1.0, between_bytes=None):
             if ended(slow):
                 break
     except OSError:
-        pass
+        pass  # the server's cut may also come as a reset of the connection
     finally:
         slow.close()
     return time.monotonic() - started
