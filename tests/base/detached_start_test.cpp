@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -59,5 +60,24 @@ TEST(DetachedStartTest, AProgramThatCannotBeStartedIsReported) {
     EXPECT_FALSE(StartDetached(test.start));
   }
 }
+
+#ifndef _WIN32
+// A launcher that ignores SIGCHLD passes that on: the system then reaps the
+// module's children itself and their exit status is lost. A start is still
+// told from a failed one.
+TEST(DetachedStartTest, IsToldRightlyWhenChildrenAreReapedBySystem) {
+  TempDir folder;
+  const fs::path program = folder / "started";
+  fs::copy_file(VIEWER_STAND_IN_EXE, program);
+  fs::permissions(program, fs::perms::owner_all);
+  const auto previous = std::signal(SIGCHLD, SIG_IGN);
+  const bool missingStarted = StartDetached({{(folder / "missing").string(), "FILE"}, false, true});
+  const bool programStarted = StartDetached({{program.string(), "FILE"}, false, true});
+  std::signal(SIGCHLD, previous);
+  EXPECT_FALSE(missingStarted);
+  EXPECT_TRUE(programStarted);
+  EXPECT_EQ(RecordedArguments(folder.path()), std::vector<std::string>{"FILE"});
+}
+#endif
 
 }  // namespace
