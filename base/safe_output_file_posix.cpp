@@ -166,6 +166,17 @@ void WaitForRoom(const Handle& handle, std::chrono::steady_clock::time_point dea
   }
 }
 
+// A replaced file keeps its owner and group as far as this user may give
+// them: root keeps both, a member of the file's group keeps the group (so
+// that the others of a shared group can still write it). What cannot be
+// kept is this user's, as for any file this user makes; that is no failure.
+void KeepOwnerWherePermitted(int fd, const struct stat& replaced) {
+  if (::fchown(fd, replaced.st_uid, replaced.st_gid) == 0) return;
+  if (::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid) != 0) {
+    // Not a member of the file's group either: the file is this user's alone.
+  }
+}
+
 void CreateTemporary(Handle& handle, const struct stat* replaced) {
   const std::string stem = FolderOf(handle.finalPath) + "/" + NameOf(handle.finalPath) + std::string(TemporaryMark);
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
@@ -178,6 +189,7 @@ void CreateTemporary(Handle& handle, const struct stat* replaced) {
     // A replaced file keeps its permission bits (not set-user-ID, set-group-ID
     // or sticky: the contents are new); a new one gets the umask's.
     if (replaced != nullptr && ::fchmod(fd, replaced->st_mode & 0777) != 0) Fail(errno, "chmod", candidate);
+    if (replaced != nullptr) KeepOwnerWherePermitted(fd, *replaced);
     return;
   }
   Fail(EEXIST, "create", stem);

@@ -3,6 +3,7 @@
 // temporary file outlives a failure.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -154,6 +155,56 @@ TEST(SafeOutputFile, ReplacedFileKeepsItsPermissionBits) {
   WriteFileSafely((folder / "out.txt").string(), "new");
   EXPECT_EQ(fs::status(folder / "out.txt").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// Who may write a file after it was replaced: root's replacement keeps the
+// owner and group; a group member's keeps the group, so that the file's owner,
+// in that group too, may still write it. The member writes in a child
+// process that has given up root.
+TEST(SafeOutputFile, ReplacedFileKeepsItsOwnerAndGroupAsFarAsPermitted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need root";
+  constexpr uid_t Nobody = 65534;
+  constexpr gid_t Shared = 54321;  // no user has it as a main group
+  struct Case {
+    const char* what;
+    uid_t owner, writer;
+    gid_t group;
+    uid_t ownerAfter;
+  };
+  const Case cases[] = {
+      {"root replaces another user's file", Nobody, 0, Shared, Nobody},
+      {"a member of the file's group replaces root's file", 0, Nobody, Shared, Nobody},
+  };
+  for (const auto& c : cases) {
+    TempDir folder;
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    const fs::path file = folder / "out.txt";
+    WriteFileBytes(file, "old");
+    ASSERT_EQ(::chown(file.c_str(), c.owner, c.group), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const gid_t groups[] = {c.group};
+      if (::setgroups(1, groups) != 0) _exit(2);
+      if (c.writer != 0 && (::setgid(Nobody) != 0 || ::setuid(c.writer) != 0)) _exit(2);
+      try {
+        WriteFileSafely(file.string(), "new");
+      } catch (const std::exception&) {
+        _exit(1);
+      }
+      _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what;
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(ReadFileBytes(file), "new") << c.what;
+    EXPECT_EQ(info.st_uid, c.ownerAfter) << c.what;
+    EXPECT_EQ(info.st_gid, c.group) << c.what;
+    EXPECT_EQ(info.st_mode & 0777, 0664u) << c.what;
+  }
 }
 
 TEST(SafeOutputFile, ReadOnlyFileIsRefusedEvenForRoot) {
