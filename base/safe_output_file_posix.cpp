@@ -26,6 +26,7 @@ struct TSafeOutputHandle : TSafeOutputPlace {
   // The file as opened (for appending): what its name must still lead to.
   dev_t device = 0;
   ino_t inode = 0;
+  bool appending = false;
 };
 
 namespace {
@@ -177,6 +178,21 @@ void KeepOwnerWherePermitted(int fd, const struct stat& replaced) {
   }
 }
 
+// An append cut short (a full disk, a size limit) would leave the start of a
+// line that the next append runs into, spoiling that line too: the part
+// written is taken back, unless something was appended after it meanwhile.
+// When that cannot be done the file keeps the part; the write's failure is
+// what is reported.
+void TakeBackPartialAppend(const Handle& handle, std::size_t written) {
+  if (written == 0) return;
+  struct stat info {};
+  const off_t end = ::lseek(handle.fd, 0, SEEK_CUR);
+  if (end < static_cast<off_t>(written) || ::fstat(handle.fd, &info) != 0 || info.st_size != end) return;
+  if (::ftruncate(handle.fd, end - static_cast<off_t>(written)) != 0) {
+    // Left as it is; see above.
+  }
+}
+
 void CreateTemporary(Handle& handle, const struct stat* replaced) {
   const std::string stem = FolderOf(handle.finalPath) + "/" + NameOf(handle.finalPath) + std::string(TemporaryMark);
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
@@ -238,16 +254,22 @@ Handle* Open(const std::string& target, LinkRule links) {
 
 void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!bytes.empty()) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::string_view rest = bytes.substr(done);
     const ssize_t written =
-        handle.inPlace ? WriteWithoutSigpipe(handle.fd, bytes) : ::write(handle.fd, bytes.data(), bytes.size());
+        handle.inPlace ? WriteWithoutSigpipe(handle.fd, rest) : ::write(handle.fd, rest.data(), rest.size());
     if (written < 0 && errno == EINTR) continue;
     if (written < 0 && handle.inPlace && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       WaitForRoom(handle, deadline);
       continue;
     }
-    if (written < 0) Fail(errno, "write", handle.workingPath);
-    bytes.remove_prefix(static_cast<std::size_t>(written));
+    if (written < 0) {
+      const int error = errno;
+      if (handle.appending && !handle.inPlace) TakeBackPartialAppend(handle, done);
+      Fail(error, "write", handle.workingPath);
+    }
+    done += static_cast<std::size_t>(written);
   }
 }
 
@@ -279,6 +301,7 @@ Handle* OpenForAppending(const std::string& path) {
     }
     handle->device = opened.st_dev;
     handle->inode = opened.st_ino;
+    handle->appending = true;
     if (known && (handle->inPlace || S_ISREG(opened.st_mode))) return handle.release();
     CloseQuietly(*handle);
     if (!known) Fail(error, "fstat", path);

@@ -513,6 +513,33 @@ TEST(AppendToFile, AppendsToFilesOnlyAndNeverThroughALink) {
   EXPECT_EQ(ReadFileBytes(folder / "secret"), "theirs");
 }
 
+// A line cut short by the file size limit (as by a full disk) is taken back,
+// so the next line appended, once there is room, is not run into it.
+TEST(AppendToFile, ALineCutShortIsTakenBackBeforeTheNext) {
+  TempDir folder;
+  const std::string log = (folder / "KL.log").string();
+  AppendToFile(log, "first\r\n");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{10, 10};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      AppendToFile(log, "second\r\n");
+    } catch (const std::system_error& failure) {
+      ::_exit(failure.code().value() == EFBIG ? 0 : 2);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the append was not refused; 2: refused for another reason";
+  AppendToFile(log, "third\r\n");
+  EXPECT_EQ(ReadFileBytes(log), "first\r\nthird\r\n");
+}
+
 // A log with a second name may be someone else's file: it is not appended
 // to; the log begins afresh under its own name and the other file stays.
 TEST(AppendToFile, ALogWithASecondNameIsBegunAfreshNotAppendedTo) {
