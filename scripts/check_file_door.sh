@@ -25,7 +25,10 @@ cd "$(dirname "$0")/.."
 door='^base/(safe_output_file|input_file|durable_file|exclusive_lock_file)(_posix|_win32|_platform)?\.(h|cpp)$'
 exempt='^(tests|fuzz|bench|tools/mervsim|tools/rescomp)/|^transport/system_com_layer_(posix|win32)\.cpp$|^app/viewer_launch_posix\.cpp$|^tools/mervfleet/child_process_win32\.cpp$'
 # Comments are not code: a line whose code part (before "//") names a call.
-pattern='std::(o|i)?fstream|std::filesystem::rename|std::rename|(^|[^A-Za-z0-9_])(fopen|_wfopen|freopen|fdopen)[[:space:]]*\(|(^|[^A-Za-z0-9_.>])(::)?open[[:space:]]*\(|CreateFile[AW]?[[:space:]]*\(|(^|[^A-Za-z0-9_])(::)?rename(at2?)?[[:space:]]*\('
+# The streams in every spelling (ofstream, std::wifstream, basic_fstream<...>,
+# filebuf), the C and POSIX calls (open, openat, creat, fopen and its wide and
+# _s forms), the renaming and copying calls of both systems.
+pattern='(^|[^A-Za-z0-9_])(basic_)?w?(o|i)?(fstream|filebuf)([^A-Za-z0-9_]|$)|std::filesystem::(rename|copy_file|copy)[[:space:]]*\(|std::rename|(^|[^A-Za-z0-9_])(fopen|_wfopen|fopen_s|_wfopen_s|freopen|fdopen|_open|_wopen|_sopen_s|_wsopen_s|creat)[[:space:]]*\(|(^|[^A-Za-z0-9_.>])(::)?open(at2?)?[[:space:]]*(\(|$)|CreateFile(2|[AW])?[[:space:]]*\(|(MoveFile|CopyFile|ReplaceFile)(Ex|WithProgress)?[AW]?[[:space:]]*\(|(^|[^A-Za-z0-9_])(::)?rename(at2?)?[[:space:]]*\('
 
 status=0
 while IFS= read -r file; do
