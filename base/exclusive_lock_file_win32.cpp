@@ -18,11 +18,19 @@ OVERLAPPED LockPosition() {
 
 }  // namespace
 
+// A link under the lock's name is opened as the link itself, never followed
+// (nothing is made where it leads), and refused.
 TExclusiveLockFile::TExclusiveLockFile(const std::string& path) : path_(path) {
   HANDLE file = CreateFileW(WideName(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "open " + path);
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileInformationByHandle(file, &information) &&
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(file);
+    throw std::system_error(ERROR_CANT_ACCESS_FILE, std::system_category(), "link refused " + path);
   }
   handle_ = file;
 }

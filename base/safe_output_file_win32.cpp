@@ -99,12 +99,20 @@ void OpenExisting(Handle& handle) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail(ERROR_ACCESS_DENIED, "read-only file", handle.finalPath);
   }
+  // The link was looked for (and followed if allowed) before: a link put
+  // under the name since is opened as itself, not followed, and refused.
   HANDLE file = CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (NotFound(error)) return CreateTemporary(handle);
     Fail(error, "open", handle.finalPath);
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(file);
+    Fail(ERROR_CANT_ACCESS_FILE, "link refused", handle.finalPath);
   }
   if (GetFileType(file) != FILE_TYPE_DISK) {
     handle.file = file;
