@@ -131,6 +131,17 @@ REFUSALS = [
      "request_id"),
     ("switch with a value", "POST", "/v1/lines/a/commands", {"activity": "W03", "parameters": {"VERIFY": "yes"}}, {},
      True, 422, "switch"),
+    # A name is one parameter: what follows a known name must not become parameters of its own.
+    ("a file smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEM/FILE=..\\x": True}}, {}, True, 422, "unknown parameter"),
+    ("a line's parameter smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEMX/ID=3": True}}, {}, True, 422, "unknown parameter"),
+    ("a COM line smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEM/COM=7": True}}, {}, True, 422, "unknown parameter"),
+    ("a shop number with a folder", "POST", "/v1/lines/a/commands",
+     {"activity": "EXPORTZ74", "parameters": {"PRODEJNA": "..\\x"}}, {}, True, 422, "file name"),
+    ("a register number with a folder", "POST", "/v1/lines/a/commands",
+     {"activity": "EXPORTZ74", "parameters": {"POKLADNA": "x\\..\\..\\y"}}, {}, True, 422, "file name"),
 ]
 
 
@@ -145,6 +156,7 @@ def test_refusals_are_clear_json(registers, daemons, what, method, path, body, h
     problem = json.loads(data)
     assert problem["status"] == status and words in problem["message"]
     assert register.runs() == 0
+    assert not os.path.exists(os.path.join(daemon.folder, "a", "error.json")), "the module ran"
 
 
 def test_a_file_the_command_wrote_is_served(registers, daemons):
