@@ -84,6 +84,41 @@ def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
     assert register.runs() <= 1
 
 
+def running_one(daemon, line, request_ids, limit=10):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        for request_id in request_ids:
+            status, record = daemon.call("GET", f"/v1/lines/{line}/commands/{request_id}")
+            if status == 200 and record["state"] == "running":
+                return request_id
+        time.sleep(0.02)
+    raise AssertionError(f"none of {request_ids} began to run within {limit} s")
+
+
+def test_a_stop_starts_no_queued_command_and_answers_the_waiting_clients(registers, daemons):
+    register = registers("tcp", extra=SLOW)
+    daemon = daemons({"a": register.connection()})
+    request_ids = ["s1", "s2", "s3"]
+    answers = {}
+    clients = [threading.Thread(target=lambda i=i: answers.update({i: daemon.post_command("a", request_id=i)}),
+                                daemon=True) for i in request_ids]
+    for client in clients:
+        client.start()
+    running = running_one(daemon, "a", request_ids)
+    daemon.process.send_signal(signal.SIGTERM)
+    assert daemon.process.wait(timeout=10) == 0
+    for client in clients:
+        client.join(5)
+    # The queued ones are answered at once, still queued; the running one may have ended by then.
+    assert sorted(answers) == request_ids, answers
+    assert all(answers[i][0] == 202 for i in request_ids if i != running), answers
+    assert register.runs() == 1
+    daemon.start()
+    for request_id in request_ids:
+        status, record = daemon.call("GET", f"/v1/lines/a/commands/{request_id}")
+        assert status == 200 and record["state"] == ("done" if request_id == running else "interrupted"), record
+
+
 def test_a_full_queue_answers_429(registers, daemons):
     register = registers("tcp", extra=SLOW)
     daemon = daemons({"a": register.connection()}, queue_limit=2)

@@ -98,7 +98,12 @@ int TDaemonServer::Bind() {
 
 bool TDaemonServer::Serve() { return server_->listen_after_bind(); }
 
-void TDaemonServer::Stop() { server_->stop(); }
+void TDaemonServer::Stop() {
+  // The server ends once its handlers have; those waiting for a command are
+  // released first, and no queued command starts meanwhile.
+  for (auto& worker : workers_) worker->Stop();
+  server_->stop();
+}
 
 bool TDaemonServer::IsRunning() const { return server_->is_running(); }
 

@@ -27,12 +27,16 @@ TLineWorker::TLineWorker(const TDaemonConfig& config, const TLineConfig& line)
 }
 
 TLineWorker::~TLineWorker() {
+  Stop();
+  thread_.join();
+}
+
+void TLineWorker::Stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
-  thread_.join();
 }
 
 void TLineWorker::RecoverInterrupted() {

@@ -57,8 +57,13 @@ public:
   /// The record of a request id, or none.
   std::optional<TCommandRecord> Find(const std::string& requestId);
 
-  /// The record once it has ended, or as it stands after `limit`.
+  /// The record once it has ended, or as it stands after `limit` or at Stop.
   std::optional<TCommandRecord> AwaitEnd(const std::string& requestId, std::chrono::milliseconds limit);
+
+  /// Starts no more commands and releases the requests waiting in AwaitEnd;
+  /// a command running goes on to its end. The commands still queued stay
+  /// recorded as queued, so that the next start marks them interrupted.
+  void Stop();
 
   TLineSnapshot Snapshot();
 
