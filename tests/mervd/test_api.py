@@ -119,6 +119,40 @@ def test_a_stop_starts_no_queued_command_and_answers_the_waiting_clients(registe
         assert status == 200 and record["state"] == ("done" if request_id == running else "interrupted"), record
 
 
+# A module that runs until the test makes "release" in its folder (a minute at most).
+HELD_MODULE = """#!/bin/sh
+i=0
+while [ ! -e release ] && [ "$i" -lt 600 ]; do /bin/sleep 0.1; i=$((i + 1)); done
+"""
+
+
+def test_clients_waiting_for_a_line_leave_threads_for_the_others(daemons, tmp_path):
+    module = tmp_path / "held-module"
+    module.write_text(HELD_MODULE)
+    module.chmod(0o755)
+    daemon = daemons({"a": "/IPADDR=127.0.0.1 /IPPORT=9"}, module=str(module))
+    assert daemon.post_command("a", request_id="held", wait=False)[0] == 202
+    running_one(daemon, "a", ["held"])
+    # More clients than the server has threads, each waiting for the same command (retries, or gone).
+    answers = []
+    clients = [threading.Thread(target=lambda: answers.append(daemon.post_command("a", request_id="held")),
+                                daemon=True) for _ in range(24)]
+    for client in clients:
+        client.start()
+    deadline = time.monotonic() + 10
+    while not answers and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert answers and all(status == 202 for status, _ in answers), answers
+    status, _, _ = daemon.request("GET", "/v1/health", timeout=10)
+    assert status == 200
+    status, problem = daemon.call("POST", "/v1/lines/a/doctor", timeout=10)
+    assert status == 503 and "try the diagnosis again" in problem["message"], problem
+    (tmp_path / "a" / "release").touch()
+    for client in clients:
+        client.join(30)
+    assert len(answers) == len(clients) and {status for status, _ in answers} <= {200, 202}, answers
+
+
 def test_a_full_queue_answers_429(registers, daemons):
     register = registers("tcp", extra=SLOW)
     daemon = daemons({"a": register.connection()}, queue_limit=2)
