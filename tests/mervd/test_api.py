@@ -184,6 +184,8 @@ REFUSALS = [
     ("unknown line", "POST", "/v1/lines/zz/commands", {"activity": "STS"}, {}, True, 404, "no line"),
     ("unknown command", "GET", "/v1/lines/a/commands/nothing", None, {}, True, 404, "no command"),
     ("1 MB body", "POST", "/v1/lines/a/commands", "x" * (1 << 20), {}, True, 413, "64 KiB"),
+    # A body in pieces (an iterable) goes out in chunks, without a Content-Length.
+    ("chunked body", "POST", "/v1/lines/a/commands", (b'{"activity": ', b'"STS"}'), {}, True, 411, "Content-Length"),
     ("not JSON", "POST", "/v1/lines/a/commands", "{activity", {}, True, 400, "JSON"),
     ("no activity", "POST", "/v1/lines/a/commands", {"parameters": {}}, {}, True, 400, "activity"),
     ("unknown activity", "POST", "/v1/lines/a/commands", {"activity": "XYZ"}, {}, True, 422, "unknown activity"),

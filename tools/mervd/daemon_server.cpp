@@ -168,6 +168,12 @@ bool TDaemonServer::Admits(const httplib::Request& request, httplib::Response& r
     Refuse(response, 401, "the bearer token is missing or wrong (Authorization: Bearer <the token file's text>)");
     return false;
   }
+  // The body limit is checked against Content-Length only: a body in chunks
+  // would be read whole, however large, before any handler could refuse it.
+  if (request.has_header("Transfer-Encoding")) {
+    Refuse(response, 411, "a body needs a Content-Length (no Transfer-Encoding)");
+    return false;
+  }
   return true;
 }
 

@@ -5,10 +5,11 @@
 // must name the listen address in its Host header (a web page that got a
 // name of its own resolved to 127.0.0.1 cannot reach the service) and may
 // come from another web origin only when the configuration allows that one.
-// A body over 64 KiB is refused with 413, a client that has not sent its
-// request within the request limit is cut off, and every refusal is a JSON
-// object {"status": N, "message": "..."}. Requests that wait for a line take
-// at most all threads but a few: beyond that a command is answered at once
+// A body over 64 KiB is refused with 413 and one in chunks (without a
+// length) with 411; a client that has not sent its request within the
+// request limit is cut off, and every refusal is a JSON object
+// {"status": N, "message": "..."}. Requests that wait for a line take at
+// most all threads but a few: beyond that a command is answered at once
 // (202) and a diagnosis refused (503).
 #include <atomic>
 #include <memory>
