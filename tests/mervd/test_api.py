@@ -84,6 +84,30 @@ def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
     assert register.runs() <= 1
 
 
+DAMAGED_RECORDS = [
+    # (what, the record file's bytes)
+    ("empty", b""),
+    ("cut short", b'{"request_id": "lost", "line": "a", "activity": "STS", "par'),
+    ("no record", b'{"request_id": "lost"}\n'),
+]
+
+
+@pytest.mark.parametrize("what,contents", DAMAGED_RECORDS, ids=[case[0] for case in DAMAGED_RECORDS])
+def test_a_record_that_cannot_be_read_answers_interrupted_and_is_not_run(registers, daemons, what, contents):
+    # A power failure may leave a record written by an earlier mervd empty or cut short.
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    with open(os.path.join(daemon.folder, "a", "mervd-outcome.lost.json"), "wb") as record:
+        record.write(contents)
+    answers = [daemon.call("GET", "/v1/lines/a/commands/lost"), daemon.post_command("a", request_id="lost")]
+    daemon.restart()
+    answers.append(daemon.post_command("a", request_id="lost"))
+    for status, record in answers:
+        assert status == 200 and record["state"] == "interrupted", record
+        assert "cannot be read" in record["message"] and "not run again" in record["message"]
+    assert register.runs() == 0
+
+
 def running_one(daemon, line, request_ids, limit=10):
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:

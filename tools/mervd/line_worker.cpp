@@ -16,7 +16,7 @@ constexpr auto ExpiryInterval = std::chrono::minutes(10);
 }  // namespace
 
 TLineWorker::TLineWorker(const TDaemonConfig& config, const TLineConfig& line)
-    : config_(config), line_(line), store_(line.Folder, config.KeepOutcomes) {
+    : config_(config), line_(line), store_(line.Name, line.Folder, config.KeepOutcomes) {
   std::error_code error;
   std::filesystem::create_directories(PathFromName(line_.Folder), error);
   if (error) throw std::system_error(error, "line " + line_.Name + ": cannot make its folder " + line_.Folder);
