@@ -4,6 +4,7 @@ bounded queue, and the refusals of the security rules."""
 import re
 import json
 import os
+import shutil
 import signal
 import subprocess
 import threading
@@ -82,6 +83,19 @@ def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
         assert "not run again" in record["message"]
     time.sleep(1.5)
     assert register.runs() <= 1
+
+
+def test_a_record_of_another_id_under_the_same_file_name_is_a_conflict(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    assert daemon.post_command("a", request_id="ABC")[0] == 200
+    folder = os.path.join(daemon.folder, "a")
+    # What a file system that does not tell case apart shows for "abc" once "ABC" has run.
+    shutil.copy(os.path.join(folder, "mervd-outcome.ABC.json"), os.path.join(folder, "mervd-outcome.abc.json"))
+    for status, problem in (daemon.post_command("a", request_id="abc"),
+                            daemon.call("GET", "/v1/lines/a/commands/abc")):
+        assert status == 409 and "ABC" in problem["message"], problem
+    assert register.runs() == 1
 
 
 DAMAGED_RECORDS = [

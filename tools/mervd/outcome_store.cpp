@@ -13,6 +13,7 @@
 #include "base/file_name.h"
 #include "base/input_file.h"
 #include "base/safe_output_file.h"
+#include "tools/mervd/api_error.h"
 #include "tools/mervd/daemon_config.h"
 
 namespace {
@@ -116,6 +117,10 @@ std::optional<TCommandRecord> TOutcomeStore::Stored(const std::string& requestId
 std::optional<TCommandRecord> TOutcomeStore::Find(const std::string& requestId) const {
   auto record = Stored(requestId);
   if (!record || Expired(*record)) return std::nullopt;
+  if (record->RequestId != requestId) {
+    throw TApiError(409, "request id " + requestId + " shares its record file with " + record->RequestId +
+                             " (the file system does not tell their case apart); use another request id");
+  }
   return record;
 }
 
@@ -135,7 +140,11 @@ std::vector<std::string> TOutcomeStore::RecordIds() const {
 std::vector<TCommandRecord> TOutcomeStore::All() const {
   std::vector<TCommandRecord> records;
   for (const auto& id : RecordIds()) {
-    if (auto record = Find(id)) records.push_back(std::move(*record));
+    try {
+      if (auto record = Find(id)) records.push_back(std::move(*record));
+    } catch (const TApiError&) {
+      continue;  // another id's record under this id's name answers no request
+    }
   }
   std::sort(records.begin(), records.end(),
             [](const TCommandRecord& a, const TCommandRecord& b) { return a.Accepted < b.Accepted; });

@@ -22,7 +22,9 @@ public:
 
   void Save(const TCommandRecord& record) const;
 
-  /// The record of a request id, or none (also when it has expired).
+  /// The record of a request id, or none (also when it has expired). A
+  /// record of another id under its file's name (a file system that does not
+  /// tell case apart) is a TApiError with status 409.
   std::optional<TCommandRecord> Find(const std::string& requestId) const;
 
   /// Every record kept, oldest accepted first.
