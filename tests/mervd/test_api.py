@@ -85,6 +85,25 @@ def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
     assert register.runs() <= 1
 
 
+OTHER_COMMANDS = [
+    # (what, activity, parameters) sent with the id of an STS that has run
+    ("another activity", "W03", {"FILE": "plu.txt"}),
+    ("other parameters", "STS", {"FILE": "other.txt"}),
+]
+
+
+@pytest.mark.parametrize("what,activity,parameters", OTHER_COMMANDS, ids=[case[0] for case in OTHER_COMMANDS])
+def test_a_request_id_used_for_another_command_is_a_conflict(registers, daemons, what, activity, parameters):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, first = daemon.post_command("a", request_id="used")
+    assert status == 200 and first["state"] == "done"
+    status, problem = daemon.post_command("a", activity=activity, parameters=parameters, request_id="used")
+    assert status == 409 and "another command" in problem["message"], problem
+    assert daemon.post_command("a", request_id="used") == (200, first)
+    assert register.runs() == 1
+
+
 def test_a_record_of_another_id_under_the_same_file_name_is_a_conflict(registers, daemons):
     register = registers("tcp")
     daemon = daemons({"a": register.connection()})

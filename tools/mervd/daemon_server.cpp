@@ -231,6 +231,10 @@ void TDaemonServer::PostCommand(const httplib::Request& request, httplib::Respon
     response.set_header("Retry-After", "5");
     throw TApiError(429, "the line's queue is full (" + std::to_string(config_.QueueLimit) + " commands)");
   }
+  if (admission.Kind == TLineWorker::Admission::OtherCommand) {
+    throw TApiError(409, "request id " + command.Record.RequestId + " was used for another command (" +
+                             admission.Record.Activity + "); give this command a request id of its own");
+  }
   TCommandRecord record = std::move(admission.Record);
   if (!record.Ended() && command.Wait) record = AwaitEnd(worker, std::move(record));
   if (!record.Ended()) response.set_header("Location", "/v1/lines/" + record.Line + "/commands/" + record.RequestId);

@@ -64,7 +64,10 @@ std::optional<TCommandRecord> TLineWorker::FindLocked(const std::string& request
 
 TLineWorker::TAdmission TLineWorker::Submit(TCommandRecord record) {
   std::lock_guard lock(mutex_);
-  if (auto known = FindLocked(record.RequestId)) return {Admission::Known, std::move(*known)};
+  if (auto known = FindLocked(record.RequestId)) {
+    const Admission kind = IsSameCommand(*known, record) ? Admission::Known : Admission::OtherCommand;
+    return {kind, std::move(*known)};
+  }
   if (queue_.size() >= config_.QueueLimit) return {Admission::QueueFull, std::move(record)};
   record.State = CommandState::Queued;
   store_.Save(record);

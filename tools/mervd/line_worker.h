@@ -44,14 +44,15 @@ public:
   TLineWorker(const TLineWorker&) = delete;
   TLineWorker& operator=(const TLineWorker&) = delete;
 
-  enum class Admission { Accepted, Known, QueueFull };
+  enum class Admission { Accepted, Known, OtherCommand, QueueFull };
   struct TAdmission {
     Admission Kind;
     TCommandRecord Record;
   };
 
   /// Queues the command unless its request id is known (then the record as
-  /// it stands) or the queue is full.
+  /// it stands; OtherCommand when the record is of another command) or the
+  /// queue is full.
   TAdmission Submit(TCommandRecord record);
 
   /// The record of a request id, or none.
