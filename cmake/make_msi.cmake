@@ -1,11 +1,11 @@
 # Makes the MSI from the installer source that cmake/windows_release.cmake
 # configured: wixl, then what wixl cannot say, written into the MSI's tables
 # with msibuild. Run as
-#   cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DMSI=... -DLINE_SERVICE_SID=... -P make_msi.cmake
+#   cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DMSI=... -DLINE_SERVICE_SID=... -DHTTP_SERVICE_SID=... -P make_msi.cmake
 # in the build folder (wixl takes file sources relative to its working
 # folder). The Windows test runs it again on copies of the source with other
 # versions, to install over and under the build's own MSI.
-foreach(variable WIXL MSIBUILD WXS MSI LINE_SERVICE_SID)
+foreach(variable WIXL MSIBUILD WXS MSI LINE_SERVICE_SID HTTP_SERVICE_SID)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "make_msi.cmake: ${variable} not given")
   endif()
@@ -64,3 +64,13 @@ query("CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT 
 set(modify 0x1301bf)
 set(sddl "D:AI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;${modify};;;BU)(A;OICI;${modify};;;${LINE_SERVICE_SID})")
 query("INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('Line1Folder', 'LINE1DIR', 'CreateFolder', '${sddl}')")
+
+# The data folder holds mervd's token file, which must not be readable by
+# every local user as ProgramData's own permissions would let it be: the
+# folder inherits nothing (P), and only system, the administrators and
+# mervd's virtual account, NT SERVICE\MervModul-http, may use it; mervd
+# may change what is in it (it makes the token file at its first start).
+# The line folder below keeps its own entries for the users and the line's
+# service, which reach it through the traverse right every account has.
+set(data_sddl "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;${modify};;;${HTTP_SERVICE_SID})")
+query("INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('DataFolder', 'DATADIR', 'CreateFolder', '${data_sddl}')")

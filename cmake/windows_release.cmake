@@ -26,6 +26,8 @@ set(MERV_ICON ${CMAKE_SOURCE_DIR}/resources/mervmodul.ico)
 # account: S-1-5-80- and the SHA-1 of the upper-case service name in UTF-16LE
 # as five little-endian words (scripts/test_windows.sh computes it again).
 set(MERV_LINE1_SERVICE_SID S-1-5-80-439307163-3830727935-120947096-3399022531-3238341224)
+# The same for NT SERVICE\MervModul-http, mervd's account.
+set(MERV_HTTP_SERVICE_SID S-1-5-80-4168700550-3190497568-2987995751-772978227-3744839087)
 set(MERV_SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
 set(MERV_RELEASE_PROGRAMS)
 
@@ -138,7 +140,8 @@ function(merv_windows_packages)
   add_custom_command(
     OUTPUT ${msi}
     COMMAND ${CMAKE_COMMAND} -DWIXL=${MERV_WIXL} -DMSIBUILD=${MERV_MSIBUILD} -DWXS=${wxs} -DMSI=${msi}
-            -DLINE_SERVICE_SID=${MERV_LINE1_SERVICE_SID} -P ${CMAKE_SOURCE_DIR}/cmake/make_msi.cmake
+            -DLINE_SERVICE_SID=${MERV_LINE1_SERVICE_SID} -DHTTP_SERVICE_SID=${MERV_HTTP_SERVICE_SID}
+            -P ${CMAKE_SOURCE_DIR}/cmake/make_msi.cmake
     DEPENDS ${wxs} ${MERV_RELEASE_PROGRAMS} ${licence} ${CMAKE_SOURCE_DIR}/cmake/make_msi.cmake ${MERV_ICON}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Building the MSI with wixl"

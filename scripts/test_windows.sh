@@ -311,12 +311,24 @@ account=$(service_account "$service")
 [[ $account == 'NT SERVICE\MervModul-line1' ]] || fail "the service's account is '$account'"
 # The line folder's permissions name the account by its service SID: S-1-5-80-
 # and the SHA-1 of the upper-case name in UTF-16LE, as five little-endian words.
-sid=$(/usr/bin/python3 -c 'import hashlib, struct, sys
+service_sid() {
+  /usr/bin/python3 -c 'import hashlib, struct, sys
 digest = hashlib.sha1(sys.argv[1].upper().encode("utf-16-le")).digest()
-print("S-1-5-80-" + "-".join(str(word) for word in struct.unpack("<5I", digest)))' "$service")
-sddl=$(msiinfo export "$msi" MsiLockPermissionsEx 2>/dev/null | tr -d '\r' | awk -F'\t' '$2 == "LINE1DIR" {print $4}')
+print("S-1-5-80-" + "-".join(str(word) for word in struct.unpack("<5I", digest)))' "$1"
+}
+locked_sddl() {
+  msiinfo export "$msi" MsiLockPermissionsEx 2>/dev/null | tr -d '\r' | awk -F'\t' -v folder="$1" '$2 == folder {print $4}'
+}
+sid=$(service_sid "$service")
+sddl=$(locked_sddl LINE1DIR)
 [[ $sddl == *"(A;OICI;0x1301bf;;;$sid)"* ]] || fail "the line folder's permissions do not name $sid: '$sddl'"
 [[ $sddl != *";;;LS)"* && $sddl != *";;;WD)"* ]] || fail "the line folder is open to LocalSystem's or everyone's services: '$sddl'"
+# The data folder (mervd's token file) inherits nothing from ProgramData and
+# is open to system, the administrators and mervd's account only.
+http_sid=$(service_sid MervModul-http)
+data_sddl=$(locked_sddl DATADIR)
+[[ $data_sddl == "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;$http_sid)" ]] ||
+  fail "the data folder's permissions are '$data_sddl'"
 
 # The installed module, with the line folder as its program folder.
 line_windows='C:\ProgramData\MERV Modul\line1'
@@ -482,7 +494,8 @@ echo "== MSI upgrades: the same version rebuilt, then a newer one; an older one 
 make_msi() {
   sed "s/Version=\"$version\"/Version=\"$1\"/" "$win/mervmodul.wxs" >"$win/other.wxs"
   (cd "$win" && cmake -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" -DWXS=other.wxs -DMSI="$2" \
-    -DLINE_SERVICE_SID="$sid" -P "$top/cmake/make_msi.cmake" >/dev/null 2>&1) || fail "could not make an MSI of $1"
+    -DLINE_SERVICE_SID="$sid" -DHTTP_SERVICE_SID="$http_sid" -P "$top/cmake/make_msi.cmake" >/dev/null 2>&1) ||
+    fail "could not make an MSI of $1"
   rm -f "$win/other.wxs"
 }
 IFS=. read -r major minor patch <<<"$version"

@@ -68,11 +68,11 @@ class Register:
 class Daemon:
     """mervd with lines of the test's own; answers come back as (status, headers, body)."""
 
-    def __init__(self, folder, lines, environment=None, **settings):
+    def __init__(self, folder, lines, environment=None, module=MERVMODUL, **settings):
         self.folder = folder
         self.config = os.path.join(folder, "mervd.conf")
         self.environment = dict(os.environ, **(environment or {}))
-        text = ["[mervd]", "listen = 127.0.0.1:0", f"token_file = {folder}/token", f"module = {MERVMODUL}"]
+        text = ["[mervd]", "listen = 127.0.0.1:0", f"token_file = {folder}/token", f"module = {module}"]
         text += [f"{name} = {value}" for name, value in settings.items()]
         for name, connection in lines.items():
             line_folder = os.path.join(folder, name)

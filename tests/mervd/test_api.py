@@ -4,6 +4,7 @@ bounded queue, and the refusals of the security rules."""
 import re
 import json
 import os
+import shutil
 import signal
 import subprocess
 import threading
@@ -84,6 +85,131 @@ def test_a_command_cut_short_by_a_crash_is_never_run_again(registers, daemons):
     assert register.runs() <= 1
 
 
+OTHER_COMMANDS = [
+    # (what, activity, parameters) sent with the id of an STS that has run
+    ("another activity", "W03", {"FILE": "plu.txt"}),
+    ("other parameters", "STS", {"FILE": "other.txt"}),
+]
+
+
+@pytest.mark.parametrize("what,activity,parameters", OTHER_COMMANDS, ids=[case[0] for case in OTHER_COMMANDS])
+def test_a_request_id_used_for_another_command_is_a_conflict(registers, daemons, what, activity, parameters):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, first = daemon.post_command("a", request_id="used")
+    assert status == 200 and first["state"] == "done"
+    status, problem = daemon.post_command("a", activity=activity, parameters=parameters, request_id="used")
+    assert status == 409 and "another command" in problem["message"], problem
+    assert daemon.post_command("a", request_id="used") == (200, first)
+    assert register.runs() == 1
+
+
+def test_a_record_of_another_id_under_the_same_file_name_is_a_conflict(registers, daemons):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    assert daemon.post_command("a", request_id="ABC")[0] == 200
+    folder = os.path.join(daemon.folder, "a")
+    # What a file system that does not tell case apart shows for "abc" once "ABC" has run.
+    shutil.copy(os.path.join(folder, "mervd-outcome.ABC.json"), os.path.join(folder, "mervd-outcome.abc.json"))
+    for status, problem in (daemon.post_command("a", request_id="abc"),
+                            daemon.call("GET", "/v1/lines/a/commands/abc")):
+        assert status == 409 and "ABC" in problem["message"], problem
+    assert register.runs() == 1
+
+
+DAMAGED_RECORDS = [
+    # (what, the record file's bytes)
+    ("empty", b""),
+    ("cut short", b'{"request_id": "lost", "line": "a", "activity": "STS", "par'),
+    ("no record", b'{"request_id": "lost"}\n'),
+]
+
+
+@pytest.mark.parametrize("what,contents", DAMAGED_RECORDS, ids=[case[0] for case in DAMAGED_RECORDS])
+def test_a_record_that_cannot_be_read_answers_interrupted_and_is_not_run(registers, daemons, what, contents):
+    # A power failure may leave a record written by an earlier mervd empty or cut short.
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    with open(os.path.join(daemon.folder, "a", "mervd-outcome.lost.json"), "wb") as record:
+        record.write(contents)
+    answers = [daemon.call("GET", "/v1/lines/a/commands/lost"), daemon.post_command("a", request_id="lost")]
+    daemon.restart()
+    answers.append(daemon.post_command("a", request_id="lost"))
+    for status, record in answers:
+        assert status == 200 and record["state"] == "interrupted", record
+        assert "cannot be read" in record["message"] and "not run again" in record["message"]
+    assert register.runs() == 0
+
+
+def running_one(daemon, line, request_ids, limit=10):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        for request_id in request_ids:
+            status, record = daemon.call("GET", f"/v1/lines/{line}/commands/{request_id}")
+            if status == 200 and record["state"] == "running":
+                return request_id
+        time.sleep(0.02)
+    raise AssertionError(f"none of {request_ids} began to run within {limit} s")
+
+
+def test_a_stop_starts_no_queued_command_and_answers_the_waiting_clients(registers, daemons):
+    register = registers("tcp", extra=SLOW)
+    daemon = daemons({"a": register.connection()})
+    request_ids = ["s1", "s2", "s3"]
+    answers = {}
+    clients = [threading.Thread(target=lambda i=i: answers.update({i: daemon.post_command("a", request_id=i)}),
+                                daemon=True) for i in request_ids]
+    for client in clients:
+        client.start()
+    running = running_one(daemon, "a", request_ids)
+    daemon.process.send_signal(signal.SIGTERM)
+    assert daemon.process.wait(timeout=10) == 0
+    for client in clients:
+        client.join(5)
+    # The queued ones are answered at once, still queued; the running one may have ended by then.
+    assert sorted(answers) == request_ids, answers
+    assert all(answers[i][0] == 202 for i in request_ids if i != running), answers
+    assert register.runs() == 1
+    daemon.start()
+    for request_id in request_ids:
+        status, record = daemon.call("GET", f"/v1/lines/a/commands/{request_id}")
+        assert status == 200 and record["state"] == ("done" if request_id == running else "interrupted"), record
+
+
+# A module that runs until the test makes "release" in its folder (a minute at most).
+HELD_MODULE = """#!/bin/sh
+i=0
+while [ ! -e release ] && [ "$i" -lt 600 ]; do /bin/sleep 0.1; i=$((i + 1)); done
+"""
+
+
+def test_clients_waiting_for_a_line_leave_threads_for_the_others(daemons, tmp_path):
+    module = tmp_path / "held-module"
+    module.write_text(HELD_MODULE)
+    module.chmod(0o755)
+    daemon = daemons({"a": "/IPADDR=127.0.0.1 /IPPORT=9"}, module=str(module))
+    assert daemon.post_command("a", request_id="held", wait=False)[0] == 202
+    running_one(daemon, "a", ["held"])
+    # More clients than the server has threads, each waiting for the same command (retries, or gone).
+    answers = []
+    clients = [threading.Thread(target=lambda: answers.append(daemon.post_command("a", request_id="held")),
+                                daemon=True) for _ in range(24)]
+    for client in clients:
+        client.start()
+    deadline = time.monotonic() + 10
+    while not answers and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert answers and all(status == 202 for status, _ in answers), answers
+    status, _, _ = daemon.request("GET", "/v1/health", timeout=10)
+    assert status == 200
+    status, problem = daemon.call("POST", "/v1/lines/a/doctor", timeout=10)
+    assert status == 503 and "try the diagnosis again" in problem["message"], problem
+    (tmp_path / "a" / "release").touch()
+    for client in clients:
+        client.join(30)
+    assert len(answers) == len(clients) and {status for status, _ in answers} <= {200, 202}, answers
+
+
 def test_a_full_queue_answers_429(registers, daemons):
     register = registers("tcp", extra=SLOW)
     daemon = daemons({"a": register.connection()}, queue_limit=2)
@@ -115,6 +241,8 @@ REFUSALS = [
     ("unknown line", "POST", "/v1/lines/zz/commands", {"activity": "STS"}, {}, True, 404, "no line"),
     ("unknown command", "GET", "/v1/lines/a/commands/nothing", None, {}, True, 404, "no command"),
     ("1 MB body", "POST", "/v1/lines/a/commands", "x" * (1 << 20), {}, True, 413, "64 KiB"),
+    # A body in pieces (an iterable) goes out in chunks, without a Content-Length.
+    ("chunked body", "POST", "/v1/lines/a/commands", (b'{"activity": ', b'"STS"}'), {}, True, 411, "Content-Length"),
     ("not JSON", "POST", "/v1/lines/a/commands", "{activity", {}, True, 400, "JSON"),
     ("no activity", "POST", "/v1/lines/a/commands", {"parameters": {}}, {}, True, 400, "activity"),
     ("unknown activity", "POST", "/v1/lines/a/commands", {"activity": "XYZ"}, {}, True, 422, "unknown activity"),
@@ -131,6 +259,17 @@ REFUSALS = [
      "request_id"),
     ("switch with a value", "POST", "/v1/lines/a/commands", {"activity": "W03", "parameters": {"VERIFY": "yes"}}, {},
      True, 422, "switch"),
+    # A name is one parameter: what follows a known name must not become parameters of its own.
+    ("a file smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEM/FILE=..\\x": True}}, {}, True, 422, "unknown parameter"),
+    ("a line's parameter smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEMX/ID=3": True}}, {}, True, 422, "unknown parameter"),
+    ("a COM line smuggled in a name", "POST", "/v1/lines/a/commands",
+     {"activity": "STS", "parameters": {"MODEM/COM=7": True}}, {}, True, 422, "unknown parameter"),
+    ("a shop number with a folder", "POST", "/v1/lines/a/commands",
+     {"activity": "EXPORTZ74", "parameters": {"PRODEJNA": "..\\x"}}, {}, True, 422, "file name"),
+    ("a register number with a folder", "POST", "/v1/lines/a/commands",
+     {"activity": "EXPORTZ74", "parameters": {"POKLADNA": "x\\..\\..\\y"}}, {}, True, 422, "file name"),
 ]
 
 
@@ -145,6 +284,7 @@ def test_refusals_are_clear_json(registers, daemons, what, method, path, body, h
     problem = json.loads(data)
     assert problem["status"] == status and words in problem["message"]
     assert register.runs() == 0
+    assert not os.path.exists(os.path.join(daemon.folder, "a", "error.json")), "the module ran"
 
 
 def test_a_file_the_command_wrote_is_served(registers, daemons):

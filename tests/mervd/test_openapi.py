@@ -43,6 +43,7 @@ def test_answers_match_the_document(served):
     check(document, command, "get", daemon.call("GET", "/v1/lines/a/commands/w1"))
     daemon.await_end("a", "w1")
     check(document, commands, "post", daemon.post_command("a", request_id="w2"))
+    check(document, commands, "post", daemon.post_command("a", activity="W03", request_id="w2"))
     check(document, command, "get", daemon.call("GET", "/v1/lines/a/commands/w1"))
     check(document, "/v1/lines", "get", daemon.call("GET", "/v1/lines"))
     check(document, commands, "post", daemon.post_command("a", activity="NOPE"))

@@ -1,5 +1,7 @@
 #include "tools/mervd/command_record.h"
 
+#include <algorithm>
+#include <cctype>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -125,6 +127,14 @@ TCommandRecord RecordFromJson(const std::string& text) {
   } catch (const json::exception& failure) {
     throw std::runtime_error(std::string("not a command record: ") + failure.what());
   }
+}
+
+bool IsSameCommand(const TCommandRecord& known, const TCommandRecord& asked) {
+  if (known.Activity.empty()) return true;
+  const auto sameLetter = [](unsigned char a, unsigned char b) { return std::toupper(a) == std::toupper(b); };
+  return std::equal(known.Activity.begin(), known.Activity.end(), asked.Activity.begin(), asked.Activity.end(),
+                    sameLetter) &&
+         known.Parameters == asked.Parameters;
 }
 
 std::optional<int> OutcomeError(const TCommandRecord& record) {

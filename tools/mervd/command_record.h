@@ -42,5 +42,10 @@ std::string RecordJson(const TCommandRecord& record);
 /// when the text is not such a record.
 TCommandRecord RecordFromJson(const std::string& text);
 
+/// Whether `asked` is the command `known` records: the same activity (in any
+/// case) with the same parameters. A record whose command is not known (its
+/// file could not be read) is taken as any command's.
+bool IsSameCommand(const TCommandRecord& known, const TCommandRecord& asked);
+
 /// The outcome's error number, or none when there is no outcome.
 std::optional<int> OutcomeError(const TCommandRecord& record);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <span>
 
 #include "app/activity_table.h"
 #include "app/command_line.h"
@@ -18,6 +19,8 @@ namespace {
 constexpr std::string_view LineOwned[] = {"COM", "BR", "PAR", "IPADDR", "IPPORT", "ECR", "ID", "JSON", "LOG", "MIN"};
 // The resident mode waits for command files without end.
 constexpr std::string_view RefusedActivities[] = {"DOSMODE"};
+// Pasted into the name of the file the command writes (the day's export).
+constexpr std::string_view FileNameParts[] = {"PRODEJNA", "POKLADNA"};
 
 [[noreturn]] void Refuse(int status, const std::string& message) { throw TApiError(status, message); }
 
@@ -27,12 +30,20 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The row whose key is exactly `key`. The module takes any token beginning
+// with MODEM for its modem switch, but a request's name becomes one token
+// "/NAME" that the module cuts at every "/": a name only beginning with a key
+// would carry tokens of its own past the checks ("MODEM/FILE=..."). The
+// switch itself is still given as "MODEM".
 const TCommandParameter* FindParameter(const std::string& key) {
   for (const auto& row : ParameterTable()) {
-    const bool matches = row.Form == ParameterForm::SwitchPrefix ? key.rfind(row.Key, 0) == 0 : key == row.Key;
-    if (matches) return &row;
+    if (key == row.Key) return &row;
   }
   return nullptr;
+}
+
+bool Contains(std::span<const std::string_view> names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 std::string ValueText(const std::string& key, const json& value) {
@@ -52,6 +63,9 @@ void CheckValue(const std::string& key, const TCommandParameter& row, const std:
   if ((row.ValueName == "path" || row.ValueName == "folder") && !IsPlainName(value)) {
     Refuse(422, "parameter " + key + ": a file of the line folder, named without a folder");
   }
+  if (Contains(FileNameParts, key) && !IsPlainName(value)) {
+    Refuse(422, "parameter " + key + " becomes part of a file name: letters, digits, '.', '_' and '-'");
+  }
 }
 
 std::vector<std::pair<std::string, std::string>> ParametersOf(const json& given) {
@@ -62,7 +76,7 @@ std::vector<std::pair<std::string, std::string>> ParametersOf(const json& given)
     const std::string key = Upper(name);
     const TCommandParameter* row = FindParameter(key);
     if (row == nullptr) Refuse(422, "unknown parameter " + name + " (mervmodul --help lists them)");
-    if (std::find(std::begin(LineOwned), std::end(LineOwned), row->Key) != std::end(LineOwned)) {
+    if (Contains(LineOwned, row->Key)) {
       Refuse(422, "parameter " + key + " is set by the line's configuration, not by a request");
     }
     std::string text = ValueText(key, value);
@@ -78,8 +92,7 @@ std::string ActivityOf(const json& body) {
   std::string activity = given->get<std::string>();
   const bool plain = !activity.empty() && activity.size() <= 16 &&
                      std::all_of(activity.begin(), activity.end(), [](unsigned char c) { return std::isalnum(c); });
-  const bool refused = std::find(std::begin(RefusedActivities), std::end(RefusedActivities), Upper(activity)) !=
-                       std::end(RefusedActivities);
+  const bool refused = Contains(RefusedActivities, Upper(activity));
   if (!plain || FindActivity(activity) == nullptr || refused) {
     Refuse(422, "unknown activity " + activity + " (mervmodul --help lists them)");
   }

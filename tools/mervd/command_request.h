@@ -2,10 +2,12 @@
 // The body of POST /v1/lines/{line}/commands, checked before anything runs:
 //   {"activity": "R03", "parameters": {"FILE": "plu.txt"}, "request_id": "...", "wait": true}
 // The activity must be one the module knows (not the resident mode); each
-// parameter one of its command line, not one the line's configuration sets
-// (line, speed, address, model, /JSON, /LOG); a value holds no "/" (the
-// module cuts its command at every "/") and no control character; a file or
-// folder is a bare name, so it lies in the line folder. Every refusal is a
+// parameter's name exactly one of its command line, not one the line's
+// configuration sets (line, speed, address, model, /JSON, /LOG); a value
+// holds no "/" (the module cuts its command at every "/") and no control
+// character; a file or folder, and a value that becomes part of a file's
+// name (the export's shop and register), is a bare name, so that what is
+// written lies in the line folder. Every refusal is a
 // TApiError with status 400 (not JSON, wrong types) or 422 (unknown or
 // forbidden activity or parameter).
 #include <string>

@@ -19,6 +19,10 @@ namespace {
 /// Server threads: every line may have a client waiting for its command,
 /// with room beside them for the page, the metrics and slow clients.
 constexpr std::size_t MinServerThreads = 16;
+/// Threads never taken by requests that wait for a line (a command's end, a
+/// diagnosis), so that the health check, the page and the other lines are
+/// served however many clients wait or have gone while waiting.
+constexpr std::size_t ThreadsNotWaiting = 8;
 constexpr std::uint64_t MaxServedFile = 64ull << 20;
 /// How long a waiting request waits beyond the command limit before it is
 /// answered 202 (the module is stopped at the limit and then ends).
@@ -65,6 +69,26 @@ std::string FileType(const std::string& name) {
   return "application/octet-stream";
 }
 
+// One of the places for requests that wait for a line, held while it
+// waits; none when all are taken.
+class TWaitingPlace {
+public:
+  TWaitingPlace(std::atomic<std::size_t>& taken, std::size_t limit) : taken_(taken) {
+    held_ = taken_.fetch_add(1) < limit;
+    if (!held_) taken_.fetch_sub(1);
+  }
+  ~TWaitingPlace() {
+    if (held_) taken_.fetch_sub(1);
+  }
+  TWaitingPlace(const TWaitingPlace&) = delete;
+  TWaitingPlace& operator=(const TWaitingPlace&) = delete;
+  explicit operator bool() const { return held_; }
+
+private:
+  std::atomic<std::size_t>& taken_;
+  bool held_ = false;
+};
+
 }  // namespace
 
 TDaemonServer::TDaemonServer(const TDaemonConfig& config, TAccessToken token)
@@ -72,7 +96,9 @@ TDaemonServer::TDaemonServer(const TDaemonConfig& config, TAccessToken token)
       token_(std::move(token)),
       deadline_(std::make_unique<TConnectionDeadline>(config.ListenPort, config.RequestLimit)) {
   for (const auto& line : config_.Lines) workers_.push_back(std::make_unique<TLineWorker>(config_, line));
-  server_ = deadline_->MakeServer(std::max(MinServerThreads, 2 * config_.Lines.size() + 8));
+  const std::size_t threads = std::max(MinServerThreads, 2 * config_.Lines.size() + ThreadsNotWaiting);
+  waitingLimit_ = threads - ThreadsNotWaiting;
+  server_ = deadline_->MakeServer(threads);
   server_->set_payload_max_length(MaxRequestBody);
   server_->set_read_timeout(config_.RequestLimit);
   server_->set_write_timeout(config_.RequestLimit);
@@ -98,7 +124,12 @@ int TDaemonServer::Bind() {
 
 bool TDaemonServer::Serve() { return server_->listen_after_bind(); }
 
-void TDaemonServer::Stop() { server_->stop(); }
+void TDaemonServer::Stop() {
+  // The server ends once its handlers have; those waiting for a command are
+  // released first, and no queued command starts meanwhile.
+  for (auto& worker : workers_) worker->Stop();
+  server_->stop();
+}
 
 bool TDaemonServer::IsRunning() const { return server_->is_running(); }
 
@@ -135,6 +166,12 @@ bool TDaemonServer::Admits(const httplib::Request& request, httplib::Response& r
   if (guarded && !token_.Admits(request.get_header_value("Authorization"))) {
     response.set_header("WWW-Authenticate", "Bearer");
     Refuse(response, 401, "the bearer token is missing or wrong (Authorization: Bearer <the token file's text>)");
+    return false;
+  }
+  // The body limit is checked against Content-Length only: a body in chunks
+  // would be read whole, however large, before any handler could refuse it.
+  if (request.has_header("Transfer-Encoding")) {
+    Refuse(response, 411, "a body needs a Content-Length (no Transfer-Encoding)");
     return false;
   }
   return true;
@@ -179,12 +216,8 @@ void TDaemonServer::Route() {
                 [this](const Request& request, Response& response) { PostCommand(request, response); });
   server_->Get(R"(/v1/lines/([^/]+)/commands/([^/]+))",
                [this](const Request& request, Response& response) { GetCommand(request, response); });
-  server_->Post(R"(/v1/lines/([^/]+)/doctor)", [this](const Request& request, Response& response) {
-    deadline_->NoteRequestRead(request.remote_addr, request.remote_port);
-    const auto report = WorkerOf(request.matches[1]).Diagnose();
-    if (!report) throw TApiError(503, "the line stayed busy; try the diagnosis again later");
-    Answer(response, 200, *report);
-  });
+  server_->Post(R"(/v1/lines/([^/]+)/doctor)",
+                [this](const Request& request, Response& response) { PostDoctor(request, response); });
   server_->Get(R"(/v1/lines/([^/]+)/files/([^/]+))",
                [this](const Request& request, Response& response) { GetFile(request, response); });
 }
@@ -198,13 +231,36 @@ void TDaemonServer::PostCommand(const httplib::Request& request, httplib::Respon
     response.set_header("Retry-After", "5");
     throw TApiError(429, "the line's queue is full (" + std::to_string(config_.QueueLimit) + " commands)");
   }
-  TCommandRecord record = std::move(admission.Record);
-  if (!record.Ended() && command.Wait) {
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(config_.CommandLimit + WaitMargin);
-    if (auto ended = worker.AwaitEnd(record.RequestId, limit)) record = std::move(*ended);
+  if (admission.Kind == TLineWorker::Admission::OtherCommand) {
+    throw TApiError(409, "request id " + command.Record.RequestId + " was used for another command (" +
+                             admission.Record.Activity + "); give this command a request id of its own");
   }
+  TCommandRecord record = std::move(admission.Record);
+  if (!record.Ended() && command.Wait) record = AwaitEnd(worker, std::move(record));
   if (!record.Ended()) response.set_header("Location", "/v1/lines/" + record.Line + "/commands/" + record.RequestId);
   Answer(response, record.Ended() ? 200 : 202, RecordJson(record));
+}
+
+TCommandRecord TDaemonServer::AwaitEnd(TLineWorker& worker, TCommandRecord record) {
+  // Past the places for waiting requests the answer comes at once, as with "wait": false.
+  const TWaitingPlace place(waiting_, waitingLimit_);
+  if (!place) return record;
+  const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(config_.CommandLimit + WaitMargin);
+  auto ended = worker.AwaitEnd(record.RequestId, limit);
+  return ended ? std::move(*ended) : std::move(record);
+}
+
+void TDaemonServer::PostDoctor(const httplib::Request& request, httplib::Response& response) {
+  deadline_->NoteRequestRead(request.remote_addr, request.remote_port);
+  TLineWorker& worker = WorkerOf(request.matches[1]);
+  const TWaitingPlace place(waiting_, waitingLimit_);
+  if (!place) {
+    response.set_header("Retry-After", "5");
+    throw TApiError(503, "too many requests wait for their lines; try the diagnosis again later");
+  }
+  const auto report = worker.Diagnose();
+  if (!report) throw TApiError(503, "the line stayed busy; try the diagnosis again later");
+  Answer(response, 200, *report);
 }
 
 void TDaemonServer::GetCommand(const httplib::Request& request, httplib::Response& response) {

@@ -5,9 +5,12 @@
 // must name the listen address in its Host header (a web page that got a
 // name of its own resolved to 127.0.0.1 cannot reach the service) and may
 // come from another web origin only when the configuration allows that one.
-// A body over 64 KiB is refused with 413, a client that has not sent its
-// request within the request limit is cut off, and every refusal is a JSON
-// object {"status": N, "message": "..."}.
+// A body over 64 KiB is refused with 413 and one in chunks (without a
+// length) with 411; a client that has not sent its request within the
+// request limit is cut off, and every refusal is a JSON object
+// {"status": N, "message": "..."}. Requests that wait for a line take at
+// most all threads but a few: beyond that a command is answered at once
+// (202) and a diagnosis refused (503).
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -47,7 +50,11 @@ private:
   bool Admits(const httplib::Request& request, httplib::Response& response) const;
   TLineWorker& WorkerOf(const std::string& line);
   void PostCommand(const httplib::Request& request, httplib::Response& response);
+  /// The record once its command has ended, or as it stands after the wait's
+  /// limit; at once when every place for a waiting request is taken.
+  TCommandRecord AwaitEnd(TLineWorker& worker, TCommandRecord record);
   void GetCommand(const httplib::Request& request, httplib::Response& response);
+  void PostDoctor(const httplib::Request& request, httplib::Response& response);
   void GetFile(const httplib::Request& request, httplib::Response& response);
   void GetLines(httplib::Response& response);
   void GetMetrics(httplib::Response& response);
@@ -58,6 +65,9 @@ private:
   std::unique_ptr<TConnectionDeadline> deadline_;  // outlives the server it watches
   std::unique_ptr<httplib::Server> server_;
   int port_ = 0;
+  /// Requests waiting for a line now, and how many may.
+  std::atomic<std::size_t> waiting_{0};
+  std::size_t waitingLimit_ = 0;
 };
 
 /// The maximum size of a request body.

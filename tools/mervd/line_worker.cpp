@@ -16,7 +16,7 @@ constexpr auto ExpiryInterval = std::chrono::minutes(10);
 }  // namespace
 
 TLineWorker::TLineWorker(const TDaemonConfig& config, const TLineConfig& line)
-    : config_(config), line_(line), store_(line.Folder, config.KeepOutcomes) {
+    : config_(config), line_(line), store_(line.Name, line.Folder, config.KeepOutcomes) {
   std::error_code error;
   std::filesystem::create_directories(PathFromName(line_.Folder), error);
   if (error) throw std::system_error(error, "line " + line_.Name + ": cannot make its folder " + line_.Folder);
@@ -27,12 +27,16 @@ TLineWorker::TLineWorker(const TDaemonConfig& config, const TLineConfig& line)
 }
 
 TLineWorker::~TLineWorker() {
+  Stop();
+  thread_.join();
+}
+
+void TLineWorker::Stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
-  thread_.join();
 }
 
 void TLineWorker::RecoverInterrupted() {
@@ -60,7 +64,10 @@ std::optional<TCommandRecord> TLineWorker::FindLocked(const std::string& request
 
 TLineWorker::TAdmission TLineWorker::Submit(TCommandRecord record) {
   std::lock_guard lock(mutex_);
-  if (auto known = FindLocked(record.RequestId)) return {Admission::Known, std::move(*known)};
+  if (auto known = FindLocked(record.RequestId)) {
+    const Admission kind = IsSameCommand(*known, record) ? Admission::Known : Admission::OtherCommand;
+    return {kind, std::move(*known)};
+  }
   if (queue_.size() >= config_.QueueLimit) return {Admission::QueueFull, std::move(record)};
   record.State = CommandState::Queued;
   store_.Save(record);

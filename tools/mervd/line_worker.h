@@ -44,21 +44,27 @@ public:
   TLineWorker(const TLineWorker&) = delete;
   TLineWorker& operator=(const TLineWorker&) = delete;
 
-  enum class Admission { Accepted, Known, QueueFull };
+  enum class Admission { Accepted, Known, OtherCommand, QueueFull };
   struct TAdmission {
     Admission Kind;
     TCommandRecord Record;
   };
 
   /// Queues the command unless its request id is known (then the record as
-  /// it stands) or the queue is full.
+  /// it stands; OtherCommand when the record is of another command) or the
+  /// queue is full.
   TAdmission Submit(TCommandRecord record);
 
   /// The record of a request id, or none.
   std::optional<TCommandRecord> Find(const std::string& requestId);
 
-  /// The record once it has ended, or as it stands after `limit`.
+  /// The record once it has ended, or as it stands after `limit` or at Stop.
   std::optional<TCommandRecord> AwaitEnd(const std::string& requestId, std::chrono::milliseconds limit);
+
+  /// Starts no more commands and releases the requests waiting in AwaitEnd;
+  /// a command running goes on to its end. The commands still queued stay
+  /// recorded as queued, so that the next start marks them interrupted.
+  void Stop();
 
   TLineSnapshot Snapshot();
 

@@ -1,13 +1,19 @@
 #include "tools/mervd/outcome_store.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
+#include "base/durable_file.h"
 #include "base/file_name.h"
 #include "base/input_file.h"
 #include "base/safe_output_file.h"
+#include "tools/mervd/api_error.h"
 #include "tools/mervd/daemon_config.h"
 
 namespace {
@@ -16,9 +22,51 @@ constexpr std::string_view RecordPrefix = "mervd-outcome.";
 constexpr std::string_view RecordSuffix = ".json";
 constexpr std::uint64_t MaxRecordSize = 1 << 20;
 
+struct TFileCloser {
+  void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
+};
+
+// A name beside `path` that no other write picks and that is no record's.
+std::string TemporaryNameFor(const std::string& path) {
+  std::random_device random;
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".~%08x%08x.tmp", random(), random());
+  return path + suffix;
+}
+
+void WriteAndSync(const std::string& path, std::string_view contents) {
+  const std::unique_ptr<std::FILE, TFileCloser> file(CreateNewFile(path));
+  if (std::fwrite(contents.data(), 1, contents.size(), file.get()) != contents.size()) {
+    throw std::system_error(errno, std::generic_category(), "write " + path);
+  }
+  const int error = SyncFileToDisk(file.get());
+  if (error != 0) throw std::system_error(error, std::generic_category(), "sync " + path);
+}
+
+// Puts the contents under `path` only once they are on the disk, and the
+// new name with them: a record written before a command is accepted or
+// started is found after a power failure, and never found half written.
+void WriteDurably(const std::string& path, std::string_view contents) {
+  const std::string temporary = TemporaryNameFor(path);
+  try {
+    WriteAndSync(temporary, contents);
+    MoveFileReplacing(temporary, path);
+  } catch (...) {
+    RemoveFileIfPresent(temporary);
+    throw;
+  }
+  SyncFolderOf(path);
+}
+
+TCommandRecord::Clock::time_point ModificationTime(const TFileEntry& entry) {
+  return TCommandRecord::Clock::time_point(
+      std::chrono::duration_cast<TCommandRecord::Clock::duration>(std::chrono::nanoseconds(entry.modifiedNs)));
+}
+
 }  // namespace
 
-TOutcomeStore::TOutcomeStore(std::string folder, std::chrono::hours keep) : folder_(std::move(folder)), keep_(keep) {}
+TOutcomeStore::TOutcomeStore(std::string line, std::string folder, std::chrono::hours keep)
+    : line_(std::move(line)), folder_(std::move(folder)), keep_(keep) {}
 
 std::string TOutcomeStore::PathOf(const std::string& requestId) const {
   if (!IsPlainName(requestId)) throw std::invalid_argument("request id " + requestId);
@@ -31,53 +79,81 @@ bool TOutcomeStore::IsRecordName(const std::string& name) {
 }
 
 void TOutcomeStore::Save(const TCommandRecord& record) const {
-  WriteFileSafely(PathOf(record.RequestId), RecordJson(record) + "\n", LinkRule::Replace);
+  WriteDurably(PathOf(record.RequestId), RecordJson(record) + "\n");
 }
 
 bool TOutcomeStore::Expired(const TCommandRecord& record) const {
   return record.Accepted + keep_ < TCommandRecord::Clock::now();
 }
 
-std::optional<TCommandRecord> TOutcomeStore::Find(const std::string& requestId) const {
+TCommandRecord TOutcomeStore::ReadRecord(const std::string& requestId, const TFileEntry& entry) const {
   const std::string path = PathOf(requestId);
-  if (LookAtEntry(path).kind != TFileEntry::Kind::Regular) return std::nullopt;
-  TCommandRecord record = RecordFromJson(ReadInputFile(path, MaxRecordSize, InputLinks::Refuse));
-  if (Expired(record)) return std::nullopt;
+  try {
+    return RecordFromJson(ReadInputFile(path, MaxRecordSize, InputLinks::Refuse));
+  } catch (const std::runtime_error& failure) {
+    return DamagedRecord(requestId, entry, failure.what());
+  }
+}
+
+TCommandRecord TOutcomeStore::DamagedRecord(const std::string& requestId, const TFileEntry& entry,
+                                            const std::string& why) const {
+  TCommandRecord record;
+  record.RequestId = requestId;
+  record.Line = line_;
+  record.State = CommandState::Interrupted;
+  record.Accepted = ModificationTime(entry);
+  record.Message = "the record of this command cannot be read (" + why +
+                   "); it is not run again (the register may have done it: check before repeating it with a new "
+                   "request id)";
   return record;
 }
 
-std::vector<TCommandRecord> TOutcomeStore::All() const {
-  std::vector<TCommandRecord> records;
+std::optional<TCommandRecord> TOutcomeStore::Stored(const std::string& requestId) const {
+  const TFileEntry entry = LookAtEntry(PathOf(requestId));
+  if (entry.kind != TFileEntry::Kind::Regular) return std::nullopt;
+  return ReadRecord(requestId, entry);
+}
+
+std::optional<TCommandRecord> TOutcomeStore::Find(const std::string& requestId) const {
+  auto record = Stored(requestId);
+  if (!record || Expired(*record)) return std::nullopt;
+  if (record->RequestId != requestId) {
+    throw TApiError(409, "request id " + requestId + " shares its record file with " + record->RequestId +
+                             " (the file system does not tell their case apart); use another request id");
+  }
+  return record;
+}
+
+std::vector<std::string> TOutcomeStore::RecordIds() const {
+  std::vector<std::string> ids;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(PathFromName(folder_), error)) {
     const std::string name = NameFromPath(entry.path().filename());
     if (!IsRecordName(name)) continue;
-    const std::string id = name.substr(RecordPrefix.size(), name.size() - RecordPrefix.size() - RecordSuffix.size());
-    if (!IsPlainName(id)) continue;
-    try {
-      if (auto record = Find(id)) records.push_back(std::move(*record));
-    } catch (const std::exception&) {
-      // A damaged or foreign file under a record's name answers no request;
-      // it is left for a person to look at rather than removed.
-      continue;
-    }
+    std::string id = name.substr(RecordPrefix.size(), name.size() - RecordPrefix.size() - RecordSuffix.size());
+    if (IsPlainName(id)) ids.push_back(std::move(id));
   }
   if (error) throw std::system_error(error, "list " + folder_);
+  return ids;
+}
+
+std::vector<TCommandRecord> TOutcomeStore::All() const {
+  std::vector<TCommandRecord> records;
+  for (const auto& id : RecordIds()) {
+    try {
+      if (auto record = Find(id)) records.push_back(std::move(*record));
+    } catch (const TApiError&) {
+      continue;  // another id's record under this id's name answers no request
+    }
+  }
   std::sort(records.begin(), records.end(),
             [](const TCommandRecord& a, const TCommandRecord& b) { return a.Accepted < b.Accepted; });
   return records;
 }
 
 void TOutcomeStore::RemoveExpired() const {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(PathFromName(folder_), error)) {
-    const std::string name = NameFromPath(entry.path().filename());
-    if (!IsRecordName(name)) continue;
-    const std::string path = folder_ + "/" + name;
-    try {
-      if (Expired(RecordFromJson(ReadInputFile(path, MaxRecordSize, InputLinks::Refuse)))) RemoveFileIfPresent(path);
-    } catch (const std::exception&) {
-      continue;  // see All()
-    }
+  for (const auto& id : RecordIds()) {
+    const auto record = Stored(id);
+    if (record && Expired(*record)) RemoveFileIfPresent(PathOf(id));
   }
 }
