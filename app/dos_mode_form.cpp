@@ -207,9 +207,12 @@ void TDOSModeForm::Answer(int code, const std::string& reason) {
   if (!WriteOutcome(code)) OutcomeLost();
 }
 
-// An outcome of the mode itself, for a command that did not run.
+// An outcome of the mode itself, for a command that did not run. An earlier
+// "error.json" goes first, as a command removes it, so that a caller never
+// reads an earlier command's outcome as this answer.
 bool TDOSModeForm::WriteOutcome(int code) {
   const std::string outcomeFile = setup_.ProgramFolder + OutcomeFileName;
+  RemoveFileIfPresent(JsonOutcomeFile(setup_.ProgramFolder));
   try {
     WriteOutcomeFile(outcomeFile, code);
     return true;

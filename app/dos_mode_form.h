@@ -16,6 +16,8 @@
 //   LF, or the file has not changed for SettleTime. A first line of more
 //   than LongestCommandLine bytes, or one holding control bytes, is answered
 //   with 01 and the file deleted.
+// - The mode's own answers (01, 10) remove an earlier "error.json" before
+//   they write "error.dat", as a command does.
 // - A file that cannot be deleted is not run again until it changes; the
 //   failure is said once.
 // - When an outcome cannot be written, the command file stays where it is
