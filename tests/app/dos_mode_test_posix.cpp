@@ -302,21 +302,36 @@ TEST_F(DosModeTest, AnOutcomeThatCannotBeWrittenLeavesTheFileAndEndsWithOne) {
   EXPECT_EQ(ReadFileBytes(commandFile_), "XYZ /COM=1 /BR=5\r\n");
 }
 
-// A command waiting for the folder's turn that gets an end signal stops
-// waiting at once, answers 10 and deletes its file; the mode ends.
-TEST_F(DosModeTest, AnEndSignalWhileWaitingForTheTurnAnswersTenAndEnds) {
-  StartModule();
-  RunFile("XYZ\r\n");
-  TExclusiveLockFile turn((folder_ / "mervmodul.lock").string());
-  ASSERT_TRUE(turn.TryLock());
-  std::filesystem::remove(outcome_);
-  WriteFileBytes(commandFile_, "XYZ /COM=1 /BR=5\r\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  ASSERT_TRUE(std::filesystem::exists(commandFile_)) << "the command waits for the folder's turn";
-  module_->Signal(SIGTERM);
-  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(5)), 0);
-  EXPECT_EQ(LinesOf(ReadFileBytes(outcome_)), (std::vector<std::string>{"10", "3.02F"}));
-  EXPECT_FALSE(std::filesystem::exists(commandFile_));
+// An entry at the command path waits for the folder's turn like a command,
+// whether the mode runs it or answers it itself. An end signal during that
+// wait ends the mode without writing "error.dat" (the command holding the
+// turn owns it) and leaves the entry for the next start.
+TEST_F(DosModeTest, AnEndSignalWhileWaitingForTheTurnWritesNothingAndLeavesTheEntry) {
+  SwitchLogOn();
+  const std::vector<std::pair<const char*, std::function<void()>>> entries = {
+      {"command", [&] { Place("XYZ /COM=1 /BR=5\r\n"); }},
+      {"line with a control byte", [&] { Place("XYZ\x01/COM=1\r\n"); }},
+      {"link", [&] { std::filesystem::create_symlink(folder_ / "nowhere", commandFile_); }},
+  };
+  for (const auto& [what, plant] : entries) {
+    StartModule();
+    RunFile("XYZ\r\n");  // the mode is up
+    TExclusiveLockFile turn((folder_ / "mervmodul.lock").string());
+    ASSERT_TRUE(turn.TryLock());
+    std::filesystem::remove(outcome_);
+    const std::size_t waitsBefore = TimesIn(LogText(), "Cekam, az skonci");
+    plant();
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (TimesIn(LogText(), "Cekam, az skonci") == waitsBefore && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_GT(TimesIn(LogText(), "Cekam, az skonci"), waitsBefore) << what << ": the mode did not wait for the turn";
+    module_->Signal(SIGTERM);
+    EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(5)), 0) << what;
+    EXPECT_FALSE(std::filesystem::exists(outcome_)) << what;
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(commandFile_))) << what;
+    std::filesystem::remove(commandFile_);
+  }
 }
 
 // The mode's own answers (a line it refuses, a name that is no regular file)
