@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,15 +84,6 @@ void CheckInputOrder(const TSoubor& table, bool newPlu) {
     RaiseError(ErrorNumber::BadTableFile);
   }
   if (order != 0) RaiseError(ErrorNumber::UnsortedInput);
-}
-
-void SaveWith(const std::function<void()>& save) {
-  try {
-    save();
-  } catch (const std::exception& failure) {
-    LogLine(std::string("Chyba behen ukladani: ") + failure.what());
-    RaiseError(ErrorNumber::OutputFileFailure);
-  }
 }
 
 // Saved also after a failed transfer: the rows read before the failure are
