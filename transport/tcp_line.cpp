@@ -36,7 +36,7 @@ void TTcpLine::Connect() {
   socket_ = makeSocket_();
   socket_->SetEvents(LoggingSocketEvents());
   LogLine("Set Address");
-  socket_->SetAddress(NormalizeIpAddress(settings_.IpAddress));
+  socket_->SetAddress(settings_.IpAddress);
   LogLine("Set Port");
   socket_->SetPort(settings_.IpPort);
   LogLine("Set Blocking");  // the socket always blocks, with time-outs
