@@ -60,6 +60,15 @@ void RequireOutputFolder(const std::string& file) {
   RaiseError(ErrorNumber::OutputFileFailure);
 }
 
+void SaveWith(const std::function<void()>& save) {
+  try {
+    save();
+  } catch (const std::exception& failure) {
+    LogLine(std::string("Chyba behen ukladani: ") + failure.what());
+    RaiseError(ErrorNumber::OutputFileFailure);
+  }
+}
+
 // The two characters after the activity letter as a number: decimal as the
 // platform's usual integer conversion reads it (a leading blank is accepted,
 // "R 3" is table 3), or two hexadecimal digits.

@@ -3,6 +3,7 @@
 // settings and values, the model catalogue with the table its row of the activity table
 // names (register activities only), and the transfers it has run. The
 // dispatch creates one per command; it lives as long as the activity.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,10 @@ inline constexpr int TableOfWord = -1;
 /// exist (or is no folder), so that an activity finds out before it spends
 /// the time of reading the register.
 void RequireOutputFolder(const std::string& file);
+
+/// Runs `save`, which writes and commits an output file; whatever fails in
+/// it is logged and raised as error 07, the output file's failure.
+void SaveWith(const std::function<void()>& save);
 
 /// The step of an activity.
 using ActivityStep = void (*)(TActivityRun& run);

@@ -87,7 +87,6 @@ void CloseModemLine(TCommandContext& context, TModemLine& modem) {
 void TellStandardError(const std::string& text) { std::fprintf(stderr, "MERV Modul: %s\n", text.c_str()); }
 
 std::string OutcomeFile(const std::string& programFolder) { return programFolder + OutcomeFileName; }
-std::string JsonOutcomeFile(const std::string& programFolder) { return programFolder + "error.json"; }
 
 // A new log begins before the command writes its first line; a log that
 // cannot be renamed goes on growing, and the command runs all the same.
@@ -146,6 +145,8 @@ bool FinishCommand(TCommandContext& context, const CommandParameters& parameters
 }
 
 }  // namespace
+
+std::string JsonOutcomeFile(const std::string& programFolder) { return programFolder + "error.json"; }
 
 std::string ErrorCodeText(int code) {
   std::string text = std::to_string(code);

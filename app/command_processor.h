@@ -30,6 +30,9 @@ enum class CommandOutcome {
 CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
                                 TModemLine* keptModemLine = nullptr);
 
+/// The path of "error.json" in the program folder `programFolder`.
+std::string JsonOutcomeFile(const std::string& programFolder);
+
 /// " 0", " 7", "48": the error code right-aligned to two characters.
 std::string ErrorCodeText(int code);
 

@@ -137,12 +137,14 @@ void ExportDailySales(TActivityRun& run) {
 
   LogLine("Vytvarim soubor " + file);
   const char separator = DecimalSeparator();
-  // The day's name is the module's own: whatever is planted under it
-  // (a link, a FIFO) is replaced, never followed.
-  TSafeOutputFile out(file, LinkRule::Replace);
-  for (int row = 0; row < static_cast<int>(table->Rows.size()); ++row) {
-    out.Write(DailySalesLine(*table, row, separator) + "\r\n");
-  }
-  out.Commit();
+  SaveWith([&] {
+    // The day's name is the module's own: whatever is planted under it
+    // (a link, a FIFO) is replaced, never followed.
+    TSafeOutputFile out(file, LinkRule::Replace);
+    for (int row = 0; row < static_cast<int>(table->Rows.size()); ++row) {
+      out.Write(DailySalesLine(*table, row, separator) + "\r\n");
+    }
+    out.Commit();
+  });
   LogLine("Vystupni soubor uzavren");
 }

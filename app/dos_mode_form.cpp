@@ -132,8 +132,7 @@ std::optional<std::string> TDOSModeForm::CompleteCommandLine(const TFileEntry& e
       return std::nullopt;
     }
     LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
-    Answer(UnnumberedFailure, failure.what());
-    DeleteCommandFile();
+    if (Answer(UnnumberedFailure, failure.what())) DeleteCommandFile();
     return std::nullopt;
   }
   const auto end = head.find_first_of("\r\n");
@@ -142,9 +141,9 @@ std::optional<std::string> TDOSModeForm::CompleteCommandLine(const TFileEntry& e
   LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
   const std::string line = head.substr(0, std::min(end, head.size()));
   if (line.size() > LongestCommandLine || !LooksLikeText(line)) {
-    Answer(1, line.size() > LongestCommandLine ? "the first line is longer than 64 KiB"
-                                               : "the first line holds control bytes");
-    DeleteCommandFile();
+    const bool answered = Answer(1, line.size() > LongestCommandLine ? "the first line is longer than 64 KiB"
+                                                                     : "the first line holds control bytes");
+    if (answered) DeleteCommandFile();
     return std::nullopt;
   }
   return CommandTextFromFile(line);
@@ -179,9 +178,7 @@ void TDOSModeForm::RunCommandLine(const std::string& line) {
     case CommandOutcome::Written:
       break;
     case CommandOutcome::NoTurn:
-      // The caller waits for the file to go: it learns of the failure.
-      if (!WriteOutcome(UnnumberedFailure)) return OutcomeLost();
-      break;
+      return LeftForTheTurn();
     case CommandOutcome::NotWritten:
       return OutcomeLost();
   }
@@ -191,25 +188,32 @@ void TDOSModeForm::RunCommandLine(const std::string& line) {
 // The outcome comes first: the caller reads it once the name is gone.
 void TDOSModeForm::RemoveForeignEntry() {
   LogOrTell(TimeStamped(" nalezen příkazový soubor \"", CommandFilePath));
-  Answer(UnnumberedFailure, CommandFilePath + " is no regular file; it is removed unread");
-  if (outcomeLost_) return;
+  if (!Answer(UnnumberedFailure, CommandFilePath + " is no regular file; it is removed unread") || outcomeLost_) return;
   // Removing the name removes a link itself, never what it leads to.
   if (RemoveFileIfPresent(CommandFilePath)) return;
   Tell("cannot remove " + CommandFilePath + ", which is no regular file; it is left until it changes");
   undeletable_ = LookAtEntry(CommandFilePath);
 }
 
-void TDOSModeForm::Answer(int code, const std::string& reason) {
+bool TDOSModeForm::Answer(int code, const std::string& reason) {
   LogOrTell("ERROR: " + reason);
   ReadLogOption(setup_.Log, setup_.ProgramFolder);
   const TCommandTurn turn(setup_.ProgramFolder);
+  if (!turn.MayRun()) {
+    LeftForTheTurn();
+    return false;
+  }
   LogOrTell("ErrorCode: " + ErrorCodeText(code));
   if (!WriteOutcome(code)) OutcomeLost();
+  return true;
 }
 
-// An outcome of the mode itself, for a command that did not run.
+// An outcome of the mode itself, for a command that did not run. An earlier
+// "error.json" goes first, as a command removes it, so that a caller never
+// reads an earlier command's outcome as this answer.
 bool TDOSModeForm::WriteOutcome(int code) {
   const std::string outcomeFile = setup_.ProgramFolder + OutcomeFileName;
+  RemoveFileIfPresent(JsonOutcomeFile(setup_.ProgramFolder));
   try {
     WriteOutcomeFile(outcomeFile, code);
     return true;
@@ -226,6 +230,14 @@ void TDOSModeForm::DeleteCommandFile() {
   if (RemoveFileIfPresent(CommandFilePath)) return;
   Tell("cannot delete " + CommandFilePath + "; it is not run again until it changes");
   undeletable_ = LookAtEntry(CommandFilePath);
+}
+
+// The command that holds the folder's turn owns "error.dat" and its caller
+// waits for it: nothing is written over it. The entry stays; the next tick
+// takes it again, or the next start of the mode once an end signal stopped
+// the wait.
+void TDOSModeForm::LeftForTheTurn() {
+  Tell("the folder's turn did not come; " + CommandFilePath + " is left in place");
 }
 
 void TDOSModeForm::OutcomeLost() {

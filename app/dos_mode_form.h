@@ -16,6 +16,11 @@
 //   LF, or the file has not changed for SettleTime. A first line of more
 //   than LongestCommandLine bytes, or one holding control bytes, is answered
 //   with 01 and the file deleted.
+// - The mode's own answers (01, 10) remove an earlier "error.json" before
+//   they write "error.dat", as a command does.
+// - A command, and an answer of the mode, waits for the folder's turn. When
+//   the turn does not come (another command runs too long, or an end signal
+//   ends the wait) nothing is written and the entry stays for the next tick.
 // - A file that cannot be deleted is not run again until it changes; the
 //   failure is said once.
 // - When an outcome cannot be written, the command file stays where it is
@@ -63,9 +68,10 @@ private:
   void RunCommandLine(const std::string& line);
   void RemoveForeignEntry();
   /// Writes `code` as the outcome of a command that did not run, in the
-  /// folder's turn.
-  void Answer(int code, const std::string& reason);
+  /// folder's turn. False when the turn did not come: nothing was written.
+  bool Answer(int code, const std::string& reason);
   void DeleteCommandFile();
+  void LeftForTheTurn();
   void OutcomeLost();
   void ShowLabel(const std::string& text);
   bool WriteOutcome(int code);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,15 +83,6 @@ void CheckInputOrder(const TSoubor& table, bool newPlu) {
     RaiseError(ErrorNumber::BadTableFile);
   }
   if (order != 0) RaiseError(ErrorNumber::UnsortedInput);
-}
-
-void SaveWith(const std::function<void()>& save) {
-  try {
-    save();
-  } catch (const std::exception& failure) {
-    LogLine(std::string("Chyba behen ukladani: ") + failure.what());
-    RaiseError(ErrorNumber::OutputFileFailure);
-  }
 }
 
 // Saved also after a failed transfer: the rows read before the failure are

@@ -78,16 +78,19 @@ LineResult TComLine::Write(std::string_view wire) {
   return LineResult::Done;
 }
 
-void TComLine::SetReadTimeouts(LineWait wait) {
+std::int32_t TComLine::ReadTotal(LineWait wait) const {
   // A negative wait, like none, takes the slot's time-out.
   const bool given = wait && *wait >= std::chrono::milliseconds(0);
-  const auto total = given ? static_cast<std::int32_t>(wait->count()) : SlotTimeout();
-  const int timeouts = comLayer_.sio_SetReadTimeouts(port_, total, 0);
+  return given ? static_cast<std::int32_t>(wait->count()) : SlotTimeout();
+}
+
+void TComLine::SetReadTimeouts(std::int32_t totalMs) {
+  const int timeouts = comLayer_.sio_SetReadTimeouts(port_, totalMs, 0);
   if (timeouts != ComResult::Ok) RaiseStepFailure("sio_SetReadTimeouts", timeouts);
 }
 
 LineResult TComLine::Read(std::string& answer, std::size_t count, bool allowExtraReads, LineWait wait) {
-  SetReadTimeouts(wait);
+  SetReadTimeouts(ReadTotal(wait));
   LogLine("cteni " + std::to_string(count) + " bytu");
   const int first = ReadOnce(answer, count, true);
   // A modem line may deliver a frame in pieces: ask again for what is missing.
@@ -102,8 +105,12 @@ LineResult TComLine::Read(std::string& answer, std::size_t count, bool allowExtr
   return answer.empty() ? LineResult::NoAnswer : LineResult::Done;
 }
 
-std::size_t TComLine::Receive(std::string& bytes, std::size_t count, LineWait wait) {
-  SetReadTimeouts(wait);
+ReadDeadline TComLine::DeadlineOf(LineWait wait) const {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(ReadTotal(wait), 0));
+}
+
+std::size_t TComLine::Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) {
+  SetReadTimeouts(MillisecondsLeft(deadline));
   const int got = ReadOnce(bytes, count, false);
   return static_cast<std::size_t>(std::max(got, 0));
 }

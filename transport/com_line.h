@@ -29,7 +29,8 @@ public:
   void Close() override;
   LineResult Write(std::string_view wire) override;
   LineResult Read(std::string& answer, std::size_t count, bool allowExtraReads, LineWait wait) override;
-  std::size_t Receive(std::string& bytes, std::size_t count, LineWait wait) override;
+  ReadDeadline DeadlineOf(LineWait wait) const override;
+  std::size_t Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) override;
   std::chrono::steady_clock::time_point LastArrival() const override { return lastRead_; }
   void Flush() override;
   bool TakesModemCommands() const override { return true; }
@@ -37,7 +38,9 @@ public:
 private:
   std::int32_t SlotTimeout() const;
   int DefaultFlowMode() const;
-  void SetReadTimeouts(LineWait wait);
+  /// The total time-out of a read: `wait`, or the slot's when none is given.
+  std::int32_t ReadTotal(LineWait wait) const;
+  void SetReadTimeouts(std::int32_t totalMs);
   /// One sio_read of up to `count` bytes, logged when `logged`; appended to `answer`.
   int ReadOnce(std::string& answer, std::size_t count, bool logged);
 

@@ -11,14 +11,14 @@ LineResult TFfDoublingLine::Read(std::string& answer, std::size_t count, [[maybe
 
 // The wire is asked for no more bytes than are still missing, so nothing of
 // the next frame is taken: each byte on the wire yields at most one byte.
-std::size_t TFfDoublingLine::Receive(std::string& bytes, std::size_t count, LineWait wait) {
+std::size_t TFfDoublingLine::Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) {
   const std::size_t before = bytes.size();
   TFfDoubling undoubling;
   std::string piece;
   while (bytes.size() - before < count || undoubling.CopyExpected()) {
     const std::size_t wanted = count - (bytes.size() - before) + (undoubling.CopyExpected() ? 1 : 0);
     piece.clear();
-    const std::size_t got = wire_->Receive(piece, wanted, wait);
+    const std::size_t got = wire_->Receive(piece, wanted, deadline);
     bytes += undoubling.Undouble(piece);
     if (got < wanted) break;
   }

@@ -34,6 +34,13 @@ enum class LineResult {
 /// a wait of 0).
 using LineWait = std::optional<std::chrono::milliseconds>;
 
+/// The moment by which a read has ended, however its bytes come in pieces.
+using ReadDeadline = std::chrono::steady_clock::time_point;
+
+/// What is left until `deadline` in whole milliseconds (rounded up), 0 once
+/// it has passed.
+int MillisecondsLeft(ReadDeadline deadline);
+
 class TLineBackend {
 public:
   virtual ~TLineBackend() = default;
@@ -49,10 +56,14 @@ public:
   /// frame, logging the read. Extra reads happen only on a COM line of the
   /// modem slot, and only when allowed.
   virtual LineResult Read(std::string& answer, std::size_t count, bool allowExtraReads, LineWait wait) = 0;
-  /// Up to `count` bytes appended to `bytes` within one wait of the medium,
-  /// not logged; returns how many came. A wrapper that changes the bytes on
-  /// their way reads through this.
-  virtual std::size_t Receive(std::string& bytes, std::size_t count, LineWait wait) = 0;
+  /// The deadline of a read that starts now with `wait`: the wait (or the
+  /// medium's own time-out) from now, whatever the read's length, as a COM
+  /// line's total read time-out counts.
+  virtual ReadDeadline DeadlineOf(LineWait wait) const = 0;
+  /// Up to `count` bytes appended to `bytes` before `deadline`, not logged;
+  /// returns how many came. A wrapper that changes the bytes on their way
+  /// reads through this, its reads of one frame sharing one deadline.
+  virtual std::size_t Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) = 0;
   /// When bytes last came off the line; the epoch when none came yet.
   virtual std::chrono::steady_clock::time_point LastArrival() const = 0;
 

@@ -25,8 +25,12 @@ public:
   void SetTimeOut(int milliseconds) { timeOut_ = milliseconds; }
 
   /// Up to `size` bytes; 0 when nothing came within the wait time-out.
-  int Read(char* buffer, int size) {
-    if (next_ == filled_) Refill();
+  int Read(char* buffer, int size) { return Read(buffer, size, timeOut_); }
+
+  /// Up to `size` bytes; 0 when nothing came within `waitMs` (0 or less:
+  /// only what has arrived).
+  int Read(char* buffer, int size, int waitMs) {
+    if (next_ == filled_) Refill(waitMs);
     const auto count = std::min(static_cast<std::size_t>(std::max(size, 0)), filled_ - next_);
     std::memcpy(buffer, received_.data() + next_, count);
     next_ += count;
@@ -45,10 +49,10 @@ private:
 
   // A receive that throws leaves the buffer empty. The buffer is the
   // stream's own, so that a frame costs no allocation.
-  void Refill() {
+  void Refill(int waitMs) {
     filled_ = 0;
     next_ = 0;
-    const int got = socket_.Receive(received_.data(), ReceiveChunk, timeOut_);
+    const int got = socket_.Receive(received_.data(), ReceiveChunk, waitMs);
     filled_ = static_cast<std::size_t>(std::clamp(got, 0, ReceiveChunk));
     if (got > 0) lastReceived_ = socket_.LastArrival();
   }

@@ -17,22 +17,6 @@ constexpr char NotConnectedText[] = "Socket error: not connected";
   throw std::runtime_error(std::string(prefix) + std::string(message));
 }
 
-/// Gives the stream another wait time-out for one call, restoring the old
-/// one however the call ends. No wait, or one of 0, keeps the stream's own.
-class StreamTimeOutOverride {
-public:
-  StreamTimeOutOverride(TSocketStream& stream, LineWait wait) : stream_(stream), saved_(stream.TimeOut()) {
-    if (wait && wait->count() > 0) stream_.SetTimeOut(static_cast<int>(wait->count()));
-  }
-  ~StreamTimeOutOverride() { stream_.SetTimeOut(saved_); }
-  StreamTimeOutOverride(const StreamTimeOutOverride&) = delete;
-  StreamTimeOutOverride& operator=(const StreamTimeOutOverride&) = delete;
-
-private:
-  TSocketStream& stream_;
-  int saved_;
-};
-
 TSocketEvents LoggingSocketEvents() {
   TSocketEvents events;
   events.OnLookup = [] { LogLine("TCPIP Lookup"); };
@@ -52,7 +36,7 @@ void TTcpLine::Connect() {
   socket_ = makeSocket_();
   socket_->SetEvents(LoggingSocketEvents());
   LogLine("Set Address");
-  socket_->SetAddress(NormalizeIpAddress(settings_.IpAddress));
+  socket_->SetAddress(settings_.IpAddress);
   LogLine("Set Port");
   socket_->SetPort(settings_.IpPort);
   LogLine("Set Blocking");  // the socket always blocks, with time-outs
@@ -111,15 +95,22 @@ LineResult TTcpLine::Read(std::string& answer, std::size_t count, [[maybe_unused
   return ReceiveLogged(answer, count, wait);
 }
 
-std::size_t TTcpLine::Receive(std::string& bytes, std::size_t count, LineWait wait) {
+ReadDeadline TTcpLine::DeadlineOf(LineWait wait) const {
+  // No wait, or one of 0 or less, takes the stream's own time-out.
+  const int own = stream_ ? stream_->TimeOut() : settings_.Timeout[TcpSlot];
+  const auto waited = wait && wait->count() > 0 ? *wait : std::chrono::milliseconds(std::max(own, 0));
+  return std::chrono::steady_clock::now() + waited;
+}
+
+std::size_t TTcpLine::Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) {
   if (!stream_) RaiseWith("SocketRead: ", NotConnectedText);
-  const StreamTimeOutOverride waitForThisCall(*stream_, wait);
   std::size_t got = 0;
   try {
     std::array<char, ReadPiece> piece{};
     while (got < count) {
       const int wanted = static_cast<int>(std::min(count - got, piece.size()));
-      const int came = stream_->Read(piece.data(), wanted);
+      // Each piece waits only for what is left of the read's one wait.
+      const int came = stream_->Read(piece.data(), wanted, MillisecondsLeft(deadline));
       if (came == 0) break;
       bytes.append(piece.data(), static_cast<std::size_t>(came));
       got += static_cast<std::size_t>(came);

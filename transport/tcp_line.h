@@ -1,8 +1,9 @@
 #pragma once
 // TTcpLine: a line's TCP medium, a connection through a client socket with a
 // socket stream over it, to the address and port of the settings. Reads take
-// the bytes one by one from the stream (which buffers what arrived) until the
-// frame is complete or the stream's wait ends.
+// the bytes from the stream (which buffers what arrived) until the frame is
+// complete or the read's one wait is over: a peer that sends slowly cannot
+// stretch a read by sending each piece just in time.
 //
 // Ownership: the line owns the medium; the medium owns its socket and stream
 // and borrows the line's settings.
@@ -28,7 +29,8 @@ public:
   void Close() override;
   LineResult Write(std::string_view wire) override;
   LineResult Read(std::string& answer, std::size_t count, bool allowExtraReads, LineWait wait) override;
-  std::size_t Receive(std::string& bytes, std::size_t count, LineWait wait) override;
+  ReadDeadline DeadlineOf(LineWait wait) const override;
+  std::size_t Receive(std::string& bytes, std::size_t count, ReadDeadline deadline) override;
   std::chrono::steady_clock::time_point LastArrival() const override { return lastArrival_; }
   void Flush() override {}
   bool TakesModemCommands() const override { return false; }

@@ -36,6 +36,8 @@ std::string NormalizeIpAddress(std::string_view address) {
   return normalized;
 }
 
+void TClientSocketBase::SetAddress(const std::string& address) { address_ = NormalizeIpAddress(address); }
+
 std::string TClientSocketBase::ErrorText(const std::string& message, int code, std::string_view api) {
   return "Socket error: " + message + " (" + std::to_string(code) + "), on API '" + std::string(api) + "'";
 }

@@ -33,7 +33,9 @@ public:
   virtual ~TClientSocket() = default;
 
   virtual void SetEvents(TSocketEvents events) = 0;
-  /// A dotted IPv4 address ("192.168.1.10").
+  /// A dotted IPv4 address as a line's settings give it, groups with
+  /// leading zeros included ("192.168.001.010"); the platform's sockets
+  /// connect to it normalised (NormalizeIpAddress), whoever sets it.
   virtual void SetAddress(const std::string& address) = 0;
   virtual void SetPort(int port) = 0;
 
@@ -71,7 +73,7 @@ public:
 class TClientSocketBase : public TClientSocket {
 public:
   void SetEvents(TSocketEvents events) override { events_ = std::move(events); }
-  void SetAddress(const std::string& address) override { address_ = address; }
+  void SetAddress(const std::string& address) override;
   void SetPort(int port) override { port_ = port; }
   bool Active() const override { return connected_; }
   std::chrono::steady_clock::time_point LastArrival() const override { return lastArrival_; }

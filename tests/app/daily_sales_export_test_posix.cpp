@@ -235,6 +235,21 @@ TEST_F(DailySalesRunTest, NumbersTakeTheDecimalSeparatorOfTheLocale) {
   }
 }
 
+// An export that cannot be written is the output file's failure (07), as for
+// the other files a command writes, and leaves no file behind: in a folder
+// where not even root creates a file, and where a folder holds the day's name.
+TEST_F(DailySalesRunTest, AnExportThatCannotBeWrittenGivesSevenAndNoFile) {
+  std::filesystem::create_directories(exportDir_ / TodaysName());
+  StartRegister();
+  for (const std::filesystem::path& place : {std::filesystem::path("/proc/self"), exportDir_}) {
+    EXPECT_EQ(Run("EXPORTZ74", {"/PRODEJNA=12", "/POKLADNA=3", "/EXPORTDIR=" + CommandPath(place)}), " 7") << place;
+  }
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_.path())) {
+    EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".csv") << entry.path();
+    EXPECT_EQ(entry.path().filename().string().find("mervtmp"), std::string::npos) << entry.path();
+  }
+}
+
 #endif  // MERVSIM_EXE
 
 }  // namespace

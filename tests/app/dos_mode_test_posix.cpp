@@ -93,14 +93,19 @@ protected:
   /// lines of "error.dat" as they are at that moment.
   std::vector<std::string> RunFile(const std::string& content, bool removeOutcome = true) {
     if (removeOutcome) std::filesystem::remove(outcome_);
-    WriteFileBytes(folder_ / "command.tmp", content);
-    std::filesystem::rename(folder_ / "command.tmp", commandFile_);
+    Place(content);
     const auto deadline = Clock::now() + CommandDeadline;
     while (std::filesystem::exists(commandFile_)) {
       if (Clock::now() > deadline) throw std::runtime_error("the command file was not taken");
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::filesystem::exists(outcome_) ? LinesOf(ReadFileBytes(outcome_)) : std::vector<std::string>{};
+  }
+
+  /// Puts a command file in place as a shop application does, not waiting.
+  void Place(const std::string& content) {
+    WriteFileBytes(folder_ / "command.tmp", content);
+    std::filesystem::rename(folder_ / "command.tmp", commandFile_);
   }
 
   int NotesStartingWith(const std::string& start) const {
@@ -297,21 +302,57 @@ TEST_F(DosModeTest, AnOutcomeThatCannotBeWrittenLeavesTheFileAndEndsWithOne) {
   EXPECT_EQ(ReadFileBytes(commandFile_), "XYZ /COM=1 /BR=5\r\n");
 }
 
-// A command waiting for the folder's turn that gets an end signal stops
-// waiting at once, answers 10 and deletes its file; the mode ends.
-TEST_F(DosModeTest, AnEndSignalWhileWaitingForTheTurnAnswersTenAndEnds) {
+// An entry at the command path waits for the folder's turn like a command,
+// whether the mode runs it or answers it itself. An end signal during that
+// wait ends the mode without writing "error.dat" (the command holding the
+// turn owns it) and leaves the entry for the next start.
+TEST_F(DosModeTest, AnEndSignalWhileWaitingForTheTurnWritesNothingAndLeavesTheEntry) {
+  SwitchLogOn();
+  const std::vector<std::pair<const char*, std::function<void()>>> entries = {
+      {"command", [&] { Place("XYZ /COM=1 /BR=5\r\n"); }},
+      {"line with a control byte", [&] { Place("XYZ\x01/COM=1\r\n"); }},
+      {"link", [&] { std::filesystem::create_symlink(folder_ / "nowhere", commandFile_); }},
+  };
+  for (const auto& [what, plant] : entries) {
+    StartModule();
+    RunFile("XYZ\r\n");  // the mode is up
+    TExclusiveLockFile turn((folder_ / "mervmodul.lock").string());
+    ASSERT_TRUE(turn.TryLock());
+    std::filesystem::remove(outcome_);
+    const std::size_t waitsBefore = TimesIn(LogText(), "Cekam, az skonci");
+    plant();
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (TimesIn(LogText(), "Cekam, az skonci") == waitsBefore && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_GT(TimesIn(LogText(), "Cekam, az skonci"), waitsBefore) << what << ": the mode did not wait for the turn";
+    module_->Signal(SIGTERM);
+    EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(5)), 0) << what;
+    EXPECT_FALSE(std::filesystem::exists(outcome_)) << what;
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(commandFile_))) << what;
+    std::filesystem::remove(commandFile_);
+  }
+}
+
+// The mode's own answers (a line it refuses, a name that is no regular file)
+// remove an earlier "error.json" as a command does, so that a caller reading
+// it never takes an earlier success for this answer.
+TEST_F(DosModeTest, TheModesOwnAnswersRemoveAnEarlierJsonOutcome) {
   StartModule();
-  RunFile("XYZ\r\n");
-  TExclusiveLockFile turn((folder_ / "mervmodul.lock").string());
-  ASSERT_TRUE(turn.TryLock());
-  std::filesystem::remove(outcome_);
-  WriteFileBytes(commandFile_, "XYZ /COM=1 /BR=5\r\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  ASSERT_TRUE(std::filesystem::exists(commandFile_)) << "the command waits for the folder's turn";
-  module_->Signal(SIGTERM);
-  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(5)), 0);
-  EXPECT_EQ(LinesOf(ReadFileBytes(outcome_)), (std::vector<std::string>{"10", "3.02F"}));
-  EXPECT_FALSE(std::filesystem::exists(commandFile_));
+  const auto json = folder_ / "error.json";
+  const std::vector<std::pair<const char*, std::function<void()>>> entries = {
+      {"line with a control byte", [&] { Place("XYZ\x01/COM=1\r\n"); }},
+      {"line beyond 64 KiB", [&] { Place(std::string(64 * 1024 + 1, 'R') + "\r\n"); }},
+      {"link", [&] { std::filesystem::create_symlink(folder_ / "nowhere", commandFile_); }},
+  };
+  for (const auto& [what, plant] : entries) {
+    WriteFileBytes(json, R"({"error": 0, "text": "OK"})");
+    std::filesystem::remove(outcome_);
+    plant();
+    ASSERT_TRUE(AwaitGone(commandFile_)) << what;
+    EXPECT_TRUE(std::filesystem::exists(outcome_)) << what << ": the mode answered";
+    EXPECT_FALSE(std::filesystem::exists(json)) << what;
+  }
 }
 
 // A command stopped by an end signal while it waits on its line writes its

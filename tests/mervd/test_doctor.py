@@ -24,6 +24,7 @@ def verdicts(report):
 CASES = [
     # (what, register kind, parameters, checks that must pass, checks that must fail)
     ("tcp line", "tcp", ["/ECR=465"], ["program folder", "TCP address", "ENQ round trip", "model"], []),
+    ("zero-padded address", "padded tcp", ["/ECR=465"], ["TCP address", "ENQ round trip"], []),
     ("com line", "pty", ["/COM=1", "/BR=2", "/ECR=465"],
      ["COM device", "COM permissions", "COM holder", "ENQ round trip", "model"], []),
     ("wrong model", "tcp", ["/ECR=39"], ["ENQ round trip"], ["model"]),
@@ -37,9 +38,12 @@ CASES = [
 @pytest.mark.parametrize("what,kind,parameters,passing,failing", CASES, ids=[case[0] for case in CASES])
 def test_checks(registers, tmp_path, what, kind, parameters, passing, failing):
     environment = {"MERV_COM9": str(tmp_path / "no-such-device")}
-    if kind == "tcp":
+    if kind in ("tcp", "padded tcp"):
         register = registers("tcp")
-        parameters = register.connection().split() + parameters
+        connection = register.connection()
+        if kind == "padded tcp":
+            connection = connection.replace("127.0.0.1", "127.000.000.001")
+        parameters = connection.split() + parameters
     elif kind == "pty":
         register = registers("pty", pty=True)
         environment["MERV_COM1"] = register.link

@@ -79,10 +79,13 @@ public:
     return LineResult::Done;
   }
   LineResult Read(std::string& answer, std::size_t count, bool, LineWait wait) override {
-    Receive(answer, count, wait);
+    Receive(answer, count, DeadlineOf(wait));
     return answer.size() == count ? LineResult::Done : LineResult::ShortRead;
   }
-  std::size_t Receive(std::string& bytes, std::size_t count, LineWait) override {
+  ReadDeadline DeadlineOf(LineWait wait) const override {
+    return std::chrono::steady_clock::now() + wait.value_or(std::chrono::milliseconds(0));
+  }
+  std::size_t Receive(std::string& bytes, std::size_t count, ReadDeadline) override {
     Asked.push_back(count);
     std::size_t got = 0;
     for (; got < count && !incoming_.empty(); ++got) {
@@ -157,7 +160,7 @@ TEST(DoublingLine, WritesEveryFfTwiceAndAsksNoMoreThanIsMissing) {
   EXPECT_EQ(line.Write(std::string("\xFF\xFF\x00\x02", 4)), LineResult::Done);
   EXPECT_EQ(wire.Written, std::string("\xFF\xFF\xFF\xFF\x00\x02", 6));
   std::string frame;
-  EXPECT_EQ(line.Receive(frame, 4, 100ms), 4u);
+  EXPECT_EQ(line.Receive(frame, 4, line.DeadlineOf(100ms)), 4u);
   EXPECT_EQ(frame, std::string("\xFF\xFF\x00\x02", 4));
   // Four bytes asked: FF FF FF FF give two; two more asked: 00 02.
   EXPECT_EQ(wire.Asked, (std::vector<std::size_t>{4, 2}));

@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <thread>
 
 #include "base/communication_log.h"
 #include "port_test_support.h"
+#include "transport/ff_doubling_line.h"
 #include "transport/port.h"
+#include "transport/tcp_line.h"
 
 namespace {
 
@@ -205,6 +209,73 @@ TEST_F(PortTcp, ModemSlotIsAlwaysACommandLine) {
   settings.BaudRate[3] = 14400;
   ExpectFailureStartingWith([&] { port.Open(settings, 3); }, "Unknown baud rate.");
 }
+
+// --- A peer that sends slowly -------------------------------------------------
+
+struct TrickleCase {
+  const char* name;
+  bool doubled;
+  /// What the peer sends, each piece after the pause before it.
+  std::vector<std::pair<std::chrono::milliseconds, std::string>> pieces;
+  std::size_t count;
+};
+void PrintTo(const TrickleCase& c, std::ostream* out) { *out << c.name; }
+
+std::vector<std::pair<std::chrono::milliseconds, std::string>> OneByteEvery60Ms() {
+  return std::vector<std::pair<std::chrono::milliseconds, std::string>>(10, {60ms, "\x01"});
+}
+
+class TcpLineUnderATricklingPeer : public ::testing::TestWithParam<TrickleCase> {};
+
+// A read ends when its wait is over, however the bytes come: a peer that
+// sends each piece just within the wait cannot stretch one read to many
+// waits, neither on the plain line nor on the FFh-doubling one, whose reads
+// of the wire share the one wait (the last case is met in time by every
+// wire read that restarted it).
+TEST_P(TcpLineUnderATricklingPeer, AReadEndsShortWithinItsWait) {
+  const auto& c = GetParam();
+  const LogCapture log;
+  LoopbackPeer peer;
+  ASSERT_TRUE(peer.Listening());
+  const TNastaveni settings = TcpSettings(peer.Port());
+  auto tcp = std::make_unique<TTcpLine>(settings, CreateClientSocket);
+  TTcpLine& connection = *tcp;
+  std::unique_ptr<TLineBackend> line;
+  if (c.doubled) {
+    line = std::make_unique<TFfDoublingLine>(std::move(tcp));
+  } else {
+    line = std::move(tcp);
+  }
+  connection.Connect();
+  peer.Accept();
+  const std::jthread sender([&](const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any pause;
+    std::unique_lock lock(mutex);
+    for (const auto& [before, bytes] : c.pieces) {
+      pause.wait_for(lock, stop, before, [] { return false; });
+      if (stop.stop_requested()) return;
+      peer.Send(bytes);
+    }
+  });
+  constexpr auto Wait = 200ms;
+  const auto start = std::chrono::steady_clock::now();
+  std::string answer;
+  EXPECT_EQ(line->Read(answer, c.count, false, Wait), LineResult::ShortRead) << answer.size() << " bytes came";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5 * Wait);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, TcpLineUnderATricklingPeer,
+                         ::testing::Values(TrickleCase{"Plain", false, OneByteEvery60Ms(), 10},
+                                           TrickleCase{"Doubling", true, OneByteEvery60Ms(), 10},
+                                           TrickleCase{"DoublingFedPairsJustInTime",
+                                                       true,
+                                                       {{150ms, std::string(8, '\xFF')},
+                                                        {150ms, std::string(4, '\xFF')},
+                                                        {150ms, std::string(2, '\xFF')},
+                                                        {150ms, "\x01"}},
+                                                       8}),
+                         [](const ::testing::TestParamInfo<TrickleCase>& param) { return param.param.name; });
 
 // --- Scripted socket --------------------------------------------------------
 
