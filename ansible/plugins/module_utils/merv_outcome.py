@@ -8,12 +8,18 @@ which runs the installed module with the folder as its program folder; the
 module writes "error.dat" and, with /JSON, "error.json" there. The command is
 always given as a list of arguments, never through a shell: a parameter value
 holding blanks, quotes or ";" reaches the module as it is.
+
+The outcome of a command is the "error.json" of that command alone: the
+earlier one is removed before the launcher starts (the module removes it too,
+but only once it runs, which a launcher that fails first never reaches), and
+it counts only when the module's exit status says an outcome was written.
 """
 
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
 
+import errno
 import json
 import os
 import re
@@ -37,6 +43,11 @@ OUTCOME_CLASSES = ("ok", "line", "differs", "failed", "no_outcome")
 # command back for up to 90 minutes, so the bound is above that.
 COMMAND_LIMIT_SECONDS = 6000
 EXPLAIN_LIMIT_SECONDS = 30
+# The module's exit status when it wrote its outcome; any other (1: not
+# written or no turn in the folder; 126, 127: the launcher found no module)
+# means the command has none.
+OUTCOME_WRITTEN = 0
+OUTCOME_FILE = "error.json"
 
 LINE_PATTERN = re.compile(r"^(tcp):([^:]+):(\d{1,5})$|^(com):(\d{1,3})(?::(\d{1,7}))?$")
 DEFAULT_COM_SPEED = "19200"
@@ -105,10 +116,20 @@ def parse_explanation(text):
     return meaning, check
 
 
+def remove_outcome(line_folder):
+    """Removes the error.json of an earlier command, so that it is never read
+    as the next one's."""
+    try:
+        os.unlink(os.path.join(line_folder, OUTCOME_FILE))
+    except OSError as failure:
+        if failure.errno != errno.ENOENT:
+            raise MervError("the earlier error.json of %s cannot be removed: %s" % (line_folder, failure))
+
+
 def read_outcome(line_folder):
     """The record of error.json, or None when the command wrote none."""
     try:
-        with open(os.path.join(line_folder, "error.json"), "rb") as handle:
+        with open(os.path.join(line_folder, OUTCOME_FILE), "rb") as handle:
             record = json.loads(handle.read().decode("utf-8"))
     except (IOError, OSError):
         return None
@@ -156,8 +177,9 @@ class LineRunner:
     def command(self, activity, parameters):
         """Runs one command with /JSON; its outcome as the modules return it."""
         arguments = [activity] + list(parameters) + ["/JSON"]
+        remove_outcome(self.line_folder)
         finished = self._process(arguments, COMMAND_LIMIT_SECONDS)
-        record = read_outcome(self.line_folder)
+        record = read_outcome(self.line_folder) if finished.returncode == OUTCOME_WRITTEN else None
         if record is None:
             raise MervError("%s wrote no outcome (exit status %d): %s" % (
                 activity, finished.returncode, finished.stderr.decode("utf-8", "replace").strip()))

@@ -9,6 +9,7 @@ import shutil
 import pytest
 from ansible.module_utils import basic
 
+from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import parse
 from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_journal, merv_line, merv_read, merv_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -211,3 +212,15 @@ def test_a_write_that_fails_may_have_changed_the_register(line, table_file, caps
     result = run(merv_table, register_arguments(line, table=3, path=table_file), capsys)
     assert result["failed"] and result["changed"] is True and result["line_failure"] is True
     assert [call[0] for call in calls(line)] == ["D03", "W03"]
+
+
+def test_a_launcher_that_fails_after_a_success_is_counted_as_no_outcome(line, tmp_path, capsys):
+    metrics = str(tmp_path / "merv.prom")
+    arguments = register_arguments(line, activity="SAVERESETZUR", parameters=["/ZURNAL=\\tmp\\j.zur"],
+                                   metrics_file=metrics)
+    assert run(merv_command, arguments, capsys)["error"] == 0
+    (line / "mervmodul").write_text("#!/bin/sh\nexit 127\n")
+    result = run(merv_command, arguments, capsys)
+    assert result["failed"] and result["outcome_class"] == "no_outcome" and "wrote no outcome" in result["msg"]
+    counts = parse(open(metrics).read())[(line.folder.name, "SAVERESETZUR")]["counts"]
+    assert counts["ok"] == 1 and counts["no_outcome"] == 1

@@ -5,7 +5,7 @@ import re
 import pytest
 
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import (
-    LINE_FAILURES, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
+    LINE_FAILURES, LineRunner, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
     parse_explanation)
 
 SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
@@ -63,3 +63,19 @@ def test_explanation_and_failure_message():
                                         "Check: the cable. [line failure: may be tried again]")
     record.update(error=22, text="")
     assert failure_message(outcome_fields(record, "No fit.", "", ["D03"])) == "D03 ended with error 22: No fit."
+
+
+EARLIER_RECORD = '{"error": 0, "text": "", "activity": "SAVERESETZUR", "started": "2026-12-09T20:00:00.000Z"}\n'
+
+
+@pytest.mark.parametrize("launcher", [
+    "exit 127",  # the installed module is gone: the shell's own status
+    "exit 0",  # ended without writing an outcome
+    "echo '{\"error\": 0, \"activity\": \"R03\"}' > error.json; exit 1",  # error.dat not written
+])
+def test_a_command_takes_no_outcome_but_its_own(tmp_path, launcher):
+    (tmp_path / "error.json").write_text(EARLIER_RECORD)
+    (tmp_path / "mervmodul").write_text("#!/bin/sh\n%s\n" % launcher)
+    (tmp_path / "mervmodul").chmod(0o755)
+    with pytest.raises(MervError, match="R03 wrote no outcome"):
+        LineRunner(str(tmp_path)).command("R03", ["/FILE=x"])
