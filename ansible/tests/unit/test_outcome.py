@@ -1,6 +1,8 @@
 # Copyright (c) 2026 MERV Modul developers; MIT licence (see LICENSE)
 import os
 import re
+import shutil
+import threading
 
 import pytest
 
@@ -8,7 +10,8 @@ from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import (
     LINE_FAILURES, LineRunner, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
     parse_explanation)
 
-SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.path.join(HERE, "..", "..", "..")
 
 
 @pytest.mark.parametrize("line, model, timeout, parameters", [
@@ -79,3 +82,24 @@ def test_a_command_takes_no_outcome_but_its_own(tmp_path, launcher):
     (tmp_path / "mervmodul").chmod(0o755)
     with pytest.raises(MervError, match="R03 wrote no outcome"):
         LineRunner(str(tmp_path)).command("R03", ["/FILE=x"])
+
+
+def test_runners_sharing_a_folder_each_read_their_own_outcome(tmp_path):
+    shutil.copy(os.path.join(HERE, "fake_module.py"), str(tmp_path / "mervmodul"))
+    (tmp_path / "scenario.json").write_text('{"seconds": 0.05}')
+    outcomes = {"D01": [], "D02": []}
+
+    def commands(activity):
+        runner = LineRunner(str(tmp_path))
+        for _ in range(10):
+            try:
+                outcomes[activity].append(runner.command(activity, [])["activity"])
+            except MervError as failure:
+                outcomes[activity].append(str(failure))
+
+    workers = [threading.Thread(target=commands, args=(activity,)) for activity in outcomes]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join(120)
+    assert outcomes == {"D01": ["D01"] * 10, "D02": ["D02"] * 10}
