@@ -41,6 +41,10 @@ SERIES_PATTERN = re.compile(
 # The lock is waited for this long at most.
 LOCK_LIMIT_SECONDS = 60
 LOCK_POLL_SECONDS = 0.05
+# mervfleet's bound (LargestMetricsFile, tools/mervfleet/fleet_metrics.cpp),
+# so that both refuse the same file: a chain's registers take far less. A
+# larger file is refused whole, never read in part and written back short.
+LARGEST_FILE = 64 << 20
 
 
 class MetricsError(Exception):
@@ -137,11 +141,14 @@ def _lock(path):
 def _read(path):
     try:
         with open(path, "rb") as handle:
-            return handle.read(16 << 20).decode("utf-8", "replace")
+            content = handle.read(LARGEST_FILE + 1)
     except (IOError, OSError) as failure:
         if failure.errno == errno.ENOENT:
             return ""
         raise
+    if len(content) > LARGEST_FILE:
+        raise MetricsError("%s is larger than %d bytes: not a metrics file of this collection" % (path, LARGEST_FILE))
+    return content.decode("utf-8", "replace")
 
 
 def update_file(path, register, activity, error, ended, seconds):
