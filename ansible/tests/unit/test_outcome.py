@@ -7,7 +7,7 @@ import threading
 import pytest
 
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import (
-    LINE_FAILURES, LineRunner, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
+    LINE_FAILURES, TURN_LOCK_FILE, LineRunner, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
     parse_explanation)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -103,3 +103,8 @@ def test_runners_sharing_a_folder_each_read_their_own_outcome(tmp_path):
     for worker in workers:
         worker.join(120)
     assert outcomes == {"D01": ["D01"] * 10, "D02": ["D02"] * 10}
+
+
+def test_the_turn_lock_is_the_one_mervfleet_takes():
+    with open(os.path.join(SOURCE_DIR, "tools", "mervfleet", "register_run.cpp")) as handle:
+        assert re.search(r'TurnLockFileName = "([^"]+)"', handle.read()).group(1) == TURN_LOCK_FILE
