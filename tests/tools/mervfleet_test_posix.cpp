@@ -33,10 +33,11 @@ namespace {
 
 // Notes "start NAME NANOSECONDS FOLDER PROGRAMDIR ARGS" and "end NAME
 // NANOSECONDS" in $FLEET_LOG; a register named "failNN-..." gets NN, others
-// 0 and their /FILE= written; $FLEET_SLEEP seconds of work in between. Like
-// the module, it holds the folder's mervmodul.lock from its start until
-// error.dat is written, removing the earlier one first, and ends
-// $FLEET_CLOSING seconds after (the module's closing steps).
+// 0 and their /FILE= written; $FLEET_SLEEP seconds of work in between; one
+// named "stop-..." asks mervfleet to stop, as SIGTERM does. Like the module,
+// it holds the folder's mervmodul.lock from its start until error.dat is
+// written, removing the earlier one first, and ends $FLEET_CLOSING seconds
+// after (the module's closing steps).
 constexpr const char* StandInModule = R"sh(#!/bin/sh
 exec 9>"${MERV_PROGRAM_DIR}mervmodul.lock"
 flock 9
@@ -44,6 +45,7 @@ rm -f "${MERV_PROGRAM_DIR}error.dat"
 name=
 for argument in "$@"; do case "$argument" in /FILE=*) name=${argument#/FILE=};; esac; done
 echo "start $name $(date +%s%N) $PWD $MERV_PROGRAM_DIR $*" >> "$FLEET_LOG"
+case "$name" in stop-*) kill -TERM "$PPID";; esac
 sleep "${FLEET_SLEEP:-0.2}"
 case "$name" in fail*) number=${name#fail}; number=${number%%-*};; *) number=0;; esac
 [ "$number" = 0 ] && echo "rows of $name" > "${MERV_PROGRAM_DIR}$name"
@@ -319,6 +321,22 @@ TEST_F(StandInFleet, RunsSharingALineFolderEachReadTheirOwnOutcome) {
     ASSERT_EQ(rows.size(), 10u) << prefix;
     for (const auto& [name, row] : rows) EXPECT_EQ(row.error, number) << name << ": " << row.meaning;
   }
+}
+
+// The registers a stop kept from starting get their rows, but no series in
+// the metrics: they did not run, so they did not fail.
+TEST_F(StandInFleet, AStopLeavesTheRegistersNeverStartedOutOfTheMetrics) {
+  const auto metrics = dir_ / "merv.prom";
+  const auto result = Run("stop-a,tcp:h:1,465\nnever-b,tcp:h:2,465\nnever-c,tcp:h:3,465\n",
+                          {"--jobs", "1", "--metrics", metrics.string(), "--", "R03", "/FILE={name}"}, "0");
+  EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+  const auto rows = ResultRows(dir_ / "out" / "results.csv");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.at("stop-a").error, "0");
+  EXPECT_EQ(rows.at("never-c").meaning, "not started: the run was stopped");
+  const std::string text = ReadFileBytes(metrics);
+  EXPECT_NE(text.find("merv_last_outcome{register=\"stop-a\",activity=\"R03\"} 0"), std::string::npos) << text;
+  EXPECT_EQ(text.find("never-"), std::string::npos) << text;
 }
 
 // ---------------------------------------------------------------- real module

@@ -115,7 +115,11 @@ void TFleetScheduler::Start(std::unique_ptr<TRegisterRun> run) {
 }
 
 void TFleetScheduler::Finish(const TRegisterRun& run, const std::string& notStartedWhy) {
-  results_.Add(run.Outcome(notStartedWhy));
+  if (run.Attempts() == 0 && !notStartedWhy.empty()) {
+    results_.AddNotRun(run.Outcome(notStartedWhy));
+  } else {
+    results_.Add(run.Outcome(notStartedWhy));
+  }
   ++counts_.Done;
   if (!run.Succeeded()) ++counts_.Failed;
 }

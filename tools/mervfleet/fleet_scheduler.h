@@ -13,8 +13,8 @@
 //
 // A stop request (SIGINT, SIGTERM) ends the taking of registers: those under
 // way finish their command, and every register not finished gets its row
-// (those never started "not started"). A second stop request is passed on to
-// the modules under way.
+// (those never started "not started", and no metrics). A second stop request
+// is passed on to the modules under way.
 #include <deque>
 #include <memory>
 #include <set>
