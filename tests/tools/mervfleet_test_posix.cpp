@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <sstream>
@@ -32,15 +33,25 @@ namespace {
 
 // Notes "start NAME NANOSECONDS FOLDER PROGRAMDIR ARGS" and "end NAME
 // NANOSECONDS" in $FLEET_LOG; a register named "failNN-..." gets NN, others
-// 0 and their /FILE= written; $FLEET_SLEEP seconds of work in between.
+// 0 and their /FILE= written; $FLEET_SLEEP seconds of work in between; one
+// named "stop-..." asks mervfleet to stop, as SIGTERM does. Like the module,
+// it holds the folder's mervmodul.lock from its start until error.dat is
+// written, removing the earlier one first, and ends $FLEET_CLOSING seconds
+// after (the module's closing steps).
 constexpr const char* StandInModule = R"sh(#!/bin/sh
+exec 9>"${MERV_PROGRAM_DIR}mervmodul.lock"
+flock 9
+rm -f "${MERV_PROGRAM_DIR}error.dat"
 name=
 for argument in "$@"; do case "$argument" in /FILE=*) name=${argument#/FILE=};; esac; done
 echo "start $name $(date +%s%N) $PWD $MERV_PROGRAM_DIR $*" >> "$FLEET_LOG"
+case "$name" in stop-*) kill -TERM "$PPID";; esac
 sleep "${FLEET_SLEEP:-0.2}"
 case "$name" in fail*) number=${name#fail}; number=${number%%-*};; *) number=0;; esac
-printf '%2d\r\n3.02F\r\n' "$number" > "${MERV_PROGRAM_DIR}error.dat"
 [ "$number" = 0 ] && echo "rows of $name" > "${MERV_PROGRAM_DIR}$name"
+printf '%2d\r\n3.02F\r\n' "$number" > "${MERV_PROGRAM_DIR}error.dat"
+exec 9>&-
+sleep "${FLEET_CLOSING:-0}"
 echo "end $name $(date +%s%N)" >> "$FLEET_LOG"
 )sh";
 
@@ -273,6 +284,59 @@ TEST_F(StandInFleet, AStopLetsTheRegistersUnderWayFinishAndWritesARowForEveryReg
       EXPECT_EQ(row.meaning, "not started: the run was stopped") << name;
     }
   }
+}
+
+// Two runs whose registers share one line folder: the module's lock of the
+// folder ends with its process, so each run holds the folder's turn lock
+// until it has read the outcome, and every row has its own register's number.
+TEST_F(StandInFleet, RunsSharingALineFolderEachReadTheirOwnOutcome) {
+  const std::map<std::string, std::string> numbers = {{"a", "0"}, {"fail7-b", "7"}};
+  std::vector<std::unique_ptr<TChildProcess>> fleets;
+  PrepareChildProcesses();
+  for (const auto& [prefix, number] : numbers) {
+    std::string registers = "name,line,model,folder\n";
+    for (int i = 1; i <= 10; ++i)
+      registers +=
+          prefix + std::to_string(i) + ",tcp:h:" + std::to_string(i) + ",465," + (dir_ / "shared").string() + "\n";
+    WriteFileBytes(dir_ / (prefix + ".csv"), registers);
+    TChildStart start;
+    start.Program = MERVFLEET_EXE;
+    start.Arguments = {"--registers", (dir_ / (prefix + ".csv")).string(),
+                       "--out",       (dir_ / ("out-" + prefix)).string(),
+                       "--module",    (dir_ / "module.sh").string(),
+                       "--retries",   "0",
+                       "--",          "R03",
+                       "/FILE={name}"};
+    start.Environment = {{"FLEET_LOG", (dir_ / "module.log").string()},
+                         {"FLEET_SLEEP", "0.05"},
+                         {"FLEET_CLOSING", "0.05"}};
+    fleets.push_back(std::make_unique<TChildProcess>(start));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  for (auto& fleet : fleets) {
+    while (!fleet->Poll() && std::chrono::steady_clock::now() < deadline) AwaitChildEvent(50ms);
+  }
+  for (const auto& [prefix, number] : numbers) {
+    const auto rows = ResultRows(dir_ / ("out-" + prefix) / "results.csv");
+    ASSERT_EQ(rows.size(), 10u) << prefix;
+    for (const auto& [name, row] : rows) EXPECT_EQ(row.error, number) << name << ": " << row.meaning;
+  }
+}
+
+// The registers a stop kept from starting get their rows, but no series in
+// the metrics: they did not run, so they did not fail.
+TEST_F(StandInFleet, AStopLeavesTheRegistersNeverStartedOutOfTheMetrics) {
+  const auto metrics = dir_ / "merv.prom";
+  const auto result = Run("stop-a,tcp:h:1,465\nnever-b,tcp:h:2,465\nnever-c,tcp:h:3,465\n",
+                          {"--jobs", "1", "--metrics", metrics.string(), "--", "R03", "/FILE={name}"}, "0");
+  EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+  const auto rows = ResultRows(dir_ / "out" / "results.csv");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.at("stop-a").error, "0");
+  EXPECT_EQ(rows.at("never-c").meaning, "not started: the run was stopped");
+  const std::string text = ReadFileBytes(metrics);
+  EXPECT_NE(text.find("merv_last_outcome{register=\"stop-a\",activity=\"R03\"} 0"), std::string::npos) << text;
+  EXPECT_EQ(text.find("never-"), std::string::npos) << text;
 }
 
 // ---------------------------------------------------------------- real module

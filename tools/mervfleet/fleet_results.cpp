@@ -60,10 +60,16 @@ TFleetResults::TFleetResults(const std::string& folder, TFleetMetrics* metrics)
 }
 
 void TFleetResults::Add(const TRegisterOutcome& outcome) {
+  WriteRow(outcome);
+  if (metrics_ != nullptr) metrics_->Add(outcome);
+}
+
+void TFleetResults::AddNotRun(const TRegisterOutcome& outcome) { WriteRow(outcome); }
+
+void TFleetResults::WriteRow(const TRegisterOutcome& outcome) {
   csv_.Write(CsvRow(outcome));
   json_.Write(std::string(rows_ == 0 ? "\n" : ",\n") + JsonObject(outcome));
   ++rows_;
-  if (metrics_ != nullptr) metrics_->Add(outcome);
 }
 
 void TFleetResults::Commit() {

@@ -26,12 +26,17 @@ public:
   explicit TFleetResults(const std::string& folder, TFleetMetrics* metrics = nullptr);
 
   void Add(const TRegisterOutcome& outcome);
+  /// The row of a register a stop kept from starting: in both files, not in
+  /// the metrics, since it did not run and so did not fail.
+  void AddNotRun(const TRegisterOutcome& outcome);
   /// Finishes both files and puts them in place.
   void Commit();
 
   int Rows() const { return rows_; }
 
 private:
+  void WriteRow(const TRegisterOutcome& outcome);
+
   TSafeOutputFile csv_;
   TSafeOutputFile json_;
   int rows_ = 0;

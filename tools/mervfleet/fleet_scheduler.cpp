@@ -12,6 +12,8 @@ namespace {
 /// the progress line.
 constexpr auto LookEvery = std::chrono::milliseconds(250);
 constexpr const char* StoppedWhy = "the run was stopped";
+/// A register whose line folder another caller holds is tried again this much later.
+constexpr auto TurnRetry = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -99,7 +101,10 @@ std::unique_ptr<TRegisterRun> TFleetScheduler::NextToStart() {
 
 void TFleetScheduler::Start(std::unique_ptr<TRegisterRun> run) {
   try {
-    run->StartAttempt(setup_);
+    if (!run->StartAttempt(setup_)) {
+      waiting_.push_back({std::move(run), TFleetClock::now() + TurnRetry});
+      return;
+    }
   } catch (const std::exception& failure) {
     run->NoteStartFailure(failure.what());
     Finish(*run);
@@ -110,7 +115,11 @@ void TFleetScheduler::Start(std::unique_ptr<TRegisterRun> run) {
 }
 
 void TFleetScheduler::Finish(const TRegisterRun& run, const std::string& notStartedWhy) {
-  results_.Add(run.Outcome(notStartedWhy));
+  if (run.Attempts() == 0 && !notStartedWhy.empty()) {
+    results_.AddNotRun(run.Outcome(notStartedWhy));
+  } else {
+    results_.Add(run.Outcome(notStartedWhy));
+  }
   ++counts_.Done;
   if (!run.Succeeded()) ++counts_.Failed;
 }

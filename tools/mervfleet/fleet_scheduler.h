@@ -5,14 +5,16 @@
 // The registers file is read as the run goes: a register is taken from it
 // when a job is free. A register whose line (or line folder) is in use by a
 // register under way waits in a queue until it is free; so does a register
-// waiting for its next attempt after a line failure. The queue holds at most
+// waiting for its next attempt after a line failure, and one whose line
+// folder another caller holds (its turn lock, see register_run.h), looked at
+// again every second. The queue holds at most
 // N registers taken from the file (retries may add up to N more), so memory
 // and descriptors are bounded by N, not by the length of the file.
 //
 // A stop request (SIGINT, SIGTERM) ends the taking of registers: those under
 // way finish their command, and every register not finished gets its row
-// (those never started "not started"). A second stop request is passed on to
-// the modules under way.
+// (those never started "not started", and no metrics). A second stop request
+// is passed on to the modules under way.
 #include <deque>
 #include <memory>
 #include <set>

@@ -24,6 +24,10 @@ constexpr auto KillGrace = std::chrono::seconds(30);
 /// a file written at once may look this much older.
 constexpr auto FileClockSlack = std::chrono::milliseconds(50);
 
+/// The turn lock of callers sharing a line folder; the Ansible collection
+/// (merv_outcome.py) takes the same name.
+constexpr const char* TurnLockFileName = "merv-outcome.lock";
+
 /// Parameters whose value names a file the module may write.
 constexpr std::array<std::string_view, 2> FileParameters = {"/FILE=", "/ZURNAL="};
 
@@ -59,9 +63,28 @@ std::string ErrorMeaning(int number) {
 
 TRegisterRun::TRegisterRun(TRegisterEntry entry) : entry_(std::move(entry)) {}
 
-void TRegisterRun::StartAttempt(const TRunSetup& setup) {
+bool TRegisterRun::TakeTurn(const fs::path& folder, const TRunSetup& setup) {
+  if (!turn_) turn_ = std::make_unique<TExclusiveLockFile>(NameFromPath(folder / TurnLockFileName));
+  if (turn_->TryLock()) {
+    turnAwaitedSince_.reset();
+    return true;
+  }
+  const auto now = TFleetClock::now();
+  if (!turnAwaitedSince_) turnAwaitedSince_ = now;
+  // Another caller holds the folder for one command, bounded as an attempt is.
+  if (now - *turnAwaitedSince_ > std::chrono::seconds(setup.Options->LimitSeconds) + KillGrace) {
+    turn_.reset();
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                            NameFromPath(folder / TurnLockFileName) + ": held by another caller for longer than " +
+                                std::to_string(setup.Options->LimitSeconds) + " s");
+  }
+  return false;
+}
+
+bool TRegisterRun::StartAttempt(const TRunSetup& setup) {
   const fs::path folder = fs::absolute(PathFromName(entry_.Folder));
   fs::create_directories(folder);
+  if (!TakeTurn(folder, setup)) return false;
   if (!RemoveFileIfPresent(NameFromPath(folder / OutcomeFileName))) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied),
                             "cannot remove the earlier " + NameFromPath(folder / OutcomeFileName));
@@ -104,6 +127,7 @@ void TRegisterRun::StartAttempt(const TRunSetup& setup) {
   if (!firstStart_) firstStart_ = attemptStart_;
   ++attempts_;
   stopAskedAt_.reset();
+  return true;
 }
 
 bool TRegisterRun::CheckAttempt(const TRunSetup& setup) {
@@ -112,6 +136,7 @@ bool TRegisterRun::CheckAttempt(const TRunSetup& setup) {
     lastEnd_ = TFleetClock::now();
     child_.reset();
     ReadOutcome(*end);
+    turn_.reset();
     return true;
   }
   if (call_ && !stopAskedAt_) call_->Advance();
@@ -139,6 +164,7 @@ bool TRegisterRun::EndedWithLineFailure() const { return errorNumber_ && IsLineF
 
 void TRegisterRun::NoteStartFailure(const std::string& why) {
   child_.reset();
+  turn_.reset();
   errorNumber_.reset();
   failure_ = (attempts_ == 0 ? "not started: " : "next attempt not started: ") + why;
   files_.clear();
@@ -184,7 +210,7 @@ std::vector<std::string> TRegisterRun::FilesWritten() const {
     const std::string name = NameFromPath(entry->path().filename());
     // The resident mode's lock beside a command file ends in ".mervlock".
     if (name == OutcomeFileName || name == CipheredLogFileName || name == CommandLockFileName ||
-        name == ModuleFileName() || name.front() == '.' || name.ends_with(".mervlock")) {
+        name == TurnLockFileName || name == ModuleFileName() || name.front() == '.' || name.ends_with(".mervlock")) {
       continue;
     }
     if (changed(entry->path())) files.push_back(name);

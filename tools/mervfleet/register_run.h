@@ -7,6 +7,12 @@
 // "error.dat", which is removed before every attempt so that an earlier
 // outcome is never read as this one's.
 //
+// The module's own lock of the folder ends with its process, before its
+// outcome is read; so callers sharing a line folder (other mervfleet runs,
+// the modules of the Ansible collection) take turns on the folder's turn lock
+// ("merv-outcome.lock"), which an attempt holds from before "error.dat" is
+// removed until it has been read.
+//
 // On a dial-up line an attempt is a call: see TModemCall.
 //
 // An attempt that runs past the limit is asked to stop (the module then ends
@@ -20,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "base/exclusive_lock_file.h"
 #include "tools/mervfleet/line_failures.h"
 #include "tools/mervfleet/child_process.h"
 #include "tools/mervfleet/fleet_options.h"
@@ -55,9 +62,12 @@ class TRegisterRun {
 public:
   explicit TRegisterRun(TRegisterEntry entry);
 
-  /// Starts the next attempt. Throws std::system_error when the folder
-  /// cannot be prepared or the module cannot be started.
-  void StartAttempt(const TRunSetup& setup);
+  /// Starts the next attempt once the folder's turn lock is had: false, with
+  /// nothing started, while another caller of the folder holds it. Throws
+  /// std::system_error when the folder cannot be prepared, the module cannot
+  /// be started, or another caller has held the folder for longer than an
+  /// attempt may take.
+  bool StartAttempt(const TRunSetup& setup);
   /// True while an attempt is under way.
   bool Running() const { return child_ != nullptr; }
   /// Looks at the attempt under way: true when it has ended (its outcome is
@@ -83,11 +93,15 @@ public:
   TRegisterOutcome Outcome(const std::string& notStartedWhy = {}) const;
 
 private:
+  bool TakeTurn(const std::filesystem::path& folder, const TRunSetup& setup);
   void ReadOutcome(const TChildEnd& end);
   std::vector<std::string> FilesWritten() const;
 
   TRegisterEntry entry_;
   std::unique_ptr<TChildProcess> child_;
+  /// The folder's turn lock, held for the attempt under way.
+  std::unique_ptr<TExclusiveLockFile> turn_;
+  std::optional<TFleetClock::time_point> turnAwaitedSince_;
   /// The call of an attempt on a dial-up line.
   std::unique_ptr<TModemCall> call_;
   int attempts_ = 0;

@@ -49,7 +49,8 @@ options:
     type: path
 notes:
   - The command is run as a list of arguments, never through a shell, with C(/JSON); its outcome is read from
-    C(error.json) in the line folder.
+    C(error.json) in the line folder, which is removed before the command starts and read only when the module exits
+    with 0 (else the task fails with C(outcome_class=no_outcome)).
   - >-
     A non-zero outcome fails the task with the number and its meaning in C(msg). Line failures (04, 05, 09, 31,
     33 to 36, the numbers C(mervfleet) tries again) return C(line_failure=true), so that

@@ -16,12 +16,10 @@ from __future__ import absolute_import, division, print_function
 __metaclass__ = type
 
 import errno
-import fcntl
 import os
 import re
-import time
 
-from ansible_collections.merv.ecr.plugins.module_utils.merv_files import replace_file
+from ansible_collections.merv.ecr.plugins.module_utils.merv_files import hold_lock, replace_file
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import OUTCOME_CLASSES, outcome_class
 
 # Family, type, help; the order of the file.
@@ -43,6 +41,10 @@ SERIES_PATTERN = re.compile(
 # The lock is waited for this long at most.
 LOCK_LIMIT_SECONDS = 60
 LOCK_POLL_SECONDS = 0.05
+# mervfleet's bound (LargestMetricsFile, tools/mervfleet/fleet_metrics.cpp),
+# so that both refuse the same file: a chain's registers take far less. A
+# larger file is refused whole, never read in part and written back short.
+LARGEST_FILE = 64 << 20
 
 
 class MetricsError(Exception):
@@ -130,27 +132,23 @@ def render(series):
 
 
 def _lock(path):
-    descriptor = os.open(path + ".lock", os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW, 0o644)
-    deadline = time.monotonic() + LOCK_LIMIT_SECONDS
-    while True:
-        try:
-            fcntl.flock(descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            return descriptor
-        except (IOError, OSError) as failure:
-            if failure.errno not in (errno.EAGAIN, errno.EACCES) or time.monotonic() >= deadline:
-                os.close(descriptor)
-                raise MetricsError("the lock of %s was not had within %d s: %s" % (path, LOCK_LIMIT_SECONDS, failure))
-            time.sleep(LOCK_POLL_SECONDS)
+    descriptor = hold_lock(path + ".lock", LOCK_LIMIT_SECONDS, LOCK_POLL_SECONDS)
+    if descriptor is None:
+        raise MetricsError("the lock of %s was not had within %d s" % (path, LOCK_LIMIT_SECONDS))
+    return descriptor
 
 
 def _read(path):
     try:
         with open(path, "rb") as handle:
-            return handle.read(16 << 20).decode("utf-8", "replace")
+            content = handle.read(LARGEST_FILE + 1)
     except (IOError, OSError) as failure:
         if failure.errno == errno.ENOENT:
             return ""
         raise
+    if len(content) > LARGEST_FILE:
+        raise MetricsError("%s is larger than %d bytes: not a metrics file of this collection" % (path, LARGEST_FILE))
+    return content.decode("utf-8", "replace")
 
 
 def update_file(path, register, activity, error, ended, seconds):

@@ -8,16 +8,29 @@ which runs the installed module with the folder as its program folder; the
 module writes "error.dat" and, with /JSON, "error.json" there. The command is
 always given as a list of arguments, never through a shell: a parameter value
 holding blanks, quotes or ";" reaches the module as it is.
+
+The outcome of a command is the "error.json" of that command alone: the
+earlier one is removed before the launcher starts (the module removes it too,
+but only once it runs, which a launcher that fails first never reaches), and
+it counts only when the module's exit status says an outcome was written.
+The module's own lock of the folder ends with its process, before the caller
+reads error.json; so callers of one folder (these modules and mervfleet) take
+turns on a lock of their own, "merv-outcome.lock", from before the earlier
+outcome is removed until this one is read.
 """
 
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
 
+import contextlib
+import errno
 import json
 import os
 import re
 import subprocess
+
+from ansible_collections.merv.ecr.plugins.module_utils.merv_files import hold_lock
 
 # The numbers mervfleet tries again (tools/mervfleet/register_run.cpp): the
 # line could not be opened or broke off, the register or its network was
@@ -37,6 +50,15 @@ OUTCOME_CLASSES = ("ok", "line", "differs", "failed", "no_outcome")
 # command back for up to 90 minutes, so the bound is above that.
 COMMAND_LIMIT_SECONDS = 6000
 EXPLAIN_LIMIT_SECONDS = 30
+# The module's exit status when it wrote its outcome; any other (1: not
+# written or no turn in the folder; 126, 127: the launcher found no module)
+# means the command has none.
+OUTCOME_WRITTEN = 0
+OUTCOME_FILE = "error.json"
+# Callers of one folder take turns on it; another caller holds it for at most
+# one command, so the wait is bounded as a command is.
+TURN_LOCK_FILE = "merv-outcome.lock"
+TURN_POLL_SECONDS = 0.1
 
 LINE_PATTERN = re.compile(r"^(tcp):([^:]+):(\d{1,5})$|^(com):(\d{1,3})(?::(\d{1,7}))?$")
 DEFAULT_COM_SPEED = "19200"
@@ -105,10 +127,20 @@ def parse_explanation(text):
     return meaning, check
 
 
+def remove_outcome(line_folder):
+    """Removes the error.json of an earlier command, so that it is never read
+    as the next one's."""
+    try:
+        os.unlink(os.path.join(line_folder, OUTCOME_FILE))
+    except OSError as failure:
+        if failure.errno != errno.ENOENT:
+            raise MervError("the earlier error.json of %s cannot be removed: %s" % (line_folder, failure))
+
+
 def read_outcome(line_folder):
     """The record of error.json, or None when the command wrote none."""
     try:
-        with open(os.path.join(line_folder, "error.json"), "rb") as handle:
+        with open(os.path.join(line_folder, OUTCOME_FILE), "rb") as handle:
             record = json.loads(handle.read().decode("utf-8"))
     except (IOError, OSError):
         return None
@@ -141,6 +173,21 @@ class LineRunner:
         except OSError as failure:
             raise MervError("%s cannot be started: %s" % (self.launcher, failure))
 
+    @contextlib.contextmanager
+    def _turn(self):
+        """Holds the folder's turn lock for one command and its outcome."""
+        path = os.path.join(self.line_folder, TURN_LOCK_FILE)
+        try:
+            descriptor = hold_lock(path, COMMAND_LIMIT_SECONDS, TURN_POLL_SECONDS)
+        except OSError as failure:
+            raise MervError("%s cannot be locked: %s" % (path, failure))
+        if descriptor is None:
+            raise MervError("another caller held %s for longer than %d s" % (path, COMMAND_LIMIT_SECONDS))
+        try:
+            yield
+        finally:
+            os.close(descriptor)
+
     def explain(self, error):
         if error == 0:
             return "the command succeeded", ""
@@ -156,8 +203,10 @@ class LineRunner:
     def command(self, activity, parameters):
         """Runs one command with /JSON; its outcome as the modules return it."""
         arguments = [activity] + list(parameters) + ["/JSON"]
-        finished = self._process(arguments, COMMAND_LIMIT_SECONDS)
-        record = read_outcome(self.line_folder)
+        with self._turn():
+            remove_outcome(self.line_folder)
+            finished = self._process(arguments, COMMAND_LIMIT_SECONDS)
+            record = read_outcome(self.line_folder) if finished.returncode == OUTCOME_WRITTEN else None
         if record is None:
             raise MervError("%s wrote no outcome (exit status %d): %s" % (
                 activity, finished.returncode, finished.stderr.decode("utf-8", "replace").strip()))

@@ -3,11 +3,15 @@
 """Stands in for a line folder's launcher in the unit tests: notes each
 command in calls.jsonl beside it and answers as scenario.json says:
 {"error": {"D03": 0, ...}, "diff": {"D03": "text", "W03": "text"},
- "file": "content of /FILE= for reads"}."""
+ "file": "content of /FILE= for reads", "seconds": time a command takes}.
+Like the module, a command holds the folder's mervmodul.lock while it runs
+and removes the earlier error.json first."""
 
+import fcntl
 import json
 import os
 import sys
+import time
 
 folder = os.path.dirname(os.path.abspath(__file__))
 arguments = sys.argv[1:]
@@ -22,6 +26,11 @@ if arguments[0] == "--version":
     print("mervmodul 3.04.05")
     sys.exit(0)
 activity = arguments[0]
+turn = open(os.path.join(folder, "mervmodul.lock"), "w")
+fcntl.flock(turn, fcntl.LOCK_EX)
+if os.path.exists(os.path.join(folder, "error.json")):
+    os.unlink(os.path.join(folder, "error.json"))
+time.sleep(scenario.get("seconds", 0))
 values = dict(argument[1:].split("=", 1) for argument in arguments[1:] if "=" in argument)
 
 

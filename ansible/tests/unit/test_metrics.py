@@ -5,7 +5,7 @@ import os
 import pytest
 
 from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import (
-    MetricsError, activity_label, parse, record_run, render, update_file)
+    LARGEST_FILE, MetricsError, activity_label, parse, record_run, render, update_file)
 
 
 def test_runs_in_a_row_the_last_success_and_the_counts():
@@ -60,3 +60,15 @@ def test_runs_of_many_processes_all_land_in_one_file(tmp_path):
     assert sorted(series) == [("r0", "W03"), ("r1", "W03"), ("r2", "W03")]
     assert all(entry["counts"]["ok"] == 10 and entry["counts"]["line"] == 10 for entry in series.values())
     assert sorted(os.listdir(str(tmp_path))) == ["merv.prom", "merv.prom.lock"]
+
+
+def test_a_file_over_the_limit_is_refused_and_left_as_it_is(tmp_path):
+    path = tmp_path / "merv.prom"
+    with open(str(path), "wb") as handle:
+        handle.write(b'merv_consecutive_failures{register="r1",activity="W03"} 2\n')
+        handle.truncate(LARGEST_FILE + 1)
+    before = os.stat(str(path))
+    with pytest.raises(MetricsError, match="larger than"):
+        update_file(str(path), "r1", "W03", 0, 1000, 0.1)
+    after = os.stat(str(path))
+    assert (after.st_ino, after.st_size, after.st_mtime_ns) == (before.st_ino, before.st_size, before.st_mtime_ns)

@@ -9,6 +9,7 @@ import shutil
 import pytest
 from ansible.module_utils import basic
 
+from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import parse
 from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_journal, merv_line, merv_read, merv_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -211,3 +212,38 @@ def test_a_write_that_fails_may_have_changed_the_register(line, table_file, caps
     result = run(merv_table, register_arguments(line, table=3, path=table_file), capsys)
     assert result["failed"] and result["changed"] is True and result["line_failure"] is True
     assert [call[0] for call in calls(line)] == ["D03", "W03"]
+
+
+def test_a_launcher_that_fails_after_a_success_is_counted_as_no_outcome(line, tmp_path, capsys):
+    metrics = str(tmp_path / "merv.prom")
+    arguments = register_arguments(line, activity="SAVERESETZUR", parameters=["/ZURNAL=\\tmp\\j.zur"],
+                                   metrics_file=metrics)
+    assert run(merv_command, arguments, capsys)["error"] == 0
+    (line / "mervmodul").write_text("#!/bin/sh\nexit 127\n")
+    result = run(merv_command, arguments, capsys)
+    assert result["failed"] and result["outcome_class"] == "no_outcome" and "wrote no outcome" in result["msg"]
+    counts = parse(open(metrics).read())[(line.folder.name, "SAVERESETZUR")]["counts"]
+    assert counts["ok"] == 1 and counts["no_outcome"] == 1
+
+
+@pytest.mark.parametrize("folder, own", [
+    ("line 1", {}),
+    ("line1", {"register_name": "praha 01"}),
+    ("line1", {"activity": "EXPORTZ74EXPORTZ74"}),  # a word, but longer than a label may be
+])
+def test_a_name_the_metrics_cannot_take_is_refused_before_any_command(tmp_path, capsys, folder, own):
+    line = Line(tmp_path / folder)
+    arguments = register_arguments(line, activity="EXPORTZ74", metrics_file=str(tmp_path / "merv.prom"))
+    arguments.update(own)
+    result = run(merv_command, arguments, capsys)
+    assert result["failed"] and calls(line) == [] and not (tmp_path / "merv.prom").exists()
+
+
+@pytest.mark.parametrize("error", [0, 5])
+def test_metrics_not_written_after_a_write_keep_the_outcome_and_the_change(line, table_file, tmp_path, capsys, error):
+    line.scenario(diff={"D03": PRICE_DIFF}, error={"W03": error})
+    metrics = tmp_path / "merv.prom"
+    metrics.mkdir()
+    result = run(merv_table, register_arguments(line, table=3, path=table_file, metrics_file=str(metrics)), capsys)
+    assert result["failed"] and result["changed"] is True and result["error"] == error
+    assert result["line_failure"] is (error == 5) and "merv.prom not written" in result["msg"]

@@ -1,14 +1,17 @@
 # Copyright (c) 2026 MERV Modul developers; MIT licence (see LICENSE)
 import os
 import re
+import shutil
+import threading
 
 import pytest
 
 from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import (
-    LINE_FAILURES, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
+    LINE_FAILURES, TURN_LOCK_FILE, LineRunner, MervError, failure_message, line_parameters, module_path_value, outcome_class, outcome_fields,
     parse_explanation)
 
-SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.path.join(HERE, "..", "..", "..")
 
 
 @pytest.mark.parametrize("line, model, timeout, parameters", [
@@ -63,3 +66,45 @@ def test_explanation_and_failure_message():
                                         "Check: the cable. [line failure: may be tried again]")
     record.update(error=22, text="")
     assert failure_message(outcome_fields(record, "No fit.", "", ["D03"])) == "D03 ended with error 22: No fit."
+
+
+EARLIER_RECORD = '{"error": 0, "text": "", "activity": "SAVERESETZUR", "started": "2026-12-09T20:00:00.000Z"}\n'
+
+
+@pytest.mark.parametrize("launcher", [
+    "exit 127",  # the installed module is gone: the shell's own status
+    "exit 0",  # ended without writing an outcome
+    "echo '{\"error\": 0, \"activity\": \"R03\"}' > error.json; exit 1",  # error.dat not written
+])
+def test_a_command_takes_no_outcome_but_its_own(tmp_path, launcher):
+    (tmp_path / "error.json").write_text(EARLIER_RECORD)
+    (tmp_path / "mervmodul").write_text("#!/bin/sh\n%s\n" % launcher)
+    (tmp_path / "mervmodul").chmod(0o755)
+    with pytest.raises(MervError, match="R03 wrote no outcome"):
+        LineRunner(str(tmp_path)).command("R03", ["/FILE=x"])
+
+
+def test_runners_sharing_a_folder_each_read_their_own_outcome(tmp_path):
+    shutil.copy(os.path.join(HERE, "fake_module.py"), str(tmp_path / "mervmodul"))
+    (tmp_path / "scenario.json").write_text('{"seconds": 0.05}')
+    outcomes = {"D01": [], "D02": []}
+
+    def commands(activity):
+        runner = LineRunner(str(tmp_path))
+        for _ in range(10):
+            try:
+                outcomes[activity].append(runner.command(activity, [])["activity"])
+            except MervError as failure:
+                outcomes[activity].append(str(failure))
+
+    workers = [threading.Thread(target=commands, args=(activity,)) for activity in outcomes]
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join(120)
+    assert outcomes == {"D01": ["D01"] * 10, "D02": ["D02"] * 10}
+
+
+def test_the_turn_lock_is_the_one_mervfleet_takes():
+    with open(os.path.join(SOURCE_DIR, "tools", "mervfleet", "register_run.cpp")) as handle:
+        assert re.search(r'TurnLockFileName = "([^"]+)"', handle.read()).group(1) == TURN_LOCK_FILE
