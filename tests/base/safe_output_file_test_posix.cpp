@@ -15,6 +15,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <set>
@@ -349,28 +350,36 @@ TEST(SafeOutputFile, UncommittedAndDiscardedFilesLeaveNothing) {
   EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
 }
 
-// A file size limit makes the system refuse the write (EFBIG); it is set in a
-// child process, which reports by its exit status what it saw.
-TEST(SafeOutputFile, WriteRefusedBySizeLimitLeavesTargetAndNoTemporary) {
-  TempDir folder;
-  WriteFileBytes(folder / "out.txt", "old");
+// Runs `write` in a child process under a file size limit of `bytes`, where
+// the system refuses a write past it (EFBIG), and says how it ended.
+std::string RefusedBySizeLimit(rlim_t bytes, const std::function<void()>& write) {
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return "fork failed";
   if (child == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
+    const rlimit limit{bytes, bytes};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     try {
-      WriteFileSafely((folder / "out.txt").string(), std::string(100'000, 'x'));
+      write();
     } catch (const std::system_error& failure) {
       ::_exit(failure.code().value() == EFBIG ? 0 : 2);
     }
     ::_exit(1);
   }
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write was not refused; 2: refused for another reason";
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return "child lost";
+  const char* endings[] = {"refused (EFBIG)", "not refused", "refused for another reason"};
+  return WEXITSTATUS(status) <= 2 ? endings[WEXITSTATUS(status)] : "child failed";
+}
+
+// A file size limit makes the system refuse the write (EFBIG); it is set in a
+// child process, which reports by its exit status what it saw.
+TEST(SafeOutputFile, WriteRefusedBySizeLimitLeavesTargetAndNoTemporary) {
+  TempDir folder;
+  WriteFileBytes(folder / "out.txt", "old");
+  EXPECT_EQ(RefusedBySizeLimit(4096,
+                               [&] { WriteFileSafely((folder / "out.txt").string(), std::string(100'000, 'x')); }),
+            "refused (EFBIG)");
   EXPECT_EQ(ReadFileBytes(folder / "out.txt"), "old");
   EXPECT_EQ(Names(folder.path()), std::set<std::string>{"out.txt"});
 }
@@ -519,23 +528,7 @@ TEST(AppendToFile, ALineCutShortIsTakenBackBeforeTheNext) {
   TempDir folder;
   const std::string log = (folder / "KL.log").string();
   AppendToFile(log, "first\r\n");
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{10, 10};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    try {
-      AppendToFile(log, "second\r\n");
-    } catch (const std::system_error& failure) {
-      ::_exit(failure.code().value() == EFBIG ? 0 : 2);
-    }
-    ::_exit(1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the append was not refused; 2: refused for another reason";
+  EXPECT_EQ(RefusedBySizeLimit(10, [&] { AppendToFile(log, "second\r\n"); }), "refused (EFBIG)");
   AppendToFile(log, "third\r\n");
   EXPECT_EQ(ReadFileBytes(log), "first\r\nthird\r\n");
 }
