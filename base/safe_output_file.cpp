@@ -1,6 +1,10 @@
 #include "base/safe_output_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <system_error>
 
 #include "base/durable_file.h"
 #include "base/safe_output_file_platform.h"
@@ -147,6 +151,35 @@ bool RemoveFileIfPresent(const std::string& name) noexcept {
   if (error || status.type() == std::filesystem::file_type::directory) return false;
   std::filesystem::remove(path, error);
   return !error;
+}
+
+namespace {
+
+struct TStreamCloser {
+  void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
+};
+
+void WriteAndSync(const std::string& path, std::string_view contents) {
+  const std::unique_ptr<std::FILE, TStreamCloser> file(CreateNewFile(path));
+  if (std::fwrite(contents.data(), 1, contents.size(), file.get()) != contents.size()) {
+    throw std::system_error(errno, std::generic_category(), "write " + path);
+  }
+  const int error = SyncFileToDisk(file.get());
+  if (error != 0) throw std::system_error(error, std::generic_category(), "sync " + path);
+}
+
+}  // namespace
+
+void WriteFileDurably(const std::string& target, std::string_view contents) {
+  const std::string temporary = target + ".~mervtmp" + safe_output_platform::RandomNamePart();
+  try {
+    WriteAndSync(temporary, contents);
+    MoveFileReplacing(temporary, target);
+  } catch (...) {
+    RemoveFileIfPresent(temporary);
+    throw;
+  }
+  SyncFolderOf(target);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {

@@ -116,6 +116,12 @@ private:
 /// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
 void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links = LinkRule::Refuse);
 
+/// Puts `contents` under `target` only once they are on the disk, and the new
+/// name with them: after a power failure the file is there whole, or as it
+/// was. Whatever is under the name (a link too) is replaced, never written
+/// through. Failures are std::system_error; no temporary file stays.
+void WriteFileDurably(const std::string& target, std::string_view contents);
+
 /// Writes `contents` as a new file named `stem`, a random part and
 /// `extension`, where nothing was before (for a shared folder, whose names
 /// anyone may plant), and returns its path.

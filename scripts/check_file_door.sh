@@ -40,7 +40,7 @@ while IFS= read -r file; do
   fi
 done < <(git ls-files --cached --others --exclude-standard -- '*.h' '*.cpp')
 
-writers='(^|[^A-Za-z0-9_])(TSafeOutputFile|WriteFileSafely|WriteNewFileUniquely|AppendToFile|TAppendingFile|CreateNewFile|MoveFileReplacing|RenameWithoutReplacing|TExclusiveLockFile)([^A-Za-z0-9_]|$)'
+writers='(^|[^A-Za-z0-9_])(TSafeOutputFile|WriteFileSafely|WriteFileDurably|WriteNewFileUniquely|AppendToFile|TAppendingFile|CreateNewFile|MoveFileReplacing|RenameWithoutReplacing|TExclusiveLockFile)([^A-Za-z0-9_]|$)'
 listed=$(grep -v '^#' scripts/outputs.tsv | cut -f4 | tr ',' '\n' | sort -u)
 while IFS= read -r file; do
   [[ -f $file ]] || continue

@@ -1,15 +1,10 @@
 #include "tools/mervd/outcome_store.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 
-#include "base/durable_file.h"
 #include "base/file_name.h"
 #include "base/input_file.h"
 #include "base/safe_output_file.h"
@@ -21,42 +16,6 @@ namespace {
 constexpr std::string_view RecordPrefix = "mervd-outcome.";
 constexpr std::string_view RecordSuffix = ".json";
 constexpr std::uint64_t MaxRecordSize = 1 << 20;
-
-struct TFileCloser {
-  void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
-};
-
-// A name beside `path` that no other write picks and that is no record's.
-std::string TemporaryNameFor(const std::string& path) {
-  std::random_device random;
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".~%08x%08x.tmp", random(), random());
-  return path + suffix;
-}
-
-void WriteAndSync(const std::string& path, std::string_view contents) {
-  const std::unique_ptr<std::FILE, TFileCloser> file(CreateNewFile(path));
-  if (std::fwrite(contents.data(), 1, contents.size(), file.get()) != contents.size()) {
-    throw std::system_error(errno, std::generic_category(), "write " + path);
-  }
-  const int error = SyncFileToDisk(file.get());
-  if (error != 0) throw std::system_error(error, std::generic_category(), "sync " + path);
-}
-
-// Puts the contents under `path` only once they are on the disk, and the
-// new name with them: a record written before a command is accepted or
-// started is found after a power failure, and never found half written.
-void WriteDurably(const std::string& path, std::string_view contents) {
-  const std::string temporary = TemporaryNameFor(path);
-  try {
-    WriteAndSync(temporary, contents);
-    MoveFileReplacing(temporary, path);
-  } catch (...) {
-    RemoveFileIfPresent(temporary);
-    throw;
-  }
-  SyncFolderOf(path);
-}
 
 TCommandRecord::Clock::time_point ModificationTime(const TFileEntry& entry) {
   return TCommandRecord::Clock::time_point(
@@ -79,7 +38,7 @@ bool TOutcomeStore::IsRecordName(const std::string& name) {
 }
 
 void TOutcomeStore::Save(const TCommandRecord& record) const {
-  WriteDurably(PathOf(record.RequestId), RecordJson(record) + "\n");
+  WriteFileDurably(PathOf(record.RequestId), RecordJson(record) + "\n");
 }
 
 bool TOutcomeStore::Expired(const TCommandRecord& record) const {
