@@ -28,13 +28,32 @@ constexpr std::array<std::pair<std::uint8_t, std::uint8_t>, 44> RegisterLetters 
 
 using ByteMap = std::array<char, 256>;
 
+// Each letter moves to its code in the other page. A byte that is no letter
+// of its own page but is a letter's code in the other one would turn into
+// that letter and could not come back: a box-drawing character or "°" of a
+// code page 852 file would reach the register as a Czech letter. Such a byte
+// takes instead the one code no letter lands on, found by following the
+// letters back from it, so that each map is a permutation and the two undo
+// each other. Every byte that is no letter's code in either page stays.
 constexpr ByteMap BuildMap(bool toRegister) {
-  ByteMap map{};
-  for (int i = 0; i < 256; ++i) map[static_cast<std::size_t>(i)] = static_cast<char>(i);
+  std::array<int, 256> letterTo{};
+  std::array<int, 256> letterFrom{};
+  letterTo.fill(-1);
+  letterFrom.fill(-1);
   for (const auto& [cp1250, cp852] : RegisterLetters) {
-    const auto from = toRegister ? cp1250 : cp852;
-    const auto to = toRegister ? cp852 : cp1250;
-    map[from] = static_cast<char>(to);
+    const int from = toRegister ? cp1250 : cp852;
+    const int to = toRegister ? cp852 : cp1250;
+    letterTo[static_cast<std::size_t>(from)] = to;
+    letterFrom[static_cast<std::size_t>(to)] = from;
+  }
+  ByteMap map{};
+  for (int i = 0; i < 256; ++i) {
+    int target = letterTo[static_cast<std::size_t>(i)];
+    if (target < 0) {
+      target = i;
+      while (letterFrom[static_cast<std::size_t>(target)] >= 0) target = letterFrom[static_cast<std::size_t>(target)];
+    }
+    map[static_cast<std::size_t>(i)] = static_cast<char>(target);
   }
   return map;
 }

@@ -42,10 +42,13 @@ std::int64_t PackedToInteger(std::string_view bytes, bool isSigned);
 /// the last three. "5" -> "0.005", "-5" -> "-0.005", "1234567" -> "1234.567".
 std::string ThousandthsText(std::string_view integerText);
 
-/// Code page 1250 to 852 for the 44 Czech and Slovak accented letters; every
+/// Code page 1250 to 852 for the 44 Czech and Slovak accented letters. The 30
+/// bytes that are a letter's code in 852 but no letter in 1250 trade places
+/// with those the letters leave, so that FromRegisterCharset undoes it; every
 /// other byte is unchanged.
 std::string ToRegisterCharset(std::string_view text);
-/// Code page 852 to 1250 for the same 44 letters; every other byte unchanged.
+/// Code page 852 to 1250 for the same 44 letters, the exact inverse of
+/// ToRegisterCharset.
 std::string FromRegisterCharset(std::string_view text);
 
 /// Every byte 80h (the euro sign of code page 1250) becomes "EUR".
