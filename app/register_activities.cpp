@@ -176,7 +176,10 @@ void SendTableFromFile(TActivityRun& run) {
   if (verified) RequireOutputFolder(DifferencesFile(run));
   SendLoaded(run, *run.Table, false);
   if (!verified || run.TransferFailed()) return;
-  const std::vector<TRadek> sent = run.Table->Rows;
+  // The table is emptied for the read-back: one that cannot connect reads
+  // nothing, and must not leave the rows sent to be compared with themselves.
+  const std::vector<TRadek> sent = std::move(run.Table->Rows);
+  run.Table->Rows.clear();
   CompareWithRegister(run, sent, true);
 }
 
