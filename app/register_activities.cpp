@@ -226,6 +226,7 @@ void BlockRegister(TActivityRun& run) {
 
 void SaveKeyPosition(TActivityRun& run) {
   const std::string result = run.Transfer({{run.Table}, false, true}).KeyPositionText;
+  ThrowIfStopRequested();
   const std::string& file = run.Parameters.DataFile;
   SaveWith([&] { WriteFileSafely(file, result + "\r\n", LinkRule::FollowOnce); });
 }
