@@ -16,16 +16,17 @@
 
 namespace {
 
+std::int64_t AcceptedRows(const TSoubor& table) {
+  return std::count_if(table.Rows.begin(), table.Rows.end(), [](const TRadek& row) { return row.Accepted != 0; });
+}
+
 // The rows that crossed the line: of a download the rows read, of an upload
 // the rows the register accepted (a refused connection or a dropped line
 // leaves the rest unsent).
 std::int64_t RowsMoved(const TTransferRequest& request) {
   std::int64_t rows = 0;
   for (const TSoubor* table : request.Tables) {
-    const auto& tableRows = table->Rows;
-    rows += request.Sending ? std::count_if(tableRows.begin(), tableRows.end(),
-                                            [](const TRadek& row) { return row.Accepted != 0; })
-                            : static_cast<std::int64_t>(tableRows.size());
+    rows += request.Sending ? AcceptedRows(*table) : static_cast<std::int64_t>(table->Rows.size());
   }
   return rows;
 }

@@ -296,11 +296,11 @@ TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsThatCrossedTheLine) {
     int rows;
   };
   const std::vector<Case> cases{
-      {"full read", "R03", "full.txt", std::vector<std::string>{}, 0, 25},
-      {"full write", "W03", "full.txt", std::vector<std::string>{}, 0, 25},
-      {"read dropped after record 10", "R03", "part.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 10},
-      {"write dropped at record 10", "W03", "full.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 9},
-      {"write refused", "W03", "full.txt", std::nullopt, 9, 0},
+      {"full read", "R03", "/FILE=full.txt", std::vector<std::string>{}, 0, 25},
+      {"full write", "W03", "/FILE=full.txt", std::vector<std::string>{}, 0, 25},
+      {"read dropped after record 10", "R03", "/FILE=part.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 10},
+      {"write dropped at record 10", "W03", "/FILE=full.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 9},
+      {"write refused", "W03", "/FILE=full.txt", std::nullopt, 9, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -311,8 +311,7 @@ TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsThatCrossedTheLine) {
       options.insert(options.end(), c.registerOptions->begin(), c.registerOptions->end());
       port = "/IPPORT=" + std::to_string(simulated.emplace(options).Port());
     }
-    EXPECT_EQ(Run({c.activity, "/IPADDR=127.0.0.1", port, "/ECR=465", std::string("/FILE=") + c.file, "/JSON"}).exitStatus,
-              0);
+    EXPECT_EQ(Run({c.activity, "/IPADDR=127.0.0.1", port, "/ECR=465", c.file, "/JSON"}).exitStatus, 0);
     const std::string json = ReadFileBytes(folder_ / "error.json");
     std::smatch fields;
     ASSERT_TRUE(std::regex_search(json, fields, std::regex(R"(^\{"error": (\d+), .*"rows": (\d+), )"))) << json;
