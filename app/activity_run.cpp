@@ -1,5 +1,6 @@
 #include "app/activity_run.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -12,6 +13,25 @@
 #include "model/value_conversions.h"
 #include "base/stop_request.h"
 #include "protocol/transfer_view.h"
+
+namespace {
+
+std::int64_t AcceptedRows(const TSoubor& table) {
+  return std::count_if(table.Rows.begin(), table.Rows.end(), [](const TRadek& row) { return row.Accepted != 0; });
+}
+
+// The rows that crossed the line: of a download the rows read, of an upload
+// the rows the register accepted (a refused connection or a dropped line
+// leaves the rest unsent).
+std::int64_t RowsMoved(const TTransferRequest& request) {
+  std::int64_t rows = 0;
+  for (const TSoubor* table : request.Tables) {
+    rows += request.Sending ? AcceptedRows(*table) : static_cast<std::int64_t>(table->Rows.size());
+  }
+  return rows;
+}
+
+}  // namespace
 
 TTransferOutcome RunTransfer(const TSoubory& catalogue, const TNastaveni& settings, const CommandParameters& parameters,
                              const TCommandLines& lines, const TTransferRequest& request) {
@@ -44,8 +64,7 @@ TTransferOutcome TActivityRun::Transfer(TTransferRequest request) {
     request.OptionA = letter == 'A';
   }
   TTransferOutcome outcome = RunTransfer(*Catalogue, Settings, Parameters, Lines, request);
-  for (const TSoubor* table : request.Tables)
-    Parameters.TransferredRows += static_cast<std::int64_t>(table->Rows.size());
+  Parameters.TransferredRows += RowsMoved(request);
   transferFailed_ = transferFailed_ || outcome.Failed();
   if (outcome.Failed()) RecordFailure(Context.Failures(), outcome.FirstError);
   return outcome;

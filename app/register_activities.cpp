@@ -176,7 +176,10 @@ void SendTableFromFile(TActivityRun& run) {
   if (verified) RequireOutputFolder(DifferencesFile(run));
   SendLoaded(run, *run.Table, false);
   if (!verified || run.TransferFailed()) return;
-  const std::vector<TRadek> sent = run.Table->Rows;
+  // The table is emptied for the read-back: one that cannot connect reads
+  // nothing, and must not leave the rows sent to be compared with themselves.
+  const std::vector<TRadek> sent = std::move(run.Table->Rows);
+  run.Table->Rows.clear();
   CompareWithRegister(run, sent, true);
 }
 
@@ -223,6 +226,7 @@ void BlockRegister(TActivityRun& run) {
 
 void SaveKeyPosition(TActivityRun& run) {
   const std::string result = run.Transfer({{run.Table}, false, true}).KeyPositionText;
+  ThrowIfStopRequested();
   const std::string& file = run.Parameters.DataFile;
   SaveWith([&] { WriteFileSafely(file, result + "\r\n", LinkRule::FollowOnce); });
 }

@@ -25,6 +25,17 @@ constexpr int MaxNetId = 255;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// A step of tidying the line after a failure or at the end of the run: when
+// it fails too, the failure is logged and the run goes on, so that the
+// failure the run already has stays the one reported.
+void LoggedOnFailure(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& failure) {
+    LogLine(std::string("Chyba: ") + failure.what());
+  }
+}
+
 }  // namespace
 
 TKomDialog::TKomDialog(TTransferView& view, TKomRequest request) : view_(view), request_(std::move(request)) {
@@ -103,7 +114,8 @@ void TKomDialog::Run() {
     LogLine(std::string("Odchycena chyba v komunikaci z modulu: ") + failure.what());
     RecordFailure(failure);
   }
-  if (port_ != nullptr && port_->Opened()) port_->Flush();
+  // A device gone by now (adapter pulled, line hung up) fails the flush.
+  if (port_ != nullptr && port_->Opened()) LoggedOnFailure([this] { port_->Flush(); });
   ownPort_.reset();
   port_ = nullptr;
   running_ = false;
@@ -185,19 +197,12 @@ LineWait TKomDialog::ReadTimeoutOfRecords() const {
 // does not reconnect: the line is closed when the run ends.
 void TKomDialog::RecoverPort() {
   if (StopRequested()) return;
-  const auto logged = [](const std::function<void()>& step) {
-    try {
-      step();
-    } catch (const std::exception& failure) {
-      LogLine(std::string("Chyba: ") + failure.what());
-    }
-  };
   if (runSettings_->UseTcp && port_ == ownPort_.get()) {
     lastTableFailedOnTcp_ = true;
-    logged([this] { port_->Close(); });
-    logged([this] { port_->Open(*runSettings_, 1); });
+    LoggedOnFailure([this] { port_->Close(); });
+    LoggedOnFailure([this] { port_->Open(*runSettings_, 1); });
   } else {
-    logged([this] { port_->Flush(); });
+    LoggedOnFailure([this] { port_->Flush(); });
   }
 }
 

@@ -208,23 +208,41 @@ TEST_F(CommandOutcomeTest, CommandsStartedTogetherTakeTurnsAndNeverShowHalfAnOut
   EXPECT_EQ(order, expected);
 }
 
+// A command stopped in the middle of its transfer ends with 10 and writes no
+// file under its name: an earlier file stays byte for byte, whether the
+// register was sending (a long read) or silent (the status line).
 TEST_F(CommandOutcomeTest, SigtermMidTransferClosesTheLineAndWritesTen) {
   InstallExe();
-  const auto wire = work_ / "wire.log";
-  SimulatedRegister sim({"--plu-count", "3000", "--log", wire.string()});
-  auto module =
-      Start({"R03", "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(sim.Port()), "/ECR=465", "/FILE=plu.txt"});
-  ASSERT_TRUE(Eventually([&] {
-    const std::string frames = fs::exists(wire) ? ReadFileBytes(wire) : "";
-    return std::count(frames.begin(), frames.end(), '\n') > 100;
-  }));
-  module->Signal(SIGTERM);
-  EXPECT_EQ(module->ExitStatusWithin(LongestWait), 0);
-  EXPECT_EQ(Outcome(), "10\r\n3.02F\r\n");
-  EXPECT_FALSE(fs::exists(folder_ / "plu.txt"));
-  EXPECT_TRUE(NoTemporaryFiles());
-  EXPECT_NE(Log().find("Prikaz prerusen"), std::string::npos);
-  sim.AwaitEarlierConnections(wire);  // returns only once the module's connection has ended
+  struct Case {
+    const char* activity;
+    std::vector<std::string> registerOptions;
+    long framesBeforeTheStop;
+  };
+  const std::vector<Case> cases{{"R03", {"--plu-count", "3000"}, 50}, {"STS", {"--silent-after", "0"}, 0}};
+  const std::string earlier = "earlier contents\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.activity);
+    const auto wire = work_ / (std::string(c.activity) + "-wire.log");
+    std::vector<std::string> options = c.registerOptions;
+    options.insert(options.end(), {"--log", wire.string()});
+    SimulatedRegister sim(options);
+    WriteFileBytes(folder_ / "out.txt", earlier);
+    auto module = Start({c.activity, "/IPADDR=127.0.0.1", "/IPPORT=" + std::to_string(sim.Port()), "/ECR=465",
+                         "/TO=20000", "/FILE=out.txt"});
+    ASSERT_TRUE(Eventually([&] {
+      const std::string frames = fs::exists(wire) ? ReadFileBytes(wire) : "";
+      long received = 0;
+      for (std::size_t at = 0; (at = frames.find("recv ", at)) != std::string::npos; ++at) ++received;
+      return received > c.framesBeforeTheStop;
+    }));
+    module->Signal(SIGTERM);
+    EXPECT_EQ(module->ExitStatusWithin(LongestWait), 0);
+    EXPECT_EQ(Outcome(), "10\r\n3.02F\r\n");
+    EXPECT_EQ(ReadFileBytes(folder_ / "out.txt"), earlier);
+    EXPECT_TRUE(NoTemporaryFiles());
+    EXPECT_NE(Log().find("Prikaz prerusen"), std::string::npos);
+    sim.AwaitEarlierConnections(wire);  // returns only once the module's connection has ended
+  }
 }
 
 TEST_F(CommandOutcomeTest, SavingFollowsLinksWritesDevicesInPlaceAndRefusesReadOnlyFiles) {

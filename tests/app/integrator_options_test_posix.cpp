@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "app/activity_table.h"
@@ -283,13 +284,40 @@ TEST_F(IntegratorOptions, JsonOutcomeOfAPathThatIsNotUtf8IsStillJson) {
   EXPECT_EQ(json.find_first_of("\xED\xE9"), std::string::npos) << "no byte of the path is copied as it is";
 }
 
-TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsOfATransfer) {
-  SimulatedRegister simulated({"--plu-count", "25"});
-  const std::string port = "/IPPORT=" + std::to_string(simulated.Port());
-  EXPECT_EQ(Run({"R03", "/IPADDR=127.0.0.1", port, "/ECR=465", "/FILE=plu.txt", "/JSON"}).exitStatus, 0);
-  EXPECT_EQ(ReadFileBytes(folder_ / "error.dat"), " 0\r\n3.02F\r\n");
-  const std::string json = ReadFileBytes(folder_ / "error.json");
-  EXPECT_TRUE(json.starts_with(R"({"error": 0, "text": "", "activity": "R03", "rows": 25, )")) << json;
+// "rows" counts the rows that crossed the line: the rows read, and of a
+// write the rows the register accepted.
+TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsThatCrossedTheLine) {
+  struct Case {
+    const char* name;
+    const char* activity;
+    const char* file;
+    std::optional<std::vector<std::string>> registerOptions;  // none: the connection is refused
+    int error;
+    int rows;
+  };
+  const std::vector<Case> cases{
+      {"full read", "R03", "/FILE=full.txt", std::vector<std::string>{}, 0, 25},
+      {"full write", "W03", "/FILE=full.txt", std::vector<std::string>{}, 0, 25},
+      {"read dropped after record 10", "R03", "/FILE=part.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 10},
+      {"write dropped at record 10", "W03", "/FILE=full.txt", std::vector<std::string>{"--drop-after", "10"}, 5, 9},
+      {"write refused", "W03", "/FILE=full.txt", std::nullopt, 9, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<SimulatedRegister> simulated;
+    std::string port = "/IPPORT=1";  // nothing listens there
+    if (c.registerOptions) {
+      std::vector<std::string> options{"--plu-count", "25"};
+      options.insert(options.end(), c.registerOptions->begin(), c.registerOptions->end());
+      port = "/IPPORT=" + std::to_string(simulated.emplace(options).Port());
+    }
+    EXPECT_EQ(Run({c.activity, "/IPADDR=127.0.0.1", port, "/ECR=465", c.file, "/JSON"}).exitStatus, 0);
+    const std::string json = ReadFileBytes(folder_ / "error.json");
+    std::smatch fields;
+    ASSERT_TRUE(std::regex_search(json, fields, std::regex(R"(^\{"error": (\d+), .*"rows": (\d+), )"))) << json;
+    EXPECT_EQ(std::stoi(fields[1]), c.error);
+    EXPECT_EQ(std::stoi(fields[2]), c.rows);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // "Dnn" and "Wnn /VERIFY" against the register emulator: the differences
-// file, and "error.dat" with and without /STRICT, after a read that fails
-// and against a register that stores a record wrongly.
+// file, and "error.dat" with and without /STRICT, after a read that fails or
+// cannot connect and against a register that stores a record wrongly.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -87,6 +87,18 @@ TEST_F(TableComparisonCommand, AReadThatFailsIsComparedAsFarAsItWentAndReportsIt
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(PluCount - 10)) << File("DIFF03.txt");
   EXPECT_EQ(lines.front(), "- " + file[10]);
   EXPECT_EQ(lines.back(), "- " + file.back());
+}
+
+// The register takes the write's connection and refuses the read-back's: no
+// row was read back, so every row sent is listed as missing from the register.
+TEST_F(TableComparisonCommand, VerifiedWriteWhoseReadBackCannotConnectListsEveryRowSent) {
+  StartRegister();
+  const auto file = ReadPlu();
+  StartRegister({"--once"});
+  EXPECT_EQ(Run("W03", {"/FILE=plu.txt", "/VERIFY"}), " 9");
+  const auto lines = FileLines("DIFF03.txt");
+  ASSERT_EQ(lines.size(), file.size()) << File("DIFF03.txt");
+  for (std::size_t row = 0; row < file.size(); ++row) EXPECT_EQ(lines[row], "- " + file[row]);
 }
 
 TEST_F(TableComparisonCommand, VerifiedWriteNamesTheRowTheRegisterStoredWrongly) {

@@ -27,6 +27,8 @@ public:
   std::vector<std::string> Written;
   /// Output never leaves the line (the handshake holds it): writes time out.
   bool OutputStuck = false;
+  /// Flushes fail, as on a device that has gone (adapter pulled, line hung up).
+  bool FlushFails = false;
   int Closes = 0;
 
   /// Bytes the register sends without being asked.
@@ -52,6 +54,7 @@ public:
     return count;
   }
   int sio_flush(int, int) override {
+    if (FlushFails) return ComResult::SystemFailure;
     pending_.clear();
     return 0;
   }

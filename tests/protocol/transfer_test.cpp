@@ -463,6 +463,23 @@ TEST_F(TransferRun, LineThatNeverDrainsEndsWithNoAnswer) {
   }
 }
 
+// A COM device that goes away mid-read (adapter pulled): after two records
+// the register is silent and every flush fails, the last one included. The
+// run still ends with the read's failure and keeps the rows that came.
+TEST_F(TransferRun, DeviceGoneMidReadKeepsTheOutcomeAndTheRowsRead) {
+  SendingRegister reg;
+  reg.records = {Record(table, "1|1|A|"), Record(table, "2|2|B|"), Record(table, "3|3|C|")};
+  int acks = 0;
+  peer.Answer = [&](const std::string& written) {
+    if (written == Ack && ++acks == 2) peer.FlushFails = true;
+    return peer.FlushFails ? std::string() : reg(written);
+  };
+  TKomDialog& dialog = Prepare(Request({&table}));
+  EXPECT_NO_THROW(dialog.ShowModal());
+  EXPECT_EQ(dialog.Outcome().FirstError, 4);
+  EXPECT_EQ(table.Rows.size(), 2u);
+}
+
 TEST_F(TransferRun, StockTableTakesTheNamesOfPlu) {
   TSoubor plu;
   Describe(plu, 3, {{1, 2}, {0, 7}, {3, 18}});

@@ -911,6 +911,7 @@ TEST_F(Mervsim, OnceEndsAfterTheFirstConnection) {
   {
     const auto line = Connect();
     EXPECT_EQ(line->Ask(Command(EcrEnq, 0x03)).size(), 4u);
+    EXPECT_THROW(Connect(), std::runtime_error) << "a second connection is refused, not queued";
     EXPECT_FALSE(sim_->ExitWithin(100ms).has_value()) << "still serving while the connection is open";
   }
   EXPECT_EQ(sim_->ExitWithin(3s), 0);

@@ -171,6 +171,9 @@ private:
         if (errno == EINTR || errno == ECONNABORTED) continue;
         ThrowSystemError("accept");
       }
+      // With --once no other connection is taken: closing the listener now
+      // refuses one at once instead of queueing it until the emulator ends.
+      if (settings_.Once) listener_.Reset();
       // Frames are short and answered at once: no waiting to fill a segment.
       const int noDelay = 1;
       ::setsockopt(connection.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
