@@ -205,7 +205,9 @@ bool SetRawDefaults(int fd) {
   termios attributes{};
   if (::tcgetattr(fd, &attributes) != 0) return false;
   ::cfmakeraw(&attributes);
-  attributes.c_cflag |= CLOCAL | CREAD;
+  // HUPCL: the last close drops DTR, so a modem ends the call of a line that
+  // closes, whatever the program before left the device at.
+  attributes.c_cflag |= CLOCAL | CREAD | HUPCL;
   attributes.c_cflag &= ~HardwareHandshake;
   attributes.c_iflag &= ~(IXON | IXOFF | IXANY);
   attributes.c_cc[VMIN] = 0;

@@ -17,13 +17,7 @@ protected:
   void SetUp() override { ASSERT_EQ(layer.sio_open(Line), ComResult::Ok); }
   void TearDown() override { layer.sio_close(Line); }
 
-  termios LineAttributes() const {
-    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-    termios attributes{};
-    ::tcgetattr(fd, &attributes);
-    ::close(fd);
-    return attributes;
-  }
+  termios LineAttributes() const { return pty.SlaveAttributes(); }
 
   void WaitUntilDelivered() const { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
 
@@ -74,6 +68,20 @@ TEST_F(ComLayerOnPty, OpensRawAndOnlyOnce) {
   const termios attributes = LineAttributes();
   EXPECT_EQ(attributes.c_lflag & (ICANON | ECHO), 0u);
   EXPECT_EQ(layer.sio_open(Line), ComResult::OpenFailed);
+}
+
+// A modem hangs up when its line closes only if the line drops DTR then;
+// a device left at -hupcl by another program would keep a call up.
+TEST(ComLayer, OpenedLineHangsUpOnClose) {
+  PtyPeer pty{Line};
+  termios attributes = pty.SlaveAttributes();
+  attributes.c_cflag &= ~HUPCL;
+  pty.SetSlaveAttributes(attributes);
+  TComLayer& layer = SystemComLayer();
+  ASSERT_EQ(layer.sio_open(Line), ComResult::Ok);
+  const tcflag_t controlFlags = pty.SlaveAttributes().c_cflag;
+  layer.sio_close(Line);
+  EXPECT_NE(controlFlags & HUPCL, 0u);
 }
 
 TEST(DecodeLineMode, SplitsTheModeByteIntoDataParityAndStopBits) {

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,6 +73,19 @@ public:
   const std::string& SlavePath() const { return slavePath_; }
   void Send(std::string_view bytes) const { SendTo(master_, bytes); }
   std::string Receive(std::size_t count, int timeoutMs = 500) const { return ReceiveFrom(master_, count, timeoutMs); }
+
+  /// The line settings of the slave side, read through the master: the
+  /// slave may be open exclusively.
+  termios SlaveAttributes() const {
+    termios attributes{};
+    if (::tcgetattr(master_, &attributes) != 0) throw std::runtime_error("tcgetattr on the pseudo-terminal master");
+    return attributes;
+  }
+  void SetSlaveAttributes(const termios& attributes) const {
+    if (::tcsetattr(master_, TCSANOW, &attributes) != 0) {
+      throw std::runtime_error("tcsetattr on the pseudo-terminal master");
+    }
+  }
 
 private:
   static int OpenMaster() {
