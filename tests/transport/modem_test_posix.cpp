@@ -83,6 +83,69 @@ INSTANTIATE_TEST_SUITE_P(S12Answers, GuardAnswerTest,
                                            GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
                          [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
 
+/// A modem in memory that keeps every byte written to it.
+class TRecordingModem : public TModemDouble {
+public:
+  using TModemDouble::TModemDouble;
+  int sio_write(int port, const char* data, int length) override {
+    written.append(data, static_cast<std::size_t>(length));
+    return TModemDouble::sio_write(port, data, length);
+  }
+  std::string written;
+};
+
+struct DialNumberCase {
+  const char* name;
+  std::string number;
+  /// What the refusal's message shows of the number; empty: it is dialled.
+  std::string refusedAs;
+};
+void PrintTo(const DialNumberCase& dial, std::ostream* out) { *out << dial.name; }
+
+class DialNumberTest : public ::testing::TestWithParam<DialNumberCase> {
+protected:
+  /// The modem outlives the line, which is destroyed first.
+  std::optional<TRecordingModem> modem_;
+  TModemLine line_;
+};
+
+// A CR in the number would end the dial command and start the caller's own
+// AT commands (AT&F&W): such a number reaches no modem at all. Printable
+// characters, dial modifiers among them, are dialled as given.
+TEST_P(DialNumberTest, NumberWithAControlByteIsRefusedBeforeAnythingIsSent) {
+  const DialNumberCase& dial = GetParam();
+  TRecordingModem& modem =
+      modem_.emplace("AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r000OK|ATX3DT" + dial.number + "\rCONNECT 9600|");
+  TNastaveni settings = DialTestSettings();
+  settings.ToneDialling = true;
+  settings.PhoneNumber = dial.number;
+  OpenModemPort(line_, modem, settings);
+  int number = 0;
+  std::string message;
+  try {
+    Dial(line_, settings, true);
+  } catch (const std::exception& failure) {
+    number = FailureNumberOf(failure);
+    message = failure.what();
+  }
+  if (dial.refusedAs.empty()) {
+    EXPECT_EQ(number, 0) << message;
+    EXPECT_TRUE(modem.written.ends_with("ATX3DT" + dial.number + "\r")) << modem.written;
+  } else {
+    EXPECT_EQ(number, 10) << "a plain failure, not a modem error a caller dials again";
+    EXPECT_NE(message.find(dial.refusedAs), std::string::npos) << message;
+    EXPECT_EQ(modem.written, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, DialNumberTest,
+                         ::testing::Values(DialNumberCase{"Digits", "5551234", ""},
+                                           DialNumberCase{"DialModifiers", "555-1234 W", ""},
+                                           DialNumberCase{"CarriageReturn", "555\rAT&F", "555\\x0DAT&F"},
+                                           DialNumberCase{"LineFeed", "555\n", "555\\x0A"},
+                                           DialNumberCase{"Delete", "555\x7f", "555\\x7F"}),
+                         [](const ::testing::TestParamInfo<DialNumberCase>& param) { return param.param.name; });
+
 /// The replies of a modem that echoes the dial command and answers no more.
 constexpr std::string_view UnansweredDial = "AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r";
 
