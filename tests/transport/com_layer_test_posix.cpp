@@ -72,68 +72,48 @@ TEST_F(ComLayerOnPty, OpensRawAndOnlyOnce) {
   EXPECT_EQ(layer.sio_open(Line), ComResult::OpenFailed);
 }
 
-// A device that another open file holds is refused as the Windows layer
-// refuses it (a second module process would otherwise talk into a call).
-enum class Holder { LayerUnderAnotherNumber, FlockOfAnotherOpenFile, Nobody };
-struct HeldDeviceCase {
-  const char* name;
-  Holder holder;
-  int expected;
-};
-void PrintTo(const HeldDeviceCase& held, std::ostream* out) { *out << held.name; }
-
-class HeldDeviceTest : public ::testing::TestWithParam<HeldDeviceCase> {};
-
-TEST_P(HeldDeviceTest, OpensOnlyADeviceNobodyHolds) {
+// A device another open file holds is refused, as the Windows layer refuses
+// it: a second module process would otherwise talk into a dialled call.
+TEST(ComLayer, OpensOnlyADeviceNobodyHolds) {
+  struct Case {
+    const char* holder;
+    bool layerUnderAnotherNumber;
+    bool flockOfAnotherOpenFile;
+    int expected;
+  };
   constexpr int OtherNumber = Line + 1;
-  PtyPeer pty{Line};
-  const ScopedEnvironment sameDevice("MERV_COM" + std::to_string(OtherNumber), pty.SlavePath().c_str());
   TComLayer& layer = SystemComLayer();
-  int otherFile = -1;
-  switch (GetParam().holder) {
-    case Holder::LayerUnderAnotherNumber:
-      ASSERT_EQ(layer.sio_open(OtherNumber), ComResult::Ok);
-      break;
-    case Holder::FlockOfAnotherOpenFile:
-      otherFile = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-      ASSERT_GE(otherFile, 0);
-      ASSERT_EQ(::flock(otherFile, LOCK_EX | LOCK_NB), 0);
-      break;
-    case Holder::Nobody:
-      break;
+  for (const Case& c : {Case{"the layer under another number", true, false, ComResult::OpenFailed},
+                        Case{"a flock of another open file", false, true, ComResult::OpenFailed},
+                        Case{"nobody", false, false, ComResult::Ok}}) {
+    PtyPeer pty{Line};
+    const ScopedEnvironment sameDevice("MERV_COM" + std::to_string(OtherNumber), pty.SlavePath().c_str());
+    const int other = c.flockOfAnotherOpenFile ? ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    ASSERT_TRUE(other < 0 || ::flock(other, LOCK_EX | LOCK_NB) == 0);
+    ASSERT_TRUE(!c.layerUnderAnotherNumber || layer.sio_open(OtherNumber) == ComResult::Ok);
+    EXPECT_EQ(layer.sio_open(Line), c.expected) << "held by " << c.holder;
+    layer.sio_close(Line);
+    layer.sio_close(OtherNumber);
+    if (other >= 0) ::close(other);
   }
-  const int opened = layer.sio_open(Line);
-  layer.sio_close(Line);
-  layer.sio_close(OtherNumber);
-  if (otherFile >= 0) ::close(otherFile);
-  EXPECT_EQ(opened, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Holders, HeldDeviceTest,
-    ::testing::Values(HeldDeviceCase{"LayerUnderAnotherNumber", Holder::LayerUnderAnotherNumber, ComResult::OpenFailed},
-                      HeldDeviceCase{"FlockOfAnotherOpenFile", Holder::FlockOfAnotherOpenFile, ComResult::OpenFailed},
-                      HeldDeviceCase{"Nobody", Holder::Nobody, ComResult::Ok}),
-    [](const ::testing::TestParamInfo<HeldDeviceCase>& param) { return param.param.name; });
-
 #ifdef TIOCGEXCL
-// A pseudo-terminal keeps its exclusive mode after the close while its master
+// A pseudo-terminal keeps the exclusive mode after the close while its master
 // is open: left on, it would refuse the next command's open (but root's).
-TEST(ComLayer, ExclusiveWhileOpenAndNoLongerOnceClosed) {
+TEST(ComLayer, ExclusiveOnlyWhileOpen) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root opens an exclusive terminal to look";
   PtyPeer pty{Line};
   const auto exclusive = [&pty] {
     const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int flag = -1;
-    if (fd >= 0) ::ioctl(fd, TIOCGEXCL, &flag);
-    if (fd >= 0) ::close(fd);
+    ::ioctl(fd, TIOCGEXCL, &flag);
+    ::close(fd);
     return flag;
   };
-  TComLayer& layer = SystemComLayer();
-  ASSERT_EQ(layer.sio_open(Line), ComResult::Ok);
-  const int whileOpen = exclusive();
-  ASSERT_EQ(layer.sio_close(Line), ComResult::Ok);
-  EXPECT_EQ(whileOpen, 1);
+  ASSERT_EQ(SystemComLayer().sio_open(Line), ComResult::Ok);
+  EXPECT_EQ(exclusive(), 1);
+  ASSERT_EQ(SystemComLayer().sio_close(Line), ComResult::Ok);
   EXPECT_EQ(exclusive(), 0);
 }
 #endif

@@ -74,17 +74,14 @@ public:
   void Send(std::string_view bytes) const { SendTo(master_, bytes); }
   std::string Receive(std::size_t count, int timeoutMs = 500) const { return ReceiveFrom(master_, count, timeoutMs); }
 
-  /// The line settings of the slave side, read through the master: the
-  /// slave may be open exclusively.
+  /// The slave's line settings, through the master: the slave may be open exclusively.
   termios SlaveAttributes() const {
     termios attributes{};
-    if (::tcgetattr(master_, &attributes) != 0) throw std::runtime_error("tcgetattr on the pseudo-terminal master");
+    if (::tcgetattr(master_, &attributes) != 0) throw std::runtime_error("tcgetattr of the pseudo-terminal");
     return attributes;
   }
   void SetSlaveAttributes(const termios& attributes) const {
-    if (::tcsetattr(master_, TCSANOW, &attributes) != 0) {
-      throw std::runtime_error("tcsetattr on the pseudo-terminal master");
-    }
+    if (::tcsetattr(master_, TCSANOW, &attributes) != 0) throw std::runtime_error("tcsetattr of the pseudo-terminal");
   }
 
 private:
