@@ -1,7 +1,6 @@
 #include "base/input_file.h"
 #include "app/information_options.h"
 
-#include <algorithm>
 #include <iterator>
 #include <sstream>
 
@@ -75,8 +74,7 @@ TOptionOutcome Doctor(const std::vector<std::string>& arguments, const std::stri
     }
   }
   const auto checks = RunLineDoctor(parameters, programDir);
-  const bool allOk = std::all_of(checks.begin(), checks.end(), [](const TDoctorCheck& check) { return check.Ok; });
-  return TOptionOutcome{json ? DoctorJson(checks) : DoctorText(checks), {}, allOk ? 0 : 1};
+  return TOptionOutcome{json ? DoctorJson(checks) : DoctorText(checks), {}, DoctorExitStatus(checks)};
 }
 
 std::string TablesOf(std::string_view modelName) {

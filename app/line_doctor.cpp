@@ -1,5 +1,6 @@
 #include "app/line_doctor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -116,6 +117,14 @@ TDoctorCheck ViewerCheck(const std::string& programDir) {
   }
 }
 
+std::vector<TDoctorCheck> Alone(TDoctorCheck check) { return {std::move(check)}; }
+
+// The line itself: the TCP address, or the COM device and what stands around it.
+TDoctorStep LineStep(const TNastaveni& settings) {
+  if (settings.UseTcp) return {"TCP address", [&settings] { return Alone(TcpCheck(settings)); }};
+  return {"COM device", [&settings] { return ComDeviceChecks(ComDevicePath(settings.ComPort[1])); }};
+}
+
 std::string JoinedCommand(const std::vector<std::string>& parameters) {
   std::string command = "STS";
   for (const auto& parameter : parameters) command += " " + parameter;
@@ -124,8 +133,29 @@ std::string JoinedCommand(const std::vector<std::string>& parameters) {
 
 }  // namespace
 
+std::vector<TDoctorCheck> RunDoctorSteps(const std::vector<TDoctorStep>& steps) {
+  std::vector<TDoctorCheck> checks;
+  for (const TDoctorStep& step : steps) {
+    try {
+      const auto found = step.Run();
+      checks.insert(checks.end(), found.begin(), found.end());
+    } catch (const std::exception& failure) {
+      checks.push_back(Failed(step.Name, WhatOf(failure),
+                              "the check could not be made: see what it names, then run --doctor again"));
+    }
+  }
+  return checks;
+}
+
+int DoctorExitStatus(const std::vector<TDoctorCheck>& checks) {
+  return std::all_of(checks.begin(), checks.end(), [](const TDoctorCheck& check) { return check.Ok; }) ? 0 : 1;
+}
+
 std::vector<TDoctorCheck> RunLineDoctor(const std::vector<std::string>& parameters, const std::string& programDir) {
-  std::vector<TDoctorCheck> checks{ProgramFolderCheck(programDir), SettingsStoreCheck(), LogCheck()};
+  std::vector<TDoctorCheck> checks =
+      RunDoctorSteps({{"program folder", [&] { return Alone(ProgramFolderCheck(programDir)); }},
+                      {"settings", [] { return Alone(SettingsStoreCheck()); }},
+                      {"communication log", [] { return Alone(LogCheck()); }}});
   TNastaveni settings = TNastaveni::CommandDefaults();
   CommandParameters values;
   try {
@@ -136,16 +166,11 @@ std::vector<TDoctorCheck> RunLineDoctor(const std::vector<std::string>& paramete
         Failed("parameters", WhatOf(failure), "mervmodul --explain " + std::to_string(FailureNumberOf(failure))));
     return checks;
   }
-  if (settings.UseTcp) {
-    checks.push_back(TcpCheck(settings));
-  } else {
-    const auto device = ComDeviceChecks(ComDevicePath(settings.ComPort[1]));
-    checks.insert(checks.end(), device.begin(), device.end());
-  }
-  const auto enq = EnqChecks(settings, values);
-  checks.insert(checks.end(), enq.begin(), enq.end());
-  checks.push_back(ViewerCheck(programDir));
-  checks.push_back(PrinterCheck());
+  const auto rest = RunDoctorSteps({LineStep(settings),
+                                    {"ENQ round trip", [&] { return EnqChecks(settings, values); }},
+                                    {"print viewer", [&] { return Alone(ViewerCheck(programDir)); }},
+                                    {"printer", [] { return Alone(PrinterCheck()); }}});
+  checks.insert(checks.end(), rest.begin(), rest.end());
   return checks;
 }
 

@@ -10,6 +10,7 @@
 // printer. `--json` prints the same as one JSON object for programs.
 //
 // The platform's checks are in line_doctor_posix.cpp and line_doctor_win32.cpp.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,20 @@ struct TDoctorCheck {
   /// What to do when the check failed; empty when it passed.
   std::string Advice;
 };
+
+/// One step of the doctor: a check, or a group of checks that look at one
+/// thing (the COM device). `Name` names the failed check when it raises.
+struct TDoctorStep {
+  std::string Name;
+  std::function<std::vector<TDoctorCheck>()> Run;
+};
+
+/// The checks of every step in order. A step that raises gives one failed
+/// check under its name with the failure's text, and the steps after it run.
+std::vector<TDoctorCheck> RunDoctorSteps(const std::vector<TDoctorStep>& steps);
+
+/// The exit status of `--doctor`: 1 when a check failed, 0 otherwise.
+int DoctorExitStatus(const std::vector<TDoctorCheck>& checks);
 
 /// Runs the checks for the parameters ("/COM=1", "/BR=2", "/ECR=465" ...) in
 /// the program folder `programDir` (ending in the separator).

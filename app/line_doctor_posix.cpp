@@ -43,7 +43,9 @@ std::string ResolvedPath(const std::string& path) {
   return error ? path : resolved.string();
 }
 
-// "1234 (ModemManager)" for every process that has the device open.
+// "1234 (ModemManager)" for every process that has the device open. A
+// process that ends while its descriptors are read is passed over: the
+// iteration stops at the first error instead of raising it.
 std::vector<std::string> Holders(const std::string& device) {
   std::vector<std::string> holders;
   DIR* processes = ::opendir("/proc");
@@ -52,9 +54,10 @@ std::vector<std::string> Holders(const std::string& device) {
     const std::string pid = process->d_name;
     if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit) || pid == std::to_string(::getpid())) continue;
     std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + pid + "/fd", error)) {
+    std::filesystem::directory_iterator fd("/proc/" + pid + "/fd", error);
+    for (; !error && fd != std::filesystem::directory_iterator(); fd.increment(error)) {
       std::error_code linkError;
-      if (std::filesystem::read_symlink(fd.path(), linkError).string() != device) continue;
+      if (std::filesystem::read_symlink(fd->path(), linkError).string() != device) continue;
       std::string name;
       try {
         name = ReadInputFile("/proc/" + pid + "/comm", SmallFile);

@@ -37,6 +37,9 @@ bool IsModemActivity(const std::string& activity) { return activity == "MODEMDIA
 
 void PrepareModemLine(TNastaveni& settings, const CommandParameters& parameters, const TCommandLines& lines) {
   if (!UsesModem(settings, parameters)) return;
+  // A refused number changes nothing: no call of the resident mode is ended,
+  // no line opened, no AT file sent.
+  if (parameters.Activity == "MODEMDIAL") RefuseControlBytesInNumber(settings.PhoneNumber);
   LogLine("Nastavuji port pro modem");
   settings.ComPort[ModemSlot] = settings.ComPort[DirectSlot];
   settings.BaudRate[ModemSlot] = settings.BaudRate[DirectSlot];

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -155,9 +156,33 @@ void ReleaseModemPort(TModemLine& modem) {
   port->Close();
 }
 
+bool IsControlByte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+/// The number as the log and the message show it: a control byte as \xHH.
+std::string ShownNumber(const std::string& number) {
+  std::string shown;
+  for (const unsigned char c : number) {
+    if (!IsControlByte(c)) {
+      shown += static_cast<char>(c);
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+    shown += escaped;
+  }
+  return shown;
+}
+
 }  // namespace
 
+void RefuseControlBytesInNumber(const std::string& number) {
+  if (std::none_of(number.begin(), number.end(), [](unsigned char c) { return IsControlByte(c); })) return;
+  throw std::runtime_error("the phone number \"" + ShownNumber(number) +
+                           "\" holds a control character; it is not dialled");
+}
+
 void Dial(TModemLine& modem, const TNastaveni& settings, bool minimized) {
+  RefuseControlBytesInNumber(settings.PhoneNumber);
   TDialFailure failure;
   {
     TModemForm form(minimized);

@@ -9,12 +9,19 @@
 #include "transport/modem_line.h"
 #include "transport/nastaveni.h"
 
+/// Raises a plain failure (no error number of its own) naming `number` when
+/// it holds a control byte (below 20h, or 7Fh): a CR would end the dial
+/// command and the modem would take the rest as AT commands of their own.
+/// Printable characters, the dial modifiers among them, pass.
+void RefuseControlBytesInNumber(const std::string& number);
+
 /// Dials `settings.PhoneNumber` (tone or pulse by `settings.ToneDialling`)
-/// on the open port of `modem`. Connected: state 3, the port stays open.
-/// Otherwise the modem is hung up (the port closed and released) and the
-/// failure is raised as EKomError: #33 the modem does not answer, #34 the
-/// line is busy, #35 no carrier (with the modem's S86 reason when it gives
-/// one), #36 any other answer or failure.
+/// on the open port of `modem`. A number RefuseControlBytesInNumber refuses
+/// is refused before anything is sent, the line left as it was. Connected:
+/// state 3, the port stays open. Otherwise the modem is hung up (the port
+/// closed and released) and the failure is raised as EKomError: #33 the
+/// modem does not answer, #34 the line is busy, #35 no carrier (with the
+/// modem's S86 reason when it gives one), #36 any other answer or failure.
 void Dial(TModemLine& modem, const TNastaveni& settings, bool minimized);
 
 /// Ends the call with the escape sequence (between two guard times of quiet)

@@ -3,9 +3,11 @@
 // driver does. Output is never left to tcdrain() or to the driver's closing
 // wait, which have no limit while the handshake holds the line: the output
 // queue is polled for a short while and then discarded. Works on
-// pseudo-terminals, which have no modem-control lines.
+// pseudo-terminals, which have no modem-control lines. A device is taken
+// for one open line alone: one that another process holds is not opened.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #ifdef __linux__
@@ -201,11 +203,28 @@ bool RaiseModemLines(int fd) {
   return errno == ENOTTY || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
 }
 
+/// Takes the device for this line alone, as the Windows layer opens it: a
+/// lock that the open of every other module process respects, and the
+/// terminal's exclusive mode, which refuses the opens of other programs
+/// (but root's). A device without the exclusive mode keeps the lock alone.
+bool TakeDeviceExclusively(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+  if (::ioctl(fd, TIOCEXCL) == 0) return true;
+  return errno == ENOTTY || errno == EINVAL;
+}
+
+/// Ends the exclusive mode before the close: a pseudo-terminal keeps it while
+/// its master is open and would refuse the next command's open. The lock
+/// ends with the close.
+void ReleaseExclusiveMode(int fd) { static_cast<void>(::ioctl(fd, TIOCNXCL)); }
+
 bool SetRawDefaults(int fd) {
   termios attributes{};
   if (::tcgetattr(fd, &attributes) != 0) return false;
   ::cfmakeraw(&attributes);
-  attributes.c_cflag |= CLOCAL | CREAD;
+  // HUPCL: the last close drops DTR, so a modem ends the call of a line that
+  // closes, whatever the program before left the device at.
+  attributes.c_cflag |= CLOCAL | CREAD | HUPCL;
   attributes.c_cflag &= ~HardwareHandshake;
   attributes.c_iflag &= ~(IXON | IXOFF | IXANY);
   attributes.c_cc[VMIN] = 0;
@@ -281,6 +300,7 @@ public:
     for (const auto& entry : OpenLines()) {
       ReleaseHandshake(entry.second.fd);
       static_cast<void>(::tcflush(entry.second.fd, TCOFLUSH));
+      ReleaseExclusiveMode(entry.second.fd);
       ::close(entry.second.fd);
     }
   }
@@ -290,7 +310,14 @@ protected:
     const std::string device = ComDevicePath(port);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    // The device is taken before anything is set: a line another process
+    // holds keeps its settings.
+    if (!TakeDeviceExclusively(fd)) {
+      ::close(fd);
+      return std::nullopt;
+    }
     if (!SetRawDefaults(fd) || !RaiseModemLines(fd)) {
+      ReleaseExclusiveMode(fd);
       ::close(fd);
       return std::nullopt;
     }
@@ -382,6 +409,7 @@ protected:
   int CloseDevice(const OpenLine& line) override {
     static_cast<void>(DrainOutput(line));
     ReleaseHandshake(line.fd);
+    ReleaseExclusiveMode(line.fd);
     return ::close(line.fd) == 0 ? ComResult::Ok : ComResult::SystemFailure;
   }
 

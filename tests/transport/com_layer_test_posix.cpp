@@ -1,6 +1,8 @@
 // The termios COM layer on a pseudo-terminal: what each call does to the
 // line, and its results at the edges.
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <thread>
@@ -17,13 +19,7 @@ protected:
   void SetUp() override { ASSERT_EQ(layer.sio_open(Line), ComResult::Ok); }
   void TearDown() override { layer.sio_close(Line); }
 
-  termios LineAttributes() const {
-    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-    termios attributes{};
-    ::tcgetattr(fd, &attributes);
-    ::close(fd);
-    return attributes;
-  }
+  termios LineAttributes() const { return pty.SlaveAttributes(); }
 
   void WaitUntilDelivered() const { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
 
@@ -74,6 +70,66 @@ TEST_F(ComLayerOnPty, OpensRawAndOnlyOnce) {
   const termios attributes = LineAttributes();
   EXPECT_EQ(attributes.c_lflag & (ICANON | ECHO), 0u);
   EXPECT_EQ(layer.sio_open(Line), ComResult::OpenFailed);
+}
+
+// A device another open file holds is refused, as the Windows layer refuses
+// it: a second module process would otherwise talk into a dialled call.
+TEST(ComLayer, OpensOnlyADeviceNobodyHolds) {
+  struct Case {
+    const char* holder;
+    bool layerUnderAnotherNumber;
+    bool flockOfAnotherOpenFile;
+    int expected;
+  };
+  constexpr int OtherNumber = Line + 1;
+  TComLayer& layer = SystemComLayer();
+  for (const Case& c : {Case{"the layer under another number", true, false, ComResult::OpenFailed},
+                        Case{"a flock of another open file", false, true, ComResult::OpenFailed},
+                        Case{"nobody", false, false, ComResult::Ok}}) {
+    PtyPeer pty{Line};
+    const ScopedEnvironment sameDevice("MERV_COM" + std::to_string(OtherNumber), pty.SlavePath().c_str());
+    const int other = c.flockOfAnotherOpenFile ? ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    ASSERT_TRUE(other < 0 || ::flock(other, LOCK_EX | LOCK_NB) == 0);
+    ASSERT_TRUE(!c.layerUnderAnotherNumber || layer.sio_open(OtherNumber) == ComResult::Ok);
+    EXPECT_EQ(layer.sio_open(Line), c.expected) << "held by " << c.holder;
+    layer.sio_close(Line);
+    layer.sio_close(OtherNumber);
+    if (other >= 0) ::close(other);
+  }
+}
+
+#ifdef TIOCGEXCL
+// A pseudo-terminal keeps the exclusive mode after the close while its master
+// is open: left on, it would refuse the next command's open (but root's).
+TEST(ComLayer, ExclusiveOnlyWhileOpen) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root opens an exclusive terminal to look";
+  PtyPeer pty{Line};
+  const auto exclusive = [&pty] {
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int flag = -1;
+    ::ioctl(fd, TIOCGEXCL, &flag);
+    ::close(fd);
+    return flag;
+  };
+  ASSERT_EQ(SystemComLayer().sio_open(Line), ComResult::Ok);
+  EXPECT_EQ(exclusive(), 1);
+  ASSERT_EQ(SystemComLayer().sio_close(Line), ComResult::Ok);
+  EXPECT_EQ(exclusive(), 0);
+}
+#endif
+
+// A modem hangs up when its line closes only if the line drops DTR then;
+// a device left at -hupcl by another program would keep a call up.
+TEST(ComLayer, OpenedLineHangsUpOnClose) {
+  PtyPeer pty{Line};
+  termios attributes = pty.SlaveAttributes();
+  attributes.c_cflag &= ~HUPCL;
+  pty.SetSlaveAttributes(attributes);
+  TComLayer& layer = SystemComLayer();
+  ASSERT_EQ(layer.sio_open(Line), ComResult::Ok);
+  const tcflag_t controlFlags = pty.SlaveAttributes().c_cflag;
+  layer.sio_close(Line);
+  EXPECT_NE(controlFlags & HUPCL, 0u);
 }
 
 TEST(DecodeLineMode, SplitsTheModeByteIntoDataParityAndStopBits) {

@@ -83,6 +83,49 @@ INSTANTIATE_TEST_SUITE_P(S12Answers, GuardAnswerTest,
                                            GuardAnswerCase{"Negative", "-1", DefaultGuardTime}),
                          [](const ::testing::TestParamInfo<GuardAnswerCase>& param) { return param.param.name; });
 
+/// A modem in memory that keeps every byte written to it.
+class TRecordingModem : public TModemDouble {
+public:
+  using TModemDouble::TModemDouble;
+  int sio_write(int port, const char* data, int length) override {
+    written.append(data, static_cast<std::size_t>(length));
+    return TModemDouble::sio_write(port, data, length);
+  }
+  std::string written;
+};
+
+// A CR in the number would end the dial command and start AT commands of the
+// caller's own (AT&F&W): such a number reaches no modem at all, and its
+// failure is no modem error a caller dials again. Dial modifiers pass.
+TEST(ModemDouble, NumberWithAControlByteIsRefusedBeforeAnythingIsSent) {
+  const std::vector<std::pair<std::string, std::string>> numbersAndHowRefused{{"5551234", ""},
+                                                                              {"555-1234 W", ""},
+                                                                              {"555\rAT&F", "555\\x0DAT&F"},
+                                                                              {"555\n", "555\\x0A"},
+                                                                              {"555\x7f", "555\\x7F"}};
+  for (const auto& [number, refusedAs] : numbersAndHowRefused) {
+    SCOPED_TRACE(refusedAs.empty() ? number : refusedAs);
+    TRecordingModem modem("AT\rOK|AT&B1\rOK|ATS2?\r043OK|ATS12?\r000OK|ATX3DT" + number + "\rCONNECT 9600|");
+    TNastaveni settings = DialTestSettings();
+    settings.ToneDialling = true;
+    settings.PhoneNumber = number;
+    TModemLine line;
+    OpenModemPort(line, modem, settings);
+    int failure = 0;
+    std::string message;
+    try {
+      Dial(line, settings, true);
+    } catch (const std::exception& raised) {
+      failure = FailureNumberOf(raised);
+      message = raised.what();
+    }
+    const bool refused = !refusedAs.empty();
+    EXPECT_EQ(failure, refused ? 10 : 0) << message;
+    EXPECT_TRUE(!refused || message.find(refusedAs) != std::string::npos) << message;
+    EXPECT_EQ(modem.written, refused ? "" : "AT\rAT&B1\rATS2?\rATS12?\rATX3DT" + number + "\r");
+  }
+}
+
 /// The replies of a modem that echoes the dial command and answers no more.
 constexpr std::string_view UnansweredDial = "AT\rOK|AT&B1\rOK|ATS2?\rERROR|ATS12?\rERROR|ATX3DP5551234\r";
 

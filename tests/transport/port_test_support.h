@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,6 +73,16 @@ public:
   const std::string& SlavePath() const { return slavePath_; }
   void Send(std::string_view bytes) const { SendTo(master_, bytes); }
   std::string Receive(std::size_t count, int timeoutMs = 500) const { return ReceiveFrom(master_, count, timeoutMs); }
+
+  /// The slave's line settings, through the master: the slave may be open exclusively.
+  termios SlaveAttributes() const {
+    termios attributes{};
+    if (::tcgetattr(master_, &attributes) != 0) throw std::runtime_error("tcgetattr of the pseudo-terminal");
+    return attributes;
+  }
+  void SetSlaveAttributes(const termios& attributes) const {
+    if (::tcsetattr(master_, TCSANOW, &attributes) != 0) throw std::runtime_error("tcsetattr of the pseudo-terminal");
+  }
 
 private:
   static int OpenMaster() {
