@@ -147,7 +147,7 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
   if (path.empty() || !std::filesystem::is_regular_file(PathFromName(path), error)) {
     JournalErrors::Raise(JournalErrors::FileMissing);
   }
-  const TPrintDocument document(parameters.FontSize, ApplicationTitle);
+  const TJournalPrintDocument document(parameters.FontSize, ApplicationTitle);
   const TJournalProbe probe = TJournalFile::Probe(path);
   if (!probe.HasMagic()) {
     if (receiptCopies) JournalErrors::Raise(JournalErrors::BadFormat);

@@ -101,10 +101,10 @@ void MarkEveryVoid(std::vector<std::string>& list) {
 
 }  // namespace
 
-TPrintDocument::TPrintDocument(int fontSize, std::string programTitle)
+TJournalPrintDocument::TJournalPrintDocument(int fontSize, std::string programTitle)
     : size_(fontSize), programTitle_(std::move(programTitle)) {}
 
-std::vector<std::string> TPrintDocument::LineList(const TJournalFile& file) {
+std::vector<std::string> TJournalPrintDocument::LineList(const TJournalFile& file) {
   std::vector<std::string> list;
   list.reserve(file.Entries.size());
   for (const auto& entry : file.Entries) {
@@ -116,14 +116,14 @@ std::vector<std::string> TPrintDocument::LineList(const TJournalFile& file) {
   return list;
 }
 
-void TPrintDocument::MarkReceipts(std::vector<std::string>& list) {
+void TJournalPrintDocument::MarkReceipts(std::vector<std::string>& list) {
   MarkSalesReceipts(list);
   MarkAccountReceipts(list);
   MarkVoidedReceipts(list);
   MarkEveryVoid(list);
 }
 
-std::vector<std::string> TPrintDocument::ReceiptCells(const std::vector<std::string>& markedList, int columns) {
+std::vector<std::string> TJournalPrintDocument::ReceiptCells(const std::vector<std::string>& markedList, int columns) {
   std::vector<std::string> lines;
   int cells = 0;
   for (const auto& entry : markedList) {
@@ -152,7 +152,7 @@ std::vector<std::string> TPrintDocument::ReceiptCells(const std::vector<std::str
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::Opening(std::string_view title) const {
+std::vector<std::string> TJournalPrintDocument::Opening(std::string_view title) const {
   const PrintSize& size = SizeOf(size_);
   return {std::string(size.FontLine) + std::string(title) + "]",
           std::string(size.PageHeading) + programTitle_ + "][#PP/#PT][#DT #TM]]",
@@ -160,7 +160,7 @@ std::vector<std::string> TPrintDocument::Opening(std::string_view title) const {
           std::string(DetailTableHead)};
 }
 
-void TPrintDocument::AddHeader(std::vector<std::string>& lines, const TJournalFile& file, bool commandLineMode) const {
+void TJournalPrintDocument::AddHeader(std::vector<std::string>& lines, const TJournalFile& file, bool commandLineMode) const {
   if (!file.CurrentVersion) return;
   const std::string token(SizeOf(size_).Token);
   if (commandLineMode) lines.push_back("[[~" + token + "~" + Utf8ToCp1250(TaxpayerLabel) + "]]");
@@ -172,7 +172,7 @@ void TPrintDocument::AddHeader(std::vector<std::string>& lines, const TJournalFi
   for (int i = 0; i < 3; ++i) lines.emplace_back(EmptyRow);
 }
 
-std::vector<std::string> TPrintDocument::Journal(const TJournalFile& file, bool commandLineMode) const {
+std::vector<std::string> TJournalPrintDocument::Journal(const TJournalFile& file, bool commandLineMode) const {
   std::vector<std::string> lines = Opening(LoadText(JournalTitleText));
   AddHeader(lines, file, commandLineMode);
   lines.emplace_back(JournalTableHead);
@@ -183,7 +183,7 @@ std::vector<std::string> TPrintDocument::Journal(const TJournalFile& file, bool 
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::ReceiptCopies(const TJournalFile& file, bool commandLineMode) const {
+std::vector<std::string> TJournalPrintDocument::ReceiptCopies(const TJournalFile& file, bool commandLineMode) const {
   std::vector<std::string> lines = Opening(Utf8ToCp1250(ReceiptCopiesTitle));
   AddHeader(lines, file, commandLineMode);
   const PrintSize& size = SizeOf(size_);
@@ -195,7 +195,7 @@ std::vector<std::string> TPrintDocument::ReceiptCopies(const TJournalFile& file,
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::PlainText(const std::vector<std::string>& fileLines) const {
+std::vector<std::string> TJournalPrintDocument::PlainText(const std::vector<std::string>& fileLines) const {
   std::vector<std::string> lines = Opening(LoadText(JournalTitleText));
   for (const auto& line : fileLines) lines.push_back(Cell(line));
   lines.emplace_back(TableEnd);
