@@ -113,6 +113,15 @@ void PreparePrint(const std::function<void()>& step) {
   }
 }
 
+// The decoded text put under the journal file's own name would replace the
+// journal file right after it is placed, and the reset would then clear the
+// register's journal with no copy of it left.
+void RefuseTextInPlaceOfTheJournal(const CommandParameters& parameters) {
+  if (parameters.DataFile.empty() || !NameTheSameFile(parameters.DataFile, parameters.JournalFile)) return;
+  LogLine("Text zurnalu (/FILE=) by nahradil soubor zurnalu: " + parameters.DataFile);
+  JournalErrors::Raise(JournalErrors::SaveFailed);
+}
+
 }  // namespace
 
 void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters, bool reset,
@@ -123,6 +132,7 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
   // the save goes on, and its write ends with 52 when it cannot be done.
   std::error_code ignored;
   if (std::filesystem::exists(PathFromName(path), ignored)) JournalErrors::Raise(JournalErrors::FileExists);
+  RefuseTextInPlaceOfTheJournal(parameters);
 
   TTransferRequest download{DownloadList(catalogue), false};
   if (transfer(download).Failed()) {

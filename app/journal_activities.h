@@ -18,7 +18,8 @@ using TransferRun = std::function<TTransferOutcome(const TTransferRequest&)>;
 /// (87) in one transfer and writes the journal file named by `JournalFile`,
 /// and the decoded text to `DataFile` when it is given. With `reset` the
 /// register's journal is cleared afterwards, and only when the file is in
-/// place under its name and nothing failed. Raises "#50", "#51", "#52".
+/// place under its name and nothing failed. Raises "#50", "#51", "#52" (also
+/// before the transfer, when `DataFile` names the journal file itself).
 void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters, bool reset,
                  const TransferRun& transfer);
 

@@ -121,6 +121,15 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
        52},
       {"plain text cannot be written",
        [](JournalSaveTest& t) { t.parameters_.DataFile = (t.folder_ / "no" / "z.txt").string(); }, 52},
+#ifndef _WIN32
+      // Windows lets only privileged users make links.
+      {"plain text under the journal file's name, through a linked folder",
+       [](JournalSaveTest& t) {
+         std::filesystem::create_directory_symlink(t.folder_.path(), t.folder_ / "link");
+         t.parameters_.DataFile = (t.folder_ / "link" / "z.zur").string();
+       },
+       52},
+#endif
       {"existence cannot be checked (a file where a folder should be): not an existing file",
        [](JournalSaveTest& t) {
          WriteFileBytes(t.folder_ / "file", "");
