@@ -99,9 +99,9 @@ std::vector<std::string> LinesOfTextFile(const std::string& path) {
   return lines;
 }
 
-// One step of printing a file with a magic. Its numbered failures pass
-// unchanged ("#54", the viewer's); any other, a journal file that ends early
-// or cannot be read part-way among them, is "#55".
+// One step of the printing. Its numbered failures pass unchanged ("#54",
+// the viewer's); any other, a file that ends early or cannot be read
+// part-way among them, is "#55".
 void PreparePrint(const std::function<void()>& step) {
   try {
     step();
@@ -161,12 +161,9 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
   const TJournalProbe probe = TJournalFile::Probe(path);
   if (!probe.HasMagic()) {
     if (receiptCopies) JournalErrors::Raise(JournalErrors::BadFormat);
-    try {
-      viewer.HandOver(document.PlainText(LinesOfTextFile(path)));
-    } catch (const std::exception& failure) {
-      LogLine(std::string("ERROR: ") + failure.what());
-      JournalErrors::Raise(JournalErrors::PrintFailed);
-    }
+    std::vector<std::string> lines;
+    PreparePrint([&] { lines = LinesOfTextFile(path); });
+    PreparePrint([&] { viewer.HandOver(document.PlainText(lines)); });
     return;
   }
   TJournalFile file;

@@ -316,16 +316,24 @@ TEST_F(JournalPrintTest, AViewerThatCannotRunIsNotFound) {
 }
 
 TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
-  InstallViewer(folder_.path());
   WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
   parameters_.JournalFile = (folder_ / "plain.txt").string();
   EXPECT_EQ(Print(true), 54) << "receipt copies need a journal file";
-  std::filesystem::remove(folder_ / ViewerFileName());
-  EXPECT_EQ(Print(false), 55) << "any failure while a plain file is printed";
   parameters_.JournalFile = (folder_ / "none.zur").string();
   EXPECT_EQ(Print(false), 53);
   parameters_.JournalFile.clear();
   EXPECT_EQ(Print(false), 53);
+}
+
+// The viewer's own failure keeps its number whatever kind of file is printed.
+TEST_F(JournalPrintTest, WithoutTheViewerEveryFileEndsWithTheViewersNumber) {
+  std::filesystem::remove(folder_ / ViewerFileName());
+  WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
+  for (const char* name : {"z.zur", "plain.txt"}) {
+    SCOPED_TRACE(name);
+    parameters_.JournalFile = (folder_ / name).string();
+    EXPECT_EQ(Print(false), 10) << "VYRNAK.EXE not found";
+  }
 }
 
 // A journal file that ends early is "any other error" of the printing (55);
