@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/input_file.h"
 #include "base/kom_error.h"
@@ -86,12 +87,15 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
 }
 
 // A plain-text journal's lines end in CR LF, LF or a lone CR; a last line
-// without its end counts too.
+// without its end counts too. More than MaxPlainTextLines are refused.
 std::vector<std::string> LinesOfTextFile(const std::string& path) {
   const std::string text = ReadInputFile(path, MaxTextFileSize);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
+    if (lines.size() == MaxPlainTextLines) {
+      throw std::runtime_error(path + ": more than " + std::to_string(MaxPlainTextLines) + " lines");
+    }
     const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
     lines.push_back(text.substr(start, end - start));
     start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);

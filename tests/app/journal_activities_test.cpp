@@ -362,4 +362,15 @@ TEST_F(JournalPrintTest, PlainTextFileSplitsLinesAtEveryLineEnd) {
             (Lines{"[[crlf]]", "[[lf]]", "[[lone cr]]", "[[empty next]]", "[[]]", "[[last without end]]"}));
 }
 
+// A plain text of more lines than any journal's text is refused before its
+// lines, each a string of its own, take many times the file's size.
+TEST_F(JournalPrintTest, PlainTextOfMoreLinesThanAnyJournalIsRefused) {
+  parameters_.JournalFile = (folder_ / "plain.txt").string();
+  WriteFileBytes(folder_ / "plain.txt", std::string(MaxPlainTextLines, '\n'));
+  EXPECT_EQ(Print(false), 0);
+  ViewerArguments(folder_.path());
+  WriteFileBytes(folder_ / "plain.txt", std::string(MaxPlainTextLines + 1, '\n'));
+  EXPECT_EQ(Print(false), 55);
+}
+
 }  // namespace
