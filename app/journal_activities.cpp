@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/input_file.h"
 #include "base/kom_error.h"
@@ -86,12 +87,15 @@ void StoreJournal(const TSoubory& catalogue, const CommandParameters& parameters
 }
 
 // A plain-text journal's lines end in CR LF, LF or a lone CR; a last line
-// without its end counts too.
+// without its end counts too. More than MaxPlainTextLines are refused.
 std::vector<std::string> LinesOfTextFile(const std::string& path) {
   const std::string text = ReadInputFile(path, MaxTextFileSize);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
+    if (lines.size() == MaxPlainTextLines) {
+      throw std::runtime_error(path + ": more than " + std::to_string(MaxPlainTextLines) + " lines");
+    }
     const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
     lines.push_back(text.substr(start, end - start));
     start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
@@ -99,9 +103,9 @@ std::vector<std::string> LinesOfTextFile(const std::string& path) {
   return lines;
 }
 
-// One step of printing a file with a magic. Its numbered failures pass
-// unchanged ("#54", the viewer's); any other, a journal file that ends early
-// or cannot be read part-way among them, is "#55".
+// One step of the printing. Its numbered failures pass unchanged ("#54",
+// the viewer's); any other, a file that ends early or cannot be read
+// part-way among them, is "#55".
 void PreparePrint(const std::function<void()>& step) {
   try {
     step();
@@ -111,6 +115,15 @@ void PreparePrint(const std::function<void()>& step) {
     LogLine(std::string("ERROR: ") + failure.what());
     JournalErrors::Raise(JournalErrors::PrintFailed);
   }
+}
+
+// The decoded text put under the journal file's own name would replace the
+// journal file right after it is placed, and the reset would then clear the
+// register's journal with no copy of it left.
+void RefuseTextInPlaceOfTheJournal(const CommandParameters& parameters) {
+  if (parameters.DataFile.empty() || !NameTheSameFile(parameters.DataFile, parameters.JournalFile)) return;
+  LogLine("Text zurnalu (/FILE=) by nahradil soubor zurnalu: " + parameters.DataFile);
+  JournalErrors::Raise(JournalErrors::SaveFailed);
 }
 
 }  // namespace
@@ -123,6 +136,7 @@ void SaveJournal(const TSoubory& catalogue, const CommandParameters& parameters,
   // the save goes on, and its write ends with 52 when it cannot be done.
   std::error_code ignored;
   if (std::filesystem::exists(PathFromName(path), ignored)) JournalErrors::Raise(JournalErrors::FileExists);
+  RefuseTextInPlaceOfTheJournal(parameters);
 
   TTransferRequest download{DownloadList(catalogue), false};
   if (transfer(download).Failed()) {
@@ -147,16 +161,13 @@ void PrintJournal(const TSoubory& catalogue, const CommandParameters& parameters
   if (path.empty() || !std::filesystem::is_regular_file(PathFromName(path), error)) {
     JournalErrors::Raise(JournalErrors::FileMissing);
   }
-  const TPrintDocument document(parameters.FontSize, ApplicationTitle);
+  const TJournalPrintDocument document(parameters.FontSize, ApplicationTitle);
   const TJournalProbe probe = TJournalFile::Probe(path);
   if (!probe.HasMagic()) {
     if (receiptCopies) JournalErrors::Raise(JournalErrors::BadFormat);
-    try {
-      viewer.HandOver(document.PlainText(LinesOfTextFile(path)));
-    } catch (const std::exception& failure) {
-      LogLine(std::string("ERROR: ") + failure.what());
-      JournalErrors::Raise(JournalErrors::PrintFailed);
-    }
+    std::vector<std::string> lines;
+    PreparePrint([&] { lines = LinesOfTextFile(path); });
+    PreparePrint([&] { viewer.HandOver(document.PlainText(lines)); });
     return;
   }
   TJournalFile file;

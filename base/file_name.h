@@ -16,5 +16,15 @@ std::filesystem::path PathFromName(const std::string& name);
 /// The name of a path, as PathFromName takes it.
 std::string NameFromPath(const std::filesystem::path& path);
 
+/// Whether two names lead to one file: the same existing file, or the same
+/// path once made absolute, "." and ".." resolved and the links of its
+/// existing folders followed (a file that does not exist yet). Letter case
+/// tells names apart on POSIX, not on Windows.
+bool NameTheSameFile(const std::string& first, const std::string& second);
+
+/// Whether two paths are spelled alike as the file system compares names:
+/// byte for byte on POSIX, letter case aside on Windows.
+bool SpelledAlike(const std::filesystem::path& first, const std::filesystem::path& second);
+
 /// The last part of a name, without its folder ("KL.log" of "/srv/line1/KL.log").
 inline std::string FileNameOf(const std::string& name) { return NameFromPath(PathFromName(name).filename()); }

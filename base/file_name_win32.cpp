@@ -51,3 +51,10 @@ std::string NameFromWide(std::wstring_view wide) {
 std::filesystem::path PathFromName(const std::string& name) { return std::filesystem::path(WideName(name)); }
 
 std::string NameFromPath(const std::filesystem::path& path) { return NameFromWide(path.native()); }
+
+bool SpelledAlike(const std::filesystem::path& first, const std::filesystem::path& second) {
+  const std::wstring& a = first.native();
+  const std::wstring& b = second.native();
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}

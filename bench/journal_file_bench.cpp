@@ -35,9 +35,9 @@ std::string Record(int index) {
   static const char* const codes[] = {"40", "05", "05", "05", "10", "20", "21", "80"};
   const int receipt = index / 8;
   char digits[40];
-  std::snprintf(digits, sizeof digits, "01%08d%010d%08d%06d", receipt % 100000000, (index * 7919) % 1000000000,
+  std::snprintf(digits, sizeof digits, "01%08d%010d%08d%010d", receipt % 100000000, (index * 7919) % 1000000000,
                 receipt % 10000000, index % 1000000);
-  return codes[index % 8] + std::string(digits).substr(0, 38);
+  return codes[index % 8] + std::string(digits);  // 40 digits, as every record a register sends
 }
 
 std::unique_ptr<TSoubory> CatalogueWithJournal() {

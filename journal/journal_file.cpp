@@ -13,6 +13,7 @@
 #include "base/durable_file.h"
 #include "base/overlapped_text_writer.h"
 #include "base/file_name.h"
+#include "model/table_numbers.h"
 
 using namespace JournalFormat;
 
@@ -143,6 +144,16 @@ std::size_t HeaderCount(const std::string& text) {
   return count;
 }
 
+// Every record the module saves is RecordDigits long, and no download takes
+// more than RowsWithoutCapacity of them: a file with other records, or with
+// more, is damaged. Found while reading, before such records (empty ones
+// cost a few bytes of the file each) take memory out of all proportion.
+void CheckRecord(const std::string& record, std::size_t entriesBefore) {
+  if (record.size() != RecordDigits || entriesBefore >= static_cast<std::size_t>(RowsWithoutCapacity)) {
+    JournalErrors::Raise(JournalErrors::BadFormat);
+  }
+}
+
 void ReadContent(TDataStream& stream, TJournalFile& file) {
   JournalReader reader(stream);
   static_cast<void>(reader.Marker());
@@ -155,6 +166,7 @@ void ReadContent(TDataStream& stream, TJournalFile& file) {
   }
   std::string line = reader.Marker();
   while (line != EndMarker) {
+    CheckRecord(line, file.Entries.size());
     TJournalEntry entry;
     entry.Record = std::move(line);
     reader.CheckCopy(entry.Record);

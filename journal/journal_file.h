@@ -37,8 +37,9 @@ public:
 
   /// Reads a file with a magic. Raises "#53" when the file is missing and
   /// "#54" when it has no magic, is enciphered otherwise than `enciphered`
-  /// asks, a data line differs from its copy or anything follows the end
-  /// marker. A file that ends early or cannot be read part-way throws the
+  /// asks, a data line differs from its copy, a record is not RecordDigits
+  /// long, there are more records than RowsWithoutCapacity or anything
+  /// follows the end marker. A file that ends early or cannot be read part-way throws the
   /// data stream's failure (std::exception; the printing reports it as 55).
   static TJournalFile Read(const std::string& path, bool enciphered);
 

@@ -36,10 +36,54 @@ constexpr std::string_view EmptyRow = "[[]]";
 constexpr std::string_view TableEnd = "]]]";
 constexpr std::size_t EntryPrefix = 3;
 
-std::string Cell(std::string_view text) { return "[[" + std::string(text) + "]]"; }
+// Where a journal text stands in the document: right after the "[" that
+// opens a cell, or after a size token or a "$" inside one.
+enum class TextPlace { OpensCell, InsideCell };
+
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+// A "]" before "[" or "]", or at the text's end (the cell's own "]" follows),
+// ends the cell.
+bool EndsCell(std::string_view text, std::size_t at) {
+  return at + 1 == text.size() || text[at + 1] == '[' || text[at + 1] == ']';
+}
+
+// "[[", "[PA[" and "[TB" begin a row or a table; so does any "[" that opens
+// a cell, and a "~" there begins a size token.
+bool BeginsMarkup(std::string_view text, std::size_t at, TextPlace place) {
+  const std::string_view rest = text.substr(at);
+  if (at == 0 && place == TextPlace::OpensCell) return rest.front() == '[' || rest.front() == '~';
+  return rest.starts_with("[[") || rest.starts_with("[PA[") || rest.starts_with("[TB");
+}
+
+// The viewer's mark-up has no escape, and it refuses a document with control
+// characters: the text is changed as little as keeps it text, one character
+// for one, so that the columns of a receipt stay where they are. Control
+// characters become blanks, a "]" that would end the cell ")", a "[" or "~"
+// that would begin mark-up "(" or "-".
+std::string ShownAsText(std::string_view text, TextPlace place) {
+  std::string shown(text);
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (IsControl(text[at])) {
+      shown[at] = ' ';
+    } else if (text[at] == ']' && EndsCell(text, at)) {
+      shown[at] = ')';
+    } else if ((text[at] == '[' || text[at] == '~') && BeginsMarkup(text, at, place)) {
+      shown[at] = text[at] == '[' ? '(' : '-';
+    }
+  }
+  return shown;
+}
+
+std::string Cell(std::string_view text) { return "[[" + ShownAsText(text, TextPlace::OpensCell) + "]]"; }
 
 std::string_view CodeOf(const std::string& entry) { return std::string_view(entry).substr(1, 2); }
 std::string TextOf(const std::string& entry) { return entry.substr(EntryPrefix); }
+std::string CellOpeningTextOf(const std::string& entry) { return ShownAsText(TextOf(entry), TextPlace::OpensCell); }
+std::string FurtherTextOf(const std::string& entry) { return ShownAsText(TextOf(entry), TextPlace::InsideCell); }
 
 std::string CodeOfRecord(const std::string& record) {
   std::string code = record.substr(0, 2);
@@ -101,10 +145,10 @@ void MarkEveryVoid(std::vector<std::string>& list) {
 
 }  // namespace
 
-TPrintDocument::TPrintDocument(int fontSize, std::string programTitle)
+TJournalPrintDocument::TJournalPrintDocument(int fontSize, std::string programTitle)
     : size_(fontSize), programTitle_(std::move(programTitle)) {}
 
-std::vector<std::string> TPrintDocument::LineList(const TJournalFile& file) {
+std::vector<std::string> TJournalPrintDocument::LineList(const TJournalFile& file) {
   std::vector<std::string> list;
   list.reserve(file.Entries.size());
   for (const auto& entry : file.Entries) {
@@ -116,30 +160,30 @@ std::vector<std::string> TPrintDocument::LineList(const TJournalFile& file) {
   return list;
 }
 
-void TPrintDocument::MarkReceipts(std::vector<std::string>& list) {
+void TJournalPrintDocument::MarkReceipts(std::vector<std::string>& list) {
   MarkSalesReceipts(list);
   MarkAccountReceipts(list);
   MarkVoidedReceipts(list);
   MarkEveryVoid(list);
 }
 
-std::vector<std::string> TPrintDocument::ReceiptCells(const std::vector<std::string>& markedList, int columns) {
+std::vector<std::string> TJournalPrintDocument::ReceiptCells(const std::vector<std::string>& markedList, int columns) {
   std::vector<std::string> lines;
   int cells = 0;
   for (const auto& entry : markedList) {
     if (entry[0] == '#') {
       if (cells == 0) {
-        lines.push_back("[PA[" + TextOf(entry));
+        lines.push_back("[PA[" + CellOpeningTextOf(entry));
         cells = 1;
       } else if (cells == columns) {
-        lines.push_back("]][PA[" + TextOf(entry));
+        lines.push_back("]][PA[" + CellOpeningTextOf(entry));
         cells = 1;
       } else {
-        lines.push_back("][" + TextOf(entry));
+        lines.push_back("][" + CellOpeningTextOf(entry));
         ++cells;
       }
     } else if (entry[0] == '*') {
-      lines.push_back(JoinedText({"$", TextOf(entry)}));
+      lines.push_back(JoinedText({"$", FurtherTextOf(entry)}));
     }
   }
   if (cells == 0) {
@@ -152,7 +196,7 @@ std::vector<std::string> TPrintDocument::ReceiptCells(const std::vector<std::str
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::Opening(std::string_view title) const {
+std::vector<std::string> TJournalPrintDocument::Opening(std::string_view title) const {
   const PrintSize& size = SizeOf(size_);
   return {std::string(size.FontLine) + std::string(title) + "]",
           std::string(size.PageHeading) + programTitle_ + "][#PP/#PT][#DT #TM]]",
@@ -160,19 +204,20 @@ std::vector<std::string> TPrintDocument::Opening(std::string_view title) const {
           std::string(DetailTableHead)};
 }
 
-void TPrintDocument::AddHeader(std::vector<std::string>& lines, const TJournalFile& file, bool commandLineMode) const {
+void TJournalPrintDocument::AddHeader(std::vector<std::string>& lines, const TJournalFile& file,
+                                      bool commandLineMode) const {
   if (!file.CurrentVersion) return;
   const std::string token(SizeOf(size_).Token);
   if (commandLineMode) lines.push_back("[[~" + token + "~" + Utf8ToCp1250(TaxpayerLabel) + "]]");
   for (std::string line : file.HeaderLines) {
     std::replace(line.begin(), line.end(), '^', ' ');
-    lines.push_back("[[~" + token + "~" + line + "]]");
+    lines.push_back("[[~" + token + "~" + ShownAsText(line, TextPlace::InsideCell) + "]]");
   }
   lines.emplace_back(TableEnd);
   for (int i = 0; i < 3; ++i) lines.emplace_back(EmptyRow);
 }
 
-std::vector<std::string> TPrintDocument::Journal(const TJournalFile& file, bool commandLineMode) const {
+std::vector<std::string> TJournalPrintDocument::Journal(const TJournalFile& file, bool commandLineMode) const {
   std::vector<std::string> lines = Opening(LoadText(JournalTitleText));
   AddHeader(lines, file, commandLineMode);
   lines.emplace_back(JournalTableHead);
@@ -183,7 +228,7 @@ std::vector<std::string> TPrintDocument::Journal(const TJournalFile& file, bool 
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::ReceiptCopies(const TJournalFile& file, bool commandLineMode) const {
+std::vector<std::string> TJournalPrintDocument::ReceiptCopies(const TJournalFile& file, bool commandLineMode) const {
   std::vector<std::string> lines = Opening(Utf8ToCp1250(ReceiptCopiesTitle));
   AddHeader(lines, file, commandLineMode);
   const PrintSize& size = SizeOf(size_);
@@ -195,7 +240,7 @@ std::vector<std::string> TPrintDocument::ReceiptCopies(const TJournalFile& file,
   return lines;
 }
 
-std::vector<std::string> TPrintDocument::PlainText(const std::vector<std::string>& fileLines) const {
+std::vector<std::string> TJournalPrintDocument::PlainText(const std::vector<std::string>& fileLines) const {
   std::vector<std::string> lines = Opening(LoadText(JournalTitleText));
   for (const auto& line : fileLines) lines.push_back(Cell(line));
   lines.emplace_back(TableEnd);

@@ -1,5 +1,5 @@
 #pragma once
-// TPrintDocument: the lines of the print document handed to the print viewer
+// TJournalPrintDocument: the lines of the print document handed to the print viewer
 // for a stored journal: the whole journal, the copies of its receipts, or a
 // plain text file shown as it is. The mark-up constructs are fixed texts
 // whose meaning belongs to the viewer. All texts are code page 1250.
@@ -9,11 +9,11 @@
 
 class TJournalFile;
 
-class TPrintDocument {
+class TJournalPrintDocument {
 public:
   /// `fontSize` is the FONT= value: 2 large, 1 medium, anything else small.
   /// `programTitle` heads every page.
-  TPrintDocument(int fontSize, std::string programTitle);
+  TJournalPrintDocument(int fontSize, std::string programTitle);
 
   /// The whole journal; `commandLineMode` adds the taxpayer label before the
   /// receipt-header lines of a current-version file.

@@ -7,6 +7,11 @@
 /// holds the text.
 constexpr int TextColumn = 1;
 
+/// The most rows a download takes of a table that has no capacity in the
+/// catalogue (the journal): far more than a register holds, so that only a
+/// register that never ends the table meets it.
+constexpr int RowsWithoutCapacity = 100'000;
+
 namespace TableNumber {
 
 constexpr int Department = 1;

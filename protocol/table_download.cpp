@@ -22,10 +22,10 @@ constexpr int HeadLength = 4;
 // A register may hold more rows than the catalogue says (more memory, newer
 // firmware), so a download takes up to twice the catalogue's capacity plus
 // RowMargin rows; tables without a capacity in the catalogue (the journal)
-// take up to RowsWithoutCapacity. A register that sends more never ends the
-// table and would fill the memory and the log: the download is ended.
+// take up to RowsWithoutCapacity (model/table_numbers.h). A register that
+// sends more never ends the table and would fill the memory and the log: the
+// download is ended.
 constexpr int RowMargin = 100;
-constexpr int RowsWithoutCapacity = 100'000;
 
 std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};

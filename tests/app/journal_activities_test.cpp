@@ -121,6 +121,15 @@ TEST_F(JournalSaveTest, FailuresWriteNoFileAndSendNoReset) {
        52},
       {"plain text cannot be written",
        [](JournalSaveTest& t) { t.parameters_.DataFile = (t.folder_ / "no" / "z.txt").string(); }, 52},
+#ifndef _WIN32
+      // Windows lets only privileged users make links.
+      {"plain text under the journal file's name, through a linked folder",
+       [](JournalSaveTest& t) {
+         std::filesystem::create_directory_symlink(t.folder_.path(), t.folder_ / "link");
+         t.parameters_.DataFile = (t.folder_ / "link" / "z.zur").string();
+       },
+       52},
+#endif
       {"existence cannot be checked (a file where a folder should be): not an existing file",
        [](JournalSaveTest& t) {
          WriteFileBytes(t.folder_ / "file", "");
@@ -307,16 +316,24 @@ TEST_F(JournalPrintTest, AViewerThatCannotRunIsNotFound) {
 }
 
 TEST_F(JournalPrintTest, FailuresCarryTheirNumbers) {
-  InstallViewer(folder_.path());
   WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
   parameters_.JournalFile = (folder_ / "plain.txt").string();
   EXPECT_EQ(Print(true), 54) << "receipt copies need a journal file";
-  std::filesystem::remove(folder_ / ViewerFileName());
-  EXPECT_EQ(Print(false), 55) << "any failure while a plain file is printed";
   parameters_.JournalFile = (folder_ / "none.zur").string();
   EXPECT_EQ(Print(false), 53);
   parameters_.JournalFile.clear();
   EXPECT_EQ(Print(false), 53);
+}
+
+// The viewer's own failure keeps its number whatever kind of file is printed.
+TEST_F(JournalPrintTest, WithoutTheViewerEveryFileEndsWithTheViewersNumber) {
+  std::filesystem::remove(folder_ / ViewerFileName());
+  WriteFileBytes(folder_ / "plain.txt", "line one\r\nline two\r\n");
+  for (const char* name : {"z.zur", "plain.txt"}) {
+    SCOPED_TRACE(name);
+    parameters_.JournalFile = (folder_ / name).string();
+    EXPECT_EQ(Print(false), 10) << "VYRNAK.EXE not found";
+  }
 }
 
 // A journal file that ends early is "any other error" of the printing (55);
@@ -343,6 +360,17 @@ TEST_F(JournalPrintTest, PlainTextFileSplitsLinesAtEveryLineEnd) {
   ASSERT_GE(document.size(), 8u);
   EXPECT_EQ(Lines(document.end() - 8, document.end() - 2),
             (Lines{"[[crlf]]", "[[lf]]", "[[lone cr]]", "[[empty next]]", "[[]]", "[[last without end]]"}));
+}
+
+// A plain text of more lines than any journal's text is refused before its
+// lines, each a string of its own, take many times the file's size.
+TEST_F(JournalPrintTest, PlainTextOfMoreLinesThanAnyJournalIsRefused) {
+  parameters_.JournalFile = (folder_ / "plain.txt").string();
+  WriteFileBytes(folder_ / "plain.txt", std::string(MaxPlainTextLines, '\n'));
+  EXPECT_EQ(Print(false), 0);
+  ViewerArguments(folder_.path());
+  WriteFileBytes(folder_ / "plain.txt", std::string(MaxPlainTextLines + 1, '\n'));
+  EXPECT_EQ(Print(false), 55);
 }
 
 }  // namespace

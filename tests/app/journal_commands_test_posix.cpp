@@ -121,6 +121,25 @@ TEST_F(JournalCommandTest, SaveThatEndedWith52RunsAgain) {
   EXPECT_TRUE(ResetSent());
 }
 
+// The decoded text under the journal file's own name would replace the
+// journal file once it is placed, and the reset would then clear the
+// register's journal with no copy left: refused before anything is read.
+TEST_F(JournalCommandTest, PlainTextUnderTheJournalFilesNameIsRefused) {
+  StartRegister();
+  const auto held = RegisterJournal();
+  for (const char* plainText : {"/FILE=z.zur", "/FILE=./z.zur"}) {
+    SCOPED_TRACE(plainText);
+    EXPECT_EQ(Run("SAVERESETZUR", {"/ZURNAL=z.zur", plainText}), "52");
+    EXPECT_FALSE(ResetSent());
+    EXPECT_EQ(FilesStartingWith("z.zur"), 0u);
+    EXPECT_EQ(RegisterJournal(), held);
+  }
+  WriteFileBytes(folder_ / "z.zur", "an earlier journal");
+  EXPECT_EQ(Run("SAVERESETZUR", {"/ZURNAL=z.zur", "/FILE=z.zur"}), "51");
+  EXPECT_EQ(File("z.zur"), "an earlier journal");
+  EXPECT_FALSE(ResetSent());
+}
+
 TEST_F(JournalCommandTest, SaveWithResetClearsTheRegistersJournalAfterTheFileIsInPlace) {
   StartRegister();
   const auto held = RegisterJournal();

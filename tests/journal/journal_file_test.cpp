@@ -9,6 +9,7 @@
 #include "journal/journal_format.h"
 #include "model/catalogue_builder.h"
 #include "model/soubory.h"
+#include "model/table_numbers.h"
 #include "test_support.h"
 #include "base/data_stream.h"
 
@@ -145,6 +146,7 @@ struct Damage {
   const char* name;
   std::function<std::string(const std::string&)> apply;
   int error;
+  bool enciphered = true;  // scrambled: the long files, which the cipher would slow down
 };
 
 constexpr int BadFormat = 54;
@@ -168,6 +170,22 @@ TEST(JournalFile, EveryDamageIsRefused) {
   const auto changedText = [&](std::size_t index, bool enciphered) {
     return rewritten([index](auto& texts) { texts[index][0] = static_cast<char>(texts[index][0] ^ 1); }, enciphered);
   };
+  // The good file's first entry (its record and main line, each twice)
+  // `count` times, without header lines, scrambled.
+  const auto entries = [&](std::size_t count) {
+    return rewritten(
+        [count](auto& texts) {
+          const std::vector<std::string> entry(texts.begin() + 7, texts.begin() + 11);
+          texts = {texts.front(), "0", "0"};
+          for (std::size_t i = 0; i < count; ++i) texts.insert(texts.end(), entry.begin(), entry.end());
+          texts.emplace_back(JournalFormat::EndMarker);
+        },
+        false);
+  };
+  const auto recordOf = [&](std::string record) {
+    return rewritten([&record](auto& texts) { texts[7] = texts[8] = record; }, true);
+  };
+  const auto registerHolds = static_cast<std::size_t>(RowsWithoutCapacity);
   std::string hugeLine = bytes.substr(0, bytes.size() - 40);
   hugeLine += std::string("\xFF\xFF", 2) + std::string(4000, 'A');
   const std::vector<Damage> damages{
@@ -189,11 +207,18 @@ TEST(JournalFile, EveryDamageIsRefused) {
       {"a text after the end marker",
        [&](const std::string&) { return rewritten([](auto& texts) { texts.push_back("X"); }, true); }, BadFormat},
       {"one byte after the end marker", [](const std::string& b) { return b + '\0'; }, BadFormat},
-      {"end marker changed: the reading runs into the file's end",
-       [&](const std::string&) { return changedText(35, true); }, EndsEarly},
+      {"end marker changed: read as a record, whose length is wrong",
+       [&](const std::string&) { return changedText(35, true); }, BadFormat},
       {"truncated", [](const std::string& b) { return b.substr(0, b.size() / 2); }, EndsEarly},
       {"end missing", [](const std::string& b) { return b.substr(0, b.size() - 30); }, EndsEarly},
       {"huge line", [&](const std::string&) { return hugeLine; }, EndsEarly},
+      {"an empty record", [&](const std::string&) { return recordOf(""); }, BadFormat},
+      {"a record of 39 digits", [&](const std::string&) { return recordOf(std::string(39, '0')); }, BadFormat},
+      {"a record of 41 digits", [&](const std::string&) { return recordOf(std::string(41, '0')); }, BadFormat},
+      {"as many entries as a register's journal holds: no damage",
+       [&](const std::string&) { return entries(registerHolds); }, 0, false},
+      {"one entry more than a register's journal holds", [&](const std::string&) { return entries(registerHolds + 1); },
+       BadFormat, false},
       {"binary junk after the magic",
        [](const std::string& b) {
          std::string junk = b.substr(0, 60);
@@ -207,7 +232,7 @@ TEST(JournalFile, EveryDamageIsRefused) {
     const auto path = folder / "damaged.zur";
     std::filesystem::remove(path);
     WriteFileBytes(path, damage.apply(bytes));
-    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), true); }), damage.error);
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), damage.enciphered); }), damage.error);
   }
   WriteFileBytes(folder / "junk.zur", std::string(3000, '\xFF'));
   EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read((folder / "junk.zur").string(), true); }), 54)

@@ -23,7 +23,7 @@ TJournalFile Journal(const std::vector<std::pair<std::string, std::string>>& cod
 std::string MarksOf(const std::vector<std::string>& codes) {
   std::vector<std::string> list;
   for (const auto& code : codes) list.push_back(" " + code + "x");
-  TPrintDocument::MarkReceipts(list);
+  TJournalPrintDocument::MarkReceipts(list);
   std::string marks;
   for (const auto& entry : list) marks += entry[0];
   return marks;
@@ -75,14 +75,14 @@ TEST(PrintDocument, ReceiptCellsFillRowsOfOneToThreeColumns) {
       list.push_back("#40r" + std::to_string(i));
       list.push_back("*80e" + std::to_string(i));
     }
-    EXPECT_EQ(TPrintDocument::ReceiptCells(list, c.columns), c.body);
+    EXPECT_EQ(TJournalPrintDocument::ReceiptCells(list, c.columns), c.body);
   }
 }
 
 TEST(PrintDocument, LineListCarriesTheRecordCodeOnEveryLine) {
   TJournalFile file;
   file.Entries = {{Record("40"), {"DOKLAD", "POKLADNA 1", ""}}, {Record("21"), {"ROHLIK", "", "SLEVA"}}};
-  EXPECT_EQ(TPrintDocument::LineList(file), (Lines{" 40DOKLAD", " 40POKLADNA 1", " 21ROHLIK", " 21SLEVA"}));
+  EXPECT_EQ(TJournalPrintDocument::LineList(file), (Lines{" 40DOKLAD", " 40POKLADNA 1", " 21ROHLIK", " 21SLEVA"}));
 }
 
 struct Size {
@@ -122,7 +122,7 @@ TEST(PrintDocument, WholeJournalInEveryPrintSizeAndVersion) {
   const std::string title = Cp("Elektronický žurnál");
   for (const auto& size : Sizes) {
     SCOPED_TRACE("FONT=" + std::to_string(size.font));
-    const TPrintDocument document(size.font, "MERV Modul");
+    const TJournalPrintDocument document(size.font, "MERV Modul");
     const Lines body{"[[[TB0W100[LCW100]D[FTFBW050]", "[[DOKLAD]]", "[[CELKEM]]", "[[]]", "]]]", "]"};
     EXPECT_EQ(document.Journal(Journal({{"40", "DOKLAD"}, {"80", "CELKEM"}}), true),
               Joined({Opening(size, title), Header(size), body}));
@@ -149,10 +149,10 @@ TEST(PrintDocument, ReceiptCopiesInEveryPrintSize) {
   for (std::size_t i = 0; i < Sizes.size(); ++i) {
     const Size& size = Sizes[i];
     SCOPED_TRACE("FONT=" + std::to_string(size.font));
-    EXPECT_EQ(TPrintDocument(size.font, "MERV Modul").ReceiptCopies(file, true),
+    EXPECT_EQ(TJournalPrintDocument(size.font, "MERV Modul").ReceiptCopies(file, true),
               Joined({Opening(size, title), Header(size), {size.tableHead}, bodies[i]}));
   }
-  const Lines withoutLabel = TPrintDocument(2, "MERV Modul").ReceiptCopies(file, false);
+  const Lines withoutLabel = TJournalPrintDocument(2, "MERV Modul").ReceiptCopies(file, false);
   EXPECT_EQ(withoutLabel[5], "[[~+04B~OBCHOD U NADRAZI]]") << "outside command-line mode no taxpayer label";
 }
 
@@ -160,7 +160,7 @@ TEST(PrintDocument, PlainTextFileIsShownUnchanged) {
   const std::string title = Cp("Elektronický žurnál");
   for (const auto& size : Sizes) {
     SCOPED_TRACE("FONT=" + std::to_string(size.font));
-    EXPECT_EQ(TPrintDocument(size.font, "MERV Modul").PlainText({"a ^ line", ""}),
+    EXPECT_EQ(TJournalPrintDocument(size.font, "MERV Modul").PlainText({"a ^ line", ""}),
               Joined({Opening(size, title), {"[[a ^ line]]", "[[]]", "]]]", "]"}}));
   }
 }

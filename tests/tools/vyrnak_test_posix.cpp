@@ -34,6 +34,15 @@ protected:
     return RunProcess(VYRNAK_EXE, arguments, environment);
   }
 
+  // bash passes an ignored SIGCHLD on to the program it runs (dash does not).
+  ProcessResult RunIgnoringChildSignals(const std::vector<std::string>& arguments,
+                                        std::map<std::string, std::string> environment) {
+    environment.try_emplace("XDG_CONFIG_HOME", (dir_ / "config").string());
+    std::vector<std::string> shellArguments{"-c", "trap '' CHLD; exec \"$0\" \"$@\"", VYRNAK_EXE};
+    shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
+    return RunProcess("/bin/bash", shellArguments, environment);
+  }
+
   fs::path Document(const std::string& text, const std::string& name = "tisk.tmp") {
     WriteFileBytes(dir_ / name, text);
     return dir_ / name;
@@ -171,17 +180,24 @@ TEST_F(VyrnakTest, PrinterOfTheSettingsGetsThePdfThroughLp) {
   const std::map<std::string, std::string> environment{{"PATH", bin.string() + ":" + std::getenv("PATH")},
                                                        {"DISPLAY", ":0"},
                                                        {"WAYLAND_DISPLAY", ""}};
+  // A caller that ignores SIGCHLD has its children reaped unseen: lp's
+  // status must still count.
   const struct {
     int lpStatus;
+    bool childSignalIgnored;
     int exitStatus;
     const char* message;
-  } cases[] = {{0, 0, ""}, {3, 1, "lp -d Kancelar 2 ended with status 3"}};
+  } cases[] = {{0, false, 0, ""},
+               {3, false, 1, "lp -d Kancelar 2 ended with status 3"},
+               {0, true, 0, ""},
+               {3, true, 1, "lp -d Kancelar 2 ended with status 3"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.lpStatus);
+    SCOPED_TRACE(std::to_string(c.lpStatus) + (c.childSignalIgnored ? ", SIGCHLD ignored" : ""));
     WriteScript(bin / "lp", "printf '%s|' \"$@\" > '" + (dir_ / "lp.args").string() + "'\nexit " +
                                 std::to_string(c.lpStatus) + "\n");
     WriteScript(bin / "xdg-open", "touch '" + (dir_ / "opened").string() + "'\n");
-    const auto result = Run({"FILE", document.string()}, environment);
+    const auto result = c.childSignalIgnored ? RunIgnoringChildSignals({"FILE", document.string()}, environment)
+                                             : Run({"FILE", document.string()}, environment);
     EXPECT_EQ(result.exitStatus, c.exitStatus);
     EXPECT_NE(result.standardError.find(c.message), std::string::npos) << result.standardError;
     EXPECT_EQ(ReadFileBytes(dir_ / "lp.args"), "-d|Kancelar 2|--|" + (dir_ / "tisk.pdf").string() + "|");

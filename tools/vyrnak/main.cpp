@@ -158,6 +158,7 @@ int HandOff(const fs::path& pdf) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  RestoreChildSignal();
   try {
     const auto options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (AnswerHelpOrVersion(options.help, options.version, "vyrnak", UsageText)) return ExitDone;

@@ -12,6 +12,11 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+/// Gives SIGCHLD its default action back (POSIX; nothing on Windows). A
+/// caller may start the viewer with the signal ignored, and then the system
+/// reaps lp unseen and its exit status is lost. Called first in main.
+void RestoreChildSignal();
+
 /// Longest wait for the print spooler to take the file.
 constexpr int PrintWaitSeconds = 60;
 

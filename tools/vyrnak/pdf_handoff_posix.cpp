@@ -25,12 +25,14 @@ bool IsSet(const char* name) {
 }
 
 // Waits for the child at most `limit`; kills and reaps it when it is late.
-// The exit status, or -1 when it was killed or ended by a signal.
+// The exit status, or -1 when it was killed or ended by a signal. A child
+// that cannot be waited for (reaped unseen) is a failure, never a status 0.
 int WaitBounded(pid_t child, std::chrono::seconds limit, bool& late) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
   late = false;
-  while (waitpid(child, &status, WNOHANG) == 0) {
+  pid_t ended = 0;
+  while ((ended = waitpid(child, &status, WNOHANG)) == 0 || (ended == -1 && errno == EINTR)) {
     if (std::chrono::steady_clock::now() >= deadline) {
       late = true;
       kill(child, SIGKILL);
@@ -39,10 +41,13 @@ int WaitBounded(pid_t child, std::chrono::seconds limit, bool& late) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  if (ended == -1) throw EHandoffError(std::string("cannot learn how lp ended: ") + std::strerror(errno));
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
+
+void RestoreChildSignal() { signal(SIGCHLD, SIG_DFL); }
 
 void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer) {
   std::vector<std::string> arguments{"lp", "-d", printer, "--", pdf.string()};

@@ -15,6 +15,8 @@ std::wstring Wide(const std::string& text) {
 
 }  // namespace
 
+void RestoreChildSignal() {}
+
 void PrintOnPrinter(const std::filesystem::path& pdf, const std::string& printer) {
   const std::wstring file = pdf.wstring();
   const std::wstring parameters = L"\"" + Wide(printer) + L"\"";

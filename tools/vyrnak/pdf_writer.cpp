@@ -15,6 +15,11 @@ namespace {
 
 using G = TPageGeometry;
 
+// Pages a node of the page tree holds. Without a tree the document's one
+// page list ends at the library's array limit (32,767 pages); with it the
+// root holds that many nodes of this many pages each.
+constexpr HPDF_UINT PagesPerNode = 1000;
+
 // libharu reports failures through a C callback: the first one is kept and
 // turned into an exception once control is back in C++.
 struct TLibraryFailure {
@@ -103,12 +108,16 @@ void TPdfWriter::Write(const std::vector<TLaidOutPage>& pages, const std::filesy
   const std::unique_ptr<std::remove_pointer_t<HPDF_Doc>, void (*)(HPDF_Doc)> pdf(HPDF_New(RememberFailure, &failure),
                                                                                  HPDF_Free);
   if (!pdf) throw EPdfError("cannot start a PDF document (out of memory)");
+  HPDF_SetPagesConfiguration(pdf.get(), PagesPerNode);
+  ThrowIfFailed(failure, "set up the page tree");
   HPDF_SetCompressionMode(pdf.get(), HPDF_COMP_ALL);
   HPDF_SetInfoAttr(pdf.get(), HPDF_INFO_CREATOR, "vyrnak");
   const TFonts fonts{HPDF_GetFont(pdf.get(), "Courier", "CP1250"), HPDF_GetFont(pdf.get(), "Courier-Bold", "CP1250")};
   ThrowIfFailed(failure, "load the Courier fonts");
   for (const auto& laidOut : pages) {
     const HPDF_Page page = HPDF_AddPage(pdf.get());
+    ThrowIfFailed(failure, "add a page");
+    if (page == nullptr) throw EPdfError("cannot add a page (libharu gave none)");
     HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(G::Width));
     HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(G::Height));
     DrawFrames(page, laidOut.frames);
