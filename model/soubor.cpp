@@ -6,7 +6,12 @@
 #include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
-namespace {}  // namespace
+namespace {
+
+constexpr int RowMargin = 100;
+constexpr int RowsWithoutCapacity = 100'000;
+
+}  // namespace
 
 TSloupec& TSoubor::AddColumn(std::uint8_t type, int width) { return Columns.emplace_back(type, width); }
 
@@ -45,3 +50,5 @@ int TSoubor::CheckKeyOrder(bool skipPlu) const {
   }
   return 0;
 }
+
+int TSoubor::RowLimit() const { return Capacity > 0 ? 2 * Capacity + RowMargin : RowsWithoutCapacity; }
