@@ -15,6 +15,7 @@
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "model/table_numbers.h"
+#include "model/tlumocnik_sloupce.h"
 #include "model/value_conversions.h"
 
 namespace {
@@ -253,6 +254,12 @@ std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
   return 2 * cells + separators + SeparatedLineSlack;
 }
 
+// A cell that would not reach the register as written raises error 22: one
+// of the wrong kind for its column, or a value its field cannot hold.
+void CheckCellValue(const TSloupec& column, std::string_view cell) {
+  if (!CellPassesInputCheck(column.Type, cell) || !CellFitsField(column, cell)) RaiseError(ErrorNumber::BadTableFile);
+}
+
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
   if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
   const CellWidth widthOf = WidthsOfLine(table, firstColumn, line.size());
@@ -264,7 +271,7 @@ std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line,
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
+    CheckCellValue(column, cell);
     cells.push_back(std::move(cell));
   }
   return cells;
@@ -290,7 +297,7 @@ std::vector<std::string> SeparatedCells(const TSoubor& table, std::string line, 
     if (column.Type != ColumnType::Binary && static_cast<int>(cell.size()) > column.RawTextWidth()) {
       RaiseError(ErrorNumber::BadTableFile);
     }
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
+    CheckCellValue(column, cell);
   }
   return cells;
 }

@@ -47,13 +47,26 @@ void EncodeBinary(std::int64_t value, std::size_t width, std::string& record) {
   for (std::size_t i = 0; i < width; ++i) record += i < 8 ? static_cast<char>(bits >> (8 * i) & 0xFF) : extension;
 }
 
-void EncodeThousandths(std::string_view cell, std::size_t width, std::string& record) {
-  const bool negative = !cell.empty() && cell.front() == '-';
+// The digits a thousandths cell puts into its field: every packed digit after
+// the leading zeros, without sign and point.
+std::string ThousandthsDigits(std::string_view cell) {
   std::string digits;
   for (const char c : cell) {
     if (IsPackedDigit(c) && (c != '0' || !digits.empty())) digits += c;
   }
-  if (digits.size() > 2 * width) digits.resize(2 * width);
+  return digits;
+}
+
+// Digits a thousandths field holds: all its half-bytes but the sign.
+std::size_t ThousandthsDigitRoom(std::size_t width) { return width > 0 ? 2 * width - 1 : 0; }
+
+void EncodeThousandths(std::string_view cell, std::size_t width, std::string& record) {
+  const bool negative = !cell.empty() && cell.front() == '-';
+  std::string digits = ThousandthsDigits(cell);
+  if (digits.size() > ThousandthsDigitRoom(width)) {
+    throw EConvertError("'" + std::string(cell) + "' has more than " + std::to_string(ThousandthsDigitRoom(width)) +
+                        " digits");
+  }
   digits.insert(0, 2 * width - digits.size(), '0');
   if (negative && !digits.empty()) digits[0] = '8';
   AppendPackedDigits(digits, width, record);
@@ -165,6 +178,15 @@ const TCellCodec* CodecOf(const TSloupec& column) {
 }
 
 }  // namespace
+
+bool CellFitsField(const TSloupec& column, std::string_view cell) {
+  switch (column.Type) {
+    case ColumnType::Thousandths:
+      return ThousandthsDigits(cell).size() <= ThousandthsDigitRoom(WidthOf(column));
+    default:
+      return true;
+  }
+}
 
 void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record) {
   if (const TCellCodec* codec = CodecOf(column)) codec->Encode(cell, WidthOf(column), record);

@@ -15,6 +15,7 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "model/tlumocnik_sloupce.h"
 #include "table_rows.h"
 #include "test_support.h"
 
@@ -443,6 +444,29 @@ TEST_F(TableFile, OnlyARegularFileIsLoaded) {
         << path;
     EXPECT_EQ(table->Rows.size(), 1u) << path;
   }
+}
+
+// A stock quantity of four bytes: the first half-byte carries the sign, so
+// seven digits are all the field takes.
+TEST_F(TableFile, ThousandthsCellsLeaveTheSignHalfByteFree) {
+  const struct {
+    const char* cell;
+    int error;
+  } cases[] = {{"9999.999", 0}, {"-9999.999", 0}, {"09999.999", 0}, {"12345.678", 22}, {"-12345.678", 22}};
+  for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
+    for (const auto& c : cases) {
+      const std::string cell = c.cell;
+      if (layout == TableFileLayout::FixedWidth && cell.size() > 9) continue;
+      const std::string line =
+          layout == TableFileLayout::Separated ? cell + ";" : std::string(9 - cell.size(), ' ') + cell;
+      auto table = MakeTable(65, true, {{ColumnType::Binary, 2}, {ColumnType::Thousandths, 4}});
+      EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, line + "\r\n", layout); }), c.error) << cell << " " << layout;
+    }
+  }
+  auto table = MakeTable(65, true, {{ColumnType::Binary, 2}, {ColumnType::Thousandths, 4}});
+  Load(*table, "-9999.999;\r\n", TableFileLayout::Separated);
+  const std::string record = TTlumocnikSloupce(table->Columns).EncodeRow(table->Rows.at(0), false);
+  EXPECT_EQ(record.substr(2, 4), Bytes({0x89, 0x99, 0x99, 0x99}));
 }
 
 }  // namespace
