@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <limits>
 
 #include "base/communication_log.h"
 #include "base/hex_text.h"
@@ -149,6 +151,20 @@ void EncodeBinaryCell(std::string_view cell, std::size_t width, std::string& rec
   EncodeBinary(StrToInt64(cell), width, record);
 }
 
+// The largest binary cell a field of `width` bytes takes. The encoding reads
+// a cell as a signed 64-bit number, so from eight bytes on that is the limit.
+std::uint64_t LargestBinaryCell(std::size_t width) {
+  if (width >= sizeof(std::int64_t)) return static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  return (std::uint64_t{1} << (8 * width)) - 1;
+}
+
+bool BinaryCellFits(std::string_view cell, std::size_t width) {
+  const char* const end = cell.data() + cell.size();
+  std::uint64_t value = 0;
+  const auto [stop, error] = std::from_chars(cell.data(), end, value);
+  return error == std::errc() && stop == end && value <= LargestBinaryCell(width);
+}
+
 void DecodeBinary(std::string_view bytes, std::string& text) { text += UnsignedDecimal(bytes); }
 
 void DecodeHex(std::string_view bytes, std::string& text) { text += BytesToHex(bytes); }
@@ -181,6 +197,8 @@ const TCellCodec* CodecOf(const TSloupec& column) {
 
 bool CellFitsField(const TSloupec& column, std::string_view cell) {
   switch (column.Type) {
+    case ColumnType::Binary:
+      return BinaryCellFits(cell, WidthOf(column));
     case ColumnType::Thousandths:
       return ThousandthsDigits(cell).size() <= ThousandthsDigitRoom(WidthOf(column));
     default:

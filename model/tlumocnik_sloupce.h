@@ -58,8 +58,11 @@ private:
 };
 
 /// Whether the value of a cell goes into the column's bytes without being
-/// cut. A thousandths cell: at most 2w - 1 digits after its leading zeros,
-/// as the first half-byte is the sign. Cells of the other types always pass.
+/// cut. A binary cell: digits without sign, no more than its bytes hold and,
+/// from eight bytes on, no more than the signed 64-bit number the encoding
+/// reads it as. A thousandths cell: at most 2w - 1 digits after its leading
+/// zeros, as the first half-byte is the sign. Cells of the other types are
+/// cut to their field by design and always pass.
 bool CellFitsField(const TSloupec& column, std::string_view cell);
 /// Appends the raw bytes of one cell of the column (see above).
 void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record);

@@ -469,4 +469,33 @@ TEST_F(TableFile, ThousandthsCellsLeaveTheSignHalfByteFree) {
   EXPECT_EQ(record.substr(2, 4), Bytes({0x89, 0x99, 0x99, 0x99}));
 }
 
+// A binary cell must fit its bytes; the upload reads it as a signed 64-bit
+// number, so an eight-byte cell stops at the largest of those.
+TEST_F(TableFile, BinaryCellsMustFitTheirBytes) {
+  const auto table = [] {
+    return MakeTable(
+        21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}, {ColumnType::Binary, 8}});
+  };
+  const std::string pad8(19, ' ');
+  const struct {
+    int layout;
+    std::string line;
+    int error;
+  } cases[] = {
+      {TableFileLayout::Separated, "255;65535;9223372036854775807;", 0},
+      {TableFileLayout::Separated, "256;0;0;", 22},
+      {TableFileLayout::Separated, "0;65536;0;", 22},
+      {TableFileLayout::Separated, "0;99999999999999999999;0;", 22},
+      {TableFileLayout::Separated, "0;0;9223372036854775808;", 22},
+      {TableFileLayout::FixedWidth, "25565535 9223372036854775807", 0},
+      {TableFileLayout::FixedWidth, "256    0" + pad8 + "0", 22},
+      {TableFileLayout::FixedWidth, "  065536" + pad8 + "0", 22},
+      {TableFileLayout::FixedWidth, "  0    018446744073709551616", 22},
+  };
+  for (const auto& c : cases) {
+    auto loaded = table();
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*loaded, c.line + "\r\n", c.layout); }), c.error) << c.line;
+  }
+}
+
 }  // namespace
