@@ -146,6 +146,9 @@ TEST_F(TableFile, EachBrokenRuleGivesErrorTwentyTwoAndKeepsEarlierRows) {
       {"packed number longer than its column", "9;Cukr;123456789;\r\n"},
       {"letters in a packed number", "9;Cukr;1x0;\r\n"},
       {"minus in a packed number", "-9;Cukr;100;\r\n"},
+      {"price with a thousands separator", "9;Cukr;1.299,00;\r\n"},
+      {"price with letters after it", "9;Cukr;12.34abc;\r\n"},
+      {"price with two separators", "9;Cukr;1..5;\r\n"},
   };
   for (const auto& [rule, line] : brokenLines) {
     auto table = PluFileTable();
