@@ -229,6 +229,19 @@ std::size_t KeyLayoutCount(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? count : 0;
 }
 
+// The key layout lines after the section mark, as many as `countText` says,
+// replace `keyLayouts`. A count above `limit` raises error 22 before a line
+// is read, the key layouts left as they were.
+void ReadKeyLayouts(TableFileReader& reader, std::string_view countText, std::size_t limit, TKeyLayouts& keyLayouts) {
+  const std::size_t count = KeyLayoutCount(countText);
+  if (count > limit) RaiseError(ErrorNumber::BadTableFile);
+  keyLayouts.clear();
+  std::string layoutLine;
+  for (std::size_t read = 0; read < count && reader.Next(layoutLine, KeyLayoutLineLimit); ++read) {
+    keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(layoutLine)));
+  }
+}
+
 int FixedWidthLength(const TSoubor& table, int firstColumn, CellWidth widthOf) {
   int length = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
@@ -315,6 +328,15 @@ void AppendRow(TSoubor& table, const std::vector<std::string>& cells, int firstC
 
 }  // namespace
 
+std::size_t KeyLayoutLimit(const TSoubor& keyboard) {
+  int keyCodeBytes = 0;
+  for (const TSloupec& column : keyboard.Columns) {
+    if (column.Type == ColumnType::Hex) keyCodeBytes += column.Width;
+  }
+  const int keysPerRow = keyCodeBytes / TKlavesaDesign::KeyCodeBytes;
+  return static_cast<std::size_t>(keyboard.RowLimit()) * static_cast<std::size_t>(std::max(keysPerRow, 0));
+}
+
 int FirstFileColumn(const TSoubor& table) { return table.Writable && !KeepsRecordNumber(table.Number) ? 1 : 0; }
 
 std::string FileCellText(const TSloupec& column, const std::string& cell) {
@@ -352,19 +374,17 @@ void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayout
   TableFileReader reader(path);
   table.Rows.clear();
   const std::string_view sectionMark = KeyLayoutSectionMark;
-  const std::size_t rowLimit = std::max(RowLineLimit(table, firstColumn, layout), sectionMark.size() + 20);
+  const std::size_t lineLimit = std::max(RowLineLimit(table, firstColumn, layout), sectionMark.size() + 20);
+  const auto rowLimit = static_cast<std::size_t>(table.RowLimit());
   int recordNumber = 1;
   std::string line;
-  while (reader.Next(line, rowLimit)) {
+  while (reader.Next(line, lineLimit)) {
     if (line.starts_with(sectionMark)) {
-      keyLayouts.clear();
-      const std::size_t count = KeyLayoutCount(std::string_view(line).substr(sectionMark.size()));
-      std::string layoutLine;
-      for (std::size_t read = 0; read < count && reader.Next(layoutLine, KeyLayoutLineLimit); ++read) {
-        keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(layoutLine)));
-      }
+      ReadKeyLayouts(reader, std::string_view(line).substr(sectionMark.size()), KeyLayoutLimit(table), keyLayouts);
       continue;
     }
+    // A file of more rows than the table takes is refused before it fills the memory.
+    if (table.Rows.size() >= rowLimit) RaiseError(ErrorNumber::BadTableFile);
     const std::vector<std::string> cells = layout == TableFileLayout::FixedWidth
                                                ? FixedWidthCells(table, line, firstColumn, codePage)
                                                : SeparatedCells(table, line, firstColumn, codePage);

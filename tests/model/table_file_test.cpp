@@ -501,4 +501,30 @@ TEST_F(TableFile, BinaryCellsMustFitTheirBytes) {
   }
 }
 
+TEST_F(TableFile, RowsBeyondWhatTheTableTakesGiveTwentyTwo) {
+  for (const int extra : {0, 1}) {
+    auto table = DepartmentTable(1);
+    table->Capacity = 1;
+    std::string file;
+    for (int row = 1; row <= table->RowLimit() + extra; ++row) file += std::to_string(row) + ";A;01;\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, file, TableFileLayout::Separated); }), extra == 0 ? 0 : 22);
+    EXPECT_EQ(table->Rows.size(), static_cast<std::size_t>(table->RowLimit())) << extra;
+  }
+}
+
+TEST_F(TableFile, KeyLayoutsBeyondWhatTheKeyboardHoldsGiveTwentyTwo) {
+  for (const std::size_t extra : {0, 1}) {
+    auto keyboard = MakeTable(15, true, {{ColumnType::Binary, 2}, {ColumnType::Hex, 4}});
+    keyboard->Capacity = 1;
+    keyLayouts_.clear();
+    keyLayouts_.push_back(std::make_unique<TKlavesaDesign>());
+    const std::size_t count = KeyLayoutLimit(*keyboard) + extra;
+    std::string file = "~KLAVESYDESIGN" + std::to_string(count) + "\r\n";
+    for (std::size_t key = 0; key < count; ++key) file += "0001~1~2~0~1~~2~0~1~~2~0~1~N~N~0~255~0~1~\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*keyboard, file + "0A0B0C0D;\r\n", TableFileLayout::Separated); }),
+              extra == 0 ? 0 : 22);
+    EXPECT_EQ(keyLayouts_.size(), extra == 0 ? count : 1) << "a refused section leaves the key layouts as they were";
+  }
+}
+
 }  // namespace
