@@ -102,7 +102,9 @@ constexpr TErrorEntry Rows[] = {
     {22,
      875,
      {},
-     "A line of the table file does not fit the table: too long, a cell of the wrong kind, or a key (the PLU code) that is empty or no number.",
+     "A line of the table file does not fit the table: too long, a cell of the wrong kind or with a value its field "
+     "cannot hold (a number too large for its bytes, a price that is no plain number), a key (the PLU code) that is "
+     "empty or no number, or more rows or key layouts than the table takes.",
      "The file's layout (/FORMAT=), code page (/CODE=) and the model (/ECR=) it was read with."},
     {23, 597, {}, "/ECR= names no model this module knows.", "The model code: `mervmodul --list-models`."},
     {25, 598, {}, "/CODE= is neither 852 nor 1250.", "Give /CODE=852 or /CODE=1250."},

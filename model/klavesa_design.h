@@ -22,6 +22,8 @@ class TKlavesaDesign {
 public:
   /// Picture kind of a key that shows a picture.
   static constexpr int PictureKindImage = 9;
+  /// Bytes of a key code in the keyboard table's records (four hex digits).
+  static constexpr int KeyCodeBytes = 2;
 
   std::string KeyCode;
   std::array<std::string, 3> Labels;

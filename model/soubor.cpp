@@ -6,7 +6,13 @@
 #include "model/table_numbers.h"
 #include "model/value_conversions.h"
 
-namespace {}  // namespace
+namespace {
+
+// A register may hold more rows than the catalogue says (more memory, newer
+// firmware): a table takes up to twice its capacity plus this many.
+constexpr int RowMargin = 100;
+
+}  // namespace
 
 TSloupec& TSoubor::AddColumn(std::uint8_t type, int width) { return Columns.emplace_back(type, width); }
 
@@ -45,3 +51,5 @@ int TSoubor::CheckKeyOrder(bool skipPlu) const {
   }
   return 0;
 }
+
+int TSoubor::RowLimit() const { return Capacity > 0 ? 2 * Capacity + RowMargin : RowsWithoutCapacity; }

@@ -29,7 +29,8 @@ public:
   std::vector<TSloupec> Columns;
   std::vector<TRadek> Rows;
   std::vector<std::string> HelpLines;
-  /// Records the register holds.
+  /// Records the register holds, as the model catalogue gives it; 0 when
+  /// the catalogue gives none (the journal).
   int Capacity = 0;
   bool Writable = false;
   /// Index of the key column, -1 for none.
@@ -57,4 +58,8 @@ public:
   /// is not). 0 at once without a key column, without rows, or for table 3
   /// when `skipPlu` is set.
   int CheckKeyOrder(bool skipPlu) const;
+  /// The most rows the table takes, from a register or from a table file: a
+  /// register may hold more than the catalogue says (more memory, newer
+  /// firmware), so twice the capacity plus 100; 100,000 without a capacity.
+  int RowLimit() const;
 };

@@ -15,6 +15,7 @@
 #include "base/kom_error.h"
 #include "base/safe_output_file.h"
 #include "model/table_numbers.h"
+#include "model/tlumocnik_sloupce.h"
 #include "model/value_conversions.h"
 
 namespace {
@@ -228,6 +229,19 @@ std::size_t KeyLayoutCount(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? count : 0;
 }
 
+// The key layout lines after the section mark, as many as `countText` says,
+// replace `keyLayouts`. A count above `limit` raises error 22 before a line
+// is read, the key layouts left as they were.
+void ReadKeyLayouts(TableFileReader& reader, std::string_view countText, std::size_t limit, TKeyLayouts& keyLayouts) {
+  const std::size_t count = KeyLayoutCount(countText);
+  if (count > limit) RaiseError(ErrorNumber::BadTableFile);
+  keyLayouts.clear();
+  std::string layoutLine;
+  for (std::size_t read = 0; read < count && reader.Next(layoutLine, KeyLayoutLineLimit); ++read) {
+    keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(layoutLine)));
+  }
+}
+
 int FixedWidthLength(const TSoubor& table, int firstColumn, CellWidth widthOf) {
   int length = 0;
   for (std::size_t index = static_cast<std::size_t>(firstColumn); index < table.Columns.size(); ++index) {
@@ -253,6 +267,12 @@ std::size_t RowLineLimit(const TSoubor& table, int firstColumn, int layout) {
   return 2 * cells + separators + SeparatedLineSlack;
 }
 
+// A cell that would not reach the register as written raises error 22: one
+// of the wrong kind for its column, or a value its field cannot hold.
+void CheckCellValue(const TSloupec& column, std::string_view cell) {
+  if (!CellPassesInputCheck(column.Type, cell) || !CellFitsField(column, cell)) RaiseError(ErrorNumber::BadTableFile);
+}
+
 std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line, int firstColumn, int codePage) {
   if (codePage == TableFileCodePage::Register) line = FromRegisterCharset(line);
   const CellWidth widthOf = WidthsOfLine(table, firstColumn, line.size());
@@ -264,7 +284,7 @@ std::vector<std::string> FixedWidthCells(const TSoubor& table, std::string line,
     const std::string_view field = std::string_view(line).substr(position, width);
     position += width;
     std::string cell = column.Type == ColumnType::Text ? TrimTrailingBlanks(field) : TrimLeadingBlanks(field);
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
+    CheckCellValue(column, cell);
     cells.push_back(std::move(cell));
   }
   return cells;
@@ -290,7 +310,7 @@ std::vector<std::string> SeparatedCells(const TSoubor& table, std::string line, 
     if (column.Type != ColumnType::Binary && static_cast<int>(cell.size()) > column.RawTextWidth()) {
       RaiseError(ErrorNumber::BadTableFile);
     }
-    if (!CellPassesInputCheck(column.Type, cell)) RaiseError(ErrorNumber::BadTableFile);
+    CheckCellValue(column, cell);
   }
   return cells;
 }
@@ -307,6 +327,15 @@ void AppendRow(TSoubor& table, const std::vector<std::string>& cells, int firstC
 }
 
 }  // namespace
+
+std::size_t KeyLayoutLimit(const TSoubor& keyboard) {
+  int keyCodeBytes = 0;
+  for (const TSloupec& column : keyboard.Columns) {
+    if (column.Type == ColumnType::Hex) keyCodeBytes += column.Width;
+  }
+  const int keysPerRow = keyCodeBytes / TKlavesaDesign::KeyCodeBytes;
+  return static_cast<std::size_t>(keyboard.RowLimit()) * static_cast<std::size_t>(std::max(keysPerRow, 0));
+}
 
 int FirstFileColumn(const TSoubor& table) { return table.Writable && !KeepsRecordNumber(table.Number) ? 1 : 0; }
 
@@ -345,19 +374,17 @@ void LoadTable(TSoubor& table, const std::string& path, int codePage, TKeyLayout
   TableFileReader reader(path);
   table.Rows.clear();
   const std::string_view sectionMark = KeyLayoutSectionMark;
-  const std::size_t rowLimit = std::max(RowLineLimit(table, firstColumn, layout), sectionMark.size() + 20);
+  const std::size_t lineLimit = std::max(RowLineLimit(table, firstColumn, layout), sectionMark.size() + 20);
+  const auto rowLimit = static_cast<std::size_t>(table.RowLimit());
   int recordNumber = 1;
   std::string line;
-  while (reader.Next(line, rowLimit)) {
+  while (reader.Next(line, lineLimit)) {
     if (line.starts_with(sectionMark)) {
-      keyLayouts.clear();
-      const std::size_t count = KeyLayoutCount(std::string_view(line).substr(sectionMark.size()));
-      std::string layoutLine;
-      for (std::size_t read = 0; read < count && reader.Next(layoutLine, KeyLayoutLineLimit); ++read) {
-        keyLayouts.push_back(std::make_unique<TKlavesaDesign>(TKlavesaDesign::FromLine(layoutLine)));
-      }
+      ReadKeyLayouts(reader, std::string_view(line).substr(sectionMark.size()), KeyLayoutLimit(table), keyLayouts);
       continue;
     }
+    // A file of more rows than the table takes is refused before it fills the memory.
+    if (table.Rows.size() >= rowLimit) RaiseError(ErrorNumber::BadTableFile);
     const std::vector<std::string> cells = layout == TableFileLayout::FixedWidth
                                                ? FixedWidthCells(table, line, firstColumn, codePage)
                                                : SeparatedCells(table, line, firstColumn, codePage);

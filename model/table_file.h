@@ -20,6 +20,7 @@
 //
 // The functions borrow the table and the catalogue's key layouts; nothing is
 // kept after they return.
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ constexpr int Windows = 1250;
 /// Text that opens the key layout section of a table file.
 inline constexpr const char* KeyLayoutSectionMark = "~KLAVESYDESIGN";
 
+/// The most key layouts a keyboard table's file may carry: one for each key
+/// code its rows can hold (the hexadecimal columns of up to
+/// TSoubor::RowLimit rows, a key code in KeyCodeBytes bytes).
+std::size_t KeyLayoutLimit(const TSoubor& keyboard);
+
 /// 1 when the file leaves out the record number of this table, else 0.
 int FirstFileColumn(const TSoubor& table);
 
@@ -65,8 +71,11 @@ void SaveTable(const TSoubor& table, const std::string& path, int codePage, bool
 
 /// Replaces the table's rows with the records of the file at `path`.
 /// `firstColumn` is FirstFileColumn of the table: 1 numbers the rows from 1.
-/// A key layout section replaces the catalogue's key layouts. A line that
-/// breaks the layout's rules raises error 22; the rows read before it stay.
+/// A key layout section replaces the catalogue's key layouts; one of more
+/// than KeyLayoutLimit lines raises error 22 and leaves them. A line that
+/// breaks the layout's rules, a cell whose value its field cannot hold
+/// (CellFitsField), and a row beyond the table's RowLimit raise error 22;
+/// the rows read before it stay.
 /// So does a line longer than the table's columns allow (in layout 1 up to
 /// twice the cells' widths, blanks around cells included), found before the
 /// rest of the file is read. Only a regular file is read; anything else, and

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <limits>
 
 #include "base/communication_log.h"
 #include "base/hex_text.h"
@@ -47,13 +49,26 @@ void EncodeBinary(std::int64_t value, std::size_t width, std::string& record) {
   for (std::size_t i = 0; i < width; ++i) record += i < 8 ? static_cast<char>(bits >> (8 * i) & 0xFF) : extension;
 }
 
-void EncodeThousandths(std::string_view cell, std::size_t width, std::string& record) {
-  const bool negative = !cell.empty() && cell.front() == '-';
+// The digits a thousandths cell puts into its field: every packed digit after
+// the leading zeros, without sign and point.
+std::string ThousandthsDigits(std::string_view cell) {
   std::string digits;
   for (const char c : cell) {
     if (IsPackedDigit(c) && (c != '0' || !digits.empty())) digits += c;
   }
-  if (digits.size() > 2 * width) digits.resize(2 * width);
+  return digits;
+}
+
+// Digits a thousandths field holds: all its half-bytes but the sign.
+std::size_t ThousandthsDigitRoom(std::size_t width) { return width > 0 ? 2 * width - 1 : 0; }
+
+void EncodeThousandths(std::string_view cell, std::size_t width, std::string& record) {
+  const bool negative = !cell.empty() && cell.front() == '-';
+  std::string digits = ThousandthsDigits(cell);
+  if (digits.size() > ThousandthsDigitRoom(width)) {
+    throw EConvertError("'" + std::string(cell) + "' has more than " + std::to_string(ThousandthsDigitRoom(width)) +
+                        " digits");
+  }
   digits.insert(0, 2 * width - digits.size(), '0');
   if (negative && !digits.empty()) digits[0] = '8';
   AppendPackedDigits(digits, width, record);
@@ -136,6 +151,20 @@ void EncodeBinaryCell(std::string_view cell, std::size_t width, std::string& rec
   EncodeBinary(StrToInt64(cell), width, record);
 }
 
+// The largest binary cell a field of `width` bytes takes. The encoding reads
+// a cell as a signed 64-bit number, so from eight bytes on that is the limit.
+std::uint64_t LargestBinaryCell(std::size_t width) {
+  if (width >= sizeof(std::int64_t)) return static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  return (std::uint64_t{1} << (8 * width)) - 1;
+}
+
+bool BinaryCellFits(std::string_view cell, std::size_t width) {
+  const char* const end = cell.data() + cell.size();
+  std::uint64_t value = 0;
+  const auto [stop, error] = std::from_chars(cell.data(), end, value);
+  return error == std::errc() && stop == end && value <= LargestBinaryCell(width);
+}
+
 void DecodeBinary(std::string_view bytes, std::string& text) { text += UnsignedDecimal(bytes); }
 
 void DecodeHex(std::string_view bytes, std::string& text) { text += BytesToHex(bytes); }
@@ -165,6 +194,17 @@ const TCellCodec* CodecOf(const TSloupec& column) {
 }
 
 }  // namespace
+
+bool CellFitsField(const TSloupec& column, std::string_view cell) {
+  switch (column.Type) {
+    case ColumnType::Binary:
+      return BinaryCellFits(cell, WidthOf(column));
+    case ColumnType::Thousandths:
+      return ThousandthsDigits(cell).size() <= ThousandthsDigitRoom(WidthOf(column));
+    default:
+      return true;
+  }
+}
 
 void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record) {
   if (const TCellCodec* codec = CodecOf(column)) codec->Encode(cell, WidthOf(column), record);

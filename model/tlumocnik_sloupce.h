@@ -7,9 +7,11 @@
 //   0 packed decimal: leading zeros dropped, the leftmost 2w characters kept,
 //     left-padded with "0", each pair one byte ("1234", w 2 -> 12 34);
 //   1 binary: the cell as a 64-bit integer, w bytes, least significant first;
-//   2 packed thousandths: the digits without leading zeros, the first 2w kept,
-//     left-padded to 2w, the first digit 8 when negative ("-1.250", w 4 ->
-//     80 00 12 50); on decoding any non-zero sign half-byte means negative;
+//   2 packed thousandths: the digits without leading zeros, left-padded to
+//     2w, the first digit 8 when negative ("-1.250", w 4 -> 80 00 12 50); a
+//     cell of more than 2w - 1 digits raises EConvertError, as its first
+//     digit would take the sign's place; on decoding any non-zero sign
+//     half-byte means negative;
 //   3 text: the first w characters, "^" as byte FFh, blank-padded, in the
 //     register's character set;
 //   4 hexadecimal bytes: the leftmost 2w hex digits, left-padded with "0".
@@ -55,6 +57,13 @@ private:
   int columnCount_;
 };
 
+/// Whether the value of a cell goes into the column's bytes without being
+/// cut. A binary cell: digits without sign, no more than its bytes hold and,
+/// from eight bytes on, no more than the signed 64-bit number the encoding
+/// reads it as. A thousandths cell: at most 2w - 1 digits after its leading
+/// zeros, as the first half-byte is the sign. Cells of the other types are
+/// cut to their field by design and always pass.
+bool CellFitsField(const TSloupec& column, std::string_view cell);
 /// Appends the raw bytes of one cell of the column (see above).
 void AppendEncodedCell(const TSloupec& column, std::string_view cell, std::string& record);
 /// Appends the cell text of the column's raw bytes (exactly its width).

@@ -1,5 +1,6 @@
 #include "model/value_conversions.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <utility>
@@ -232,12 +233,29 @@ bool CellPassesInputCheck(std::uint8_t columnType, std::string_view cell) {
   }
 }
 
+namespace {
+
+bool AllDigits(std::string_view text) { return std::all_of(text.begin(), text.end(), IsDigit); }
+
+// "[sign]digits" before the separator and "digits" after it, with at least
+// one digit: a price as it is typed. Anything else (a thousands separator,
+// letters after the number) is no such price and must not be read as one.
+bool IsTypedPrice(std::string_view whole, std::string_view decimals) {
+  if (!whole.empty() && (whole.front() == '-' || whole.front() == '+')) whole.remove_prefix(1);
+  return AllDigits(whole) && AllDigits(decimals) && whole.size() + decimals.size() > 0;
+}
+
+}  // namespace
+
 std::string PriceToRegisterForm(std::uint8_t columnType, std::string_view cell) {
   if (columnType != 0) return std::string(cell);
   auto separator = cell.find('.');
   if (separator == std::string_view::npos) separator = cell.find(',');
   if (separator == std::string_view::npos) return std::string(cell);
-  auto decimals = std::string(cell.substr(separator + 1, 2));
-  decimals.resize(2, '0');
-  return std::string(cell.substr(0, separator)) + decimals;
+  const std::string_view whole = cell.substr(0, separator);
+  const std::string_view decimals = cell.substr(separator + 1);
+  if (!IsTypedPrice(whole, decimals)) return std::string(cell);
+  auto twoDecimals = std::string(decimals.substr(0, 2));
+  twoDecimals.resize(2, '0');
+  return std::string(whole) + twoDecimals;
 }

@@ -70,6 +70,8 @@ bool CellPassesInputCheck(std::uint8_t columnType, std::string_view cell);
 /// A price typed with a decimal separator, for a type 0 column, in the
 /// register's integer form: the part before the first "." (else ",")
 /// followed by exactly two decimals ("12.5" -> "1250", "12,345" -> "1234",
-/// "12." -> "1200"). Texts without a separator, and cells of other column
-/// types, are returned unchanged.
+/// "12." -> "1200"). Only "[sign]digits separator digits" with at least one
+/// digit is rewritten; any other text ("1.299,00", "12.34abc"), a text
+/// without a separator, and cells of other column types are returned
+/// unchanged, for the column's type check to judge.
 std::string PriceToRegisterForm(std::uint8_t columnType, std::string_view cell);

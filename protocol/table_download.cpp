@@ -19,14 +19,6 @@ namespace {
 
 constexpr int HeadLength = 4;
 
-// A register may hold more rows than the catalogue says (more memory, newer
-// firmware), so a download takes up to twice the catalogue's capacity plus
-// RowMargin rows; tables without a capacity in the catalogue (the journal)
-// take up to RowsWithoutCapacity (model/table_numbers.h). A register that
-// sends more never ends the table and would fill the memory and the log: the
-// download is ended.
-constexpr int RowMargin = 100;
-
 std::string AnswerFrame(const TLinkProtocol& link, std::uint8_t answer) {
   std::string frame{static_cast<char>(link.Bytes().Drq), static_cast<char>(answer)};
   AddCheckBytes(frame);
@@ -47,8 +39,6 @@ bool IsNetworkEndRecord(const TSoubor& table, std::string_view record, const TDo
 
 // Tables whose end the program decides, from the row it stored last. While no
 // row is stored yet the transfer goes on.
-int RowLimit(const TSoubor& table) { return table.Capacity > 0 ? 2 * table.Capacity + RowMargin : RowsWithoutCapacity; }
-
 bool StopsAfter(const TSoubor& table, const TDownloadOptions& options) {
   if (table.Number == TableNumber::ShortFinancialReport) return true;
   if (table.Rows.empty()) return false;
@@ -122,7 +112,9 @@ private:
         answer = AnswerFrame(link_, LinkStatus::Repeat);
       } else {
         attempt = 1;
-        if (count_ >= RowLimit(table_)) EndTooLongTable();
+        // A register that sends more rows than a table takes never ends the
+        // table and would fill the memory and the log: the download is ended.
+        if (count_ >= table_.RowLimit()) EndTooLongTable();
         stop = TakeRecord(record);
         LogLine(stop ? Cz("posílám EOF...") : Cz("posílám ACK..."));
         answer = stop ? EndFrame : AnswerFrame(link_, LinkStatus::Ack);
@@ -135,7 +127,7 @@ private:
   // Tells the register that the table ends here, then fails the download.
   [[noreturn]] void EndTooLongTable() {
     LogLine("Pokladna posila vice zaznamu, nez tabulka " + std::to_string(table_.Number) + " pojme (" +
-            std::to_string(RowLimit(table_)) + "), nacitani ukonceno");
+            std::to_string(table_.RowLimit()) + "), nacitani ukonceno");
     LogLine(Cz("posílám EOF..."));
     link_.Port().Write(EndFrame);
     RaiseError(ErrorNumber::LineFailure);

@@ -59,7 +59,7 @@ public:
       case ColumnType::Binary:
         return BinaryNumber(column.Width, limit);
       case ColumnType::Thousandths:
-        return Quantity(limit);
+        return Quantity(column.Width, limit);
       case ColumnType::Text:
         return Text(limit);
       default:
@@ -90,9 +90,10 @@ private:
     return std::to_string(std::uniform_int_distribution<std::uint64_t>(0, maximum - 1)(random_));
   }
 
-  std::string Quantity(int limit) {
+  // Three decimals, and no more digits than the bytes hold beside the sign.
+  std::string Quantity(int width, int limit) {
     const bool negative = Between(0, 1) == 1;
-    const int integerDigits = Between(1, limit - 4 - (negative ? 1 : 0));
+    const int integerDigits = Between(1, std::min(limit - 4 - (negative ? 1 : 0), 2 * width - 1 - 3));
     return (negative ? "-" : "") + Digits(integerDigits) + "." + Digits(3);
   }
 

@@ -15,6 +15,7 @@
 
 #include "base/communication_log.h"
 #include "base/kom_error.h"
+#include "model/tlumocnik_sloupce.h"
 #include "table_rows.h"
 #include "test_support.h"
 
@@ -145,6 +146,9 @@ TEST_F(TableFile, EachBrokenRuleGivesErrorTwentyTwoAndKeepsEarlierRows) {
       {"packed number longer than its column", "9;Cukr;123456789;\r\n"},
       {"letters in a packed number", "9;Cukr;1x0;\r\n"},
       {"minus in a packed number", "-9;Cukr;100;\r\n"},
+      {"price with a thousands separator", "9;Cukr;1.299,00;\r\n"},
+      {"price with letters after it", "9;Cukr;12.34abc;\r\n"},
+      {"price with two separators", "9;Cukr;1..5;\r\n"},
   };
   for (const auto& [rule, line] : brokenLines) {
     auto table = PluFileTable();
@@ -442,6 +446,84 @@ TEST_F(TableFile, OnlyARegularFileIsLoaded) {
                  std::system_error)
         << path;
     EXPECT_EQ(table->Rows.size(), 1u) << path;
+  }
+}
+
+// A stock quantity of four bytes: the first half-byte carries the sign, so
+// seven digits are all the field takes.
+TEST_F(TableFile, ThousandthsCellsLeaveTheSignHalfByteFree) {
+  const struct {
+    const char* cell;
+    int error;
+  } cases[] = {{"9999.999", 0}, {"-9999.999", 0}, {"09999.999", 0}, {"12345.678", 22}, {"-12345.678", 22}};
+  for (const int layout : {TableFileLayout::Separated, TableFileLayout::FixedWidth}) {
+    for (const auto& c : cases) {
+      const std::string cell = c.cell;
+      if (layout == TableFileLayout::FixedWidth && cell.size() > 9) continue;
+      const std::string line =
+          layout == TableFileLayout::Separated ? cell + ";" : std::string(9 - cell.size(), ' ') + cell;
+      auto table = MakeTable(65, true, {{ColumnType::Binary, 2}, {ColumnType::Thousandths, 4}});
+      EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, line + "\r\n", layout); }), c.error) << cell << " " << layout;
+    }
+  }
+  auto table = MakeTable(65, true, {{ColumnType::Binary, 2}, {ColumnType::Thousandths, 4}});
+  Load(*table, "-9999.999;\r\n", TableFileLayout::Separated);
+  const std::string record = TTlumocnikSloupce(table->Columns).EncodeRow(table->Rows.at(0), false);
+  EXPECT_EQ(record.substr(2, 4), Bytes({0x89, 0x99, 0x99, 0x99}));
+}
+
+// A binary cell must fit its bytes; the upload reads it as a signed 64-bit
+// number, so an eight-byte cell stops at the largest of those.
+TEST_F(TableFile, BinaryCellsMustFitTheirBytes) {
+  const auto table = [] {
+    return MakeTable(
+        21, true, {{ColumnType::Binary, 2}, {ColumnType::Binary, 1}, {ColumnType::Binary, 2}, {ColumnType::Binary, 8}});
+  };
+  const std::string pad8(19, ' ');
+  const struct {
+    int layout;
+    std::string line;
+    int error;
+  } cases[] = {
+      {TableFileLayout::Separated, "255;65535;9223372036854775807;", 0},
+      {TableFileLayout::Separated, "256;0;0;", 22},
+      {TableFileLayout::Separated, "0;65536;0;", 22},
+      {TableFileLayout::Separated, "0;99999999999999999999;0;", 22},
+      {TableFileLayout::Separated, "0;0;9223372036854775808;", 22},
+      {TableFileLayout::FixedWidth, "25565535 9223372036854775807", 0},
+      {TableFileLayout::FixedWidth, "256    0" + pad8 + "0", 22},
+      {TableFileLayout::FixedWidth, "  065536" + pad8 + "0", 22},
+      {TableFileLayout::FixedWidth, "  0    018446744073709551616", 22},
+  };
+  for (const auto& c : cases) {
+    auto loaded = table();
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*loaded, c.line + "\r\n", c.layout); }), c.error) << c.line;
+  }
+}
+
+TEST_F(TableFile, RowsBeyondWhatTheTableTakesGiveTwentyTwo) {
+  for (const int extra : {0, 1}) {
+    auto table = DepartmentTable(1);
+    table->Capacity = 1;
+    std::string file;
+    for (int row = 1; row <= table->RowLimit() + extra; ++row) file += std::to_string(row) + ";A;01;\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*table, file, TableFileLayout::Separated); }), extra == 0 ? 0 : 22);
+    EXPECT_EQ(table->Rows.size(), static_cast<std::size_t>(table->RowLimit())) << extra;
+  }
+}
+
+TEST_F(TableFile, KeyLayoutsBeyondWhatTheKeyboardHoldsGiveTwentyTwo) {
+  for (const std::size_t extra : {0, 1}) {
+    auto keyboard = MakeTable(15, true, {{ColumnType::Binary, 2}, {ColumnType::Hex, 4}});
+    keyboard->Capacity = 1;
+    keyLayouts_.clear();
+    keyLayouts_.push_back(std::make_unique<TKlavesaDesign>());
+    const std::size_t count = KeyLayoutLimit(*keyboard) + extra;
+    std::string file = "~KLAVESYDESIGN" + std::to_string(count) + "\r\n";
+    for (std::size_t key = 0; key < count; ++key) file += "0001~1~2~0~1~~2~0~1~~2~0~1~N~N~0~255~0~1~\r\n";
+    EXPECT_EQ(ErrorNumberRaisedBy([&] { Load(*keyboard, file + "0A0B0C0D;\r\n", TableFileLayout::Separated); }),
+              extra == 0 ? 0 : 22);
+    EXPECT_EQ(keyLayouts_.size(), extra == 0 ? count : 1) << "a refused section leaves the key layouts as they were";
   }
 }
 

@@ -104,9 +104,17 @@ TEST(ColumnEncoding, ThousandthsCarryTheSignInTheFirstHalfByte) {
   EXPECT_EQ(EncodeCell(2, 4, "-0.005"), Bytes({0x80, 0x00, 0x00, 0x05}));
 }
 
-TEST(ColumnEncoding, ThousandthsWithMoreDigitsThanTheFieldKeepTheFirst) {
-  EXPECT_EQ(EncodeCell(2, 4, "123456.789"), Bytes({0x12, 0x34, 0x56, 0x78}));
-  EXPECT_EQ(EncodeCell(2, 1, "123"), Bytes({0x12}));
+// Cutting would lose digits and the first one would land in the sign
+// half-byte, turning a positive quantity negative.
+TEST(ColumnEncoding, ThousandthsWithMoreDigitsThanTheFieldAreRefused) {
+  const struct {
+    int width;
+    const char* cell;
+  } cases[] = {{4, "12345.678"}, {4, "-12345.678"}, {4, "123456.789"}, {1, "0.012"}};
+  for (const auto& c : cases) {
+    Table one{{ColumnType::Thousandths, c.width}};
+    EXPECT_THROW(one.Encode(std::string(c.cell) + "|"), EConvertError) << c.cell;
+  }
 }
 
 TEST(ColumnEncoding, ThousandthsIgnoreLeadingZerosOfTheText) {

@@ -191,14 +191,20 @@ TEST(CellPassesInputCheck, FollowsTheColumnType) {
   EXPECT_FALSE(CellPassesInputCheck(5, "0"));
 }
 
+// Only a number with one decimal separator is rewritten; anything else is
+// left for the column's type check to refuse.
 TEST(PriceToRegisterForm, KeepsExactlyTwoDecimalsForPackedColumns) {
-  EXPECT_EQ(PriceToRegisterForm(0, "12.5"), "1250");
-  EXPECT_EQ(PriceToRegisterForm(0, "12,345"), "1234");
-  EXPECT_EQ(PriceToRegisterForm(0, "12."), "1200");
-  EXPECT_EQ(PriceToRegisterForm(0, "12.05"), "1205");
-  EXPECT_EQ(PriceToRegisterForm(0, "1234"), "1234");
-  EXPECT_EQ(PriceToRegisterForm(2, "1.500"), "1.500");
-  EXPECT_EQ(PriceToRegisterForm(3, "1,5"), "1,5");
+  const struct {
+    std::uint8_t type;
+    const char* cell;
+    const char* result;
+  } cases[] = {
+      {0, "12.5", "1250"},         {0, "12,345", "1234"}, {0, "12.", "1200"},    {0, "12.05", "1205"},
+      {0, "1234", "1234"},         {0, ".5", "50"},       {0, "-12.5", "-1250"}, {0, "1.299,00", "1.299,00"},
+      {0, "12.34abc", "12.34abc"}, {0, "1..5", "1..5"},   {0, ".", "."},         {0, "12.5 ", "12.5 "},
+      {2, "1.500", "1.500"},       {3, "1,5", "1,5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PriceToRegisterForm(c.type, c.cell), c.result) << c.cell;
 }
 
 TEST(CheckBytes, MatchTheLinkExamples) {

@@ -12,10 +12,10 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using PrintedLines = std::vector<std::string>;
 
 // Every text line of every cell, nested tables included.
-void CollectTexts(const TTable& table, Lines& texts) {
+void CollectTexts(const TTable& table, PrintedLines& texts) {
   for (const auto& row : table.rows) {
     for (const auto& cell : row.cells) {
       if (cell.table) CollectTexts(*cell.table, texts);
@@ -49,7 +49,7 @@ TJournalFile JournalOf(const std::string& line) {
   return file;
 }
 
-std::string DocumentText(const Lines& lines) {
+std::string CrLfText(const PrintedLines& lines) {
   std::string text;
   for (const auto& line : lines) text += line + "\r\n";
   return text;
@@ -59,7 +59,7 @@ TEST(JournalPrintMarkup, HostileJournalTextStaysText) {
   const TJournalPrintDocument printer(0, "MERV Modul");
   const struct {
     const char* name;
-    std::function<Lines(const std::string&)> build;
+    std::function<PrintedLines(const std::string&)> build;
     std::size_t copies;  // of the line in the printed texts
   } documents[] = {
       {"journal", [&](const std::string& line) { return printer.Journal(JournalOf(line), true); }, 7},
@@ -76,12 +76,12 @@ TEST(JournalPrintMarkup, HostileJournalTextStaysText) {
       SCOPED_TRACE(std::string(document.name) + ": \"" + line + "\"");
       TPrintDocument parsed;
       try {
-        parsed = TDocumentParser::Parse(DocumentText(document.build(line)));
+        parsed = TDocumentParser::Parse(CrLfText(document.build(line)));
       } catch (const EMalformedDocument& failure) {
         ADD_FAILURE() << failure.what();
         continue;
       }
-      Lines texts;
+      PrintedLines texts;
       CollectTexts(parsed.page, texts);
       const auto survives = [&](const std::string& text) { return SameApartFromMarkup(line, text); };
       EXPECT_EQ(static_cast<std::size_t>(std::count_if(texts.begin(), texts.end(), survives)), document.copies);
