@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/final_path_win32.h"
 #include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
 #include "base/wide_name_win32.h"
@@ -64,8 +65,9 @@ std::string FollowLinks(const std::string& path, LinkRule links) {
   const DWORD error = GetLastError();
   CloseHandle(link);
   if (length == 0 || length >= capacity) Fail(error, "follow", path);
-  std::string resolved = NameFromWide(std::wstring_view(buffer, length));
-  if (resolved.rfind("\\\\?\\", 0) == 0) resolved.erase(0, 4);
+  const auto openable = OpenablePathOfFinalPath(NameFromWide(std::wstring_view(buffer, length)));
+  if (!openable) Fail(ERROR_CANT_ACCESS_FILE, "link to neither a drive nor a share", path);
+  const std::string& resolved = *openable;
   const DWORD target = GetFileAttributesW(WideName(resolved).c_str());
   if (target == INVALID_FILE_ATTRIBUTES || (target & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(ERROR_CANT_ACCESS_FILE, "link to something other than a file", path);
