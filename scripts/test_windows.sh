@@ -492,8 +492,10 @@ wait_for 300 http_is STOPPED || fail "the HTTP service is '$(http_state)' after 
 echo "== mervd as a service whose port is taken ends stopped with exit code 1"
 # Another program holds the port: the service's start fails, and the service
 # manager must learn it from the service's state and code, not see it running.
+# (SO_REUSEADDR: the connections of mervd's last run may still be closing.)
 /usr/bin/python3 -c 'import socket, sys, time
-s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); print("holding", flush=True); time.sleep(120)' \
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); print("holding", flush=True); time.sleep(120)' \
   "$http_port" >"$work/holder.out" &
 holder_pid=$!
 wait_for 50 test -s "$work/holder.out" || fail "the port $http_port could not be held"
