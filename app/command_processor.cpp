@@ -164,9 +164,14 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   TCommandContext context(setup,
                           {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
   // Whatever happens from here, the caller must not read an earlier
-  // command's outcome as this one's.
-  RemoveFileIfPresent(OutcomeFile(context.ProgramFolder()));
-  RemoveFileIfPresent(JsonOutcomeFile(context.ProgramFolder()));
+  // command's outcome as this one's: an outcome that stays (another process
+  // holds it open) keeps the command from running at all.
+  const std::string outcomeFile = OutcomeFile(context.ProgramFolder());
+  if (!RemoveOwnFileIfPresent(outcomeFile)) {
+    TellStandardError("cannot remove the previous " + outcomeFile + "; the command did not run");
+    return false;
+  }
+  RemoveOwnFileIfPresent(JsonOutcomeFile(context.ProgramFolder()));
   const TCommandStart start;
   std::optional<TNastaveni> settings = TNastaveni::CommandDefaults();
   CommandParameters parameters;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "base/console_events_win32.h"
 #include "base/stop_request.h"
 
 namespace {
@@ -17,19 +18,14 @@ struct TEndSignal {
 };
 TEndSignal EndSignal;
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-  switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-      RequestStop();
-      RequestEnd();
-      return TRUE;
-    default:
-      return FALSE;
-  }
+void RequestStopAndEnd() {
+  RequestStop();
+  RequestEnd();
 }
+
+// A close or a shut-down waits here until the mode has ended (its modem line
+// hung up), as the system ends the process when the handler returns.
+BOOL WINAPI OnConsoleEvent(DWORD event) { return AnswerConsoleEvent(event, RequestStopAndEnd); }
 
 }  // namespace
 

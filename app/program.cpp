@@ -83,13 +83,17 @@ int RunProgram(const std::vector<std::string>& arguments) {
     case ProgramMode::About:
       RunAboutMode(setup);
       break;
-    case ProgramMode::CommandFile:
+    case ProgramMode::CommandFile: {
+      const TBusyWithCommand busy;
       if (!RunCommandFileMode(setup, CommandFilePathOf(commandString))) status = OutcomeNotWritten;
       break;
-    case ProgramMode::Command:
+    }
+    case ProgramMode::Command: {
       InstallStopRequestHandlers();
+      const TBusyWithCommand busy;
       if (RunCommandInTurn(setup, commandString) != CommandOutcome::Written) status = OutcomeNotWritten;
       break;
+    }
   }
   return status;
 }

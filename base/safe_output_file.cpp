@@ -150,7 +150,15 @@ bool RemoveFileIfPresent(const std::string& name) noexcept {
   if (status.type() == std::filesystem::file_type::not_found) return true;
   if (error || status.type() == std::filesystem::file_type::directory) return false;
   std::filesystem::remove(path, error);
-  return !error;
+  if (error) return false;
+  // A file held open with delete sharing (Windows) keeps its name until it
+  // is closed.
+  return std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
+}
+
+bool RemoveOwnFileIfPresent(const std::string& path) noexcept {
+  safe_output_platform::ClearReadOnlyMark(path);
+  return RemoveFileIfPresent(path);
 }
 
 namespace {

@@ -13,7 +13,8 @@
 //   "error.json", print documents, the day's export, a fleet's copy of the
 //   module): a link, a FIFO or a character device under the name is replaced
 //   by the new file through the temporary file and the rename, never
-//   followed or written into.
+//   followed or written into. A read-only mark on the file there (Windows)
+//   does not stop it: the module owns the name.
 // - LinkRule::FollowOnce, only for a target the caller was given by name
 //   (/FILE=, /ZURNAL=, /DIFF=, /EXPORTDIR=, /PDF=, --results): the link is
 //   resolved once; the file it names must be a regular file (not another
@@ -169,8 +170,15 @@ private:
 std::chrono::milliseconds InPlaceWriteLimit();
 
 /// Removes the file (or link) named `path` when there is one; a folder or a
-/// failure to remove is left alone. True when nothing is left under the name.
+/// failure to remove is left alone. True when nothing is left under the name
+/// (on Windows a file another process holds open may stay under its name,
+/// deleted only when that process closes it: false then).
 bool RemoveFileIfPresent(const std::string& path) noexcept;
+
+/// RemoveFileIfPresent for a name the module chooses itself ("error.dat"):
+/// a read-only mark on the file does not keep it (Windows), as a file's
+/// mode does not on POSIX.
+bool RemoveOwnFileIfPresent(const std::string& path) noexcept;
 
 /// Gives the file `from` the name `to`, replacing a file of that name (the
 /// log kept within its size: KL.log becomes KL.log.1). Failures are

@@ -60,6 +60,11 @@ void RenameOver(const std::string& from, const std::string& to);
 /// Removes a file; a failure is ignored.
 void RemoveQuietly(const std::string& path) noexcept;
 
+/// Clears a read-only mark on the file (or link) named `path`, where the
+/// platform has one (Windows); nothing elsewhere. A failure shows in the
+/// removal or replacement that follows.
+void ClearReadOnlyMark(const std::string& path) noexcept;
+
 /// Frees the handle's memory (what is open is closed first by the caller).
 void Delete(TSafeOutputHandle* handle) noexcept;
 

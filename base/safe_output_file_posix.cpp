@@ -344,6 +344,9 @@ void RenameOver(const std::string& from, const std::string& to) {
 
 void RemoveQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
+// Removing or replacing a name never asks the file's own mode.
+void ClearReadOnlyMark(const std::string&) noexcept {}
+
 void Delete(Handle* handle) noexcept { delete handle; }
 
 std::uint32_t RandomWord() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/final_path_win32.h"
 #include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
 #include "base/wide_name_win32.h"
@@ -64,8 +65,9 @@ std::string FollowLinks(const std::string& path, LinkRule links) {
   const DWORD error = GetLastError();
   CloseHandle(link);
   if (length == 0 || length >= capacity) Fail(error, "follow", path);
-  std::string resolved = NameFromWide(std::wstring_view(buffer, length));
-  if (resolved.rfind("\\\\?\\", 0) == 0) resolved.erase(0, 4);
+  const auto openable = OpenablePathOfFinalPath(NameFromWide(std::wstring_view(buffer, length)));
+  if (!openable) Fail(ERROR_CANT_ACCESS_FILE, "link to neither a drive nor a share", path);
+  const std::string& resolved = *openable;
   const DWORD target = GetFileAttributesW(WideName(resolved).c_str());
   if (target == INVALID_FILE_ATTRIBUTES || (target & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(ERROR_CANT_ACCESS_FILE, "link to something other than a file", path);
@@ -88,6 +90,21 @@ void CreateTemporary(Handle& handle) {
   Fail(ERROR_FILE_EXISTS, "create", stem);
 }
 
+// Whether the name is a disk file that is no link, asked without write
+// access: a reader that shares no writing keeps no one from replacing the
+// file (the rename then says whether it may). Only after a write open
+// failed: opening a pipe's name, even to ask, takes one of its instances.
+bool IsDiskFile(const std::string& path) {
+  HANDLE file = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool disk = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+                    (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  CloseHandle(file);
+  return disk;
+}
+
 // Opens an existing target to learn what it is: a device or pipe is kept open
 // and written in place; a disk file is closed again and replaced. A read-only
 // file fails here, as writing into it would.
@@ -106,6 +123,7 @@ void OpenExisting(Handle& handle) {
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (NotFound(error)) return CreateTemporary(handle);
+    if (error == ERROR_SHARING_VIOLATION && IsDiskFile(handle.finalPath)) return CreateTemporary(handle);
     Fail(error, "open", handle.finalPath);
   }
   BY_HANDLE_FILE_INFORMATION information{};
@@ -131,6 +149,7 @@ namespace safe_output_platform {
 Handle* Open(const std::string& target, LinkRule links) {
   auto handle = std::make_unique<Handle>();
   try {
+    if (links == LinkRule::Replace) ClearReadOnlyMark(target);
     // MoveFileEx over a link replaces the link itself.
     if (links == LinkRule::Replace && IsReparsePoint(target)) {
       handle->finalPath = target;
@@ -227,6 +246,25 @@ void RenameOver(const std::string& from, const std::string& to) {
 
 void RemoveQuietly(const std::string& path) noexcept {
   if (ConvertsToWide(path)) DeleteFileW(WideName(path).c_str());
+}
+
+// Through a handle of the name itself, so that a link planted under it is
+// changed, never the file it leads to.
+void ClearReadOnlyMark(const std::string& path) noexcept {
+  if (!ConvertsToWide(path)) return;
+  HANDLE file = CreateFileW(WideName(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILE_BASIC_INFO information{};
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &information, sizeof information) &&
+      (information.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      (information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    information.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (information.FileAttributes == 0) information.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(file, FileBasicInfo, &information, sizeof information);
+  }
+  CloseHandle(file);
 }
 
 void Delete(Handle* handle) noexcept { delete handle; }

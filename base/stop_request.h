@@ -7,6 +7,7 @@
 //
 // One implementation per platform: stop_request_posix.cpp and
 // stop_request_win32.cpp.
+#include <chrono>
 
 /// Installs the handlers. On POSIX a signal then interrupts a blocking wait
 /// (no automatic restart), so a wait returns at once instead of at its
@@ -25,3 +26,20 @@ void ClearStopRequest();
 /// Throws std::runtime_error "Prikaz prerusen" when a stop was requested;
 /// its message carries no number, so it is reported as error 10.
 void ThrowIfStopRequested();
+
+/// Marks the process busy with a command or a resident mode while it lives.
+/// On Windows the system ends the process as soon as the handler of a
+/// console's close or a shut-down returns: the handler asks for the stop and
+/// then waits (AwaitNoBusyMark) until no mark is left, so that the command
+/// writes its outcome and a modem line is hung up first. On POSIX a signal
+/// ends nothing by itself, and nothing waits for the marks.
+class TBusyWithCommand {
+public:
+  TBusyWithCommand();
+  ~TBusyWithCommand();
+  TBusyWithCommand(const TBusyWithCommand&) = delete;
+  TBusyWithCommand& operator=(const TBusyWithCommand&) = delete;
+};
+
+/// Waits until no TBusyWithCommand is left, at most `cap`; true when none is.
+bool AwaitNoBusyMark(std::chrono::milliseconds cap);

@@ -489,6 +489,27 @@ stop_sim
 wine sc stop "$http_service" >/dev/null 2>&1 || fail "sc stop $http_service failed"
 wait_for 300 http_is STOPPED || fail "the HTTP service is '$(http_state)' after the stop"
 
+echo "== mervd as a service whose port is taken ends stopped with exit code 1"
+# Another program holds the port: the service's start fails, and the service
+# manager must learn it from the service's state and code, not see it running.
+# (SO_REUSEADDR: the connections of mervd's last run may still be closing.)
+/usr/bin/python3 -c 'import socket, sys, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); print("holding", flush=True); time.sleep(120)' \
+  "$http_port" >"$work/holder.out" &
+holder_pid=$!
+wait_for 50 test -s "$work/holder.out" || fail "the port $http_port could not be held"
+http_stopped_with_1() {
+  local query
+  query=$(wine sc query "$http_service" 2>/dev/null | tr -d '\r')
+  grep -Eq 'STATE +: +[0-9]+ +STOPPED' <<<"$query" && grep -Eq 'SERVICE_EXIT_CODE +: +1 ' <<<"$query"
+}
+wine sc start "$http_service" >/dev/null 2>&1 || true
+wait_for 300 http_stopped_with_1 ||
+  fail "mervd with its port taken: $(wine sc query "$http_service" 2>/dev/null | tr -d '\r' | grep -E 'STATE|EXIT_CODE' | tr -s ' ')"
+kill "$holder_pid" 2>/dev/null || true
+wait "$holder_pid" 2>/dev/null || true
+
 echo "== MSI upgrades: the same version rebuilt, then a newer one; an older one is refused"
 # Packages of other versions, made the way the build makes its own.
 make_msi() {

@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "base/file_name.h"
+#include "base/final_path_win32.h"
 #include "base/input_file.h"
 #include "base/platform.h"
 #include "base/safe_output_file.h"
@@ -47,6 +49,22 @@ TEST(CommandText, UTF8StaysAndTheAnsiCodePageIsConvertedLetterForLetter) {
   // E9 is é in the Czech and in the western ANSI code page alike.
   EXPECT_EQ(CommandTextFromFile("STS /FILE=caf\xE9.txt"), "STS /FILE=caf\xC3\xA9.txt");
   EXPECT_EQ(CommandTextFromFile(""), "");
+}
+
+TEST(FinalPath, DrivesAndSharesBecomeOpenablePathsAndOtherFormsAreRefused) {
+  const struct {
+    const char* finalPath;
+    std::optional<std::string> openable;
+  } cases[] = {
+      {"\\\\?\\C:\\a", "C:\\a"},
+      {"\\\\?\\d:\\data\\plu.txt", "d:\\data\\plu.txt"},
+      {"\\\\?\\UNC\\s\\sh\\f", "\\\\s\\sh\\f"},
+      {"\\\\?\\Volume{3f2504e0-4f89-11d3-9a0c-0305e82c3301}\\f", std::nullopt},
+      {"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\f", std::nullopt},
+      {"\\\\?\\1:\\f", std::nullopt},
+      {"C:\\a", "C:\\a"},
+  };
+  for (const auto& [finalPath, openable] : cases) EXPECT_EQ(OpenablePathOfFinalPath(finalPath), openable) << finalPath;
 }
 
 }  // namespace

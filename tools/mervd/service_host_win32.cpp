@@ -2,9 +2,12 @@
 // control thread reports the states and passes a stop on.
 #include <windows.h>
 
+#include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "tools/mervd/service_host.h"
+#include "tools/service_guard.h"
 
 namespace {
 
@@ -42,7 +45,11 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     const std::lock_guard lock(serviceMutex);
     Report(SERVICE_RUNNING);
   }
-  serviceExitCode = (*serviceRun)();
+  // A failure (a taken port, a token file that cannot be written) ends the
+  // service as stopped with its own exit code, never the process.
+  serviceExitCode = RunServiceWork(*serviceRun, [](const std::string& failure) {
+    std::fprintf(stderr, "mervd: %s\n", failure.c_str());
+  });
   const std::lock_guard lock(serviceMutex);
   Report(SERVICE_STOPPED, static_cast<DWORD>(serviceExitCode));
 }

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -61,41 +62,52 @@ std::wstring EnvironmentBlock(const TChildStart& start) {
   return block + L'\0';
 }
 
-HANDLE OpenNul(DWORD access) {
+struct THandleCloser {
+  void operator()(HANDLE handle) const noexcept {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  }
+};
+/// A handle closed when its owner goes, on every path out of a start.
+using TOwnedHandle = std::unique_ptr<void, THandleCloser>;
+
+TOwnedHandle OpenNul(DWORD access) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return ::CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+  HANDLE nul = ::CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+  if (nul == INVALID_HANDLE_VALUE) ThrowLastError("open NUL");
+  return TOwnedHandle(nul);
+}
+
+// The child's standard output kept in a pipe: the reading end stays here
+// (not inherited), the writing end goes to the child.
+TOwnedHandle KeepOutputIn(HANDLE& reading) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE writing = nullptr;
+  if (!::CreatePipe(&reading, &writing, &inherited, 0)) ThrowLastError("pipe");
+  ::SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+  return TOwnedHandle(writing);
 }
 
 }  // namespace
 
+// The names are converted first: one that is not UTF-8 fails before any
+// handle is opened.
 TChildProcess::TChildProcess(const TChildStart& start) : handle_(new TChildHandle) {
-  HANDLE input = OpenNul(GENERIC_READ);
-  HANDLE output = OpenNul(GENERIC_WRITE);
-  HANDLE kept = INVALID_HANDLE_VALUE;
-  if (start.KeepOutput) {
-    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    if (!::CreatePipe(&handle_->Output, &kept, &inherited, 0)) ThrowLastError("pipe");
-    ::SetHandleInformation(handle_->Output, HANDLE_FLAG_INHERIT, 0);
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = start.KeepOutput ? kept : output;
-  startup.hStdError = output;
   const std::wstring program = WideName(start.Program);
   std::wstring commandLine = WideName(CommandLine(start));
   std::wstring environment = EnvironmentBlock(start);
   const std::wstring folder = WideName(start.WorkingFolder);
-  const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                        folder.empty() ? nullptr : folder.c_str(), &startup, &handle_->Info);
-  const DWORD failure = ::GetLastError();
-  if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
-  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
-  if (kept != INVALID_HANDLE_VALUE) ::CloseHandle(kept);
-  if (!started) {
-    ::SetLastError(failure);
+  const TOwnedHandle input = OpenNul(GENERIC_READ);
+  const TOwnedHandle output = OpenNul(GENERIC_WRITE);
+  const TOwnedHandle kept = start.KeepOutput ? KeepOutputIn(handle_->Output) : TOwnedHandle();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.get();
+  startup.hStdOutput = start.KeepOutput ? kept.get() : output.get();
+  startup.hStdError = output.get();
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &handle_->Info)) {
     ThrowLastError("start " + start.Program);
   }
 }

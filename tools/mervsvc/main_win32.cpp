@@ -19,6 +19,7 @@
 #include "base/file_name.h"
 #include "base/platform.h"
 #include "base/process_values.h"
+#include "tools/service_guard.h"
 
 namespace {
 
@@ -106,7 +107,11 @@ void WINAPI ServiceMain(DWORD argc, LPSTR* argv) {
   std::vector<std::string> startArguments;
   if (argc > 1) startArguments.assign(argv + 1, argv + argc);
   const auto folder = LineFolderOf(startArguments, hostArguments);
-  const int exitCode = folder ? RunLine(*folder) : NoLineFolder;
+  const int exitCode =
+      folder
+          ? RunServiceWork([&] { return RunLine(*folder); },
+                           [](const std::string& failure) { std::fprintf(stderr, "mervsvc: %s\n", failure.c_str()); })
+          : NoLineFolder;
   const std::lock_guard lock(serviceMutex);
   lineService.Ended(exitCode);
   ReportStatus();
