@@ -1,4 +1,5 @@
-// The viewer's PDF writer on documents of any length.
+// The viewer's PDF writer on documents of any length (pdfinfo reads the
+// page count back).
 #ifdef MERV_PDF_WRITER
 #include "tools/vyrnak/pdf_writer.h"
 
