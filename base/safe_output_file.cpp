@@ -149,10 +149,13 @@ bool RemoveFileIfPresent(const std::string& name) noexcept {
   const auto status = std::filesystem::symlink_status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) return true;
   if (error || status.type() == std::filesystem::file_type::directory) return false;
-  std::filesystem::remove(path, error);
+  const bool removed = std::filesystem::remove(path, error);
   if (error) return false;
   // A file held open with delete sharing (Windows) keeps its name until it
-  // is closed.
+  // is closed. Where a name goes at once, a file found under it afterwards
+  // is a new one (a caller's next command file) and must not count as this
+  // removal's failure.
+  if (!removed || !safe_output_platform::NameLingersAfterRemoval()) return true;
   return std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
 }
 

@@ -64,6 +64,9 @@ void RemoveQuietly(const std::string& path) noexcept;
 /// platform has one (Windows); nothing elsewhere. A failure shows in the
 /// removal or replacement that follows.
 void ClearReadOnlyMark(const std::string& path) noexcept;
+/// Whether a removed name can stay until the last holder closes the file
+/// (Windows, a file held open with delete sharing); on POSIX it goes at once.
+bool NameLingersAfterRemoval() noexcept;
 
 /// Frees the handle's memory (what is open is closed first by the caller).
 void Delete(TSafeOutputHandle* handle) noexcept;

@@ -347,6 +347,8 @@ void RemoveQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
 // Removing or replacing a name never asks the file's own mode.
 void ClearReadOnlyMark(const std::string&) noexcept {}
 
+bool NameLingersAfterRemoval() noexcept { return false; }
+
 void Delete(Handle* handle) noexcept { delete handle; }
 
 std::uint32_t RandomWord() {

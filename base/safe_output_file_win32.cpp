@@ -250,6 +250,8 @@ void RemoveQuietly(const std::string& path) noexcept {
 
 // Through a handle of the name itself, so that a link planted under it is
 // changed, never the file it leads to.
+bool NameLingersAfterRemoval() noexcept { return true; }
+
 void ClearReadOnlyMark(const std::string& path) noexcept {
   if (!ConvertsToWide(path)) return;
   HANDLE file = CreateFileW(WideName(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
