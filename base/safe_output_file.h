@@ -30,7 +30,8 @@
 //   "/dev/full" into a regular file. It is opened and written without
 //   blocking: a FIFO nobody reads fails at once, and a reader that stops
 //   reading (or leaves) fails the write within InPlaceWriteLimit() or at a
-//   stop request, never by a signal.
+//   stop request, never by a signal. On Windows a pipe or a device is
+//   written with overlapped writes under the same limit.
 // - A socket, a folder or a block device is refused, never replaced.
 // - A regular file whose mode does not let the user write it is refused, as
 //   writing into it would have been; root is not treated as an exception.

@@ -2,12 +2,15 @@
 // junctions) refused, replaced, or followed once with
 // GetFinalPathNameByHandle, devices and pipes told apart by GetFileType, the
 // temporary file created with CREATE_NEW under a random name, then closed and
-// moved over the target with MoveFileEx.
+// moved over the target with MoveFileEx. A pipe or device is opened for
+// overlapped writes, so that a reader that stops reading cannot hold a write
+// past its limit.
 #define _CRT_RAND_S
 #include <windows.h>
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -15,10 +18,13 @@
 #include "base/final_path_win32.h"
 #include "base/safe_output_file.h"
 #include "base/safe_output_file_platform.h"
+#include "base/stop_request.h"
 #include "base/wide_name_win32.h"
 
 struct TSafeOutputHandle : TSafeOutputPlace {
   HANDLE file = INVALID_HANDLE_VALUE;
+  /// Opened with FILE_FLAG_OVERLAPPED: every write waits with a limit.
+  bool overlapped = false;
 };
 
 namespace {
@@ -118,8 +124,9 @@ void OpenExisting(Handle& handle) {
   }
   // The link was looked for (and followed if allowed) before: a link put
   // under the name since is opened as itself, not followed, and refused.
-  HANDLE file = CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file =
+      CreateFileW(WideName(handle.finalPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_OVERLAPPED, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (NotFound(error)) return CreateTemporary(handle);
@@ -134,12 +141,82 @@ void OpenExisting(Handle& handle) {
   }
   if (GetFileType(file) != FILE_TYPE_DISK) {
     handle.file = file;
+    handle.overlapped = true;
     handle.inPlace = true;
     handle.workingPath = handle.finalPath;
     return;
   }
   CloseHandle(file);
   CreateTemporary(handle);
+}
+
+DWORD WriteSynchronously(Handle& handle, const char* data, DWORD size) {
+  DWORD written = 0;
+  if (!WriteFile(handle.file, data, size, &written, nullptr)) Fail(GetLastError(), "write", handle.workingPath);
+  return written;
+}
+
+class TEvent {
+public:
+  TEvent() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (event_ == nullptr) Fail(GetLastError(), "create", "event");
+  }
+  ~TEvent() { CloseHandle(event_); }
+  TEvent(const TEvent&) = delete;
+  TEvent& operator=(const TEvent&) = delete;
+  HANDLE Get() const { return event_; }
+
+private:
+  HANDLE event_;
+};
+
+// Cancels a write still under way and waits for the system to let go of its
+// buffer and its OVERLAPPED, which live on the caller's stack.
+void CancelPendingWrite(Handle& handle, OVERLAPPED& request) noexcept {
+  DWORD written = 0;
+  CancelIoEx(handle.file, &request);
+  GetOverlappedResult(handle.file, &request, &written, TRUE);
+}
+
+DWORD CompletedWrite(Handle& handle, OVERLAPPED& request) {
+  DWORD written = 0;
+  if (!GetOverlappedResult(handle.file, &request, &written, FALSE)) Fail(GetLastError(), "write", handle.workingPath);
+  if (written == 0) Fail(ERROR_WRITE_FAULT, "write (nothing taken)", handle.workingPath);
+  return written;
+}
+
+// Waits for a pending write in slices, so that a stop request is seen; at
+// the deadline or a stop the write is cancelled and the failure thrown, as a
+// FIFO's write with no room fails on POSIX.
+void AwaitPendingWrite(Handle& handle, OVERLAPPED& request, std::chrono::steady_clock::time_point deadline) {
+  constexpr std::chrono::milliseconds Slice{100};
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto slice = std::clamp(left, std::chrono::milliseconds::zero(), Slice);
+    const DWORD wait = WaitForSingleObject(request.hEvent, static_cast<DWORD>(slice.count()));
+    if (wait == WAIT_OBJECT_0) return;
+    const DWORD error = wait == WAIT_TIMEOUT ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_SUCCESS && !StopRequested() && left.count() > 0) continue;
+    CancelPendingWrite(handle, request);
+    if (error != ERROR_SUCCESS) Fail(error, "wait for write", handle.workingPath);
+    if (StopRequested()) Fail(ERROR_OPERATION_ABORTED, "write stopped", handle.workingPath);
+    Fail(ERROR_TIMEOUT, "write (no room in time)", handle.workingPath);
+  }
+}
+
+// A write that completes at once (a console, a device that takes it all) is
+// taken as it is; only one left pending waits.
+DWORD WriteBeforeDeadline(Handle& handle, const char* data, DWORD size,
+                          std::chrono::steady_clock::time_point deadline) {
+  TEvent done;
+  OVERLAPPED request{};
+  request.hEvent = done.Get();
+  if (!WriteFile(handle.file, data, size, nullptr, &request)) {
+    if (GetLastError() != ERROR_IO_PENDING) Fail(GetLastError(), "write", handle.workingPath);
+    AwaitPendingWrite(handle, request, deadline);
+  }
+  return CompletedWrite(handle, request);
 }
 
 }  // namespace
@@ -165,15 +242,12 @@ Handle* Open(const std::string& target, LinkRule links) {
   return handle.release();
 }
 
-// A pipe or device on Windows is written with the system's own blocking
-// write; the limit applies on POSIX, where FIFOs are files.
-void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds) {
+void WriteAll(Handle& handle, std::string_view bytes, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 1u << 30 ? 1u << 30 : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!WriteFile(handle.file, bytes.data(), chunk, &written, nullptr)) {
-      Fail(GetLastError(), "write", handle.workingPath);
-    }
+    const DWORD written = handle.overlapped ? WriteBeforeDeadline(handle, bytes.data(), chunk, deadline)
+                                            : WriteSynchronously(handle, bytes.data(), chunk);
     bytes.remove_prefix(written);
   }
 }
