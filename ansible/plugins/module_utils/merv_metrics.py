@@ -33,9 +33,10 @@ FAMILIES = (
 )
 GAUGES = tuple(name for name, kind, _ in FAMILIES if kind == "gauge")
 # A register name as mervfleet takes it; an activity word as the module's
-# activity table has them.
-NAME_PATTERN = re.compile(r"^[A-Za-z0-9._-]{1,64}$")
-ACTIVITY_PATTERN = re.compile(r"^[A-Z0-9]{1,16}$")
+# activity table has them. \Z, not $: a name ending in a line break would
+# break the file's line in two, which the collector refuses whole.
+NAME_PATTERN = re.compile(r"^[A-Za-z0-9._-]{1,64}\Z")
+ACTIVITY_PATTERN = re.compile(r"^[A-Z0-9]{1,16}\Z")
 SERIES_PATTERN = re.compile(
     r'^(merv_[a-z_]+)\{register="([A-Za-z0-9._-]{1,64})",activity="([A-Z0-9]{1,16})"(?:,class="([a-z_]+)")?\} (\S+)$')
 # The lock is waited for this long at most.

@@ -230,6 +230,8 @@ def test_a_launcher_that_fails_after_a_success_is_counted_as_no_outcome(line, tm
     ("line 1", {}),
     ("line1", {"register_name": "praha 01"}),
     ("line1", {"activity": "EXPORTZ74EXPORTZ74"}),  # a word, but longer than a label may be
+    ("line1", {"register_name": "praha-01\n"}),  # as a folded YAML scalar gives it
+    ("line1", {"activity": "EXPORTZ74\n"}),
 ])
 def test_a_name_the_metrics_cannot_take_is_refused_before_any_command(tmp_path, capsys, folder, own):
     line = Line(tmp_path / folder)
