@@ -16,6 +16,7 @@ from __future__ import absolute_import, division, print_function
 __metaclass__ = type
 
 import errno
+import math
 import os
 import re
 
@@ -85,6 +86,9 @@ def parse(text):
         try:
             number = float(value)
         except ValueError:
+            continue
+        if not math.isfinite(number):
+            # mervfleet leaves such a line out too; it could not be written back.
             continue
         if family == "merv_runs_total" and kind in OUTCOME_CLASSES:
             series.setdefault((register, activity), new_series())["counts"][kind] = number

@@ -50,6 +50,14 @@ def test_activities_outside_the_bounded_set_are_refused(activity):
         activity_label(activity)
 
 
+@pytest.mark.parametrize("value", ["NaN", "+Inf", "-inf", "1e999"])
+def test_a_series_whose_value_is_no_finite_number_is_left_out(tmp_path, value):
+    path = tmp_path / "merv.prom"
+    path.write_text('merv_last_duration_seconds{register="r2",activity="W03"} %s\n' % value)
+    update_file(str(path), "r1", "W03", 0, 1000, 0.1)
+    assert sorted(parse(path.read_text())) == [("r1", "W03")]
+
+
 def add_runs(path, register, count):
     for number in range(count):
         update_file(path, register, "W03", 0 if number % 2 else 9, 1000 + number, 0.1)
