@@ -60,7 +60,10 @@ OUTCOME_FILE = "error.json"
 TURN_LOCK_FILE = "merv-outcome.lock"
 TURN_POLL_SECONDS = 0.1
 
-LINE_PATTERN = re.compile(r"^(tcp):([^:]+):(\d{1,5})$|^(com):(\d{1,3})(?::(\d{1,7}))?$")
+# A host goes into the module's /IPADDR= as mervfleet gives it: no "/" (it
+# would begin another parameter), no blank at either end (the module cuts
+# it), no control character.
+LINE_PATTERN = re.compile(r"^(tcp):((?! )[^:/\x00-\x1f]+(?<! )):(\d{1,5})\Z|^(com):(\d{1,3})(?::(\d{1,7}))?\Z")
 DEFAULT_COM_SPEED = "19200"
 
 
