@@ -203,6 +203,13 @@ class LineRunner:
         finished = self._process(["--version"], EXPLAIN_LIMIT_SECONDS)
         return finished.stdout.decode("utf-8", "replace").strip().split(" ")[-1]
 
+    def model_listing(self):
+        """The module's models, one "NAME /ECR=CODE" a line; empty when it lists none."""
+        finished = self._process(["--list-models"], EXPLAIN_LIMIT_SECONDS)
+        if finished.returncode != 0:
+            return ""
+        return finished.stdout.decode("utf-8", "replace")
+
     def command(self, activity, parameters):
         """Runs one command with /JSON; its outcome as the modules return it."""
         arguments = [activity] + list(parameters) + ["/JSON"]

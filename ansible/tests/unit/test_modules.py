@@ -9,8 +9,9 @@ import shutil
 import pytest
 from ansible.module_utils import basic
 
+from ansible_collections.merv.ecr.plugins.module_utils import merv_outcome
 from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import parse
-from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_journal, merv_line, merv_read, merv_table
+from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_info, merv_journal, merv_line, merv_read, merv_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PRICE_DIFF = "~ 8590000000022;Cena: 3350 -> 3200\n+ 8599999999994;Test;1000;\n"
@@ -249,3 +250,19 @@ def test_metrics_not_written_after_a_write_keep_the_outcome_and_the_change(line,
     result = run(merv_table, register_arguments(line, table=3, path=table_file, metrics_file=str(metrics)), capsys)
     assert result["failed"] and result["changed"] is True and result["error"] == error
     assert result["line_failure"] is (error == 5) and "merv.prom not written" in result["msg"]
+
+
+def test_info_gives_the_model_name_and_key_position(line, tmp_path, capsys):
+    line.scenario(file="R\r\n")
+    result = run(merv_info, register_arguments(line, settings_file=str(tmp_path / "none.ini")), capsys)
+    facts = result["ansible_facts"]["merv"]
+    assert result["changed"] is False
+    assert (facts["model_name"], facts["key_position"], facts["version"]) == ("ECR 465T/465TF", "R", "3.04.05")
+
+
+def test_info_does_not_wait_without_bound_for_the_model_list(line, tmp_path, capsys, monkeypatch):
+    monkeypatch.setattr(merv_outcome, "EXPLAIN_LIMIT_SECONDS", 1)
+    line.scenario(listing_seconds=30)
+    result = run(merv_info, register_arguments(line, settings_file=str(tmp_path / "none.ini")), capsys)
+    assert result["failed"] and "--list-models did not end within 1 s" in result["msg"]
+    assert calls(line) == []
