@@ -78,12 +78,15 @@ settings_changed:
 
 import os
 import shlex
+import subprocess
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.merv.ecr.plugins.module_utils.merv_files import replace_file
 from ansible_collections.merv.ecr.plugins.module_utils.merv_settings import set_entries, settings_file_for
 
 LAUNCHER_LIMIT = 64 * 1024
+# mervmodul-instance makes a folder and writes one small file: far less than this.
+INSTANCE_LIMIT_SECONDS = 60
 
 
 def installed_module(instance_command):
@@ -110,6 +113,20 @@ def launcher_is_right(launcher, folder, module):
             runs = words[1]
     return (program_dir is not None and runs is not None and
             os.path.realpath(program_dir) == os.path.realpath(folder) and os.path.realpath(runs) == module)
+
+
+def make_launcher(module, instance, folder):
+    """Runs mervmodul-instance over `folder`, waiting for it a bounded time."""
+    try:
+        finished = subprocess.run([instance, folder], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=INSTANCE_LIMIT_SECONDS, check=False)
+    except subprocess.TimeoutExpired:
+        module.fail_json(msg="%s %s did not end within %d s" % (instance, folder, INSTANCE_LIMIT_SECONDS))
+    except OSError as failure:
+        module.fail_json(msg="%s cannot be started: %s" % (instance, failure))
+    if finished.returncode != 0:
+        out, err = (stream.decode("utf-8", "replace").strip() for stream in (finished.stdout, finished.stderr))
+        module.fail_json(msg="%s %s failed: %s" % (instance, folder, err or out), rc=finished.returncode)
 
 
 def wanted_settings(params):
@@ -140,9 +157,7 @@ def main():
     launcher = os.path.join(folder, "mervmodul")
     made = not launcher_is_right(launcher, folder, installed_module(instance))
     if made and not module.check_mode:
-        rc, out, err = module.run_command([instance, folder])
-        if rc != 0:
-            module.fail_json(msg="%s %s failed: %s" % (instance, folder, err.strip() or out.strip()), rc=rc)
+        make_launcher(module, instance, folder)
 
     settings = params["settings_file"] or settings_file_for(os.environ)
     before = ""

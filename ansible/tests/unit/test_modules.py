@@ -266,3 +266,16 @@ def test_info_does_not_wait_without_bound_for_the_model_list(line, tmp_path, cap
     result = run(merv_info, register_arguments(line, settings_file=str(tmp_path / "none.ini")), capsys)
     assert result["failed"] and "--list-models did not end within 1 s" in result["msg"]
     assert calls(line) == []
+
+
+@pytest.mark.parametrize("script, message", [
+    ("exec sleep 30", "did not end within 1 s"),
+    ("echo no room >&2; exit 1", "failed: no room"),
+])
+def test_a_line_whose_launcher_cannot_be_made_fails(tmp_path, capsys, monkeypatch, script, message):
+    monkeypatch.setattr(merv_line, "INSTANCE_LIMIT_SECONDS", 1)
+    instance = tmp_path / "mervmodul-instance"
+    instance.write_text("#!/bin/sh\n%s\n" % script)
+    instance.chmod(0o755)
+    result = run(merv_line, {"path": str(tmp_path / "line1"), "instance_command": str(instance)}, capsys)
+    assert result["failed"] and message in result["msg"]
