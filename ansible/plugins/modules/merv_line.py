@@ -129,6 +129,20 @@ def make_launcher(module, instance, folder):
         module.fail_json(msg="%s %s failed: %s" % (instance, folder, err or out), rc=finished.returncode)
 
 
+def read_settings(path):
+    """The settings file's text; bytes that are no UTF-8 are kept as they are
+    (surrogateescape), so that writing the text back leaves them alone."""
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as handle:
+        return handle.read(1 << 20).decode("utf-8", "surrogateescape")
+
+
+def shown(text):
+    """The settings' text for the diff, bytes that are no UTF-8 shown as U+FFFD."""
+    return text.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+
+
 def wanted_settings(params):
     values = {}
     if params["log"] is not None:
@@ -160,10 +174,7 @@ def main():
         make_launcher(module, instance, folder)
 
     settings = params["settings_file"] or settings_file_for(os.environ)
-    before = ""
-    if os.path.exists(settings):
-        with open(settings, "rb") as handle:
-            before = handle.read(1 << 20).decode("utf-8", "replace")
+    before = read_settings(settings)
     values = wanted_settings(params)
     after = set_entries(before, "Ver2", values) if values else before
     settings_changed = after != before
@@ -176,7 +187,8 @@ def main():
     result = dict(changed=made or settings_changed, launcher=launcher, launcher_made=made,
                   settings_file=settings, settings_changed=settings_changed)
     if settings_changed:
-        result["diff"] = {"before": before, "after": after, "before_header": settings, "after_header": settings}
+        result["diff"] = {"before": shown(before), "after": shown(after), "before_header": settings,
+                          "after_header": settings}
     module.exit_json(**result)
 
 

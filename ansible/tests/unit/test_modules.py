@@ -279,3 +279,16 @@ def test_a_line_whose_launcher_cannot_be_made_fails(tmp_path, capsys, monkeypatc
     instance.chmod(0o755)
     result = run(merv_line, {"path": str(tmp_path / "line1"), "instance_command": str(instance)}, capsys)
     assert result["failed"] and message in result["msg"]
+
+
+@pytest.mark.parametrize("content, written", [
+    (b"; kancel\xe1\xf8 (cp1250)\n[Ver2]\nLogSouborSifra=0\n", b"; kancel\xe1\xf8 (cp1250)\n[Ver2]\nLogSouborSifra=1\n"),
+    (b"[Ver2]\n; \xc5\xbe\n", b"[Ver2]\n; \xc5\xbe\nLogSouborSifra=1\n"),
+])
+def test_line_settings_keep_every_other_byte(tmp_path, capsys, content, written):
+    settings = tmp_path / "VOR-Manager.ini"
+    settings.write_bytes(content)
+    arguments = {"path": str(tmp_path / "line1"), "instance_command": "/bin/true", "log": True,
+                 "settings_file": str(settings)}
+    result = run(merv_line, arguments, capsys)
+    assert result["settings_changed"] and settings.read_bytes() == written
