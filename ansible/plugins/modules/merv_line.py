@@ -87,6 +87,8 @@ from ansible_collections.merv.ecr.plugins.module_utils.merv_settings import set_
 LAUNCHER_LIMIT = 64 * 1024
 # mervmodul-instance makes a folder and writes one small file: far less than this.
 INSTANCE_LIMIT_SECONDS = 60
+# The largest settings file the module reads (MaxSettingsSize, base/settings_store_posix.cpp).
+SETTINGS_LIMIT = 1 << 20
 
 
 def installed_module(instance_command):
@@ -129,13 +131,18 @@ def make_launcher(module, instance, folder):
         module.fail_json(msg="%s %s failed: %s" % (instance, folder, err or out), rc=finished.returncode)
 
 
-def read_settings(path):
+def read_settings(module, path):
     """The settings file's text; bytes that are no UTF-8 are kept as they are
-    (surrogateescape), so that writing the text back leaves them alone."""
+    (surrogateescape), so that writing the text back leaves them alone. A
+    larger file than the module reads is refused, never written back short."""
     if not os.path.exists(path):
         return ""
     with open(path, "rb") as handle:
-        return handle.read(1 << 20).decode("utf-8", "surrogateescape")
+        content = handle.read(SETTINGS_LIMIT + 1)
+    if len(content) > SETTINGS_LIMIT:
+        module.fail_json(msg="%s is larger than %d bytes: the module reads no such settings file" % (
+            path, SETTINGS_LIMIT))
+    return content.decode("utf-8", "surrogateescape")
 
 
 def shown(text):
@@ -174,7 +181,7 @@ def main():
         make_launcher(module, instance, folder)
 
     settings = params["settings_file"] or settings_file_for(os.environ)
-    before = read_settings(settings)
+    before = read_settings(module, settings)
     values = wanted_settings(params)
     after = set_entries(before, "Ver2", values) if values else before
     settings_changed = after != before

@@ -288,7 +288,18 @@ def test_a_line_whose_launcher_cannot_be_made_fails(tmp_path, capsys, monkeypatc
 def test_line_settings_keep_every_other_byte(tmp_path, capsys, content, written):
     settings = tmp_path / "VOR-Manager.ini"
     settings.write_bytes(content)
-    arguments = {"path": str(tmp_path / "line1"), "instance_command": "/bin/true", "log": True,
-                 "settings_file": str(settings)}
-    result = run(merv_line, arguments, capsys)
+    result = run(merv_line, line_settings_arguments(tmp_path, settings), capsys)
     assert result["settings_changed"] and settings.read_bytes() == written
+
+
+def line_settings_arguments(tmp_path, settings):
+    return {"path": str(tmp_path / "line1"), "instance_command": "/bin/true", "log": True,
+            "settings_file": str(settings)}
+
+
+def test_line_settings_larger_than_the_module_reads_are_refused_and_left(tmp_path, capsys):
+    settings = tmp_path / "VOR-Manager.ini"
+    content = b"[Ports]\n" + b";" * merv_line.SETTINGS_LIMIT + b"\n[Ver2]\nLogSouborSifra=0\n"
+    settings.write_bytes(content)
+    result = run(merv_line, line_settings_arguments(tmp_path, settings), capsys)
+    assert result["failed"] and "larger than" in result["msg"] and settings.read_bytes() == content
