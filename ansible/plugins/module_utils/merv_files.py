@@ -16,14 +16,15 @@ import time
 
 
 def replace_file(path, text, mode=0o644):
-    """Writes `text` as the whole file at `path`: a temporary file in the
+    """Writes `text` as the whole file at `path` (in UTF-8; the bytes of a
+    text decoded with surrogateescape as they were): a temporary file in the
     same folder (its name does not end in .prom, which the collector would
     read), forced to the disk, renamed over the target."""
     folder = os.path.dirname(os.path.abspath(path))
     descriptor, temporary = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".", suffix=".tmp")
     try:
         with os.fdopen(descriptor, "wb") as handle:
-            handle.write(text.encode("utf-8"))
+            handle.write(text.encode("utf-8", "surrogateescape"))
             handle.flush()
             os.fsync(handle.fileno())
         os.chmod(temporary, mode)

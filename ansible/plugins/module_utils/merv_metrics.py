@@ -16,6 +16,7 @@ from __future__ import absolute_import, division, print_function
 __metaclass__ = type
 
 import errno
+import math
 import os
 import re
 
@@ -33,9 +34,10 @@ FAMILIES = (
 )
 GAUGES = tuple(name for name, kind, _ in FAMILIES if kind == "gauge")
 # A register name as mervfleet takes it; an activity word as the module's
-# activity table has them.
-NAME_PATTERN = re.compile(r"^[A-Za-z0-9._-]{1,64}$")
-ACTIVITY_PATTERN = re.compile(r"^[A-Z0-9]{1,16}$")
+# activity table has them. \Z, not $: a name ending in a line break would
+# break the file's line in two, which the collector refuses whole.
+NAME_PATTERN = re.compile(r"^[A-Za-z0-9._-]{1,64}\Z")
+ACTIVITY_PATTERN = re.compile(r"^[A-Z0-9]{1,16}\Z")
 SERIES_PATTERN = re.compile(
     r'^(merv_[a-z_]+)\{register="([A-Za-z0-9._-]{1,64})",activity="([A-Z0-9]{1,16})"(?:,class="([a-z_]+)")?\} (\S+)$')
 # The lock is waited for this long at most.
@@ -84,6 +86,9 @@ def parse(text):
         try:
             number = float(value)
         except ValueError:
+            continue
+        if not math.isfinite(number):
+            # mervfleet leaves such a line out too; it could not be written back.
             continue
         if family == "merv_runs_total" and kind in OUTCOME_CLASSES:
             series.setdefault((register, activity), new_series())["counts"][kind] = number

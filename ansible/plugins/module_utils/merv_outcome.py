@@ -60,7 +60,10 @@ OUTCOME_FILE = "error.json"
 TURN_LOCK_FILE = "merv-outcome.lock"
 TURN_POLL_SECONDS = 0.1
 
-LINE_PATTERN = re.compile(r"^(tcp):([^:]+):(\d{1,5})$|^(com):(\d{1,3})(?::(\d{1,7}))?$")
+# A host goes into the module's /IPADDR= as mervfleet gives it: no "/" (it
+# would begin another parameter), no blank at either end (the module cuts
+# it), no control character.
+LINE_PATTERN = re.compile(r"^(tcp):((?! )[^:/\x00-\x1f]+(?<! )):(\d{1,5})\Z|^(com):(\d{1,3})(?::(\d{1,7}))?\Z")
 DEFAULT_COM_SPEED = "19200"
 
 
@@ -199,6 +202,13 @@ class LineRunner:
     def version(self):
         finished = self._process(["--version"], EXPLAIN_LIMIT_SECONDS)
         return finished.stdout.decode("utf-8", "replace").strip().split(" ")[-1]
+
+    def model_listing(self):
+        """The module's models, one "NAME /ECR=CODE" a line; empty when it lists none."""
+        finished = self._process(["--list-models"], EXPLAIN_LIMIT_SECONDS)
+        if finished.returncode != 0:
+            return ""
+        return finished.stdout.decode("utf-8", "replace")
 
     def command(self, activity, parameters):
         """Runs one command with /JSON; its outcome as the modules return it."""

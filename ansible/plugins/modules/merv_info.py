@@ -113,7 +113,7 @@ import shutil
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import module_path_value
+from ansible_collections.merv.ecr.plugins.module_utils.merv_outcome import MervError, module_path_value
 from ansible_collections.merv.ecr.plugins.module_utils.merv_settings import read_entry, settings_file_for
 from ansible_collections.merv.ecr.plugins.module_utils.merv_task import MervTask, register_argument_spec
 
@@ -144,10 +144,13 @@ def main():
                            supports_check_mode=True)
     task = MervTask(module)
     facts = settings_facts(module.params["settings_file"] or settings_file_for(os.environ))
-    facts["version"] = task.runner.version()
+    try:
+        facts["version"] = task.runner.version()
+        listing = task.runner.model_listing()
+    except MervError as failure:
+        module.fail_json(msg=str(failure))
     facts["model_code"] = module.params["model"]
-    rc, listing, _ = module.run_command([task.runner.launcher, "--list-models"])
-    facts["model_name"] = model_name(listing, module.params["model"]) if rc == 0 else ""
+    facts["model_name"] = model_name(listing, module.params["model"])
     work = tempfile.mkdtemp(prefix="merv-info-")
     try:
         state = os.path.join(work, "stav.txt")

@@ -78,12 +78,17 @@ settings_changed:
 
 import os
 import shlex
+import subprocess
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.merv.ecr.plugins.module_utils.merv_files import replace_file
 from ansible_collections.merv.ecr.plugins.module_utils.merv_settings import set_entries, settings_file_for
 
 LAUNCHER_LIMIT = 64 * 1024
+# mervmodul-instance makes a folder and writes one small file: far less than this.
+INSTANCE_LIMIT_SECONDS = 60
+# The largest settings file the module reads (MaxSettingsSize, base/settings_store_posix.cpp).
+SETTINGS_LIMIT = 1 << 20
 
 
 def installed_module(instance_command):
@@ -110,6 +115,39 @@ def launcher_is_right(launcher, folder, module):
             runs = words[1]
     return (program_dir is not None and runs is not None and
             os.path.realpath(program_dir) == os.path.realpath(folder) and os.path.realpath(runs) == module)
+
+
+def make_launcher(module, instance, folder):
+    """Runs mervmodul-instance over `folder`, waiting for it a bounded time."""
+    try:
+        finished = subprocess.run([instance, folder], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=INSTANCE_LIMIT_SECONDS, check=False)
+    except subprocess.TimeoutExpired:
+        module.fail_json(msg="%s %s did not end within %d s" % (instance, folder, INSTANCE_LIMIT_SECONDS))
+    except OSError as failure:
+        module.fail_json(msg="%s cannot be started: %s" % (instance, failure))
+    if finished.returncode != 0:
+        out, err = (stream.decode("utf-8", "replace").strip() for stream in (finished.stdout, finished.stderr))
+        module.fail_json(msg="%s %s failed: %s" % (instance, folder, err or out), rc=finished.returncode)
+
+
+def read_settings(module, path):
+    """The settings file's text; bytes that are no UTF-8 are kept as they are
+    (surrogateescape), so that writing the text back leaves them alone. A
+    larger file than the module reads is refused, never written back short."""
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as handle:
+        content = handle.read(SETTINGS_LIMIT + 1)
+    if len(content) > SETTINGS_LIMIT:
+        module.fail_json(msg="%s is larger than %d bytes: the module reads no such settings file" % (
+            path, SETTINGS_LIMIT))
+    return content.decode("utf-8", "surrogateescape")
+
+
+def shown(text):
+    """The settings' text for the diff, bytes that are no UTF-8 shown as U+FFFD."""
+    return text.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
 
 
 def wanted_settings(params):
@@ -140,15 +178,10 @@ def main():
     launcher = os.path.join(folder, "mervmodul")
     made = not launcher_is_right(launcher, folder, installed_module(instance))
     if made and not module.check_mode:
-        rc, out, err = module.run_command([instance, folder])
-        if rc != 0:
-            module.fail_json(msg="%s %s failed: %s" % (instance, folder, err.strip() or out.strip()), rc=rc)
+        make_launcher(module, instance, folder)
 
     settings = params["settings_file"] or settings_file_for(os.environ)
-    before = ""
-    if os.path.exists(settings):
-        with open(settings, "rb") as handle:
-            before = handle.read(1 << 20).decode("utf-8", "replace")
+    before = read_settings(module, settings)
     values = wanted_settings(params)
     after = set_entries(before, "Ver2", values) if values else before
     settings_changed = after != before
@@ -161,7 +194,8 @@ def main():
     result = dict(changed=made or settings_changed, launcher=launcher, launcher_made=made,
                   settings_file=settings, settings_changed=settings_changed)
     if settings_changed:
-        result["diff"] = {"before": before, "after": after, "before_header": settings, "after_header": settings}
+        result["diff"] = {"before": shown(before), "after": shown(after), "before_header": settings,
+                          "after_header": settings}
     module.exit_json(**result)
 
 

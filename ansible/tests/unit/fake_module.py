@@ -3,7 +3,8 @@
 """Stands in for a line folder's launcher in the unit tests: notes each
 command in calls.jsonl beside it and answers as scenario.json says:
 {"error": {"D03": 0, ...}, "diff": {"D03": "text", "W03": "text"},
- "file": "content of /FILE= for reads", "seconds": time a command takes}.
+ "file": "content of /FILE= for reads", "seconds": time a command takes,
+ "listing_seconds": time --list-models takes}.
 Like the module, a command holds the folder's mervmodul.lock while it runs
 and removes the earlier error.json first."""
 
@@ -24,6 +25,10 @@ if arguments[0] == "--explain":
     sys.exit(0)
 if arguments[0] == "--version":
     print("mervmodul 3.04.05")
+    sys.exit(0)
+if arguments[0] == "--list-models":
+    time.sleep(scenario.get("listing_seconds", 0))
+    print("ECR 40 /ECR=40\nECR 465T/465TF /ECR=465")
     sys.exit(0)
 activity = arguments[0]
 turn = open(os.path.join(folder, "mervmodul.lock"), "w")

@@ -33,7 +33,7 @@ def test_render_and_parse_round_trip_and_leave_other_lines_out():
     assert render(parse(text)) == text
 
 
-@pytest.mark.parametrize("name", ["", "a b", 'x"y', "x" * 65, "ž"])
+@pytest.mark.parametrize("name", ["", "a b", 'x"y', "x" * 65, "ž", "praha-01\n"])
 def test_register_names_outside_the_bounded_set_are_refused(name):
     with pytest.raises(MetricsError):
         record_run({}, name, "R03", 0, 1, 1)
@@ -42,6 +42,20 @@ def test_register_names_outside_the_bounded_set_are_refused(name):
 @pytest.mark.parametrize("activity, label", [("R03", "R03"), ("savezur", "SAVEZUR"), ("PCSW.0.256", "PCSW")])
 def test_activity_label(activity, label):
     assert activity_label(activity) == label
+
+
+@pytest.mark.parametrize("activity", ["R03\n", "", "R-03"])
+def test_activities_outside_the_bounded_set_are_refused(activity):
+    with pytest.raises(MetricsError):
+        activity_label(activity)
+
+
+@pytest.mark.parametrize("value", ["NaN", "+Inf", "-inf", "1e999"])
+def test_a_series_whose_value_is_no_finite_number_is_left_out(tmp_path, value):
+    path = tmp_path / "merv.prom"
+    path.write_text('merv_last_duration_seconds{register="r2",activity="W03"} %s\n' % value)
+    update_file(str(path), "r1", "W03", 0, 1000, 0.1)
+    assert sorted(parse(path.read_text())) == [("r1", "W03")]
 
 
 def add_runs(path, register, count):

@@ -9,8 +9,9 @@ import shutil
 import pytest
 from ansible.module_utils import basic
 
+from ansible_collections.merv.ecr.plugins.module_utils import merv_outcome
 from ansible_collections.merv.ecr.plugins.module_utils.merv_metrics import parse
-from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_journal, merv_line, merv_read, merv_table
+from ansible_collections.merv.ecr.plugins.modules import merv_command, merv_info, merv_journal, merv_line, merv_read, merv_table
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PRICE_DIFF = "~ 8590000000022;Cena: 3350 -> 3200\n+ 8599999999994;Test;1000;\n"
@@ -230,6 +231,8 @@ def test_a_launcher_that_fails_after_a_success_is_counted_as_no_outcome(line, tm
     ("line 1", {}),
     ("line1", {"register_name": "praha 01"}),
     ("line1", {"activity": "EXPORTZ74EXPORTZ74"}),  # a word, but longer than a label may be
+    ("line1", {"register_name": "praha-01\n"}),  # as a folded YAML scalar gives it
+    ("line1", {"activity": "EXPORTZ74\n"}),
 ])
 def test_a_name_the_metrics_cannot_take_is_refused_before_any_command(tmp_path, capsys, folder, own):
     line = Line(tmp_path / folder)
@@ -247,3 +250,56 @@ def test_metrics_not_written_after_a_write_keep_the_outcome_and_the_change(line,
     result = run(merv_table, register_arguments(line, table=3, path=table_file, metrics_file=str(metrics)), capsys)
     assert result["failed"] and result["changed"] is True and result["error"] == error
     assert result["line_failure"] is (error == 5) and "merv.prom not written" in result["msg"]
+
+
+def test_info_gives_the_model_name_and_key_position(line, tmp_path, capsys):
+    line.scenario(file="R\r\n")
+    result = run(merv_info, register_arguments(line, settings_file=str(tmp_path / "none.ini")), capsys)
+    facts = result["ansible_facts"]["merv"]
+    assert result["changed"] is False
+    assert (facts["model_name"], facts["key_position"], facts["version"]) == ("ECR 465T/465TF", "R", "3.04.05")
+
+
+def test_info_does_not_wait_without_bound_for_the_model_list(line, tmp_path, capsys, monkeypatch):
+    monkeypatch.setattr(merv_outcome, "EXPLAIN_LIMIT_SECONDS", 1)
+    line.scenario(listing_seconds=30)
+    result = run(merv_info, register_arguments(line, settings_file=str(tmp_path / "none.ini")), capsys)
+    assert result["failed"] and "--list-models did not end within 1 s" in result["msg"]
+    assert calls(line) == []
+
+
+@pytest.mark.parametrize("script, message", [
+    ("exec sleep 30", "did not end within 1 s"),
+    ("echo no room >&2; exit 1", "failed: no room"),
+])
+def test_a_line_whose_launcher_cannot_be_made_fails(tmp_path, capsys, monkeypatch, script, message):
+    monkeypatch.setattr(merv_line, "INSTANCE_LIMIT_SECONDS", 1)
+    instance = tmp_path / "mervmodul-instance"
+    instance.write_text("#!/bin/sh\n%s\n" % script)
+    instance.chmod(0o755)
+    result = run(merv_line, {"path": str(tmp_path / "line1"), "instance_command": str(instance)}, capsys)
+    assert result["failed"] and message in result["msg"]
+
+
+@pytest.mark.parametrize("content, written", [
+    (b"; kancel\xe1\xf8 (cp1250)\n[Ver2]\nLogSouborSifra=0\n", b"; kancel\xe1\xf8 (cp1250)\n[Ver2]\nLogSouborSifra=1\n"),
+    (b"[Ver2]\n; \xc5\xbe\n", b"[Ver2]\n; \xc5\xbe\nLogSouborSifra=1\n"),
+])
+def test_line_settings_keep_every_other_byte(tmp_path, capsys, content, written):
+    settings = tmp_path / "VOR-Manager.ini"
+    settings.write_bytes(content)
+    result = run(merv_line, line_settings_arguments(tmp_path, settings), capsys)
+    assert result["settings_changed"] and settings.read_bytes() == written
+
+
+def line_settings_arguments(tmp_path, settings):
+    return {"path": str(tmp_path / "line1"), "instance_command": "/bin/true", "log": True,
+            "settings_file": str(settings)}
+
+
+def test_line_settings_larger_than_the_module_reads_are_refused_and_left(tmp_path, capsys):
+    settings = tmp_path / "VOR-Manager.ini"
+    content = b"[Ports]\n" + b";" * merv_line.SETTINGS_LIMIT + b"\n[Ver2]\nLogSouborSifra=0\n"
+    settings.write_bytes(content)
+    result = run(merv_line, line_settings_arguments(tmp_path, settings), capsys)
+    assert result["failed"] and "larger than" in result["msg"] and settings.read_bytes() == content

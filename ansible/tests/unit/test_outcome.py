@@ -27,6 +27,8 @@ def test_line_parameters(line, model, timeout, parameters):
 @pytest.mark.parametrize("line, model", [
     ("tcp:10.1.0.17", "465"), ("modem:1:5551234", "465"), ("com:x", "465"), ("tcp:a:1 /COM=2", "465"),
     ("", "465"), ("tcp:h:1", ""), ("tcp:h:1", "465 /STRICT"),
+    ("tcp:10.1.0.17/ZURNAL=\\tmp\\j.zur:4001", "465"), ("tcp: 10.1.0.17:4001", "465"), ("tcp:h :1", "465"),
+    ("tcp:h\t:1", "465"),
 ])
 def test_line_parameters_refuse(line, model):
     with pytest.raises(MervError):
