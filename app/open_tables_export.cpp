@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <system_error>
 
 #include "base/kom_error.h"
@@ -73,8 +74,21 @@ std::int64_t ItemTotal(std::int64_t unitPrice, std::int64_t thousandths) {
   return static_cast<std::int64_t>(quotient);
 }
 
+// A rate row of unprogrammed register memory holds hex digits ("FFFF"): it
+// names no rate, as a row that is not there, rather than ending the export.
+std::optional<std::int64_t> VatRateOf(const TSoubor& vat, int index) {
+  const std::string* rate = NameOfNumber(vat, index, VatRateColumn);
+  if (rate == nullptr) return std::nullopt;
+  try {
+    return StrToInt64(*rate);
+  } catch (const EConvertError&) {
+    LogLine("Sazba DPH " + std::to_string(index) + " neni cislo: " + *rate);
+    return std::nullopt;
+  }
+}
+
 std::string VatTextOf(const TSoubor& vat, int index) {
-  if (const std::string* rate = NameOfNumber(vat, index, VatRateColumn)) return std::to_string(StrToInt64(*rate) / 100);
+  if (const auto rate = VatRateOf(vat, index)) return std::to_string(*rate / 100);
   return LoadText(JournalText::Vat) + std::to_string(index);
 }
 

@@ -77,6 +77,13 @@ TEST_F(OpenTableLinesTest, ItemLines) {
   for (const auto& [row, line] : cases) EXPECT_EQ(Item(row), line) << row;
 }
 
+// A rate row of unprogrammed register memory reads back as hex digits; it
+// names no rate, as a row that is not there, and the export goes on.
+TEST_F(OpenTableLinesTest, AnUnprogrammedVatRateShowsTheIndex) {
+  Vat().Rows[2].SetCell(1, "FFFF");
+  EXPECT_EQ(Item("1|1000|0001|8590000000015|3|0|10|"), "D|1.000|DP|8590000000015|Rohlik|10|10|" + Cp("DPH") + "3");
+}
+
 TEST_F(OpenTableLinesTest, EmptySlotsAndBadNumbers) {
   TSoubor& detail = *catalogue_->Table(91);
   EXPECT_TRUE(IsEmptyItemSlot(detail.AddRow(-1, "1|0|0000|0|0|0|0|")));
