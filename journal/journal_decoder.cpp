@@ -8,6 +8,7 @@
 #include "journal/journal_line_context.h"
 #include "journal/journal_texts.h"
 #include "base/localized_texts.h"
+#include "model/convert_error.h"
 #include "model/soubory.h"
 #include "model/value_conversions.h"
 
@@ -199,10 +200,16 @@ JournalLines AmountDiscountLine(const Context& c) {
 }
 
 // The whole percentage of VAT group g from the VAT name table, "??" unknown.
+// A rate row of unprogrammed register memory holds hex digits ("FFFF"): it
+// names no rate either, and the line keeps its amounts.
 std::string VatPercentage(const Context& c, int group) {
   const auto rate = NameOf(c, &TSoubory::JournalVat, group, std::string::npos);
   if (!rate) return "??";
-  return AlignRight(std::to_string(StrToInt64(*rate) / 100), 2);
+  try {
+    return AlignRight(std::to_string(StrToInt64(*rate) / 100), 2);
+  } catch (const EConvertError&) {
+    return "??";
+  }
 }
 
 JournalLines VatLine(const Context& c) {

@@ -80,7 +80,7 @@ protected:
     AddRows(catalogue.JournalLinkPlu(), {"1|Obal láhev|0|0|0|0|0|0|"});
     AddRows(catalogue.JournalPayments(), {"1|HOTOVOST|0|00|0|", "2|STRAVENKY SODEXO X|0|00|0|"});
     AddRows(catalogue.JournalCurrencies(), {"1|EURO|00|2550|"});
-    AddRows(catalogue.JournalVat(), {"1|2100|1|", "2|500|1|"});
+    AddRows(catalogue.JournalVat(), {"1|2100|1|", "2|500|1|", "4|FFFF|1|"});
   }
 
   // Appends rows written in UTF-8, converted to the register's code page.
@@ -256,6 +256,7 @@ TEST_F(JournalDecoderTest, SaleLinesWithLabelsAndNames) {
             {"10 VAT rate below 10", VatRecord("02"), true, VatLine("DPH B   5%")},
             {"10 VAT rate", VatRecord("01"), true, VatLine("DPH A  21%")},
             {"10 VAT group without rate", VatRecord("03"), true, VatLine("DPH C  ??%")},
+            {"10 VAT rate of unprogrammed memory", VatRecord("04"), true, VatLine("DPH D  ??%")},
         });
 }
 
