@@ -159,7 +159,7 @@ void WriteOutcomeFile(const std::string& file, int code) {
   WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
-bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
+CommandOutcome RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
   TModemLine commandModemLine;
   TCommandContext context(setup,
                           {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
@@ -169,7 +169,7 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   const std::string outcomeFile = OutcomeFile(context.ProgramFolder());
   if (!RemoveOwnFileIfPresent(outcomeFile)) {
     TellStandardError("cannot remove the previous " + outcomeFile + "; the command did not run");
-    return false;
+    return CommandOutcome::NotWritten;
   }
   RemoveOwnFileIfPresent(JsonOutcomeFile(context.ProgramFolder()));
   const TCommandStart start;
@@ -184,7 +184,7 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   }
   if (keptModemLine == nullptr) CloseModemLine(context, commandModemLine);
   settings.reset();
-  return FinishCommand(context, parameters, start);
+  return FinishCommand(context, parameters, start) ? CommandOutcome::Written : CommandOutcome::Lost;
 }
 
 CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
@@ -196,5 +196,5 @@ CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& c
     TellStandardError("another command still runs in " + setup.ProgramFolder + "; this one did not run");
     return CommandOutcome::NoTurn;
   }
-  return RunCommand(setup, commandString, keptModemLine) ? CommandOutcome::Written : CommandOutcome::NotWritten;
+  return RunCommand(setup, commandString, keptModemLine);
 }
