@@ -15,6 +15,7 @@
 #include "app/outcome_json.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
+#include "base/json_text.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -104,13 +105,18 @@ struct TCommandStart {
   std::chrono::steady_clock::time_point Steady = std::chrono::steady_clock::now();
 };
 
+// A failure's text in UTF-8: the module's own texts are code page 1250,
+// where a letter of Czech makes no valid UTF-8; a system's message, and the
+// names of files and folders in it, come as UTF-8 already.
+std::string FailureTextInUtf8(const std::string& text) { return IsUtf8(text) ? text : Cp1250ToUtf8(text); }
+
 // "error.json" goes before "error.dat", so a caller that waits for
 // "error.dat" finds both. A failure here is logged; "error.dat" still follows.
 void WriteJsonOutcome(TCommandContext& context, const CommandParameters& parameters, const TCommandStart& start) {
   const auto elapsed = std::chrono::steady_clock::now() - start.Steady;
   const TFailureRecorder& failures = context.Failures();
   const TOutcomeRecord record{failures.Number(),
-                              Cp1250ToUtf8(failures.Text()),
+                              FailureTextInUtf8(failures.Text()),
                               parameters.Activity,
                               parameters.TransferredRows,
                               parameters.DataFile,
