@@ -15,6 +15,7 @@
 #include "app/outcome_json.h"
 #include "base/code_page.h"
 #include "base/communication_log.h"
+#include "base/json_text.h"
 #include "base/kom_error.h"
 #include "base/platform.h"
 #include "base/process_values.h"
@@ -104,13 +105,18 @@ struct TCommandStart {
   std::chrono::steady_clock::time_point Steady = std::chrono::steady_clock::now();
 };
 
+// A failure's text in UTF-8: the module's own texts are code page 1250,
+// where a letter of Czech makes no valid UTF-8; a system's message, and the
+// names of files and folders in it, come as UTF-8 already.
+std::string FailureTextInUtf8(const std::string& text) { return IsUtf8(text) ? text : Cp1250ToUtf8(text); }
+
 // "error.json" goes before "error.dat", so a caller that waits for
 // "error.dat" finds both. A failure here is logged; "error.dat" still follows.
 void WriteJsonOutcome(TCommandContext& context, const CommandParameters& parameters, const TCommandStart& start) {
   const auto elapsed = std::chrono::steady_clock::now() - start.Steady;
   const TFailureRecorder& failures = context.Failures();
   const TOutcomeRecord record{failures.Number(),
-                              Cp1250ToUtf8(failures.Text()),
+                              FailureTextInUtf8(failures.Text()),
                               parameters.Activity,
                               parameters.TransferredRows,
                               parameters.DataFile,
@@ -159,7 +165,7 @@ void WriteOutcomeFile(const std::string& file, int code) {
   WriteFileSafely(file, ErrorCodeText(code) + "\r\n" + InterfaceVersion + "\r\n", LinkRule::Replace);
 }
 
-bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
+CommandOutcome RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine) {
   TModemLine commandModemLine;
   TCommandContext context(setup,
                           {{WritePauseOfCommands}, keptModemLine != nullptr ? *keptModemLine : commandModemLine});
@@ -169,7 +175,7 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   const std::string outcomeFile = OutcomeFile(context.ProgramFolder());
   if (!RemoveOwnFileIfPresent(outcomeFile)) {
     TellStandardError("cannot remove the previous " + outcomeFile + "; the command did not run");
-    return false;
+    return CommandOutcome::NotWritten;
   }
   RemoveOwnFileIfPresent(JsonOutcomeFile(context.ProgramFolder()));
   const TCommandStart start;
@@ -184,7 +190,7 @@ bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TM
   }
   if (keptModemLine == nullptr) CloseModemLine(context, commandModemLine);
   settings.reset();
-  return FinishCommand(context, parameters, start);
+  return FinishCommand(context, parameters, start) ? CommandOutcome::Written : CommandOutcome::Lost;
 }
 
 CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& commandString,
@@ -196,5 +202,5 @@ CommandOutcome RunCommandInTurn(const TProgramSetup& setup, const std::string& c
     TellStandardError("another command still runs in " + setup.ProgramFolder + "; this one did not run");
     return CommandOutcome::NoTurn;
   }
-  return RunCommand(setup, commandString, keptModemLine) ? CommandOutcome::Written : CommandOutcome::NotWritten;
+  return RunCommand(setup, commandString, keptModemLine);
 }

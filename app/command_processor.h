@@ -9,22 +9,22 @@
 #include "app/command_context.h"
 #include "transport/modem_line.h"
 
+/// How a command ended.
+enum class CommandOutcome {
+  Written,     // it ran and "error.dat" holds its outcome
+  Lost,        // it ran, but "error.dat" could not be written: there is none
+  NotWritten,  // the previous "error.dat" could not be removed: it did not run
+  NoTurn,      // the turn never came (waited too long, or a stop): it did not run
+};
+
 /// Runs one command. A `keptModemLine` is the modem line of the resident
 /// mode, left open for its next command; without one the command has a modem
 /// line of its own, closed when it ends. The previous "error.dat" is removed
 /// first, so a command that cannot finish leaves no outcome rather than a
 /// stale one; when it cannot be removed, the command does not run. The
-/// caller holds the folder's turn (TCommandTurn) around it.
-/// Returns false when "error.dat" could not be written, or the previous one
-/// removed (then said on standard error).
-bool RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine);
-
-/// How a command in the folder's turn ended.
-enum class CommandOutcome {
-  Written,     // it ran and "error.dat" holds its outcome
-  NotWritten,  // "error.dat" could not be written (or the old one removed: it did not run)
-  NoTurn,      // the turn never came (waited too long, or a stop): it did not run
-};
+/// caller holds the folder's turn (TCommandTurn) around it. Lost and
+/// NotWritten are said on standard error.
+CommandOutcome RunCommand(const TProgramSetup& setup, const std::string& commandString, TModemLine* keptModemLine);
 
 /// Waits for the folder's turn, then runs the command (the command mode, and
 /// each command of the resident mode).

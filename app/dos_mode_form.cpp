@@ -26,6 +26,7 @@ namespace {
 constexpr int WaitingText = 603;
 constexpr int ProcessingText = 604;
 constexpr std::uint64_t AnyFileSize = ~std::uint64_t{0} >> 1;
+constexpr const char* FileLeftInPlace = "the file is left in place";
 
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -180,7 +181,9 @@ void TDOSModeForm::RunCommandLine(const std::string& line) {
     case CommandOutcome::NoTurn:
       return LeftForTheTurn();
     case CommandOutcome::NotWritten:
-      return OutcomeLost();
+      return OutcomeLost(FileLeftInPlace);
+    case CommandOutcome::Lost:
+      return RanWithoutOutcome();
   }
   DeleteCommandFile();
 }
@@ -204,7 +207,7 @@ bool TDOSModeForm::Answer(int code, const std::string& reason) {
     return false;
   }
   LogOrTell("ErrorCode: " + ErrorCodeText(code));
-  if (!WriteOutcome(code)) OutcomeLost();
+  if (!WriteOutcome(code)) OutcomeLost(FileLeftInPlace);
   return true;
 }
 
@@ -240,10 +243,20 @@ void TDOSModeForm::LeftForTheTurn() {
   Tell("the folder's turn did not come; " + CommandFilePath + " is left in place");
 }
 
-void TDOSModeForm::OutcomeLost() {
+void TDOSModeForm::OutcomeLost(const std::string& whatBecameOfTheFile) {
   outcomeLost_ = true;
-  Tell("the outcome of the command in " + CommandFilePath +
-       " could not be written; the file is left in place and the mode ends");
+  Tell("the outcome of the command in " + CommandFilePath + " could not be written; " + whatBecameOfTheFile +
+       " and the mode ends");
+}
+
+// A command that ran may have acted on the register: left in place, its file
+// would run again at the next start of the mode (a service manager restarts
+// it, as after any failure). Its
+// "error.dat" was removed when it began, so the caller finds no outcome
+// rather than an earlier one.
+void TDOSModeForm::RanWithoutOutcome() {
+  DeleteCommandFile();
+  OutcomeLost("the command ran, so its file is removed");
 }
 
 void TDOSModeForm::ShowLabel(const std::string& text) {

@@ -23,9 +23,12 @@
 //   ends the wait) nothing is written and the entry stays for the next tick.
 // - A file that cannot be deleted is not run again until it changes; the
 //   failure is said once.
-// - When an outcome cannot be written, the command file stays where it is
-//   and the mode ends with exit status 1, so that no earlier outcome is
-//   read as this command's.
+// - When an outcome cannot be written the mode ends with exit status 1. A
+//   command that did not run (the previous "error.dat" stays) and an
+//   answer of the mode leave the command file where it is, so that no
+//   earlier outcome is read as theirs; a command that ran has its file
+//   removed all the same (its "error.dat" went when it began), so that the
+//   next start of the mode does not run it again.
 //
 // Status text (Label1) goes to standard error when that is a terminal.
 #include <chrono>
@@ -72,7 +75,8 @@ private:
   bool Answer(int code, const std::string& reason);
   void DeleteCommandFile();
   void LeftForTheTurn();
-  void OutcomeLost();
+  void OutcomeLost(const std::string& whatBecameOfTheFile);
+  void RanWithoutOutcome();
   void ShowLabel(const std::string& text);
   bool WriteOutcome(int code);
 

@@ -19,8 +19,9 @@ public:
   bool Failed() const { return number_ != 0; }
   /// 0 while nothing failed.
   int Number() const { return number_; }
-  /// The first failure's text without its "#nn:", code page 1250; empty while
-  /// nothing failed.
+  /// The first failure's text without its "#nn:"; empty while nothing failed.
+  /// The module's own texts are code page 1250, a system's message (with the
+  /// names in it) is as the system gives it, UTF-8.
   const std::string& Text() const { return text_; }
 
 private:

@@ -39,6 +39,15 @@ std::size_t ValidSequenceLength(std::string_view text) {
 
 }  // namespace
 
+bool IsUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = ValidSequenceLength(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
   while (!text.empty()) {

@@ -9,3 +9,6 @@
 /// a surrogate) becomes U+FFFD, one for each such byte, so the result is
 /// always valid UTF-8 and valid JSON.
 std::string JsonString(std::string_view text);
+
+/// True when `text` is valid UTF-8 throughout, as JsonString tells it.
+bool IsUtf8(std::string_view text);

@@ -302,6 +302,25 @@ TEST_F(DosModeTest, AnOutcomeThatCannotBeWrittenLeavesTheFileAndEndsWithOne) {
   EXPECT_EQ(ReadFileBytes(commandFile_), "XYZ /COM=1 /BR=5\r\n");
 }
 
+// A command that ran but whose outcome cannot be written (here no byte may be
+// written at all, as on a full disk) ends the mode with status 1 as well, but
+// its file goes: a service manager starts the mode again after a failure, and
+// the command must not reach the register twice. The earlier outcome is gone
+// too, so the caller reads none rather than that one.
+TEST_F(DosModeTest, ACommandThatRanWithoutItsOutcomeIsNotLeftToRunAgain) {
+  WriteFileBytes(outcome_, " 0\r\n3.02F\r\n");
+  module_ = std::make_unique<BackgroundModule>(
+      "/bin/sh",
+      std::vector<std::string>{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", (folder_ / "mervmodul").string(),
+                               "DOSMODE", commandFile_.string()},
+      std::map<std::string, std::string>{{"XDG_CONFIG_HOME", folder_.path().string()}, {"MERV_DOSMODE_POLL_MS", "50"}},
+      folder_.path());
+  Place("XYZ /COM=1 /BR=5\r\n");
+  EXPECT_EQ(module_->ExitStatusWithin(std::chrono::seconds(30)), 1);
+  EXPECT_FALSE(std::filesystem::exists(commandFile_)) << "the next start of the mode would run it again";
+  EXPECT_FALSE(std::filesystem::exists(outcome_));
+}
+
 // An entry at the command path waits for the folder's turn like a command,
 // whether the mode runs it or answers it itself. An end signal during that
 // wait ends the mode without writing "error.dat" (the command holding the

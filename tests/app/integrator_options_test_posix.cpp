@@ -284,6 +284,18 @@ TEST_F(IntegratorOptions, JsonOutcomeOfAPathThatIsNotUtf8IsStillJson) {
   EXPECT_EQ(json.find_first_of("\xED\xE9"), std::string::npos) << "no byte of the path is copied as it is";
 }
 
+// A system's message comes as UTF-8 with the names in it: a line folder
+// named in Czech stays readable in the text of error.json.
+TEST_F(IntegratorOptions, JsonOutcomeKeepsAFolderNameInASystemsMessage) {
+  const fs::path line = folder_ / "prodejna-\xC5\xBDi\xC5\xBEkov";
+  fs::create_directories(line / "KL.log");
+  WriteSettings("[Ver2]\nLogSouborSifra=1\n");
+  EXPECT_EQ(Run({"R03", "/COM=1", "/JSON"}, {{"MERV_PROGRAM_DIR", line.string()}}).exitStatus, 0);
+  const std::string json = ReadFileBytes(line / "error.json");
+  EXPECT_NE(json.find("\"error\": 10, \"text\": \"log file " + (line / "KL.log").string() + ": "), std::string::npos)
+      << json;
+}
+
 // "rows" counts the rows that crossed the line: the rows read, and of a
 // write the rows the register accepted.
 TEST_F(IntegratorOptions, JsonOutcomeCountsTheRowsThatCrossedTheLine) {

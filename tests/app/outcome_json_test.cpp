@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "app/error_explanation.h"
+#include "base/error_table.h"
 #include "base/json_text.h"
+#include "base/kom_error.h"
 
 namespace {
 
@@ -46,8 +50,21 @@ TEST(OutcomeJson, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JsonString(c.text), "\"" + c.quoted + "\"") << testing::PrintToString(c.text);
+    EXPECT_EQ(IsUtf8(c.text), c.text == c.quoted) << testing::PrintToString(c.text);
   }
   EXPECT_EQ(JsonString("\xE9\"\x01"), "\"" + replaced(1) + "\\\"\\u0001\"") << "escapes still apply";
+}
+
+// error.json keeps a failure's text that is valid UTF-8 as it is (a system's
+// message with a folder's name in it) and converts any other from code page
+// 1250: none of the module's own texts with a Czech letter may pass for UTF-8.
+TEST(OutcomeJson, NoTextOfTheErrorTablePassesForUtf8) {
+  for (const TErrorEntry& row : ErrorTable()) {
+    const std::string text = ErrorText(row.Number);
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    EXPECT_TRUE(ascii || !IsUtf8(text)) << row.Number << ": " << text;
+  }
 }
 
 TEST(OutcomeJson, TimeIsUtcWithMilliseconds) {
