@@ -251,9 +251,8 @@ void TDOSModeForm::OutcomeLost(const std::string& whatBecameOfTheFile) {
 
 // A command that ran may have acted on the register: left in place, its file
 // would run again at the next start of the mode (a service manager restarts
-// it, as after any failure). Its
-// "error.dat" was removed when it began, so the caller finds no outcome
-// rather than an earlier one.
+// it, as after any failure). Its "error.dat" was removed when it began, so
+// the caller finds no outcome rather than an earlier one.
 void TDOSModeForm::RanWithoutOutcome() {
   DeleteCommandFile();
   OutcomeLost("the command ran, so its file is removed");
