@@ -94,9 +94,6 @@ std::string DailySalesLine(const TSoubor& table, int row, char decimalSeparator)
          ";" + Hundredths(quantityHundredths, decimalSeparator) + ";0";
 }
 
-// The longest file name the file systems take (NAME_MAX, NTFS's 255).
-constexpr std::size_t LongestFileName = 255;
-
 // Each export of a day moves the earlier one aside with one ".bak" more;
 // once the name would exceed what the file system takes, the export is
 // refused, naming the files to clear.

@@ -16,6 +16,14 @@ namespace {
 // Bytes gathered before they are handed to the system.
 constexpr std::size_t BufferLimit = 1 << 16;
 
+// What marks a temporary file beside its target, before its random part.
+constexpr std::string_view TemporaryMark = ".~mervtmp";
+
+// A character of UTF-8 is one leading byte and at most three that continue it.
+constexpr int MostContinuingBytes = 3;
+
+bool ContinuesACharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
 // Closes the file and, unless it was written in place, renames it over the
 // final path.
 void FinishOutput(TSafeOutputHandle& handle) {
@@ -45,6 +53,23 @@ std::string RandomNamePart() {
     for (int digit = 0; digit < 6; ++digit, bits >>= 4) part += Digits[bits & 0xF];
   }
   return part;
+}
+
+std::string TemporaryNameBeside(const std::string& target) {
+  const std::string random = RandomNamePart();
+  const std::size_t nameLength = NameFromPath(PathFromName(target).filename()).size();
+  const std::size_t room = LongestFileName - TemporaryMark.size() - random.size();
+  const std::size_t nameStart = target.size() - nameLength;
+  std::size_t kept = target.size();
+  if (nameLength > room) {
+    kept = nameStart + room;
+    // Not inside a character (Windows takes UTF-8 names only); bytes that
+    // are no UTF-8 (POSIX) are cut where they fall.
+    for (int step = 0; step < MostContinuingBytes && kept > nameStart && ContinuesACharacter(target[kept]); ++step) {
+      --kept;
+    }
+  }
+  return target.substr(0, kept) + std::string(TemporaryMark) + random;
 }
 
 }  // namespace safe_output_platform
@@ -182,7 +207,7 @@ void WriteAndSync(const std::string& path, std::string_view contents) {
 }  // namespace
 
 void WriteFileDurably(const std::string& target, std::string_view contents) {
-  const std::string temporary = target + ".~mervtmp" + safe_output_platform::RandomNamePart();
+  const std::string temporary = safe_output_platform::TemporaryNameBeside(target);
   try {
     WriteAndSync(temporary, contents);
     MoveFileReplacing(temporary, target);

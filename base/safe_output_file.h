@@ -53,6 +53,7 @@
 // The platform parts (opening, writing, renaming) are in
 // safe_output_file_posix.cpp and safe_output_file_win32.cpp.
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -114,6 +115,11 @@ private:
   std::string buffer_;
   bool committed_ = false;
 };
+
+/// The longest file name the file systems take, in bytes (NAME_MAX, NTFS's
+/// 255): a temporary name beside a target whose own name comes close is cut
+/// short to stay within it.
+inline constexpr std::size_t LongestFileName = 255;
 
 /// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
 void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links = LinkRule::Refuse);

@@ -34,7 +34,6 @@ namespace {
 using Handle = TSafeOutputHandle;
 
 constexpr int CreateAttempts = 16;
-constexpr std::string_view TemporaryMark = ".~mervtmp";
 
 [[noreturn]] void Fail(int error, const std::string& step, const std::string& path) {
   throw std::system_error(error, std::generic_category(), step + " " + path);
@@ -44,11 +43,6 @@ std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string ReadLink(const std::string& link) {
@@ -194,9 +188,8 @@ void TakeBackPartialAppend(const Handle& handle, std::size_t written) {
 }
 
 void CreateTemporary(Handle& handle, const struct stat* replaced) {
-  const std::string stem = FolderOf(handle.finalPath) + "/" + NameOf(handle.finalPath) + std::string(TemporaryMark);
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
-    const std::string candidate = stem + safe_output_platform::RandomNamePart();
+    const std::string candidate = safe_output_platform::TemporaryNameBeside(handle.finalPath);
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) Fail(errno, "create", candidate);
@@ -208,7 +201,7 @@ void CreateTemporary(Handle& handle, const struct stat* replaced) {
     if (replaced != nullptr) KeepOwnerWherePermitted(fd, *replaced);
     return;
   }
-  Fail(EEXIST, "create", stem);
+  Fail(EEXIST, "create beside", handle.finalPath);
 }
 
 }  // namespace

@@ -494,6 +494,43 @@ TEST(SafeOutputFile, UniqueFilesNeverReplaceAndCommitAsNewLeavesATakenName) {
   EXPECT_EQ(Names(folder.path()).size(), 3u) << "no temporary file is left";
 }
 
+// A target's name may be as long as a file name may be; the temporary name
+// beside it, with its mark and random part, is the one cut short.
+TEST(SafeOutputFile, ANameUpToTheLongestIsWrittenAndLeavesNoTemporary) {
+  using Writer = std::function<void(const std::string& target)>;
+  const std::map<std::string, Writer> writers = {
+      {"safely", [](const std::string& target) { WriteFileSafely(target, "new"); }},
+      {"durably", [](const std::string& target) { WriteFileDurably(target, "new"); }},
+  };
+  for (const std::size_t length : {std::size_t{234}, std::size_t{235}, LongestFileName}) {
+    for (const bool existing : {false, true}) {
+      for (const auto& [how, write] : writers) {
+        SCOPED_TRACE(how + " " + std::to_string(length) + (existing ? " over a file" : " new"));
+        TempDir folder;
+        const std::string name(length, 'n');
+        if (existing) WriteFileBytes(folder / name, "old");
+        EXPECT_NO_THROW(write((folder / name).string()));
+        EXPECT_EQ(ReadFileBytes(folder / name), "new");
+        EXPECT_EQ(Names(folder.path()), std::set<std::string>{name});
+      }
+    }
+  }
+}
+
+// Cut short where a character begins, as Windows takes UTF-8 names only.
+TEST(SafeOutputFile, ALongNamesTemporaryNameIsCutWhereACharacterBegins) {
+  TempDir folder;
+  std::string name = "n";
+  while (name.size() + 2 <= LongestFileName) name += "\xc3\xa9";  // e with an acute accent
+  TSafeOutputFile file((folder / name).string());
+  const std::string temporary = fs::path(file.WorkingPath()).filename().string();
+  const std::string kept = temporary.substr(0, temporary.find(".~mervtmp"));
+  EXPECT_LE(temporary.size(), LongestFileName);
+  EXPECT_TRUE(name.starts_with(kept)) << temporary;
+  EXPECT_EQ(kept.size() % 2, 1u) << "a character cut in two: " << temporary;
+  EXPECT_EQ(fs::path(file.WorkingPath()).parent_path(), folder.path());
+}
+
 TEST(SafeOutputFile, MakeExecutableGivesTheCopyItsModeBeforeItAppears) {
   TempDir folder;
   TSafeOutputFile copy((folder / "mervmodul").string(), LinkRule::Replace);
