@@ -55,8 +55,10 @@ std::string RandomNamePart() {
   return part;
 }
 
+}  // namespace safe_output_platform
+
 std::string TemporaryNameBeside(const std::string& target) {
-  const std::string random = RandomNamePart();
+  const std::string random = safe_output_platform::RandomNamePart();
   const std::size_t nameLength = NameFromPath(PathFromName(target).filename()).size();
   const std::size_t room = LongestFileName - TemporaryMark.size() - random.size();
   const std::size_t nameStart = target.size() - nameLength;
@@ -71,8 +73,6 @@ std::string TemporaryNameBeside(const std::string& target) {
   }
   return target.substr(0, kept) + std::string(TemporaryMark) + random;
 }
-
-}  // namespace safe_output_platform
 
 void TSafeOutputFile::HandleDeleter::operator()(Handle* handle) const noexcept {
   if (handle == nullptr) return;
@@ -207,7 +207,7 @@ void WriteAndSync(const std::string& path, std::string_view contents) {
 }  // namespace
 
 void WriteFileDurably(const std::string& target, std::string_view contents) {
-  const std::string temporary = safe_output_platform::TemporaryNameBeside(target);
+  const std::string temporary = TemporaryNameBeside(target);
   try {
     WriteAndSync(temporary, contents);
     MoveFileReplacing(temporary, target);

@@ -121,6 +121,12 @@ private:
 /// short to stay within it.
 inline constexpr std::size_t LongestFileName = 255;
 
+/// A name for a temporary file beside `target`: its name, ".~mervtmp" and an
+/// unpredictable part, the name cut short (where a character begins) when
+/// the whole would be longer than LongestFileName. Created exclusively, it
+/// is never a name someone planted.
+std::string TemporaryNameBeside(const std::string& target);
+
 /// Writes `contents` as the whole new file at `target` through TSafeOutputFile.
 void WriteFileSafely(const std::string& target, std::string_view contents, LinkRule links = LinkRule::Refuse);
 

@@ -82,9 +82,4 @@ void Abandon(TSafeOutputHandle& handle) noexcept;
 /// (safe_output_file.cpp).
 std::string RandomNamePart();
 
-/// A temporary name beside `target`: its name, ".~mervtmp" and a random
-/// part, the name cut short (where a character begins) when the whole would
-/// be longer than LongestFileName (safe_output_file.cpp).
-std::string TemporaryNameBeside(const std::string& target);
-
 }  // namespace safe_output_platform

@@ -189,7 +189,7 @@ void TakeBackPartialAppend(const Handle& handle, std::size_t written) {
 
 void CreateTemporary(Handle& handle, const struct stat* replaced) {
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
-    const std::string candidate = safe_output_platform::TemporaryNameBeside(handle.finalPath);
+    const std::string candidate = TemporaryNameBeside(handle.finalPath);
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) Fail(errno, "create", candidate);

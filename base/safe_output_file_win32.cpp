@@ -32,20 +32,9 @@ namespace {
 using Handle = TSafeOutputHandle;
 
 constexpr int CreateAttempts = 16;
-constexpr const char* TemporaryMark = ".~mervtmp";
 
 [[noreturn]] void Fail(DWORD error, const std::string& step, const std::string& path) {
   throw std::system_error(static_cast<int>(error), std::system_category(), step + " " + path);
-}
-
-std::string FolderOf(const std::string& path) {
-  const auto separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? "." : path.substr(0, separator);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
@@ -82,9 +71,8 @@ std::string FollowLinks(const std::string& path, LinkRule links) {
 }
 
 void CreateTemporary(Handle& handle) {
-  const std::string stem = FolderOf(handle.finalPath) + "\\" + NameOf(handle.finalPath) + TemporaryMark;
   for (int attempt = 0; attempt < CreateAttempts; ++attempt) {
-    const std::string candidate = stem + safe_output_platform::RandomNamePart();
+    const std::string candidate = TemporaryNameBeside(handle.finalPath);
     HANDLE file =
         CreateFileW(WideName(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
@@ -93,7 +81,7 @@ void CreateTemporary(Handle& handle) {
     handle.workingPath = candidate;
     return;
   }
-  Fail(ERROR_FILE_EXISTS, "create", stem);
+  Fail(ERROR_FILE_EXISTS, "create beside", handle.finalPath);
 }
 
 // Whether the name is a disk file that is no link, asked without write

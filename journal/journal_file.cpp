@@ -1,10 +1,7 @@
 #include "journal/journal_file.h"
 
-#include <atomic>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "base/kom_error.h"
 #include "journal/journal_format.h"
@@ -12,6 +9,7 @@
 #include "base/data_stream.h"
 #include "base/durable_file.h"
 #include "base/overlapped_text_writer.h"
+#include "base/safe_output_file.h"
 #include "base/file_name.h"
 #include "model/table_numbers.h"
 
@@ -22,20 +20,6 @@ void JournalErrors::Raise(ErrorNumber number) { RaiseError(number); }
 namespace {
 
 constexpr std::string_view LineEnd = "\r\n";
-
-// A name in the target's folder that no other writer picks: the target's
-// name, a random tag and a counter. The tag differs between processes, the
-// counter between the writes of one.
-std::string TemporaryNameFor(const std::string& path) {
-  static const std::uint64_t tag = [] {
-    std::random_device source;
-    return (static_cast<std::uint64_t>(source()) << 32) ^ source();
-  }();
-  static std::atomic<unsigned> counter{0};
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".~%016llx-%u.tmp", static_cast<unsigned long long>(tag), counter++);
-  return path + suffix;
-}
 
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
@@ -88,7 +72,7 @@ private:
 template <typename WriteEntries>
 void WriteInPlaceWhenComplete(const std::string& path, bool enciphered, const std::vector<std::string>& headerLines,
                               const WriteEntries& writeEntries) {
-  TemporaryFile temporary(TemporaryNameFor(path));
+  TemporaryFile temporary(TemporaryNameBeside(path));
   TDataStream stream(temporary.Path(), enciphered);
   stream.OpenWrite();
   {

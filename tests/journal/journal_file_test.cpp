@@ -84,11 +84,15 @@ TEST(JournalFile, WritesDataLinesTwiceAndMarkersOnce) {
       << "no temporary file stays behind";
 }
 
+// Also under a name as long as a file's name may be (255 bytes), which its
+// temporary name beside it must not exceed.
 TEST(JournalFile, ReadsBackWhatWasWrittenInBothCipherModes) {
   TempDir folder;
-  for (const bool enciphered : {true, false}) {
-    SCOPED_TRACE(enciphered);
-    const auto path = folder / (enciphered ? "e.zur" : "s.zur");
+  const std::string longest = std::string(251, 'z') + ".zur";
+  for (const auto& [enciphered, name] :
+       {std::pair{true, std::string("e.zur")}, std::pair{false, std::string("s.zur")}, std::pair{true, longest}}) {
+    SCOPED_TRACE(name.size());
+    const auto path = folder / name;
     SampleJournal().Write(path.string(), enciphered);
     const TJournalProbe probe = TJournalFile::Probe(path.string());
     EXPECT_EQ(probe.Kind, TJournalProbe::Version::Current);
