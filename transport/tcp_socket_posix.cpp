@@ -69,6 +69,10 @@ public:
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     if (::inet_pton(AF_INET, Address().c_str(), &peer.sin_addr) != 1) Fail(EINVAL, "inet_pton");
+    // 0.0.0.0 names no peer (an address without digits, such as a host
+    // name, becomes it). Linux would connect it to this machine; it is
+    // refused, as Windows Sockets refuse it.
+    if (peer.sin_addr.s_addr == htonl(INADDR_ANY)) Fail(EADDRNOTAVAIL, "connect");
     RequirePortInRange();
     peer.sin_port = htons(static_cast<std::uint16_t>(Port()));
 

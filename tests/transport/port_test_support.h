@@ -137,6 +137,11 @@ public:
     connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection_ < 0) throw std::runtime_error(std::string("test peer accept: ") + std::strerror(errno));
   }
+  /// A connection waits to be accepted (looked at without waiting).
+  bool Pending() const {
+    pollfd watched{listener_, POLLIN, 0};
+    return ::poll(&watched, 1, 0) == 1;
+  }
   void StopListening() { Release(listener_); }
   /// Ends the accepted connection.
   void HangUp() { Release(connection_); }

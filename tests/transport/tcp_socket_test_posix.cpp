@@ -126,6 +126,21 @@ TEST_F(ClientSocket, AddressThatIsNoIpv4AddressFailsBeforeConnecting) {
   EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "error " + std::to_string(EINVAL)}));
 }
 
+// An address without digits (a host name, which is not looked up) becomes
+// 0.0.0.0. Linux would take that for this machine and reach whatever listens
+// here on the register's port; it is refused as Windows Sockets refuse it.
+class ClientSocketToNoAddress : public ClientSocket, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ClientSocketToNoAddress, IsRefusedAndNeverReachesThisMachine) {
+  socket->SetAddress(GetParam());
+  EXPECT_THROW(socket->Connect(500), std::runtime_error);
+  EXPECT_FALSE(socket->Active());
+  EXPECT_FALSE(peer.Pending()) << "the connect reached the listener on this machine";
+  EXPECT_EQ(seen, (std::vector<std::string>{"lookup", "error " + std::to_string(EADDRNOTAVAIL)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ClientSocketToNoAddress, ::testing::Values("kasa", "0.0.0.0", ""));
+
 TEST_F(ClientSocket, UnconnectedSocketRefusesToSendOrReceive) {
   char byte = 0;
   EXPECT_THROW(socket->Receive(&byte, 1, 10), std::runtime_error);
