@@ -333,6 +333,34 @@ def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
     assert served and all(status == 200 and took < 1 for status, took in served), served
 
 
+def test_a_client_waiting_for_its_command_is_not_cut_off_when_others_connect(daemons, tmp_path):
+    # The request limit bounds the sending of a request; a client whose request
+    # has been read waits for its command however many others connect meanwhile.
+    module = tmp_path / "held-module"
+    module.write_text(HELD_MODULE)
+    module.chmod(0o755)
+    daemon = daemons({"a": "/IPADDR=127.0.0.1 /IPPORT=9"}, module=str(module), request_seconds=1)
+    answers = []
+
+    def wait_for_the_command():
+        try:
+            answers.append(daemon.post_command("a", request_id="long")[0])
+        except OSError as failure:
+            answers.append(repr(failure))
+
+    client = threading.Thread(target=wait_for_the_command, daemon=True)
+    client.start()
+    running_one(daemon, "a", ["long"])
+    # Others connect until well past the request limit and the watch's next look.
+    until = time.monotonic() + 2.5
+    while time.monotonic() < until:
+        assert daemon.request("GET", "/v1/health", timeout=5)[0] == 200
+        time.sleep(0.1)
+    (tmp_path / "a" / "release").touch()
+    client.join(30)
+    assert answers == [200], answers
+
+
 def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):
     register = registers("tcp")
     daemon = daemons({"a": register.connection(), "b": register.connection() + " /TO=300"})

@@ -146,7 +146,9 @@ void TConnectionDeadline::NoteRequestRead(const std::string& peerAddress, int pe
     socklen_t size = sizeof peer;
     if (::getpeername(it->first, reinterpret_cast<sockaddr*>(&peer), &size) != 0) continue;
     if (PortOf(peer) == peerPort && AddressOf(peer) == peerAddress) {
-      watch_->Watched.erase(it);
+      // Kept without a deadline until it closes: forgotten, it would be
+      // watched anew at the next accept and cut while its client waits.
+      it->second.Deadline = std::chrono::steady_clock::time_point::max();
       return;
     }
   }
