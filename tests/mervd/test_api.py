@@ -104,6 +104,24 @@ def test_a_request_id_used_for_another_command_is_a_conflict(registers, daemons,
     assert register.runs() == 1
 
 
+SAME_COMMANDS = [
+    # (what, (activity, parameters) of the first request, (activity, parameters) of its repeat)
+    # A lower-case name comes after upper-case ones in the request, before them in the record.
+    ("a name in lower case", ("STS", {"file": "stav.txt", "TO": "3000"}), ("STS", {"file": "stav.txt", "TO": "3000"})),
+    ("a number for its text", ("STS", {"FILE": "stav.txt", "TO": 3000}), ("STS", {"FILE": "stav.txt", "TO": "3000"})),
+]
+
+
+@pytest.mark.parametrize("what,first,repeat", SAME_COMMANDS, ids=[case[0] for case in SAME_COMMANDS])
+def test_a_repeat_of_the_same_command_in_other_words_gets_its_record(registers, daemons, what, first, repeat):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, record = daemon.post_command("a", activity=first[0], parameters=first[1], request_id="same")
+    assert status == 200 and record["state"] == "done", record
+    assert daemon.post_command("a", activity=repeat[0], parameters=repeat[1], request_id="same") == (200, record)
+    assert register.runs() == 1
+
+
 def test_a_record_of_another_id_under_the_same_file_name_is_a_conflict(registers, daemons):
     register = registers("tcp")
     daemon = daemons({"a": register.connection()})
