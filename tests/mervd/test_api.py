@@ -275,6 +275,8 @@ REFUSALS = [
      True, 422, "'/'"),
     ("bad request id", "POST", "/v1/lines/a/commands", {"activity": "STS", "request_id": "../x"}, {}, True, 400,
      "request_id"),
+    ("a parameter twice", "POST", "/v1/lines/a/commands", {"activity": "STS", "parameters": {"FILE": "a", "file": "b"}},
+     {}, True, 422, "twice"),
     ("switch with a value", "POST", "/v1/lines/a/commands", {"activity": "W03", "parameters": {"VERIFY": "yes"}}, {},
      True, 422, "switch"),
     # A name is one parameter: what follows a known name must not become parameters of its own.
