@@ -104,6 +104,24 @@ def test_a_request_id_used_for_another_command_is_a_conflict(registers, daemons,
     assert register.runs() == 1
 
 
+SAME_COMMANDS = [
+    # (what, (activity, parameters) of the first request, (activity, parameters) of its repeat)
+    # A lower-case name comes after upper-case ones in the request, before them in the record.
+    ("a name in lower case", ("STS", {"file": "stav.txt", "TO": "3000"}), ("STS", {"file": "stav.txt", "TO": "3000"})),
+    ("a number for its text", ("STS", {"FILE": "stav.txt", "TO": 3000}), ("STS", {"FILE": "stav.txt", "TO": "3000"})),
+]
+
+
+@pytest.mark.parametrize("what,first,repeat", SAME_COMMANDS, ids=[case[0] for case in SAME_COMMANDS])
+def test_a_repeat_of_the_same_command_in_other_words_gets_its_record(registers, daemons, what, first, repeat):
+    register = registers("tcp")
+    daemon = daemons({"a": register.connection()})
+    status, record = daemon.post_command("a", activity=first[0], parameters=first[1], request_id="same")
+    assert status == 200 and record["state"] == "done", record
+    assert daemon.post_command("a", activity=repeat[0], parameters=repeat[1], request_id="same") == (200, record)
+    assert register.runs() == 1
+
+
 def test_a_record_of_another_id_under_the_same_file_name_is_a_conflict(registers, daemons):
     register = registers("tcp")
     daemon = daemons({"a": register.connection()})
@@ -257,6 +275,8 @@ REFUSALS = [
      True, 422, "'/'"),
     ("bad request id", "POST", "/v1/lines/a/commands", {"activity": "STS", "request_id": "../x"}, {}, True, 400,
      "request_id"),
+    ("a parameter twice", "POST", "/v1/lines/a/commands", {"activity": "STS", "parameters": {"FILE": "a", "file": "b"}},
+     {}, True, 422, "twice"),
     ("switch with a value", "POST", "/v1/lines/a/commands", {"activity": "W03", "parameters": {"VERIFY": "yes"}}, {},
      True, 422, "switch"),
     # A name is one parameter: what follows a known name must not become parameters of its own.
@@ -331,6 +351,34 @@ def test_a_slow_client_is_cut_off_while_others_are_served(registers, daemons):
     dribbler.join(100)
     assert "after" in ended and ended["after"] < 3 + 2.5, ended
     assert served and all(status == 200 and took < 1 for status, took in served), served
+
+
+def test_a_client_waiting_for_its_command_is_not_cut_off_when_others_connect(daemons, tmp_path):
+    # The request limit bounds the sending of a request; a client whose request
+    # has been read waits for its command however many others connect meanwhile.
+    module = tmp_path / "held-module"
+    module.write_text(HELD_MODULE)
+    module.chmod(0o755)
+    daemon = daemons({"a": "/IPADDR=127.0.0.1 /IPPORT=9"}, module=str(module), request_seconds=1)
+    answers = []
+
+    def wait_for_the_command():
+        try:
+            answers.append(daemon.post_command("a", request_id="long")[0])
+        except OSError as failure:
+            answers.append(repr(failure))
+
+    client = threading.Thread(target=wait_for_the_command, daemon=True)
+    client.start()
+    running_one(daemon, "a", ["long"])
+    # Others connect until well past the request limit and the watch's next look.
+    until = time.monotonic() + 2.5
+    while time.monotonic() < until:
+        assert daemon.request("GET", "/v1/health", timeout=5)[0] == 200
+        time.sleep(0.1)
+    (tmp_path / "a" / "release").touch()
+    client.join(30)
+    assert answers == [200], answers
 
 
 def test_metrics_count_the_outcomes_by_line_and_error(registers, daemons):

@@ -132,9 +132,14 @@ TCommandRecord RecordFromJson(const std::string& text) {
 bool IsSameCommand(const TCommandRecord& known, const TCommandRecord& asked) {
   if (known.Activity.empty()) return true;
   const auto sameLetter = [](unsigned char a, unsigned char b) { return std::toupper(a) == std::toupper(b); };
+  // A record read back lists its parameters by name, not in the order the request gave them.
+  auto knownParameters = known.Parameters;
+  auto askedParameters = asked.Parameters;
+  std::sort(knownParameters.begin(), knownParameters.end());
+  std::sort(askedParameters.begin(), askedParameters.end());
   return std::equal(known.Activity.begin(), known.Activity.end(), asked.Activity.begin(), asked.Activity.end(),
                     sameLetter) &&
-         known.Parameters == asked.Parameters;
+         knownParameters == askedParameters;
 }
 
 std::optional<int> OutcomeError(const TCommandRecord& record) {

@@ -43,7 +43,7 @@ std::string RecordJson(const TCommandRecord& record);
 TCommandRecord RecordFromJson(const std::string& text);
 
 /// Whether `asked` is the command `known` records: the same activity (in any
-/// case) with the same parameters. A record whose command is not known (its
+/// case) with the same parameters (in any order). A record whose command is not known (its
 /// file could not be read) is taken as any command's.
 bool IsSameCommand(const TCommandRecord& known, const TCommandRecord& asked);
 

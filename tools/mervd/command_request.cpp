@@ -74,6 +74,10 @@ std::vector<std::pair<std::string, std::string>> ParametersOf(const json& given)
   if (!given.is_object()) Refuse(400, "\"parameters\" is an object of names and values");
   for (const auto& [name, value] : given.items()) {
     const std::string key = Upper(name);
+    // The record keeps one value per name: a name given twice would be a command other than the one recorded.
+    const bool repeated =
+        std::any_of(parameters.begin(), parameters.end(), [&](const auto& known) { return known.first == key; });
+    if (repeated) Refuse(422, "parameter " + key + " is given twice");
     const TCommandParameter* row = FindParameter(key);
     if (row == nullptr) Refuse(422, "unknown parameter " + name + " (mervmodul --help lists them)");
     if (Contains(LineOwned, row->Key)) {

@@ -2,7 +2,7 @@
 // The body of POST /v1/lines/{line}/commands, checked before anything runs:
 //   {"activity": "R03", "parameters": {"FILE": "plu.txt"}, "request_id": "...", "wait": true}
 // The activity must be one the module knows (not the resident mode); each
-// parameter's name exactly one of its command line, not one the line's
+// parameter's name exactly one of its command line (once, in any case), not one the line's
 // configuration sets (line, speed, address, model, /JSON, /LOG); a value
 // holds no "/" (the module cuts its command at every "/") and no control
 // character; a file or folder, and a value that becomes part of a file's

@@ -141,12 +141,14 @@ void TConnectionDeadline::SetListenPort(int port) {
 
 void TConnectionDeadline::NoteRequestRead(const std::string& peerAddress, int peerPort) {
   std::lock_guard lock(watch_->Mutex);
-  for (auto it = watch_->Watched.begin(); it != watch_->Watched.end(); ++it) {
+  for (auto& [fd, watched] : watch_->Watched) {
     sockaddr_storage peer{};
     socklen_t size = sizeof peer;
-    if (::getpeername(it->first, reinterpret_cast<sockaddr*>(&peer), &size) != 0) continue;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) continue;
     if (PortOf(peer) == peerPort && AddressOf(peer) == peerAddress) {
-      watch_->Watched.erase(it);
+      // Kept without a deadline until it closes: forgotten, it would be
+      // watched anew at the next accept and cut while its client waits.
+      watched.Deadline = std::chrono::steady_clock::time_point::max();
       return;
     }
   }

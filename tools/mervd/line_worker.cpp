@@ -96,10 +96,7 @@ void TLineWorker::Work() {
   while (true) {
     changed_.wait_for(lock, ExpiryInterval, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_) return;
-    if (std::chrono::steady_clock::now() - lastExpiry_ > ExpiryInterval) {
-      store_.RemoveExpired();
-      lastExpiry_ = std::chrono::steady_clock::now();
-    }
+    if (std::chrono::steady_clock::now() - lastExpiry_ > ExpiryInterval) RemoveExpired();
     if (queue_.empty()) continue;
     running_ = std::move(queue_.front());
     queue_.pop_front();
@@ -121,6 +118,17 @@ void TLineWorker::Work() {
     lock.lock();
     Finish(record);
   }
+}
+
+void TLineWorker::RemoveExpired() {
+  // A folder that cannot be listed now (removed, unmounted) must not end the
+  // service: the records stay until a later sweep can remove them.
+  try {
+    store_.RemoveExpired();
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "mervd: line %s: expired records are not removed: %s\n", line_.Name.c_str(), failure.what());
+  }
+  lastExpiry_ = std::chrono::steady_clock::now();
 }
 
 void TLineWorker::Finish(TCommandRecord& record) {

@@ -76,6 +76,8 @@ public:
 
 private:
   void Work();
+  /// The periodic removal of expired records; a failure is logged, not thrown.
+  void RemoveExpired();
   void Finish(TCommandRecord& record);
   void RecordSeries(const TCommandRecord& record);
   void RecoverInterrupted();
