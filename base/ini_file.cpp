@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 std::string Trimmed(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -24,6 +26,12 @@ bool SameName(std::string_view a, std::string_view b) {
 
 TIniFile TIniFile::FromText(std::string_view text) {
   TIniFile ini;
+  // An editor may begin a UTF-8 file with a byte order mark: it must not
+  // hide the first section, and it is written back as it was.
+  if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+    ini.byteOrderMark_ = true;
+    text.remove_prefix(ByteOrderMark.size());
+  }
   std::string section;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -91,7 +99,7 @@ void TIniFile::SetValue(std::string_view section, std::string_view name, std::st
 }
 
 std::string TIniFile::ToText() const {
-  std::string text;
+  std::string text(byteOrderMark_ ? ByteOrderMark : std::string_view());
   for (const auto& line : lines_) text += line.text + "\n";
   return text;
 }

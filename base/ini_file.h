@@ -28,4 +28,5 @@ private:
     std::string value;
   };
   std::vector<Line> lines_;
+  bool byteOrderMark_ = false;
 };

@@ -146,6 +146,13 @@ TEST(IniFile, WritingKeepsEverythingElse) {
   EXPECT_EQ(ini.Value("Ver2", "LogSouborSifra"), "0");
 }
 
+TEST(IniFile, AByteOrderMarkHidesNoSectionAndIsWrittenBack) {
+  auto ini = TIniFile::FromText("\xEF\xBB\xBF[Ver2]\r\nLogSouborSifra=1\r\n");
+  EXPECT_EQ(ini.Value("Ver2", "LogSouborSifra"), "1");
+  ini.SetValue("Ver2", "LogSouborSifra", "0");
+  EXPECT_EQ(ini.ToText(), "\xEF\xBB\xBF[Ver2]\nLogSouborSifra=0\n");
+}
+
 TEST(IniFile, MissingSectionIsAppended) {
   auto ini = TIniFile::FromText("");
   ini.SetValue("Ver2", "LogSouborSifra", "0");
