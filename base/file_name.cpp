@@ -22,3 +22,10 @@ bool NameTheSameFile(const std::string& first, const std::string& second) {
   if (std::filesystem::equivalent(PathFromName(first), PathFromName(second), missing)) return true;
   return SpelledAlike(ResolvedPath(first), ResolvedPath(second));
 }
+
+// A separator or ".." at the end stays in a path the file system cannot
+// resolve yet; the paths of one name inside the two folders compare alike.
+bool NameTheSameFolder(const std::string& first, const std::string& second) {
+  const auto inside = [](const std::string& folder) { return NameFromPath(PathFromName(folder) / "x"); };
+  return NameTheSameFile(inside(first), inside(second));
+}

@@ -21,6 +21,9 @@ std::string NameFromPath(const std::filesystem::path& path);
 /// existing folders followed (a file that does not exist yet). Letter case
 /// tells names apart on POSIX, not on Windows.
 bool NameTheSameFile(const std::string& first, const std::string& second);
+/// NameTheSameFile for folders, whether they exist yet or not: "a", "a/",
+/// "a/./" and "a/b/.." name one folder.
+bool NameTheSameFolder(const std::string& first, const std::string& second);
 
 /// Whether two paths are spelled alike as the file system compares names:
 /// byte for byte on POSIX, letter case aside on Windows.

@@ -418,3 +418,16 @@ def test_a_stop_right_after_the_ready_line_ends_the_service(tmp_path):
             if daemon.poll() is None:
                 daemon.kill()
                 daemon.wait()
+
+
+# Two lines in one folder, however it is spelled, would share their outcome
+# files and records: mervd does not start with them.
+@pytest.mark.parametrize("second", ["{folder}", "{folder}/", "{folder}/x/..", "{folder}/./"])
+def test_two_lines_in_one_folder_are_refused(tmp_path, second):
+    folder = tmp_path / "line"
+    config = tmp_path / "mervd.conf"
+    config.write_text("\n".join(["[mervd]", "listen = 127.0.0.1:0", f"token_file = {tmp_path}/token",
+                                 f"module = {MERVMODUL}", "[line a]", f"folder = {folder}",
+                                 "[line b]", "folder = " + second.format(folder=folder)]) + "\n")
+    finished = subprocess.run([MERVD, "--config", str(config)], capture_output=True, text=True, timeout=30)
+    assert finished.returncode == 1 and "is the folder of line a too" in finished.stderr, finished.stderr

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "base/file_name.h"
 #include "base/ini_file.h"
 #include "base/input_file.h"
 #include "base/split_text.h"
@@ -69,6 +70,17 @@ TLineConfig ReadLine(const TIniFile& ini, const std::string& section, const std:
   return line;
 }
 
+// Two lines in one folder would take each other's outcome files and
+// records: a retried request could get the other line's record.
+void RefuseSharedFolder(const TDaemonConfig& config, const TLineConfig& line, const std::string& section,
+                        const std::string& source) {
+  for (const auto& other : config.Lines) {
+    if (NameTheSameFolder(other.Folder, line.Folder)) {
+      Fail(source, section, "folder = " + line.Folder + " is the folder of line " + other.Name + " too");
+    }
+  }
+}
+
 }  // namespace
 
 bool IsPlainName(const std::string& name) {
@@ -102,6 +114,7 @@ TDaemonConfig ParseDaemonConfig(const std::string& text, const std::string& sour
     if (section.rfind(LinePrefix, 0) != 0) continue;
     TLineConfig line = ReadLine(ini, section, source);
     if (config.FindLine(line.Name)) Fail(source, section, "a second line of this name");
+    RefuseSharedFolder(config, line, section, source);
     config.Lines.push_back(std::move(line));
   }
   if (config.Lines.empty()) Fail(source, "line NAME", "no line is configured");
