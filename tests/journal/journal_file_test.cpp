@@ -98,7 +98,7 @@ TEST(JournalFile, ReadsBackWhatWasWrittenInBothCipherModes) {
     EXPECT_EQ(probe.Kind, TJournalProbe::Version::Current);
     EXPECT_EQ(probe.Enciphered, enciphered);
     ExpectSameContent(TJournalFile::Read(path.string(), enciphered), SampleJournal());
-    EXPECT_EQ(ErrorNumberRaisedBy([&] { TJournalFile::Read(path.string(), !enciphered); }), 54)
+    EXPECT_EQ(ErrorNumberRaisedBy([&, wrongMode = !enciphered] { TJournalFile::Read(path.string(), wrongMode); }), 54)
         << "the cipher must match the mode";
   }
 }
